@@ -1,0 +1,36 @@
+// Named events with Win32 semantics on both backends. An auto-reset event
+// releases exactly one waiter and then is non-signalled again; a manual-reset
+// event releases every waiter until it is reset. Setting a signalled event
+// changes nothing. Waits sleep in the kernel and honour their time limit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/handle.h"
+#include "platform/timeout.h"
+
+namespace trv::platform {
+
+// Creates the named event, initially non-signalled, or opens it when it
+// exists (keeping its kind and state). A null name gives a private event.
+// 0 on failure.
+Handle CreateNamedEvent(bool manualReset, const char* name);
+
+// Opens an existing named event; 0 when there is none.
+Handle OpenNamedEvent(const char* name);
+
+bool SignalEvent(Handle event);
+bool ClearEvent(Handle event);
+
+// kWaitObject0, kWaitTimeout or kWaitFailed.
+std::uint32_t WaitForEvent(Handle event, std::uint32_t timeoutMs);
+
+// Waits for any (or, with waitAll, every) of up to kMaxWaitObjects events.
+// Any: kWaitObject0 + the lowest index that was signalled (an auto-reset
+// event is consumed). All: kWaitObject0 once every event was signalled.
+// kWaitTimeout or kWaitFailed otherwise (also for a bad count).
+std::uint32_t WaitForEvents(std::size_t count, const Handle* events, bool waitAll,
+                            std::uint32_t timeoutMs);
+
+}  // namespace trv::platform

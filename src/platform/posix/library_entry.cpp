@@ -1,0 +1,13 @@
+// Library entry on Linux: the shared object's constructor and destructor run
+// once per process, whether the library was linked by a C client or loaded
+// by a JVM's System.loadLibrary. A process that ends without running its
+// destructors (killed, _exit) detaches nothing; the others notice through
+// the named objects' liveness.
+#include "shared/process_lifecycle.h"
+
+namespace {
+
+__attribute__((constructor)) void LibraryLoaded() { trv::OnProcessAttach(); }
+__attribute__((destructor)) void LibraryUnloaded() { trv::OnProcessDetach(); }
+
+}  // namespace

@@ -1,0 +1,18 @@
+// The session API's part of process attach and detach: nothing to set up at
+// attach; at detach the session-API record of the detaching thread is freed.
+#include "platform/thread.h"
+#include "shared/process_state.h"
+#include "shared/subsystem_hooks.h"
+#include "tables/qmxapi_list.h"
+
+namespace trv::hooks {
+
+void SessionAPIAttach() {}
+
+void SessionAPIDetach() {
+    QMXAPIList* table = QMXAPITable();
+    if (table == nullptr) return;
+    table->RemoveQMXAPIBlock(platform::CurrentProcessId(), platform::CurrentThreadId());
+}
+
+}  // namespace trv::hooks

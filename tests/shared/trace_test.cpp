@@ -1,0 +1,176 @@
+// The diagnostic trace: which EHLLAPI_TRACE values open which file, the line
+// prefix, and that only the first of several processes naming one path
+// writes to it. Each case runs in a child process, because the trace is
+// opened once per process from its environment.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "platform/environment.h"
+#include "platform/event.h"
+#include "platform/trace_file.h"
+#include "shared/named_objects.h"
+#include "shared/trace.h"
+#include "support/child_role.h"
+
+namespace fs = std::filesystem;
+using trv::test::RoleProcess;
+using trv::test::UniqueName;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Sets an environment variable for the children started while it lives.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        trv::platform::SetEnvironment(name, value);
+    }
+    ~ScopedEnvironment() { trv::platform::SetEnvironment(name_, nullptr); }
+
+private:
+    const char* name_;
+};
+
+fs::path FreshDirectory(const std::string& base) {
+    fs::path dir = fs::current_path() / UniqueName(base);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+}  // namespace
+
+// Opens the trace from the inherited environment, writes one line and
+// answers 1 when the trace was on, 0 when it stayed off.
+TRV_CHILD_ROLE(trace_one_line) {
+    trv::OpenTrace();
+    bool on = trv::TraceEnabled();
+    TRV_TRACE("hello from the child %d", 42);
+    trv::CloseTrace();
+    return on ? 1 : 0;
+}
+
+// Opens the trace, reports that it is open, and keeps it open until told to
+// go, writing one line before and one after.
+TRV_CHILD_ROLE(trace_and_hold) {
+    trv::OpenTrace();
+    bool on = trv::TraceEnabled();
+    TRV_TRACE("holder line %s", args.at(0).c_str());
+    trv::platform::UniqueHandle opened(trv::platform::CreateNamedEvent(true, args.at(1).c_str()));
+    trv::platform::UniqueHandle release(trv::platform::CreateNamedEvent(true, args.at(2).c_str()));
+    trv::platform::SignalEvent(opened.get());
+    trv::platform::WaitForEvent(release.get(), 20000);
+    TRV_TRACE("holder done %s", args.at(0).c_str());
+    trv::CloseTrace();
+    return on ? 1 : 0;
+}
+
+TEST(TracePath, KeywordsAreCaseInsensitiveAndOthersTurnTheTraceOff) {
+    EXPECT_EQ(trv::TracePathFor("YES", 1234), "ehllapi-trace-1234.log");
+    EXPECT_EQ(trv::TracePathFor("yes", 1234), "ehllapi-trace-1234.log");
+    std::string sep(1, trv::platform::PathSeparator());
+    EXPECT_EQ(trv::TracePathFor("dir=logs", 1234), "logs" + sep + "ehllapi-trace-1234.log");
+    EXPECT_EQ(trv::TracePathFor("DIR=logs", 7), "logs" + sep + "ehllapi-trace-7.log");
+    EXPECT_EQ(trv::TracePathFor("Path=one.log", 7), "one.log");
+    EXPECT_FALSE(trv::TracePathFor("on", 1234));
+    EXPECT_FALSE(trv::TracePathFor("yess", 1234));
+    EXPECT_FALSE(trv::TracePathFor("", 1234));
+    EXPECT_FALSE(trv::TracePathFor("path=", 1234));
+    // A directory that leaves no room for the file name within 260 bytes.
+    EXPECT_FALSE(trv::TracePathFor("dir=" + std::string(250, 'd'), 1234));
+}
+
+TEST(TracePrefix, TickProgramProcessAndThreadInFixedColumns) {
+    EXPECT_EQ(trv::FormatTracePrefix(12345, "app.exe", 0x4D2, 0x1A4),
+              "000012345      app.exe 000004D2 000001A4 ");
+    EXPECT_EQ(trv::FormatTracePrefix(7, "averylongprogram.exe", 0xABCDEF01, 1),
+              "000000007 averylongprogram.exe ABCDEF01 00000001 ");
+}
+
+TEST(TraceFile, DirValueWritesOneFilePerProcessWithThePrefix) {
+    fs::path dir = FreshDirectory("trace_dir");
+    ScopedEnvironment env("EHLLAPI_TRACE", ("dir=" + dir.string()).c_str());
+    RoleProcess child("trace_one_line");
+    ASSERT_EQ(child.Wait(), 1);
+    fs::path file = dir / ("ehllapi-trace-" + std::to_string(child.id()) + ".log");
+    ASSERT_TRUE(fs::exists(file)) << file;
+    std::string text = ReadFile(file);
+    char ids[32];
+    std::snprintf(ids, sizeof ids, "%08X", child.id());
+    std::regex line("^[0-9]{9} +[^ ]+ " + std::string(ids) +
+                    " [0-9A-F]{8} hello from the child 42\n$");
+    EXPECT_TRUE(std::regex_match(text, line)) << text;
+    fs::remove_all(dir);
+}
+
+TEST(TraceFile, YesWritesIntoTheCurrentDirectory) {
+    ScopedEnvironment env("EHLLAPI_TRACE", "yes");
+    RoleProcess child("trace_one_line");
+    ASSERT_EQ(child.Wait(), 1);
+    fs::path file = fs::current_path() / ("ehllapi-trace-" + std::to_string(child.id()) + ".log");
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_NE(ReadFile(file).find("hello from the child 42"), std::string::npos);
+    fs::remove(file);
+}
+
+TEST(TraceFile, UnrecognisedValueAndUnsetVariableTraceNothing) {
+    {
+        ScopedEnvironment env("EHLLAPI_TRACE", "on");
+        RoleProcess child("trace_one_line");
+        EXPECT_EQ(child.Wait(), 0);
+        EXPECT_FALSE(fs::exists("ehllapi-trace-" + std::to_string(child.id()) + ".log"));
+    }
+    RoleProcess unset("trace_one_line");
+    EXPECT_EQ(unset.Wait(), 0);
+}
+
+TEST(TraceFile, WithPathOnlyTheFirstProcessTraces) {
+    fs::path dir = FreshDirectory("trace_path");
+    fs::path file = dir / "shared.log";
+    ScopedEnvironment env("EHLLAPI_TRACE", ("path=" + file.string()).c_str());
+    std::string opened = UniqueName("trace_opened");
+    std::string release = UniqueName("trace_release");
+    trv::platform::UniqueHandle openedEvent(trv::platform::CreateNamedEvent(true, opened.c_str()));
+    trv::platform::UniqueHandle releaseEvent(trv::platform::CreateNamedEvent(true, release.c_str()));
+
+    RoleProcess first("trace_and_hold", {"first", opened, release});
+    ASSERT_EQ(trv::platform::WaitForEvent(openedEvent.get(), 20000), trv::platform::kWaitObject0);
+    RoleProcess second("trace_one_line");
+    EXPECT_EQ(second.Wait(), 0) << "a second process must be refused the file";
+    trv::platform::SignalEvent(releaseEvent.get());
+    EXPECT_EQ(first.Wait(), 1);
+
+    std::string text = ReadFile(file);
+    EXPECT_NE(text.find("holder line first"), std::string::npos);
+    EXPECT_NE(text.find("holder done first"), std::string::npos);
+    EXPECT_EQ(text.find("hello from the child"), std::string::npos) << text;
+    fs::remove_all(dir);
+}
+
+// The event wrappers trace each operation; a wait for an absent event's
+// handle 0 fails rather than blocking, and free and trigger of 0 are harmless.
+TEST(EventWrappers, AbsentEventAndZeroHandles) {
+    std::string name = UniqueName("no_such_event");
+    EXPECT_EQ(trv::GetHLLEvent(name.c_str()), trv::platform::kNoHandle);
+    trv::TriggerHLLEvent(trv::platform::kNoHandle);
+    trv::ResetHLLEvent(trv::platform::kNoHandle);
+    trv::FreeHLLEvent(trv::platform::kNoHandle);
+    trv::Handle event = trv::CreateHLLEvent(false, name.c_str());
+    ASSERT_NE(event, trv::platform::kNoHandle);
+    EXPECT_EQ(trv::AwaitHLLEvent(event, 0), trv::platform::kWaitTimeout);
+    trv::TriggerHLLEvent(event);
+    EXPECT_EQ(trv::AwaitHLLEvent(event, 0), trv::platform::kWaitObject0);
+    EXPECT_EQ(trv::AwaitHLLEvent(event, 0), trv::platform::kWaitTimeout) << "auto-reset";
+    trv::FreeHLLEvent(event);
+}
