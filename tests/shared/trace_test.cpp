@@ -13,6 +13,7 @@
 #include "platform/environment.h"
 #include "platform/event.h"
 #include "platform/trace_file.h"
+#include "shared/message_boxes.h"
 #include "shared/named_objects.h"
 #include "shared/trace.h"
 #include "support/child_role.h"
@@ -173,4 +174,28 @@ TEST(EventWrappers, AbsentEventAndZeroHandles) {
     EXPECT_EQ(trv::AwaitHLLEvent(event, 0), trv::platform::kWaitObject0);
     EXPECT_EQ(trv::AwaitHLLEvent(event, 0), trv::platform::kWaitTimeout) << "auto-reset";
     trv::FreeHLLEvent(event);
+}
+
+// In unattended mode an error box is written to the trace (and standard
+// error) instead of being shown, so the child returns instead of blocking.
+TRV_CHILD_ROLE(error_box_unattended) {
+    trv::OpenTrace();
+    trv::ShowErrorBox("Session Z is not available");
+    int answer = trv::ShowLibraryMessageBox("Caption", "Some text", 0);
+    trv::CloseTrace();
+    return answer;
+}
+
+TEST(MessageBoxes, UnattendedModeWritesTheBoxToTheTraceInsteadOfShowingIt) {
+    fs::path dir = FreshDirectory("trace_box");
+    ScopedEnvironment trace("EHLLAPI_TRACE", ("dir=" + dir.string()).c_str());
+    ScopedEnvironment unattended("TRVHA64_UNATTENDED", "1");
+    RoleProcess child("error_box_unattended");
+    ASSERT_EQ(child.Wait(), 1) << "an unattended box answers OK";
+    std::string text = ReadFile(dir / ("ehllapi-trace-" + std::to_string(child.id()) + ".log"));
+    EXPECT_NE(text.find("MessageBox [HLLAPI for TRV Bridge error!] Session Z is not available"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("MessageBox [Caption] Some text"), std::string::npos);
+    fs::remove_all(dir);
 }
