@@ -15,7 +15,8 @@ bool IsProcessAlive(std::uint32_t processId);
 
 // Windows: gives the process and the objects it creates security descriptors
 // without access restriction. POSIX: objects live in a per-user namespace
-// that every process of the user reaches and no other user does.
+// that every process of the user reaches and no other user does; this call
+// makes sure it exists and clears the objects that only dead processes held.
 void OpenObjectsToAllProcesses();
 
 struct ChildProcess {

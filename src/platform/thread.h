@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/handle.h"
+#include "platform/timeout.h"
 
 namespace trv::platform {
 

@@ -1,0 +1,187 @@
+// Processes on POSIX: liveness by kill(pid, 0) (a zombie counts as ended),
+// children by posix_spawn, waited on through a pidfd so that a wait can have
+// a time limit, then reaped with waitpid.
+#include "platform/process.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/posix/futex.h"
+#include "platform/posix/handle_table.h"
+#include "platform/posix/namespace.h"
+#include "platform/posix/system.h"
+#include "platform/timeout.h"
+
+extern char** environ;
+
+namespace trv::platform {
+namespace {
+
+class ProcessObject : public posix::KernelObject {
+public:
+    static constexpr posix::HandleType kType = posix::HandleType::process;
+    ProcessObject(pid_t pid, posix::UniqueFd pidfd)
+        : KernelObject(kType), pid_(pid), pidfd_(std::move(pidfd)) {}
+
+    ~ProcessObject() override {
+        // Reaps a child that already ended; one still running stays a child
+        // of this process, as it would stay running on Windows.
+        std::lock_guard lock(mutex_);
+        if (!reaped_) ::waitpid(pid_, nullptr, WNOHANG);
+    }
+
+    // The lock is not held while polling, so a Kill from another thread
+    // does not wait for this wait.
+    std::uint32_t Wait(std::uint32_t timeoutMs, int* exitCode) {
+        posix::Deadline deadline = posix::Deadline::After(timeoutMs);
+        for (;;) {
+            {
+                std::lock_guard lock(mutex_);
+                if (reaped_) break;
+            }
+            pollfd ready{pidfd_.get(), POLLIN, 0};
+            int result = ::poll(&ready, 1, MillisecondsLeft(deadline));
+            if (result > 0) {
+                std::lock_guard lock(mutex_);
+                if (!reaped_) {
+                    int status = 0;
+                    if (posix::RetryOnInterrupt([&] { return ::waitpid(pid_, &status, 0); }) !=
+                        pid_) {
+                        posix::RecordErrno();
+                        return kWaitFailed;
+                    }
+                    reaped_ = true;
+                    // Ended by a signal: 128 + the signal, as shells report it.
+                    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                }
+                break;
+            }
+            if (result == 0) return kWaitTimeout;
+            if (errno != EINTR) {
+                posix::RecordErrno();
+                return kWaitFailed;
+            }
+        }
+        std::lock_guard lock(mutex_);
+        if (exitCode != nullptr) *exitCode = exitCode_;
+        return kWaitObject0;
+    }
+
+    bool Kill() {
+        std::lock_guard lock(mutex_);
+        if (reaped_) {
+            posix::RecordError(ESRCH);
+            return false;
+        }
+        // Through the pidfd, so a reused process id is never hit.
+        if (::syscall(SYS_pidfd_send_signal, pidfd_.get(), SIGKILL, nullptr, 0) != 0) {
+            posix::RecordErrno();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    static int MillisecondsLeft(const posix::Deadline& deadline) {
+        if (deadline.infinite()) return -1;
+        timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        long long left = (deadline.at()->tv_sec - now.tv_sec) * 1000LL +
+                         (deadline.at()->tv_nsec - now.tv_nsec + 999999) / 1000000;
+        if (left < 0) return 0;
+        return left > INT_MAX ? INT_MAX : static_cast<int>(left);
+    }
+
+    std::mutex mutex_;
+    pid_t pid_;
+    posix::UniqueFd pidfd_;
+    bool reaped_ = false;
+    int exitCode_ = 0;
+};
+
+}  // namespace
+
+bool IsProcessAlive(std::uint32_t processId) {
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT_MAX)) return false;
+    auto pid = static_cast<pid_t>(processId);
+    if (::kill(pid, 0) != 0 && errno != EPERM) return false;
+    // An ended child that was not reaped yet still answers kill; it is dead.
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", pid);
+    std::FILE* stat = std::fopen(path, "re");
+    if (stat == nullptr) return true;
+    char text[512];
+    std::size_t length = std::fread(text, 1, sizeof text - 1, stat);
+    std::fclose(stat);
+    text[length] = '\0';
+    const char* end = std::strrchr(text, ')');  // the command name may hold anything
+    if (end == nullptr || end[1] == '\0') return true;
+    return end[2] != 'Z' && end[2] != 'X';
+}
+
+void OpenObjectsToAllProcesses() {
+    if (posix::EnsureNamespace()) posix::SweepStaleObjects();
+}
+
+ChildProcess SpawnProcess(const std::string& program, const std::vector<std::string>& arguments) {
+    ChildProcess child;
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int error = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (error != 0) {
+        posix::RecordError(error);
+        return child;
+    }
+    int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd < 0) {
+        posix::RecordErrno();
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        return child;
+    }
+    ::fcntl(pidfd, F_SETFD, FD_CLOEXEC);
+    child.handle = posix::InsertHandle(
+        std::make_shared<ProcessObject>(pid, posix::UniqueFd(pidfd)));
+    child.id = child.handle != kNoHandle ? static_cast<std::uint32_t>(pid) : 0;
+    return child;
+}
+
+std::uint32_t WaitForProcess(Handle process, std::uint32_t timeoutMs, int* exitCode) {
+    std::shared_ptr<ProcessObject> object = posix::LookupAs<ProcessObject>(process);
+    if (!object) return kWaitFailed;
+    return object->Wait(timeoutMs, exitCode);
+}
+
+bool KillProcess(Handle process) {
+    std::shared_ptr<ProcessObject> object = posix::LookupAs<ProcessObject>(process);
+    if (!object) return false;
+    return object->Kill();
+}
+
+std::string ExecutablePath() {
+    char path[4096];
+    ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length < 0) {
+        posix::RecordErrno();
+        return std::string();
+    }
+    return std::string(path, static_cast<std::size_t>(length));
+}
+
+}  // namespace trv::platform
