@@ -14,6 +14,7 @@
 #include <new>
 
 #include "platform/atom.h"
+#include "platform/message_queue.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "platform/thread.h"

@@ -1,0 +1,423 @@
+// The session table's operations and SessionBlock's copies.
+#include "tables/session_list.h"
+
+#include <cstring>
+
+#include "platform/thread.h"
+#include "shared/named_objects.h"
+#include "shared/trace.h"
+#include "tables/application_block.h"
+#include "tables/table_support.h"
+
+namespace trv {
+
+// ---- SessionBlock ----------------------------------------------------------
+
+SessionBlock::SessionBlock() { std::memset(static_cast<void*>(this), 0, sizeof *this); }
+
+SessionBlock::SessionBlock(const SessionBlock& other) {
+    TRV_TRACE("SessionBlock::oper= enter");
+    std::memcpy(static_cast<void*>(this), &other, sizeof *this);
+    TRV_TRACE("SessionBlock::oper= return");
+}
+
+SessionBlock& SessionBlock::operator=(const SessionBlock& other) {
+    TRV_TRACE("SessionBlock::oper= enter");
+    if (this != &other) std::memcpy(static_cast<void*>(this), &other, sizeof *this);
+    TRV_TRACE("SessionBlock::oper= return");
+    return *this;
+}
+
+void SessionBlock::ImitateSession(const SessionBlock& source) {
+    TRV_TRACE("SessionBlock::ImitateSession enter");
+    Established = source.Established;
+    ProcessID = source.ProcessID;
+    std::memcpy(Reserved13, source.Reserved13, sizeof Reserved13);
+    CopyFixedText(PSConnection, source.PSConnection);
+    CopyFixedText(WinConnection, source.WinConnection);
+    CopyFixedText(Caller, source.Caller);
+    TRV_TRACE("SessionBlock::ImitateSession return");
+}
+
+// ---- notification lists ----------------------------------------------------
+
+namespace {
+
+bool SameName(const char (&entry)[kBlockNameSize], const char* name) {
+    return std::strncmp(entry, name, kBlockNameSize) == 0;
+}
+
+int AddToList(NotifyList& list, std::int32_t& count, const char* name) {
+    int used = UsedNotifyEntries(count);
+    for (int i = 0; i < used; ++i) {
+        if (SameName(list[i], name)) return i;
+    }
+    if (used >= kNotifyListCapacity) return -1;
+    CopyFixedText(list[used], name);
+    count = used + 1;
+    return used;
+}
+
+void RemoveFromList(NotifyList& list, std::int32_t& count, const char* name) {
+    int used = UsedNotifyEntries(count);
+    for (int i = 0; i < used; ++i) {
+        if (!SameName(list[i], name)) continue;
+        std::memmove(list[i], list[i + 1],
+                     static_cast<std::size_t>(used - i - 1) * kBlockNameSize);
+        std::memset(list[used - 1], 0, kBlockNameSize);
+        count = used - 1;
+        return;
+    }
+}
+
+void ResetBlock(SessionBlock& block, int index) {
+    std::memset(static_cast<void*>(&block), 0, sizeof block);
+    block.Index = index;
+    block.ShortName = static_cast<char>('A' + index);
+}
+
+}  // namespace
+
+// ---- SessionList -----------------------------------------------------------
+
+SessionList::SessionList() {
+    TRV_TRACE("SessionList::ctor enter");
+    SessionCount = 0;
+    std::memset(Padding12, 0, sizeof Padding12);
+    ListMutexHandle = CreateHLLMutex(kSessionListMutexName);
+    NoteOwnHandle(&ListMutexHandle, ListMutexHandle);
+    for (int i = 0; i < kSessionCount; ++i) ResetBlock(Blocks[i], i);
+    TRV_TRACE("SessionList::ctor return");
+}
+
+SessionList::~SessionList() {
+    TRV_TRACE("SessionList::dtor enter");
+    // The handle is the constructing process's; a last-detaching process
+    // that did not build the table leaves it alone.
+    if (TakeOwnHandle(&ListMutexHandle, ListMutexHandle)) {
+        CloseHLLMutex(ListMutexHandle);
+        ListMutexHandle = platform::kNoHandle;
+    }
+    TRV_TRACE("SessionList::dtor return");
+}
+
+SessionBlock* SessionList::BlockOf(char letter) {
+    int slot = SessionSlot(letter);
+    return slot < 0 ? nullptr : &Blocks[slot];
+}
+
+bool SessionList::IsValidSession(char& letter) const {
+    TRV_TRACE("SessionList::IsValidSession enter - Session [%c]", letter);
+    letter = FoldSessionLetter(letter);
+    bool valid = IsSessionLetter(letter);
+    TRV_TRACE("SessionList::IsValidSession return - bRet=%d", valid);
+    return valid;
+}
+
+bool SessionList::IsSessionAvailable(char& letter) const {
+    TRV_TRACE("SessionList::IsSessionAvailable enter - Session [%c]", letter);
+    bool available = IsValidSession(letter) && Blocks[letter - 'A'].Established == 0;
+    TRV_TRACE("SessionList::IsSessionAvailable return - bRet=%d", available);
+    return available;
+}
+
+std::uint8_t SessionList::IsSessionEstablished(char letter) const {
+    TRV_TRACE("SessionList::IsSessionEstablished enter - Session [%c]", letter);
+    int slot = SessionSlot(letter);
+    std::uint8_t established = slot < 0 ? 0 : Blocks[slot].Established;
+    TRV_TRACE("SessionList::IsSessionEstablished return - bRet=%d", established);
+    return established;
+}
+
+char SessionList::FindAvailableName() const {
+    TRV_TRACE("SessionList::FindAvailableName enter");
+    char found = 0;
+    for (int i = 0; i < kSessionCount; ++i) {
+        TRV_TRACE("SessionList::FindAvailableName - loop i=[%d]", i);
+        if (Blocks[i].Established == 0) {
+            found = static_cast<char>('A' + i);
+            break;
+        }
+    }
+    TRV_TRACE("SessionList::FindAvailableName return - cRet=[%c]", found);
+    return found;
+}
+
+bool SessionList::AddNamedSession(const SessionBlock& templ, char letter) {
+    TRV_TRACE("SessionList::AddNamedSession enter - SessionID=%c", letter);
+    TableLock lock(kSessionListMutexName);
+    bool added = false;
+    if (!IsSessionAvailable(letter)) {
+        TRV_TRACE("SessionList::AddNamedSession - Session [%c] not available!", letter);
+    } else {
+        SessionBlock& block = Blocks[letter - 'A'];
+        block.ImitateSession(templ);
+        ++SessionCount;
+        TRV_TRACE("SessionList::AddNamedSession - SessionCount=%d", SessionCount);
+        TRV_TRACE("SessionList::AddNamedSession - session [%c] - begin creating events", letter);
+
+        struct SessionEventField {
+            const char* pattern;
+            char* name;
+            std::size_t size;
+            platform::Handle* handle;
+            bool manualReset;
+        };
+        const SessionEventField events[] = {
+            {"HLL_EVENT_SESS_%c", block.HLLEventName, sizeof block.HLLEventName, &block.HLLEvent, false},
+            {"PS_EVENT_SESS_%c", block.PSEventName, sizeof block.PSEventName, &block.PSEvent, true},
+            {"OIA_EVENT_SESS_%c", block.OIAEventName, sizeof block.OIAEventName, &block.OIAEvent, true},
+            {"BOTH_EVENT_SESS_%c", block.BothEventName, sizeof block.BothEventName, &block.BothEvent, true},
+            {"WAIT_EVENT_SESS_%c", block.WaitEventName, sizeof block.WaitEventName, &block.WaitEvent, true},
+            {"CLOSE_EVENT_SESS_%c", block.CloseEventName, sizeof block.CloseEventName, &block.CloseEvent, true},
+            {"KEY_EVENT_SESS_%c", block.KeyEventName, sizeof block.KeyEventName, &block.KeyEvent, false},
+        };
+        for (const SessionEventField& event : events) {
+            FormatBounded(event.name, event.size, event.pattern, letter);
+            *event.handle = CreateHLLEvent(event.manualReset, event.name);
+        }
+        added = true;
+    }
+    TRV_TRACE("SessionList::AddNamedSession return bRet=%d", added);
+    return added;
+}
+
+void SessionList::RemoveSession(char letter) {
+    TRV_TRACE("SessionList::RemoveSession enter - SessionID [%c]", letter);
+    if (IsValidSession(letter)) {
+        TRV_TRACE("SessionList::RemoveSession - session is valid");
+        TableLock lock(kSessionListMutexName);
+        SessionBlock& block = Blocks[letter - 'A'];
+        // The event handles are the registering process's own.
+        if (block.ProcessID == platform::CurrentProcessId()) {
+            FreeHLLEvent(block.HLLEvent);
+            FreeHLLEvent(block.PSEvent);
+            FreeHLLEvent(block.OIAEvent);
+            FreeHLLEvent(block.BothEvent);
+            FreeHLLEvent(block.WaitEvent);
+            FreeHLLEvent(block.CloseEvent);
+            FreeHLLEvent(block.KeyEvent);
+        }
+        // Removing a letter that is not registered must not drive the count
+        // below the number of registered sessions.
+        bool wasEstablished = block.Established != 0;
+        ResetBlock(block, letter - 'A');
+        if (wasEstablished && SessionCount > 0) --SessionCount;
+        TRV_TRACE("SessionList::RemoveSession - SessionCount is now [%d]", SessionCount);
+    }
+    TRV_TRACE("SessionList::RemoveSession return");
+}
+
+SessionBlock SessionList::GetSession(char letter) {
+    TRV_TRACE("SessionList::GetSession enter - SessionID [%c]", letter);
+    SessionBlock copy;
+    if (IsValidSession(letter)) {
+        TRV_TRACE("SessionList::GetSession - session is valid.");
+        TableLock lock(kSessionListMutexName);
+        copy = Blocks[letter - 'A'];
+    } else {
+        TRV_TRACE("SessionList::GetSession - Session [%c] not valid!", letter);
+    }
+    TRV_TRACE("SessionList::GetSession return");
+    return copy;
+}
+
+SessionBlock SessionList::GetSession(std::uint32_t processId) {
+    TRV_TRACE("SessionList::GetSession enter - pid [%x]", processId);
+    SessionBlock copy;
+    {
+        TableLock lock(kSessionListMutexName);
+        for (int i = 0; i < kSessionCount; ++i) {
+            TRV_TRACE("SessionList::GetSession - loop through sessions [%d]", i);
+            if (Blocks[i].ProcessID != processId) continue;
+            TRV_TRACE("SessionList::GetSession - session block (session [%c] matches) found for this pid",
+                      Blocks[i].ShortName);
+            copy = Blocks[i];
+            break;
+        }
+    }
+    TRV_TRACE("SessionList::GetSession return");
+    return copy;
+}
+
+SessionBlock SessionList::operator[](char letter) {
+    TRV_TRACE("SessionList::oper[] enter - Session [%c]", letter);
+    return GetSession(letter);
+}
+
+void SessionList::ConnectSessionPS(const char* name, char letter) {
+    TRV_TRACE("SessionList::ConnectSessionPS enter - Session [%c], Name=[%s]", letter,
+              name != nullptr ? name : "");
+    if (SessionBlock* block = BlockOf(letter)) {
+        TableLock lock(kSessionListMutexName);
+        if (block->PSConnection[0] == '\0') CopyFixedText(block->PSConnection, name);
+    }
+    TRV_TRACE("SessionList::ConnectSessionPS return");
+}
+
+void SessionList::DisconnectSessionPS(char letter) {
+    TRV_TRACE("SessionList::DisconnectSessionPS enter - Session [%c]", letter);
+    if (SessionBlock* block = BlockOf(letter)) {
+        TableLock lock(kSessionListMutexName);
+        std::memset(block->PSConnection, 0, sizeof block->PSConnection);
+    }
+    TRV_TRACE("SessionList::DisconnectSessionPS return");
+}
+
+void SessionList::ConnectSessionWin(const char* name, char letter) {
+    TRV_TRACE("SessionList::ConnectSessionWin enter - Session [%c], Name=[%s]", letter,
+              name != nullptr ? name : "");
+    if (SessionBlock* block = BlockOf(letter)) {
+        TableLock lock(kSessionListMutexName);
+        CopyFixedText(block->WinConnection, name);
+    }
+    TRV_TRACE("SessionList::ConnectSessionWin return");
+}
+
+void SessionList::DisconnectSessionWin(char letter) {
+    TRV_TRACE("SessionList::DisconnectSessionWin enter - Session [%c]", letter);
+    if (SessionBlock* block = BlockOf(letter)) {
+        TableLock lock(kSessionListMutexName);
+        std::memset(block->WinConnection, 0, sizeof block->WinConnection);
+    }
+    TRV_TRACE("SessionList::DisconnectSessionWin return");
+}
+
+// The setters below are called with valid letters only; an invalid one is
+// still ignored rather than written outside the table.
+
+void SessionList::SetCaller(const char* name, char letter) {
+    TRV_TRACE("SessionList::SetCaller enter - Session [%c], Name=[%s]", letter,
+              name != nullptr ? name : "");
+    if (SessionBlock* block = BlockOf(letter)) {
+        TableLock lock(kSessionListMutexName);
+        CopyFixedText(block->Caller, name);
+    }
+    TRV_TRACE("SessionList::SetCaller return");
+}
+
+void SessionList::SetNativeThreadHandle(char letter, platform::Handle thread) {
+    TRV_TRACE("SessionList::SetNativeThreadHandle enter - Session [%c]", letter);
+    if (SessionBlock* block = BlockOf(letter)) {
+        TableLock lock(kSessionListMutexName);
+        block->NativeThreadHandle = thread;
+    }
+    TRV_TRACE("SessionList::SetNativeThreadHandle return");
+}
+
+void SessionList::SetInhibitedStatus(char letter, std::uint8_t inhibited) {
+    TRV_TRACE("SessionList::SetInhibitedStatus enter - Session [%c]", letter);
+    if (SessionBlock* block = BlockOf(letter)) {
+        TableLock lock(kSessionListMutexName);
+        block->InhibitedStatus = inhibited;
+    }
+    TRV_TRACE("SessionList::SetInhibitedStatus return");
+}
+
+void SessionList::SetWindowTitle(char letter, const char* title) {
+    TRV_TRACE("SessionList::SetWindowTitle enter - Session [%c] Title=[%s]", letter,
+              title != nullptr ? title : "");
+    if (SessionBlock* block = BlockOf(letter)) {
+        TableLock lock(kSessionListMutexName);
+        CopyFixedText(block->WindowTitle, title);
+    }
+    TRV_TRACE("SessionList::SetWindowTitle return");
+}
+
+void SessionList::SetWindowHandle(char letter, platform::WindowHandle window) {
+    TRV_TRACE("SessionList::SetWindowHandle enter - Session [%c]", letter);
+    if (SessionBlock* block = BlockOf(letter)) {
+        TableLock lock(kSessionListMutexName);
+        block->WindowHandle = window;
+    }
+    TRV_TRACE("SessionList::SetWindowHandle return");
+}
+
+int SessionList::AddToHostNotificationList(char letter, const ApplicationBlock& block) {
+    TRV_TRACE("SessionList::AddToHostNotificationList enter - Session [%c]", letter);
+    SessionBlock* session = BlockOf(letter);
+    if (session == nullptr) {
+        TRV_TRACE("SessionList::AddToHostNotificationList return - nRet=[%d]", -1);
+        return -1;
+    }
+    TableLock lock(kSessionListMutexName);
+    int index = AddToList(session->HostNotifyList, session->HostNotifyCount, block.BlockName);
+    TRV_TRACE("SessionList::AddToHostNotificationList return - nRet=[%d]", index);
+    return index;
+}
+
+void SessionList::RemoveFromHostNotificationList(char letter, const ApplicationBlock& block) {
+    RemoveFromHostNotificationList(letter, block.BlockName);
+}
+
+void SessionList::RemoveFromHostNotificationList(char letter, const char* blockName) {
+    TRV_TRACE("SessionList::RemoveFromHostNotificationList enter - Session [%c]", letter);
+    SessionBlock* session = BlockOf(letter);
+    if (session == nullptr || blockName == nullptr) {
+        TRV_TRACE("SessionList::RemoveFromHostNotificationList return");
+        return;
+    }
+    TableLock lock(kSessionListMutexName);
+    RemoveFromList(session->HostNotifyList, session->HostNotifyCount, blockName);
+    TRV_TRACE("SessionList::RemoveFromHostNotificationList return");
+}
+
+int SessionList::AddToCloseNotificationList(char letter, const ApplicationBlock& block) {
+    TRV_TRACE("SessionList::AddToCloseNotificationList enter - Session [%c]", letter);
+    SessionBlock* session = BlockOf(letter);
+    if (session == nullptr) {
+        TRV_TRACE("SessionList::AddToCloseNotificationList return - nRet=[%d]", -1);
+        return -1;
+    }
+    TableLock lock(kSessionListMutexName);
+    int index = AddToList(session->CloseNotifyList, session->CloseNotifyCount, block.BlockName);
+    TRV_TRACE("SessionList::AddToCloseNotificationList return - nRet=[%d]", index);
+    return index;
+}
+
+void SessionList::RemoveFromCloseNotificationList(char letter, const ApplicationBlock& block) {
+    RemoveFromCloseNotificationList(letter, block.BlockName);
+}
+
+void SessionList::RemoveFromCloseNotificationList(char letter, const char* blockName) {
+    TRV_TRACE("SessionList::RemoveFromCloseNotificationList enter - Session [%c]", letter);
+    SessionBlock* session = BlockOf(letter);
+    if (session == nullptr || blockName == nullptr) {
+        TRV_TRACE("SessionList::RemoveFromCloseNotificationList return");
+        return;
+    }
+    TableLock lock(kSessionListMutexName);
+    RemoveFromList(session->CloseNotifyList, session->CloseNotifyCount, blockName);
+    TRV_TRACE("SessionList::RemoveFromCloseNotificationList return");
+}
+
+int SessionList::AddToKeyNotificationList(char letter, const ApplicationBlock& block) {
+    TRV_TRACE("SessionList::AddToKeyNotificationList enter - Session [%c]", letter);
+    SessionBlock* session = BlockOf(letter);
+    if (session == nullptr) {
+        TRV_TRACE("SessionList::AddToKeyNotificationList return - nRet=[%d]", -1);
+        return -1;
+    }
+    TableLock lock(kSessionListMutexName);
+    int index = AddToList(session->KeyNotifyList, session->KeyNotifyCount, block.BlockName);
+    TRV_TRACE("SessionList::AddToKeyNotificationList return - nRet=[%d]", index);
+    return index;
+}
+
+void SessionList::RemoveFromKeyNotificationList(char letter, const ApplicationBlock& block) {
+    RemoveFromKeyNotificationList(letter, block.BlockName);
+}
+
+void SessionList::RemoveFromKeyNotificationList(char letter, const char* blockName) {
+    TRV_TRACE("SessionList::RemoveFromKeyNotificationList enter - Session [%c]", letter);
+    SessionBlock* session = BlockOf(letter);
+    if (session == nullptr || blockName == nullptr) {
+        TRV_TRACE("SessionList::RemoveFromKeyNotificationList return");
+        return;
+    }
+    TableLock lock(kSessionListMutexName);
+    RemoveFromList(session->KeyNotifyList, session->KeyNotifyCount, blockName);
+    TRV_TRACE("SessionList::RemoveFromKeyNotificationList return");
+}
+
+}  // namespace trv

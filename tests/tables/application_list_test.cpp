@@ -1,0 +1,130 @@
+// Application table: creation defaults and names, the per-process and
+// per-thread forms, capacity and reuse, lookup by name, and the bounds of
+// Data and the key queues.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/event.h"
+#include "shared/name_format.h"
+#include "table_fixture.h"
+
+namespace trv::test {
+
+TRV_CHILD_ROLE(tables_exit_at_once) { return 0; }
+
+std::uint32_t EndedProcessId() {
+    RoleProcess child("tables_exit_at_once");
+    return child.started() && child.Wait() == 0 ? child.id() : 0;
+}
+
+namespace {
+
+const std::uint32_t kSelf = platform::CurrentProcessId();
+
+void CloseReplyEvents(ApplicationList& list) {
+    for (ApplicationBlock& block : list.Blocks) platform::CloseObject(block.ReplyEvent);
+}
+
+TEST(ApplicationListTest, ProcessFormSharesOneBlockThreadFormGivesEachThreadItsOwn) {
+    Tables tables;
+    ApplicationList& list = *tables.applications;
+    ApplicationBlock* block = list.AddApplicationBlock(0x1A2B, 0x3C, true);
+    ASSERT_EQ(block, &list.Blocks[0]);
+    EXPECT_EQ(list.AddApplicationBlock(0x1A2B, 0x3D, true), block);
+    EXPECT_EQ(block->ThreadId, 0x3Cu);
+    EXPECT_EQ(block->SessionID, -1);
+    EXPECT_EQ(block->WaitTimeout, 60000u);
+    EXPECT_EQ(block->EscChar, '@');
+    const char name[kBlockNameSize] = "APPL_BLOCK_00001A2B0000003C";
+    EXPECT_EQ(std::memcmp(block->BlockName, name, kBlockNameSize), 0);
+    EXPECT_STREQ(block->ReplyEventName, "APPL_EVENT_00001A2B0000003C");
+    EXPECT_TRUE(platform::UniqueHandle(platform::OpenNamedEvent(block->ReplyEventName)));
+
+    ApplicationBlock* threadA = list.AddApplicationBlock(kSelf, 21, false);
+    ApplicationBlock* threadB = list.AddApplicationBlock(kSelf, 22, false);
+    ASSERT_TRUE(threadA != nullptr && threadB != nullptr);
+    EXPECT_NE(threadA, threadB);
+    EXPECT_STRNE(threadA->ReplyEventName, threadB->ReplyEventName);
+    EXPECT_EQ(list.AddApplicationBlock(kSelf, 21, false), threadA);
+    EXPECT_EQ(list.FindApplicationBlock(kSelf), threadA);
+    EXPECT_EQ(list.FindApplicationBlock(kSelf, 22), threadB);
+    EXPECT_EQ(list.FindApplicationBlock(0), nullptr) << "a free block is nobody's";
+    CloseReplyEvents(list);
+}
+
+TEST(ApplicationListTest, TwentySeventhCallerIsRefusedAndAFreedSlotIsReusedFresh) {
+    Tables tables;
+    ApplicationList& list = *tables.applications;
+    // Every owner is this living process, so nothing can be reclaimed.
+    for (std::uint32_t tid = 1; tid <= 26; ++tid) ASSERT_NE(list.AddApplicationBlock(kSelf, tid, false), nullptr);
+    EXPECT_EQ(list.AddApplicationBlock(kSelf, 27, false), nullptr);
+
+    ApplicationBlock& used = list.Blocks[5];
+    used.SessionID = 3;
+    used.WaitTimeout = 0;
+    used.EscChar = '#';
+    used.KeyQueueCount[7] = 9;
+    platform::CloseObject(used.ReplyEvent);
+    list.RemoveApplicationBlock(kSelf, 6);
+    EXPECT_TRUE(AllZero(&used, sizeof used));
+
+    ApplicationBlock* reused = list.AddApplicationBlock(kSelf, 27, false);
+    ASSERT_EQ(reused, &used) << "not the lowest free slot";
+    EXPECT_EQ(reused->SessionID, -1);
+    EXPECT_EQ(reused->WaitTimeout, 60000u);
+    EXPECT_EQ(reused->EscChar, '@');
+    EXPECT_EQ(reused->KeyQueueCount[7], 0);
+    char expected[kBlockNameSize];
+    FormatBounded(expected, sizeof expected, "APPL_BLOCK_%8.8X%8.8X", kSelf, 27u);
+    EXPECT_STREQ(reused->BlockName, expected);
+    CloseReplyEvents(list);
+}
+
+TEST(ApplicationListTest, LookupByNameComparesAllTwentyEightBytes) {
+    Tables tables;
+    ApplicationBlock* block = tables.applications->AddApplicationBlock(kSelf, 0x77, false);
+    char name[kBlockNameSize];
+    std::memcpy(name, block->BlockName, kBlockNameSize);
+    EXPECT_EQ(tables.applications->GetApplicationBlock(name), block);
+    name[kBlockNameSize - 1] = 'x';
+    EXPECT_EQ(tables.applications->GetApplicationBlock(name), nullptr);
+    const char empty[kBlockNameSize] = {};
+    EXPECT_EQ(tables.applications->GetApplicationBlock(empty), nullptr) << "matched a free block";
+    CloseReplyEvents(*tables.applications);
+}
+
+TEST(ApplicationBlockTest, DataAndKeyQueuesNeverRunPastTheirEnds) {
+    Tables tables;
+    ApplicationBlock* block = tables.applications->AddApplicationBlock(kSelf, 1, false);
+    std::vector<std::uint8_t> big(kDataSize + 500, 0xEE);
+    EXPECT_EQ(block->StoreData(big.data(), big.size()), kDataSize);
+    EXPECT_EQ(block->KeyQueue[0][0].Kind, 0) << "Data overran into the key queue";
+
+    // A limit above the queue's 1,024 entries still stops at 1,024.
+    const int last = kSessionCount - 1;
+    block->ClearKeyQueue(last, 3069);
+    int accepted = 0;
+    for (int i = 0; i < 1100; ++i) accepted += block->QueueKey(last, KeyQueueEntry{'A', 0, static_cast<std::uint16_t>(i)});
+    EXPECT_EQ(accepted, 1024);
+    EXPECT_EQ(block->KeyQueue[last][1023].Value, 1023);
+    EXPECT_EQ(block->KeyQueueCount[0], 0) << "the queue overran into the counts";
+
+    block->ClearKeyQueue(2, 2);
+    EXPECT_TRUE(block->QueueKey(2, KeyQueueEntry{'A', 0, 'x'}));
+    EXPECT_TRUE(block->QueueKey(2, KeyQueueEntry{'A', 0, 'y'}));
+    EXPECT_FALSE(block->QueueKey(2, KeyQueueEntry{'A', 0, 'z'})) << "past the limit in force";
+
+    block->KeyQueueLimit[3] = 96;
+    for (std::int16_t spoiled : {std::int16_t{-5}, std::int16_t{5000}}) {
+        block->KeyQueueCount[3] = spoiled;
+        EXPECT_FALSE(block->QueueKey(3, KeyQueueEntry{'A', 0, 'x'})) << spoiled;
+        EXPECT_LE(block->QueuedKeys(3), 1024);
+    }
+    EXPECT_FALSE(block->QueueKey(kSessionCount, KeyQueueEntry{}));
+    CloseReplyEvents(*tables.applications);
+}
+
+}  // namespace
+}  // namespace trv::test

@@ -1,0 +1,190 @@
+// AlertWaitingBlocks and ApplicationDestroyed within one process: every
+// caller of an ending session is released, told and detached; every block
+// of an ending caller process is freed and unlinked, and only its own
+// process's handles are closed.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/atom.h"
+#include "platform/event.h"
+#include "platform/message_queue.h"
+#include "platform/window.h"
+#include "shared/shared_control.h"
+#include "table_fixture.h"
+#include "tables/cleanup.h"
+
+namespace trv::test {
+namespace {
+
+const std::uint32_t kSelf = platform::CurrentProcessId();
+
+struct Posted {
+    std::uintptr_t window;
+    std::uint32_t message;
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
+    bool operator==(const Posted&) const = default;
+};
+
+std::vector<Posted> DrainMessages() {
+    std::vector<Posted> posted;
+    platform::ThreadMessage m;
+    while (platform::GetThreadMessage(m, 0) == platform::MessageWait::message) {
+        posted.push_back({m.window, m.message, m.wParam, m.lParam});
+    }
+    return posted;
+}
+
+TEST(AlertWaitingBlocksTest, ReleasesNotifiesAndDetachesEveryCallerOfTheSession) {
+    Tables tables;
+    SessionList& sessions = *tables.sessions;
+    ApplicationList& list = *tables.applications;
+    const std::uint8_t available = Control().SessionsAvailable.exchange(1);
+    const std::uint32_t savedMessage = Process().notifyMessage;
+    Process().notifyMessage = platform::RegisterMessageName("QMXHLL");
+    const platform::WindowHandle window = platform::CreateMessageWindow();
+    ASSERT_NE(window, 0u);
+    const int n = 'N' - 'A';
+    ASSERT_TRUE(sessions.AddNamedSession(RegistrationTemplate(kSelf), 'N'));
+    ASSERT_TRUE(sessions.AddNamedSession(RegistrationTemplate(kSelf), 'P'));
+    ApplicationBlock* ps = list.AddApplicationBlock(kSelf, 1, false);
+    ApplicationBlock* win = list.AddApplicationBlock(kSelf, 2, false);
+    ApplicationBlock* quiet = list.AddApplicationBlock(kSelf, 3, false);
+
+    sessions.ConnectSessionPS(ps->BlockName, 'N');  // waits for a reply
+    ps->ShortName = 'N';
+    ps->SessionID = n;
+    ps->Waiting = 1;
+    sessions.ConnectSessionWin(win->BlockName, 'N');  // does not wait
+    win->WinConnected[n] = 1;
+    win->HostUpdateNotifyType[n] = 0x13;  // message mode
+    win->HostNotifyHandle[n] = window;
+    sessions.AddToHostNotificationList('N', *win);
+    quiet->HostUpdateNotifyType[n] = 0x23;  // event mode
+    sessions.AddToHostNotificationList('N', *quiet);
+    ps->CloseInterceptMode[n] = 'Q';
+    sessions.AddToCloseNotificationList('N', *ps);
+    quiet->CloseInterceptMode[n] = 'M';
+    quiet->CloseInterceptHandle[n] = window;
+    sessions.AddToCloseNotificationList('N', *quiet);
+    platform::UniqueHandle keyEvent(platform::OpenNamedEvent("KEY_EVENT_SESS_N"));
+    win->KeyInterceptOptions[n] = 0x13;
+    win->KeyInterceptWindow[n] = window;
+    win->KeyInterceptEvent[n] = keyEvent.get();  // the caller's own handle
+    win->ClearKeyQueue(n, 96);
+    win->QueueKey(n, KeyQueueEntry{'A', 0, 'x'});
+    sessions.AddToKeyNotificationList('N', *win);
+    platform::UniqueHandle psEvent(platform::OpenNamedEvent("PS_EVENT_SESS_N"));
+    platform::UniqueHandle closeEvent(platform::OpenNamedEvent("CLOSE_EVENT_SESS_N"));
+    DrainMessages();
+
+    AlertWaitingBlocks(kSelf + 1, sessions.GetSession('N'));  // not the registering process
+    EXPECT_EQ(sessions.IsSessionEstablished('N'), 1);
+    EXPECT_EQ(ps->ReturnCode, 0u);
+
+    AlertWaitingBlocks(kSelf, sessions.GetSession('N'));
+    EXPECT_EQ(ps->ShortName, 0);
+    EXPECT_EQ(ps->SessionID, -1);
+    EXPECT_EQ(ps->ReturnCode, 9u);
+    EXPECT_EQ(platform::WaitForEvent(ps->ReplyEvent, 0), platform::kWaitObject0) << "waiting caller not woken";
+    EXPECT_EQ(win->WinConnected[n], 0);
+    EXPECT_EQ(win->ReturnCode, 9u);
+    EXPECT_EQ(platform::WaitForEvent(win->ReplyEvent, 0), platform::kWaitTimeout) << "idle caller signalled";
+    EXPECT_EQ(win->PSUpdated + quiet->PSUpdated, 2);
+    EXPECT_EQ(ps->CloseRequested + quiet->CloseRequested, 2);
+    EXPECT_EQ(win->KeyInterceptEvent[n], platform::kNoHandle);
+    EXPECT_EQ(win->KeyInterceptWindow[n], 0u);
+    EXPECT_EQ(win->KeyInterceptOptions[n], 0u);
+    EXPECT_EQ(win->KeyQueueCount[n], 0);
+    EXPECT_EQ(win->KeyQueueLimit[n], 32);
+    EXPECT_TRUE(AllZero(win->KeyQueue[n], kKeyQueueBytes));
+    EXPECT_EQ(platform::WaitForEvent(keyEvent.get(), 0), platform::kWaitObject0)
+        << "key event not signalled, or the caller's handle was closed";
+    EXPECT_EQ(platform::WaitForEvent(psEvent.get(), 0), platform::kWaitObject0);
+    EXPECT_EQ(platform::WaitForEvent(closeEvent.get(), 0), platform::kWaitObject0);
+
+    const std::uint32_t qmxhll = Process().notifyMessage;
+    const std::vector<Posted> expected = {{window, qmxhll, 45, 1507351},   // host, 1st listed
+                                          {window, qmxhll, 46, 1703977},   // close, 2nd listed
+                                          {window, qmxhll, 45, 50}};       // key, 1st listed
+    EXPECT_EQ(DrainMessages(), expected);
+
+    const SessionBlock& ended = sessions.Blocks[n];
+    EXPECT_EQ(ended.Established, 0);
+    EXPECT_EQ(ended.HostNotifyCount + ended.CloseNotifyCount + ended.KeyNotifyCount, 0);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 1) << "cleared while P remains";
+    AlertWaitingBlocks(kSelf, sessions.GetSession('P'));
+    EXPECT_EQ(sessions.SessionCount, 0);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 0);
+
+    platform::DestroyMessageWindow(window);
+    Control().SessionsAvailable.store(available);
+    Process().notifyMessage = savedMessage;
+    for (ApplicationBlock& block : list.Blocks) platform::CloseObject(block.ReplyEvent);
+}
+
+TEST(ApplicationDestroyedTest, FreesEveryBlockOfTheProcessWhicheverThreadDetaches) {
+    Tables tables;
+    SessionList& sessions = *tables.sessions;
+    ApplicationList& list = *tables.applications;
+    const int d = 'D' - 'A';
+    ApplicationBlock* other = list.AddApplicationBlock(kSelf + 1, 5, false);
+    ApplicationBlock* shared = list.AddApplicationBlock(kSelf, 10, true);
+    ApplicationBlock* t11 = list.AddApplicationBlock(kSelf, 11, false);
+    ApplicationBlock* t12 = list.AddApplicationBlock(kSelf, 12, false);
+    std::vector<platform::Handle> replies = {other->ReplyEvent, shared->ReplyEvent, t11->ReplyEvent,
+                                             t12->ReplyEvent};
+
+    // Another process's caller is listed first, so ours must be removed
+    // around it and the list kept dense.
+    other->HostUpdateNotifyType[d] = 3;
+    sessions.AddToHostNotificationList('D', *other);
+    sessions.ConnectSessionPS(shared->BlockName, 'D');
+    shared->ShortName = 'D';
+    shared->HostUpdateNotifyType[d] = 3;
+    sessions.AddToHostNotificationList('D', *shared);
+    sessions.ConnectSessionWin(t11->BlockName, 'E');
+    t11->WinConnected['E' - 'A'] = 1;
+    const std::string closeName = UniqueName("trv_tables_close_intercept");
+    const std::string keyName = UniqueName("trv_tables_key_intercept");
+    t11->CloseInterceptMode[d] = 'Q';
+    t11->CloseInterceptHandle[d] = platform::CreateNamedEvent(true, closeName.c_str());
+    sessions.AddToCloseNotificationList('D', *t11);
+    t12->KeyInterceptEvent['F' - 'A'] = platform::CreateNamedEvent(false, keyName.c_str());
+    sessions.AddToKeyNotificationList('F', *t12);
+
+    ApplicationDestroyed(kSelf, 0xBEEF);  // a thread that owns no block
+
+    EXPECT_EQ(list.FindApplicationBlock(kSelf), nullptr);
+    EXPECT_EQ(other->ProcessId, kSelf + 1);
+    const SessionBlock& sd = sessions.Blocks[d];
+    EXPECT_EQ(sd.PSConnection[0], '\0');
+    EXPECT_EQ(sd.HostNotifyCount, 1);
+    EXPECT_STREQ(sd.HostNotifyList[0], other->BlockName);
+    EXPECT_TRUE(AllZero(sd.HostNotifyList[1], kBlockNameSize));
+    EXPECT_EQ(sd.CloseNotifyCount, 0);
+    EXPECT_EQ(sessions.Blocks['E' - 'A'].WinConnection[0], '\0');
+    EXPECT_EQ(sessions.Blocks['F' - 'A'].KeyNotifyCount, 0);
+    platform::UniqueHandle closeLeft(platform::OpenNamedEvent(closeName.c_str()));
+    platform::UniqueHandle keyLeft(platform::OpenNamedEvent(keyName.c_str()));
+    EXPECT_FALSE(closeLeft) << "the close-intercept event handle was not closed";
+    EXPECT_FALSE(keyLeft) << "the key-intercept event handle was not closed";
+
+    // Another process's block is freed without closing what it stores.
+    const std::string probeName = UniqueName("trv_tables_foreign_probe");
+    platform::UniqueHandle probe(platform::CreateNamedEvent(true, probeName.c_str()));
+    other->CloseInterceptMode[d] = 'Q';
+    other->CloseInterceptHandle[d] = probe.get();
+    other->KeyInterceptEvent[d] = probe.get();
+    ApplicationDestroyed(kSelf + 1, 5);
+    EXPECT_EQ(other->ProcessId, 0u);
+    EXPECT_EQ(sd.HostNotifyCount, 0);
+    platform::UniqueHandle probeSeen(platform::OpenNamedEvent(probeName.c_str()));
+    EXPECT_TRUE(probeSeen) << "a handle stored for another process was closed";
+    for (platform::Handle reply : replies) platform::CloseObject(reply);
+}
+
+}  // namespace
+}  // namespace trv::test

@@ -1,0 +1,213 @@
+// The tables across processes: records written by a child through the
+// table classes sit at their wire-format byte offsets; a caller in another
+// process waiting for its reply is released when its session ends; callers
+// killed outright leave blocks that the next caller gets back.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/atom.h"
+#include "platform/event.h"
+#include "shared/name_format.h"
+#include "shared/shared_control.h"
+#include "table_fixture.h"
+#include "tables/cleanup.h"
+
+namespace trv::test {
+namespace {
+
+constexpr std::uint32_t kChildWaitMs = 20000;
+
+platform::Handle SharedEvent(const std::string& base) {
+    return platform::CreateNamedEvent(true, UniqueName(base).c_str());
+}
+
+std::string Formatted(const char* format, std::uint32_t a, std::uint32_t b) {
+    char text[64];
+    FormatBounded(text, sizeof text, format, a, b);
+    return text;
+}
+
+TRV_CHILD_ROLE(tables_layout_writer) {
+    Tables tables("trv_layout", false);
+    const std::uint32_t pid = platform::CurrentProcessId();
+    const std::uint32_t tid = platform::CurrentThreadId();
+    if (!tables.ok() || !tables.sessions->AddNamedSession(RegistrationTemplate(pid), 'c')) return 10;
+    tables.sessions->SetWindowTitle('C', "Layout session C");
+    ApplicationBlock* block = tables.applications->AddApplicationBlock(pid, tid, true);
+    QMXAPIBlock* record = tables.qmxapi->AddQMXAPIBlock(pid, tid);
+    if (block == nullptr || record == nullptr) return 11;
+    tables.sessions->ConnectSessionPS(block->BlockName, 'C');
+    tables.sessions->AddToHostNotificationList('C', *block);
+    block->StoreData("layout", 6);
+    block->ClearKeyQueue(2, 96);
+    block->QueueKey(2, KeyQueueEntry{'A', 0, 0x0141});
+    record->ShortName = 'C';
+    record->Request = kQMXQueryEmulatorStatus;
+    // Stay alive, with the events and the atom, while the parent looks.
+    platform::UniqueHandle ready(SharedEvent("trv_layout_ready"));
+    platform::UniqueHandle go(SharedEvent("trv_layout_go"));
+    platform::SignalEvent(ready.get());
+    return platform::WaitForEvent(go.get(), kChildWaitMs) == platform::kWaitObject0 ? 0 : 12;
+}
+
+TRV_CHILD_ROLE(tables_waiting_caller) {
+    Tables tables("trv_waiting", false);
+    ApplicationBlock* block = tables.ok() ? tables.applications->AddApplicationBlock(
+                                                platform::CurrentProcessId(), platform::CurrentThreadId(), true)
+                                          : nullptr;
+    if (block == nullptr) return 10;
+    tables.sessions->ConnectSessionPS(block->BlockName, 'R');
+    block->ShortName = 'R';
+    block->SessionID = 'R' - 'A';
+    block->Waiting = 1;
+    platform::UniqueHandle ready(SharedEvent("trv_waiting_ready"));
+    platform::SignalEvent(ready.get());
+    if (platform::WaitForEvent(block->ReplyEvent, kChildWaitMs) != platform::kWaitObject0) return 2;
+    return block->ShortName == 0 && block->SessionID == -1 && block->ReturnCode == 9 ? 0 : 3;
+}
+
+TRV_CHILD_ROLE(tables_block_holder) {
+    Tables tables("trv_holders", false);
+    ApplicationBlock* block = tables.ok() ? tables.applications->AddApplicationBlock(
+                                                platform::CurrentProcessId(), platform::CurrentThreadId(), true)
+                                          : nullptr;
+    if (block == nullptr || args.empty()) return 10;
+    block->HostUpdateNotifyType['H' - 'A'] = 3;
+    tables.sessions->AddToHostNotificationList('H', *block);
+    tables.sessions->AddToCloseNotificationList('H', *block);
+    if (args[0] == "0") {
+        tables.sessions->ConnectSessionPS(block->BlockName, 'H');
+        block->ShortName = 'H';
+    } else if (args[0] == "1") {
+        tables.sessions->ConnectSessionWin(block->BlockName, 'H');
+        block->WinConnected['H' - 'A'] = 1;
+    }
+    platform::UniqueHandle ready(SharedEvent("trv_holder_ready_" + args[0]));
+    platform::UniqueHandle never(SharedEvent("trv_holder_never"));
+    platform::SignalEvent(ready.get());
+    platform::WaitForEvent(never.get(), 60000);  // until killed
+    return 5;
+}
+
+TEST(TablesAcrossProcessesTest, RecordsWrittenByAChildSitAtTheirByteOffsets) {
+    Tables tables("trv_layout", true);
+    ASSERT_TRUE(tables.ok());
+    platform::UniqueHandle ready(SharedEvent("trv_layout_ready"));
+    platform::UniqueHandle go(SharedEvent("trv_layout_go"));
+    RoleProcess child("tables_layout_writer");
+    ASSERT_EQ(platform::WaitForEvent(ready.get(), kChildWaitMs), platform::kWaitObject0)
+        << "child exit code " << child.Wait(1000);
+    const std::uint32_t pid = child.id();
+
+    const unsigned char* s = tables.sessionBytes();
+    const unsigned char* c = s + 16 + 2 * 2704;
+    EXPECT_EQ(ReadI32(s + 8), 1);
+    EXPECT_EQ(ReadU32(c), pid);
+    EXPECT_EQ(c[4], 1);
+    EXPECT_EQ(ReadI32(c + 8), 2);
+    EXPECT_EQ(c[12], 'C');
+    EXPECT_EQ(ReadText(c + 22, 128), "Layout session C");
+    EXPECT_NE(ReadU32(c + 256) | ReadU32(c + 260), 0u);
+    EXPECT_EQ(ReadText(c + 312, 17), "HLL_EVENT_SESS_C");
+    EXPECT_EQ(ReadText(c + 413, 28), "WAIT_EVENT_SESS_C");
+    EXPECT_EQ(ReadText(c + 469, 28), "KEY_EVENT_SESS_C");
+    EXPECT_EQ(s[16 + 12], 'A') << "a free letter keeps its short name";
+    EXPECT_EQ(ReadI32(s + 16 + 25 * 2704 + 8), 25);
+
+    const unsigned char* b = tables.applicationBytes() + 8;
+    const std::uint32_t tid = ReadU32(b + 4);
+    const std::string blockName = Formatted("APPL_BLOCK_%8.8X%8.8X", pid, tid);
+    EXPECT_EQ(ReadU32(b), pid);
+    EXPECT_EQ(ReadI32(b + 16), -1);
+    EXPECT_EQ(ReadU32(b + 28), 60000u);
+    EXPECT_EQ(b[107], '@');
+    EXPECT_EQ(ReadText(b + 1192, 6), "layout");
+    EXPECT_EQ(b[11432 + 2 * 4096], 'A');
+    EXPECT_EQ(ReadU16(b + 11432 + 2 * 4096 + 2), 0x0141);
+    EXPECT_EQ(ReadU16(b + 117928 + 2 * 2), 1);
+    EXPECT_EQ(ReadU16(b + 117980 + 2 * 2), 96);
+    EXPECT_EQ(ReadText(b + 118032, 28), Formatted("APPL_EVENT_%8.8X%8.8X", pid, tid));
+    EXPECT_EQ(ReadText(b + 118060, 28), blockName);
+    EXPECT_TRUE(AllZero(b + 118060 + blockName.size(), 28 - blockName.size()));
+    EXPECT_EQ(ReadText(c + 168, 28), blockName) << "PSConnection";
+    EXPECT_EQ(ReadText(c + 1964, 28), blockName) << "HostNotifyList";
+    EXPECT_EQ(ReadI32(c + 2692), 1);
+
+    const unsigned char* q = tables.qmxapiBytes() + 8;
+    const std::string recordName = Formatted("QMXAPI_BLOCK_%8.8X%8.8X", pid, tid);
+    const std::string eventName = Formatted("QMXAPI_EVENT_%8.8X%8.8X", pid, tid);
+    EXPECT_EQ(ReadU32(q + 4), tid);
+    EXPECT_EQ(ReadText(q + 8, 32), recordName);
+    char atomName[64] = {};
+    platform::GetGlobalAtomName(ReadU16(q + 40), atomName, sizeof atomName);
+    EXPECT_EQ(atomName, recordName);
+    EXPECT_EQ(ReadText(q + 42, 32), eventName);
+    EXPECT_EQ(q[89], 'C');
+    EXPECT_EQ(q[90], 0);
+    EXPECT_EQ(ReadU32(q + 1384), 16u);
+    for (const std::string& name : {std::string("KEY_EVENT_SESS_C"), ReadText(b + 118032, 28), eventName}) {
+        platform::UniqueHandle opened(platform::OpenNamedEvent(name.c_str()));
+        EXPECT_TRUE(opened) << name << " does not exist";
+    }
+    platform::SignalEvent(go.get());
+    EXPECT_EQ(child.Wait(kChildWaitMs), 0);
+}
+
+TEST(TablesAcrossProcessesTest, EndOfSessionReleasesACallerWaitingInAnotherProcess) {
+    Tables tables("trv_waiting", true);
+    const std::uint32_t self = platform::CurrentProcessId();
+    ASSERT_TRUE(tables.ok() && tables.sessions->AddNamedSession(RegistrationTemplate(self), 'R'));
+    const std::uint8_t available = Control().SessionsAvailable.exchange(1);
+    platform::UniqueHandle ready(SharedEvent("trv_waiting_ready"));
+    RoleProcess child("tables_waiting_caller");
+    ASSERT_EQ(platform::WaitForEvent(ready.get(), kChildWaitMs), platform::kWaitObject0)
+        << "child exit code " << child.Wait(1000);
+
+    AlertWaitingBlocks(self, tables.sessions->GetSession('R'));
+    EXPECT_EQ(child.Wait(kChildWaitMs), 0) << "2: the caller was not woken; 3: its block was not updated";
+    EXPECT_EQ(tables.sessions->IsSessionEstablished('R'), 0);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 0);
+    Control().SessionsAvailable.store(available);
+}
+
+TEST(TablesAcrossProcessesTest, BlocksOfKilledCallersGoToTheNextCaller) {
+    Tables tables("trv_holders", true);
+    ASSERT_TRUE(tables.ok());
+    platform::UniqueHandle never(SharedEvent("trv_holder_never"));
+    std::vector<platform::UniqueHandle> ready;
+    std::vector<std::unique_ptr<RoleProcess>> holders;
+    for (int i = 0; i < kSessionCount; ++i) {
+        ready.emplace_back(SharedEvent("trv_holder_ready_" + std::to_string(i)));
+        holders.push_back(std::make_unique<RoleProcess>("tables_block_holder", RoleArgs{std::to_string(i)}));
+    }
+    for (int i = 0; i < kSessionCount; ++i) {
+        ASSERT_EQ(platform::WaitForEvent(ready[i].get(), 60000), platform::kWaitObject0)
+            << "holder " << i << " exit code " << holders[i]->Wait(1000);
+    }
+    const SessionBlock& h = tables.sessions->Blocks['H' - 'A'];
+    ASSERT_EQ(h.HostNotifyCount, 26);
+    ASSERT_NE(h.PSConnection[0], '\0');
+    ASSERT_NE(h.WinConnection[0], '\0');
+    for (auto& holder : holders) holder->Kill();
+
+    const std::uint32_t self = platform::CurrentProcessId();
+    ApplicationBlock* mine = tables.applications->AddApplicationBlock(self, platform::CurrentThreadId(), true);
+    ASSERT_EQ(mine, &tables.applications->Blocks[0]) << "the killed callers' blocks were not reclaimed";
+    EXPECT_EQ(mine->ProcessId, self);
+    EXPECT_EQ(mine->SessionID, -1);
+    int used = 0;
+    for (const ApplicationBlock& block : tables.applications->Blocks) used += block.ProcessId != 0;
+    EXPECT_EQ(used, 1);
+    EXPECT_EQ(h.HostNotifyCount + h.CloseNotifyCount, 0);
+    EXPECT_TRUE(AllZero(h.HostNotifyList, sizeof h.HostNotifyList));
+    EXPECT_TRUE(AllZero(h.CloseNotifyList, sizeof h.CloseNotifyList));
+    EXPECT_EQ(h.PSConnection[0], '\0');
+    EXPECT_EQ(h.WinConnection[0], '\0');
+    platform::CloseObject(mine->ReplyEvent);
+}
+
+}  // namespace
+}  // namespace trv::test

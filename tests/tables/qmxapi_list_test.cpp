@@ -1,0 +1,106 @@
+// Session-API table: record names, events and atoms, one record per thread,
+// capacity with reuse and reclaiming, and waking the waiting records.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "platform/atom.h"
+#include "platform/event.h"
+#include "table_fixture.h"
+
+namespace trv::test {
+namespace {
+
+const std::uint32_t kSelf = platform::CurrentProcessId();
+
+// Removal leaves the event handle to its owner, which is this test.
+void FreeRecords(QMXAPIList& list) {
+    for (QMXAPIBlock& record : list.Blocks) {
+        if (record.ProcessId == 0) continue;
+        platform::CloseObject(record.Event);
+        list.RemoveQMXAPIBlock(record.ProcessId, record.ThreadId);
+    }
+}
+
+TEST(QMXAPIListTest, RecordCarriesItsNameAtomAndEventUntilRemoved) {
+    Tables tables;
+    QMXAPIList& list = *tables.qmxapi;
+    QMXAPIBlock* record = list.AddQMXAPIBlock(6699, 60);
+    ASSERT_EQ(record, &list.Blocks[0]);
+    EXPECT_STREQ(record->BlockName, "QMXAPI_BLOCK_00001A2B0000003C");
+    EXPECT_STREQ(record->EventName, "QMXAPI_EVENT_00001A2B0000003C");
+    char atomName[64] = {};
+    platform::GetGlobalAtomName(record->Atom, atomName, sizeof atomName);
+    EXPECT_STREQ(atomName, record->BlockName);
+    platform::UniqueHandle event(platform::OpenNamedEvent(record->EventName));
+    ASSERT_TRUE(event);
+    platform::SignalEvent(event.get());
+    EXPECT_EQ(platform::WaitForEvent(record->Event, 0), platform::kWaitObject0);
+    EXPECT_EQ(platform::WaitForEvent(record->Event, 0), platform::kWaitTimeout) << "not auto-reset";
+    EXPECT_EQ(list.GetQMXAPIBlock("QMXAPI_BLOCK_00001A2B0000003C"), record);
+    EXPECT_EQ(list.GetQMXAPIBlock(""), nullptr) << "an empty name matched a free record";
+    EXPECT_EQ(list.GetQMXAPIBlock(26), nullptr);
+
+    platform::CloseObject(record->Event);
+    EXPECT_EQ(list.RemoveQMXAPIBlock(6699, 60), 0);
+    EXPECT_TRUE(AllZero(record, sizeof *record));
+    EXPECT_EQ(platform::FindGlobalAtom("QMXAPI_BLOCK_00001A2B0000003C"), 0) << "atom left behind";
+}
+
+TEST(QMXAPIListTest, EachThreadKeepsOneRecord) {
+    Tables tables;
+    QMXAPIBlock* mine = GetQMXAPIBlock();
+    ASSERT_NE(mine, nullptr);
+    EXPECT_EQ(mine->ProcessId, kSelf);
+    EXPECT_EQ(mine->ThreadId, platform::CurrentThreadId());
+    const platform::Handle event = mine->Event;
+    EXPECT_EQ(GetQMXAPIBlock(), mine);
+    EXPECT_EQ(tables.qmxapi->AddQMXAPIBlock(kSelf, platform::CurrentThreadId()), mine);
+    EXPECT_EQ(mine->Event, event) << "a second event was made for the same thread";
+    QMXAPIBlock* other = nullptr;
+    std::thread([&] { other = GetQMXAPIBlock(); }).join();
+    ASSERT_NE(other, nullptr);
+    EXPECT_NE(other, mine);
+    EXPECT_STRNE(other->EventName, mine->EventName);
+    FreeRecords(*tables.qmxapi);
+}
+
+TEST(QMXAPIListTest, AFullTableReclaimsEndedOwnersThenRefusesAndReusesTheLowestFreeIndex) {
+    const std::uint32_t ended = EndedProcessId();
+    ASSERT_NE(ended, 0u);
+    Tables tables;
+    QMXAPIList& list = *tables.qmxapi;
+    for (std::uint32_t tid = 1; tid <= 25; ++tid) ASSERT_NE(list.AddQMXAPIBlock(kSelf, tid), nullptr);
+    QMXAPIBlock* dead = list.AddQMXAPIBlock(ended, 7);
+    const std::string deadName = dead->BlockName;
+    platform::UniqueHandle deadEvent(dead->Event);  // made here, for the test's fake owner
+
+    EXPECT_EQ(list.AddQMXAPIBlock(kSelf, 99), &list.Blocks[25]) << "the ended owner's record was kept";
+    EXPECT_EQ(list.GetQMXAPIBlock(deadName.c_str()), nullptr);
+    EXPECT_EQ(platform::FindGlobalAtom(deadName.c_str()), 0);
+
+    EXPECT_EQ(list.AddQMXAPIBlock(kSelf, 100), nullptr);
+    EXPECT_EQ(list.FindQMXAPIBlock(kSelf, 25), &list.Blocks[24]) << "owned records stopped working";
+    platform::CloseObject(list.Blocks[7].Event);
+    platform::CloseObject(list.Blocks[3].Event);
+    list.RemoveQMXAPIBlock(kSelf, 8);
+    list.RemoveQMXAPIBlock(kSelf, 4);
+    EXPECT_EQ(list.AddQMXAPIBlock(kSelf, 100), &list.Blocks[3]);
+    FreeRecords(list);
+}
+
+TEST(QMXAPIListTest, AlertWakesOnlyTheWaitingRecords) {
+    Tables tables;
+    QMXAPIBlock* waiting = tables.qmxapi->AddQMXAPIBlock(kSelf, 1);
+    QMXAPIBlock* idle = tables.qmxapi->AddQMXAPIBlock(kSelf, 2);
+    waiting->Waiting = 1;
+    AlertWaitingQMXAPIBlocks();
+    EXPECT_EQ(platform::WaitForEvent(waiting->Event, 0), platform::kWaitObject0);
+    EXPECT_EQ(platform::WaitForEvent(idle->Event, 0), platform::kWaitTimeout);
+    EXPECT_EQ(waiting->Waiting, 1) << "the flag is the woken owner's to clear";
+    FreeRecords(*tables.qmxapi);
+}
+
+}  // namespace
+}  // namespace trv::test

@@ -1,0 +1,180 @@
+// Session table: letters, registration and removal, connections, bounded
+// fields and the three notification lists.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/event.h"
+#include "table_fixture.h"
+
+namespace trv::test {
+namespace {
+
+const std::uint32_t kSelf = platform::CurrentProcessId();
+
+std::vector<ApplicationBlock*> MakeCallers(ApplicationList& applications, int count) {
+    std::vector<ApplicationBlock*> callers;
+    for (int i = 0; i < count; ++i) callers.push_back(applications.AddApplicationBlock(kSelf, 0x100 + i, false));
+    return callers;
+}
+
+TEST(SessionListTest, LettersFoldAndALetterIsRegisteredOnce) {
+    Tables tables;
+    SessionList& sessions = *tables.sessions;
+    char letter = 'c';
+    EXPECT_TRUE(sessions.IsValidSession(letter));
+    EXPECT_EQ(letter, 'C');
+    for (char invalid : {'@', '[', '1', '\0', '`', '{'}) {
+        char copy = invalid;
+        EXPECT_FALSE(sessions.IsValidSession(copy)) << int{invalid};
+        EXPECT_EQ(sessions.GetSession(invalid).ShortName, 0);
+    }
+    EXPECT_EQ(sessions.FindAvailableName(), 'A');
+    ASSERT_TRUE(sessions.AddNamedSession(RegistrationTemplate(kSelf), 'a'));
+    EXPECT_EQ(sessions.FindAvailableName(), 'B');
+
+    char available = 'q';
+    EXPECT_TRUE(sessions.IsSessionAvailable(available));
+    EXPECT_EQ(available, 'Q');
+    ASSERT_TRUE(sessions.AddNamedSession(RegistrationTemplate(kSelf), 'q'));
+    EXPECT_FALSE(sessions.AddNamedSession(RegistrationTemplate(kSelf + 1), 'Q'));
+    EXPECT_EQ(sessions.SessionCount, 2);
+    EXPECT_EQ(sessions.IsSessionEstablished('q'), 1);
+    SessionBlock copy = sessions.GetSession('q');
+    EXPECT_EQ(copy.ShortName, 'Q');
+    EXPECT_EQ(copy.Index, 16);
+    EXPECT_EQ(copy.ProcessID, kSelf) << "a refused registration changed the block";
+    EXPECT_STREQ(copy.HLLEventName, "HLL_EVENT_SESS_Q");
+    EXPECT_STREQ(copy.CloseEventName, "CLOSE_EVENT_SESS_Q");
+
+    // HLL and KEY are auto-reset, the five others manual-reset.
+    const std::pair<const char*, bool> kinds[] = {
+        {copy.HLLEventName, false}, {copy.PSEventName, true},    {copy.OIAEventName, true},
+        {copy.BothEventName, true}, {copy.WaitEventName, true},  {copy.CloseEventName, true},
+        {copy.KeyEventName, false}};
+    for (auto [name, manualReset] : kinds) {
+        platform::UniqueHandle event(platform::OpenNamedEvent(name));
+        ASSERT_TRUE(event) << name;
+        platform::SignalEvent(event.get());
+        EXPECT_EQ(platform::WaitForEvent(event.get(), 0), platform::kWaitObject0) << name;
+        EXPECT_EQ(platform::WaitForEvent(event.get(), 0),
+                  manualReset ? platform::kWaitObject0 : platform::kWaitTimeout) << name;
+        platform::ClearEvent(event.get());
+    }
+}
+
+TEST(SessionListTest, RemovalLeavesOnlyIndexAndShortName) {
+    Tables tables;
+    SessionList& sessions = *tables.sessions;
+    ApplicationBlock* caller = MakeCallers(*tables.applications, 1)[0];
+    ASSERT_TRUE(sessions.AddNamedSession(RegistrationTemplate(kSelf), 'C'));
+    sessions.ConnectSessionPS(caller->BlockName, 'C');
+    sessions.SetWindowTitle('C', "host session");
+    ASSERT_EQ(sessions.AddToKeyNotificationList('C', *caller), 0);
+
+    sessions.RemoveSession('c');
+    SessionBlock expected;
+    expected.Index = 2;
+    expected.ShortName = 'C';
+    EXPECT_EQ(std::memcmp(&sessions.Blocks[2], &expected, sizeof expected), 0);
+    EXPECT_EQ(sessions.SessionCount, 0);
+    sessions.RemoveSession('C');  // a free letter does not lower the count
+    EXPECT_EQ(sessions.SessionCount, 0);
+}
+
+TEST(SessionListTest, PresentationSpaceKeepsItsFirstHolderWindowServicesTheLast) {
+    Tables tables;
+    SessionList& sessions = *tables.sessions;
+    std::vector<ApplicationBlock*> callers = MakeCallers(*tables.applications, 2);
+    sessions.ConnectSessionPS(callers[0]->BlockName, 'e');
+    sessions.ConnectSessionPS(callers[1]->BlockName, 'E');
+    EXPECT_STREQ(sessions.GetSession('E').PSConnection, callers[0]->BlockName);
+    sessions.ConnectSessionWin(callers[0]->BlockName, 'E');
+    sessions.ConnectSessionWin(callers[1]->BlockName, 'E');
+    EXPECT_STREQ(sessions.GetSession('E').WinConnection, callers[1]->BlockName);
+
+    sessions.DisconnectSessionPS('e');
+    sessions.ConnectSessionPS(callers[1]->BlockName, 'E');
+    EXPECT_STREQ(sessions.GetSession('E').PSConnection, callers[1]->BlockName);
+}
+
+TEST(SessionListTest, FieldsAreBoundedAndInvalidLettersWriteNothing) {
+    Tables tables;
+    SessionList& sessions = *tables.sessions;
+    ApplicationBlock* caller = MakeCallers(*tables.applications, 1)[0];
+    sessions.SetWindowTitle('F', std::string(300, 'x').c_str());
+    sessions.ConnectSessionWin(std::string(40, 'N').c_str(), 'F');
+    const SessionBlock& block = sessions.Blocks[5];
+    EXPECT_EQ(std::strlen(block.WindowTitle), kWindowTitleSize - 1);
+    EXPECT_EQ(block.WindowHandle, 0u) << "the title ran into the next field";
+    EXPECT_EQ(std::strlen(block.WinConnection), kBlockNameSize - 1);
+    EXPECT_EQ(block.Caller[0], '\0');
+
+    // A count spoiled by a process that died mid-update is not trusted.
+    sessions.Blocks[7].KeyNotifyCount = 1000;
+    EXPECT_EQ(sessions.AddToKeyNotificationList('H', *caller), -1);
+    sessions.Blocks[7].CloseNotifyCount = -7;
+    EXPECT_EQ(sessions.AddToCloseNotificationList('H', *caller), 0);
+    EXPECT_EQ(sessions.Blocks[7].CloseNotifyCount, 1);
+
+    std::vector<unsigned char> before(tables.sessionBytes(), tables.sessionBytes() + sizeof(SessionList));
+    for (char invalid : {'@', '[', '0', '\x7f'}) {
+        sessions.ConnectSessionPS("APPL_BLOCK_X", invalid);
+        sessions.SetCaller("APPL_BLOCK_X", invalid);
+        sessions.SetWindowTitle(invalid, "title");
+        sessions.SetInhibitedStatus(invalid, 1);
+        EXPECT_EQ(sessions.AddToHostNotificationList(invalid, *caller), -1);
+    }
+    EXPECT_EQ(std::memcmp(before.data(), tables.sessionBytes(), before.size()), 0);
+}
+
+TEST(SessionListTest, NotificationListsStayDenseAndHoldACallerOnce) {
+    struct ListOps {
+        int (SessionList::*add)(char, const ApplicationBlock&);
+        void (SessionList::*remove)(char, const ApplicationBlock&);
+        NotifyList SessionBlock::*entries;
+        std::int32_t SessionBlock::*count;
+    };
+    const ListOps lists[] = {
+        {&SessionList::AddToHostNotificationList, &SessionList::RemoveFromHostNotificationList,
+         &SessionBlock::HostNotifyList, &SessionBlock::HostNotifyCount},
+        {&SessionList::AddToCloseNotificationList, &SessionList::RemoveFromCloseNotificationList,
+         &SessionBlock::CloseNotifyList, &SessionBlock::CloseNotifyCount},
+        {&SessionList::AddToKeyNotificationList, &SessionList::RemoveFromKeyNotificationList,
+         &SessionBlock::KeyNotifyList, &SessionBlock::KeyNotifyCount},
+    };
+    for (const ListOps& list : lists) {
+        SCOPED_TRACE(&list - lists);
+        Tables tables;
+        SessionList& sessions = *tables.sessions;
+        std::vector<ApplicationBlock*> callers = MakeCallers(*tables.applications, 26);
+        const SessionBlock& g = sessions.Blocks['G' - 'A'];
+        auto add = [&](ApplicationBlock* caller) { return (sessions.*list.add)('G', *caller); };
+
+        EXPECT_EQ(add(callers[0]), 0);
+        EXPECT_EQ(add(callers[1]), 1);
+        EXPECT_EQ(add(callers[2]), 2);
+        EXPECT_EQ(add(callers[0]), 0);
+        EXPECT_EQ(g.*list.count, 3);
+
+        (sessions.*list.remove)('g', *callers[0]);
+        EXPECT_EQ(g.*list.count, 2);
+        EXPECT_STREQ((g.*list.entries)[0], callers[1]->BlockName);
+        EXPECT_STREQ((g.*list.entries)[1], callers[2]->BlockName);
+        EXPECT_TRUE(AllZero((g.*list.entries)[2], kBlockNameSize));
+        (sessions.*list.remove)('G', *callers[0]);  // no longer listed
+        EXPECT_EQ(g.*list.count, 2);
+        EXPECT_EQ(sessions.Blocks['F' - 'A'].*list.count + sessions.Blocks['H' - 'A'].*list.count, 0);
+
+        for (ApplicationBlock* caller : callers) EXPECT_GE(add(caller), 0);
+        EXPECT_EQ(g.*list.count, 26);
+        std::strcpy(callers[25]->BlockName, "APPL_BLOCK_TOO_MANY");
+        EXPECT_EQ(add(callers[25]), -1);
+        EXPECT_EQ(g.*list.count, 26);
+    }
+}
+
+}  // namespace
+}  // namespace trv::test
