@@ -25,5 +25,7 @@ std::size_t GetWindowTitle(WindowHandle window, char* buffer, std::size_t size);
 bool SetWindowTitle(WindowHandle window, const char* title);
 bool SetWindowPlacement(WindowHandle window, WindowHandle insertAfter, int x, int y, int cx,
                         int cy, std::uint32_t flags);
+// Brings the window to the top of the window order; false when it could not.
+bool BringWindowToFront(WindowHandle window);
 
 }  // namespace trv::platform
