@@ -1,0 +1,145 @@
+/*
+ * trvha64: the EHLLAPI entries of the terminal-emulator bridge library, for
+ * applications written in C or C++.
+ *
+ * Every entry takes the four EHLLAPI parameters by address: the function
+ * number, the data string, its length (in and out) and the return-code word
+ * (in: the presentation-space position or other input of the functions that
+ * take one; out: the return code). Each entry also returns the return code.
+ *
+ * Windows: the entries use the WINAPI (__stdcall) convention and are exported
+ * by ordinal only; the import library maps the names below to the ordinals
+ * (hllapi 113, hllapi_async 114, hllapi_thread 115). Linux: the shared object
+ * exports the same names as plain C symbols.
+ *
+ * Any thread of any process may call the entries. All calls of one process
+ * are serialised, except Stop Keystroke Intercept (53), which may be issued
+ * while another thread of the process waits in Get Key (51).
+ */
+#ifndef TRVHA64_H
+#define TRVHA64_H
+
+#include <stdint.h>
+
+#ifdef _WIN32
+#define TRVHA64_CALL __stdcall
+#define TRVHA64_EXPORT
+#else
+#define TRVHA64_CALL
+#if defined(TRV_BUILDING_LIBRARY)
+#define TRVHA64_EXPORT __attribute__((visibility("default")))
+#else
+#define TRVHA64_EXPORT
+#endif
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/*
+ * The EHLLAPI entry with one exchange block for the whole process: the
+ * connection, session parameters and registrations made by one thread hold
+ * for every thread of the process.
+ *
+ * A null `return_code` answers 2 and writes nothing. A null `function`, or a
+ * function number outside 1..130, stores 10 and answers 10. When no emulator
+ * session is registered every function answers 1 (Query Sessions: 0) and
+ * stores 0 in the length. When the library cannot give the caller an
+ * exchange block (all 26 are in use) or fails unexpectedly, the call answers
+ * 9 (system error).
+ */
+TRVHA64_EXPORT int32_t TRVHA64_CALL hllapi(int32_t* function, char* data, int32_t* length,
+                                           int32_t* return_code);
+
+/*
+ * As hllapi, but with one exchange block per calling thread: each thread has
+ * its own connection, session parameters and registrations.
+ */
+TRVHA64_EXPORT int32_t TRVHA64_CALL hllapi_thread(int32_t* function, char* data, int32_t* length,
+                                                  int32_t* return_code);
+
+/*
+ * The entry for asynchronous EHLLAPI requests, which this library does not
+ * support: shows a warning box and answers 10 without using its parameters.
+ */
+TRVHA64_EXPORT int32_t TRVHA64_CALL hllapi_async(int32_t* function, char* data, int32_t* length,
+                                                 int32_t* return_code);
+
+#ifdef __cplusplus
+}
+#endif
+
+/* Function numbers. */
+#define HA_CONNECT_PS 1
+#define HA_DISCONNECT_PS 2
+#define HA_SENDKEY 3
+#define HA_WAIT 4
+#define HA_COPY_PS 5
+#define HA_SEARCH_PS 6
+#define HA_QUERY_CURSOR_LOC 7
+#define HA_COPY_PS_TO_STR 8
+#define HA_SET_SESSION_PARMS 9
+#define HA_QUERY_SESSIONS 10
+#define HA_RESERVE 11
+#define HA_RELEASE 12
+#define HA_COPY_OIA 13
+#define HA_QUERY_FIELD_ATTR 14
+#define HA_COPY_STR_TO_PS 15
+#define HA_STORAGE_MGR 17
+#define HA_PAUSE 18
+#define HA_QUERY_SYSTEM 20
+#define HA_RESET_SYSTEM 21
+#define HA_QUERY_SESSION_STATUS 22
+#define HA_START_HOST_NOTIFY 23
+#define HA_QUERY_HOST_UPDATE 24
+#define HA_STOP_HOST_NOTIFY 25
+#define HA_SEARCH_FIELD 30
+#define HA_FIND_FIELD_POS 31
+#define HA_FIND_FIELD_LEN 32
+#define HA_COPY_STR_TO_FIELD 33
+#define HA_COPY_FIELD_TO_STR 34
+#define HA_SET_CURSOR 40
+#define HA_START_CLOSE_INTERCEPT 41
+#define HA_QUERY_CLOSE_INTERCEPT 42
+#define HA_STOP_CLOSE_INTERCEPT 43
+#define HA_QUERY_ADD_FIELD_ATTR 45
+#define HA_START_KEY_INTERCEPT 50
+#define HA_GET_KEY 51
+#define HA_POST_INTERCEPT_STATUS 52
+#define HA_STOP_KEY_INTERCEPT 53
+#define HA_LOCK_PS 60
+#define HA_LOCK_PMSVC 61
+#define HA_SEND_FILE 90
+#define HA_RECEIVE_FILE 91
+#define HA_CONVERT_POS_ROW_COL 99
+#define HA_CONNECT_PM_SRVCS 101
+#define HA_DISCONNECT_PM_SRVCS 102
+#define HA_QUERY_WINDOW_COORDS 103
+#define HA_PM_WINDOW_STATUS 104
+#define HA_CHANGE_SWITCH_NAME 105
+#define HA_CHANGE_WINDOW_NAME 106
+#define HA_START_PLAYING_MACRO 110
+
+/* Return codes the library produces itself; the emulator adds its own. */
+#define HLLAPI_RC_SUCCESS 0
+#define HLLAPI_RC_NO_SESSION 1            /* no valid, established or connected session */
+#define HLLAPI_RC_BAD_PARAMETER 2         /* unknown keyword, missing or oversized data */
+#define HLLAPI_RC_WAIT_TIMEOUT 4          /* Wait timed out while input was inhibited */
+#define HLLAPI_RC_KEY_INTERCEPT_ACTIVE 5  /* Reserve refused during a keystroke intercept */
+#define HLLAPI_RC_NOT_STARTED 8           /* notification or intercept not started */
+#define HLLAPI_RC_SYSTEM_ERROR 9          /* wait failed, list full, session ended */
+#define HLLAPI_RC_UNSUPPORTED 10          /* function not supported */
+#define HLLAPI_RC_IN_USE 11               /* held by another application */
+#define HLLAPI_RC_NOT_ESTABLISHED 12      /* named session not established */
+#define HLLAPI_RC_OIA_UPDATED 21          /* host update: status line */
+#define HLLAPI_RC_PS_UPDATED 22           /* host update: presentation space */
+#define HLLAPI_RC_BOTH_UPDATED 23         /* host update: both */
+#define HLLAPI_RC_NO_KEY 25               /* Get Key: no keystroke available */
+#define HLLAPI_RC_EVENT_OCCURRED 26       /* Pause ended by a host update; close requested */
+#define HLLAPI_RC_KEY_QUEUE_OVERFLOW 31   /* Get Key: keystroke queue overflow */
+
+/* Largest data string a request or reply carries, in bytes. */
+#define HLLAPI_MAX_DATA 10240
+
+#endif /* TRVHA64_H */

@@ -1,0 +1,206 @@
+// SessionIndex, the send step, EHLLAPICallToSession and ReplyCopyBack.
+//
+// Everything in the exchange block may have been written by another process;
+// every size read from it is held to the 10,240 bytes of Data before it is
+// used to copy.
+#include "ehllapi/call_to_session.h"
+
+#include <cstring>
+
+#include "platform/emulator_window.h"
+#include "platform/handle.h"
+#include "shared/name_format.h"
+#include "shared/named_objects.h"
+#include "shared/process_state.h"
+#include "shared/trace.h"
+#include "tables/application_block.h"
+#include "tables/session_list.h"
+#include "tables/table_support.h"
+
+namespace trv {
+namespace {
+
+std::size_t HeldToData(std::uint32_t bytes) { return bytes < kDataSize ? bytes : kDataSize; }
+
+// An event opened by name for one step and closed when the step ends.
+class OpenedEvent {
+public:
+    explicit OpenedEvent(const char* name) : handle_(GetHLLEvent(name)) {}
+    ~OpenedEvent() { FreeHLLEvent(handle_); }
+    OpenedEvent(const OpenedEvent&) = delete;
+    OpenedEvent& operator=(const OpenedEvent&) = delete;
+    Handle get() const { return handle_; }
+
+private:
+    Handle handle_;
+};
+
+// "SESS_MUTEX_%c" of the session: this process's copy of the name, formed
+// again when the process never attached to the tables.
+void SessionMutexName(int index, char (&name)[kSessionMutexNameSize]) {
+    const char* attached = Process().sessionMutexNames[index];
+    if (attached[0] != '\0') {
+        std::memcpy(name, attached, sizeof name);
+        name[sizeof name - 1] = '\0';
+        return;
+    }
+    FormatBounded(name, sizeof name, "SESS_MUTEX_%c", 'A' + index);
+}
+
+}  // namespace
+
+int SessionIndex(const char* name) {
+    TRV_TRACE("SessionIndex enter - SessionName=[%s]", name != nullptr ? name : "");
+    int index = -1;
+    if (name != nullptr) {
+        const char first = name[0];
+        if (first >= 'A' && first <= 'Z') index = first - 'A';
+        if (first >= 'a' && first <= 'z') index = first - 'a';
+    }
+    TRV_TRACE("SessionIndex return - SessionID=[%d]", index);
+    return index;
+}
+
+std::size_t ReplyBytes(const ApplicationBlock& block, std::int32_t function) {
+    switch (function) {
+        case HA_COPY_PS:
+            return HeldToData(block.DataLength);
+        case HA_COPY_PS_TO_STR:
+        case HA_COPY_FIELD_TO_STR:
+            return HeldToData(block.ReplyLength);
+        case HA_COPY_OIA:
+            return 104;
+        case HA_QUERY_SESSION_STATUS:
+            return 20;
+        case HA_START_CLOSE_INTERCEPT:
+            return 12;
+        case HA_START_KEY_INTERCEPT:
+            return 10;
+        case HA_QUERY_WINDOW_COORDS:
+            return 20;
+        case HA_PM_WINDOW_STATUS:
+            return 28;
+        default:
+            return 0;
+    }
+}
+
+std::int32_t ReportedLength(const ApplicationBlock& block, std::int32_t function,
+                            std::size_t replyBytes) {
+    switch (function) {
+        case HA_COPY_PS_TO_STR:
+        case HA_COPY_FIELD_TO_STR:
+            return block.ReplyCount != -1 ? block.ReplyCount
+                                          : static_cast<std::int32_t>(block.ReplyLength);
+        case HA_COPY_PS:
+        case HA_COPY_STR_TO_PS:
+        case HA_SEARCH_FIELD:
+            return static_cast<std::int32_t>(replyBytes);
+        case HA_SEARCH_PS:
+        case HA_QUERY_CURSOR_LOC:
+            return block.ReturnCode != 0 ? 0 : static_cast<std::int32_t>(block.DataLength);
+        default:
+            return static_cast<std::int32_t>(block.DataLength);
+    }
+}
+
+std::int32_t SendToSession(ApplicationBlock& block, const CallerParameters& caller, int session,
+                           std::int64_t requestBytes) {
+    // A byte count beyond Data would overrun the block; copying part of it
+    // would send the emulator a request the caller did not make.
+    if (requestBytes < 0 || requestBytes > static_cast<std::int64_t>(kDataSize)) {
+        TRV_TRACE("EHLLAPIParser - request of %lld bytes refused", static_cast<long long>(requestBytes));
+        caller.StoreReturnCode(HLLAPI_RC_BAD_PARAMETER);
+        return HLLAPI_RC_BAD_PARAMETER;
+    }
+    if (session < 0 || session >= kSessionCount) {
+        caller.StoreReturnCode(HLLAPI_RC_NO_SESSION);
+        return HLLAPI_RC_NO_SESSION;
+    }
+    const SessionBlock target = Sessions()->GetSession(static_cast<char>('A' + session));
+
+    block.Function = static_cast<std::uint32_t>(caller.function);
+    if (caller.length != nullptr) block.DataLength = static_cast<std::uint32_t>(*caller.length);
+    block.ReturnCode = static_cast<std::uint32_t>(*caller.returnCode);
+    if (caller.data != nullptr && requestBytes > 0) {
+        std::memcpy(block.Data, caller.data, static_cast<std::size_t>(requestBytes));
+    }
+
+    EHLLAPICallToSession(block, target);
+    ReplyCopyBack(block, caller);
+
+    std::int32_t result = *caller.returnCode;
+    if (result == kRaiseWindowCode) {
+        TRV_TRACE("EHLLAPICallToSession - bring [" TRV_PRIHANDLE "] to top", target.WindowHandle);
+        platform::BringWindowToFront(target.WindowHandle);
+        result = HLLAPI_RC_SUCCESS;
+        caller.StoreReturnCode(result);
+    }
+    return result;
+}
+
+std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& session) {
+    TRV_TRACE("EHLLAPICallToSession enter");
+    const int index = session.Index;
+    if (index < 0 || index >= kSessionCount) {
+        block.ReturnCode = HLLAPI_RC_NO_SESSION;
+        TRV_TRACE("EHLLAPICallToSession return - nRet=[%d]", 0);
+        return 0;
+    }
+    char mutexName[kSessionMutexNameSize];
+    SessionMutexName(index, mutexName);
+    HeldNamedMutex sessionMutex(mutexName);
+
+    char eventName[kRequestEventNameSize + 1];
+    TerminatedCopy<kRequestEventNameSize>(eventName, session.HLLEventName);
+    {
+        OpenedEvent request(eventName);
+        // Without the request event (the emulator that created it is gone)
+        // or a reply event, nobody could ever answer: fail now, not never.
+        if (request.get() == platform::kNoHandle || block.ReplyEvent == platform::kNoHandle) {
+            TRV_TRACE("EHLLAPICallToSession - no event to exchange with [%s]", eventName);
+            block.ReturnCode = kRequestFailedCode;
+            TRV_TRACE("EHLLAPICallToSession return - nRet=[%d]", 0);
+            return 0;
+        }
+        char blockName[kBlockNameSize + 1];
+        TerminatedCopy<kBlockNameSize>(blockName, block.BlockName);
+        Sessions()->SetCaller(blockName, static_cast<char>('A' + index));
+        // A signal left over from an earlier request (a late reply, or a
+        // session end that raced with it) must not end this wait.
+        ResetHLLEvent(block.ReplyEvent);
+        // Waiting is set before the request leaves, so that a session ending
+        // at any moment after it finds the caller to release.
+        block.Waiting = 1;
+        TRV_TRACE("EHLLAPICallToSession - TriggerEvent %s", eventName);
+        TriggerHLLEvent(request.get());
+    }
+    if (AwaitHLLEvent(block.ReplyEvent, platform::kInfinite) != 0) {
+        block.ReturnCode = kRequestFailedCode;
+    }
+    {
+        OpenedEvent request(eventName);
+        ResetHLLEvent(request.get());
+    }
+    block.Waiting = 0;
+    TRV_TRACE("EHLLAPICallToSession return - nRet=[%d]", 0);
+    return 0;
+}
+
+void ReplyCopyBack(ApplicationBlock& block, const CallerParameters& caller) {
+    const std::int32_t function = static_cast<std::int32_t>(block.Function);
+    const std::size_t bytes = ReplyBytes(block, function);
+    const std::int32_t reported = ReportedLength(block, function, bytes);
+    if (caller.length != nullptr) {
+        *caller.length = reported;
+        block.DataLength = 0;
+    }
+    caller.StoreReturnCode(static_cast<std::int32_t>(block.ReturnCode));
+    block.ReturnCode = 0;
+    if (caller.data != nullptr) {
+        std::memcpy(caller.data, block.Data, bytes);
+        std::memset(block.Data, 0, sizeof block.Data);
+    }
+}
+
+}  // namespace trv

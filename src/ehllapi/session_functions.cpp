@@ -1,0 +1,306 @@
+// The session and connection functions of the dispatcher: Connect and
+// Disconnect Presentation Space, Set Session Parameters, Query Sessions,
+// Reserve, Release, Query System, Reset System and Query Session Status.
+//
+// A caller's connection is its block's ShortName, SessionID and
+// OwnerThreadId together with the session table's PSConnection; these
+// functions keep the two sides in step.
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "ehllapi/call_to_session.h"
+#include "ehllapi/dispatcher.h"
+#include "ehllapi/keyword_table.h"
+#include "platform/environment.h"
+#include "platform/thread.h"
+#include "shared/named_objects.h"
+#include "shared/process_state.h"
+#include "shared/trace.h"
+#include "tables/application_block.h"
+#include "tables/application_list.h"
+#include "tables/cleanup.h"
+#include "tables/session_list.h"
+#include "tables/table_support.h"
+
+namespace trv::handlers {
+namespace {
+
+constexpr std::size_t kQuerySessionsEntry = 16;
+constexpr std::size_t kQuerySystemSize = 36;
+constexpr std::size_t kQuerySystemNlsOffset = 30;
+
+char LetterOf(int index) { return static_cast<char>('A' + index); }
+
+bool IsEstablished(int index) {
+    return index >= 0 && index < kSessionCount && Sessions()->IsSessionEstablished(LetterOf(index)) != 0;
+}
+
+bool SameBlockName(const char (&field)[kBlockNameSize], const char (&name)[kBlockNameSize]) {
+    return std::strncmp(field, name, kBlockNameSize) == 0;
+}
+
+// The block's connection is undone in the session table and in the block.
+void ClearConnection(ApplicationBlock& block) {
+    Sessions()->DisconnectSessionPS(block.ShortName);
+    block.ShortName = 0;
+    block.SessionID = -1;
+}
+
+void ReleaseIfReserved(ApplicationBlock& block) {
+    if (block.Reserved != 0) InternalRequest(block, HA_RELEASE, nullptr, 0);
+}
+
+// The Query System reply as the library image was built: version, level,
+// build date (MMDDYY) and the fixed fields; the code page is filled per call.
+std::array<unsigned char, kQuerySystemSize> BuildQuerySystemTemplate() {
+    std::array<unsigned char, kQuerySystemSize> reply{};
+    auto put = [&reply](std::size_t at, std::string_view text) {
+        std::memcpy(reply.data() + at, text.data(), text.size());
+    };
+    // __DATE__ is "Mmm dd yyyy", the day blank-padded.
+    constexpr std::string_view date = __DATE__;
+    constexpr std::string_view months = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    const int month = static_cast<int>(months.find(date.substr(0, 3)) / 3) + 1;
+    char mmddyy[7] = {static_cast<char>('0' + month / 10), static_cast<char>('0' + month % 10),
+                      date[4] == ' ' ? '0' : date[4], date[5], date[9], date[10], '\0'};
+    put(0, "1");
+    put(1, "19");
+    put(3, mmddyy);
+    put(9, "   ");
+    put(12, "U");
+    put(13, "H");
+    put(14, "0090");
+    put(18, " ");
+    put(19, "00000000");
+    put(32, " ");
+    return reply;
+}
+
+const std::array<unsigned char, kQuerySystemSize> kQuerySystemTemplate = BuildQuerySystemTemplate();
+
+}  // namespace
+
+HandlerOutcome ConnectPS(ParserCall& call) {
+    ApplicationBlock& block = call.block;
+    const char requested = call.caller.FirstDataByte();
+    TRV_TRACE("EHLLAPIParser HA_CONNECT_PS - Session %c", requested != '\0' ? requested : ' ');
+    const char name[2] = {requested, '\0'};
+    const int index = SessionIndex(name);
+    if (index < 0 || !IsEstablished(index)) return HLLAPI_RC_NO_SESSION;
+    const char letter = LetterOf(index);
+
+    // The new session is claimed before the old one is let go, so that a
+    // refusal (11) leaves the caller's connection as it was.
+    char blockName[kBlockNameSize + 1];
+    TerminatedCopy<kBlockNameSize>(blockName, block.BlockName);
+    Sessions()->ConnectSessionPS(blockName, letter);
+    const SessionBlock session = Sessions()->GetSession(letter);
+    if (session.PSConnection[0] != '\0' && !SameBlockName(session.PSConnection, block.BlockName)) {
+        return HLLAPI_RC_IN_USE;
+    }
+    if (block.ShortName != '\0' && block.ShortName != letter) {
+        ReleaseIfReserved(block);
+        Sessions()->DisconnectSessionPS(block.ShortName);
+    }
+    TRV_TRACE("EHLLAPIParser CP - was session %c, id %d.", block.ShortName, block.SessionID);
+    block.ShortName = letter;
+    block.SessionID = index;
+    TRV_TRACE("EHLLAPIParser CP - now session %c, id %d.", block.ShortName, block.SessionID);
+    // Disconnect is allowed only to the connecting thread, with or without
+    // CONPHYS; the physical connect is the emulator's to make.
+    block.OwnerThreadId = platform::CurrentThreadId();
+    if ((block.SessionParms & kParmConPhys) == 0) return HLLAPI_RC_SUCCESS;
+    call.session = index;
+    call.requestBytes = 0;
+    return kSendToSession;
+}
+
+HandlerOutcome DisconnectPS(ParserCall& call) {
+    ApplicationBlock& block = call.block;
+    if (block.ShortName == '\0' || block.OwnerThreadId != platform::CurrentThreadId()) {
+        return HLLAPI_RC_NO_SESSION;
+    }
+    ReleaseIfReserved(block);
+    TRV_TRACE("EHLLAPIParser DP - session %c, id %d, disconnected.", block.ShortName, block.SessionID);
+    ClearConnection(block);
+    return HLLAPI_RC_SUCCESS;
+}
+
+HandlerOutcome SetSessionParameters(ParserCall& call) {
+    const CallerParameters& caller = call.caller;
+    const std::int32_t length = caller.LengthOrZero();
+    // At most one Data's worth of parameters; the text ends at its first 0
+    // byte as well as at the caller's length.
+    if (length < 0 || length > static_cast<std::int32_t>(kDataSize) ||
+        (caller.data == nullptr && length > 0)) {
+        TRV_TRACE("EHLLAPIParser HA_SET_SESSION_PARMS parms: %s", "");
+        caller.StoreLength(0);
+        TRV_TRACE("EHLLAPIParser HA_SET_SESSION_PARMS - break2");
+        return HLLAPI_RC_BAD_PARAMETER;
+    }
+    std::array<char, kDataSize + 1> text{};
+    std::size_t size = static_cast<std::size_t>(length);
+    if (size > 0) {
+        std::memcpy(text.data(), caller.data, size);
+        size = std::strlen(text.data());
+    }
+    TRV_TRACE("EHLLAPIParser HA_SET_SESSION_PARMS parms: %s", text.data());
+    bool allRecognised = true;
+    const int recognised =
+        ApplySessionParameters(call.block, std::string_view(text.data(), size), allRecognised);
+    caller.StoreLength(recognised);
+    TRV_TRACE("EHLLAPIParser HA_SET_SESSION_PARMS - break2");
+    return allRecognised ? HLLAPI_RC_SUCCESS : HLLAPI_RC_BAD_PARAMETER;
+}
+
+HandlerOutcome QuerySessions(ParserCall& call) {
+    ApplicationBlock& block = call.block;
+    const CallerParameters& caller = call.caller;
+    const std::int32_t length = caller.LengthOrZero();
+    // Without a buffer nothing can be reported, but the count still can.
+    const int capacity = caller.data == nullptr || length < 0
+                             ? 0
+                             : static_cast<int>(length / static_cast<std::int32_t>(kQuerySessionsEntry));
+    const int count = UsedNotifyEntries(Sessions()->SessionCount);
+    const int toReport = capacity < count ? capacity : count;
+    caller.StoreReturnCode(HLLAPI_RC_SUCCESS);
+
+    int reported = 0;
+    for (int index = 0; index < kSessionCount && reported < toReport; ++index) {
+        const SessionBlock session = Sessions()->GetSession(LetterOf(index));
+        if (session.Established == 0) continue;
+        block.Function = HA_QUERY_SESSIONS;
+        block.DataLength = 0;
+        block.ReturnCode = 0;
+        EHLLAPICallToSession(block, session);
+        if (block.ReturnCode == 0) {
+            std::memcpy(caller.data + static_cast<std::size_t>(reported) * kQuerySessionsEntry,
+                        block.Data, kQuerySessionsEntry);
+            ++reported;
+        }
+        block.ReturnCode = 0;
+        block.DataLength = 0;
+        std::memset(block.Data, 0, kQuerySessionsEntry);
+    }
+    caller.StoreLength(count);
+    return capacity >= count ? HLLAPI_RC_SUCCESS : HLLAPI_RC_BAD_PARAMETER;
+}
+
+HandlerOutcome Reserve(ParserCall& call) {
+    ApplicationBlock& block = call.block;
+    const int session = ConnectedSession(block);
+    if (session < 0) return HLLAPI_RC_NO_SESSION;
+    if (block.KeyInterceptOptions[session] != 0) return HLLAPI_RC_KEY_INTERCEPT_ACTIVE;
+    block.Reserved = 1;
+    call.session = session;
+    call.requestBytes = 0;
+    return kSendToSession;
+}
+
+HandlerOutcome Release(ParserCall& call) {
+    ApplicationBlock& block = call.block;
+    if (block.Reserved == 0) return HLLAPI_RC_SUCCESS;
+    block.Reserved = 0;
+    const int session = ConnectedSession(block);
+    if (session < 0) return HLLAPI_RC_NO_SESSION;
+    call.session = session;
+    call.requestBytes = 0;
+    return kSendToSession;
+}
+
+HandlerOutcome QuerySystem(ParserCall& call) {
+    if (call.caller.data == nullptr) return HLLAPI_RC_BAD_PARAMETER;
+    std::array<unsigned char, kQuerySystemSize> reply = kQuerySystemTemplate;
+    const std::uint32_t codePage = platform::AnsiCodePage();
+    reply[kQuerySystemNlsOffset] = static_cast<unsigned char>(codePage & 0xFF);
+    reply[kQuerySystemNlsOffset + 1] = static_cast<unsigned char>((codePage >> 8) & 0xFF);
+    std::memcpy(call.caller.data, reply.data(), reply.size());
+    if (TraceEnabled()) {
+        char shown[kQuerySystemSize + 1];
+        for (std::size_t i = 0; i < kQuerySystemSize; ++i) {
+            shown[i] = reply[i] >= 0x20 && reply[i] < 0x7F ? static_cast<char>(reply[i]) : ' ';
+        }
+        shown[kQuerySystemSize] = '\0';
+        TRV_TRACE("                        [0        1         2         3       ]");
+        TRV_TRACE("                        [1234567890123456789012345678901234567]");
+        TRV_TRACE("EHLLAPIParser QS - data [%s] NLS=[%01x%01x]", shown, reply[30], reply[31]);
+    }
+    return HLLAPI_RC_SUCCESS;
+}
+
+HandlerOutcome ResetSystem(ParserCall& call) {
+    ApplicationBlock& block = call.block;
+    if (block.ShortName != '\0') {
+        Sessions()->DisconnectSessionPS(block.ShortName);
+        block.ShortName = 0;
+    }
+    for (int s = 0; s < kSessionCount; ++s) {
+        if (block.WinConnected[s] == 0) continue;
+        Sessions()->DisconnectSessionWin(LetterOf(s));
+        block.WinConnected[s] = 0;
+    }
+    if (block.Reserved != 0) {
+        // The connection is gone already, so the release stays local.
+        InternalRequest(block, HA_RELEASE, nullptr, 0);
+    }
+    for (int s = 0; s < kSessionCount; ++s) {
+        if (block.HostUpdateNotifyType[s] != 0) Sessions()->RemoveFromHostNotificationList(LetterOf(s), block);
+    }
+    // The intercepts are stopped through their own functions, which also
+    // tell the emulator; where those are not available the session table's
+    // lists are cleaned below all the same.
+    for (int s = 0; s < kSessionCount; ++s) {
+        if (block.CloseInterceptMode[s] == '\0' || !HasHandler(HA_STOP_CLOSE_INTERCEPT)) continue;
+        unsigned char name[4] = {static_cast<unsigned char>(LetterOf(s)), 0, 0, 0};
+        InternalRequest(block, HA_STOP_CLOSE_INTERCEPT, name, sizeof name);
+    }
+    for (int s = 0; s < kSessionCount; ++s) {
+        if (block.KeyInterceptOptions[s] == 0 || !HasHandler(HA_STOP_KEY_INTERCEPT)) continue;
+        unsigned char name[4] = {static_cast<unsigned char>(LetterOf(s)), 0, 0, 0};
+        InternalRequest(block, HA_STOP_KEY_INTERCEPT, name, sizeof name);
+    }
+    // Whatever ties are left would name a block that no longer exists.
+    UnlinkFromSessions(SessionLinksOf(block), &block);
+
+    call.caller.StoreReturnCode(HLLAPI_RC_SUCCESS);
+    const std::uint32_t processId = block.ProcessId;
+    const std::uint32_t threadId = block.ThreadId;
+    const bool perProcess = block.EnhEHLLAPI != 0;
+    // The reply event is this process's handle; the table frees the block
+    // but not the handle.
+    if (TakeOwnHandle(&block.ReplyEvent, block.ReplyEvent)) {
+        FreeHLLEvent(block.ReplyEvent);
+        block.ReplyEvent = platform::kNoHandle;
+    }
+    if (perProcess) {
+        Applications()->RemoveApplicationBlock(processId);
+    } else {
+        Applications()->RemoveApplicationBlock(processId, threadId);
+    }
+    return HLLAPI_RC_SUCCESS;
+}
+
+HandlerOutcome QuerySessionStatus(ParserCall& call) {
+    const char first = call.caller.FirstDataByte();
+    int index = -1;
+    if (first != ' ' && first != '\0') {
+        TRV_TRACE("EHLLAPIParser QSS - ptr1 is %c", first);
+        index = SelectSession(call);
+        TRV_TRACE("EHLLAPIParser QSS - session ID from SessionIndex is %d, name = %c", index, first);
+    } else {
+        TRV_TRACE("EHLLAPIParser QSS - ptr1 is NULL or BLANK");
+        index = ConnectedSession(call.block);
+        TRV_TRACE("EHLLAPIParser QSS - session ID from lpAB is %d, name = %c", index,
+                  call.block.ShortName != '\0' ? call.block.ShortName : ' ');
+    }
+    if (!IsEstablished(index)) {
+        TRV_TRACE("EHLLAPIParser QSS - SessionID is INVALID");
+        return HLLAPI_RC_NO_SESSION;
+    }
+    call.session = index;
+    call.requestBytes = 20;
+    return kSendToSession;
+}
+
+}  // namespace trv::handlers

@@ -1,0 +1,116 @@
+// The test process as an EHLLAPI caller: attached once for the whole binary,
+// with error boxes unattended, in a namespace of named objects of its own
+// (POSIX): one per test executable, so that the tests of other binaries and
+// of other build trees neither see its sessions nor lend it theirs, while
+// the objects a killed run left behind are still reclaimed by the next run.
+#include "ehllapi_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "platform/environment.h"
+#include "platform/process.h"
+#include "shared/process_lifecycle.h"
+#include "shared/process_state.h"
+#include "tables/application_list.h"
+#include "tables/cleanup.h"
+
+namespace trv::test {
+namespace {
+
+std::string NamespaceOfThisExecutable() {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "ehllapi-tests-%08zx",
+                  std::hash<std::string>{}(platform::ExecutablePath()) & 0xFFFFFFFFu);
+    return suffix;
+}
+
+class AttachedCaller : public testing::Environment {
+public:
+    void SetUp() override {
+        platform::SetEnvironment("TRVHA64_NAMESPACE", NamespaceOfThisExecutable().c_str());
+        platform::SetEnvironment("TRVHA64_UNATTENDED", "1");
+        OnProcessAttach();
+    }
+    void TearDown() override { OnProcessDetach(); }
+};
+
+[[maybe_unused]] testing::Environment* const g_attached =
+    testing::AddGlobalTestEnvironment(new AttachedCaller);
+
+platform::Handle CreateEvent(const std::string& name, bool manualReset) {
+    return platform::CreateNamedEvent(manualReset, name.c_str());
+}
+
+}  // namespace
+
+std::string ReadyEventName() { return UniqueName("ehl_ready"); }
+std::string HeldEventName() { return UniqueName("ehl_held"); }
+std::string GoEventName() { return UniqueName("ehl_go"); }
+std::string StopEventName() { return UniqueName("ehl_stop"); }
+
+ApplicationBlock* ProcessBlock() {
+    return Applications() != nullptr ? Applications()->FindApplicationBlock(platform::CurrentProcessId())
+                                     : nullptr;
+}
+
+void ForgetCallerBlocks() { ApplicationDestroyed(platform::CurrentProcessId(), platform::CurrentThreadId()); }
+
+Responder::Responder(const std::string& letters)
+    : ready_event_(CreateEvent(ReadyEventName(), false)),
+      held_(CreateEvent(HeldEventName(), false)),
+      go_(CreateEvent(GoEventName(), false)),
+      stop_(CreateEvent(StopEventName(), true)) {
+    platform::ClearEvent(stop_.get());
+    process_ = std::make_unique<RoleProcess>("ehllapi_responder", RoleArgs{letters});
+    ready_ = process_->started() &&
+             platform::WaitForEvent(ready_event_.get(), kTestLimitMs) == platform::kWaitObject0;
+}
+
+Responder::~Responder() { Stop(); }
+
+bool Responder::WaitHeld() {
+    return platform::WaitForEvent(held_.get(), kTestLimitMs) == platform::kWaitObject0;
+}
+
+void Responder::Go() { platform::SignalEvent(go_.get()); }
+
+int Responder::Stop() {
+    platform::SignalEvent(stop_.get());
+    return process_->Wait(kTestLimitMs);
+}
+
+CallerThread::CallerThread(std::function<void()> body) : body_(std::move(body)) {
+    thread_ = platform::StartThread(&CallerThread::Entry, this);
+}
+
+CallerThread::~CallerThread() {
+    if (started() && !joined_) Join();
+    platform::CloseObject(thread_.handle);
+}
+
+std::uint32_t CallerThread::Entry(void* self) {
+    static_cast<CallerThread*>(self)->body_();
+    return 0;
+}
+
+bool CallerThread::Join(std::uint32_t timeoutMs) {
+    if (!started() || joined_) return joined_;
+    if (platform::WaitForThread(thread_.handle, timeoutMs) == platform::kWaitObject0) {
+        joined_ = true;
+        return true;
+    }
+    ADD_FAILURE() << "a caller thread did not end within " << timeoutMs << " ms";
+    platform::RequestThreadStop(thread_.handle);
+    joined_ = platform::WaitForThread(thread_.handle, kTestLimitMs) == platform::kWaitObject0;
+    return false;
+}
+
+bool CallerThread::StillRunningAfter(std::uint32_t ms) {
+    return platform::WaitForThread(thread_.handle, ms) == platform::kWaitTimeout;
+}
+
+}  // namespace trv::test

@@ -1,0 +1,124 @@
+// What the EHLLAPI tests share: the test process attached to the shared
+// state as a caller, a responder child that plays the emulator's side of the
+// request protocol for scripted sessions, caller threads with a time limit,
+// and a look into this process's exchange block.
+//
+// The responder answers each request from the function number and the
+// position word that travels in ReturnCode (see responder_role.cpp):
+//   5  Copy PS: a 1,920-byte screen ('A'..'Z' repeated), DataLength 1920
+//   6  Search PS: code 24, DataLength 77
+//   7  Query Cursor Location: DataLength 1234
+//   8, 34: 12 bytes "COPIED-TEXT!" in ReplyLength; ReplyCount -1 when the
+//      position is 1, else 5
+//   10 Query Sessions: a 16-byte entry starting with the session letter
+//   13 Copy OIA: 104 bytes 'O', DataLength 104
+//   22 Query Session Status: 20 bytes starting with the session letter
+//   40 Set Cursor: code 516 (raise the window)
+//   99 Convert Position: DataLength 100 + session index
+//   any other: DataLength = the number of non-zero bytes of Data
+// Position 999: signal "held", wait for "go", then answer as above.
+// Position 998: signal "held" and never answer (the test kills it).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/event.h"
+#include "platform/handle.h"
+#include "platform/thread.h"
+#include "support/child_role.h"
+#include "trvha64.h"
+
+namespace trv {
+struct ApplicationBlock;
+}
+
+namespace trv::test {
+
+constexpr std::uint32_t kTestLimitMs = 20000;
+constexpr std::int32_t kHoldPosition = 999;
+constexpr std::int32_t kDiePosition = 998;
+
+// Names of the events the parent and the responder share.
+std::string ReadyEventName();
+std::string HeldEventName();
+std::string GoEventName();
+std::string StopEventName();
+
+// One EHLLAPI call through the process-wide entry (or the per-thread one),
+// keeping the caller's words for inspection.
+struct Call {
+    std::int32_t function = 0;
+    std::int32_t length = 0;
+    std::int32_t returnCode = 0;  // in: the position word
+    std::int32_t result = -1;
+
+    Call(std::int32_t fn, std::int32_t len = 0, std::int32_t position = 0)
+        : function(fn), length(len), returnCode(position) {}
+    Call& Run(void* data) {
+        result = hllapi(&function, static_cast<char*>(data), &length, &returnCode);
+        return *this;
+    }
+    Call& RunPerThread(void* data) {
+        result = hllapi_thread(&function, static_cast<char*>(data), &length, &returnCode);
+        return *this;
+    }
+};
+
+// This process's per-process exchange block, or nullptr.
+ApplicationBlock* ProcessBlock();
+
+// A responder child registering `letters`, ready when constructed; stopped
+// (its sessions unregistered by its detach) when destroyed.
+class Responder {
+public:
+    explicit Responder(const std::string& letters);
+    ~Responder();
+    Responder(const Responder&) = delete;
+    Responder& operator=(const Responder&) = delete;
+
+    bool ready() const { return ready_; }
+    std::uint32_t id() const { return process_->id(); }
+    // Waits until the responder holds a request (positions 998, 999).
+    bool WaitHeld();
+    void Go();
+    void Kill() { process_->Kill(); }
+    int Stop();
+
+private:
+    platform::UniqueHandle ready_event_;
+    platform::UniqueHandle held_;
+    platform::UniqueHandle go_;
+    platform::UniqueHandle stop_;
+    std::unique_ptr<RoleProcess> process_;
+    bool ready_ = false;
+};
+
+// A thread running one body; Join waits with a limit and, past it, asks the
+// thread to stop so that a stuck call never outlives the test.
+class CallerThread {
+public:
+    explicit CallerThread(std::function<void()> body);
+    ~CallerThread();
+    CallerThread(const CallerThread&) = delete;
+    CallerThread& operator=(const CallerThread&) = delete;
+
+    bool started() const { return thread_.handle != platform::kNoHandle; }
+    bool Join(std::uint32_t timeoutMs = kTestLimitMs);
+    // True when the thread has not ended within `ms`.
+    bool StillRunningAfter(std::uint32_t ms);
+
+private:
+    static std::uint32_t Entry(void* self);
+    std::function<void()> body_;
+    platform::StartedThread thread_;
+    bool joined_ = false;
+};
+
+// Frees every exchange block of this process, so that each test starts as
+// a new caller.
+void ForgetCallerBlocks();
+
+}  // namespace trv::test

@@ -1,0 +1,195 @@
+// The guarded entries and the front door: argument checks, answers without a
+// registered session, the configured delay, a full application table, and
+// the serialisation of one process's calls (except Stop Keystroke
+// Intercept).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "ehllapi/query_delay.h"
+#include "ehllapi_fixture.h"
+#include "platform/thread.h"
+#include "shared/named_objects.h"
+#include "shared/shared_control.h"
+#include "tables/application_list.h"
+
+namespace trv::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::int64_t MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Forces SessionsAvailable for a test, as if an emulator had registered (or
+// none had), and puts it back.
+class SessionsAvailableAs {
+public:
+    explicit SessionsAvailableAs(std::uint8_t value) : saved_(Control().SessionsAvailable.load()) {
+        Control().SessionsAvailable.store(value);
+    }
+    ~SessionsAvailableAs() { Control().SessionsAvailable.store(saved_); }
+    SessionsAvailableAs(const SessionsAvailableAs&) = delete;
+    SessionsAvailableAs& operator=(const SessionsAvailableAs&) = delete;
+
+private:
+    std::uint8_t saved_;
+};
+
+class FrontDoorTest : public testing::Test {
+protected:
+    void TearDown() override { ForgetCallerBlocks(); }
+};
+
+TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
+    SessionsAvailableAs registered(1);
+    std::int32_t function = HA_QUERY_SYSTEM;
+    std::int32_t length = 7;
+    char data[64] = {};
+    EXPECT_EQ(hllapi(&function, data, &length, nullptr), HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(hllapi_thread(&function, data, &length, nullptr), HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(length, 7);
+
+    std::int32_t returnCode = 0;
+    EXPECT_EQ(hllapi(nullptr, data, &length, &returnCode), HLLAPI_RC_UNSUPPORTED);
+    EXPECT_EQ(returnCode, HLLAPI_RC_UNSUPPORTED);
+
+    for (std::int32_t outside : {0, 131, -1, 100000}) {
+        Call call(outside, 5);
+        EXPECT_EQ(call.Run(data).result, HLLAPI_RC_UNSUPPORTED) << outside;
+        EXPECT_EQ(call.returnCode, HLLAPI_RC_UNSUPPORTED) << outside;
+        EXPECT_EQ(call.length, 5) << outside;
+        EXPECT_EQ(Call(outside).RunPerThread(data).result, HLLAPI_RC_UNSUPPORTED) << outside;
+    }
+    EXPECT_EQ(ProcessBlock(), nullptr) << "a refused call took an exchange block";
+    EXPECT_TRUE(std::all_of(std::begin(data), std::end(data), [](char c) { return c == 0; }));
+}
+
+TEST_F(FrontDoorTest, WithoutSessionsEveryCallAnswersAtOnce) {
+    SessionsAvailableAs none(0);
+    char data[64] = "A";
+    Call query(HA_QUERY_SESSIONS, 64, 77);
+    EXPECT_EQ(query.Run(data).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(query.returnCode, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(query.length, 0);
+
+    for (std::int32_t function : {HA_CONNECT_PS, HA_COPY_PS, HA_QUERY_SYSTEM, HA_RESET_SYSTEM}) {
+        Call call(function, 64);
+        EXPECT_EQ(call.Run(data).result, HLLAPI_RC_NO_SESSION) << function;
+        EXPECT_EQ(call.returnCode, HLLAPI_RC_NO_SESSION) << function;
+        EXPECT_EQ(call.length, 0) << function;
+    }
+    std::int32_t function = HA_COPY_PS;
+    std::int32_t returnCode = 0;
+    EXPECT_EQ(hllapi(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_NO_SESSION);
+    EXPECT_EQ(ProcessBlock(), nullptr);
+}
+
+TEST_F(FrontDoorTest, ConfiguredDelayComesBeforeEveryCall) {
+    SessionsAvailableAs none(0);
+    SetQueryDelay(60);
+    const Clock::time_point start = Clock::now();
+    Call call(HA_QUERY_SYSTEM);
+    call.Run(nullptr);
+    const std::int64_t elapsed = MsSince(start);
+    SetQueryDelay(0);
+    EXPECT_EQ(call.result, HLLAPI_RC_NO_SESSION);
+    EXPECT_GE(elapsed, 55) << "the call did not wait for EHLLAPI_DELAY";
+}
+
+TEST_F(FrontDoorTest, FullApplicationTableAnswersSystemError) {
+    SessionsAvailableAs registered(1);
+    ApplicationList& list = *Applications();
+    const std::uint32_t self = platform::CurrentProcessId();
+    std::vector<std::uint32_t> taken;
+    for (std::uint32_t thread = 0xF0000; taken.size() < 26; ++thread) {
+        ApplicationBlock* block = list.AddApplicationBlock(self, thread, false);
+        if (block == nullptr) break;
+        taken.push_back(thread);
+    }
+    char data[36] = {};
+    Call call(HA_QUERY_SYSTEM);
+    EXPECT_EQ(call.RunPerThread(data).result, HLLAPI_RC_SYSTEM_ERROR);
+    EXPECT_EQ(call.returnCode, HLLAPI_RC_SYSTEM_ERROR);
+    EXPECT_EQ(data[0], 0);
+    for (std::uint32_t thread : taken) {
+        ApplicationBlock* block = list.FindApplicationBlock(self, thread);
+        if (block != nullptr) FreeHLLEvent(block->ReplyEvent);
+        list.RemoveApplicationBlock(self, thread);
+    }
+    EXPECT_EQ(call.RunPerThread(data).result, HLLAPI_RC_SUCCESS) << "a freed block was not reused";
+}
+
+TEST_F(FrontDoorTest, AsynchronousEntryIsRefused) {
+    std::int32_t function = HA_QUERY_SYSTEM;
+    std::int32_t returnCode = 0;
+    EXPECT_EQ(hllapi_async(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_UNSUPPORTED);
+    EXPECT_EQ(hllapi_async(nullptr, nullptr, nullptr, nullptr), HLLAPI_RC_UNSUPPORTED);
+}
+
+class SerialisedCallsTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { responder_ = new Responder("S"); }
+    static void TearDownTestSuite() {
+        delete responder_;
+        responder_ = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(responder_->ready()); }
+    void TearDown() override { ForgetCallerBlocks(); }
+    static Responder* responder_;
+};
+Responder* SerialisedCallsTest::responder_ = nullptr;
+
+TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesNot) {
+    char name[4] = "S";
+    ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+
+    // The first thread's request is held by the responder.
+    Call held(HA_SET_CURSOR, 0, kHoldPosition);
+    CallerThread first([&held] { held.Run(nullptr); });
+    ASSERT_TRUE(responder_->WaitHeld());
+
+    std::atomic<bool> secondDone{false};
+    char system[36] = {};
+    Call query(HA_QUERY_SYSTEM);
+    CallerThread second([&] {
+        query.Run(system);
+        secondDone = true;
+    });
+    EXPECT_TRUE(second.StillRunningAfter(300)) << "a second call ran beside the first";
+
+    Call stop(HA_STOP_KEY_INTERCEPT, 4);
+    char letter[4] = "S";
+    CallerThread third([&] { stop.Run(letter); });
+    EXPECT_TRUE(third.Join()) << "Stop Keystroke Intercept waited for the process's other call";
+    EXPECT_EQ(stop.result, HLLAPI_RC_UNSUPPORTED);
+    EXPECT_FALSE(secondDone.load());
+
+    responder_->Go();
+    EXPECT_TRUE(first.Join());
+    EXPECT_TRUE(second.Join());
+    EXPECT_EQ(held.result, HLLAPI_RC_SUCCESS) << "516 from the emulator is not a failure";
+    EXPECT_EQ(query.result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(system[0], '1');
+}
+
+TEST_F(SerialisedCallsTest, WaitKeepsItsGapAfterASuccessfulSendKey) {
+    char name[4] = "S";
+    ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+    char keys[8] = "abc";
+    ASSERT_EQ(Call(HA_SENDKEY, 3).Run(keys).result, HLLAPI_RC_SUCCESS);
+    const Clock::time_point sent = Clock::now();
+    Call wait(HA_WAIT);
+    wait.Run(nullptr);
+    // The tick count may have advanced by up to its granularity before the
+    // clock here was read; the gap itself is 20 ms.
+    EXPECT_GE(MsSince(sent), 10);
+}
+
+}  // namespace
+}  // namespace trv::test

@@ -1,0 +1,146 @@
+// The responder: a child process that registers sessions as the emulator's
+// registration does and serves their requests at the protocol level (request
+// event, the caller's block found by the session's Caller, the reply written
+// into the block, the block's reply event signalled by name). The script of
+// replies is in ehllapi_fixture.h.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ehllapi_fixture.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "shared/named_objects.h"
+#include "shared/process_lifecycle.h"
+#include "shared/process_state.h"
+#include "shared/shared_control.h"
+#include "tables/application_list.h"
+#include "tables/session_list.h"
+
+namespace trv::test {
+namespace {
+
+constexpr std::uint32_t kResponderLifeMs = 60000;
+constexpr std::uint32_t kScreenBytes = 1920;
+
+struct SharedEvents {
+    platform::UniqueHandle held{platform::OpenNamedEvent(HeldEventName().c_str())};
+    platform::UniqueHandle go{platform::OpenNamedEvent(GoEventName().c_str())};
+};
+
+void WriteText(ApplicationBlock& block, const char* text, std::size_t size) {
+    std::memset(block.Data, 0, sizeof block.Data);
+    std::memcpy(block.Data, text, size);
+}
+
+void Answer(ApplicationBlock& block, char letter) {
+    const std::int32_t position = static_cast<std::int32_t>(block.ReturnCode);
+    block.ReturnCode = 0;
+    switch (block.Function) {
+        case HA_COPY_PS:
+            for (std::uint32_t i = 0; i < kScreenBytes; ++i) block.Data[i] = static_cast<std::uint8_t>('A' + i % 26);
+            block.DataLength = kScreenBytes;
+            break;
+        case HA_SEARCH_PS:
+            block.ReturnCode = 24;
+            block.DataLength = 77;
+            break;
+        case HA_QUERY_CURSOR_LOC:
+            block.DataLength = 1234;
+            break;
+        case HA_COPY_PS_TO_STR:
+        case HA_COPY_FIELD_TO_STR:
+            WriteText(block, "COPIED-TEXT!", 12);
+            block.ReplyLength = 12;
+            block.ReplyCount = position == 1 ? -1 : 5;
+            break;
+        case HA_QUERY_SESSIONS: {
+            char entry[16] = {letter, 'S', 'E', 'S', 'S', 'I', 'O', 'N'};
+            WriteText(block, entry, sizeof entry);
+            break;
+        }
+        case HA_COPY_OIA:
+            std::memset(block.Data, 'O', 104);
+            block.DataLength = 104;
+            break;
+        case HA_QUERY_SESSION_STATUS: {
+            char status[20] = {letter, 'S', 'T', 'A', 'T', 'U', 'S'};
+            WriteText(block, status, sizeof status);
+            block.DataLength = 20;
+            break;
+        }
+        case HA_SET_CURSOR:
+            block.ReturnCode = 516;
+            break;
+        case HA_CONVERT_POS_ROW_COL:
+            block.DataLength = static_cast<std::uint32_t>(100 + (letter - 'A'));
+            break;
+        default: {
+            std::uint32_t nonZero = 0;
+            for (std::uint8_t byte : block.Data) nonZero += byte != 0 ? 1 : 0;
+            block.DataLength = nonZero;
+            break;
+        }
+    }
+}
+
+void Serve(char letter, const SharedEvents& events) {
+    SessionBlock session = Sessions()->GetSession(letter);
+    ApplicationBlock* block = Applications()->GetApplicationBlock(session.Caller);
+    if (block == nullptr) return;
+    const std::int32_t position = static_cast<std::int32_t>(block->ReturnCode);
+    if (position == kHoldPosition || position == kDiePosition) {
+        platform::SignalEvent(events.held.get());
+        if (position == kDiePosition) {
+            platform::SleepMs(kResponderLifeMs);
+            return;
+        }
+        platform::WaitForEvent(events.go.get(), kTestLimitMs);
+    }
+    Answer(*block, letter);
+    char replyName[kBlockNameSize + 1] = {};
+    std::memcpy(replyName, block->ReplyEventName, kBlockNameSize);
+    platform::UniqueHandle reply(platform::OpenNamedEvent(replyName));
+    platform::SignalEvent(reply.get());
+}
+
+}  // namespace
+
+// args[0]: the session letters to register.
+TRV_CHILD_ROLE(ehllapi_responder) {
+    if (args.empty()) return 2;
+    OnProcessAttach();
+    if (Sessions() == nullptr || Applications() == nullptr) return 3;
+    const std::string letters = args[0];
+    std::vector<platform::Handle> requests;
+    for (char letter : letters) {
+        SessionBlock templ;
+        templ.ProcessID = platform::CurrentProcessId();
+        templ.Established = 1;
+        if (!Sessions()->AddNamedSession(templ, letter)) return 4;
+        Sessions()->SetWindowHandle(letter, 0x1234);
+        requests.push_back(Sessions()->GetSession(letter).HLLEvent);
+    }
+    Process().registeredSessions = true;
+    Control().SessionsAvailable.store(1);
+
+    SharedEvents events;
+    platform::UniqueHandle stop(platform::OpenNamedEvent(StopEventName().c_str()));
+    std::vector<platform::Handle> waits = requests;
+    waits.push_back(stop.get());
+    {
+        platform::UniqueHandle ready(platform::OpenNamedEvent(ReadyEventName().c_str()));
+        platform::SignalEvent(ready.get());
+    }
+    const std::uint32_t started = platform::TickCount();
+    while (platform::TickCount() - started < kResponderLifeMs) {
+        const std::uint32_t signalled = platform::WaitForEvents(waits.size(), waits.data(), false, 500);
+        if (signalled == platform::kWaitTimeout) continue;
+        if (signalled >= requests.size()) break;  // stop, or a failed wait
+        Serve(letters[signalled], events);
+    }
+    OnProcessDetach();
+    return 0;
+}
+
+}  // namespace trv::test
