@@ -8,12 +8,15 @@
 #include <cstring>
 
 #include "platform/emulator_window.h"
+#include "platform/event.h"
 #include "platform/handle.h"
+#include "platform/process.h"
 #include "shared/name_format.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
+#include "tables/cleanup.h"
 #include "tables/session_list.h"
 #include "tables/table_support.h"
 
@@ -47,7 +50,39 @@ void SessionMutexName(int index, char (&name)[kSessionMutexNameSize]) {
     FormatBounded(name, sizeof name, "SESS_MUTEX_%c", 'A' + index);
 }
 
+// How long a caller waits for a reply before it checks that the session is
+// still served by a live process.
+constexpr std::uint32_t kReplyWatchSliceMs = 250;
+
+// Waits for the reply to the request just sent. There is no limit on how long
+// the emulator may take, but between slices the caller makes sure the reply
+// can still come: when the session was unregistered without releasing this
+// caller (its release reaches only the callers connected to the session), or
+// the process serving it ended without unregistering (killed), the wait ends
+// and the request fails. A session of an ended process is reclaimed on the
+// way, so that later calls answer "no session". False when no reply came.
+bool AwaitReply(ApplicationBlock& block, const SessionBlock& session) {
+    std::uint32_t status = AwaitHLLEvent(block.ReplyEvent, kReplyWatchSliceMs);
+    const char letter = session.ShortName;
+    while (status == platform::kWaitTimeout) {
+        const SessionBlock now = Sessions()->GetSession(letter);
+        if (now.Established == 0 || now.ProcessID != session.ProcessID) {
+            TRV_TRACE("EHLLAPICallToSession - session %c ended during the request", letter);
+            return false;
+        }
+        if (!platform::IsProcessAlive(session.ProcessID)) {
+            TRV_TRACE("EHLLAPICallToSession - process %x serving session %c has ended",
+                      session.ProcessID, letter);
+            ReclaimSessionsOfEndedProcess(session.ProcessID);
+            return false;
+        }
+        status = platform::WaitForEvent(block.ReplyEvent, kReplyWatchSliceMs);
+    }
+    return status == platform::kWaitObject0;
+}
+
 }  // namespace
+
 
 int SessionIndex(const char* name) {
     TRV_TRACE("SessionIndex enter - SessionName=[%s]", name != nullptr ? name : "");
@@ -159,6 +194,7 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
         // or a reply event, nobody could ever answer: fail now, not never.
         if (request.get() == platform::kNoHandle || block.ReplyEvent == platform::kNoHandle) {
             TRV_TRACE("EHLLAPICallToSession - no event to exchange with [%s]", eventName);
+            ReclaimSessionsOfEndedProcess(session.ProcessID);
             block.ReturnCode = kRequestFailedCode;
             TRV_TRACE("EHLLAPICallToSession return - nRet=[%d]", 0);
             return 0;
@@ -175,9 +211,7 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
         TRV_TRACE("EHLLAPICallToSession - TriggerEvent %s", eventName);
         TriggerHLLEvent(request.get());
     }
-    if (AwaitHLLEvent(block.ReplyEvent, platform::kInfinite) != 0) {
-        block.ReturnCode = kRequestFailedCode;
-    }
+    if (!AwaitReply(block, session)) block.ReturnCode = kRequestFailedCode;
     {
         OpenedEvent request(eventName);
         ResetHLLEvent(request.get());

@@ -13,6 +13,7 @@
 #include "ehllapi/dispatcher.h"
 #include "ehllapi/keyword_table.h"
 #include "platform/environment.h"
+#include "platform/process.h"
 #include "platform/thread.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
@@ -32,8 +33,19 @@ constexpr std::size_t kQuerySystemNlsOffset = 30;
 
 char LetterOf(int index) { return static_cast<char>('A' + index); }
 
+// A session counts as established only while a live process serves it; the
+// sessions of an emulator that ended without unregistering (killed) are
+// reclaimed here, so the caller hears "no session" instead of connecting to
+// a session that can never answer.
 bool IsEstablished(int index) {
-    return index >= 0 && index < kSessionCount && Sessions()->IsSessionEstablished(LetterOf(index)) != 0;
+    if (index < 0 || index >= kSessionCount) return false;
+    if (Sessions()->IsSessionEstablished(LetterOf(index)) == 0) return false;
+    const SessionBlock session = Sessions()->GetSession(LetterOf(index));
+    if (session.Established != 0 && !platform::IsProcessAlive(session.ProcessID)) {
+        ReclaimSessionsOfEndedProcess(session.ProcessID);
+        return false;
+    }
+    return session.Established != 0;
 }
 
 bool SameBlockName(const char (&field)[kBlockNameSize], const char (&name)[kBlockNameSize]) {

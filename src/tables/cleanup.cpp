@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/process.h"
 #include "platform/thread.h"
 #include "platform/window.h"
 #include "shared/named_objects.h"
@@ -215,6 +216,25 @@ void ApplicationDestroyed(std::uint32_t processId, std::uint32_t threadId) {
         }
     }
     TRV_TRACE("ApplicationDestroyed return");
+}
+
+int ReclaimSessionsOfEndedProcess(std::uint32_t processId) {
+    SessionList* sessions = Sessions();
+    if (sessions == nullptr || processId == 0 || platform::IsProcessAlive(processId)) return 0;
+    // One reclaimer at a time, re-reading the table under the lock: a second
+    // process noticing the same end must not remove a session that a new
+    // emulator has registered under the letter in the meantime.
+    platform::UniqueHandle mutex(CreateHLLMutex("TRVHA_RECLAIM_MTX"));
+    HeldMutexHandle reclaiming(mutex.get());
+    int removed = 0;
+    for (; removed < kSessionCount; ++removed) {
+        const SessionBlock session = sessions->GetSession(processId);
+        if (session.ProcessID != processId || session.Established == 0) break;
+        TRV_TRACE("ReclaimSessionsOfEndedProcess - session %c of ended process %x", session.ShortName,
+                  processId);
+        AlertWaitingBlocks(processId, session);
+    }
+    return removed;
 }
 
 }  // namespace trv

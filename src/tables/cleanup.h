@@ -35,6 +35,15 @@ void AlertWaitingBlocks(std::uint32_t processId, const SessionBlock& session);
 // calling process, whose handles they are.
 void ApplicationDestroyed(std::uint32_t processId, std::uint32_t threadId);
 
+// Releases and removes every session still registered by `processId` when
+// that process has ended without unregistering them (it was killed, so its
+// detach never ran): what its detach would have done, run by whichever
+// process notices first. Callers waiting on those sessions are released with
+// 9, and after the last session SessionsAvailable is 0, so later calls answer
+// "no session" instead of waiting on a session nobody serves. Does nothing
+// while the process lives. Answers the number of sessions removed.
+int ReclaimSessionsOfEndedProcess(std::uint32_t processId);
+
 // What ties a caller block to the sessions, taken from the block so that the
 // ties can be undone after the block itself was freed.
 struct SessionLinks {

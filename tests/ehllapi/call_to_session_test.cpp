@@ -183,9 +183,10 @@ TEST_F(CallToSessionTest, MissingDataOrLengthIsNotDereferenced) {
     EXPECT_EQ(length, 5);
 }
 
-// A responder that dies while it holds a request: the caller stays blocked
-// until the session's end is processed, then sees 9.
-TEST(CallerReleaseTest, CallerOfADeadResponderIsReleasedWithSystemError) {
+// A responder killed while it holds a request: the caller notices that the
+// process serving its session has ended, is released with 9, and the dead
+// process's session is reclaimed so that later calls answer "no session".
+TEST(CallerReleaseTest, CallerOfAKilledResponderIsReleasedWithSystemError) {
     Responder responder("D");
     ASSERT_TRUE(responder.ready());
     char name[4] = "D";
@@ -196,13 +197,11 @@ TEST(CallerReleaseTest, CallerOfADeadResponderIsReleasedWithSystemError) {
     CallerThread caller([&] { copy.Run(screen.data()); });
     ASSERT_TRUE(responder.WaitHeld());
     responder.Kill();
-    EXPECT_TRUE(caller.StillRunningAfter(100)) << "the caller returned without an answer";
 
-    const SessionBlock session = Sessions()->GetSession('D');
-    AlertWaitingBlocks(responder.id(), session);
-    EXPECT_TRUE(caller.Join());
+    EXPECT_TRUE(caller.Join()) << "the caller was not released";
     EXPECT_EQ(copy.result, HLLAPI_RC_SYSTEM_ERROR);
     EXPECT_EQ(copy.returnCode, HLLAPI_RC_SYSTEM_ERROR);
+    EXPECT_EQ(Sessions()->GetSession('D').Established, 0);
     EXPECT_EQ(Control().SessionsAvailable.load(), 0);
 
     // The caller's connection ended with the session.
@@ -211,6 +210,19 @@ TEST(CallerReleaseTest, CallerOfADeadResponderIsReleasedWithSystemError) {
     EXPECT_EQ(block->ShortName, 0);
     EXPECT_EQ(block->Waiting, 0);
     EXPECT_EQ(Call(HA_COPY_PS, 2000).Run(screen.data()).result, HLLAPI_RC_NO_SESSION);
+    ForgetCallerBlocks();
+}
+
+// A session whose emulator was killed while nobody was waiting is not
+// offered any more: Connect answers "no session" and the table is cleaned.
+TEST(CallerReleaseTest, SessionOfAKilledResponderIsNotOfferedAgain) {
+    Responder responder("E");
+    ASSERT_TRUE(responder.ready());
+    responder.Kill();
+    char name[4] = "E";
+    EXPECT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_NO_SESSION);
+    EXPECT_EQ(Sessions()->GetSession('E').Established, 0);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 0);
     ForgetCallerBlocks();
 }
 
