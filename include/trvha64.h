@@ -142,4 +142,7 @@ TRVHA64_EXPORT int32_t TRVHA64_CALL hllapi_async(int32_t* function, char* data, 
 /* Largest data string a request or reply carries, in bytes. */
 #define HLLAPI_MAX_DATA 10240
 
+/* The session-management entries (QMXAPI). */
+#include "trvha64_qmxapi.h"
+
 #endif /* TRVHA64_H */

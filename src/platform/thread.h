@@ -35,4 +35,11 @@ std::uint32_t WaitForThread(Handle thread, std::uint32_t timeoutMs);
 bool RequestThreadStop(Handle thread);
 bool ThreadStopRequested();
 
+// The process of the live thread `threadId`, in this or another process; 0
+// when no such thread runs (it ended, or never existed) or it cannot be
+// queried. Identifiers are recycled once a thread has ended, so a caller that
+// watches another process's thread keeps the process id it found and asks
+// IsProcessAlive about it afterwards.
+std::uint32_t ProcessOfThread(std::uint32_t threadId);
+
 }  // namespace trv::platform

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <memory>
 
 #include <pthread.h>
@@ -157,5 +158,29 @@ bool RequestThreadStop(Handle thread) {
 }
 
 bool ThreadStopRequested() { return posix::StopRequestedHere(); }
+
+// Linux: /proc/<tid> answers for every live task, also one that is not its
+// process's main thread; the status names the thread group (the process).
+std::uint32_t ProcessOfThread(std::uint32_t threadId) {
+    if (threadId == 0 || threadId > static_cast<std::uint32_t>(INT_MAX)) return 0;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%u/status", threadId);
+    std::FILE* status = std::fopen(path, "re");
+    if (status == nullptr) return 0;
+    std::uint32_t processId = 0;
+    bool ended = false;
+    char line[256];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        unsigned value = 0;
+        char state = 0;
+        if (std::sscanf(line, "State: %c", &state) == 1) {
+            ended = state == 'Z' || state == 'X';
+        } else if (std::sscanf(line, "Tgid: %u", &value) == 1) {
+            processId = value;
+        }
+    }
+    std::fclose(status);
+    return ended ? 0 : processId;
+}
 
 }  // namespace trv::platform

@@ -1,0 +1,98 @@
+// The test process as a session-API caller: attached once for the whole
+// binary in a namespace of named objects of its own, so that other test
+// runs of the same user do not meet its service thread.
+#include "sessionapi_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/environment.h"
+#include "platform/event.h"
+#include "platform/message_queue.h"
+#include "platform/process.h"
+#include "shared/process_lifecycle.h"
+#include "shared/process_state.h"
+#include "shared/shared_control.h"
+#include "tables/qmxapi_list.h"
+
+namespace trv::test {
+namespace {
+
+class AttachedCaller : public testing::Environment {
+public:
+    void SetUp() override {
+        platform::SetEnvironment("TRVHA64_NAMESPACE", "sessionapi-tests");
+        platform::SetEnvironment("TRVHA64_UNATTENDED", "1");
+        OnProcessAttach();
+    }
+    void TearDown() override { OnProcessDetach(); }
+};
+
+[[maybe_unused]] testing::Environment* const g_attached =
+    testing::AddGlobalTestEnvironment(new AttachedCaller);
+
+}  // namespace
+
+std::string ResponderReadyEventName() { return UniqueName("qmx_ready"); }
+std::string ResponderHeldEventName() { return UniqueName("qmx_held"); }
+
+Responder::Responder()
+    : readyEvent_(platform::CreateNamedEvent(false, ResponderReadyEventName().c_str())),
+      heldEvent_(platform::CreateNamedEvent(false, ResponderHeldEventName().c_str())) {
+    process_ = std::make_unique<RoleProcess>("qmx_responder");
+    ready_ = process_->started() &&
+             platform::WaitForEvent(readyEvent_.get(), kTestLimitMs) == platform::kWaitObject0;
+    if (ready_) serviceThread_ = Control().QMXAPIThreadId.load();
+}
+
+Responder::~Responder() {
+    if (!stopped_) Stop();
+}
+
+bool Responder::WaitHeld() {
+    return platform::WaitForEvent(heldEvent_.get(), kTestLimitMs) == platform::kWaitObject0;
+}
+
+int Responder::Stop() {
+    stopped_ = true;
+    if (serviceThread_ != 0) platform::PostToThread(serviceThread_, platform::kQuitMessage, 0, 0);
+    return process_->Wait(kTestLimitMs);
+}
+
+void ForgetOwnRecord() {
+    if (QMXAPIList* table = QMXAPITable()) {
+        table->RemoveQMXAPIBlock(platform::CurrentProcessId(), platform::CurrentThreadId());
+    }
+}
+
+CallerThread::CallerThread(std::function<void()> body) : body_(std::move(body)) {
+    thread_ = platform::StartThread(&CallerThread::Entry, this);
+}
+
+CallerThread::~CallerThread() {
+    if (started() && !joined_) Join();
+    platform::CloseObject(thread_.handle);
+}
+
+std::uint32_t CallerThread::Entry(void* self) {
+    static_cast<CallerThread*>(self)->body_();
+    ForgetOwnRecord();
+    return 0;
+}
+
+bool CallerThread::Join(std::uint32_t timeoutMs) {
+    if (!started() || joined_) return joined_;
+    if (platform::WaitForThread(thread_.handle, timeoutMs) == platform::kWaitObject0) {
+        joined_ = true;
+        return true;
+    }
+    ADD_FAILURE() << "a caller thread did not end within " << timeoutMs << " ms";
+    platform::RequestThreadStop(thread_.handle);
+    joined_ = platform::WaitForThread(thread_.handle, kTestLimitMs) == platform::kWaitObject0;
+    return false;
+}
+
+bool CallerThread::StillRunningAfter(std::uint32_t ms) {
+    return platform::WaitForThread(thread_.handle, ms) == platform::kWaitTimeout;
+}
+
+}  // namespace trv::test

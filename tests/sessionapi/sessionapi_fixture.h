@@ -1,0 +1,88 @@
+// What the session-API tests share: the test process attached to the shared
+// state (in a namespace of its own), a responder child that serves QMXAPI
+// requests at the protocol level as the emulator's service thread does, and
+// caller threads with a time limit.
+//
+// The responder answers by request code (see responder_role.cpp):
+//   start (0)    (short name << 24) | (length of the profile << 8) | window mode
+//   stop (1)     1 for 'A', else 0; 'H' signals "held" and never answers
+//   connect (2), disconnect (4)   1 for 'B', else 0
+//   list (8)     5 sessions 'A'..'E', bytes 1..3 "xyz", status 0x100 * (i + 1)
+//   status (16)  0x1000 | short name
+//   profile (32) 'C': text "PROFILE-C.WS" and 1; else 0, text untouched
+//   connection info (64)   0
+//   link timeout (128)     the short name found in the record (a test probe)
+//   other codes: the result is left untouched
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/handle.h"
+#include "platform/thread.h"
+#include "support/child_role.h"
+
+namespace trv::test {
+
+constexpr std::uint32_t kTestLimitMs = 20000;
+constexpr char kHoldLetter = 'H';
+constexpr std::uint32_t kListedSessions = 5;
+constexpr const char* kProfileOfC = "PROFILE-C.WS";
+
+std::string ResponderReadyEventName();
+std::string ResponderHeldEventName();
+
+// A responder child; ready() once its service id is in the control record.
+// Destroying it asks it to quit and waits (killing it past the limit).
+class Responder {
+public:
+    Responder();
+    ~Responder();
+    Responder(const Responder&) = delete;
+    Responder& operator=(const Responder&) = delete;
+
+    bool ready() const { return ready_; }
+    std::uint32_t serviceThread() const { return serviceThread_; }
+    bool WaitHeld();
+    void Kill() { process_->Kill(); }
+    // Posts the quit message to its service thread; the exit code.
+    int Stop();
+
+private:
+    platform::UniqueHandle readyEvent_;
+    platform::UniqueHandle heldEvent_;
+    std::unique_ptr<RoleProcess> process_;
+    std::uint32_t serviceThread_ = 0;
+    bool ready_ = false;
+    bool stopped_ = false;
+};
+
+// A thread running one body, then freeing its session-API record as the
+// detach of a thread's process would (so that the tests do not use up the
+// 26 records). Join waits with a limit; past it the thread is asked to stop.
+class CallerThread {
+public:
+    explicit CallerThread(std::function<void()> body);
+    ~CallerThread();
+    CallerThread(const CallerThread&) = delete;
+    CallerThread& operator=(const CallerThread&) = delete;
+
+    bool started() const { return thread_.handle != platform::kNoHandle; }
+    std::uint32_t id() const { return thread_.id; }
+    bool Join(std::uint32_t timeoutMs = kTestLimitMs);
+    // True when the thread has not ended within `ms`.
+    bool StillRunningAfter(std::uint32_t ms);
+
+private:
+    static std::uint32_t Entry(void* self);
+    std::function<void()> body_;
+    platform::StartedThread thread_;
+    bool joined_ = false;
+};
+
+// Frees the calling thread's session-API record.
+void ForgetOwnRecord();
+
+}  // namespace trv::test
