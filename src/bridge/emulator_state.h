@@ -1,0 +1,36 @@
+// The emulator process's own record of the sessions it registered: for each
+// letter the HLLBridge object that registered it (`BridgeObject`), the object
+// passed to the registration (`SessionObject`) and the session's service
+// thread. Private to the process; the shared session table holds the rest.
+//
+// Threads: written only by registration and unregistration of a letter (Java
+// threads); read by that letter's service thread and by handlers. A letter's
+// references are deleted only after its service thread has stopped serving,
+// so a handler never calls Java through a deleted reference.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/jni.h"
+
+namespace trv {
+
+// Global references of session slot `index` (0..25), or nullptr when this
+// process has not registered that letter (or the index is out of range).
+jobject BridgeObject(std::int32_t index);
+jobject SessionObject(std::int32_t index);
+
+// True while this process has a service thread for slot `index`.
+bool HasServiceThread(std::int32_t index);
+
+// The identifier of the service thread of slot `index`, 0 when none.
+std::uint32_t ServiceThreadId(std::int32_t index);
+
+// How long unregistration waits for a service thread that is still inside a
+// Java call. Past it the session is ended all the same (its waiting caller is
+// released with 9) and the thread is left to finish that one request and
+// clean up after itself; the stop already keeps it from serving another.
+constexpr std::uint32_t kDefaultServiceStopWaitMs = 10000;
+void SetServiceStopWait(std::uint32_t milliseconds);  // tests shorten it
+
+}  // namespace trv

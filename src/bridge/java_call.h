@@ -1,0 +1,178 @@
+// Calling methods of the emulator's Java objects from native code: scoped
+// local references, the clearing of pending Java exceptions, the call context
+// of one handler, and the two ways a handler reads a method's long result.
+//
+// Every JNI call that can raise a Java exception is followed by a check; an
+// exception is traced and cleared, never left pending, and the call answers
+// "no result". Every local reference made here is deleted by its scope, which
+// matters on service threads: they stay attached for their whole life, so
+// nothing would ever free a forgotten local reference.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "bridge/java_vm.h"
+#include "platform/jni.h"
+
+namespace trv {
+
+// The return code of a handler whose Java method could not be called: no
+// virtual machine, no emulator object, a method lookup that failed or a Java
+// exception. EHLLAPI's "system error".
+constexpr std::int32_t kJavaCallFailed = 9;
+
+// A packed long: bits 0 to 15 an EHLLAPI return code; when that is 0, the
+// long shifted right by 16 (arithmetic, low 32 bits kept) is a value.
+struct PackedResult {
+    std::int32_t code;
+    std::int32_t value;
+};
+
+constexpr PackedResult UnpackResult(jlong result) {
+    return {static_cast<std::int32_t>(result & 0xFFFF),
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(
+                static_cast<std::uint64_t>(result >> 16) & 0xFFFFFFFFu))};
+}
+
+// A plain long: its low 32 bits are the return code.
+constexpr std::int32_t PlainResult(jlong result) {
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(static_cast<std::uint64_t>(result) & 0xFFFFFFFFu));
+}
+
+// Owner of one JNI local reference (null allowed); deletes it when destroyed.
+template <typename T = jobject>
+class LocalRef {
+public:
+    LocalRef() = default;
+    LocalRef(JNIEnv* env, T ref) : env_(env), ref_(ref) {}
+    LocalRef(const LocalRef&) = delete;
+    LocalRef& operator=(const LocalRef&) = delete;
+    LocalRef(LocalRef&& other) noexcept
+        : env_(other.env_), ref_(std::exchange(other.ref_, nullptr)) {}
+    LocalRef& operator=(LocalRef&& other) noexcept {
+        if (this != &other) {
+            reset();
+            env_ = other.env_;
+            ref_ = std::exchange(other.ref_, nullptr);
+        }
+        return *this;
+    }
+    ~LocalRef() { reset(); }
+
+    T get() const { return ref_; }
+    explicit operator bool() const { return ref_ != nullptr; }
+    void reset() {
+        if (ref_ != nullptr) env_->DeleteLocalRef(ref_);
+        ref_ = nullptr;
+    }
+
+private:
+    JNIEnv* env_ = nullptr;
+    T ref_ = nullptr;
+};
+
+// Byte-array elements held from Get...Elements to Release...Elements. The
+// release does not copy back (the library only reads them).
+class HeldByteArray {
+public:
+    HeldByteArray(JNIEnv* env, jbyteArray array);
+    ~HeldByteArray();
+    HeldByteArray(const HeldByteArray&) = delete;
+    HeldByteArray& operator=(const HeldByteArray&) = delete;
+
+    const std::uint8_t* data() const { return reinterpret_cast<const std::uint8_t*>(bytes_); }
+    std::size_t size() const { return size_; }
+
+private:
+    JNIEnv* env_;
+    jbyteArray array_;
+    jbyte* bytes_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// The modified-UTF-8 characters of a Java string, held until the scope ends.
+class HeldStringUTF {
+public:
+    HeldStringUTF(JNIEnv* env, jstring text);
+    ~HeldStringUTF();
+    HeldStringUTF(const HeldStringUTF&) = delete;
+    HeldStringUTF& operator=(const HeldStringUTF&) = delete;
+
+    const char* data() const { return chars_; }  // nullptr when unavailable
+    std::size_t size() const { return size_; }   // bytes, without the terminator
+
+private:
+    JNIEnv* env_;
+    jstring text_;
+    const char* chars_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// The UTF-16 characters of a Java string, held until the scope ends.
+class HeldStringChars {
+public:
+    HeldStringChars(JNIEnv* env, jstring text);
+    ~HeldStringChars();
+    HeldStringChars(const HeldStringChars&) = delete;
+    HeldStringChars& operator=(const HeldStringChars&) = delete;
+
+    const jchar* data() const { return chars_; }  // nullptr when unavailable
+    std::size_t size() const { return size_; }    // UTF-16 units
+
+private:
+    JNIEnv* env_;
+    jstring text_;
+    const jchar* chars_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// Traces and clears a pending Java exception; answers true when there was
+// one. `where` names the call for the trace.
+bool ClearJavaException(JNIEnv* env, const char* where);
+
+// Calls `name` `signature` on `object` through its class, with the arguments
+// in `args` (nullptr for none). Answer: the result, or nothing when the
+// class or method could not be found or the call raised an exception (which
+// is then cleared).
+std::optional<jchar> CallCharMethod(JNIEnv* env, jobject object, const char* name,
+                                    const char* signature, const jvalue* args = nullptr);
+std::optional<jlong> CallLongMethod(JNIEnv* env, jobject object, const char* name,
+                                    const char* signature, const jvalue* args = nullptr);
+
+// The context of one handler's Java calls: the thread attached to the
+// virtual machine (for the scope only when it was not attached already), the
+// HLLBridge object of the session, and the arguments made for the calls,
+// whose local references are deleted with the context.
+class JavaCallContext {
+public:
+    // The BridgeObject of session slot `sessionIndex` (0..25).
+    explicit JavaCallContext(std::int32_t sessionIndex);
+    JavaCallContext(const JavaCallContext&) = delete;
+    JavaCallContext& operator=(const JavaCallContext&) = delete;
+    ~JavaCallContext();
+
+    bool ready() const { return env() != nullptr && object_ != nullptr; }
+    JNIEnv* env() const { return attached_.env(); }
+
+    // Nothing when the context is not ready or the call failed (see above).
+    std::optional<jlong> CallLong(const char* name, const char* signature,
+                                  const jvalue* args = nullptr);
+
+    // Arguments: a new byte array of exactly `length` bytes, or a new string
+    // from zero-terminated modified UTF-8. nullptr when they could not be
+    // made (a call with a null argument is then not made by the handlers).
+    jbyteArray ByteArray(const void* bytes, std::size_t length);
+    jstring String(const char* text);
+
+private:
+    AttachedJavaThread attached_;
+    jobject object_ = nullptr;
+    std::vector<jobject> arguments_;
+};
+
+}  // namespace trv

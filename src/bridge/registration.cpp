@@ -1,0 +1,405 @@
+// Registration of the emulator's sessions, their service threads, and the
+// version and free-letter queries of HLLBridge.
+//
+// A session is served by one native thread, EHLLAPIThreadProc, attached to
+// the virtual machine as a daemon for its whole life. It is started only
+// once the session is in the table with its events, and ended at
+// unregistration by a cooperative stop: its wait for the next request fails,
+// so no request is served after unregistration, and the references it calls
+// Java through are deleted only once it has stopped serving.
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "bridge/dispatch.h"
+#include "bridge/emulator_state.h"
+#include "bridge/hll_bridge_natives.h"
+#include "bridge/java_call.h"
+#include "bridge/java_vm.h"
+#include "bridge/version.h"
+#include "platform/thread.h"
+#include "shared/named_objects.h"
+#include "shared/process_state.h"
+#include "shared/shared_control.h"
+#include "shared/trace.h"
+#include "tables/application_list.h"
+#include "tables/cleanup.h"
+#include "tables/session_list.h"
+#include "tables/table_support.h"
+
+namespace trv {
+namespace {
+
+std::atomic<std::uint32_t> g_serviceStopWaitMs{kDefaultServiceStopWaitMs};
+
+// Who cleans up a registration: whoever comes second of the thread leaving
+// its loop (kExited) and unregistration giving up on it (kHandedOff).
+enum ServicePhase : int { kRunning = 0, kExited = 1, kHandedOff = 2 };
+
+// One registration of one letter in this process.
+struct ServiceSession {
+    char letter = 0;
+    JavaVM* vm = nullptr;
+    jobject bridge = nullptr;         // global reference: BridgeObject
+    jobject sessionObject = nullptr;  // global reference: SessionObject
+    platform::Handle thread = platform::kNoHandle;
+    std::uint32_t threadId = 0;
+    std::atomic<int> phase{kRunning};
+};
+
+std::mutex& SlotsLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+
+// Owned by the slot until unregistration takes it.
+ServiceSession* g_slots[kSessionCount] = {};
+
+// The trace shows an environment pointer by its low 32 bits.
+unsigned PointerForTrace(const void* pointer) {
+    return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(pointer) & 0xFFFFFFFFu);
+}
+
+// Deletes SessionObject, then BridgeObject.
+void DeleteReferences(JNIEnv* env, ServiceSession& service) {
+    if (env == nullptr) {
+        TRV_TRACE("cppUnregisterEHLLAPI - no Java environment, references of session %c kept",
+                  service.letter);
+        return;
+    }
+    if (service.sessionObject != nullptr) env->DeleteGlobalRef(service.sessionObject);
+    if (service.bridge != nullptr) env->DeleteGlobalRef(service.bridge);
+    service.sessionObject = nullptr;
+    service.bridge = nullptr;
+}
+
+// An event opened by name for the scope.
+class OpenedEvent {
+public:
+    explicit OpenedEvent(const char* name) : handle_(GetHLLEvent(name)) {}
+    ~OpenedEvent() { FreeHLLEvent(handle_); }
+    OpenedEvent(const OpenedEvent&) = delete;
+    OpenedEvent& operator=(const OpenedEvent&) = delete;
+    platform::Handle get() const { return handle_; }
+
+private:
+    platform::Handle handle_;
+};
+
+void ServeRequests(char letter) {
+    SessionList* sessions = Sessions();
+    ApplicationList* applications = Applications();
+    if (sessions == nullptr || applications == nullptr) return;
+    const SessionBlock registered = sessions->GetSession(letter);
+    char requestName[kRequestEventNameSize + 1];
+    TerminatedCopy<kRequestEventNameSize>(requestName, registered.HLLEventName);
+    // The thread's own handle: the session's may be closed by its removal
+    // while this thread still waits.
+    OpenedEvent request(requestName);
+    if (request.get() == platform::kNoHandle) {
+        TRV_TRACE("TMan:EHLLAPIThreadProc - no request event for session %c", letter);
+        return;
+    }
+    for (;;) {
+        if (AwaitHLLEvent(request.get(), platform::kInfinite) != platform::kWaitObject0) {
+            TRV_TRACE("TMan:EHLLAPIThreadProc - wait ended, session %c stops serving", letter);
+            return;
+        }
+        // A request that raced with the stop is left to the session's end,
+        // which releases its caller.
+        if (platform::ThreadStopRequested()) return;
+        const SessionBlock session = sessions->GetSession(letter);
+        ApplicationBlock* caller = applications->GetApplicationBlock(session.Caller);
+        if (caller == nullptr) {
+            TRV_TRACE("TMan:EHLLAPIThreadProc - caller [%.28s] gone, request for session %c dropped",
+                      session.Caller, letter);
+            continue;
+        }
+        ProcessEHLLAPICall(*caller, session);
+        // A caller that ended during a long Java call may have left its block
+        // to another caller, whose reply event must not be signalled.
+        if (applications->GetApplicationBlock(session.Caller) != caller) {
+            TRV_TRACE("TMan:EHLLAPIThreadProc - caller [%.28s] gone, no reply for session %c",
+                      session.Caller, letter);
+            continue;
+        }
+        char replyName[kBlockNameSize + 1];
+        TerminatedCopy<kBlockNameSize>(replyName, caller->ReplyEventName);
+        OpenedEvent reply(replyName);
+        TRV_TRACE("TMan:EHLLAPIThreadProc - TriggerEvent %s, Session ID %c", replyName, letter);
+        TriggerHLLEvent(reply.get());
+    }
+}
+
+std::uint32_t EHLLAPIThreadProc(void* argument) {
+    auto* service = static_cast<ServiceSession*>(argument);
+    char threadName[] = "EHLLAPI session ?";
+    threadName[sizeof threadName - 2] = service->letter;
+    ServiceThreadAttachment java(service->vm, threadName);
+    try {
+        ServeRequests(service->letter);
+    } catch (...) {
+        TRV_TRACE("TMan:EHLLAPIThreadProc - session %c ended by a failure", service->letter);
+    }
+    if (service->phase.exchange(kExited) == kHandedOff) {
+        DeleteReferences(java.env(), *service);
+        platform::CloseObject(service->thread);
+        delete service;
+    }
+    return 0;
+}
+
+// Ends the service thread of a registration taken from its slot and deletes
+// its references, or leaves both to the thread when it cannot be waited for
+// (it is the calling thread itself, or it does not stop in time).
+void EndService(JNIEnv* env, ServiceSession* service) {
+    platform::RequestThreadStop(service->thread);
+    const bool self = service->threadId == platform::CurrentThreadId();
+    if (!self && platform::WaitForThread(service->thread, g_serviceStopWaitMs.load()) == platform::kWaitObject0) {
+        service->phase.store(kExited);
+    } else {
+        TRV_TRACE("cppUnregisterEHLLAPI - service thread of session %c still busy, it cleans up itself",
+                  service->letter);
+        if (service->phase.exchange(kHandedOff) != kExited) return;
+    }
+    DeleteReferences(env, *service);
+    platform::CloseObject(service->thread);
+    delete service;
+}
+
+// The letter the HLLBridge object answers to "getSessionID", folded to upper
+// case; 0 when the call fails or the answer is no session letter.
+char RegisteredLetter(JNIEnv* env, jobject bridge, const char* caller) {
+    const std::optional<jchar> answer = CallCharMethod(env, bridge, "getSessionID", "()C");
+    if (!answer) {
+        TRV_TRACE("%s - getSessionID failed", caller);
+        return 0;
+    }
+    const char letter = FoldSessionLetter(static_cast<char>(*answer & 0xFF));
+    if (!IsSessionLetter(letter)) {
+        TRV_TRACE("%s - getSessionID answered no session letter [%#x]", caller,
+                  static_cast<unsigned>(*answer));
+        return 0;
+    }
+    return letter;
+}
+
+void RegisterSession(JNIEnv* env, jobject self, jobject argument) {
+    SessionList* sessions = Sessions();
+    if (sessions == nullptr) {
+        TRV_TRACE("cppRegisterEHLLAPI - the session table is not reachable");
+        return;
+    }
+    SessionBlock templ;
+    Process().registeredSessions = true;
+    templ.Established = 1;
+
+    auto service = std::make_unique<ServiceSession>();
+    if (env->GetJavaVM(&service->vm) != JNI_OK) service->vm = nullptr;
+    if (EmulatorJavaVM() == nullptr) SetEmulatorJavaVM(service->vm);
+
+    templ.ProcessID = platform::CurrentProcessId();
+    TRV_TRACE("cppRegisterEHLLAPI - sb.ProcessID=[%x]", templ.ProcessID);
+    const char letter = RegisteredLetter(env, self, "cppRegisterEHLLAPI");
+    TRV_TRACE("cppRegisterEHLLAPI - SessID=[%c]", letter != 0 ? letter : '?');
+    if (letter == 0) return;
+    service->letter = letter;
+    const int index = letter - 'A';
+    {
+        std::lock_guard<std::mutex> guard(SlotsLock());
+        if (g_slots[index] != nullptr) {
+            TRV_TRACE("cppRegisterEHLLAPI - session %c is registered by this process already", letter);
+            return;
+        }
+    }
+
+    service->bridge = env->NewGlobalRef(self);
+    if (ClearJavaException(env, "NewGlobalRef") || service->bridge == nullptr) return;
+    if (argument != nullptr) {
+        service->sessionObject = env->NewGlobalRef(argument);
+        if (ClearJavaException(env, "NewGlobalRef")) {
+            DeleteReferences(env, *service);
+            return;
+        }
+    }
+
+    if (!sessions->AddNamedSession(templ, letter)) {
+        DeleteReferences(env, *service);
+        return;
+    }
+    TRV_TRACE("cppRegisterEHLLAPI - jHLLAPILoaded for this session");
+    platform::StartedThread thread;
+    {
+        // The slot is filled before the thread can serve a request, and the
+        // thread's handle and id before anyone else can take the slot.
+        std::lock_guard<std::mutex> guard(SlotsLock());
+        thread = platform::StartThread(&EHLLAPIThreadProc, service.get());
+        if (thread.handle != platform::kNoHandle) {
+            service->thread = thread.handle;
+            service->threadId = thread.id;
+            g_slots[index] = service.release();
+        }
+    }
+    if (thread.handle == platform::kNoHandle) {
+        TRV_TRACE("cppRegisterEHLLAPI - no service thread for session %c, registration undone", letter);
+        AlertWaitingBlocks(templ.ProcessID, sessions->GetSession(letter));
+        DeleteReferences(env, *service);
+        return;
+    }
+    sessions->SetNativeThreadHandle(letter, thread.handle);
+    Control().SessionsAvailable.store(1);
+}
+
+void UnregisterSession(JNIEnv* env, jobject self) {
+    const char letter = RegisteredLetter(env, self, "cppUnregisterEHLLAPI");
+    TRV_TRACE("cppUnregisterEHLLAPI - SessID=[%c]", letter != 0 ? letter : '?');
+    TRV_TRACE("cppUnregisterEHLLAPI enter - javEnv=[%x]", PointerForTrace(env));
+    SessionList* sessions = Sessions();
+    if (letter == 0 || sessions == nullptr) return;
+
+    ServiceSession* service = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(SlotsLock());
+        service = g_slots[letter - 'A'];
+        g_slots[letter - 'A'] = nullptr;
+    }
+    // Only a session registered here has a thread of this process; the
+    // handle stored in the shared block is never used.
+    if (service != nullptr) EndService(env, service);
+
+    const SessionBlock session = sessions->GetSession(letter);
+    TRV_TRACE("cppUnregisterEHLLAPI - SessionBlock found, session [%c]", session.ShortName);
+    AlertWaitingBlocks(platform::CurrentProcessId(), session);
+}
+
+}  // namespace
+
+jobject BridgeObject(std::int32_t index) {
+    if (index < 0 || index >= kSessionCount) return nullptr;
+    std::lock_guard<std::mutex> guard(SlotsLock());
+    return g_slots[index] != nullptr ? g_slots[index]->bridge : nullptr;
+}
+
+jobject SessionObject(std::int32_t index) {
+    if (index < 0 || index >= kSessionCount) return nullptr;
+    std::lock_guard<std::mutex> guard(SlotsLock());
+    return g_slots[index] != nullptr ? g_slots[index]->sessionObject : nullptr;
+}
+
+void SetServiceStopWait(std::uint32_t milliseconds) { g_serviceStopWaitMs.store(milliseconds); }
+
+bool HasServiceThread(std::int32_t index) { return ServiceThreadId(index) != 0; }
+
+std::uint32_t ServiceThreadId(std::int32_t index) {
+    if (index < 0 || index >= kSessionCount) return 0;
+    std::lock_guard<std::mutex> guard(SlotsLock());
+    return g_slots[index] != nullptr ? g_slots[index]->threadId : 0;
+}
+
+// ---- version ---------------------------------------------------------------
+
+namespace {
+std::atomic<bool> g_progressSuppressed{true};
+}  // namespace
+
+std::string FormatVersion(const char* buildDate) {
+    static constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::string text = "1.19 ";
+    char date[12] = "??? ?? ????";
+    if (buildDate != nullptr) std::strncpy(date, buildDate, sizeof date - 1);
+    int month = 0;
+    for (int i = 0; i < 12; ++i) {
+        if (std::strncmp(date, kMonths[i], 3) == 0) month = i + 1;
+    }
+    text += month == 0 ? '0' : static_cast<char>('0' + month / 10);
+    text += month == 0 ? '?' : static_cast<char>('0' + month % 10);
+    text += date[4] == ' ' ? '0' : date[4];
+    text += date[5];
+    text += date[9];
+    text += date[10];
+    return text;
+}
+
+std::string LibraryVersion() { return FormatVersion(__DATE__); }
+
+bool ProgressOptionSuppressed() { return g_progressSuppressed.load(); }
+void ClearProgressSuppression() { g_progressSuppressed.store(false); }
+
+}  // namespace trv
+
+// ---- natives -----------------------------------------------------------------
+
+using namespace trv;
+
+extern "C" {
+
+JNIEXPORT void JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppRegisterEHLLAPI(
+    JNIEnv* env, jobject self, jobject session) {
+    TRV_TRACE("cppRegisterEHLLAPI enter - javEnv=[%x]", PointerForTrace(env));
+    try {
+        if (env != nullptr && self != nullptr) RegisterSession(env, self, session);
+    } catch (...) {
+        TRV_TRACE("cppRegisterEHLLAPI - failed unexpectedly");
+    }
+    TRV_TRACE("cppRegisterEHLLAPI return");
+}
+
+JNIEXPORT void JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppUnregisterEHLLAPI(
+    JNIEnv* env, jobject self) {
+    try {
+        if (env != nullptr && self != nullptr) UnregisterSession(env, self);
+    } catch (...) {
+        TRV_TRACE("cppUnregisterEHLLAPI - failed unexpectedly");
+    }
+    TRV_TRACE("cppUnregisterEHLLAPI return");
+}
+
+JNIEXPORT jchar JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetAvailableSessionID(
+    JNIEnv*, jobject, jchar wanted) {
+    try {
+        SessionList* sessions = Sessions();
+        if (sessions == nullptr) return 0;
+        char letter = static_cast<char>(wanted & 0xFF);
+        if (sessions->IsSessionAvailable(letter)) return static_cast<jchar>(static_cast<unsigned char>(letter));
+        return static_cast<jchar>(static_cast<unsigned char>(sessions->FindAvailableName()));
+    } catch (...) {
+        return 0;
+    }
+}
+
+JNIEXPORT jint JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetAvailableSessionIDMap(
+    JNIEnv*, jobject) {
+    try {
+        SessionList* sessions = Sessions();
+        if (sessions == nullptr) return 0;
+        std::uint32_t map = 0;
+        for (int i = 0; i < kSessionCount; ++i) {
+            char letter = static_cast<char>('A' + i);
+            if (sessions->IsSessionAvailable(letter)) map |= 1u << i;
+        }
+        return static_cast<jint>(map);
+    } catch (...) {
+        return 0;
+    }
+}
+
+JNIEXPORT jstring JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetVersion(JNIEnv* env,
+                                                                                   jobject) {
+    try {
+        const std::string version = LibraryVersion();
+        ClearProgressSuppression();
+        if (env == nullptr) return nullptr;
+        jstring text = env->NewStringUTF(version.c_str());
+        if (ClearJavaException(env, "cppGetVersion")) return nullptr;
+        return text;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,112 @@
+// The test process as the emulator: attached once for the whole binary in a
+// namespace of its own, with error boxes unattended.
+#include "bridge_fixture.h"
+
+#include <cstring>
+
+#include "bridge/emulator_state.h"
+#include "bridge/hll_bridge_natives.h"
+#include "bridge/java_vm.h"
+#include "platform/clock.h"
+#include "platform/environment.h"
+#include "platform/thread.h"
+#include "shared/process_lifecycle.h"
+#include "shared/process_state.h"
+#include "tables/application_list.h"
+#include "tables/session_list.h"
+
+namespace trv::test {
+namespace {
+
+class AttachedEmulator : public testing::Environment {
+public:
+    void SetUp() override {
+        platform::SetEnvironment("TRVHA64_NAMESPACE", "bridge-tests");
+        platform::SetEnvironment("TRVHA64_UNATTENDED", "1");
+        OnProcessAttach();
+    }
+    void TearDown() override { OnProcessDetach(); }
+};
+
+[[maybe_unused]] testing::Environment* const g_attached =
+    testing::AddGlobalTestEnvironment(new AttachedEmulator);
+
+}  // namespace
+
+std::vector<std::uint8_t> FakeScreen() {
+    std::vector<std::uint8_t> screen(kScreenBytes);
+    for (std::uint32_t i = 0; i < kScreenBytes; ++i) screen[i] = static_cast<std::uint8_t>('A' + i % 26);
+    return screen;
+}
+
+bool Eventually(const std::function<bool()>& condition, std::uint32_t limitMs) {
+    const std::uint32_t started = platform::TickCount();
+    while (!condition()) {
+        if (platform::TickCount() - started > limitMs) return false;
+        platform::SleepMs(10);
+    }
+    return true;
+}
+
+void BridgeTest::SetUp() {
+    ASSERT_NE(Sessions(), nullptr);
+    ASSERT_NE(Applications(), nullptr);
+    jvm_ = std::make_unique<FakeJvm>();
+    javaThread_ = std::make_unique<JavaThreadScope>(*jvm_);
+    SetServiceStopWait(kDefaultServiceStopWaitMs);
+}
+
+void BridgeTest::TearDown() {
+    for (jobject bridge : registered_) {
+        Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppUnregisterEHLLAPI(env(), bridge);
+    }
+    for (std::uint32_t thread : blockThreads_) {
+        Applications()->RemoveApplicationBlock(platform::CurrentProcessId(), thread);
+    }
+    SetEmulatorJavaVM(nullptr);
+    SetServiceStopWait(kDefaultServiceStopWaitMs);
+    javaThread_.reset();
+    jvm_.reset();
+}
+
+jobject BridgeTest::NewBridge(jchar letter) {
+    jclass type = jvm_->DefineClass("com/ombrel/eQintra/hllbridge/HLLBridge#" +
+                                    std::to_string(classes_.size()));
+    jvm_->DefineMethod(type, "getSessionID", "()C",
+                       [letter](JNIEnv*, jobject, const jvalue*) { return JChar(letter); });
+    jobject bridge = jvm_->NewObject(type);
+    classes_[bridge] = type;
+    return bridge;
+}
+
+void BridgeTest::Define(jobject bridge, const std::string& name, const std::string& signature,
+                        FakeMethod body) {
+    jvm_->DefineMethod(classes_.at(bridge), name, signature, std::move(body));
+}
+
+void BridgeTest::DefineLong(jobject bridge, const std::string& name, jlong result) {
+    Define(bridge, name, "()J", [result](JNIEnv*, jobject, const jvalue*) { return JLong(result); });
+}
+
+void BridgeTest::Register(jobject bridge) {
+    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppRegisterEHLLAPI(env(), bridge, bridge);
+    registered_.push_back(bridge);
+}
+
+void BridgeTest::Unregister(jobject bridge) {
+    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppUnregisterEHLLAPI(env(), bridge);
+    std::erase(registered_, bridge);
+}
+
+ApplicationBlock& BridgeTest::ServedBlock(char letter) {
+    const std::uint32_t thread = platform::CurrentThreadId();
+    ApplicationBlock* block = Applications()->AddApplicationBlock(platform::CurrentProcessId(), thread, false);
+    if (block == nullptr) throw std::runtime_error("no free exchange block");
+    blockThreads_.push_back(thread);
+    char name[kBlockNameSize + 1] = {};
+    std::memcpy(name, block->BlockName, kBlockNameSize);
+    Sessions()->SetCaller(name, letter);
+    return *block;
+}
+
+}  // namespace trv::test

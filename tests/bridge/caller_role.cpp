@@ -1,0 +1,47 @@
+// The caller child: an application in its own process that reaches the
+// emulator's session through the EHLLAPI entry, as any application does.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bridge_fixture.h"
+#include "shared/process_lifecycle.h"
+#include "trvha64.h"
+
+namespace trv::test {
+namespace {
+
+std::int32_t CallEHLLAPI(std::int32_t function, void* data, std::int32_t length, std::int32_t position = 0) {
+    std::int32_t returnCode = position;
+    return hllapi(&function, static_cast<char*>(data), &length, &returnCode);
+}
+
+}  // namespace
+
+// args[0]: the session letter. Connects and copies the presentation space.
+// Exit code: the return code of Copy PS when it is not 0; 0 when the screen
+// came back whole; 100 + the code of a failed connect; 99 when the screen
+// differs from the fake emulator's.
+TRV_CHILD_ROLE(bridge_caller) {
+    if (args.empty() || args[0].size() != 1) return 98;
+    OnProcessAttach();
+    int exitCode = 0;
+    char session[2] = {args[0][0], '\0'};
+    const std::int32_t connected = CallEHLLAPI(1, session, 1);
+    if (connected != 0) {
+        exitCode = 100 + connected;
+    } else {
+        std::vector<std::uint8_t> screen(kScreenBytes + 64, 0xEE);
+        const std::int32_t copied = CallEHLLAPI(5, screen.data(), static_cast<std::int32_t>(screen.size()));
+        const std::vector<std::uint8_t> expected = FakeScreen();
+        if (copied != 0) {
+            exitCode = copied;
+        } else if (std::memcmp(screen.data(), expected.data(), kScreenBytes) != 0) {
+            exitCode = 99;
+        }
+    }
+    OnProcessDetach();
+    return exitCode;
+}
+
+}  // namespace trv::test

@@ -1,0 +1,213 @@
+// Registration and unregistration of sessions, their service threads, the
+// free-letter queries and the version, including requests from a caller in
+// another process.
+#include <atomic>
+
+#include "bridge/emulator_state.h"
+#include "bridge/hll_bridge_natives.h"
+#include "bridge/java_vm.h"
+#include "bridge/version.h"
+#include "bridge_fixture.h"
+#include "platform/event.h"
+#include "platform/thread.h"
+#include "shared/process_state.h"
+#include "shared/shared_control.h"
+#include "tables/session_list.h"
+
+namespace trv::test {
+namespace {
+
+using RegistrationTest = BridgeTest;
+
+int FreeLetters() {
+    int free = 0;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        char probe = letter;
+        free += Sessions()->IsSessionAvailable(probe) ? 1 : 0;
+    }
+    return free;
+}
+
+TEST_F(RegistrationTest, RegisteredSessionIsServedAndUnregisteredCleanly) {
+    const int globalsBefore = jvm().liveGlobalRefs();
+    const int detachesBefore = jvm().detaches();
+    jobject bridge = NewBridge('A');
+    Register(bridge);
+
+    EXPECT_EQ(Sessions()->IsSessionEstablished('A'), 1);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 1);
+    EXPECT_TRUE(Process().registeredSessions);
+    EXPECT_TRUE(HasServiceThread(0));
+    EXPECT_NE(BridgeObject(0), nullptr);
+    EXPECT_NE(SessionObject(0), nullptr);
+    EXPECT_EQ(EmulatorJavaVM(), jvm().vm());
+    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore + 2);
+    EXPECT_TRUE(Eventually([&] { return jvm().daemonAttaches() == 1; }));
+
+    Unregister(bridge);
+    EXPECT_EQ(Sessions()->IsSessionEstablished('A'), 0);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 0);
+    EXPECT_FALSE(HasServiceThread(0));
+    EXPECT_EQ(BridgeObject(0), nullptr);
+    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore);
+    // The service thread detached what it attached, leaving no local
+    // reference behind (the double aborts on a leak at detach).
+    EXPECT_EQ(jvm().detaches(), detachesBefore + 1);
+    EXPECT_EQ(jvm().failedDetaches(), 0);
+}
+
+TEST_F(RegistrationTest, RefusedRegistrationsLeaveNothingBehind) {
+    const int globalsBefore = jvm().liveGlobalRefs();
+    const int freeBefore = FreeLetters();
+
+    for (jchar bad : {jchar{'#'}, jchar{0}, jchar{'['}, jchar{0x100}}) {
+        Register(NewBridge(bad));
+    }
+    jobject throwing = NewBridge('E');
+    Define(throwing, "getSessionID", "()C", [this](JNIEnv*, jobject, const jvalue*) {
+        jvm().Throw("java/lang/IllegalStateException", "no session yet");
+        return JChar(0);
+    });
+    Register(throwing);
+    jclass bare = jvm().DefineClass("BridgeWithoutSessionID");
+    Register(jvm().NewObject(bare));
+
+    EXPECT_EQ(FreeLetters(), freeBefore);
+    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore);
+    EXPECT_EQ(jvm().attaches(), 1);  // the test thread only: no service thread
+    EXPECT_FALSE(jvm().exceptionPending());
+    EXPECT_EQ(jvm().exceptionsCleared(), 2);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 0);
+}
+
+TEST_F(RegistrationTest, SecondRegistrationOfALetterIsRefused) {
+    jobject first = NewBridge('D');
+    Register(first);
+    ASSERT_TRUE(Eventually([&] { return jvm().daemonAttaches() == 1; }));
+    const int globals = jvm().liveGlobalRefs();
+    Register(NewBridge('d'));  // folded to D, which is taken
+    EXPECT_EQ(jvm().liveGlobalRefs(), globals);
+    EXPECT_EQ(jvm().daemonAttaches(), 1);
+    JNIEnv* env = jvm().env();
+    EXPECT_TRUE(env->IsSameObject(BridgeObject(3), first));
+    Unregister(first);
+    EXPECT_EQ(Sessions()->IsSessionEstablished('D'), 0);
+}
+
+TEST_F(RegistrationTest, AvailableSessionIDsFollowTheTable) {
+    auto available = [this](jchar wanted) {
+        return Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetAvailableSessionID(env(), nullptr, wanted);
+    };
+    auto map = [this] {
+        return static_cast<std::uint32_t>(
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetAvailableSessionIDMap(env(), nullptr));
+    };
+    EXPECT_EQ(available('c'), 'C');
+    EXPECT_EQ(map(), 0x3FFFFFFu);
+
+    Register(NewBridge('A'));
+    Register(NewBridge('C'));
+    EXPECT_EQ(map(), 0x3FFFFFAu);
+    EXPECT_EQ(available('c'), 'B');
+    EXPECT_EQ(available('Q'), 'Q');
+    EXPECT_EQ(available('1'), 'B');
+
+    for (char letter = 'B'; letter <= 'Z'; ++letter) {
+        if (letter != 'C') Register(NewBridge(static_cast<jchar>(letter)));
+    }
+    EXPECT_EQ(map(), 0u);
+    EXPECT_EQ(available('c'), 0);
+}
+
+TEST_F(RegistrationTest, VersionTextCarriesTheBuildDate) {
+    EXPECT_EQ(FormatVersion("Apr  1 2025"), "1.19 040125");
+    EXPECT_EQ(FormatVersion("Dec 15 2024"), "1.19 121524");
+    EXPECT_EQ(FormatVersion("Foo 15 2024"), "1.19 0?1524");
+    EXPECT_EQ(FormatVersion(nullptr).size(), 11u);
+
+    jstring version = Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetVersion(env(), nullptr);
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(jvm().Utf8Of(version), LibraryVersion());
+    EXPECT_FALSE(ProgressOptionSuppressed());
+}
+
+class CrossProcessTest : public BridgeTest {
+protected:
+    // Defines GetPSSize (optionally held until `go_` is set) and a
+    // CopyPS that sends the fake screen back through cppSetRawData.
+    void DefineEmulator(jobject bridge, jchar letter, bool hold) {
+        Define(bridge, "GetPSSize", "()J", [this, hold](JNIEnv*, jobject, const jvalue*) {
+            if (hold) {
+                // Stuck as Java code would be: a stop of the service thread
+                // ends the library's waits, not this one.
+                platform::SignalEvent(held_.get());
+                Eventually([this] { return go_.load(); });
+            }
+            return JLong(kScreenSizePacked);
+        });
+        Define(bridge, "CopyPS", "(IIIZI)J", [letter](JNIEnv* env, jobject self, const jvalue* args) {
+            const std::vector<std::uint8_t> screen = FakeScreen();
+            jbyteArray data = env->NewByteArray(static_cast<jsize>(screen.size()));
+            env->SetByteArrayRegion(data, 0, static_cast<jsize>(screen.size()),
+                                    reinterpret_cast<const jbyte*>(screen.data()));
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env, self, letter, data, args[1].i);
+            env->DeleteLocalRef(data);
+            return JLong(0);
+        });
+    }
+
+    platform::UniqueHandle held_{platform::CreateNamedEvent(false, nullptr)};
+    std::atomic<bool> go_{false};
+};
+
+TEST_F(CrossProcessTest, CallerInAnotherProcessCopiesTheScreen) {
+    jobject bridge = NewBridge('A');
+    DefineEmulator(bridge, 'A', false);
+    Register(bridge);
+
+    for (int round = 0; round < 2; ++round) {
+        RoleProcess caller("bridge_caller", {"A"});
+        ASSERT_TRUE(caller.started());
+        EXPECT_EQ(caller.Wait(kTestLimitMs), 0) << "round " << round;
+    }
+    EXPECT_EQ(jvm().callsOf("GetPSSize"), 2);
+    EXPECT_EQ(jvm().callsOf("CopyPS"), 2);
+    // The service thread made and deleted a byte array per request: nothing
+    // of it may stay alive on a thread that never returns to Java.
+    EXPECT_EQ(jvm().liveLocalRefsOnThread(ServiceThreadId(0)), 0);
+    EXPECT_EQ(jvm().heldArrayElements(), 0);
+}
+
+TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndServesNoMore) {
+    SetServiceStopWait(200);
+    jobject busy = NewBridge('B');
+    DefineEmulator(busy, 'B', true);
+    Register(busy);
+    jobject other = NewBridge('C');  // keeps sessions available
+    DefineEmulator(other, 'C', false);
+    Register(other);
+    const int detachesBefore = jvm().detaches();
+
+    RoleProcess caller("bridge_caller", {"B"});
+    ASSERT_TRUE(caller.started());
+    ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
+    // The emulator is stuck inside GetPSSize: the session ends all the same
+    // and the caller gets 9 while the Java call still runs.
+    Unregister(busy);
+    EXPECT_EQ(caller.Wait(kTestLimitMs), 9);
+    EXPECT_EQ(Sessions()->IsSessionEstablished('B'), 0);
+
+    go_.store(true);
+    // The released thread finishes its one request (the reply has nowhere
+    // to go), then stops, detaches and deletes the session's references.
+    EXPECT_TRUE(Eventually([&] { return jvm().detaches() == detachesBefore + 1; }));
+    EXPECT_EQ(jvm().failedDetaches(), 0);
+
+    RoleProcess late("bridge_caller", {"B"});
+    ASSERT_TRUE(late.started());
+    EXPECT_NE(late.Wait(kTestLimitMs), 0);
+    EXPECT_EQ(jvm().callsOf("GetPSSize"), 1);
+}
+
+}  // namespace
+}  // namespace trv::test
