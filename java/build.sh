@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the Palvero reference emulator and runs its unit tests.
-# Output goes to java/build/: classes, test classes and palvero-emulator.jar.
+# Output goes to java/build/: classes, test classes, palvero-emulator.jar and
+# jni/ (the C declarations of the bridge's native methods).
 # Needs a JDK 17 and the JUnit console launcher (Debian package junit5);
 # JUNIT_JAR overrides where the launcher is looked for. Installs nothing.
 # Exits non-zero when compilation or any test fails.
@@ -21,7 +22,10 @@ rm -rf "$build"
 mkdir -p "$build/classes" "$build/test-classes"
 
 find "$here/src/main/java" -name '*.java' > "$build/main-sources.txt"
-javac -J$quick --release 17 -Xlint:all -Werror -encoding UTF-8 -d "$build/classes" @"$build/main-sources.txt"
+# -h: the JNI declarations of the bridge's native methods, for comparing
+# with what the native library exports.
+javac -J$quick --release 17 -Xlint:all -Werror -encoding UTF-8 -d "$build/classes" -h "$build/jni" \
+    @"$build/main-sources.txt"
 
 printf 'Main-Class: com.ombrel.eQintra.emulator.Main\n' > "$build/manifest.txt"
 jar -J$quick --create --file "$build/palvero-emulator.jar" --manifest "$build/manifest.txt" -C "$build/classes" .

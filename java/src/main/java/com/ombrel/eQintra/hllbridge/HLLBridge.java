@@ -1,0 +1,771 @@
+// The EHLLAPI face of one emulator session. The native library (libtrvha64 /
+// trvha64.dll) registers the session under its letter, serves callers on a
+// service thread of its own and calls the public methods below on that
+// thread, attached to this virtual machine. Those methods answer with a long:
+//
+//   packed  bits 0-15 an EHLLAPI return code; when it is 0, the bits from 16
+//           up are a value (a length, a position, a size);
+//   plain   the low 32 bits are the return code.
+//
+// Each method's comment says which. Text and bytes for the caller do not come
+// back through the result: they are handed to the library during the call
+// through cppSetRawData, which writes the waiting caller's data buffer.
+//
+// The session's changes travel the other way through the notification
+// natives (presentation space, OIA, input released, close attempts and, while
+// a caller intercepts them, keystrokes), from whichever emulator thread made
+// them.
+//
+// Lifetime: register() once, unregister() once. After unregister() no native
+// of this letter is called again and late requests are answered with 1.
+package com.ombrel.eQintra.hllbridge;
+
+import com.ombrel.eQintra.emulator.CopyOptions;
+import com.ombrel.eQintra.emulator.Field;
+import com.ombrel.eQintra.emulator.FieldSelector;
+import com.ombrel.eQintra.emulator.PresentationSpace;
+import com.ombrel.eQintra.emulator.Session;
+import com.ombrel.eQintra.emulator.SessionListener;
+import java.lang.System.Logger.Level;
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
+import java.nio.charset.StandardCharsets;
+import java.util.Optional;
+import java.util.function.LongSupplier;
+
+public class HLLBridge {
+
+    private static final System.Logger LOG = System.getLogger(HLLBridge.class.getName());
+
+    // EHLLAPI return codes this side answers with.
+    static final int RC_OK = 0;
+    static final int RC_NOT_CONNECTED = 1;
+    static final int RC_PARAMETER_ERROR = 2;
+    static final int RC_INVALID_POSITION = 7;
+    static final int RC_SYSTEM_ERROR = 9;
+    static final int RC_NOT_FOUND = 24;
+    static final int RC_ZERO_LENGTH_FIELD = 28;
+    static final int RC_TRUNCATED = 6;
+
+    /** The caller's data buffer holds 10,240 bytes, one of which the reply's terminator takes. */
+    static final int MAX_REPLY = 10_239;
+    /** Length of the Query Session Status reply. */
+    static final int SESSION_STATUS_LENGTH = 20;
+    /** Change Window Name's request for "leave the name as it is". */
+    static final String KEEP_WINDOW_NAME = "@@@@@DO***NOTHING@@@@@";
+    /** Cell size of the notional window, in pixels: 8 wide, 16 high. */
+    static final int FONT_WIDTH = 8;
+    static final int FONT_HEIGHT = 16;
+    /** How long unregister() waits for requests still running in Java. */
+    private static final long DRAIN_MILLIS = 10_000;
+
+    private final Session session;
+    private final char id;
+    private final SessionListener listener = new Forwarder();
+
+    // Requests and notifications in progress, and whether new ones are refused.
+    private final Object activity = new Object();
+    private int active;
+    private boolean retired = true;
+    private final ThreadLocal<int[]> depth = ThreadLocal.withInitial(() -> new int[1]);
+
+    // Intercepts started by callers; each caller's stop undoes one start.
+    private int closeIntercepts;
+    private int keystrokeIntercepts;
+
+    // A headless emulator has no window; the window services work on this notional one.
+    private String windowTitle;
+    private boolean windowVisible = true;
+
+    public HLLBridge(Session session) {
+        this.session = session;
+        this.id = session.shortName();
+        this.windowTitle = session.profile().name() + " - " + id;
+    }
+
+    public Session session() {
+        return session;
+    }
+
+    // ---- natives: registration (instance methods act on this session) ----
+
+    private native void cppRegisterEHLLAPI(Object sessionObject);
+
+    private native void cppUnregisterEHLLAPI();
+
+    /** The wanted letter when it is free in the session table, else the first free one, else 0. */
+    static native char cppGetAvailableSessionID(char wanted);
+
+    /** Bit i set: letter 'A' + i is free in the session table. */
+    static native int cppGetAvailableSessionIDMap();
+
+    /** The library's version text, "1.19 MMDDYY". */
+    static native String cppGetVersion();
+
+    // ---- natives: replies, valid only while a request of this session runs ----
+
+    /** Kept for the library's interface; does nothing. */
+    native void cppRetrieveEHLLAPIData();
+
+    native void cppSetRawData(char sessionId, byte[] data, int length);
+
+    native void cppSetRawDataUnicodePS(char sessionId, byte[] data, int length, int count);
+
+    native void cppSetRawDataString(char sessionId, String text, int length);
+
+    // ---- natives: notifications, valid while the session is registered ----
+
+    native void cppSendOIANotifications(char sessionId, boolean inputInhibited);
+
+    native void cppSendPSNotifications(char sessionId);
+
+    native void cppInterruptWait(char sessionId);
+
+    native void cppSendClosingNotifications(char sessionId);
+
+    native boolean cppSendKeyNotifications(char sessionId, String key);
+
+    // ---- seams over the natives (tests replace them) ----------------------
+
+    void registerNative() {
+        cppRegisterEHLLAPI(session);
+    }
+
+    void unregisterNative() {
+        cppUnregisterEHLLAPI();
+    }
+
+    /** The letter the session table would give this session; 0 when all are taken. */
+    char availableLetter() {
+        return cppGetAvailableSessionID(id);
+    }
+
+    void reply(byte[] data) {
+        cppSetRawData(id, data, Math.min(data.length, MAX_REPLY));
+    }
+
+    void notifyPresentationSpace() {
+        cppSendPSNotifications(id);
+    }
+
+    void notifyOia(boolean inputInhibited) {
+        cppSendOIANotifications(id, inputInhibited);
+    }
+
+    void notifyInputReleased() {
+        cppInterruptWait(id);
+    }
+
+    void notifyCloseAttempt() {
+        cppSendClosingNotifications(id);
+    }
+
+    boolean notifyKeystroke(String keyText) {
+        return cppSendKeyNotifications(id, keyText);
+    }
+
+    // ---- lifetime --------------------------------------------------------
+
+    /**
+     * Enters the session in the library's session table. Answers false, and
+     * registers nothing, when another process holds the letter already.
+     */
+    public boolean register() {
+        char free = availableLetter();
+        if (free != id) {
+            LOG.log(Level.WARNING, "session " + id + " is registered by another emulator; not offered to callers");
+            return false;
+        }
+        session.addListener(listener);
+        synchronized (activity) {
+            retired = false;
+        }
+        registerNative();
+        return true;
+    }
+
+    /**
+     * Takes the session out of the session table: refuses new requests,
+     * lets those in progress finish (up to ten seconds), then unregisters,
+     * which releases callers still waiting with return code 9.
+     */
+    public void unregister() {
+        synchronized (activity) {
+            if (retired) {
+                return;
+            }
+            retired = true;
+            long deadline = System.currentTimeMillis() + DRAIN_MILLIS;
+            int own = depth.get()[0];
+            while (active > own) {
+                long left = deadline - System.currentTimeMillis();
+                if (left <= 0) {
+                    LOG.log(Level.WARNING, "session " + id + ": unregistering with requests still running");
+                    break;
+                }
+                try {
+                    activity.wait(left);
+                } catch (InterruptedException e) {
+                    Thread.currentThread().interrupt();
+                    break;
+                }
+            }
+        }
+        session.removeListener(listener);
+        unregisterNative();
+    }
+
+    public boolean isRegistered() {
+        synchronized (activity) {
+            return !retired;
+        }
+    }
+
+    /**
+     * Runs one request or notification unless the bridge is retired. A
+     * request the bridge cannot serve any more answers 1; an unexpected
+     * failure answers 9, since no exception may reach the library's thread.
+     */
+    private long serve(LongSupplier body, long whenRetired) {
+        synchronized (activity) {
+            if (retired) {
+                return whenRetired;
+            }
+            active++;
+        }
+        int[] mine = depth.get();
+        mine[0]++;
+        try {
+            return body.getAsLong();
+        } catch (RuntimeException e) {
+            LOG.log(Level.WARNING, "session " + id + ": request failed", e);
+            return RC_SYSTEM_ERROR;
+        } finally {
+            mine[0]--;
+            synchronized (activity) {
+                active--;
+                activity.notifyAll();
+            }
+        }
+    }
+
+    private long request(LongSupplier body) {
+        return serve(body, RC_NOT_CONNECTED);
+    }
+
+    private static long packed(int value) {
+        return (long) value << 16;
+    }
+
+    private static String text(byte[] bytes) {
+        return new String(bytes, StandardCharsets.ISO_8859_1);
+    }
+
+    // ---- methods the library calls: registration -------------------------
+
+    /** The session's letter, 'A' to 'Z'. */
+    public char getSessionID() {
+        return id;
+    }
+
+    // ---- keystrokes ------------------------------------------------------
+
+    /**
+     * Keystrokes in mnemonic form ("ABC[enter]", brackets doubled for a
+     * literal bracket). With retry, keys that meet the host's answer to an
+     * earlier attention key wait for it. Plain result.
+     */
+    public long SendKeys(byte[] mnemonics, boolean retry) {
+        return request(() -> session.sendKeys(text(mnemonics), retry).code());
+    }
+
+    // ---- presentation space and OIA ---------------------------------------
+
+    /** Connect Presentation Space asks to raise the window; there is none to raise. Plain. */
+    public long SendToFront() {
+        return request(() -> RC_OK);
+    }
+
+    /** Packed: the number of positions. */
+    public long GetPSSize() {
+        return request(() -> packed(session.screen().size()));
+    }
+
+    /** Packed: the number of rows. */
+    public long GetPSSizeRows() {
+        return request(() -> packed(session.screen().rows()));
+    }
+
+    /** Packed: the number of columns. */
+    public long GetPSSizeCols() {
+        return request(() -> packed(session.screen().columns()));
+    }
+
+    /** Packed: the cursor position. */
+    public long QueryCursorLocation() {
+        return request(() -> packed(session.screen().cursor()));
+    }
+
+    /** Plain. */
+    public long Reserve() {
+        return request(() -> {
+            session.reserve();
+            return RC_OK;
+        });
+    }
+
+    /** Plain. */
+    public long Release() {
+        return request(() -> {
+            session.release();
+            return RC_OK;
+        });
+    }
+
+    /** The 104-byte OIA image goes to the caller. Plain. */
+    public long CopyOIA() {
+        return request(() -> {
+            reply(session.oia().image());
+            return RC_OK;
+        });
+    }
+
+    /**
+     * Copy PS and Copy PS to String: the text of the positions from
+     * {@code position}, as many as {@code length} bytes hold (two bytes a
+     * position with extended attributes), cut at the end of the screen.
+     *
+     * @param attributeMode 0 attribute positions as blanks, 1 as their attribute byte, 2 as nulls
+     * @param display       true: non-display fields are copied as they are; false: as blanks
+     * @param extendedMode  0 characters only; 1 or 2 each character followed by its extended attribute
+     * Plain result: 0, 2 for a length that holds no position, 7 for a position off the screen.
+     */
+    public long CopyPS(int position, int length, int attributeMode, boolean display, int extendedMode) {
+        return request(() -> {
+            PresentationSpace screen = session.screen();
+            if (!screen.isValidPosition(position)) {
+                return RC_INVALID_POSITION;
+            }
+            int stride = extendedMode != 0 ? 2 : 1;
+            int count = length / stride;
+            if (count < 1) {
+                return RC_PARAMETER_ERROR;
+            }
+            reply(render(screen, position, count, attributeMode, display, extendedMode != 0));
+            return RC_OK;
+        });
+    }
+
+    /** Screen bytes of a run of positions under the copy options of the automation interfaces. */
+    static byte[] render(PresentationSpace screen, int position, int count, int attributeMode, boolean display,
+                         boolean extended) {
+        CopyOptions options = new CopyOptions(attributeMode == 1, display, extended);
+        synchronized (screen) {
+            byte[] bytes = screen.copy(position, count, options);
+            if (attributeMode == 2) {
+                int stride = extended ? 2 : 1;
+                for (int i = 0; i * stride < bytes.length; i++) {
+                    if (screen.isAttributePosition(position + i)) {
+                        bytes[i * stride] = 0;
+                    }
+                }
+            }
+            return bytes;
+        }
+    }
+
+    /**
+     * Search PS: the whole screen from position 1 forward, or from
+     * {@code start} forward or ({@code backward} 1) backward. Packed: the
+     * position of the match; 24 when there is none, 2 for an empty string, 7
+     * for a start off the screen.
+     */
+    public long SearchPS(byte[] target, int start, int backward, boolean wholeSpace) {
+        return request(() -> {
+            PresentationSpace screen = session.screen();
+            if (target.length == 0) {
+                return RC_PARAMETER_ERROR;
+            }
+            int found;
+            if (wholeSpace) {
+                found = screen.search(text(target), 1, false);
+            } else {
+                if (!screen.isValidPosition(start)) {
+                    return RC_INVALID_POSITION;
+                }
+                found = screen.search(text(target), start, backward == 1);
+            }
+            return found > 0 ? packed(found) : RC_NOT_FOUND;
+        });
+    }
+
+    // ---- fields and cursor ----------------------------------------------
+
+    /** Packed: the attribute byte of the field the position belongs to; 24 on an unformatted screen. */
+    public long QueryFieldAttribute(int position) {
+        return request(() -> {
+            PresentationSpace screen = session.screen();
+            if (!screen.isValidPosition(position)) {
+                return RC_INVALID_POSITION;
+            }
+            return screen.fieldAt(position).map(field -> packed(field.attribute().toByte()))
+                    .orElse((long) RC_NOT_FOUND);
+        });
+    }
+
+    /** Plain: 0, 5 input inhibited or protected, 6 truncated, 7 bad position, 2 empty string. */
+    public long CopyStringToPS(byte[] data, int position) {
+        return request(() -> data.length == 0 ? RC_PARAMETER_ERROR
+                : session.copyStringToPresentationSpace(position, text(data)).code());
+    }
+
+    /** Plain: as CopyStringToPS, and 24 on an unformatted screen. */
+    public long CopyStringToField(byte[] data, int position) {
+        return request(() -> data.length == 0 ? RC_PARAMETER_ERROR
+                : session.copyStringToField(position, text(data)).code());
+    }
+
+    /**
+     * Query Session Status: a 20-byte record goes to the caller. Byte 0 the
+     * letter; 1-8 the profile name, blank-padded; 9 'D' (display session);
+     * 10 characteristics (0x80: extended attributes); 11-12 rows, 13-14
+     * columns, 15-16 the host code page (37), little-endian; 17-19 zero.
+     * Plain.
+     */
+    public long QuerySessionStatus() {
+        return request(() -> {
+            reply(sessionStatus(session));
+            return RC_OK;
+        });
+    }
+
+    static byte[] sessionStatus(Session session) {
+        ByteBuffer record = ByteBuffer.allocate(SESSION_STATUS_LENGTH).order(ByteOrder.LITTLE_ENDIAN);
+        record.put((byte) session.shortName());
+        String name = (session.profile().name() + "        ").substring(0, 8);
+        record.put(name.getBytes(StandardCharsets.ISO_8859_1));
+        record.put((byte) 'D');
+        record.put((byte) 0x80);
+        record.putShort((short) session.screen().rows());
+        record.putShort((short) session.screen().columns());
+        record.putShort((short) 37);
+        return record.array();
+    }
+
+    /**
+     * Search Field: in the field of the position, from its start
+     * ({@code wholeField}) or from the position forward or backward. Packed:
+     * the position of the match; 24 when there is none or the screen is
+     * unformatted.
+     */
+    public long SearchField(byte[] target, int position, int backward, boolean wholeField) {
+        return request(() -> {
+            PresentationSpace screen = session.screen();
+            if (target.length == 0) {
+                return RC_PARAMETER_ERROR;
+            }
+            if (!screen.isValidPosition(position)) {
+                return RC_INVALID_POSITION;
+            }
+            int found = screen.searchField(text(target), position, backward == 1, wholeField);
+            return found > 0 ? packed(found) : RC_NOT_FOUND;
+        });
+    }
+
+    /**
+     * Find Field Position: the first character position of the field the
+     * code names ("  " or "T " this field, "N "/"P " next or previous, "NP",
+     * "NU", "PP", "PU"). Packed; a field without character positions answers
+     * 28 with its position.
+     */
+    public long FindFieldPosition(String code, int position) {
+        return request(() -> findField(code, position).map(field -> field.length() == 0
+                ? packed(field.start()) | RC_ZERO_LENGTH_FIELD
+                : packed(field.start())).orElseGet(() -> fieldRefusal(code, position)));
+    }
+
+    /** Find Field Length: as FindFieldPosition with the field's length; 28 for a field without positions. */
+    public long FindFieldLength(String code, int position) {
+        return request(() -> findField(code, position).map(field -> field.length() == 0
+                ? (long) RC_ZERO_LENGTH_FIELD
+                : packed(field.length())).orElseGet(() -> fieldRefusal(code, position)));
+    }
+
+    private Optional<Field> findField(String code, int position) {
+        Optional<FieldSelector> selector = FieldSelector.parse(code);
+        PresentationSpace screen = session.screen();
+        if (selector.isEmpty() || !screen.isValidPosition(position)) {
+            return Optional.empty();
+        }
+        return screen.findField(selector.get(), position);
+    }
+
+    private long fieldRefusal(String code, int position) {
+        if (FieldSelector.parse(code).isEmpty()) {
+            return RC_PARAMETER_ERROR;
+        }
+        return session.screen().isValidPosition(position) ? RC_NOT_FOUND : RC_INVALID_POSITION;
+    }
+
+    /**
+     * Copy Field to String: the field's text from the position (from its
+     * start when the position is the attribute) to its end, as many
+     * positions as {@code length} bytes hold. Plain: 0; 6 when the field did
+     * not fit; 24 on an unformatted screen; 7, 2 as CopyPS.
+     */
+    public long CopyFieldToString(int position, int length, int attributeMode, boolean display, int extendedMode) {
+        return request(() -> {
+            PresentationSpace screen = session.screen();
+            if (!screen.isValidPosition(position)) {
+                return RC_INVALID_POSITION;
+            }
+            int stride = extendedMode != 0 ? 2 : 1;
+            int room = length / stride;
+            if (room < 1) {
+                return RC_PARAMETER_ERROR;
+            }
+            byte[] bytes;
+            boolean cut;
+            synchronized (screen) {
+                Optional<Field> found = screen.fieldAt(position);
+                if (found.isEmpty()) {
+                    return RC_NOT_FOUND;
+                }
+                Field field = found.get();
+                int offset = field.contains(position) ? field.offsetOf(position) : 0;
+                int available = Math.max(0, field.length() - offset);
+                int count = Math.min(available, room);
+                cut = count < available;
+                bytes = new byte[count * stride];
+                for (int i = 0; i < count; i++) {
+                    byte[] one = render(screen, field.positionAt(offset + i), 1, attributeMode, display,
+                            extendedMode != 0);
+                    System.arraycopy(one, 0, bytes, i * stride, stride);
+                }
+            }
+            reply(bytes);
+            return cut ? RC_TRUNCATED : RC_OK;
+        });
+    }
+
+    /** Plain: 0; 7 off the screen; 4 while the host is busy. */
+    public long SetCursor(int position) {
+        return request(() -> session.setCursor(position).code());
+    }
+
+    /** Convert Position: packed-like, the row from bit 16 up and the column in bits 0-15; 0 when off the screen. */
+    public long ConvertPos(int position) {
+        return request(() -> {
+            PresentationSpace screen = session.screen();
+            if (!screen.isValidPosition(position)) {
+                return 0;
+            }
+            return packed(screen.rowOf(position)) | screen.columnOf(position);
+        });
+    }
+
+    /** Convert Row/Column: plain, the position; 0 when the row or column is off the screen. */
+    public long ConvertRowCol(int row, int column) {
+        return request(() -> Math.max(0, session.screen().position(row, column)));
+    }
+
+    // ---- intercepts ------------------------------------------------------
+
+    /** Plain. From now on close attempts are held and reported to the intercepting callers. */
+    public long StartCloseIntercept() {
+        return request(() -> {
+            synchronized (this) {
+                closeIntercepts++;
+            }
+            return RC_OK;
+        });
+    }
+
+    /** Plain. */
+    public long StopCloseIntercept() {
+        return request(() -> {
+            synchronized (this) {
+                closeIntercepts = Math.max(0, closeIntercepts - 1);
+            }
+            return RC_OK;
+        });
+    }
+
+    /** Plain. From now on the operator's keystrokes are offered to the intercepting callers. */
+    public long StartKeystrokeIntercept() {
+        return request(() -> {
+            synchronized (this) {
+                keystrokeIntercepts++;
+            }
+            return RC_OK;
+        });
+    }
+
+    /** Plain. */
+    public long StopKeystrokeIntercept() {
+        return request(() -> {
+            synchronized (this) {
+                keystrokeIntercepts = Math.max(0, keystrokeIntercepts - 1);
+            }
+            return RC_OK;
+        });
+    }
+
+    private synchronized boolean interceptingCloses() {
+        return closeIntercepts > 0;
+    }
+
+    private synchronized boolean interceptingKeystrokes() {
+        return keystrokeIntercepts > 0;
+    }
+
+    // ---- file transfer and macros -----------------------------------------
+
+    /** This emulator's hosts have no file transfer program: plain 9 (system error). */
+    public long SendReceiveFile(int timeout, String pcFile, String hostFile, String options, boolean send,
+                                boolean clear) {
+        return request(() -> {
+            LOG.log(Level.INFO, "session " + id + ": file transfer " + (send ? "to " : "from ") + hostFile
+                    + " refused: not supported");
+            return RC_SYSTEM_ERROR;
+        });
+    }
+
+    /** No macros are stored in this emulator, so every name is unknown: 2. */
+    public long StartMacro(byte[] name) {
+        return request(() -> RC_PARAMETER_ERROR);
+    }
+
+    // ---- window services, on the notional window ---------------------------
+
+    /** The window title goes to the caller. Plain. */
+    public long GetWindowTitle() {
+        return request(() -> {
+            reply(titleBytes());
+            return RC_OK;
+        });
+    }
+
+    /**
+     * The window's edges go to the caller as the text " L<left> B<bottom>
+     * R<right> T<top> W" in pixels, y growing downwards. Plain.
+     */
+    public long QueryWindowCoordinates() {
+        return request(() -> {
+            PresentationSpace screen = session.screen();
+            int right = screen.columns() * FONT_WIDTH;
+            int bottom = (screen.rows() + 1) * FONT_HEIGHT;  // the status line under the screen
+            String edges = " L0 B" + bottom + " R" + right + " T0 W";
+            reply(edges.getBytes(StandardCharsets.ISO_8859_1));
+            return RC_OK;
+        });
+    }
+
+    /** Plain: 1 visible, 0 hidden. */
+    public long IsVisible() {
+        return request(() -> {
+            synchronized (this) {
+                return windowVisible ? 1 : 0;
+            }
+        });
+    }
+
+    /** Character cell width in bits 16-31, height in bits 0-15. */
+    public long GetFontDimensions() {
+        return request(() -> ((long) FONT_WIDTH << 16) | FONT_HEIGHT);
+    }
+
+    /** Plain. */
+    public long SetVisible(boolean visible) {
+        return request(() -> {
+            synchronized (this) {
+                windowVisible = visible;
+            }
+            return RC_OK;
+        });
+    }
+
+    /**
+     * Renames the window. With {@code reportOld} the title as it was goes to
+     * the caller first, so that it can be restored later. Plain.
+     */
+    public long ChangeWindowName(byte[] name, boolean reportOld) {
+        return request(() -> {
+            String newTitle = text(name);
+            if (reportOld) {
+                reply(titleBytes());
+            }
+            if (!newTitle.equals(KEEP_WINDOW_NAME)) {
+                synchronized (this) {
+                    windowTitle = newTitle;
+                }
+            }
+            return RC_OK;
+        });
+    }
+
+    private synchronized byte[] titleBytes() {
+        String title = windowTitle.length() > 127 ? windowTitle.substring(0, 127) : windowTitle;
+        return title.getBytes(StandardCharsets.ISO_8859_1);
+    }
+
+    public synchronized String windowTitle() {
+        return windowTitle;
+    }
+
+    @Override
+    public String toString() {
+        return "bridge of " + session;
+    }
+
+    // ---- session events to the library -----------------------------------
+
+    /** Forwards the session's events to the library while the bridge is registered. */
+    private final class Forwarder implements SessionListener {
+        @Override
+        public void presentationSpaceUpdated(Session changed) {
+            serve(() -> {
+                notifyPresentationSpace();
+                return 0;
+            }, 0);
+        }
+
+        @Override
+        public void oiaUpdated(Session changed, boolean inputInhibited) {
+            serve(() -> {
+                notifyOia(inputInhibited);
+                return 0;
+            }, 0);
+        }
+
+        @Override
+        public void inputInhibitedChanged(Session changed, boolean inputInhibited) {
+            if (!inputInhibited) {
+                // Callers blocked in Wait go on once the keyboard is free.
+                serve(() -> {
+                    notifyInputReleased();
+                    return 0;
+                }, 0);
+            }
+        }
+
+        @Override
+        public boolean closeRequested(Session closing) {
+            if (!interceptingCloses()) {
+                return false;
+            }
+            return serve(() -> {
+                notifyCloseAttempt();
+                return 1;
+            }, 0) == 1;
+        }
+
+        @Override
+        public boolean keystroke(Session typedOn, String keyText) {
+            if (!interceptingKeystrokes()) {
+                return false;
+            }
+            return serve(() -> notifyKeystroke(keyText) ? 1 : 0, 0) == 1;
+        }
+    }
+}

@@ -1,0 +1,75 @@
+package com.ombrel.eQintra.hllbridge;
+
+import com.ombrel.eQintra.emulator.Session;
+import java.util.List;
+import java.util.concurrent.CopyOnWriteArrayList;
+import java.util.function.Predicate;
+
+/** An HLLBridge whose natives are replaced by a record of what would have gone to the library. */
+class RecordingBridge extends HLLBridge {
+
+    /** Event names in order: "register", "unregister", "ps", "oia true", "released", "close", "key [enter]". */
+    final List<String> events = new CopyOnWriteArrayList<>();
+    final List<byte[]> replies = new CopyOnWriteArrayList<>();
+    volatile char freeLetter;
+    volatile Predicate<String> keystrokeTaken = key -> true;
+
+    RecordingBridge(Session session) {
+        super(session);
+        freeLetter = session.shortName();
+    }
+
+    byte[] lastReply() {
+        return replies.isEmpty() ? null : replies.get(replies.size() - 1);
+    }
+
+    long count(String event) {
+        return events.stream().filter(event::equals).count();
+    }
+
+    @Override
+    char availableLetter() {
+        return freeLetter;
+    }
+
+    @Override
+    void registerNative() {
+        events.add("register");
+    }
+
+    @Override
+    void unregisterNative() {
+        events.add("unregister");
+    }
+
+    @Override
+    void reply(byte[] data) {
+        replies.add(data.clone());
+    }
+
+    @Override
+    void notifyPresentationSpace() {
+        events.add("ps");
+    }
+
+    @Override
+    void notifyOia(boolean inputInhibited) {
+        events.add("oia " + inputInhibited);
+    }
+
+    @Override
+    void notifyInputReleased() {
+        events.add("released");
+    }
+
+    @Override
+    void notifyCloseAttempt() {
+        events.add("close");
+    }
+
+    @Override
+    boolean notifyKeystroke(String keyText) {
+        events.add("key " + keyText);
+        return keystrokeTaken.test(keyText);
+    }
+}

@@ -1,0 +1,36 @@
+// Entry of the end-to-end test binary: a caller role when run with
+// "--role NAME ARGS...", GoogleTest otherwise.
+//
+// The library is attached when this binary loads, before main runs, and it
+// picks its namespace of named objects (TRVHA64_NAMESPACE) at that moment. So
+// that a manual run never touches the user's own namespace (where a real
+// emulator may be running), a test run without the variable starts itself
+// again with it set; ctest sets it beforehand.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "caller_roles.h"
+#include "e2e_environment.h"
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "--role") {
+        return trv::e2e::RunCallerRole(argv[2], std::vector<std::string>(argv + 3, argv + argc));
+    }
+    const char* space = std::getenv("TRVHA64_NAMESPACE");
+    if (space == nullptr || *space == '\0') {
+        setenv("TRVHA64_NAMESPACE", trv::e2e::RunNamespace().c_str(), 1);
+        setenv("TRVHA64_UNATTENDED", "1", 1);
+        execv("/proc/self/exe", argv);
+        // Could not start again: go on in whatever namespace the library took.
+    }
+    // A child that has gone away must not end the test run when the test
+    // writes to it; the failure shows in the test instead.
+    signal(SIGPIPE, SIG_IGN);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
