@@ -14,6 +14,7 @@ constexpr std::uint32_t kEab = 0x200;          // EAB
 constexpr std::uint32_t kXlate = 0x400;        // XLATE
 constexpr std::uint32_t kNoCfgSize = 0x1000;   // NOCFGSIZE
 constexpr std::uint32_t kNoDisplay = 0x2000;   // NODISPLAY
+constexpr std::uint32_t kPutEab = 0x4000;      // PUTEAB
 constexpr std::uint32_t kNoRetry = 0x8000;     // NORETRY
 constexpr std::uint32_t kExtendPS = 0x10000;   // EXTEND_PS
 
