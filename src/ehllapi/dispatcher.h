@@ -90,6 +90,22 @@ HandlerOutcome QuerySystem(ParserCall& call);          // 20
 HandlerOutcome ResetSystem(ParserCall& call);          // 21
 HandlerOutcome QuerySessionStatus(ParserCall& call);   // 22
 
+// Waiting for the host and host notification.
+HandlerOutcome Wait(ParserCall& call);                  // 4
+HandlerOutcome Pause(ParserCall& call);                 // 18
+HandlerOutcome StartHostNotification(ParserCall& call); // 23
+HandlerOutcome QueryHostUpdate(ParserCall& call);       // 24
+HandlerOutcome StopHostNotification(ParserCall& call);  // 25
+
+// Close and keystroke intercepts.
+HandlerOutcome StartCloseIntercept(ParserCall& call);   // 41
+HandlerOutcome QueryCloseIntercept(ParserCall& call);   // 42
+HandlerOutcome StopCloseIntercept(ParserCall& call);    // 43
+HandlerOutcome StartKeyIntercept(ParserCall& call);     // 50
+HandlerOutcome GetKey(ParserCall& call);                // 51
+HandlerOutcome PostInterceptStatus(ParserCall& call);   // 52
+HandlerOutcome StopKeyIntercept(ParserCall& call);      // 53
+
 // Presentation-space and field functions: 3, 5, 6, 7, 8, 13, 14, 15, 30-34,
 // 40, 45, 99 (one handler; the function number selects its row).
 HandlerOutcome PresentationSpace(ParserCall& call);

@@ -12,6 +12,7 @@
 #include "ehllapi/call_to_session.h"
 #include "ehllapi/dispatcher.h"
 #include "ehllapi/keyword_table.h"
+#include "ehllapi/notify_support.h"
 #include "platform/environment.h"
 #include "platform/process.h"
 #include "platform/thread.h"
@@ -257,18 +258,24 @@ HandlerOutcome ResetSystem(ParserCall& call) {
         InternalRequest(block, HA_RELEASE, nullptr, 0);
     }
     for (int s = 0; s < kSessionCount; ++s) {
-        if (block.HostUpdateNotifyType[s] != 0) Sessions()->RemoveFromHostNotificationList(LetterOf(s), block);
+        if (block.HostUpdateNotifyType[s] == 0) continue;
+        Sessions()->RemoveFromHostNotificationList(LetterOf(s), block);
+        // The event of an event-form registration is this process's handle.
+        if ((block.HostUpdateNotifyType[s] & kNotifyByEvent) != 0) {
+            FreeHLLEvent(static_cast<platform::Handle>(block.HostNotifyHandle[s]));
+            block.HostNotifyHandle[s] = 0;
+        }
     }
     // The intercepts are stopped through their own functions, which also
-    // tell the emulator; where those are not available the session table's
-    // lists are cleaned below all the same.
+    // tell the emulator; what they leave (a session that ended meanwhile
+    // answers 12 and keeps its entries) is cleaned below all the same.
     for (int s = 0; s < kSessionCount; ++s) {
-        if (block.CloseInterceptMode[s] == '\0' || !HasHandler(HA_STOP_CLOSE_INTERCEPT)) continue;
+        if (block.CloseInterceptMode[s] == '\0') continue;
         unsigned char name[4] = {static_cast<unsigned char>(LetterOf(s)), 0, 0, 0};
         InternalRequest(block, HA_STOP_CLOSE_INTERCEPT, name, sizeof name);
     }
     for (int s = 0; s < kSessionCount; ++s) {
-        if (block.KeyInterceptOptions[s] == 0 || !HasHandler(HA_STOP_KEY_INTERCEPT)) continue;
+        if (block.KeyInterceptOptions[s] == 0) continue;
         unsigned char name[4] = {static_cast<unsigned char>(LetterOf(s)), 0, 0, 0};
         InternalRequest(block, HA_STOP_KEY_INTERCEPT, name, sizeof name);
     }
@@ -316,3 +323,9 @@ HandlerOutcome QuerySessionStatus(ParserCall& call) {
 }
 
 }  // namespace trv::handlers
+
+namespace trv {
+
+bool IsSessionEstablished(int index) { return handlers::IsEstablished(index); }
+
+}  // namespace trv

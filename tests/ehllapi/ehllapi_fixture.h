@@ -117,6 +117,10 @@ private:
     bool joined_ = false;
 };
 
+// Runs the notifier child (notifier_role.cpp) for session `letter` and
+// `event` ("wait", "ps", "oia", "close"); answers its exit code, 0 when done.
+int Notify(char letter, const std::string& event);
+
 // Frees every exchange block of this process, so that each test starts as
 // a new caller.
 void ForgetCallerBlocks();

@@ -167,7 +167,7 @@ TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesN
     char letter[4] = "S";
     CallerThread third([&] { stop.Run(letter); });
     EXPECT_TRUE(third.Join()) << "Stop Keystroke Intercept waited for the process's other call";
-    EXPECT_EQ(stop.result, HLLAPI_RC_UNSUPPORTED);
+    EXPECT_EQ(stop.result, HLLAPI_RC_NOT_STARTED);
     EXPECT_FALSE(secondDone.load());
 
     responder_->Go();

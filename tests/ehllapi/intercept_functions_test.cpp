@@ -1,0 +1,277 @@
+// The close and keystroke intercepts as a caller sees them. The responder
+// answers the start and stop requests; close attempts come from the
+// notifier child; keystrokes are queued into this process's block and the
+// session's key event signalled by name, as the emulator's key path does.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "bridge/mnemonic_table.h"
+#include "ehllapi_fixture.h"
+#include "platform/event.h"
+#include "platform/message_queue.h"
+#include "platform/window.h"
+#include "shared/process_state.h"
+#include "tables/application_block.h"
+#include "tables/session_list.h"
+
+namespace trv::test {
+namespace {
+
+constexpr std::intptr_t kCloseAttemptParam = 1703977;
+
+struct InterceptRequest {
+    unsigned char bytes[24] = {};
+    InterceptRequest(char session, char form, std::uint64_t window = 0, char option = '\0') {
+        bytes[0] = static_cast<unsigned char>(session);
+        bytes[4] = static_cast<unsigned char>(form);
+        std::memcpy(bytes + 8, &window, sizeof window);
+        bytes[16] = static_cast<unsigned char>(option);
+    }
+    std::uint64_t Word8() const {
+        std::uint64_t value;
+        std::memcpy(&value, bytes + 8, sizeof value);
+        return value;
+    }
+    std::uint16_t MessageId() const {
+        std::uint16_t value;
+        std::memcpy(&value, bytes + 8, sizeof value);
+        return value;
+    }
+};
+
+struct KeyRead {
+    std::int32_t result = -1;
+    std::int32_t length = 0;
+    unsigned char data[16] = {};
+};
+
+class InterceptFunctionsTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { responder_ = new Responder("AB"); }
+    static void TearDownTestSuite() {
+        delete responder_;
+        responder_ = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(responder_->ready()); }
+    void TearDown() override {
+        Call(HA_RESET_SYSTEM).Run(nullptr);
+        ForgetCallerBlocks();
+    }
+
+    static std::int32_t Named(std::int32_t function, char session, char status = '\0') {
+        char data[8] = {session, 0, 0, 0, status};
+        return Call(function, 4).Run(data).result;
+    }
+    static std::int32_t StartKeys(char session, char option, std::int32_t length = 16) {
+        InterceptRequest request(session, option);
+        return Call(HA_START_KEY_INTERCEPT, length).Run(request.bytes).result;
+    }
+    static KeyRead GetKey(char session) {
+        KeyRead read;
+        read.data[0] = static_cast<unsigned char>(session);
+        Call call(HA_GET_KEY, sizeof read.data);
+        read.result = call.Run(read.data).result;
+        read.length = call.length;
+        return read;
+    }
+    static void QueueCharacters(ApplicationBlock& block, int slot, const std::string& text) {
+        for (char c : text) {
+            ASSERT_TRUE(block.QueueKey(slot, KeyQueueEntry{'A', 0, static_cast<std::uint8_t>(c)}));
+        }
+    }
+    static void SignalKeyEvent(char letter) {
+        const SessionBlock session = Sessions()->GetSession(letter);
+        char name[kBlockNameSize + 1] = {};
+        std::memcpy(name, session.KeyEventName, kBlockNameSize);
+        platform::UniqueHandle event(platform::OpenNamedEvent(name));
+        platform::SignalEvent(event.get());
+    }
+    static SessionBlock SessionOf(char letter) { return Sessions()->GetSession(letter); }
+
+    static Responder* responder_;
+};
+Responder* InterceptFunctionsTest::responder_ = nullptr;
+
+TEST_F(InterceptFunctionsTest, CloseInterceptInEventFormReportsOneAttempt) {
+    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
+    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'Z'), HLLAPI_RC_NOT_ESTABLISHED);
+    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, ' '), HLLAPI_RC_NO_SESSION);
+    InterceptRequest unknown('Z', 'Q');
+    EXPECT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(unknown.bytes).result, HLLAPI_RC_NO_SESSION);
+
+    InterceptRequest request('a', 'q');
+    ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
+    ApplicationBlock* block = ProcessBlock();
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->CloseInterceptMode[0], 'Q');
+    EXPECT_EQ(SessionOf('A').CloseNotifyCount, 1);
+    ASSERT_EQ(request.Word8(), reinterpret_cast<std::uintptr_t>(&block->CloseInterceptHandle[0]));
+    const platform::Handle event = *reinterpret_cast<const std::uintptr_t*>(request.Word8());
+    ASSERT_NE(event, platform::kNoHandle);
+    platform::ClearEvent(event);
+    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
+
+    ASSERT_EQ(Notify('A', "close"), 0);
+    EXPECT_EQ(platform::WaitForEvent(event, kTestLimitMs), platform::kWaitObject0);
+    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_EVENT_OCCURRED);
+    EXPECT_EQ(platform::WaitForEvent(event, 0), platform::kWaitTimeout) << "the query resets it";
+    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
+
+    EXPECT_EQ(Named(HA_STOP_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->CloseInterceptMode[0], '\0');
+    EXPECT_EQ(block->CloseInterceptHandle[0], 0u);
+    EXPECT_EQ(SessionOf('A').CloseNotifyCount, 0);
+    EXPECT_EQ(Named(HA_STOP_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
+}
+
+TEST_F(InterceptFunctionsTest, CloseInterceptInMessageFormPostsToTheWindow) {
+    platform::EnsureMessageQueue();
+    const platform::WindowHandle window = platform::CreateMessageWindow();
+    ASSERT_NE(window, 0u);
+
+    InterceptRequest notAWindow('B', 'M', window + 0x1000);
+    EXPECT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(notAWindow.bytes).result, HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'B'), HLLAPI_RC_NOT_STARTED);
+
+    InterceptRequest request('B', 'm', window);
+    ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(request.MessageId(), 45);
+    ASSERT_EQ(Notify('B', "close"), 0);
+    platform::ThreadMessage message;
+    ASSERT_EQ(platform::GetThreadMessage(message, kTestLimitMs), platform::MessageWait::message);
+    EXPECT_EQ(message.window, window);
+    EXPECT_EQ(message.message, Process().notifyMessage);
+    EXPECT_EQ(message.wParam, 45u);
+    EXPECT_EQ(message.lParam, kCloseAttemptParam);
+    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'B'), HLLAPI_RC_EVENT_OCCURRED);
+    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'B'), HLLAPI_RC_SUCCESS);
+    platform::DestroyMessageWindow(window);
+}
+
+TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrder) {
+    EXPECT_EQ(GetKey('A').result, HLLAPI_RC_NOT_STARTED);
+    EXPECT_EQ(GetKey('Z').result, HLLAPI_RC_NO_SESSION);
+    ASSERT_EQ(StartKeys('A', 'L'), HLLAPI_RC_SUCCESS);
+    ApplicationBlock* block = ProcessBlock();
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->KeyInterceptOptions[0], 3u);
+    EXPECT_EQ(block->KeyQueueLimit[0], 96);
+    EXPECT_EQ(SessionOf('A').KeyNotifyCount, 1);
+
+    QueueCharacters(*block, 0, "xyz");
+    // A second start changes nothing, the queue included.
+    EXPECT_EQ(StartKeys('A', 'D'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->KeyInterceptOptions[0], 3u);
+    for (char expected : std::string("xyz")) {
+        const KeyRead read = GetKey('A');
+        EXPECT_EQ(read.result, HLLAPI_RC_SUCCESS);
+        EXPECT_EQ(read.length, 1);
+        EXPECT_EQ(read.data[4], 'A');
+        EXPECT_EQ(read.data[5], expected);
+    }
+    EXPECT_EQ(block->KeyQueueCount[0], 0);
+
+    // A mnemonic comes back with the caller's escape character.
+    const int enter = FindMnemonicPrefixOf("[enter]");
+    ASSERT_GE(enter, 0);
+    block->EscChar = '#';
+    ASSERT_TRUE(block->QueueKey(0, KeyQueueEntry{'M', 0, static_cast<std::uint16_t>(enter)}));
+    const KeyRead mnemonic = GetKey('A');
+    EXPECT_EQ(mnemonic.result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(mnemonic.data + 5)),
+              "#" + std::string(MnemonicTable[static_cast<std::size_t>(enter)].code + 1));
+    EXPECT_EQ(mnemonic.length, static_cast<std::int32_t>(std::strlen(MnemonicTable[static_cast<std::size_t>(enter)].code)));
+
+    block->WaitTimeout = 0;  // NWAIT
+    const KeyRead none = GetKey('A');
+    EXPECT_EQ(none.result, HLLAPI_RC_NO_KEY);
+    EXPECT_EQ(none.length, 0);
+
+    EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'A', 'r'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'A', 'A'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'A', 'X'), HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'B', 'A'), HLLAPI_RC_NOT_STARTED);
+}
+
+TEST_F(InterceptFunctionsTest, GetKeyBeyondAThirdOfTheLimitDropsTheNewestKey) {
+    ASSERT_EQ(StartKeys('A', 'L'), HLLAPI_RC_SUCCESS);
+    ApplicationBlock* block = ProcessBlock();
+    ASSERT_NE(block, nullptr);
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_TRUE(block->QueueKey(0, KeyQueueEntry{'A', 0, static_cast<std::uint16_t>('0' + i)}));
+    }
+    const KeyRead first = GetKey('A');
+    EXPECT_EQ(first.result, HLLAPI_RC_KEY_QUEUE_OVERFLOW);
+    EXPECT_EQ(first.data[5], '0');
+    EXPECT_EQ(first.length, 1);
+    EXPECT_EQ(block->KeyQueueCount[0], 38);
+    EXPECT_EQ(block->KeyQueue[0][37].Value, '0' + 38);
+    EXPECT_EQ(block->KeyQueue[0][38].Kind, 0) << "the newest key is gone";
+    EXPECT_EQ(block->KeyQueue[0][39].Kind, 0);
+    const KeyRead second = GetKey('A');
+    EXPECT_EQ(second.data[5], '1');
+    EXPECT_EQ(block->KeyQueueCount[0], 36);
+
+    // A longer caller length raises the limit, up to its cap.
+    ASSERT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->KeyQueueLimit[0], 32);
+    ASSERT_EQ(StartKeys('A', 'L', 300), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->KeyQueueLimit[0], 300);
+    EXPECT_EQ(block->KeyQueueCount[0], 0);
+    ASSERT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(StartKeys('A', 'L', 50000), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->KeyQueueLimit[0], 3069);
+}
+
+TEST_F(InterceptFunctionsTest, GetKeyWaitsForTheKeyEvent) {
+    ASSERT_EQ(StartKeys('B', 'D'), HLLAPI_RC_SUCCESS);
+    ApplicationBlock* block = ProcessBlock();
+    ASSERT_NE(block, nullptr);
+    KeyRead read;
+    CallerThread reader([&read] { read = GetKey('B'); });
+    EXPECT_TRUE(reader.StillRunningAfter(300));
+    QueueCharacters(*block, 1, "k");
+    SignalKeyEvent('B');
+    EXPECT_TRUE(reader.Join());
+    EXPECT_EQ(read.result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(read.data[5], 'k');
+}
+
+TEST_F(InterceptFunctionsTest, StopFromAnotherThreadReleasesAWaitingGetKey) {
+    ASSERT_EQ(StartKeys('A', 'L'), HLLAPI_RC_SUCCESS);
+    ApplicationBlock* block = ProcessBlock();
+    ASSERT_NE(block, nullptr);
+    KeyRead read;
+    CallerThread reader([&read] { read = GetKey('A'); });
+    ASSERT_TRUE(reader.StillRunningAfter(300));
+
+    std::int32_t stopped = -1;
+    CallerThread stopper([&stopped] { stopped = Named(HA_STOP_KEY_INTERCEPT, 'A'); });
+    EXPECT_TRUE(stopper.Join());
+    EXPECT_EQ(stopped, HLLAPI_RC_SUCCESS);
+    EXPECT_TRUE(reader.Join());
+    EXPECT_EQ(read.result, HLLAPI_RC_NO_KEY);
+    EXPECT_EQ(read.length, 0);
+    EXPECT_EQ(block->KeyInterceptOptions[0], 0u);
+    EXPECT_EQ(block->KeyInterceptEvent[0], platform::kNoHandle);
+    EXPECT_EQ(SessionOf('A').KeyNotifyCount, 0);
+    EXPECT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
+}
+
+TEST_F(InterceptFunctionsTest, ResetSystemStopsBothIntercepts) {
+    InterceptRequest close('A', 'Q');
+    ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(close.bytes).result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(StartKeys('B', 'L'), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(SessionOf('A').CloseNotifyCount, 1);
+    ASSERT_EQ(SessionOf('B').KeyNotifyCount, 1);
+    EXPECT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(SessionOf('A').CloseNotifyCount, 0);
+    EXPECT_EQ(SessionOf('B').KeyNotifyCount, 0);
+    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
+    EXPECT_EQ(Named(HA_GET_KEY, 'B'), HLLAPI_RC_NOT_STARTED);
+}
+
+}  // namespace
+}  // namespace trv::test

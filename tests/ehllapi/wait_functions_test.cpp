@@ -1,0 +1,225 @@
+// Waiting for the host as a caller sees it: Wait released by the session's
+// wait event, Pause ended by a host update, and host notification in its
+// three forms, with the emulator's side played by the notifier child.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ehllapi_fixture.h"
+#include "platform/event.h"
+#include "platform/message_queue.h"
+#include "platform/window.h"
+#include "shared/process_state.h"
+#include "tables/application_block.h"
+#include "tables/session_list.h"
+
+namespace trv::test {
+namespace {
+
+constexpr std::intptr_t kPSUpdateParam = 1441815;
+
+struct NotifyRequest {
+    unsigned char bytes[24] = {};
+    NotifyRequest(char session, char form, char type = '\0', std::uint64_t window = 0) {
+        bytes[0] = static_cast<unsigned char>(session);
+        bytes[4] = static_cast<unsigned char>(form);
+        std::memcpy(bytes + 8, &window, sizeof window);
+        bytes[16] = static_cast<unsigned char>(type);
+    }
+    std::uint64_t Word8() const {
+        std::uint64_t value;
+        std::memcpy(&value, bytes + 8, sizeof value);
+        return value;
+    }
+    std::uint16_t MessageId() const {
+        std::uint16_t value;
+        std::memcpy(&value, bytes + 8, sizeof value);
+        return value;
+    }
+};
+
+class WaitFunctionsTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { responder_ = new Responder("AB"); }
+    static void TearDownTestSuite() {
+        delete responder_;
+        responder_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(responder_->ready());
+        ClearUpdateEvents();
+    }
+    // Updates an earlier test left unconsumed must not end this one's pause.
+    static void ClearUpdateEvents() {
+        for (char letter : {'A', 'B'}) {
+            const SessionBlock session = Sessions()->GetSession(letter);
+            for (const char* name : {session.PSEventName, session.OIAEventName, session.BothEventName}) {
+                char terminated[kBlockNameSize + 1] = {};
+                std::memcpy(terminated, name, kBlockNameSize);
+                platform::UniqueHandle event(platform::OpenNamedEvent(terminated));
+                platform::ClearEvent(event.get());
+            }
+        }
+    }
+    void TearDown() override {
+        Sessions()->SetInhibitedStatus('A', 0);
+        Call(HA_RESET_SYSTEM).Run(nullptr);
+        ForgetCallerBlocks();
+    }
+
+    static void ConnectA() {
+        char name[4] = "A";
+        ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+    }
+    static std::int32_t SetParameters(const char* text) {
+        char data[32] = {};
+        std::strncpy(data, text, sizeof data - 1);
+        return Call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(std::strlen(text))).Run(data).result;
+    }
+    static std::int32_t Start(NotifyRequest& request) {
+        return Call(HA_START_HOST_NOTIFY, sizeof request.bytes).Run(request.bytes).result;
+    }
+    static std::int32_t Query(char session) {
+        char data[4] = {session};
+        return Call(HA_QUERY_HOST_UPDATE, 1).Run(data).result;
+    }
+    static std::int32_t Stop(char session) {
+        char data[4] = {session};
+        return Call(HA_STOP_HOST_NOTIFY, 1).Run(data).result;
+    }
+    static int HostListCount(char letter) { return Sessions()->GetSession(letter).HostNotifyCount; }
+
+    static Responder* responder_;
+};
+Responder* WaitFunctionsTest::responder_ = nullptr;
+
+TEST_F(WaitFunctionsTest, WaitAnswersAtOnceUnlessInputIsInhibited) {
+    EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_NO_SESSION);
+    ConnectA();
+    // Not inhibited: no limit at all does not matter.
+    ASSERT_EQ(SetParameters("LWAIT"), HLLAPI_RC_SUCCESS);
+    Call free(HA_WAIT);
+    CallerThread notInhibited([&free] { free.Run(nullptr); });
+    EXPECT_TRUE(notInhibited.Join());
+    EXPECT_EQ(free.result, HLLAPI_RC_SUCCESS);
+
+    Sessions()->SetInhibitedStatus('A', 1);
+    ASSERT_EQ(SetParameters("NWAIT"), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_WAIT_TIMEOUT);
+    ProcessBlock()->WaitTimeout = 100;
+    EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_WAIT_TIMEOUT);
+}
+
+TEST_F(WaitFunctionsTest, WaitIsReleasedByTheSessionsWaitEvent) {
+    ConnectA();
+    Sessions()->SetInhibitedStatus('A', 1);
+    // A release signalled before the Wait began does not count.
+    ASSERT_EQ(Notify('A', "wait"), 0);
+    Call wait(HA_WAIT);
+    CallerThread waiter([&wait] { wait.Run(nullptr); });
+    EXPECT_TRUE(waiter.StillRunningAfter(300));
+    ASSERT_EQ(Notify('A', "wait"), 0);
+    EXPECT_TRUE(waiter.Join());
+    EXPECT_EQ(wait.result, HLLAPI_RC_SUCCESS);
+}
+
+TEST_F(WaitFunctionsTest, PauseEndsEarlyOnlyForARegisteredUpdate) {
+    ConnectA();
+    // Without IPAUSE the pause is a plain sleep of the half-seconds asked.
+    Call sleep(HA_PAUSE, 1);
+    EXPECT_EQ(sleep.Run(nullptr).result, HLLAPI_RC_SUCCESS);
+
+    ASSERT_EQ(SetParameters("IPAUSE"), HLLAPI_RC_SUCCESS);
+    // Interruptible, but nothing registered that could interrupt it.
+    EXPECT_EQ(Call(HA_PAUSE, 0).Run(nullptr).result, HLLAPI_RC_SYSTEM_ERROR);
+
+    NotifyRequest request('A', 'p');
+    ASSERT_EQ(Start(request), HLLAPI_RC_SUCCESS);
+    Call timed(HA_PAUSE, 1);
+    EXPECT_EQ(timed.Run(nullptr).result, HLLAPI_RC_SUCCESS) << "ran to its end";
+
+    Call pause(HA_PAUSE, 40);
+    CallerThread pauser([&pause] { pause.Run(nullptr); });
+    EXPECT_TRUE(pauser.StillRunningAfter(300));
+    ASSERT_EQ(Notify('A', "ps"), 0);
+    EXPECT_TRUE(pauser.Join());
+    EXPECT_EQ(pause.result, HLLAPI_RC_EVENT_OCCURRED);
+    // Pause leaves the update to Query Host Update.
+    EXPECT_EQ(Query('A'), HLLAPI_RC_PS_UPDATED);
+}
+
+TEST_F(WaitFunctionsTest, QueryHostUpdateReportsAndConsumesTheRegisteredKinds) {
+    EXPECT_EQ(Query('A'), HLLAPI_RC_NOT_STARTED);
+    EXPECT_EQ(Query('Z'), HLLAPI_RC_NO_SESSION);
+    EXPECT_EQ(Query(' '), HLLAPI_RC_NO_SESSION) << "blank names the connected session: none";
+
+    NotifyRequest both('A', 'B');
+    ASSERT_EQ(Start(both), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(HostListCount('A'), 1);
+    EXPECT_EQ(Query('A'), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Notify('A', "ps"), 0);
+    ASSERT_EQ(Notify('A', "oia"), 0);
+    EXPECT_EQ(Query('A'), HLLAPI_RC_BOTH_UPDATED);
+    EXPECT_EQ(Query('A'), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Notify('A', "oia"), 0);
+    EXPECT_EQ(Query('A'), HLLAPI_RC_OIA_UPDATED);
+
+    // Status line only: a presentation-space update is not reported.
+    ASSERT_EQ(Stop('A'), HLLAPI_RC_SUCCESS);
+    NotifyRequest oia('B', 'O');
+    ASSERT_EQ(Start(oia), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Notify('B', "ps"), 0);
+    EXPECT_EQ(Query('B'), HLLAPI_RC_SUCCESS);
+
+    EXPECT_EQ(Stop('B'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Stop('B'), HLLAPI_RC_NOT_STARTED);
+    EXPECT_EQ(Query('B'), HLLAPI_RC_NOT_STARTED);
+    EXPECT_EQ(HostListCount('A'), 0);
+    EXPECT_EQ(HostListCount('B'), 0);
+}
+
+TEST_F(WaitFunctionsTest, EventFormHandsOutTheHandleToWaitOn) {
+    NotifyRequest request('A', 'a', 'b');
+    ASSERT_EQ(Start(request), HLLAPI_RC_SUCCESS);
+    ApplicationBlock* block = ProcessBlock();
+    ASSERT_NE(block, nullptr);
+    ASSERT_EQ(request.Word8(), reinterpret_cast<std::uintptr_t>(&block->HostNotifyHandle[0]));
+    const platform::Handle event = *reinterpret_cast<const std::uintptr_t*>(request.Word8());
+    ASSERT_NE(event, platform::kNoHandle);
+    EXPECT_EQ(platform::WaitForEvent(event, 0), platform::kWaitTimeout);
+
+    ASSERT_EQ(Notify('A', "oia"), 0);
+    EXPECT_EQ(platform::WaitForEvent(event, kTestLimitMs), platform::kWaitObject0);
+    EXPECT_EQ(Query('A'), HLLAPI_RC_OIA_UPDATED);
+    EXPECT_EQ(platform::WaitForEvent(event, 0), platform::kWaitTimeout) << "the query resets it";
+    EXPECT_EQ(Stop('A'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->HostNotifyHandle[0], 0u);
+}
+
+TEST_F(WaitFunctionsTest, MessageFormPostsToTheCallersWindow) {
+    platform::EnsureMessageQueue();
+    const platform::WindowHandle window = platform::CreateMessageWindow();
+    ASSERT_NE(window, 0u);
+
+    NotifyRequest notAWindow('A', 'M', 'P', window + 0x1000);
+    EXPECT_EQ(Start(notAWindow), HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(HostListCount('A'), 0);
+
+    NotifyRequest request('A', 'm', 'p', window);
+    ASSERT_EQ(Start(request), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(request.MessageId(), 45);
+    ASSERT_EQ(Notify('A', "oia"), 0);
+    ASSERT_EQ(Notify('A', "ps"), 0);
+    platform::ThreadMessage message;
+    ASSERT_EQ(platform::GetThreadMessage(message, kTestLimitMs), platform::MessageWait::message);
+    EXPECT_EQ(message.window, window);
+    EXPECT_EQ(message.message, Process().notifyMessage);
+    EXPECT_EQ(message.wParam, 45u);
+    EXPECT_EQ(message.lParam, kPSUpdateParam) << "only the registered kind is posted";
+    EXPECT_EQ(Query('A'), HLLAPI_RC_PS_UPDATED);
+    EXPECT_EQ(Stop('A'), HLLAPI_RC_SUCCESS);
+    platform::DestroyMessageWindow(window);
+}
+
+}  // namespace
+}  // namespace trv::test
