@@ -90,6 +90,51 @@ private:
     platform::Handle handle_;
 };
 
+// The reply events of the callers a service thread has answered, kept open
+// from one request to the next so that a reply costs no open and close.
+// Looked up by the event's name; at most one entry per exchange block of the
+// application table, the oldest given up when a new caller needs room.
+// Holding an event keeps it alive (a named object lives while any handle
+// does), so a caller that creates its reply event again under the same name
+// gets the event held here. Used by its service thread only.
+class ReplyEventCache {
+public:
+    ReplyEventCache() = default;
+    ~ReplyEventCache() {
+        for (Entry& entry : entries_) FreeHLLEvent(entry.handle);
+    }
+    ReplyEventCache(const ReplyEventCache&) = delete;
+    ReplyEventCache& operator=(const ReplyEventCache&) = delete;
+
+    // The event named `name`, opened when not held yet; kNoHandle when it
+    // cannot be opened.
+    platform::Handle Get(const char* name) {
+        for (Entry& entry : entries_) {
+            if (entry.handle != platform::kNoHandle && std::strcmp(entry.name, name) == 0) {
+                return entry.handle;
+            }
+        }
+        const platform::Handle opened = GetHLLEvent(name);
+        if (opened == platform::kNoHandle) return platform::kNoHandle;
+        Entry& slot = entries_[next_];
+        next_ = (next_ + 1) % kEntries;
+        FreeHLLEvent(slot.handle);
+        std::memcpy(slot.name, name, sizeof slot.name);
+        slot.name[sizeof slot.name - 1] = '\0';
+        slot.handle = opened;
+        return opened;
+    }
+
+private:
+    static constexpr std::size_t kEntries = kSessionCount;  // as many as the table has blocks
+    struct Entry {
+        char name[kBlockNameSize + 1] = {};
+        platform::Handle handle = platform::kNoHandle;
+    };
+    Entry entries_[kEntries];
+    std::size_t next_ = 0;
+};
+
 void ServeRequests(char letter) {
     SessionList* sessions = Sessions();
     ApplicationList* applications = Applications();
@@ -104,6 +149,7 @@ void ServeRequests(char letter) {
         TRV_TRACE("TMan:EHLLAPIThreadProc - no request event for session %c", letter);
         return;
     }
+    ReplyEventCache replies;
     for (;;) {
         if (AwaitHLLEvent(request.get(), platform::kInfinite) != platform::kWaitObject0) {
             TRV_TRACE("TMan:EHLLAPIThreadProc - wait ended, session %c stops serving", letter);
@@ -129,9 +175,8 @@ void ServeRequests(char letter) {
         }
         char replyName[kBlockNameSize + 1];
         TerminatedCopy<kBlockNameSize>(replyName, caller->ReplyEventName);
-        OpenedEvent reply(replyName);
         TRV_TRACE("TMan:EHLLAPIThreadProc - TriggerEvent %s, Session ID %c", replyName, letter);
-        TriggerHLLEvent(reply.get());
+        TriggerHLLEvent(replies.Get(replyName));
     }
 }
 

@@ -6,6 +6,8 @@
 #include "ehllapi/call_to_session.h"
 
 #include <cstring>
+#include <mutex>
+#include <optional>
 
 #include "platform/emulator_window.h"
 #include "platform/event.h"
@@ -25,29 +27,77 @@ namespace {
 
 std::size_t HeldToData(std::uint32_t bytes) { return bytes < kDataSize ? bytes : kDataSize; }
 
-// An event opened by name for one step and closed when the step ends.
-class OpenedEvent {
+// The session's mutex "SESS_MUTEX_%c" for one request: the handle this
+// process opened at attach, or, when it never attached to the tables, the
+// mutex opened by name for the request.
+class SessionMutexLock {
 public:
-    explicit OpenedEvent(const char* name) : handle_(GetHLLEvent(name)) {}
-    ~OpenedEvent() { FreeHLLEvent(handle_); }
-    OpenedEvent(const OpenedEvent&) = delete;
-    OpenedEvent& operator=(const OpenedEvent&) = delete;
-    Handle get() const { return handle_; }
+    explicit SessionMutexLock(int index) {
+        const platform::Handle attached = Process().sessionMutexes[index];
+        if (attached != platform::kNoHandle) {
+            held_.emplace(attached);
+            return;
+        }
+        char name[kSessionMutexNameSize];
+        FormatBounded(name, sizeof name, "SESS_MUTEX_%c", 'A' + index);
+        opened_.emplace(name);
+    }
 
 private:
-    Handle handle_;
+    std::optional<HeldMutexHandle> held_;
+    std::optional<HeldNamedMutex> opened_;
 };
 
-// "SESS_MUTEX_%c" of the session: this process's copy of the name, formed
-// again when the process never attached to the tables.
-void SessionMutexName(int index, char (&name)[kSessionMutexNameSize]) {
-    const char* attached = Process().sessionMutexNames[index];
-    if (attached[0] != '\0') {
-        std::memcpy(name, attached, sizeof name);
-        name[sizeof name - 1] = '\0';
-        return;
+// The request events "HLL_EVENT_SESS_%c" this process has signalled, kept open
+// from one request to the next so that a request costs no open and close.
+// An entry is opened again when the session's owner or its event name
+// changes. Holding the event open keeps it alive (on both platforms a named
+// object lives while any handle does), so an owner that unregisters and
+// registers the session again creates the very event this process holds.
+// Entries are used while the session's mutex is held; the lock only guards
+// against the detach emptying the cache.
+struct RequestEventCache {
+    struct Entry {
+        std::uint32_t owner = 0;
+        char name[kRequestEventNameSize + 1] = {};
+        Handle handle = platform::kNoHandle;
+    };
+    std::mutex lock;
+    Entry entries[kSessionCount];
+};
+
+// Never destroyed: the process detach may run after static destructors.
+RequestEventCache& RequestEvents() {
+    static RequestEventCache* cache = new RequestEventCache;
+    return *cache;
+}
+
+// The session's request event, opened by name when this process holds no
+// handle to it yet; kNoHandle when it cannot be opened. Owned by the cache.
+Handle RequestEventOf(const SessionBlock& session, const char* name) {
+    RequestEventCache& cache = RequestEvents();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    RequestEventCache::Entry& entry = cache.entries[session.Index];
+    if (entry.handle != platform::kNoHandle && entry.owner == session.ProcessID &&
+        std::strcmp(entry.name, name) == 0) {
+        return entry.handle;
     }
-    FormatBounded(name, sizeof name, "SESS_MUTEX_%c", 'A' + index);
+    FreeHLLEvent(entry.handle);
+    entry = RequestEventCache::Entry{};
+    const Handle opened = GetHLLEvent(name);
+    if (opened == platform::kNoHandle) return platform::kNoHandle;
+    entry.owner = session.ProcessID;
+    std::memcpy(entry.name, name, sizeof entry.name);
+    entry.handle = opened;
+    return opened;
+}
+
+// Closes the cached request event of a session that can no longer answer.
+void ForgetRequestEvent(int index) {
+    RequestEventCache& cache = RequestEvents();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    FreeHLLEvent(cache.entries[index].handle);
+    cache.entries[index] = RequestEventCache::Entry{};
 }
 
 // How long a caller waits for a reply before it checks that the session is
@@ -182,43 +232,46 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
         TRV_TRACE("EHLLAPICallToSession return - nRet=[%d]", 0);
         return 0;
     }
-    char mutexName[kSessionMutexNameSize];
-    SessionMutexName(index, mutexName);
-    HeldNamedMutex sessionMutex(mutexName);
+    SessionMutexLock sessionMutex(index);
 
     char eventName[kRequestEventNameSize + 1];
     TerminatedCopy<kRequestEventNameSize>(eventName, session.HLLEventName);
-    {
-        OpenedEvent request(eventName);
-        // Without the request event (the emulator that created it is gone)
-        // or a reply event, nobody could ever answer: fail now, not never.
-        if (request.get() == platform::kNoHandle || block.ReplyEvent == platform::kNoHandle) {
-            TRV_TRACE("EHLLAPICallToSession - no event to exchange with [%s]", eventName);
-            ReclaimSessionsOfEndedProcess(session.ProcessID);
-            block.ReturnCode = kRequestFailedCode;
-            TRV_TRACE("EHLLAPICallToSession return - nRet=[%d]", 0);
-            return 0;
-        }
-        char blockName[kBlockNameSize + 1];
-        TerminatedCopy<kBlockNameSize>(blockName, block.BlockName);
-        Sessions()->SetCaller(blockName, static_cast<char>('A' + index));
-        // A signal left over from an earlier request (a late reply, or a
-        // session end that raced with it) must not end this wait.
-        ResetHLLEvent(block.ReplyEvent);
-        // Waiting is set before the request leaves, so that a session ending
-        // at any moment after it finds the caller to release.
-        block.Waiting = 1;
-        TRV_TRACE("EHLLAPICallToSession - TriggerEvent %s", eventName);
-        TriggerHLLEvent(request.get());
+    const Handle request = RequestEventOf(session, eventName);
+    // Without the request event (the emulator that created it is gone)
+    // or a reply event, nobody could ever answer: fail now, not never.
+    if (request == platform::kNoHandle || block.ReplyEvent == platform::kNoHandle) {
+        TRV_TRACE("EHLLAPICallToSession - no event to exchange with [%s]", eventName);
+        ReclaimSessionsOfEndedProcess(session.ProcessID);
+        block.ReturnCode = kRequestFailedCode;
+        TRV_TRACE("EHLLAPICallToSession return - nRet=[%d]", 0);
+        return 0;
     }
-    if (!AwaitReply(block, session)) block.ReturnCode = kRequestFailedCode;
-    {
-        OpenedEvent request(eventName);
-        ResetHLLEvent(request.get());
+    char blockName[kBlockNameSize + 1];
+    TerminatedCopy<kBlockNameSize>(blockName, block.BlockName);
+    Sessions()->SetCaller(blockName, static_cast<char>('A' + index));
+    // A signal left over from an earlier request (a late reply, or a
+    // session end that raced with it) must not end this wait.
+    ResetHLLEvent(block.ReplyEvent);
+    // Waiting is set before the request leaves, so that a session ending
+    // at any moment after it finds the caller to release.
+    block.Waiting = 1;
+    TRV_TRACE("EHLLAPICallToSession - TriggerEvent %s", eventName);
+    TriggerHLLEvent(request);
+    const bool replied = AwaitReply(block, session);
+    ResetHLLEvent(request);
+    if (!replied) {
+        block.ReturnCode = kRequestFailedCode;
+        // The session ended or its process died: the next request opens
+        // whatever event a new owner creates.
+        ForgetRequestEvent(index);
     }
     block.Waiting = 0;
     TRV_TRACE("EHLLAPICallToSession return - nRet=[%d]", 0);
     return 0;
+}
+
+void CloseRequestEvents() {
+    for (int index = 0; index < kSessionCount; ++index) ForgetRequestEvent(index);
 }
 
 void ReplyCopyBack(ApplicationBlock& block, const CallerParameters& caller) {

@@ -48,6 +48,11 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
 // the caller gave a data buffer).
 void ReplyCopyBack(ApplicationBlock& block, const CallerParameters& caller);
 
+// Closes the request events EHLLAPICallToSession keeps open between requests
+// (one per session this process has called). Run at process detach; a later
+// request opens its event again.
+void CloseRequestEvents();
+
 // Bytes of Data a reply to `function` copies back (already held to the
 // 10,240 bytes of Data), and the length reported to the caller.
 std::size_t ReplyBytes(const ApplicationBlock& block, std::int32_t function);

@@ -70,12 +70,21 @@ std::int32_t DispatchOnBlock(const CallerParameters& caller, bool perProcess) {
     const std::uint32_t processId = platform::CurrentProcessId();
     const std::uint32_t threadId = platform::CurrentThreadId();
     const bool serialised = caller.function != HA_STOP_KEY_INTERCEPT;
-    std::optional<HeldNamedMutex> callLock;
+    // The process's own mutex, held open since attach; opened by name when
+    // the process never attached (or is not the process that attached).
+    std::optional<HeldMutexHandle> heldCallLock;
+    std::optional<HeldNamedMutex> namedCallLock;
     if (serialised) {
         char mutexName[kProcessMutexNameSize] = {};
         FormatBounded(mutexName, sizeof mutexName, "TRV_APPL_BLOCK_%8.8X", processId);
         TRV_TRACE("Ehllapi Application  - name=[%s]", mutexName);
-        callLock.emplace(mutexName);
+        const ProcessState& process = Process();
+        if (process.processMutex != platform::kNoHandle &&
+            std::strcmp(process.processMutexName, mutexName) == 0) {
+            heldCallLock.emplace(process.processMutex);
+        } else {
+            namedCallLock.emplace(mutexName);
+        }
     }
 
     ApplicationList* applications = Applications();

@@ -1,5 +1,7 @@
 // EHLLAPI's part of process attach and detach: the call delay is read once,
-// and the exchange blocks of the process are freed when it detaches.
+// and the exchange blocks of the process are freed (and the request events
+// kept open between calls closed) when it detaches.
+#include "ehllapi/call_to_session.h"
 #include "ehllapi/query_delay.h"
 #include "platform/environment.h"
 #include "platform/thread.h"
@@ -15,6 +17,7 @@ void EHLLAPIAttach() {
 }
 
 void EHLLAPIDetach() {
+    CloseRequestEvents();
     if (Applications() == nullptr) return;
     ApplicationDestroyed(platform::CurrentProcessId(), platform::CurrentThreadId());
 }

@@ -11,6 +11,7 @@
 // others waiting for ever.
 #include "shared/process_lifecycle.h"
 
+#include <cstring>
 #include <new>
 
 #include "platform/atom.h"
@@ -134,6 +135,14 @@ ProcessState& Process() {
     return state;
 }
 
+platform::Handle HeldTableMutex(const char* name) {
+    if (name == nullptr) return platform::kNoHandle;
+    for (int i = 0; i < 3; ++i) {
+        if (std::strcmp(name, kTableMutexNames[i]) == 0) return Process().tableMutexes[i];
+    }
+    return platform::kNoHandle;
+}
+
 void AttachProcess() {
     TRV_TRACE("AttachProcess enter");
     if (!ControlSegmentMapped()) {
@@ -146,7 +155,10 @@ void AttachProcess() {
     {
         g_attachMutex = CreateHLLMutex(kAttachMutexName);
         HeldMutexHandle attaching(g_attachMutex);
-        for (int i = 0; i < 3; ++i) g_tableMutexes[i] = CreateHLLMutex(kTableMutexNames[i]);
+        for (int i = 0; i < 3; ++i) {
+            g_tableMutexes[i] = CreateHLLMutex(kTableMutexNames[i]);
+            process.tableMutexes[i] = g_tableMutexes[i];
+        }
         std::uint32_t previous = Control().LoadCount.fetch_add(1);
         count = previous + 1;
         if (previous == 0 || Control().ListsReady.load() == 0) {
@@ -188,6 +200,7 @@ void DetachProcess() {
         UnmapTable(process.sessions, process.sessionMapping);
     }
     CloseProcessMutexes(process);
+    for (platform::Handle& mutex : process.tableMutexes) mutex = platform::kNoHandle;
     for (platform::Handle& mutex : g_tableMutexes) {
         CloseHLLMutex(mutex);
         mutex = platform::kNoHandle;

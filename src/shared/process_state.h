@@ -32,6 +32,10 @@ struct ProcessState {
     char processMutexName[kProcessMutexNameSize] = {};
     platform::Handle processMutex = platform::kNoHandle;  // "TRV_APPL_BLOCK_%8.8X"
     std::uint32_t notifyMessage = 0;                      // "QMXHLL"
+    // "TRVSESSLIST_MTX", "PEAR_LIST_MUTEX", "TRVQMXAPILSTMTX", held open from
+    // attach to detach; a table operation waits on these instead of opening
+    // its mutex by name. kNoHandle outside attach and detach.
+    platform::Handle tableMutexes[3] = {};
 
     bool registeredSessions = false;    // this process registered emulator sessions
     bool startedQMXAPIThread = false;   // this process runs the session-API thread
@@ -40,6 +44,11 @@ struct ProcessState {
 };
 
 ProcessState& Process();
+
+// The handle this process holds open on the table mutex named `name`, or
+// kNoHandle when it holds none (not attached, or not a table mutex's name).
+// Owned by the process state: use it, never close it.
+platform::Handle HeldTableMutex(const char* name);
 
 // The tables of this process, or nullptr when it is not attached to them.
 inline SessionList* Sessions() { return Process().sessions; }

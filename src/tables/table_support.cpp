@@ -6,10 +6,23 @@
 #include <vector>
 
 #include "shared/named_objects.h"
+#include "shared/process_state.h"
 
 namespace trv {
 
 TableLock::TableLock(const char* mutexName) {
+    // The process holds its table mutexes open from attach to detach: waiting
+    // on that handle spares opening and closing the mutex by name every time.
+    const platform::Handle held = HeldTableMutex(mutexName);
+    if (held != platform::kNoHandle) {
+        result_ = platform::WaitMutex(held, platform::kInfinite);
+        if (result_ == platform::LockResult::acquired ||
+            result_ == platform::LockResult::acquired_owner_died) {
+            handle_ = held;
+            borrowed_ = true;
+        }
+        return;
+    }
     handle_ = OpenAndWaitHLLMutex(mutexName, platform::kInfinite, &result_);
     if (handle_ != platform::kNoHandle) return;
     platform::Handle created = CreateHLLMutex(mutexName);
@@ -23,7 +36,13 @@ TableLock::TableLock(const char* mutexName) {
     }
 }
 
-TableLock::~TableLock() { ReleaseAndCloseHLLMutex(handle_); }
+TableLock::~TableLock() {
+    if (borrowed_) {
+        platform::ReleaseNamedMutex(handle_);
+    } else {
+        ReleaseAndCloseHLLMutex(handle_);
+    }
+}
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Helpers shared by the three shared tables: the table lock (a machine-wide
-// named mutex reached by name for every operation), bounded copies into the
+// named mutex, held open by every attached process), bounded copies into the
 // fixed text fields of the records, session letters, and the record of which
 // handles stored in shared memory belong to this process.
 //
@@ -16,8 +16,9 @@
 
 namespace trv {
 
-// Holds a table's named mutex for the lifetime of the object. The mutex is
-// opened by name and waited for without a time limit. When the name no longer
+// Holds a table's named mutex for the lifetime of the object, waited for
+// without a time limit. An attached process waits on the handle it holds open
+// on the mutex (HeldTableMutex); otherwise the mutex is opened by name. When the name no longer
 // exists (the process that built the table and held the only other handle has
 // ended), it is created anew under the same name, so that the callers of
 // every process still exclude each other. If even that fails the operation
@@ -36,6 +37,7 @@ public:
 private:
     platform::Handle handle_ = platform::kNoHandle;
     platform::LockResult result_ = platform::LockResult::failed;
+    bool borrowed_ = false;  // handle_ is the process's held handle: release, never close
 };
 
 // Handles this process stored into a shared record, keyed by the address of

@@ -3,6 +3,7 @@
 // flushes after each, so that a test can follow a role that blocks.
 #include "caller_roles.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <iostream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "trvha64_qmxapi.h"
@@ -165,6 +167,75 @@ int BlockedSendKeys(const std::vector<std::string>& args) {
     return 0;
 }
 
+// keys_fields L: works the demonstration host's sign-on screen in session L
+// through the field functions, then signs on with Send Key and follows the
+// screen with Copy PS until the main menu shows (or 20 s pass).
+int KeysAndFields(const std::vector<std::string>& args) {
+    if (args.size() != 1 || args[0].size() != 1) return 2;
+    constexpr int32_t kUser = 5 * 80 + 35;      // row 6, column 35
+    constexpr int32_t kPassword = 6 * 80 + 35;  // row 7, column 35
+    Report("connect " + Num(CallWithText(HA_CONNECT_PS, args[0]).rc));
+
+    Reply attribute = Call(HA_QUERY_FIELD_ATTR, nullptr, 0, kUser);
+    Report("field_attribute " + Num(attribute.rc) + " " + Num(attribute.length));
+    Reply position = CallWithText(HA_FIND_FIELD_POS, "T ", kUser + 3);
+    Report("field_position " + Num(position.rc) + " " + Num(position.length));
+    Reply length = CallWithText(HA_FIND_FIELD_LEN, "T ", kUser);
+    Report("field_length " + Num(length.rc) + " " + Num(length.length));
+    Reply next = CallWithText(HA_FIND_FIELD_POS, "NU", kUser);
+    Report("next_unprotected " + Num(next.rc) + " " + Num(next.length));
+    Reply label = Call(HA_QUERY_FIELD_ATTR, nullptr, 0, 1);
+    Report("protected_attribute " + Num(label.rc) + " " + Num(label.length));
+
+    Report("copy_string_to_field " + Num(CallWithText(HA_COPY_STR_TO_FIELD, "demo", kUser).rc));
+    Report("copy_string_to_ps_protected " + Num(CallWithText(HA_COPY_STR_TO_PS, "x", 3).rc));
+    std::vector<char> field(HLLAPI_MAX_DATA, '\x7f');
+    Reply copied = Call(HA_COPY_FIELD_TO_STR, field.data(), 10, kUser);
+    Report("copy_field_to_string " + Num(copied.rc) + " " + Hex(field.data(), 10));
+    Reply found = CallWithText(HA_SEARCH_FIELD, "mo", kUser);
+    Report("search_field " + Num(found.rc) + " " + Num(found.length));
+    Reply notFound = CallWithText(HA_SEARCH_FIELD, "Sign", kUser);
+    Report("search_field_missing " + Num(notFound.rc));
+
+    Report("set_cursor " + Num(Call(HA_SET_CURSOR, nullptr, 0, kPassword).rc));
+    Report("cursor " + Num(Call(HA_QUERY_CURSOR_LOC, nullptr, 0).length));
+    Report("set_cursor_off_screen " + Num(Call(HA_SET_CURSOR, nullptr, 0, 1921).rc));
+    char convert[8] = {args[0][0], 0, 0, 0, 'P', 0, 0, 0};
+    Reply pos = Call(HA_CONVERT_POS_ROW_COL, convert, 0, kPassword);
+    Report("convert_pos " + Num(pos.rc) + " " + Num(pos.length));
+    convert[4] = 'r';
+    Reply rowCol = Call(HA_CONVERT_POS_ROW_COL, convert, 7, 35);
+    Report("convert_row_col " + Num(rowCol.rc));
+    std::vector<char> status(HLLAPI_MAX_DATA, '\0');
+    Reply sessionStatus = Call(HA_QUERY_SESSION_STATUS, status.data(), 20);
+    Report("session_status " + Num(sessionStatus.rc) + " " + Hex(status.data(), 20));
+
+    // Keystrokes: an unknown code; a literal bracket; then the sign-on.
+    Report("set_cursor_user " + Num(Call(HA_SET_CURSOR, nullptr, 0, kUser).rc));
+    Report("send_unknown " + Num(CallWithText(HA_SENDKEY, "ab@K").rc));
+    Report("send_bracket " + Num(CallWithText(HA_SENDKEY, "@Fa[b]").rc));
+    std::fill(field.begin(), field.end(), '\x7f');
+    copied = Call(HA_COPY_FIELD_TO_STR, field.data(), 10, kUser);
+    Report("user_field " + Num(copied.rc) + " " + Hex(field.data(), 10));
+    Report("set_cursor_user_again " + Num(Call(HA_SET_CURSOR, nullptr, 0, kUser).rc));
+    Report("send_sign_on " + Num(CallWithText(HA_SENDKEY, "@Fdemo01@Tpalvero@E").rc));
+
+    // The host answers after a moment; Copy PS shows when.
+    std::vector<char> screen(HLLAPI_MAX_DATA, '\0');
+    bool menu = false;
+    for (auto deadline = Clock::now() + std::chrono::seconds(20); !menu && Clock::now() < deadline;) {
+        Reply copy = Call(HA_COPY_PS, screen.data(), 0);
+        menu = copy.rc == 0 && std::string(screen.data(), 1920).find("Main Menu") != std::string::npos;
+        if (!menu) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    Report("menu " + std::string(menu ? "1" : "0") + " " + Hex(screen.data(), 80));
+    Reply cursor = Call(HA_QUERY_CURSOR_LOC, nullptr, 0);
+    Report("menu_cursor " + Num(cursor.rc) + " " + Num(cursor.length));
+    Reply selection = CallWithText(HA_FIND_FIELD_LEN, "T ", cursor.length);
+    Report("selection_length " + Num(selection.rc) + " " + Num(selection.length));
+    return 0;
+}
+
 // blocked_qmxapi: one status query, for an emulator that will not answer.
 int BlockedSessionQuery(const std::vector<std::string>&) {
     Report("calling");
@@ -205,11 +276,14 @@ int RunCallerRole(const std::string& name, const std::vector<std::string>& args)
         {"presentation_space", PresentationSpace},
         {"qmxapi", SessionManagement},
         {"blocked_send_keys", BlockedSendKeys},
+        {"keys_fields", KeysAndFields},
         {"blocked_qmxapi", BlockedSessionQuery},
         {"after_end", AfterEnd},
         {"hold", Hold},
     };
     auto role = roles.find(name);
+    int notificationCode = 0;
+    if (role == roles.end() && RunNotificationRole(name, args, &notificationCode)) return notificationCode;
     if (role == roles.end()) {
         std::cerr << "e2e_tests: no role " << name << "\n";
         return 2;

@@ -16,4 +16,9 @@ namespace trv::e2e {
 // unknown role or bad arguments).
 int RunCallerRole(const std::string& name, const std::vector<std::string>& args);
 
+// The roles of the notification and intercept tests (notification_test.cpp):
+// runs the named one and answers true with its exit code in *exitCode, or
+// answers false for a name it does not know.
+bool RunNotificationRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+
 }  // namespace trv::e2e

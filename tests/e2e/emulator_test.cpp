@@ -13,18 +13,15 @@
 #include <thread>
 #include <vector>
 
-#include "e2e_environment.h"
+#include "e2e_fixture.h"
 
 namespace trv::e2e {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr int kRows = 24;
 constexpr int kColumns = 80;
 // The sign-on screen puts the cursor into the user field at row 6, column 35.
 constexpr int kUserField = 5 * kColumns + 35;
-constexpr Milliseconds kCallerLimit{60000};
 // How long a caller that reported "calling" is given to reach its wait.
 constexpr Milliseconds kSettle{300};
 
@@ -46,139 +43,6 @@ std::string ExpectedSignOnScreen() {
     put(24, 2, "Enter=Sign on  F3=Exit");
     return screen;
 }
-
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
-    return bytes;
-}
-
-std::vector<std::string> Words(const std::string& text) {
-    std::vector<std::string> words;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) end = text.size();
-        if (end > start) words.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return words;
-}
-
-// A caller role's report: key → the values of each line with that key.
-class Report {
-public:
-    void Add(const std::vector<std::string>& lines) {
-        for (const auto& line : lines) {
-            auto words = Words(line);
-            if (words.empty()) continue;
-            std::string key = words.front();
-            words.erase(words.begin());
-            values_[key].push_back(words);
-        }
-    }
-    // The values of the only (or first) line with the key; empty when missing.
-    std::vector<std::string> operator[](const std::string& key) const {
-        auto found = values_.find(key);
-        return found == values_.end() ? std::vector<std::string>{} : found->second.front();
-    }
-    std::string Joined(const std::string& key) const {
-        std::string text;
-        for (const auto& word : (*this)[key]) text += (text.empty() ? "" : " ") + word;
-        return text;
-    }
-    std::vector<std::vector<std::string>> All(const std::string& key) const {
-        auto found = values_.find(key);
-        return found == values_.end() ? std::vector<std::vector<std::string>>{} : found->second;
-    }
-
-private:
-    std::map<std::string, std::vector<std::vector<std::string>>> values_;
-};
-
-class EmulatorEndToEnd : public testing::Test {
-protected:
-    void SetUp() override {
-        std::string missing = MissingParts();
-        ASSERT_TRUE(missing.empty()) << "missing:" << missing;
-        space_ = TestNamespace();
-        std::error_code ignored;
-        std::filesystem::remove_all(NamespaceDirectory(space_), ignored);  // left by a killed run
-    }
-
-    void TearDown() override {
-        if (emulator_ && emulator_->process().Running()) {
-            auto code = emulator_->Quit();
-            EXPECT_EQ(code, 0) << "the emulator did not end cleanly on quit";
-        }
-        emulator_.reset();  // kills it if it is still there
-        if (holder_) {
-            holder_->CloseInput();
-            EXPECT_EQ(holder_->Wait(kExitLimit), 0);
-            holder_.reset();
-        }
-        std::error_code ignored;
-        std::filesystem::remove_all(NamespaceDirectory(space_), ignored);
-    }
-
-    void StartEmulator(const std::vector<std::string>& sessions) {
-        std::string why;
-        emulator_ = Emulator::Start(space_, sessions, &why);
-        ASSERT_TRUE(emulator_ != nullptr) << why;
-    }
-
-    // Another application that keeps the library attached: without one, the
-    // shared tables would go with the last process and every later caller
-    // would start clean whatever the emulator left behind.
-    void StartHolder() {
-        holder_ = StartCaller(space_, "hold");
-        ASSERT_TRUE(holder_ != nullptr);
-        ASSERT_TRUE(holder_->ReadUntil("attached", kAnswerLimit).has_value());
-    }
-
-    // Runs a role to its end and answers its report.
-    Report RunCaller(const std::string& role, const std::vector<std::string>& args = {}) {
-        Report report;
-        auto caller = StartCaller(space_, role, args);
-        EXPECT_TRUE(caller != nullptr);
-        if (!caller) return report;
-        auto code = caller->Wait(kCallerLimit);
-        EXPECT_EQ(code, 0) << "caller role " << role << (code ? " failed" : " did not end in time");
-        report.Add(caller->ReadRemainingLines(Milliseconds(1000)));
-        return report;
-    }
-
-    // A caller that is blocked in a call must come back with its answer once
-    // the emulator has been killed; answers its report and how long after
-    // the kill it ended.
-    Report AwaitReleased(ChildProcess& caller, Clock::time_point killed, long long* releasedAfterMs) {
-        Report report;
-        auto code = caller.Wait(kExitLimit);
-        *releasedAfterMs =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed).count();
-        EXPECT_EQ(code, 0) << (code ? "the caller failed" : "the caller was not released after the kill");
-        report.Add(caller.ReadRemainingLines(Milliseconds(1000)));
-        RecordProperty("released_after_ms", std::to_string(*releasedAfterMs));
-        std::printf("    caller released %lld ms after the emulator was killed\n", *releasedAfterMs);
-        return report;
-    }
-
-    // What callers see once the emulator is gone: no session, and no
-    // session-management service.
-    void ExpectEmulatorGone() {
-        Report after = RunCaller("after_end", {"A"});
-        EXPECT_EQ(after.Joined("connect"), "1");
-        EXPECT_EQ(after.Joined("query_sessions"), "0 0");
-        ASSERT_EQ(after["qmx_status"].size(), 2u);
-        EXPECT_EQ(after["qmx_status"][0], "9");
-    }
-
-    std::string space_;
-    std::unique_ptr<Emulator> emulator_;
-    std::unique_ptr<ChildProcess> holder_;
-};
 
 TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "demo=B"}));

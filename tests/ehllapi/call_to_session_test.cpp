@@ -1,7 +1,8 @@
 // Requests to a session and their replies as the caller sees them: what
 // travels with the request, what is copied back and which length is
-// reported per function, the raise-window reply, oversized requests, and a
-// caller released when its session's emulator dies mid-request.
+// reported per function, the raise-window reply, oversized requests, a
+// caller released when its session's emulator dies mid-request, and requests
+// reaching the emulator that registers a session next.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -224,6 +225,42 @@ TEST(CallerReleaseTest, SessionOfAKilledResponderIsNotOfferedAgain) {
     EXPECT_EQ(Sessions()->GetSession('E').Established, 0);
     EXPECT_EQ(Control().SessionsAvailable.load(), 0);
     ForgetCallerBlocks();
+}
+
+// A caller keeps the request event of a session open between requests; when
+// the session's emulator ends (unregistering, or killed) and another one
+// registers the session again, the caller's next requests reach the new one.
+TEST(CallerReleaseTest, RequestsReachTheSessionsNextEmulator) {
+    char name[4] = "F";
+    std::vector<char> screen(2000, '#');
+    auto copyScreen = [&screen]() {
+        Call copy(HA_COPY_PS, 2000);
+        CallerThread caller([&] { copy.Run(screen.data()); });
+        EXPECT_TRUE(caller.Join()) << "the request never reached the session's emulator";
+        return copy.result;
+    };
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "first emulator killed" : "first emulator unregistered");
+        {
+            Responder first("F");
+            ASSERT_TRUE(first.ready());
+            ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+            ASSERT_EQ(copyScreen(), HLLAPI_RC_SUCCESS);
+            if (killed) {
+                first.Kill();
+            } else {
+                EXPECT_EQ(first.Stop(), 0);
+            }
+        }
+        EXPECT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_NO_SESSION);
+
+        Responder second("F");
+        ASSERT_TRUE(second.ready());
+        ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(copyScreen(), HLLAPI_RC_SUCCESS) << "request " << i;
+        EXPECT_EQ(screen[0], 'A');
+        ForgetCallerBlocks();
+    }
 }
 
 }  // namespace

@@ -1,0 +1,526 @@
+// EHLLAPI round trips through the reference emulator's JVM, Linux only: a
+// native caller process loads the shared library (as applications do, by
+// dlopen, then "hllapi"), and the headless emulator serves two sessions
+// (A and B) of the demonstration host in its own JVM with the same library.
+// Measured in one run, after a warm-up:
+//   - Copy Presentation Space (a 24x80 screen: 1,920 bytes), Send Key (a
+//     cursor key that stays in the emulator) and Query Cursor Location;
+//   - the floor: the bare cross-process event round trip of this platform
+//     (bench_event_roundtrip, next to this binary, two processes);
+//   - the same full-screen read from s3270's scripted interface: Ascii() over
+//     its standard input and output, the screen painted with 24 rows of text
+//     by a local process (s3270's NVT mode, "-e"), so that Ascii() formats a
+//     full 24x80 screen of characters; the time is from writing "Ascii()" to
+//     reading its "ok" line;
+//   - the throughput of 1, 2 and 4 concurrent caller processes, alternating
+//     between sessions A and B, each repeating one call for a fixed time:
+//     Copy PS for 1 and 2 callers (a session takes one connection at a
+//     time), Query Session Status (named by letter, no connection; a 20-byte
+//     reply from the JVM) for 1, 2 and 4.
+//
+//   bench_emulator_roundtrip [--count N] [--seconds S] [--library PATH] [--jar PATH]
+// Role of its own caller processes: --caller LIBRARY LETTER copy|status START_MS END_MS.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "trvha64.h"
+
+namespace {
+
+using HllapiEntry = int32_t (*)(int32_t*, char*, int32_t*, int32_t*);
+
+constexpr int kWarmUp = 500;
+constexpr int kDefaultCount = 5000;
+constexpr double kDefaultSeconds = 2.0;
+constexpr int kStartLimitMs = 60000;   // the JVM's start-up
+constexpr int kAnswerLimitMs = 10000;  // any single answer
+constexpr int kScreenBytes = 1920;
+
+std::string g_self;
+
+double NowMicros() {
+    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::int64_t WallMillis() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+struct Summary {
+    double median = 0;
+    double p99 = 0;
+};
+
+Summary Summarise(std::vector<double> micros) {
+    if (micros.empty()) return {};
+    std::sort(micros.begin(), micros.end());
+    return Summary{micros[micros.size() / 2], micros[micros.size() * 99 / 100]};
+}
+
+void PrintRow(const char* what, const Summary& s) {
+    std::printf("  %-44s median %9.2f us  p99 %9.2f us\n", what, s.median, s.p99);
+}
+
+// A child process with its standard input and output on pipes.
+class Child {
+public:
+    static std::optional<Child> Start(const std::vector<std::string>& argv,
+                                      const std::vector<std::pair<std::string, std::string>>& env = {}) {
+        int in[2];
+        int out[2];
+        if (pipe2(in, O_CLOEXEC) != 0) return std::nullopt;
+        if (pipe2(out, O_CLOEXEC) != 0) {
+            close(in[0]);
+            close(in[1]);
+            return std::nullopt;
+        }
+        const pid_t pid = fork();
+        if (pid < 0) return std::nullopt;
+        if (pid == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+            std::vector<char*> args;
+            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        Child child;
+        child.pid_ = pid;
+        child.in_ = in[1];
+        child.out_ = out[0];
+        return child;
+    }
+
+    Child(Child&& other) noexcept { *this = std::move(other); }
+    Child& operator=(Child&& other) noexcept {
+        std::swap(pid_, other.pid_);
+        std::swap(in_, other.in_);
+        std::swap(out_, other.out_);
+        buffer_.swap(other.buffer_);
+        return *this;
+    }
+    ~Child() {
+        if (in_ >= 0) close(in_);
+        if (out_ >= 0) close(out_);
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool Write(const std::string& text) {
+        std::size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = write(in_, text.data() + done, text.size() - done);
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    // One line without its end, or nothing at the time limit or end of output.
+    std::optional<std::string> ReadLine(int limitMs) {
+        const double deadline = NowMicros() + limitMs * 1000.0;
+        for (;;) {
+            const auto end = buffer_.find('\n');
+            if (end != std::string::npos) {
+                std::string line = buffer_.substr(0, end);
+                buffer_.erase(0, end + 1);
+                return line;
+            }
+            const int left = static_cast<int>((deadline - NowMicros()) / 1000.0);
+            if (left <= 0) return std::nullopt;
+            pollfd p{out_, POLLIN, 0};
+            if (poll(&p, 1, left) <= 0) continue;
+            char chunk[8192];
+            const ssize_t n = read(out_, chunk, sizeof chunk);
+            if (n <= 0) return std::nullopt;
+            buffer_.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+
+    // Closes standard input and waits for the exit, killing at the limit.
+    int Finish(int limitMs) {
+        if (in_ >= 0) close(in_);
+        in_ = -1;
+        int status = 0;
+        for (int waited = 0; waited < limitMs; waited += 10) {
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            usleep(10000);
+        }
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+        return -1;
+    }
+
+private:
+    Child() = default;
+    pid_t pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+    std::string buffer_;
+};
+
+struct Library {
+    void* handle = nullptr;
+    HllapiEntry hllapi = nullptr;
+
+    Library() = default;
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+    ~Library() {
+        if (handle != nullptr) dlclose(handle);  // detaches from the tables
+    }
+
+    bool Load(const std::string& path) {
+        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) return false;
+        hllapi = reinterpret_cast<HllapiEntry>(dlsym(handle, "hllapi"));
+        return hllapi != nullptr;
+    }
+
+    int32_t Call(int32_t function, char* data, int32_t length, int32_t position = 0) const {
+        int32_t rc = position;
+        hllapi(&function, data, &length, &rc);
+        return rc;
+    }
+
+    int32_t Connect(char letter) const {
+        char name[2] = {letter, '\0'};
+        return Call(HA_CONNECT_PS, name, 1);
+    }
+};
+
+// Times `count` calls after the warm-up; empty when one answers other than 0.
+std::vector<double> TimeCalls(const std::function<int32_t(int)>& call, int count, int32_t* failure) {
+    for (int i = 0; i < kWarmUp; ++i) {
+        if ((*failure = call(i)) != 0) return {};
+    }
+    std::vector<double> micros;
+    micros.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const double start = NowMicros();
+        const int32_t rc = call(i);
+        micros.push_back(NowMicros() - start);
+        if (rc != 0) {
+            *failure = rc;
+            return {};
+        }
+    }
+    return micros;
+}
+
+// ---- the caller role of the throughput measurement ----------------------
+
+// Copy PS needs the caller connected, and a session takes one connection at
+// a time; Query Session Status names its session in the data and needs no
+// connection, so any number of callers can share a session with it.
+int RunCaller(int argc, char** argv) {
+    if (argc != 7) return 2;
+    Library library;
+    if (!library.Load(argv[2])) return 3;
+    const char letter = argv[3][0];
+    const bool copy = std::strcmp(argv[4], "copy") == 0;
+    if (copy && library.Connect(letter) != 0) return 4;
+    const std::int64_t start = std::atoll(argv[5]);
+    const std::int64_t end = std::atoll(argv[6]);
+    char data[kScreenBytes + 1];
+    while (WallMillis() < start) usleep(200);
+    long calls = 0;
+    while (WallMillis() < end) {
+        if (copy) {
+            if (library.Call(HA_COPY_PS, data, kScreenBytes) != 0) return 5;
+        } else {
+            std::memset(data, ' ', 20);
+            data[0] = letter;
+            if (library.Call(HA_QUERY_SESSION_STATUS, data, 20) != 0) return 5;
+        }
+        ++calls;
+    }
+    if (copy) library.Call(HA_DISCONNECT_PS, nullptr, 0);
+    std::printf("%ld\n", calls);
+    std::fflush(stdout);
+    return 0;
+}
+
+// ---- the floor ------------------------------------------------------------
+
+std::optional<Summary> Floor(int count) {
+    const std::string dir = g_self.substr(0, g_self.rfind('/') + 1);
+    auto child = Child::Start({dir + "bench_event_roundtrip", std::to_string(count)});
+    if (!child) return std::nullopt;
+    std::optional<Summary> result;
+    while (auto line = child->ReadLine(kStartLimitMs)) {
+        Summary s;
+        if (std::sscanf(line->c_str(), " two processes: median %lf us p99 %lf us", &s.median, &s.p99) == 2) {
+            result = s;
+        }
+    }
+    child->Finish(kAnswerLimitMs);
+    return result;
+}
+
+// ---- s3270 ----------------------------------------------------------------
+
+// The painter s3270 runs as its host: 24 rows of 80 characters, then it
+// stays until s3270 closes its input.
+int RunPainter() {
+    for (int row = 1; row <= 24; ++row) {
+        char line[81];
+        std::snprintf(line, sizeof line, "%02d %-77.77s", row,
+                      "The quick brown fox jumps over the lazy dog; 0123456789 ABCDEFGHIJKLMNOPQRSTU");
+        std::fwrite(line, 1, 80, stdout);
+        if (row < 24) std::fputs("\r\n", stdout);
+    }
+    std::fflush(stdout);
+    char sink[256];
+    while (read(0, sink, sizeof sink) > 0) {
+    }
+    return 0;
+}
+
+// Sends one s3270 action and reads up to its "ok" (true) or "error" line;
+// the data lines go to `data` when given.
+bool S3270Action(Child& s3270, const std::string& action, std::vector<std::string>* data = nullptr) {
+    if (!s3270.Write(action + "\n")) return false;
+    for (;;) {
+        auto line = s3270.ReadLine(kAnswerLimitMs);
+        if (!line) return false;
+        if (*line == "ok") return true;
+        if (*line == "error") return false;
+        if (data != nullptr && line->rfind("data: ", 0) == 0) data->push_back(line->substr(6));
+    }
+}
+
+std::optional<Summary> S3270Screen(int count, std::string* why) {
+    auto s3270 = Child::Start({"s3270", "-model", "2"});
+    if (!s3270) {
+        *why = "cannot start s3270";
+        return std::nullopt;
+    }
+    if (!S3270Action(*s3270, "Connect(\"-e " + g_self + " --paint\")")) {
+        *why = "s3270 cannot start the painter";
+        return std::nullopt;
+    }
+    // Until the painter's last row is on the screen.
+    std::vector<std::string> rows;
+    for (int tries = 0; tries < 200; ++tries) {
+        rows.clear();
+        if (!S3270Action(*s3270, "Ascii()", &rows)) break;
+        if (rows.size() == 24 && rows[23].rfind("24 ", 0) == 0) break;
+        usleep(10000);
+    }
+    if (rows.size() != 24 || rows[23].rfind("24 ", 0) != 0 || rows[0].size() != 80) {
+        *why = "s3270 never showed the painted 24x80 screen";
+        return std::nullopt;
+    }
+    int32_t failure = 0;
+    auto micros = TimeCalls([&](int) { return S3270Action(*s3270, "Ascii()") ? 0 : 1; }, count, &failure);
+    S3270Action(*s3270, "Quit()");
+    s3270->Finish(kAnswerLimitMs);
+    if (micros.empty()) {
+        *why = "an Ascii() action failed";
+        return std::nullopt;
+    }
+    return Summarise(micros);
+}
+
+// ---- the emulator ---------------------------------------------------------
+
+struct Settings {
+    std::string library = TRV_BENCH_LIBRARY;
+    std::string jar = TRV_BENCH_JAR;
+    int count = kDefaultCount;
+    double seconds = kDefaultSeconds;
+};
+
+std::optional<double> Throughput(const Settings& settings, const char* function, int callers) {
+    const std::int64_t start = WallMillis() + 1500;  // every caller attached and connected by then
+    const std::int64_t end = start + static_cast<std::int64_t>(settings.seconds * 1000);
+    std::vector<Child> children;
+    for (int i = 0; i < callers; ++i) {
+        const std::string letter(1, i % 2 == 0 ? 'A' : 'B');
+        auto child = Child::Start({g_self, "--caller", settings.library, letter, function, std::to_string(start),
+                                   std::to_string(end)});
+        if (!child) return std::nullopt;
+        children.push_back(std::move(*child));
+    }
+    long total = 0;
+    bool ok = true;
+    for (Child& child : children) {
+        auto line = child.ReadLine(static_cast<int>(end - WallMillis()) + kAnswerLimitMs);
+        if (!line) ok = false;
+        else total += std::atol(line->c_str());
+        if (child.Finish(kAnswerLimitMs) != 0) ok = false;
+    }
+    if (!ok) return std::nullopt;
+    return static_cast<double>(total) / settings.seconds;
+}
+
+int Run(const Settings& settings) {
+    // The emulator.
+    auto emulator = Child::Start({TRV_BENCH_JAVA, "-XX:TieredStopAtLevel=1", "-Dtrvha64.library=" + settings.library,
+                                  "-cp", settings.jar, "com.ombrel.eQintra.hllbridge.HeadlessEmulator",
+                                  "--profiles", TRV_BENCH_PROFILES, "demo=A", "demo=B"});
+    if (!emulator) {
+        std::fprintf(stderr, "cannot start %s\n", TRV_BENCH_JAVA);
+        return 1;
+    }
+    std::optional<std::string> ready;
+    while (auto line = emulator->ReadLine(kStartLimitMs)) {
+        if (line->rfind("ready ", 0) == 0) {
+            ready = line;
+            break;
+        }
+    }
+    if (!ready) {
+        std::fprintf(stderr, "no ready line from the emulator\n");
+        return 1;
+    }
+
+    Library library;
+    if (!library.Load(settings.library)) {
+        std::fprintf(stderr, "cannot load %s: %s\n", settings.library.c_str(), dlerror());
+        return 1;
+    }
+    if (int32_t rc = library.Connect('A'); rc != 0) {
+        std::fprintf(stderr, "Connect Presentation Space to A answered %d\n", rc);
+        return 1;
+    }
+
+    std::printf("EHLLAPI through the JVM (%s), %d calls after %d warm-up\n", ready->c_str(), settings.count,
+                kWarmUp);
+    char screen[kScreenBytes + 1];
+    int32_t failure = 0;
+    auto copy = TimeCalls([&](int) { return library.Call(HA_COPY_PS, screen, kScreenBytes); }, settings.count,
+                          &failure);
+    if (copy.empty()) {
+        std::fprintf(stderr, "Copy Presentation Space answered %d\n", failure);
+        return 1;
+    }
+    const Summary copyPS = Summarise(copy);
+    PrintRow("Copy Presentation Space (1,920 bytes)", copyPS);
+
+    auto cursor = TimeCalls([&](int) { return library.Call(HA_QUERY_CURSOR_LOC, nullptr, 0); }, settings.count,
+                            &failure);
+    if (cursor.empty()) {
+        std::printf("  %-44s answered %d, not timed\n", "Query Cursor Location", failure);
+    } else {
+        PrintRow("Query Cursor Location", Summarise(cursor));
+    }
+
+    // Cursor right then left: keys the emulator handles without the host.
+    char right[] = "@Z";
+    char left[] = "@L";
+    auto keys = TimeCalls([&](int i) { return library.Call(HA_SENDKEY, i % 2 == 0 ? right : left, 2); },
+                          settings.count, &failure);
+    if (keys.empty()) {
+        std::printf("  %-44s answered %d, not timed\n", "Send Key (cursor right, left)", failure);
+    } else {
+        PrintRow("Send Key (cursor right, left)", Summarise(keys));
+    }
+    library.Call(HA_DISCONNECT_PS, nullptr, 0);
+
+    const std::optional<Summary> floor = Floor(settings.count * 4);
+    if (floor) {
+        PrintRow("floor: event round trip, two processes", *floor);
+    } else {
+        std::printf("  floor not measured (bench_event_roundtrip failed)\n");
+    }
+
+    std::string why;
+    const std::optional<Summary> s3270 = S3270Screen(std::min(settings.count, 2000), &why);
+    if (s3270) {
+        PrintRow("s3270 Ascii(), full 24x80 screen (NVT)", *s3270);
+    } else {
+        std::printf("  s3270 not measured: %s\n", why.c_str());
+    }
+
+    std::printf("ratios\n");
+    if (floor) {
+        std::printf("  Copy PS / floor:   median %6.2f  p99 %6.2f\n", copyPS.median / floor->median,
+                    copyPS.p99 / floor->p99);
+    }
+    if (s3270) {
+        std::printf("  s3270 / Copy PS:   median %6.2f  p99 %6.2f\n", s3270->median / copyPS.median,
+                    s3270->p99 / copyPS.p99);
+    }
+
+    std::printf("throughput, callers alternating between sessions A and B, %.1f s each\n", settings.seconds);
+    struct Run {
+        const char* function;
+        const char* title;
+        std::vector<int> callers;
+    };
+    for (const Run& run : {Run{"copy", "Copy PS", {1, 2}}, Run{"status", "Query Session Status", {1, 2, 4}}}) {
+        double single = 0;
+        for (int callers : run.callers) {
+            const std::optional<double> perSecond = Throughput(settings, run.function, callers);
+            if (!perSecond) {
+                std::printf("  %-21s %d caller(s): failed (a call answered other than 0)\n", run.title, callers);
+                break;
+            }
+            if (callers == 1) single = *perSecond;
+            std::printf("  %-21s %d caller(s): %9.0f calls/s", run.title, callers, *perSecond);
+            if (single > 0) std::printf("  (x%.2f of one caller)", *perSecond / single);
+            std::printf("\n");
+        }
+    }
+
+    emulator->Write("quit\n");
+    if (emulator->Finish(kAnswerLimitMs) != 0) std::fprintf(stderr, "the emulator did not end cleanly\n");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    g_self = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : argv[0];
+    if (argc >= 2 && std::strcmp(argv[1], "--caller") == 0) return RunCaller(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--paint") == 0) return RunPainter();
+
+    Settings settings;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--count") == 0) settings.count = std::max(100, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--seconds") == 0) settings.seconds = std::max(0.2, std::atof(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--library") == 0) settings.library = argv[i + 1];
+        else if (std::strcmp(argv[i], "--jar") == 0) settings.jar = argv[i + 1];
+    }
+    // A namespace of its own, so that the run meets no other process's
+    // sessions; inherited by the emulator and the caller processes. One name
+    // for every run: objects a killed run left behind are swept by the next.
+    setenv("TRVHA64_NAMESPACE", "bench-emulator", 1);
+    setenv("TRVHA64_UNATTENDED", "1", 1);
+    signal(SIGPIPE, SIG_IGN);
+    const int status = Run(settings);
+    return status;
+}
