@@ -333,17 +333,53 @@ void SessionList::SetWindowHandle(char letter, platform::WindowHandle window) {
     TRV_TRACE("SessionList::SetWindowHandle return");
 }
 
-int SessionList::AddToHostNotificationList(char letter, const ApplicationBlock& block) {
-    TRV_TRACE("SessionList::AddToHostNotificationList enter - Session [%c]", letter);
-    SessionBlock* session = BlockOf(letter);
-    if (session == nullptr) {
-        TRV_TRACE("SessionList::AddToHostNotificationList return - nRet=[%d]", -1);
-        return -1;
+namespace {
+
+// The three notification lists of a session block, with the names their
+// operations trace under.
+struct NotificationListFields {
+    NotifyList SessionBlock::*entries;
+    std::int32_t SessionBlock::*count;
+    const char* addOperation;
+    const char* removeOperation;
+};
+
+constexpr NotificationListFields kHostNotifications{
+    &SessionBlock::HostNotifyList, &SessionBlock::HostNotifyCount, "AddToHostNotificationList",
+    "RemoveFromHostNotificationList"};
+constexpr NotificationListFields kCloseNotifications{
+    &SessionBlock::CloseNotifyList, &SessionBlock::CloseNotifyCount, "AddToCloseNotificationList",
+    "RemoveFromCloseNotificationList"};
+constexpr NotificationListFields kKeyNotifications{
+    &SessionBlock::KeyNotifyList, &SessionBlock::KeyNotifyCount, "AddToKeyNotificationList",
+    "RemoveFromKeyNotificationList"};
+
+int AddToNotificationList(SessionBlock* session, const NotificationListFields& list, char letter,
+                          const char* blockName) {
+    TRV_TRACE("SessionList::%s enter - Session [%c]", list.addOperation, letter);
+    int index = -1;
+    if (session != nullptr) {
+        TableLock lock(kSessionListMutexName);
+        index = AddToList(session->*list.entries, session->*list.count, blockName);
     }
-    TableLock lock(kSessionListMutexName);
-    int index = AddToList(session->HostNotifyList, session->HostNotifyCount, block.BlockName);
-    TRV_TRACE("SessionList::AddToHostNotificationList return - nRet=[%d]", index);
+    TRV_TRACE("SessionList::%s return - nRet=[%d]", list.addOperation, index);
     return index;
+}
+
+void RemoveFromNotificationList(SessionBlock* session, const NotificationListFields& list,
+                                char letter, const char* blockName) {
+    TRV_TRACE("SessionList::%s enter - Session [%c]", list.removeOperation, letter);
+    if (session != nullptr && blockName != nullptr) {
+        TableLock lock(kSessionListMutexName);
+        RemoveFromList(session->*list.entries, session->*list.count, blockName);
+    }
+    TRV_TRACE("SessionList::%s return", list.removeOperation);
+}
+
+}  // namespace
+
+int SessionList::AddToHostNotificationList(char letter, const ApplicationBlock& block) {
+    return AddToNotificationList(BlockOf(letter), kHostNotifications, letter, block.BlockName);
 }
 
 void SessionList::RemoveFromHostNotificationList(char letter, const ApplicationBlock& block) {
@@ -351,28 +387,11 @@ void SessionList::RemoveFromHostNotificationList(char letter, const ApplicationB
 }
 
 void SessionList::RemoveFromHostNotificationList(char letter, const char* blockName) {
-    TRV_TRACE("SessionList::RemoveFromHostNotificationList enter - Session [%c]", letter);
-    SessionBlock* session = BlockOf(letter);
-    if (session == nullptr || blockName == nullptr) {
-        TRV_TRACE("SessionList::RemoveFromHostNotificationList return");
-        return;
-    }
-    TableLock lock(kSessionListMutexName);
-    RemoveFromList(session->HostNotifyList, session->HostNotifyCount, blockName);
-    TRV_TRACE("SessionList::RemoveFromHostNotificationList return");
+    RemoveFromNotificationList(BlockOf(letter), kHostNotifications, letter, blockName);
 }
 
 int SessionList::AddToCloseNotificationList(char letter, const ApplicationBlock& block) {
-    TRV_TRACE("SessionList::AddToCloseNotificationList enter - Session [%c]", letter);
-    SessionBlock* session = BlockOf(letter);
-    if (session == nullptr) {
-        TRV_TRACE("SessionList::AddToCloseNotificationList return - nRet=[%d]", -1);
-        return -1;
-    }
-    TableLock lock(kSessionListMutexName);
-    int index = AddToList(session->CloseNotifyList, session->CloseNotifyCount, block.BlockName);
-    TRV_TRACE("SessionList::AddToCloseNotificationList return - nRet=[%d]", index);
-    return index;
+    return AddToNotificationList(BlockOf(letter), kCloseNotifications, letter, block.BlockName);
 }
 
 void SessionList::RemoveFromCloseNotificationList(char letter, const ApplicationBlock& block) {
@@ -380,28 +399,11 @@ void SessionList::RemoveFromCloseNotificationList(char letter, const Application
 }
 
 void SessionList::RemoveFromCloseNotificationList(char letter, const char* blockName) {
-    TRV_TRACE("SessionList::RemoveFromCloseNotificationList enter - Session [%c]", letter);
-    SessionBlock* session = BlockOf(letter);
-    if (session == nullptr || blockName == nullptr) {
-        TRV_TRACE("SessionList::RemoveFromCloseNotificationList return");
-        return;
-    }
-    TableLock lock(kSessionListMutexName);
-    RemoveFromList(session->CloseNotifyList, session->CloseNotifyCount, blockName);
-    TRV_TRACE("SessionList::RemoveFromCloseNotificationList return");
+    RemoveFromNotificationList(BlockOf(letter), kCloseNotifications, letter, blockName);
 }
 
 int SessionList::AddToKeyNotificationList(char letter, const ApplicationBlock& block) {
-    TRV_TRACE("SessionList::AddToKeyNotificationList enter - Session [%c]", letter);
-    SessionBlock* session = BlockOf(letter);
-    if (session == nullptr) {
-        TRV_TRACE("SessionList::AddToKeyNotificationList return - nRet=[%d]", -1);
-        return -1;
-    }
-    TableLock lock(kSessionListMutexName);
-    int index = AddToList(session->KeyNotifyList, session->KeyNotifyCount, block.BlockName);
-    TRV_TRACE("SessionList::AddToKeyNotificationList return - nRet=[%d]", index);
-    return index;
+    return AddToNotificationList(BlockOf(letter), kKeyNotifications, letter, block.BlockName);
 }
 
 void SessionList::RemoveFromKeyNotificationList(char letter, const ApplicationBlock& block) {
@@ -409,15 +411,7 @@ void SessionList::RemoveFromKeyNotificationList(char letter, const ApplicationBl
 }
 
 void SessionList::RemoveFromKeyNotificationList(char letter, const char* blockName) {
-    TRV_TRACE("SessionList::RemoveFromKeyNotificationList enter - Session [%c]", letter);
-    SessionBlock* session = BlockOf(letter);
-    if (session == nullptr || blockName == nullptr) {
-        TRV_TRACE("SessionList::RemoveFromKeyNotificationList return");
-        return;
-    }
-    TableLock lock(kSessionListMutexName);
-    RemoveFromList(session->KeyNotifyList, session->KeyNotifyCount, blockName);
-    TRV_TRACE("SessionList::RemoveFromKeyNotificationList return");
+    RemoveFromNotificationList(BlockOf(letter), kKeyNotifications, letter, blockName);
 }
 
 }  // namespace trv
