@@ -34,24 +34,6 @@ constexpr std::int32_t kZeroLengthFieldCode = 28;
 // Find Field Position and Length take their code from the request's bytes.
 constexpr std::size_t kFieldCodeBytes = 4;
 
-jvalue IntArg(std::int64_t value) {
-    jvalue v;
-    v.i = static_cast<jint>(value);
-    return v;
-}
-
-jvalue BoolArg(bool value) {
-    jvalue v;
-    v.z = value ? JNI_TRUE : JNI_FALSE;
-    return v;
-}
-
-jvalue ObjectArg(jobject value) {
-    jvalue v;
-    v.l = value;
-    return v;
-}
-
 jint Position(const ApplicationBlock& caller) { return static_cast<jint>(caller.ReturnCode); }
 
 bool Has(const ApplicationBlock& caller, std::uint32_t bits) { return (caller.SessionParms & bits) == bits; }

@@ -175,4 +175,23 @@ private:
     std::vector<jobject> arguments_;
 };
 
+// Arguments of the Java calls, for the jvalue arrays of CallLong.
+inline jvalue IntArg(std::int64_t value) {
+    jvalue v;
+    v.i = static_cast<jint>(value);
+    return v;
+}
+
+inline jvalue BoolArg(bool value) {
+    jvalue v;
+    v.z = value ? JNI_TRUE : JNI_FALSE;
+    return v;
+}
+
+inline jvalue ObjectArg(jobject value) {
+    jvalue v;
+    v.l = value;
+    return v;
+}
+
 }  // namespace trv

@@ -29,24 +29,6 @@ jboolean DisplayFlag(std::uint32_t sessionParms) {
     return (sessionParms & parms::kNoDisplay) != 0 ? JNI_FALSE : JNI_TRUE;
 }
 
-jvalue IntArg(std::int64_t value) {
-    jvalue v;
-    v.i = static_cast<jint>(value);
-    return v;
-}
-
-jvalue BoolArg(bool value) {
-    jvalue v;
-    v.z = value ? JNI_TRUE : JNI_FALSE;
-    return v;
-}
-
-jvalue ObjectArg(jobject value) {
-    jvalue v;
-    v.l = value;
-    return v;
-}
-
 // A "()J" method read as a plain result.
 std::int32_t PlainCall(const SessionBlock& session, const char* method) {
     JavaCallContext java(session.Index);
