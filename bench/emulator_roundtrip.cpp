@@ -45,7 +45,7 @@ namespace {
 
 using HllapiEntry = int32_t (*)(int32_t*, char*, int32_t*, int32_t*);
 
-constexpr int kWarmUp = 500;
+constexpr int kWarmUp = 3000;
 constexpr int kDefaultCount = 5000;
 constexpr double kDefaultSeconds = 2.0;
 constexpr int kStartLimitMs = 60000;   // the JVM's start-up
@@ -386,7 +386,7 @@ std::optional<double> Throughput(const Settings& settings, const char* function,
 
 int Run(const Settings& settings) {
     // The emulator.
-    auto emulator = Child::Start({TRV_BENCH_JAVA, "-XX:TieredStopAtLevel=1", "-Dtrvha64.library=" + settings.library,
+    auto emulator = Child::Start({TRV_BENCH_JAVA, "-Dtrvha64.library=" + settings.library,
                                   "-cp", settings.jar, "com.ombrel.eQintra.hllbridge.HeadlessEmulator",
                                   "--profiles", TRV_BENCH_PROFILES, "demo=A", "demo=B"});
     if (!emulator) {
