@@ -29,6 +29,7 @@
 #include "platform/handle.h"
 #include "platform/thread.h"
 #include "support/child_role.h"
+#include "support/test_thread.h"
 #include "trvha64.h"
 
 namespace trv {
@@ -96,26 +97,8 @@ private:
     bool ready_ = false;
 };
 
-// A thread running one body; Join waits with a limit and, past it, asks the
-// thread to stop so that a stuck call never outlives the test.
-class CallerThread {
-public:
-    explicit CallerThread(std::function<void()> body);
-    ~CallerThread();
-    CallerThread(const CallerThread&) = delete;
-    CallerThread& operator=(const CallerThread&) = delete;
-
-    bool started() const { return thread_.handle != platform::kNoHandle; }
-    bool Join(std::uint32_t timeoutMs = kTestLimitMs);
-    // True when the thread has not ended within `ms`.
-    bool StillRunningAfter(std::uint32_t ms);
-
-private:
-    static std::uint32_t Entry(void* self);
-    std::function<void()> body_;
-    platform::StartedThread thread_;
-    bool joined_ = false;
-};
+// A caller thread of the test process (see support/test_thread.h).
+using CallerThread = TestThread;
 
 // Runs the notifier child (notifier_role.cpp) for session `letter` and
 // `event` ("wait", "ps", "oia", "close"); answers its exit code, 0 when done.

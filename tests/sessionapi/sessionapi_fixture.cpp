@@ -64,35 +64,11 @@ void ForgetOwnRecord() {
     }
 }
 
-CallerThread::CallerThread(std::function<void()> body) : body_(std::move(body)) {
-    thread_ = platform::StartThread(&CallerThread::Entry, this);
-}
+CallerThread::CallerThread(std::function<void()> body)
+    : TestThread([body = std::move(body)] {
+          body();
+          ForgetOwnRecord();
+      }) {}
 
-CallerThread::~CallerThread() {
-    if (started() && !joined_) Join();
-    platform::CloseObject(thread_.handle);
-}
-
-std::uint32_t CallerThread::Entry(void* self) {
-    static_cast<CallerThread*>(self)->body_();
-    ForgetOwnRecord();
-    return 0;
-}
-
-bool CallerThread::Join(std::uint32_t timeoutMs) {
-    if (!started() || joined_) return joined_;
-    if (platform::WaitForThread(thread_.handle, timeoutMs) == platform::kWaitObject0) {
-        joined_ = true;
-        return true;
-    }
-    ADD_FAILURE() << "a caller thread did not end within " << timeoutMs << " ms";
-    platform::RequestThreadStop(thread_.handle);
-    joined_ = platform::WaitForThread(thread_.handle, kTestLimitMs) == platform::kWaitObject0;
-    return false;
-}
-
-bool CallerThread::StillRunningAfter(std::uint32_t ms) {
-    return platform::WaitForThread(thread_.handle, ms) == platform::kWaitTimeout;
-}
 
 }  // namespace trv::test

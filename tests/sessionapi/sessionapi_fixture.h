@@ -23,6 +23,7 @@
 #include "platform/handle.h"
 #include "platform/thread.h"
 #include "support/child_role.h"
+#include "support/test_thread.h"
 
 namespace trv::test {
 
@@ -59,27 +60,11 @@ private:
     bool stopped_ = false;
 };
 
-// A thread running one body, then freeing its session-API record as the
-// detach of a thread's process would (so that the tests do not use up the
-// 26 records). Join waits with a limit; past it the thread is asked to stop.
-class CallerThread {
+// A caller thread of the test process (see support/test_thread.h) that frees
+// its session-API record when its body ends.
+class CallerThread : public TestThread {
 public:
     explicit CallerThread(std::function<void()> body);
-    ~CallerThread();
-    CallerThread(const CallerThread&) = delete;
-    CallerThread& operator=(const CallerThread&) = delete;
-
-    bool started() const { return thread_.handle != platform::kNoHandle; }
-    std::uint32_t id() const { return thread_.id; }
-    bool Join(std::uint32_t timeoutMs = kTestLimitMs);
-    // True when the thread has not ended within `ms`.
-    bool StillRunningAfter(std::uint32_t ms);
-
-private:
-    static std::uint32_t Entry(void* self);
-    std::function<void()> body_;
-    platform::StartedThread thread_;
-    bool joined_ = false;
 };
 
 // Frees the calling thread's session-API record.

@@ -1,0 +1,41 @@
+#include "support/test_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+#include "platform/timeout.h"
+
+namespace trv::test {
+
+TestThread::TestThread(std::function<void()> body) : body_(std::move(body)) {
+    thread_ = platform::StartThread(&TestThread::Entry, this);
+}
+
+TestThread::~TestThread() {
+    if (started() && !joined_) Join();
+    platform::CloseObject(thread_.handle);
+}
+
+std::uint32_t TestThread::Entry(void* self) {
+    static_cast<TestThread*>(self)->body_();
+    return 0;
+}
+
+bool TestThread::Join(std::uint32_t timeoutMs) {
+    if (!started() || joined_) return joined_;
+    if (platform::WaitForThread(thread_.handle, timeoutMs) == platform::kWaitObject0) {
+        joined_ = true;
+        return true;
+    }
+    ADD_FAILURE() << "a test thread did not end within " << timeoutMs << " ms";
+    platform::RequestThreadStop(thread_.handle);
+    joined_ = platform::WaitForThread(thread_.handle, kDefaultLimitMs) == platform::kWaitObject0;
+    return false;
+}
+
+bool TestThread::StillRunningAfter(std::uint32_t ms) {
+    return platform::WaitForThread(thread_.handle, ms) == platform::kWaitTimeout;
+}
+
+}  // namespace trv::test
