@@ -16,7 +16,7 @@
 
 #include "bridge/handlers.h"
 #include "bridge/java_call.h"
-#include "bridge/session_parms.h"
+#include "tables/session_parms.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
 #include "tables/session_block.h"
@@ -101,13 +101,6 @@ std::optional<jlong> CallFindField(JavaCallContext& java, const char* method, co
     return java.CallLong(method, "(Ljava/lang/String;I)J", args);
 }
 
-std::int32_t PlainCall(const SessionBlock& session, const char* method, const char* signature,
-                       const jvalue* args = nullptr) {
-    JavaCallContext java(session.Index);
-    const std::optional<jlong> result = java.CallLong(method, signature, args);
-    return result ? PlainResult(*result) : kJavaCallFailed;
-}
-
 // Reads a packed result: the code is the answer; the value goes to
 // DataLength when the code is 0 or one of `alsoFor`.
 std::int32_t StorePacked(ApplicationBlock& caller, const std::optional<jlong>& result,
@@ -173,7 +166,7 @@ std::int32_t SearchField(ApplicationBlock& caller, const SessionBlock& session) 
 
 std::int32_t QuerySessionStatus(ApplicationBlock&, const SessionBlock& session) {
     TRV_TRACE("QuerySessionStatus enter");
-    const std::int32_t result = PlainCall(session, "QuerySessionStatus", "()J");
+    const std::int32_t result = PlainCall(session.Index, "QuerySessionStatus", "()J");
     TRV_TRACE("QuerySessionStatus returns %d", result);
     return result;
 }
@@ -222,37 +215,25 @@ std::int32_t CopyFieldToString(ApplicationBlock& caller, const SessionBlock& ses
 std::int32_t SetCursor(ApplicationBlock& caller, const SessionBlock& session) {
     TRV_TRACE("SetCursor enter");
     const jvalue args[1] = {IntArg(Position(caller))};
-    const std::int32_t result = PlainCall(session, "SetCursor", "(I)J", args);
+    const std::int32_t result = PlainCall(session.Index, "SetCursor", "(I)J", args);
     TRV_TRACE("SetCursor returns %d", result);
     return result;
 }
 
 std::int32_t StartCloseIntercept(ApplicationBlock&, const SessionBlock& session) {
-    TRV_TRACE("StartCloseIntercept enter");
-    const std::int32_t result = PlainCall(session, "StartCloseIntercept", "()J");
-    TRV_TRACE("StartCloseIntercept returns %d", result);
-    return result;
+    return TracedPlainCall("StartCloseIntercept", session.Index, "StartCloseIntercept");
 }
 
 std::int32_t StopCloseIntercept(ApplicationBlock&, const SessionBlock& session) {
-    TRV_TRACE("StopCloseIntercept enter");
-    const std::int32_t result = PlainCall(session, "StopCloseIntercept", "()J");
-    TRV_TRACE("StopCloseIntercept returns %d", result);
-    return result;
+    return TracedPlainCall("StopCloseIntercept", session.Index, "StopCloseIntercept");
 }
 
 std::int32_t StartKeystrokeIntercept(ApplicationBlock&, const SessionBlock& session) {
-    TRV_TRACE("StartKeystrokeIntercept enter");
-    const std::int32_t result = PlainCall(session, "StartKeystrokeIntercept", "()J");
-    TRV_TRACE("StartKeystrokeIntercept returns %d", result);
-    return result;
+    return TracedPlainCall("StartKeystrokeIntercept", session.Index, "StartKeystrokeIntercept");
 }
 
 std::int32_t StopKeystrokeIntercept(ApplicationBlock&, const SessionBlock& session) {
-    TRV_TRACE("StopKeystrokeIntercept enter");
-    const std::int32_t result = PlainCall(session, "StopKeystrokeIntercept", "()J");
-    TRV_TRACE("StopKeystrokeIntercept returns %d", result);
-    return result;
+    return TracedPlainCall("StopKeystrokeIntercept", session.Index, "StopKeystrokeIntercept");
 }
 
 std::int32_t ConvertPosRowCol(ApplicationBlock& caller, const SessionBlock& session) {
@@ -261,7 +242,7 @@ std::int32_t ConvertPosRowCol(ApplicationBlock& caller, const SessionBlock& sess
     const int letter = std::toupper(static_cast<unsigned char>(caller.Data[4]));
     if (letter == 'R') {
         const jvalue args[2] = {IntArg(static_cast<std::int32_t>(caller.DataLength)), IntArg(Position(caller))};
-        result = PlainCall(session, "ConvertRowCol", "(II)J", args);
+        result = PlainCall(session.Index, "ConvertRowCol", "(II)J", args);
         if (result == -1) {
             caller.DataLength = 0;
             caller.ReturnCode = 0;

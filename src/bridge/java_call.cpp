@@ -142,4 +142,18 @@ jstring JavaCallContext::String(const char* text) {
     return string;
 }
 
+std::int32_t PlainCall(int sessionIndex, const char* method, const char* signature,
+                       const jvalue* args) {
+    JavaCallContext java(sessionIndex);
+    const std::optional<jlong> result = java.CallLong(method, signature, args);
+    return result ? PlainResult(*result) : kJavaCallFailed;
+}
+
+std::int32_t TracedPlainCall(const char* handler, int sessionIndex, const char* method) {
+    TRV_TRACE("%s enter", handler);
+    const std::int32_t result = PlainCall(sessionIndex, method);
+    TRV_TRACE("%s returns %d", handler, result);
+    return result;
+}
+
 }  // namespace trv

@@ -175,6 +175,17 @@ private:
     std::vector<jobject> arguments_;
 };
 
+// One call of a "J" method on the bridge object of session `sessionIndex`,
+// read as a plain result; kJavaCallFailed when the call could not be made or
+// raised an exception (cleared).
+std::int32_t PlainCall(int sessionIndex, const char* method, const char* signature = "()J",
+                       const jvalue* args = nullptr);
+
+// The whole of a handler that only calls the "()J" method `method` and
+// answers its plain result, with the handler's "enter" and "returns" trace
+// lines under the name `handler`.
+std::int32_t TracedPlainCall(const char* handler, int sessionIndex, const char* method);
+
 // Arguments of the Java calls, for the jvalue arrays of CallLong.
 inline jvalue IntArg(std::int64_t value) {
     jvalue v;

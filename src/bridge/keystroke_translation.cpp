@@ -13,7 +13,7 @@
 #include "bridge/handlers.h"
 #include "bridge/java_call.h"
 #include "bridge/mnemonic_table.h"
-#include "bridge/session_parms.h"
+#include "tables/session_parms.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
 #include "tables/session_block.h"

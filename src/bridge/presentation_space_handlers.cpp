@@ -7,7 +7,7 @@
 
 #include "bridge/handlers.h"
 #include "bridge/java_call.h"
-#include "bridge/session_parms.h"
+#include "tables/session_parms.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
 #include "tables/session_block.h"
@@ -27,13 +27,6 @@ jint ExtendedAttributeMode(std::uint32_t sessionParms) {
 
 jboolean DisplayFlag(std::uint32_t sessionParms) {
     return (sessionParms & parms::kNoDisplay) != 0 ? JNI_FALSE : JNI_TRUE;
-}
-
-// A "()J" method read as a plain result.
-std::int32_t PlainCall(const SessionBlock& session, const char* method) {
-    JavaCallContext java(session.Index);
-    const std::optional<jlong> result = java.CallLong(method, "()J");
-    return result ? PlainResult(*result) : kJavaCallFailed;
 }
 
 // A "()J" method read as a packed result whose value goes to DataLength.
@@ -59,31 +52,19 @@ std::int32_t CallCopyPS(JavaCallContext& java, const ApplicationBlock& caller, j
 }  // namespace
 
 std::int32_t ConnectPS(ApplicationBlock&, const SessionBlock& session) {
-    TRV_TRACE("ConnectPS enter");
-    const std::int32_t result = PlainCall(session, "SendToFront");
-    TRV_TRACE("ConnectPS returns %d", result);
-    return result;
+    return TracedPlainCall("ConnectPS", session.Index, "SendToFront");
 }
 
 std::int32_t Reserve(ApplicationBlock&, const SessionBlock& session) {
-    TRV_TRACE("Reserve enter");
-    const std::int32_t result = PlainCall(session, "Reserve");
-    TRV_TRACE("Reserve returns %d", result);
-    return result;
+    return TracedPlainCall("Reserve", session.Index, "Reserve");
 }
 
 std::int32_t Release(ApplicationBlock&, const SessionBlock& session) {
-    TRV_TRACE("Release enter");
-    const std::int32_t result = PlainCall(session, "Release");
-    TRV_TRACE("Release returns %d", result);
-    return result;
+    return TracedPlainCall("Release", session.Index, "Release");
 }
 
 std::int32_t CopyOIA(ApplicationBlock&, const SessionBlock& session) {
-    TRV_TRACE("CopyOIA enter");
-    const std::int32_t result = PlainCall(session, "CopyOIA");
-    TRV_TRACE("CopyOIA returns %d", result);
-    return result;
+    return TracedPlainCall("CopyOIA", session.Index, "CopyOIA");
 }
 
 std::int32_t CopyPS(ApplicationBlock& caller, const SessionBlock& session) {

@@ -16,7 +16,7 @@
 #include "bridge/hll_bridge_natives.h"
 #include "bridge/java_call.h"
 #include "bridge/mnemonic_table.h"
-#include "bridge/session_parms.h"
+#include "tables/session_parms.h"
 #include "platform/text.h"
 #include "platform/thread.h"
 #include "platform/window.h"

@@ -1,7 +1,5 @@
 // The keywords of Set Session Parameters (function 9) and their effect on
 // an exchange block's session parameters.
-//
-// `SessionParms` bits that other code reads by name are given here too.
 #pragma once
 
 #include <array>
@@ -12,13 +10,6 @@
 namespace trv {
 
 struct ApplicationBlock;
-
-constexpr std::uint32_t kParmStrEot = 0x1;       // STREOT
-constexpr std::uint32_t kParmIPause = 0x10;      // IPAUSE
-constexpr std::uint32_t kParmQuiet = 0x20;       // QUIET
-constexpr std::uint32_t kParmConPhys = 0x80;     // CONPHYS
-constexpr std::uint32_t kParmEab = 0x200;        // EAB
-constexpr std::uint32_t kParmXlate = 0x400;      // XLATE
 
 constexpr std::uint32_t kNoWaitLimit = 0xFFFFFFFFu;  // LWAIT
 

@@ -23,6 +23,7 @@
 #include "tables/application_list.h"
 #include "tables/cleanup.h"
 #include "tables/session_list.h"
+#include "tables/session_parms.h"
 #include "tables/table_support.h"
 
 namespace trv::handlers {
@@ -123,7 +124,7 @@ HandlerOutcome ConnectPS(ParserCall& call) {
     // Disconnect is allowed only to the connecting thread, with or without
     // CONPHYS; the physical connect is the emulator's to make.
     block.OwnerThreadId = platform::CurrentThreadId();
-    if ((block.SessionParms & kParmConPhys) == 0) return HLLAPI_RC_SUCCESS;
+    if ((block.SessionParms & parms::kConPhys) == 0) return HLLAPI_RC_SUCCESS;
     call.session = index;
     call.requestBytes = 0;
     return kSendToSession;

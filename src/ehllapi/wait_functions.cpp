@@ -24,6 +24,7 @@
 #include "shared/trace.h"
 #include "tables/application_block.h"
 #include "tables/session_list.h"
+#include "tables/session_parms.h"
 #include "tables/table_support.h"
 
 namespace trv::handlers {
@@ -122,7 +123,7 @@ HandlerOutcome Pause(ParserCall& call) {
     const auto durationMs = static_cast<std::uint32_t>(wanted);
     TRV_TRACE("EHLLAPIParser P - Duration is %d", static_cast<int>(durationMs));
 
-    if ((block.SessionParms & kParmIPause) == 0) {
+    if ((block.SessionParms & parms::kIPause) == 0) {
         TRV_TRACE("EHLLAPIParser P - IPAUSE NOT set in SessionParms, so just sleep");
         platform::SleepMs(durationMs);
         TRV_TRACE("EHLLAPIParser P - sleep complete");

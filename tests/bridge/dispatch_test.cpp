@@ -9,7 +9,7 @@
 #include "bridge/dispatch.h"
 #include "bridge/emulator_state.h"
 #include "bridge/java_call.h"
-#include "bridge/session_parms.h"
+#include "tables/session_parms.h"
 #include "bridge_fixture.h"
 #include "platform/thread.h"
 #include "tables/application_block.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "bridge/hll_bridge_natives.h"
-#include "bridge/session_parms.h"
+#include "tables/session_parms.h"
 #include "bridge_fixture.h"
 #include "platform/event.h"
 #include "platform/message_queue.h"

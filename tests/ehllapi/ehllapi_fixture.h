@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -95,6 +96,30 @@ private:
     platform::UniqueHandle stop_;
     std::unique_ptr<RoleProcess> process_;
     bool ready_ = false;
+};
+
+// The data string of the notification and intercept functions (23 to 25,
+// 41 to 43, 50 to 53): the session letter at byte 0, the form at byte 4, a
+// window (message form) or the returned event address at bytes 8 to 15, and
+// the notification type or key option at byte 16.
+struct NotifyRequest {
+    unsigned char bytes[24] = {};
+    NotifyRequest(char session, char form, char option = '\0', std::uint64_t window = 0) {
+        bytes[0] = static_cast<unsigned char>(session);
+        bytes[4] = static_cast<unsigned char>(form);
+        std::memcpy(bytes + 8, &window, sizeof window);
+        bytes[16] = static_cast<unsigned char>(option);
+    }
+    std::uint64_t Word8() const {
+        std::uint64_t value;
+        std::memcpy(&value, bytes + 8, sizeof value);
+        return value;
+    }
+    std::uint16_t MessageId() const {
+        std::uint16_t value;
+        std::memcpy(&value, bytes + 8, sizeof value);
+        return value;
+    }
 };
 
 // A caller thread of the test process (see support/test_thread.h).

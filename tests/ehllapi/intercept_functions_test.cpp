@@ -21,26 +21,6 @@ namespace {
 
 constexpr std::intptr_t kCloseAttemptParam = 1703977;
 
-struct InterceptRequest {
-    unsigned char bytes[24] = {};
-    InterceptRequest(char session, char form, std::uint64_t window = 0, char option = '\0') {
-        bytes[0] = static_cast<unsigned char>(session);
-        bytes[4] = static_cast<unsigned char>(form);
-        std::memcpy(bytes + 8, &window, sizeof window);
-        bytes[16] = static_cast<unsigned char>(option);
-    }
-    std::uint64_t Word8() const {
-        std::uint64_t value;
-        std::memcpy(&value, bytes + 8, sizeof value);
-        return value;
-    }
-    std::uint16_t MessageId() const {
-        std::uint16_t value;
-        std::memcpy(&value, bytes + 8, sizeof value);
-        return value;
-    }
-};
-
 struct KeyRead {
     std::int32_t result = -1;
     std::int32_t length = 0;
@@ -65,7 +45,7 @@ protected:
         return Call(function, 4).Run(data).result;
     }
     static std::int32_t StartKeys(char session, char option, std::int32_t length = 16) {
-        InterceptRequest request(session, option);
+        NotifyRequest request(session, option);
         return Call(HA_START_KEY_INTERCEPT, length).Run(request.bytes).result;
     }
     static KeyRead GetKey(char session) {
@@ -98,10 +78,10 @@ TEST_F(InterceptFunctionsTest, CloseInterceptInEventFormReportsOneAttempt) {
     EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
     EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'Z'), HLLAPI_RC_NOT_ESTABLISHED);
     EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, ' '), HLLAPI_RC_NO_SESSION);
-    InterceptRequest unknown('Z', 'Q');
+    NotifyRequest unknown('Z', 'Q');
     EXPECT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(unknown.bytes).result, HLLAPI_RC_NO_SESSION);
 
-    InterceptRequest request('a', 'q');
+    NotifyRequest request('a', 'q');
     ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
@@ -131,11 +111,11 @@ TEST_F(InterceptFunctionsTest, CloseInterceptInMessageFormPostsToTheWindow) {
     const platform::WindowHandle window = platform::CreateMessageWindow();
     ASSERT_NE(window, 0u);
 
-    InterceptRequest notAWindow('B', 'M', window + 0x1000);
+    NotifyRequest notAWindow('B', 'M', '\0', window + 0x1000);
     EXPECT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(notAWindow.bytes).result, HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'B'), HLLAPI_RC_NOT_STARTED);
 
-    InterceptRequest request('B', 'm', window);
+    NotifyRequest request('B', 'm', '\0', window);
     ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(request.MessageId(), 45);
     ASSERT_EQ(Notify('B', "close"), 0);
@@ -261,7 +241,7 @@ TEST_F(InterceptFunctionsTest, StopFromAnotherThreadReleasesAWaitingGetKey) {
 }
 
 TEST_F(InterceptFunctionsTest, ResetSystemStopsBothIntercepts) {
-    InterceptRequest close('A', 'Q');
+    NotifyRequest close('A', 'Q');
     ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(close.bytes).result, HLLAPI_RC_SUCCESS);
     ASSERT_EQ(StartKeys('B', 'L'), HLLAPI_RC_SUCCESS);
     ASSERT_EQ(SessionOf('A').CloseNotifyCount, 1);

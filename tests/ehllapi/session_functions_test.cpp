@@ -15,6 +15,7 @@
 #include "tables/application_block.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
+#include "tables/session_parms.h"
 
 namespace trv::test {
 namespace {
@@ -119,17 +120,17 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrder) {
     ASSERT_EQ(first.result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->SessionParms & kParmXlate, kParmXlate);
+    EXPECT_EQ(block->SessionParms & parms::kXlate, parms::kXlate);
 
     Call mixed = SetParameters("IPAUSE,EAB  NOXLATE");
     EXPECT_EQ(mixed.result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(mixed.length, 3);
-    EXPECT_EQ(block->SessionParms & (kParmIPause | kParmEab | kParmXlate), kParmIPause | kParmEab);
+    EXPECT_EQ(block->SessionParms & (parms::kIPause | parms::kEab | parms::kXlate), parms::kIPause | parms::kEab);
 
     Call junk = SetParameters("QUIET, frobnicate");
     EXPECT_EQ(junk.result, HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(junk.length, 1);
-    EXPECT_EQ(block->SessionParms & kParmQuiet, kParmQuiet);
+    EXPECT_EQ(block->SessionParms & parms::kQuiet, parms::kQuiet);
 
     EXPECT_EQ(SetParameters("TIMEOUT=J").result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->TimeoutValue, 300u);
@@ -150,7 +151,7 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrder) {
     char text[] = "CONPHYS STREOT";
     Call cut(HA_SET_SESSION_PARMS, 7);
     EXPECT_EQ(cut.Run(text).length, 1);
-    EXPECT_EQ(block->SessionParms & (kParmConPhys | kParmStrEot), kParmConPhys);
+    EXPECT_EQ(block->SessionParms & (parms::kConPhys | parms::kStrEot), parms::kConPhys);
     SetParameters("CONLOG");
 }
 
@@ -176,7 +177,7 @@ TEST_F(SessionFunctionsTest, SetSessionParametersRefusesLengthsItCannotRead) {
     Call whole(HA_SET_SESSION_PARMS, HLLAPI_MAX_DATA);
     EXPECT_EQ(whole.Run(full.data()).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(whole.length, 1);
-    EXPECT_EQ(block->SessionParms & kParmEab, 0u);
+    EXPECT_EQ(block->SessionParms & parms::kEab, 0u);
 }
 
 TEST_F(SessionFunctionsTest, QuerySessionsReportsWhatTheBufferHolds) {
@@ -291,7 +292,7 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     EXPECT_EQ(SetParameters("EAB").result, HLLAPI_RC_SUCCESS);
     ASSERT_NE(ProcessBlock(), nullptr);
     EXPECT_EQ(ProcessBlock()->ShortName, 0);
-    EXPECT_EQ(ProcessBlock()->SessionParms, kParmEab);
+    EXPECT_EQ(ProcessBlock()->SessionParms, parms::kEab);
 }
 
 TEST_F(SessionFunctionsTest, FunctionsNotCarriedOutAnswerUnsupported) {

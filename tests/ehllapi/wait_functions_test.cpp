@@ -18,26 +18,6 @@ namespace {
 
 constexpr std::intptr_t kPSUpdateParam = 1441815;
 
-struct NotifyRequest {
-    unsigned char bytes[24] = {};
-    NotifyRequest(char session, char form, char type = '\0', std::uint64_t window = 0) {
-        bytes[0] = static_cast<unsigned char>(session);
-        bytes[4] = static_cast<unsigned char>(form);
-        std::memcpy(bytes + 8, &window, sizeof window);
-        bytes[16] = static_cast<unsigned char>(type);
-    }
-    std::uint64_t Word8() const {
-        std::uint64_t value;
-        std::memcpy(&value, bytes + 8, sizeof value);
-        return value;
-    }
-    std::uint16_t MessageId() const {
-        std::uint16_t value;
-        std::memcpy(&value, bytes + 8, sizeof value);
-        return value;
-    }
-};
-
 class WaitFunctionsTest : public testing::Test {
 protected:
     static void SetUpTestSuite() { responder_ = new Responder("AB"); }
