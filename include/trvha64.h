@@ -66,6 +66,86 @@ TRVHA64_EXPORT int32_t TRVHA64_CALL hllapi_thread(int32_t* function, char* data,
 TRVHA64_EXPORT int32_t TRVHA64_CALL hllapi_async(int32_t* function, char* data, int32_t* length,
                                                  int32_t* return_code);
 
+#ifndef _WIN32
+/*
+ * Linux only: waiting for notifications.
+ *
+ * On Windows the event form of Start Host Notification (23) and Start Close
+ * Intercept (41) gives the caller a Win32 event handle, and the message form
+ * of 23, 41 and Start Keystroke Intercept (50) takes a window handle: callers
+ * use WaitForSingleObject and GetMessage. On Linux those handles are this
+ * library's own, and the functions below are how a caller waits on them.
+ *
+ * Event form: the function's data bytes 8-15 receive the address of a
+ * uintptr_t that holds the event handle; pass that handle to
+ * trvWaitForHandle. The event stays signalled until Query Host Update (24)
+ * or Query Close Intercept (42) resets it. Stop Host Notification (25) and
+ * Stop Close Intercept (43) close the handle; later waits on it fail.
+ *
+ * Message form: create a window with trvCreateMessageWindow, store it in data
+ * bytes 8-15 (as a little-endian 64-bit value), and read the notifications
+ * with trvGetMessage on the thread that created the window. They carry the
+ * message number trvRegisterWindowMessage("QMXHLL") answers, wParam 45 plus
+ * the caller's position in the session's notification list (the number the
+ * start function wrote into data bytes 8-9), and lParam: 1376279 status-line
+ * update, 1441815 presentation-space update, 1703977 close attempt, 50
+ * keystroke.
+ *
+ * Handles and windows are meaningful only in the process that obtained them.
+ * Null pointers and handles this library did not give out answer the failure
+ * value; no call crashes on them.
+ */
+
+/* Results of trvWaitForHandle: the values WaitForSingleObject answers. */
+#define TRV_WAIT_SIGNALLED 0u
+#define TRV_WAIT_TIMEOUT 258u
+#define TRV_WAIT_FAILED 0xFFFFFFFFu
+/* A time limit that never ends, for trvWaitForHandle and trvGetMessage. */
+#define TRV_INFINITE 0xFFFFFFFFu
+
+/* One message taken from the calling thread's queue. */
+typedef struct trvMessage {
+    uintptr_t window; /* the window it was posted to; 0 for a message to the thread */
+    uint32_t message; /* the message number */
+    uintptr_t wParam;
+    intptr_t lParam;
+} trvMessage;
+
+/*
+ * Waits until the event `handle` is signalled or `timeout_ms` milliseconds
+ * pass (TRV_INFINITE: no limit; 0: only looks). Answers TRV_WAIT_SIGNALLED,
+ * TRV_WAIT_TIMEOUT, or TRV_WAIT_FAILED for a handle that is not an open
+ * event of this process. Any thread may wait.
+ */
+TRVHA64_EXPORT uint32_t trvWaitForHandle(uintptr_t handle, uint32_t timeout_ms);
+
+/*
+ * Creates a message-only window owned by the calling thread: messages posted
+ * to it, from any process, arrive in that thread's queue (trvGetMessage). It
+ * lives until trvDestroyMessageWindow or the end of the thread. Answers the
+ * window, or 0 on failure.
+ */
+TRVHA64_EXPORT uintptr_t trvCreateMessageWindow(void);
+
+/* Destroys a window of this process: 0 done; -1 when `window` is not a live
+ * window created in this process. */
+TRVHA64_EXPORT int32_t trvDestroyMessageWindow(uintptr_t window);
+
+/* The message number registered under `name` (0xC000..0xFFFF; the same in
+ * every process, names compared without regard to case); 0 for a null or
+ * empty name or on failure. */
+TRVHA64_EXPORT uint32_t trvRegisterWindowMessage(const char* name);
+
+/*
+ * Takes the next message of the calling thread's queue (the messages posted
+ * to its windows and to the thread itself, in posting order) into *message,
+ * waiting up to `timeout_ms` milliseconds (TRV_INFINITE: no limit). Answers 1
+ * with a message, 0 when the time limit passed, -1 for a null `message` or a
+ * failure.
+ */
+TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
+#endif /* !_WIN32 */
+
 #ifdef __cplusplus
 }
 #endif
