@@ -15,10 +15,21 @@
 
 namespace trv {
 
+class JavaMethodCache;
+
 // Global references of session slot `index` (0..25), or nullptr when this
 // process has not registered that letter (or the index is out of range).
 jobject BridgeObject(std::int32_t index);
 jobject SessionObject(std::int32_t index);
+
+// What handlers call Java through for slot `index`: its BridgeObject and the
+// method cache of that registration, which lives exactly as long as the
+// reference. Both nullptr when the letter is not registered here.
+struct BridgeCallTarget {
+    jobject object = nullptr;
+    JavaMethodCache* methods = nullptr;
+};
+BridgeCallTarget BridgeTarget(std::int32_t index);
 
 // True while this process has a service thread for slot `index`.
 bool HasServiceThread(std::int32_t index);

@@ -32,6 +32,22 @@ HeldByteArray::~HeldByteArray() {
     if (bytes_ != nullptr) env_->ReleaseByteArrayElements(array_, bytes_, JNI_ABORT);
 }
 
+std::optional<std::size_t> ByteArrayLength(JNIEnv* env, jbyteArray array) {
+    if (env == nullptr || array == nullptr) return std::nullopt;
+    const jsize length = env->GetArrayLength(array);
+    if (ClearJavaException(env, "GetArrayLength") || length < 0) return std::nullopt;
+    return static_cast<std::size_t>(length);
+}
+
+bool CopyFromByteArray(JNIEnv* env, jbyteArray array, std::size_t count, void* destination) {
+    if (count == 0) return true;
+    if (env == nullptr || array == nullptr || count > static_cast<std::size_t>(std::numeric_limits<jsize>::max())) {
+        return false;
+    }
+    env->GetByteArrayRegion(array, 0, static_cast<jsize>(count), static_cast<jbyte*>(destination));
+    return !ClearJavaException(env, "GetByteArrayRegion");
+}
+
 HeldStringUTF::HeldStringUTF(JNIEnv* env, jstring text) : env_(env), text_(text) {
     if (env_ == nullptr || text_ == nullptr) return;
     chars_ = env_->GetStringUTFChars(text_, nullptr);
@@ -90,14 +106,45 @@ std::optional<jchar> CallCharMethod(JNIEnv* env, jobject object, const char* nam
     return result;
 }
 
-std::optional<jlong> CallLongMethod(JNIEnv* env, jobject object, const char* name,
-                                    const char* signature, const jvalue* args) {
-    if (env == nullptr || object == nullptr) return std::nullopt;
-    jmethodID method = FindMethod(env, object, name, signature);
+namespace {
+
+std::optional<jlong> CallLongMethodById(JNIEnv* env, jobject object, jmethodID method, const char* name,
+                                        const jvalue* args) {
     if (method == nullptr) return std::nullopt;
     const jlong result = env->CallLongMethodA(object, method, args);
     if (ClearJavaException(env, name)) return std::nullopt;
     return result;
+}
+
+}  // namespace
+
+std::optional<jlong> CallLongMethod(JNIEnv* env, jobject object, const char* name,
+                                    const char* signature, const jvalue* args) {
+    if (env == nullptr || object == nullptr) return std::nullopt;
+    return CallLongMethodById(env, object, FindMethod(env, object, name, signature), name, args);
+}
+
+jmethodID JavaMethodCache::Kept(std::size_t count, const char* name, const char* signature) const {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Entry& entry = entries_[i];
+        if (entry.name == name && entry.signature == signature) return entry.method;
+    }
+    return nullptr;
+}
+
+jmethodID JavaMethodCache::Find(JNIEnv* env, jobject object, const char* name, const char* signature) {
+    if (jmethodID kept = Kept(published_.load(std::memory_order_acquire), name, signature)) return kept;
+    // Looked up outside the lock: JNI calls may wait for the virtual
+    // machine. Two threads missing at once both look up the same ID.
+    jmethodID method = FindMethod(env, object, name, signature);
+    if (method == nullptr) return nullptr;
+    std::lock_guard<std::mutex> guard(adding_);
+    const std::size_t count = published_.load(std::memory_order_relaxed);
+    if (count < kCapacity && Kept(count, name, signature) == nullptr) {
+        entries_[count] = Entry{name, signature, method};
+        published_.store(count + 1, std::memory_order_release);
+    }
+    return method;
 }
 
 JavaCallContext::JavaCallContext(std::int32_t sessionIndex) {
@@ -105,7 +152,9 @@ JavaCallContext::JavaCallContext(std::int32_t sessionIndex) {
         TRV_TRACE("JavaCallContext - no Java environment for this thread");
         return;
     }
-    object_ = BridgeObject(sessionIndex);
+    const BridgeCallTarget target = BridgeTarget(sessionIndex);
+    object_ = target.object;
+    methods_ = target.methods;
     if (object_ == nullptr) TRV_TRACE("JavaCallContext - no emulator object for session %d", sessionIndex);
 }
 
@@ -116,7 +165,11 @@ JavaCallContext::~JavaCallContext() {
 std::optional<jlong> JavaCallContext::CallLong(const char* name, const char* signature,
                                                const jvalue* args) {
     if (!ready()) return std::nullopt;
-    return CallLongMethod(env(), object_, name, signature, args);
+    if (methods_ == nullptr) return CallLongMethod(env(), object_, name, signature, args);
+    // A pending exception would make the call undefined; FindMethod checks
+    // for one, a kept method is not looked up.
+    if (ClearJavaException(env(), "call set-up")) return std::nullopt;
+    return CallLongMethodById(env(), object_, methods_->Find(env(), object_, name, signature), name, args);
 }
 
 jbyteArray JavaCallContext::ByteArray(const void* bytes, std::size_t length) {

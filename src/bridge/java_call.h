@@ -9,9 +9,13 @@
 // nothing would ever free a forgotten local reference.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -95,6 +99,15 @@ private:
     std::size_t size_ = 0;
 };
 
+// The length of a byte array, or nothing (any exception cleared) when the
+// array is null or its length cannot be read.
+std::optional<std::size_t> ByteArrayLength(JNIEnv* env, jbyteArray array);
+
+// Copies the first `count` bytes of `array` straight to `destination`, with
+// no copy of the whole array in between. False (the exception cleared) when
+// they cannot be read; `count` must not exceed ByteArrayLength.
+bool CopyFromByteArray(JNIEnv* env, jbyteArray array, std::size_t count, void* destination);
+
 // The modified-UTF-8 characters of a Java string, held until the scope ends.
 class HeldStringUTF {
 public:
@@ -144,10 +157,41 @@ std::optional<jchar> CallCharMethod(JNIEnv* env, jobject object, const char* nam
 std::optional<jlong> CallLongMethod(JNIEnv* env, jobject object, const char* name,
                                     const char* signature, const jvalue* args = nullptr);
 
+// The methods of one object's class that have been called, looked up by name
+// and signature the first time and kept. A method ID stays valid while its
+// class is loaded, which the owner guarantees by holding a reference to the
+// object for as long as it keeps the cache (a registration keeps one for its
+// HLLBridge object). A method that is not found is looked up again on the
+// next call. Any thread may use it: entries are only ever added, each
+// filled in before it is published, so finding one takes no lock.
+class JavaMethodCache {
+public:
+    // The method `name` `signature` of `object`'s class, or nullptr (traced,
+    // no exception left pending) when the class has none. `object` must be
+    // the same object, or one of the same class, on every call.
+    jmethodID Find(JNIEnv* env, jobject object, const char* name, const char* signature);
+
+private:
+    // More than the HLLBridge methods the handlers call; past it methods are
+    // looked up on every call.
+    static constexpr std::size_t kCapacity = 64;
+    struct Entry {
+        std::string name;
+        std::string signature;
+        jmethodID method = nullptr;
+    };
+    jmethodID Kept(std::size_t count, const char* name, const char* signature) const;
+
+    std::array<Entry, kCapacity> entries_;
+    std::atomic<std::size_t> published_{0};
+    std::mutex adding_;
+};
+
 // The context of one handler's Java calls: the thread attached to the
 // virtual machine (for the scope only when it was not attached already), the
-// HLLBridge object of the session, and the arguments made for the calls,
-// whose local references are deleted with the context.
+// HLLBridge object of the session with the method cache of its registration,
+// and the arguments made for the calls, whose local references are deleted
+// with the context.
 class JavaCallContext {
 public:
     // The BridgeObject of session slot `sessionIndex` (0..25).
@@ -172,6 +216,7 @@ public:
 private:
     AttachedJavaThread attached_;
     jobject object_ = nullptr;
+    JavaMethodCache* methods_ = nullptr;
     std::vector<jobject> arguments_;
 };
 

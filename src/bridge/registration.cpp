@@ -46,6 +46,7 @@ struct ServiceSession {
     JavaVM* vm = nullptr;
     jobject bridge = nullptr;         // global reference: BridgeObject
     jobject sessionObject = nullptr;  // global reference: SessionObject
+    JavaMethodCache methods;          // of the bridge object's class
     platform::Handle thread = platform::kNoHandle;
     std::uint32_t threadId = 0;
     std::atomic<int> phase{kRunning};
@@ -135,6 +136,14 @@ private:
     std::size_t next_ = 0;
 };
 
+// Whether `block` still belongs to the caller named `name`: in use and
+// bearing the name, which no other block bears. Read without the table's
+// lock, as a cheap look after a Java call; the block may change hands right
+// after it either way, and the reply is signalled by name.
+bool StillTheCaller(const ApplicationBlock& block, const char (&name)[kBlockNameSize]) {
+    return block.ProcessId != 0 && std::memcmp(block.BlockName, name, kBlockNameSize) == 0;
+}
+
 void ServeRequests(char letter) {
     SessionList* sessions = Sessions();
     ApplicationList* applications = Applications();
@@ -168,7 +177,7 @@ void ServeRequests(char letter) {
         ProcessEHLLAPICall(*caller, session);
         // A caller that ended during a long Java call may have left its block
         // to another caller, whose reply event must not be signalled.
-        if (applications->GetApplicationBlock(session.Caller) != caller) {
+        if (!StillTheCaller(*caller, session.Caller)) {
             TRV_TRACE("TMan:EHLLAPIThreadProc - caller [%.28s] gone, no reply for session %c",
                       session.Caller, letter);
             continue;
@@ -327,6 +336,14 @@ jobject BridgeObject(std::int32_t index) {
     if (index < 0 || index >= kSessionCount) return nullptr;
     std::lock_guard<std::mutex> guard(SlotsLock());
     return g_slots[index] != nullptr ? g_slots[index]->bridge : nullptr;
+}
+
+BridgeCallTarget BridgeTarget(std::int32_t index) {
+    if (index < 0 || index >= kSessionCount) return {};
+    std::lock_guard<std::mutex> guard(SlotsLock());
+    ServiceSession* service = g_slots[index];
+    if (service == nullptr || service->bridge == nullptr) return {};
+    return BridgeCallTarget{service->bridge, &service->methods};
 }
 
 jobject SessionObject(std::int32_t index) {

@@ -90,29 +90,32 @@ std::size_t Bounded(std::int64_t n, std::size_t available, std::size_t limit) {
     return bounded;
 }
 
+// The byte-array replies copy the array's bytes straight into Data: a screen
+// goes over once, without the copy of the whole array that holding its
+// elements would make.
 void SetRawData(JNIEnv* env, jchar letterArgument, jbyteArray data, jint length) {
-    HeldByteArray bytes(env, data);
+    const std::optional<std::size_t> available = ByteArrayLength(env, data);
     ApplicationBlock* caller = ServedCaller(LetterOf(letterArgument), "cppSetRawData");
-    if (caller == nullptr || bytes.data() == nullptr) return;
+    if (caller == nullptr || !available) return;
     const std::int64_t wanted = length == -1 ? RequestedLength(*caller) : length;
-    const std::size_t n = Bounded(wanted, bytes.size(), kDataSize - 1);
+    const std::size_t n = Bounded(wanted, *available, kDataSize - 1);
+    if (!CopyFromByteArray(env, data, n, caller->Data)) return;
     caller->ReplyLength = static_cast<std::uint32_t>(n);
     caller->ReplyCount = static_cast<std::int32_t>(n);
-    std::memcpy(caller->Data, bytes.data(), n);
     caller->Data[n] = 0;
 }
 
 void SetRawDataUnicodePS(JNIEnv* env, jchar letterArgument, jbyteArray data, jint length,
                          jint count) {
-    HeldByteArray bytes(env, data);
+    const std::optional<std::size_t> available = ByteArrayLength(env, data);
     ApplicationBlock* caller = ServedCaller(LetterOf(letterArgument), "cppSetRawDataUnicodePS");
-    if (caller == nullptr || bytes.data() == nullptr) return;
+    if (caller == nullptr || !available) return;
     const std::int64_t requested = 2 * static_cast<std::int64_t>(static_cast<std::int32_t>(caller->DataLength));
     const std::int64_t wanted = length < requested ? length : requested;
-    const std::size_t n = Bounded(wanted, bytes.size(), kDataSize - 2);
+    const std::size_t n = Bounded(wanted, *available, kDataSize - 2);
+    if (!CopyFromByteArray(env, data, n, caller->Data)) return;
     caller->ReplyCount = count;
     caller->ReplyLength = static_cast<std::uint32_t>(n);
-    std::memcpy(caller->Data, bytes.data(), n);
     caller->Data[n] = 0;
     caller->Data[n + 1] = 0;
 }

@@ -64,6 +64,19 @@ void TraceAids(std::int32_t function, const unsigned char* data, std::int32_t tr
     }
 }
 
+// The name "TRV_APPL_BLOCK_%8.8X" of the call-serialising mutex of process
+// `processId`, formatted once per thread and process id rather than on
+// every call.
+const char* CallLockName(std::uint32_t processId) {
+    thread_local std::uint32_t formattedFor = 0;
+    thread_local char name[kProcessMutexNameSize] = {};
+    if (formattedFor != processId) {
+        FormatBounded(name, sizeof name, "TRV_APPL_BLOCK_%8.8X", processId);
+        formattedFor = processId;
+    }
+    return name;
+}
+
 // Dispatches on the caller's block under the process's call-serialising
 // mutex (none for Stop Keystroke Intercept).
 std::int32_t DispatchOnBlock(const CallerParameters& caller, bool perProcess) {
@@ -75,8 +88,7 @@ std::int32_t DispatchOnBlock(const CallerParameters& caller, bool perProcess) {
     std::optional<HeldMutexHandle> heldCallLock;
     std::optional<HeldNamedMutex> namedCallLock;
     if (serialised) {
-        char mutexName[kProcessMutexNameSize] = {};
-        FormatBounded(mutexName, sizeof mutexName, "TRV_APPL_BLOCK_%8.8X", processId);
+        const char* mutexName = CallLockName(processId);
         TRV_TRACE("Ehllapi Application  - name=[%s]", mutexName);
         const ProcessState& process = Process();
         if (process.processMutex != platform::kNoHandle &&

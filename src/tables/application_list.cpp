@@ -104,8 +104,11 @@ void ApplicationList::InitialiseBlock(ApplicationBlock& block, std::uint32_t pro
 ApplicationBlock* ApplicationList::AddApplicationBlock(std::uint32_t processId,
                                                        std::uint32_t threadId, bool perProcess) {
     TRV_TRACE("ApplicationList::AddApplicationBlock enter - pid=[%x], tid=[%x]", processId, threadId);
+    // The name is formatted only when it is shown or given to a new block:
+    // finding the caller's existing block, every call's case, needs none.
     char name[kBlockNameSize] = {};
-    FormatBounded(name, sizeof name, "APPL_BLOCK_%8.8X%8.8X", processId, threadId);
+    auto formatName = [&] { FormatBounded(name, sizeof name, "APPL_BLOCK_%8.8X%8.8X", processId, threadId); };
+    if (TraceEnabled()) formatName();
     TRV_TRACE("ApplicationList::AddApplicationBlock - name=[%s]", name);
 
     ApplicationBlock* result = nullptr;
@@ -119,7 +122,10 @@ ApplicationBlock* ApplicationList::AddApplicationBlock(std::uint32_t processId,
         if (result != nullptr) break;
         if (pass == 0) TRV_TRACE("ApplicationList::AddApplicationBlock - appl block not found - create new");
         result = FirstFreeBlock();
-        if (result != nullptr) InitialiseBlock(*result, processId, threadId, perProcess, name);
+        if (result != nullptr) {
+            if (name[0] == '\0') formatName();
+            InitialiseBlock(*result, processId, threadId, perProcess, name);
+        }
     }
     TRV_TRACE("ApplicationList::AddApplicationBlock return");
     return result;

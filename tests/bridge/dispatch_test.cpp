@@ -85,6 +85,31 @@ TEST_F(DispatchTest, CopyPSSizesTheRequestByTheSessionParameters) {
     }
 }
 
+TEST_F(DispatchTest, MethodsAreLookedUpOncePerRegistration) {
+    DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
+    Record("CopyPS", "(IIIZI)J", 5, 0);
+    EXPECT_EQ(Run(5, 0, 1), 0);
+    EXPECT_EQ(Run(5, 0, 1), 0);
+    EXPECT_EQ(jvm().callsOf("CopyPS"), 2);
+    EXPECT_EQ(jvm().lookupsOf("GetPSSize"), 1);
+    EXPECT_EQ(jvm().lookupsOf("CopyPS"), 1);
+
+    // The letter registered again by an object of another class: that
+    // class's methods are looked up and called, not the ones kept before.
+    Unregister(bridge_);
+    bridge_ = NewBridge('F');
+    DefineLong(bridge_, "GetPSSize", jlong{80} << 16);
+    Record("CopyPS", "(IIIZI)J", 5, 0);
+    Register(bridge_);
+    recorded_.clear();
+    EXPECT_EQ(Run(5, 0, 1), 0);
+    EXPECT_EQ(ServedBlock('F').DataLength, 80u);
+    ASSERT_EQ(recorded_.size(), 1u);
+    EXPECT_EQ(recorded_[0][1].i, 80);
+    EXPECT_EQ(jvm().lookupsOf("GetPSSize"), 2);
+    EXPECT_EQ(jvm().lookupsOf("CopyPS"), 2);
+}
+
 TEST_F(DispatchTest, FailingPSSizeSkipsTheCopy) {
     DefineLong(bridge_, "GetPSSize", kScreenSizePacked | 2);
     Define(bridge_, "CopyPS", "(IIIZI)J", [](JNIEnv*, jobject, const jvalue*) { return JLong(0); });

@@ -137,7 +137,9 @@ TEST_F(RepliesTest, BoundedFormsFollowTheRequestLength) {
 TEST_F(RepliesTest, RepliesWithoutACallerAreDropped) {
     SetRawData({'A', 'B'}, 2, 'S');  // a session nobody serves
     SetRawData({'A', 'B'}, 2, '%');  // no session letter at all
+    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env(), bridge_, kLetter, nullptr, 2);  // no array
     EXPECT_EQ(block_->Data[0], 0x11);
+    EXPECT_EQ(block_->ReplyLength, 0u);
     Sessions()->SetCaller("APPL_BLOCK_FFFFFFFFFFFFFFFF", kLetter);  // caller gone
     SetRawData({'A', 'B'}, 2);
     EXPECT_EQ(block_->Data[0], 0x11);

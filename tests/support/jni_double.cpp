@@ -171,7 +171,7 @@ struct FakeJvm::Impl {
     std::map<const void*, Thing*> heldElements;
     std::set<const void*> heldStrings;
     std::map<std::string, int> calls;
-    std::vector<std::unique_ptr<MethodRecord>> retiredMethods;
+    std::map<std::string, int> lookups;
     int attaches = 0;
     int daemonAttaches = 0;
     int detaches = 0;
@@ -432,6 +432,7 @@ jmethodID JNICALL GetMethodID(JNIEnv* env, jclass type, const char* name, const 
     FakeJvm::Impl& impl = ImplOf(env);
     auto guard = impl.Enter("GetMethodID");
     Thing* klass = impl.ResolveKind(type, Thing::Kind::type, "GetMethodID");
+    ++impl.lookups[name != nullptr ? name : ""];
     auto found = klass->methods.find({name != nullptr ? name : "", signature != nullptr ? signature : ""});
     if (found == klass->methods.end() || found->second->removed) {
         impl.ThrowLocked("java/lang/NoSuchMethodError", std::string(name != nullptr ? name : "") +
@@ -800,11 +801,14 @@ void FakeJvm::DefineMethod(jclass type, const std::string& name, const std::stri
     method->signature = signature;
     method->body = std::move(body);
     method->owner = klass;
-    // A replaced method keeps its record (and id) alive, marked removed.
+    // A replaced method keeps its id, which calls the new body from now on,
+    // as a redefined class's methods do in a virtual machine (callers may
+    // keep method ids for as long as the class is loaded).
     auto& slot = klass->methods[{name, signature}];
     if (slot) {
-        slot->removed = true;
-        impl_->retiredMethods.push_back(std::move(slot));
+        slot->body = std::move(method->body);
+        slot->removed = false;
+        return;
     }
     impl_->knownMethods.insert(method.get());
     slot = std::move(method);
@@ -916,6 +920,12 @@ int FakeJvm::callsOf(const std::string& methodName) const {
     std::lock_guard<std::mutex> guard(impl_->lock);
     auto found = impl_->calls.find(methodName);
     return found != impl_->calls.end() ? found->second : 0;
+}
+
+int FakeJvm::lookupsOf(const std::string& methodName) const {
+    std::lock_guard<std::mutex> guard(impl_->lock);
+    auto found = impl_->lookups.find(methodName);
+    return found != impl_->lookups.end() ? found->second : 0;
 }
 
 }  // namespace trv::test

@@ -30,7 +30,9 @@
 //
 // Counters let tests assert on attachment (attaches, daemon attaches,
 // detaches), reference hygiene (live global and local references, held
-// array elements and strings), exceptions and method calls.
+// array elements and strings), exceptions, method lookups and method calls.
+// A method replaced by DefineMethod keeps its id, which then calls the new
+// body (as a virtual machine's class redefinition keeps method ids valid).
 //
 // Threads: any thread may use the double; one lock guards its state and is
 // never held while a callback runs.
@@ -115,6 +117,7 @@ public:
     bool exceptionPending() const;  // on the calling thread
     int exceptionsCleared() const;
     int callsOf(const std::string& methodName) const;
+    int lookupsOf(const std::string& methodName) const;  // GetMethodID calls, found or not
 
     struct Impl;
 
