@@ -8,4 +8,18 @@ public record CopyOptions(boolean attributeBytes, boolean revealNonDisplay, bool
 
     /** Plain screen text: attributes and hidden fields as blanks, no extended attributes. */
     public static final CopyOptions SCREEN_TEXT = new CopyOptions(false, false, false);
+
+    // Every combination, made once: copies are asked for on every screen read.
+    private static final CopyOptions[] ALL = new CopyOptions[8];
+
+    static {
+        for (int i = 0; i < ALL.length; i++) {
+            ALL[i] = new CopyOptions((i & 4) != 0, (i & 2) != 0, (i & 1) != 0);
+        }
+    }
+
+    /** The options with these values, shared rather than made anew. */
+    public static CopyOptions of(boolean attributeBytes, boolean revealNonDisplay, boolean extendedAttributes) {
+        return ALL[(attributeBytes ? 4 : 0) | (revealNonDisplay ? 2 : 0) | (extendedAttributes ? 1 : 0)];
+    }
 }

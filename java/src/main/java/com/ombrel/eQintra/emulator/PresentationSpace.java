@@ -31,6 +31,10 @@ public final class PresentationSpace {
     private int attributeCount;
     private int cursor = 1;
     private long version;
+    // The last full-screen copy, its options and the version it shows.
+    private byte[] rendered;
+    private CopyOptions renderedOptions;
+    private long renderedVersion;
 
     public PresentationSpace(TerminalModel model) {
         this.model = model;
@@ -192,8 +196,44 @@ public final class PresentationSpace {
     public synchronized byte[] copy(int position, int length, CopyOptions options) {
         checkPosition(position);
         int count = Math.max(0, Math.min(length, size - position + 1));
+        byte[] out = new byte[count * (options.extendedAttributes() ? 2 : 1)];
+        copy(position, count, options, out);
+        return out;
+    }
+
+    /**
+     * As {@link #copy(int, int, CopyOptions)}, into {@code out} from its
+     * start and clipped also at the positions {@code out} has room for.
+     * Answers the number of bytes written.
+     */
+    public synchronized int copy(int position, int length, CopyOptions options, byte[] out) {
+        checkPosition(position);
         int stride = options.extendedAttributes() ? 2 : 1;
-        byte[] out = new byte[count * stride];
+        int count = Math.max(0, Math.min(Math.min(length, size - position + 1), out.length / stride));
+        int bytes = count * stride;
+        // Callers read the whole screen far more often than it changes: a
+        // full-screen copy is kept and served again until the next change
+        // (every change of characters or attributes moves the version).
+        boolean kept = rendered != null && renderedVersion == version && renderedOptions.equals(options);
+        if (!kept && count == size) {
+            if (rendered == null || rendered.length != size * stride) {
+                rendered = new byte[size * stride];
+            }
+            render(1, size, options, rendered);
+            renderedVersion = version;
+            renderedOptions = options;
+            kept = true;
+        }
+        if (kept) {
+            System.arraycopy(rendered, (position - 1) * stride, out, 0, bytes);
+        } else {
+            render(position, count, options, out);
+        }
+        return bytes;
+    }
+
+    private void render(int position, int count, CopyOptions options, byte[] out) {
+        int stride = options.extendedAttributes() ? 2 : 1;
         FieldAttribute current = governingAttribute(position - 1);
         for (int i = 0; i < count; i++) {
             int index = position - 1 + i;
@@ -211,7 +251,6 @@ public final class PresentationSpace {
                 out[i * stride + 1] = extended[index];
             }
         }
-        return out;
     }
 
     /**

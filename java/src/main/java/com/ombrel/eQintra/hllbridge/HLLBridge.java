@@ -30,6 +30,9 @@ import java.lang.System.Logger.Level;
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.nio.charset.StandardCharsets;
+import java.util.ArrayDeque;
+import java.util.Deque;
+import java.util.List;
 import java.util.Optional;
 import java.util.function.LongSupplier;
 
@@ -49,6 +52,12 @@ public class HLLBridge {
 
     /** The caller's data buffer holds 10,240 bytes, one of which the reply's terminator takes. */
     static final int MAX_REPLY = 10_239;
+    /**
+     * Screen copies are rendered into a buffer of the serving thread, used
+     * again for every copy: a request makes no garbage. The library copies
+     * the reply out before the call returns.
+     */
+    private static final ThreadLocal<byte[]> COPY_BUFFER = ThreadLocal.withInitial(() -> new byte[MAX_REPLY + 1]);
     /** Length of the Query Session Status reply. */
     static final int SESSION_STATUS_LENGTH = 20;
     /** Change Window Name's request for "leave the name as it is". */
@@ -68,6 +77,10 @@ public class HLLBridge {
     private int active;
     private boolean retired = true;
     private final ThreadLocal<int[]> depth = ThreadLocal.withInitial(() -> new int[1]);
+
+    // The latest keystroke strings callers sent, for takeSentKeys().
+    static final int SENT_KEYS_KEPT = 16;
+    private final Deque<String> sentKeys = new ArrayDeque<>();
 
     // Intercepts started by callers; each caller's stop undoes one start.
     private int closeIntercepts;
@@ -141,7 +154,12 @@ public class HLLBridge {
     }
 
     void reply(byte[] data) {
-        cppSetRawData(id, data, Math.min(data.length, MAX_REPLY));
+        reply(data, data.length);
+    }
+
+    /** The first {@code length} bytes of {@code data} go to the caller. */
+    void reply(byte[] data, int length) {
+        cppSetRawData(id, data, Math.min(length, MAX_REPLY));
     }
 
     void notifyPresentationSpace() {
@@ -227,26 +245,41 @@ public class HLLBridge {
      * failure answers 9, since no exception may reach the library's thread.
      */
     private long serve(LongSupplier body, long whenRetired) {
-        synchronized (activity) {
-            if (retired) {
-                return whenRetired;
-            }
-            active++;
+        if (!enter()) {
+            return whenRetired;
         }
-        int[] mine = depth.get();
-        mine[0]++;
         try {
             return body.getAsLong();
         } catch (RuntimeException e) {
-            LOG.log(Level.WARNING, "session " + id + ": request failed", e);
-            return RC_SYSTEM_ERROR;
+            return failed(e);
         } finally {
-            mine[0]--;
-            synchronized (activity) {
-                active--;
-                activity.notifyAll();
-            }
+            leave();
         }
+    }
+
+    /** Counts a request or notification in; false when the bridge is retired. */
+    private boolean enter() {
+        synchronized (activity) {
+            if (retired) {
+                return false;
+            }
+            active++;
+        }
+        depth.get()[0]++;
+        return true;
+    }
+
+    private void leave() {
+        depth.get()[0]--;
+        synchronized (activity) {
+            active--;
+            activity.notifyAll();
+        }
+    }
+
+    private long failed(RuntimeException e) {
+        LOG.log(Level.WARNING, "session " + id + ": request failed", e);
+        return RC_SYSTEM_ERROR;
     }
 
     private long request(LongSupplier body) {
@@ -276,7 +309,34 @@ public class HLLBridge {
      * earlier attention key wait for it. Plain result.
      */
     public long SendKeys(byte[] mnemonics, boolean retry) {
-        return request(() -> session.sendKeys(text(mnemonics), retry).code());
+        return request(() -> {
+            String keys = text(mnemonics);
+            rememberSentKeys(keys, retry);
+            return session.sendKeys(keys, retry).code();
+        });
+    }
+
+    private void rememberSentKeys(String keys, boolean retry) {
+        synchronized (sentKeys) {
+            if (sentKeys.size() == SENT_KEYS_KEPT) {
+                sentKeys.removeFirst();
+            }
+            sentKeys.addLast(retry + " " + keys);
+        }
+    }
+
+    /**
+     * The keystroke strings callers sent since the last call (the newest
+     * {@link #SENT_KEYS_KEPT}), oldest first, each as the retry flag
+     * ("true" or "false"), a blank and the keys in mnemonic form. Lets an
+     * operator (or a test) see what the library made of a caller's string.
+     */
+    public List<String> takeSentKeys() {
+        synchronized (sentKeys) {
+            List<String> taken = List.copyOf(sentKeys);
+            sentKeys.clear();
+            return taken;
+        }
     }
 
     // ---- presentation space and OIA ---------------------------------------
@@ -288,7 +348,18 @@ public class HLLBridge {
 
     /** Packed: the number of positions. */
     public long GetPSSize() {
-        return request(() -> packed(session.screen().size()));
+        // Spelt out rather than through request(): every Copy PS asks for
+        // the size first, and a lambda would be garbage on each of them.
+        if (!enter()) {
+            return RC_NOT_CONNECTED;
+        }
+        try {
+            return packed(session.screen().size());
+        } catch (RuntimeException e) {
+            return failed(e);
+        } finally {
+            leave();
+        }
     }
 
     /** Packed: the number of rows. */
@@ -341,7 +412,12 @@ public class HLLBridge {
      * Plain result: 0, 2 for a length that holds no position, 7 for a position off the screen.
      */
     public long CopyPS(int position, int length, int attributeMode, boolean display, int extendedMode) {
-        return request(() -> {
+        // Spelt out rather than through request(), as GetPSSize: the copy
+        // callers repeat most makes no garbage.
+        if (!enter()) {
+            return RC_NOT_CONNECTED;
+        }
+        try {
             PresentationSpace screen = session.screen();
             if (!screen.isValidPosition(position)) {
                 return RC_INVALID_POSITION;
@@ -351,22 +427,43 @@ public class HLLBridge {
             if (count < 1) {
                 return RC_PARAMETER_ERROR;
             }
-            reply(render(screen, position, count, attributeMode, display, extendedMode != 0));
+            byte[] buffer = COPY_BUFFER.get();
+            int bytes = render(screen, position, count, attributeMode, display, extendedMode != 0, buffer);
+            reply(buffer, bytes);
             return RC_OK;
-        });
+        } catch (RuntimeException e) {
+            return failed(e);
+        } finally {
+            leave();
+        }
     }
 
     /** Screen bytes of a run of positions under the copy options of the automation interfaces. */
     static byte[] render(PresentationSpace screen, int position, int count, int attributeMode, boolean display,
                          boolean extended) {
-        CopyOptions options = new CopyOptions(attributeMode == 1, display, extended);
         synchronized (screen) {
-            byte[] bytes = screen.copy(position, count, options);
+            int available = Math.max(0, Math.min(count, screen.size() - position + 1));
+            byte[] bytes = new byte[available * (extended ? 2 : 1)];
+            render(screen, position, count, attributeMode, display, extended, bytes);
+            return bytes;
+        }
+    }
+
+    /**
+     * As {@link #render(PresentationSpace, int, int, int, boolean, boolean)},
+     * into {@code out} from its start, cut also where {@code out} is full.
+     * Answers the number of bytes written.
+     */
+    static int render(PresentationSpace screen, int position, int count, int attributeMode, boolean display,
+                      boolean extended, byte[] out) {
+        CopyOptions options = CopyOptions.of(attributeMode == 1, display, extended);
+        synchronized (screen) {
+            int bytes = screen.copy(position, count, options, out);
             if (attributeMode == 2) {
                 int stride = extended ? 2 : 1;
-                for (int i = 0; i * stride < bytes.length; i++) {
+                for (int i = 0; i * stride < bytes; i++) {
                     if (screen.isAttributePosition(position + i)) {
-                        bytes[i * stride] = 0;
+                        out[i * stride] = 0;
                     }
                 }
             }

@@ -15,6 +15,8 @@
 //   show L          the screen of session L as the reference emulator renders it
 //   keys L TEXT     operator keystrokes (mnemonic form) on session L; offered to intercepting callers
 //   close L         an attempt to close session L, as by a window's close box
+//   sent L          the keystroke strings callers sent to session L since the last "sent",
+//                   oldest first, one a line: the retry flag (true/false), a blank, the mnemonics
 //   start PROFILE [L], stop L, list
 //   quit
 package com.ombrel.eQintra.hllbridge;
@@ -157,6 +159,10 @@ public final class HeadlessEmulator {
                     case "show" -> out.print(ScreenDump.render(session(words)));
                     case "keys" -> out.println(session(words).operatorKeys(words.length > 2 ? words[2] : ""));
                     case "close" -> out.println(session(words).requestClose() ? "closed" : "intercepted");
+                    case "sent" -> bridges.bridge(session(words).shortName())
+                            .orElseThrow(() -> new IllegalArgumentException("session " + words[1]
+                                    + " is not offered to callers"))
+                            .takeSentKeys().forEach(out::println);
                     case "start" -> out.println(manager.start(words.length > 1 ? words[1] : "",
                             words.length > 2 ? words[2] : ""));
                     case "stop" -> out.println(manager.stop(letter(words)) ? "stopped" : "not running");

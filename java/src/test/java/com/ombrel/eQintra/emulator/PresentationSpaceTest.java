@@ -249,4 +249,89 @@ class PresentationSpaceTest {
             assertEquals(2, screen.searchField("NAME", 4, false, true));
         }
     }
+
+    /** Full-screen copies are kept until the screen changes; these check that no change is missed. */
+    @Nested
+    class KeptCopies {
+        private final PresentationSpace screen = sampleScreen();
+        private final CopyOptions attributeBytes = CopyOptions.of(true, false, false);
+        private final CopyOptions extended = CopyOptions.of(false, false, true);
+
+        private byte[] full(CopyOptions options) {
+            return screen.copy(1, screen.size(), options);
+        }
+
+        private char fullAt(CopyOptions options, int position) {
+            return (char) (full(options)[position - 1] & 0xFF);
+        }
+
+        @Test
+        void everyKindOfChangeShowsInTheNextFullCopy() {
+            full(CopyOptions.SCREEN_TEXT);
+            screen.write(300, "ABC");
+            assertEquals('B', fullAt(CopyOptions.SCREEN_TEXT, 301));
+            screen.putInput(10, 'X');
+            assertEquals('X', fullAt(CopyOptions.SCREEN_TEXT, 10));
+            screen.writeField(90, "42");
+            assertEquals('2', fullAt(CopyOptions.SCREEN_TEXT, 91));
+            screen.defineField(301, FieldAttribute.PROTECTED_TEXT);
+            assertEquals(' ', fullAt(CopyOptions.SCREEN_TEXT, 301));
+            screen.eraseUnprotected();
+            assertEquals(' ', fullAt(CopyOptions.SCREEN_TEXT, 10));
+
+            assertEquals(0xD0, fullAt(attributeBytes, 89));
+            screen.setModified(screen.fieldAt(90).orElseThrow(), true);
+            assertEquals(0xD1, fullAt(attributeBytes, 89));
+            screen.resetModifiedTags();
+            assertEquals(0xD0, fullAt(attributeBytes, 89));
+
+            assertEquals(0, full(extended)[2 * 2 - 1]);
+            screen.setExtendedAttribute(2, 1, 0xF2);
+            assertEquals((byte) 0xF2, full(extended)[2 * 2 - 1]);
+
+            screen.eraseAll();
+            assertEquals(" ".repeat(screen.size()), new String(full(CopyOptions.SCREEN_TEXT),
+                    StandardCharsets.ISO_8859_1));
+        }
+
+        @Test
+        void optionsOfTheKeptCopyMustMatch() {
+            assertEquals(' ', fullAt(CopyOptions.SCREEN_TEXT, 1));
+            assertEquals(0xE0, fullAt(attributeBytes, 1));
+            assertEquals(2 * screen.size(), full(extended).length);
+            assertEquals(' ', fullAt(CopyOptions.SCREEN_TEXT, 1));
+        }
+
+        @Test
+        void partsServedFromAKeptCopyMatchPartsRenderedDirectly() {
+            screen.writeField(170, "SECRET");
+            screen.setExtendedAttribute(2, 4, 0xF1);
+            PresentationSpace direct = sampleScreen();
+            direct.writeField(170, "SECRET");
+            direct.setExtendedAttribute(2, 4, 0xF1);
+            int[][] runs = {{1, 5}, {9, 10}, {165, 20}, {172, 2}, {1911, 100}};
+            for (int i = 0; i < 8; i++) {
+                CopyOptions options = CopyOptions.of((i & 4) != 0, (i & 2) != 0, (i & 1) != 0);
+                full(options);
+                for (int[] run : runs) {
+                    // Only parts are taken from `direct`, so it never keeps a copy.
+                    assertArrayEquals(direct.copy(run[0], run[1], options), screen.copy(run[0], run[1], options),
+                            options + " from " + run[0] + " for " + run[1]);
+                }
+            }
+        }
+
+        @Test
+        void aCopyBelongsToItsCallerAndStopsWhereItsBufferIsFull() {
+            byte[] first = full(CopyOptions.SCREEN_TEXT);
+            first[1] = 'X';
+            assertEquals('N', fullAt(CopyOptions.SCREEN_TEXT, 2));
+
+            byte[] small = new byte[7];
+            assertEquals(6, screen.copy(1, screen.size(), extended, small));
+            assertArrayEquals(new byte[] {' ', 0, 'N', 0, 'A', 0, 0}, small);
+            assertEquals(5, screen.copy(1, 5, CopyOptions.SCREEN_TEXT, new byte[100]));
+            assertEquals(10, screen.copy(1911, 100, CopyOptions.SCREEN_TEXT, new byte[100]));
+        }
+    }
 }

@@ -16,6 +16,7 @@ import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.nio.charset.StandardCharsets;
 import java.time.Duration;
+import java.util.List;
 import java.util.concurrent.CompletableFuture;
 import java.util.concurrent.TimeUnit;
 import org.junit.jupiter.api.AfterEach;
@@ -113,6 +114,18 @@ class HLLBridgeTest {
         }
 
         @Test
+        void repeatedCopiesFollowTheScreenAndCarryOnlyTheirOwnBytes() {
+            assertEquals(0, bridge.CopyPS(1, 1920, 0, true, 0));
+            assertEquals("      ", latin1(bridge.lastReply()).substring(USER - 1, USER + 5));
+            assertEquals(0, bridge.SendKeys(bytes("demo01"), false));
+            assertEquals(0, bridge.CopyPS(1, 1920, 0, true, 0));
+            assertEquals(1920, bridge.lastReply().length);
+            assertEquals("demo01", latin1(bridge.lastReply()).substring(USER - 1, USER + 5));
+            assertEquals(0, bridge.CopyPS(USER, 4, 0, true, 0));
+            assertEquals("demo", latin1(bridge.lastReply()));
+        }
+
+        @Test
         void nonDisplayFieldsAreRevealedOnlyWithTheDisplayFlag() {
             assertEquals(0, bridge.SendKeys(bytes("[tab]secret"), false));
             assertEquals(0, bridge.CopyPS(PASSWORD, 6, 0, true, 0));
@@ -149,6 +162,24 @@ class HLLBridgeTest {
             assertTrue(bridge.events.contains("oia true"), bridge.events.toString());
             assertTrue(bridge.events.indexOf("released") > bridge.events.indexOf("oia true"),
                     bridge.events.toString());
+        }
+
+        @Test
+        void sentKeystrokeStringsAreKeptWithTheirRetryFlagUntilTaken() {
+            assertEquals(0, bridge.SendKeys(bytes("[reset]"), false));
+            assertEquals(0, bridge.SendKeys(bytes("ab[tab]"), true));
+            assertEquals(List.of("false [reset]", "true ab[tab]"), bridge.takeSentKeys());
+            assertEquals(List.of(), bridge.takeSentKeys());
+
+            // Refused strings count too; only the newest are kept.
+            int sent = HLLBridge.SENT_KEYS_KEPT + 2;
+            for (int i = 0; i < sent; i++) {
+                assertEquals(2, bridge.SendKeys(bytes("[bad" + i + "]"), i % 2 == 0));
+            }
+            List<String> kept = bridge.takeSentKeys();
+            assertEquals(HLLBridge.SENT_KEYS_KEPT, kept.size());
+            assertEquals("true [bad2]", kept.get(0));
+            assertEquals("false [bad" + (sent - 1) + "]", kept.get(kept.size() - 1));
         }
 
         @Test

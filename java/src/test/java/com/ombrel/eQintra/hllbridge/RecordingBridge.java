@@ -1,6 +1,7 @@
 package com.ombrel.eQintra.hllbridge;
 
 import com.ombrel.eQintra.emulator.Session;
+import java.util.Arrays;
 import java.util.List;
 import java.util.concurrent.CopyOnWriteArrayList;
 import java.util.function.Predicate;
@@ -43,8 +44,8 @@ class RecordingBridge extends HLLBridge {
     }
 
     @Override
-    void reply(byte[] data) {
-        replies.add(data.clone());
+    void reply(byte[] data, int length) {
+        replies.add(Arrays.copyOf(data, length));
     }
 
     @Override
