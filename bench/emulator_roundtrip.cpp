@@ -18,11 +18,26 @@
 //     time), Query Session Status (named by letter, no connection; a 20-byte
 //     reply from the JVM) for 1, 2 and 4.
 //
-//   bench_emulator_roundtrip [--count N] [--seconds S] [--library PATH] [--jar PATH]
+// Placement. Where the scheduler puts the two sides of a round trip decides
+// its cost more than anything else here: a wake-up that lands on an idle
+// CPU of a virtual machine costs several microseconds more than one that
+// switches on a busy CPU, and whether the two sides share a CPU changes from
+// one measurement to the next with whatever else runs. So that the EHLLAPI
+// round trips and the floor meet the same conditions, both sides of each are
+// pinned to one CPU while they are timed: this process (the caller) and the
+// emulator's service thread of session A (found as the JVM thread that was
+// switched out once per request of a probe run), and both processes of the
+// floor. s3270 and the throughput runs are left to the scheduler. --cpu N
+// picks the CPU (default: the last one this process may use); --cpu none
+// pins nothing.
+//
+//   bench_emulator_roundtrip [--count N] [--seconds S] [--library PATH] [--jar PATH] [--cpu N|none]
 // Role of its own caller processes: --caller LIBRARY LETTER copy|status START_MS END_MS.
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -34,7 +49,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -130,6 +147,8 @@ public:
             waitpid(pid_, nullptr, 0);
         }
     }
+
+    pid_t pid() const { return pid_; }
 
     bool Write(const std::string& text) {
         std::size_t done = 0;
@@ -236,6 +255,93 @@ std::vector<double> TimeCalls(const std::function<int32_t(int)>& call, int count
     }
     return micros;
 }
+
+// ---- placement ------------------------------------------------------------
+
+// The context switches (voluntary and not) of every thread of process
+// `pid`, by id.
+std::map<pid_t, long> ContextSwitches(pid_t pid) {
+    std::map<pid_t, long> switches;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = opendir(tasks.c_str());
+    if (dir == nullptr) return switches;
+    while (const dirent* entry = readdir(dir)) {
+        const pid_t tid = static_cast<pid_t>(std::atol(entry->d_name));
+        if (tid <= 0) continue;
+        std::ifstream status(tasks + "/" + entry->d_name + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.find("voluntary_ctxt_switches:") != std::string::npos) {
+                switches[tid] += std::atol(line.c_str() + line.find(':') + 1);
+            }
+        }
+    }
+    closedir(dir);
+    return switches;
+}
+
+// The thread of process `pid` that was switched out more often than any
+// other during `calls` calls of `probe`, and at least every other call: the
+// service thread of the session the calls go to (between two requests it
+// sleeps, or the caller it has just woken takes its CPU). 0 when there is
+// no such thread.
+pid_t ThreadSwitchedPerCall(pid_t pid, int calls, const std::function<void()>& probe) {
+    const std::map<pid_t, long> before = ContextSwitches(pid);
+    for (int i = 0; i < calls; ++i) probe();
+    pid_t found = 0;
+    long most = 0;
+    for (const auto& [tid, count] : ContextSwitches(pid)) {
+        const auto old = before.find(tid);
+        const long switched = count - (old != before.end() ? old->second : 0);
+        if (switched > most) {
+            most = switched;
+            found = tid;
+        }
+    }
+    return most >= calls / 2 ? found : 0;
+}
+
+// Pins the calling thread (and so the processes it starts), and one thread
+// of the emulator, to one CPU, and undoes both.
+class Placement {
+public:
+    Placement() { sched_getaffinity(0, sizeof original_, &original_); }
+    ~Placement() { Release(); }
+    Placement(const Placement&) = delete;
+    Placement& operator=(const Placement&) = delete;
+
+    // The last CPU this process may run on.
+    int LastAllowedCpu() const {
+        for (int cpu = CPU_SETSIZE - 1; cpu >= 0; --cpu) {
+            if (CPU_ISSET(cpu, &original_)) return cpu;
+        }
+        return 0;
+    }
+
+    bool Pin(int cpu, pid_t emulatorThread) {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        if (sched_getaffinity(emulatorThread, sizeof emulatorOriginal_, &emulatorOriginal_) != 0) return false;
+        if (sched_setaffinity(emulatorThread, sizeof one, &one) != 0) return false;
+        emulatorThread_ = emulatorThread;
+        return sched_setaffinity(0, sizeof one, &one) == 0;
+    }
+
+    // This process only, so that what it starts next is placed freely.
+    void ReleaseSelf() { sched_setaffinity(0, sizeof original_, &original_); }
+
+    void Release() {
+        ReleaseSelf();
+        if (emulatorThread_ > 0) sched_setaffinity(emulatorThread_, sizeof emulatorOriginal_, &emulatorOriginal_);
+        emulatorThread_ = 0;
+    }
+
+private:
+    cpu_set_t original_{};
+    cpu_set_t emulatorOriginal_{};
+    pid_t emulatorThread_ = 0;
+};
 
 // ---- the caller role of the throughput measurement ----------------------
 
@@ -359,6 +465,7 @@ struct Settings {
     std::string jar = TRV_BENCH_JAR;
     int count = kDefaultCount;
     double seconds = kDefaultSeconds;
+    int cpu = -2;  // -2: the last allowed CPU; -1: no pinning
 };
 
 std::optional<double> Throughput(const Settings& settings, const char* function, int callers) {
@@ -418,6 +525,22 @@ int Run(const Settings& settings) {
     std::printf("EHLLAPI through the JVM (%s), %d calls after %d warm-up\n", ready->c_str(), settings.count,
                 kWarmUp);
     char screen[kScreenBytes + 1];
+    Placement placement;
+    if (settings.cpu != -1) {
+        const int cpu = settings.cpu >= 0 ? settings.cpu : placement.LastAllowedCpu();
+        constexpr int kProbeCalls = 300;
+        const pid_t service = ThreadSwitchedPerCall(emulator->pid(), kProbeCalls, [&] {
+            library.Call(HA_COPY_PS, screen, kScreenBytes);
+        });
+        if (service != 0 && placement.Pin(cpu, service)) {
+            std::printf("  caller, service thread of A (%d) and the floor's processes pinned to CPU %d\n",
+                        static_cast<int>(service), cpu);
+        } else {
+            placement.Release();
+            std::printf("  nothing pinned: %s\n", service == 0 ? "the service thread of A was not found"
+                                                                : "cannot set the CPU affinity");
+        }
+    }
     int32_t failure = 0;
     auto copy = TimeCalls([&](int) { return library.Call(HA_COPY_PS, screen, kScreenBytes); }, settings.count,
                           &failure);
@@ -454,6 +577,7 @@ int Run(const Settings& settings) {
     } else {
         std::printf("  floor not measured (bench_event_roundtrip failed)\n");
     }
+    placement.ReleaseSelf();
 
     std::string why;
     const std::optional<Summary> s3270 = S3270Screen(std::min(settings.count, 2000), &why);
@@ -473,6 +597,7 @@ int Run(const Settings& settings) {
                     s3270->p99 / copyPS.p99);
     }
 
+    placement.Release();
     std::printf("throughput, callers alternating between sessions A and B, %.1f s each\n", settings.seconds);
     struct Run {
         const char* function;
@@ -514,6 +639,9 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--seconds") == 0) settings.seconds = std::max(0.2, std::atof(argv[i + 1]));
         else if (std::strcmp(argv[i], "--library") == 0) settings.library = argv[i + 1];
         else if (std::strcmp(argv[i], "--jar") == 0) settings.jar = argv[i + 1];
+        else if (std::strcmp(argv[i], "--cpu") == 0) {
+            settings.cpu = std::strcmp(argv[i + 1], "none") == 0 ? -1 : std::max(0, std::atoi(argv[i + 1]));
+        }
     }
     // A namespace of its own, so that the run meets no other process's
     // sessions; inherited by the emulator and the caller processes. One name
