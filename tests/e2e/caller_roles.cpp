@@ -282,13 +282,26 @@ int RunCallerRole(const std::string& name, const std::vector<std::string>& args)
         {"hold", Hold},
     };
     auto role = roles.find(name);
-    int notificationCode = 0;
-    if (role == roles.end() && RunNotificationRole(name, args, &notificationCode)) return notificationCode;
-    if (role == roles.end()) {
-        std::cerr << "e2e_tests: no role " << name << "\n";
-        return 2;
+    if (role != roles.end()) return role->second(args);
+    using FileRoles = bool (*)(const std::string&, const std::vector<std::string>&, int*);
+    for (FileRoles fileRoles :
+         {RunNotificationRole, RunSendKeyRole, RunNotificationFormRole, RunKeyQueueRole}) {
+        int exitCode = 0;
+        if (fileRoles(name, args, &exitCode)) return exitCode;
     }
-    return role->second(args);
+    std::cerr << "e2e_tests: no role " << name << "\n";
+    return 2;
+}
+
+bool RunRoleFromTable(const RoleEntry* roles, std::size_t count, const std::string& name,
+                      const std::vector<std::string>& args, int* exitCode) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (name != roles[i].name) continue;
+        const bool valid = args.size() == roles[i].arguments && (args.empty() || args[0].size() == 1);
+        *exitCode = valid ? roles[i].role(args) : 2;
+        return true;
+    }
+    return false;
 }
 
 }  // namespace trv::e2e

@@ -7,6 +7,7 @@
 // input.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,27 @@ namespace trv::e2e {
 // unknown role or bad arguments).
 int RunCallerRole(const std::string& name, const std::vector<std::string>& args);
 
-// The roles of the notification and intercept tests (notification_test.cpp):
-// runs the named one and answers true with its exit code in *exitCode, or
-// answers false for a name it does not know.
+// A role of a test file's own table: its function and how many arguments
+// it takes; a role with arguments takes a session letter first.
+struct RoleEntry {
+    const char* name;
+    int (*role)(const std::vector<std::string>& args);
+    std::size_t arguments;
+};
+
+// Runs the role called `name` when the table has it: answers true with the
+// role's result in *exitCode (2 for wrong arguments), false otherwise.
+bool RunRoleFromTable(const RoleEntry* roles, std::size_t count, const std::string& name,
+                      const std::vector<std::string>& args, int* exitCode);
+
+// The roles of the other test files, each as RunRoleFromTable on its own
+// table: waiting, host notification and the intercepts
+// (notification_test.cpp), Send Key's escape codes (send_key_test.cpp), the
+// event and message forms of the notifications (notification_forms_test.cpp)
+// and the keystroke queue (key_queue_test.cpp).
 bool RunNotificationRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+bool RunSendKeyRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+bool RunNotificationFormRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+bool RunKeyQueueRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e

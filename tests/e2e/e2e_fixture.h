@@ -123,6 +123,26 @@ protected:
         return report;
     }
 
+    // Starts a role that says "ready" once it is set up, and waits for that.
+    std::unique_ptr<ChildProcess> StartReady(const std::string& role, const std::vector<std::string>& args) {
+        auto caller = StartCaller(space_, role, args);
+        EXPECT_TRUE(caller != nullptr);
+        if (caller && !caller->ReadUntil("ready", kCallerLimit).has_value()) {
+            ADD_FAILURE() << "role " << role << " did not get ready";
+            caller.reset();
+        }
+        return caller;
+    }
+
+    // Waits for a started role to end and answers the report it wrote from
+    // now on.
+    Report Finish(ChildProcess& caller) {
+        Report report;
+        EXPECT_EQ(caller.Wait(kCallerLimit), 0);
+        report.Add(caller.ReadRemainingLines(Milliseconds(1000)));
+        return report;
+    }
+
     // A caller that is blocked in a call must come back with its answer once
     // the emulator has been killed; answers its report and how long after
     // the kill it ended.

@@ -7,46 +7,20 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <iostream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "caller_roles.h"
 #include "e2e_fixture.h"
+#include "role_support.h"
 #include "trvha64.h"
 
 namespace trv::e2e {
 namespace {
 
 // --- the caller roles ---------------------------------------------------
-
-struct Outcome {
-    int32_t rc;
-    int32_t length;
-};
-
-Outcome Run(int32_t function, void* data, int32_t length) {
-    int32_t fn = function;
-    int32_t len = length;
-    int32_t rc = 0;
-    hllapi(&fn, static_cast<char*>(data), &len, &rc);
-    return {rc, len};
-}
-
-int32_t RunText(int32_t function, const std::string& text) {
-    std::vector<char> data(text.begin(), text.end());
-    data.resize(64, '\0');
-    return Run(function, data.data(), static_cast<int32_t>(text.size())).rc;
-}
-
-void Say(const std::string& line) { std::cout << line << std::endl; }
-std::string Num(long long value) { return std::to_string(value); }
-
-void AwaitGo() {
-    std::string line;
-    std::getline(std::cin, line);
-}
 
 // wait L: connected to L, waits for the test's go-ahead (input is then
 // inhibited by an Enter), and waits with NWAIT and then with TWAIT.
@@ -62,12 +36,14 @@ int WaitRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-// host_notification L: registers for both kinds of update of L, then pauses
-// interruptibly until an update ends the pause, and collects what Query
-// Host Update reports over the next seconds.
+// host_notification L TYPE: registers for the updates of L that TYPE names
+// ('B' both, 'O' status line, 'P' presentation space), pauses
+// interruptibly until an update ends the pause, and collects what Query Host
+// Update reports over the next two seconds.
 int HostNotificationRole(const std::vector<std::string>& args) {
     const int32_t parms = RunText(HA_SET_SESSION_PARMS, "IPAUSE");
-    unsigned char request[24] = {static_cast<unsigned char>(args[0][0]), 0, 0, 0, 'B'};
+    unsigned char request[24] = {static_cast<unsigned char>(args[0][0]), 0, 0, 0,
+                                 static_cast<unsigned char>(args[1][0])};
     const int32_t started = Run(HA_START_HOST_NOTIFY, request, 5).rc;
     Say("ready");
     Say("parms " + Num(parms));
@@ -75,7 +51,7 @@ int HostNotificationRole(const std::vector<std::string>& args) {
     Say("pause " + Num(Run(HA_PAUSE, nullptr, 40).rc));
     char name[4] = {args[0][0]};
     int32_t seen = 0;
-    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
          seen != HLLAPI_RC_BOTH_UPDATED && std::chrono::steady_clock::now() < deadline;) {
         seen |= Run(HA_QUERY_HOST_UPDATE, name, 1).rc;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -86,16 +62,29 @@ int HostNotificationRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-// close_intercept L: intercepts closes of L (event form), waits for the
-// go-ahead, queries twice and stops.
+// interruptible_pause_alone: an interruptible pause of the longest kind
+// (length 0: 1,200 seconds) without any host notification started.
+int InterruptiblePauseAloneRole(const std::vector<std::string>&) {
+    Say("parms " + Num(RunText(HA_SET_SESSION_PARMS, "IPAUSE")));
+    Say("pause " + Num(Run(HA_PAUSE, nullptr, 0).rc));
+    return 0;
+}
+
+// close_intercept L: intercepts closes of L in the event form and waits on
+// the event it is given until a close attempt signals it; then queries twice
+// and stops.
 int CloseInterceptRole(const std::vector<std::string>& args) {
     unsigned char request[24] = {static_cast<unsigned char>(args[0][0]), 0, 0, 0, 'Q'};
     const int32_t started = Run(HA_START_CLOSE_INTERCEPT, request, 16).rc;
+    const uint64_t handle = started == HLLAPI_RC_SUCCESS ? HandleAt(request + 8) : 0;
+    const uint32_t before = trvWaitForHandle(handle, 0);
     Say("ready");
     Say("start " + Num(started));
-    AwaitGo();
+    Say("before " + Num(before));
+    Say("wait " + Num(trvWaitForHandle(handle, 30000)));
     char name[4] = {args[0][0]};
     Say("query " + Num(Run(HA_QUERY_CLOSE_INTERCEPT, name, 1).rc));
+    Say("after_query " + Num(trvWaitForHandle(handle, 0)));
     Say("query_again " + Num(Run(HA_QUERY_CLOSE_INTERCEPT, name, 1).rc));
     Say("stop " + Num(Run(HA_STOP_CLOSE_INTERCEPT, name, 1).rc));
     return 0;
@@ -124,49 +113,21 @@ int KeyInterceptRole(const std::vector<std::string>& args) {
 }  // namespace
 
 bool RunNotificationRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
-    using Role = int (*)(const std::vector<std::string>&);
-    struct Entry {
-        const char* name;
-        Role role;
-        std::size_t arguments;
-    };
-    static const Entry roles[] = {
+    static const RoleEntry roles[] = {
         {"wait", WaitRole, 1},
-        {"host_notification", HostNotificationRole, 1},
+        {"host_notification", HostNotificationRole, 2},
+        {"interruptible_pause_alone", InterruptiblePauseAloneRole, 0},
         {"close_intercept", CloseInterceptRole, 1},
         {"key_intercept", KeyInterceptRole, 2},
     };
-    for (const Entry& entry : roles) {
-        if (name != entry.name) continue;
-        const bool valid = args.size() == entry.arguments && args[0].size() == 1;
-        *exitCode = valid ? entry.role(args) : 2;
-        return true;
-    }
-    return false;
+    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
 }
 
 namespace {
 
 // --- the tests ----------------------------------------------------------
 
-class NotificationEndToEnd : public EmulatorEndToEnd {
-protected:
-    std::unique_ptr<ChildProcess> StartReady(const std::string& role, const std::vector<std::string>& args) {
-        auto caller = StartCaller(space_, role, args);
-        EXPECT_TRUE(caller != nullptr);
-        if (caller && !caller->ReadUntil("ready", kCallerLimit).has_value()) {
-            ADD_FAILURE() << "role " << role << " did not get ready";
-            caller.reset();
-        }
-        return caller;
-    }
-    Report Finish(ChildProcess& caller) {
-        Report report;
-        EXPECT_EQ(caller.Wait(kCallerLimit), 0);
-        report.Add(caller.ReadRemainingLines(Milliseconds(1000)));
-        return report;
-    }
-};
+using NotificationEndToEnd = EmulatorEndToEnd;
 
 TEST_F(NotificationEndToEnd, WaitIsReleasedByTheHostsAnswer) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"answer2s=A"}));
@@ -184,7 +145,7 @@ TEST_F(NotificationEndToEnd, WaitIsReleasedByTheHostsAnswer) {
 
 TEST_F(NotificationEndToEnd, AnEnterEndsAnInterruptiblePauseAndIsReported) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto caller = StartReady("host_notification", {"A"});
+    auto caller = StartReady("host_notification", {"A", "B"});
     ASSERT_TRUE(caller != nullptr);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into its pause
     ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
@@ -197,15 +158,44 @@ TEST_F(NotificationEndToEnd, AnEnterEndsAnInterruptiblePauseAndIsReported) {
     EXPECT_EQ(report.Joined("query_after_stop"), "8");
 }
 
-TEST_F(NotificationEndToEnd, AnInterceptedCloseIsReportedOnce) {
+TEST_F(NotificationEndToEnd, EachRegistrationIsToldOnlyOfTheUpdatesItAskedFor) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    auto statusLine = StartReady("host_notification", {"A", "O"});
+    auto screen = StartReady("host_notification", {"A", "P"});
+    ASSERT_TRUE(statusLine != nullptr && screen != nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into their pauses
+    // The Enter changes the status line at once and the screen with the host's answer.
+    ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
+    Report statusReport = Finish(*statusLine);
+    Report screenReport = Finish(*screen);
+    EXPECT_EQ(statusReport.Joined("start"), "0");
+    EXPECT_EQ(statusReport.Joined("pause"), "26");
+    EXPECT_EQ(statusReport.Joined("updates"), "21") << "registered for the status line only";
+    EXPECT_EQ(screenReport.Joined("start"), "0");
+    EXPECT_EQ(screenReport.Joined("pause"), "26");
+    EXPECT_EQ(screenReport.Joined("updates"), "22") << "registered for the presentation space only";
+    EXPECT_EQ(screenReport.Joined("stop"), "0");
+}
+
+TEST_F(NotificationEndToEnd, AnInterruptiblePauseWithoutHostNotificationFailsAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    // Were the pause to sleep, the role would outlast its time limit.
+    Report report = RunCaller("interruptible_pause_alone");
+    EXPECT_EQ(report.Joined("parms"), "0");
+    EXPECT_EQ(report.Joined("pause"), "9");
+}
+
+TEST_F(NotificationEndToEnd, AnInterceptedCloseSignalsTheEventAndIsReportedOnce) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     auto caller = StartReady("close_intercept", {"A"});
     ASSERT_TRUE(caller != nullptr);
     EXPECT_EQ(emulator_->Command("close A"), std::vector<std::string>{"intercepted"});
-    ASSERT_TRUE(caller->WriteLine("go"));
     Report report = Finish(*caller);
     EXPECT_EQ(report.Joined("start"), "0");
+    EXPECT_EQ(report.Joined("before"), "258") << "not signalled before the close attempt";
+    EXPECT_EQ(report.Joined("wait"), "0") << "the close attempt signals the intercept's event";
     EXPECT_EQ(report.Joined("query"), "26");
+    EXPECT_EQ(report.Joined("after_query"), "258") << "the query resets the event";
     EXPECT_EQ(report.Joined("query_again"), "0");
     EXPECT_EQ(report.Joined("stop"), "0");
     EXPECT_EQ(emulator_->Command("close A"), std::vector<std::string>{"closed"});

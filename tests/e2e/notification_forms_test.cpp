@@ -1,0 +1,239 @@
+// End to end: the event and message forms of the notifications, waited for
+// the way a Linux application does (trvWaitForHandle, trvGetMessage on a
+// window of trvCreateMessageWindow), with the reference emulator causing the
+// events: "keys" for host updates and keystrokes, "close" for close attempts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <future>
+#include <iterator>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "caller_roles.h"
+#include "e2e_fixture.h"
+#include "role_support.h"
+#include "trvha64.h"
+
+namespace trv::e2e {
+namespace {
+
+// The lParam of each kind of notification message.
+constexpr intptr_t kStatusLineUpdate = 1376279;     // high word 21, low word 23
+constexpr intptr_t kScreenUpdate = 1441815;         // high word 22, low word 23
+constexpr intptr_t kCloseAttempt = 1703977;         // high word 26, low word 41
+constexpr intptr_t kKeystroke = 50;
+constexpr uint32_t kNotificationLimitMs = 30000;
+
+// --- the caller roles ---------------------------------------------------
+
+// host_event L: host notification of L in the event form, for both kinds of
+// update; waits on the event until an update signals it, then lets the host
+// answer in full before querying.
+int HostEventRole(const std::vector<std::string>& args) {
+    const auto letter = static_cast<unsigned char>(args[0][0]);
+    const int32_t connected = RunText(HA_CONNECT_PS, args[0]);
+    unsigned char request[24] = {letter, 0, 0, 0, 'A'};
+    request[16] = 'B';
+    const int32_t started = Run(HA_START_HOST_NOTIFY, request, sizeof request).rc;
+    const uint64_t handle = started == HLLAPI_RC_SUCCESS ? HandleAt(request + 8) : 0;
+    const uint32_t before = trvWaitForHandle(handle, 0);
+    Say("ready");
+    Say("connect " + Num(connected));
+    Say("start " + Num(started));
+    Say("before " + Num(before));
+    Say("wait " + Num(trvWaitForHandle(handle, kNotificationLimitMs)));
+    // Input is free again once the host's answer has been painted and reported.
+    Say("input_free " + Num(Run(HA_WAIT, nullptr, 0).rc));
+    char name[4] = {args[0][0]};
+    Say("query " + Num(Run(HA_QUERY_HOST_UPDATE, name, 1).rc));
+    Say("after_query " + Num(trvWaitForHandle(handle, 0)));
+    Say("stop " + Num(Run(HA_STOP_HOST_NOTIFY, name, 1).rc));
+    Say("after_stop " + Num(trvWaitForHandle(handle, 0)));
+    return 0;
+}
+
+// A host notification of another exchange block of this process (the
+// per-thread entry, on a thread of its own) for as long as the object lives,
+// so that the role's own registration comes second in the session's list.
+class OtherBlockRegistration {
+public:
+    explicit OtherBlockRegistration(char letter)
+        : thread_([this, letter] { Body(letter); }), started_(startedValue_.get_future().get()) {}
+    ~OtherBlockRegistration() {
+        release_.set_value();
+        thread_.join();
+    }
+    OtherBlockRegistration(const OtherBlockRegistration&) = delete;
+    OtherBlockRegistration& operator=(const OtherBlockRegistration&) = delete;
+    int32_t started() const { return started_; }
+
+private:
+    static int32_t Call(int32_t function, void* data, int32_t length) {
+        int32_t rc = 0;
+        hllapi_thread(&function, static_cast<char*>(data), &length, &rc);
+        return rc;
+    }
+    void Body(char letter) {
+        unsigned char request[24] = {static_cast<unsigned char>(letter), 0, 0, 0, 'B'};
+        startedValue_.set_value(Call(HA_START_HOST_NOTIFY, request, 5));
+        release_.get_future().wait();
+        char name[4] = {letter};
+        Call(HA_STOP_HOST_NOTIFY, name, 1);
+    }
+
+    std::promise<int32_t> startedValue_;
+    std::promise<void> release_;
+    std::thread thread_;
+    int32_t started_;
+};
+
+// Takes messages until one of each wanted kind (by lParam) has come or the
+// limit passes. Reports the first of each kind as "message_<lParam> <wParam>
+// <to our window: 1/0> <numbered QMXHLL: 1/0>", and any other kind as
+// "unexpected <message> <wParam> <lParam>".
+void CollectNotifications(uintptr_t window, uint32_t notification, std::vector<intptr_t> wanted) {
+    std::map<intptr_t, bool> seen;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kNotificationLimitMs);
+    while (seen.size() < wanted.size()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        trvMessage message{};
+        if (left.count() <= 0 || trvGetMessage(&message, static_cast<uint32_t>(left.count())) != 1) break;
+        const bool isWanted = std::find(wanted.begin(), wanted.end(), message.lParam) != wanted.end();
+        if (!isWanted) {
+            Say("unexpected " + Num(message.message) + " " +
+                Num(static_cast<long long>(message.wParam)) + " " + Num(message.lParam));
+        } else if (seen.emplace(message.lParam, true).second) {
+            Say("message_" + Num(message.lParam) + " " + Num(static_cast<long long>(message.wParam)) + " " +
+                Num(message.window == window) + " " + Num(message.message == notification));
+        }
+    }
+}
+
+// message_forms L: on one window of its own, host notification (second in
+// the session's list), close intercept and keystroke intercept of L in the
+// message form. Reports the close and keystroke messages, stops both
+// intercepts ("intercepts_stopped"), then reports the host-update messages.
+int MessageFormsRole(const std::vector<std::string>& args) {
+    const char letter = args[0][0];
+    const uintptr_t window = trvCreateMessageWindow();
+    const uint32_t notification = trvRegisterWindowMessage("QMXHLL");
+    // The process's own block comes first: made later, it would be found as
+    // the other thread's block (a process-wide block is looked up by process).
+    const int32_t parms = RunText(HA_SET_SESSION_PARMS, "TWAIT");
+    OtherBlockRegistration other(letter);
+
+    auto messageForm = [&](char option) {
+        std::vector<unsigned char> request(24, 0);
+        request[0] = static_cast<unsigned char>(letter);
+        request[4] = 'M';
+        WriteU64(request.data() + 8, window);
+        request[16] = static_cast<unsigned char>(option);
+        return request;
+    };
+    auto host = messageForm('B');
+    const int32_t hostStarted = Run(HA_START_HOST_NOTIFY, host.data(), 24).rc;
+    auto close = messageForm(0);
+    const int32_t closeStarted = Run(HA_START_CLOSE_INTERCEPT, close.data(), 16).rc;
+    auto keys = messageForm('L');
+    const int32_t keysStarted = Run(HA_START_KEY_INTERCEPT, keys.data(), 0).rc;
+    Say("ready");
+    Say("window " + Num(window != 0) + " " + Num(notification != 0));
+    Say("parms " + Num(parms));
+    Say("other_start " + Num(other.started()));
+    Say("host_start " + Num(hostStarted) + " " + Num(ReadU16(host.data() + 8)));
+    Say("close_start " + Num(closeStarted) + " " + Num(ReadU16(close.data() + 8)));
+    Say("key_start " + Num(keysStarted) + " " + Num(ReadU16(keys.data() + 8)));
+
+    CollectNotifications(window, notification, {kCloseAttempt, kKeystroke});
+    unsigned char key[16] = {static_cast<unsigned char>(letter)};
+    const Outcome got = Run(HA_GET_KEY, key, sizeof key);
+    Say("get_key " + Num(got.rc) + " " + std::string(1, static_cast<char>(key[4])) + " " +
+        std::string(1, static_cast<char>(key[5])));
+    char name[4] = {letter};
+    Say("query_close " + Num(Run(HA_QUERY_CLOSE_INTERCEPT, name, 1).rc));
+    Say("key_stop " + Num(Run(HA_STOP_KEY_INTERCEPT, name, 1).rc));
+    Say("close_stop " + Num(Run(HA_STOP_CLOSE_INTERCEPT, name, 1).rc));
+    Say("intercepts_stopped");
+
+    CollectNotifications(window, notification, {kStatusLineUpdate, kScreenUpdate});
+    Say("host_stop " + Num(Run(HA_STOP_HOST_NOTIFY, name, 1).rc));
+    Say("destroy " + Num(trvDestroyMessageWindow(window)));
+    return 0;
+}
+
+}  // namespace
+
+bool RunNotificationFormRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
+    static const RoleEntry roles[] = {
+        {"host_event", HostEventRole, 1},
+        {"message_forms", MessageFormsRole, 1},
+    };
+    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
+}
+
+namespace {
+
+// --- the tests ----------------------------------------------------------
+
+using NotificationFormEndToEnd = EmulatorEndToEnd;
+
+TEST_F(NotificationFormEndToEnd, AHostUpdateReleasesAWaitOnTheEventForm) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    auto caller = StartReady("host_event", {"A"});
+    ASSERT_TRUE(caller != nullptr);
+    ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
+    Report report = Finish(*caller);
+    EXPECT_EQ(report.Joined("connect"), "0");
+    EXPECT_EQ(report.Joined("start"), "0");
+    EXPECT_EQ(report.Joined("before"), "258") << "signalled before any update";
+    EXPECT_EQ(report.Joined("wait"), "0") << "the Enter's update did not signal the event";
+    EXPECT_EQ(report.Joined("input_free"), "0");
+    EXPECT_EQ(report.Joined("query"), "23");
+    EXPECT_EQ(report.Joined("after_query"), "258") << "Query Host Update resets the event";
+    EXPECT_EQ(report.Joined("stop"), "0");
+    EXPECT_EQ(report.Joined("after_stop"), "4294967295") << "the stop closes the handle";
+}
+
+TEST_F(NotificationFormEndToEnd, MessagesReachTheCallersWindowWithTheirPositionAndKind) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    auto caller = StartReady("message_forms", {"A"});
+    ASSERT_TRUE(caller != nullptr);
+    EXPECT_EQ(emulator_->Command("close A"), std::vector<std::string>{"intercepted"});
+    EXPECT_EQ(emulator_->Command("keys A x"), std::vector<std::string>{"OK"});
+    std::vector<std::string> seen;
+    ASSERT_TRUE(caller->ReadUntil("intercepts_stopped", kCallerLimit, &seen).has_value());
+    // With the keystroke intercept stopped, the Enter reaches the host.
+    ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
+    Report report = Finish(*caller);
+    report.Add(seen);
+
+    EXPECT_EQ(report.Joined("window"), "1 1");
+    EXPECT_EQ(report.Joined("parms"), "0");
+    EXPECT_EQ(report.Joined("other_start"), "0");
+    // Message identifiers: 45 plus the position in the session's list.
+    EXPECT_EQ(report.Joined("host_start"), "0 46");
+    EXPECT_EQ(report.Joined("close_start"), "0 45");
+    EXPECT_EQ(report.Joined("key_start"), "0 45");
+
+    EXPECT_EQ(report.Joined("message_" + std::to_string(kCloseAttempt)), "45 1 1");
+    EXPECT_EQ(report.Joined("message_" + std::to_string(kKeystroke)), "45 1 1");
+    EXPECT_EQ(report.Joined("get_key"), "0 A x");
+    EXPECT_EQ(report.Joined("query_close"), "26");
+    EXPECT_EQ(report.Joined("key_stop"), "0");
+    EXPECT_EQ(report.Joined("close_stop"), "0");
+
+    EXPECT_EQ(report.Joined("message_" + std::to_string(kStatusLineUpdate)), "46 1 1");
+    EXPECT_EQ(report.Joined("message_" + std::to_string(kScreenUpdate)), "46 1 1");
+    EXPECT_TRUE(report.All("unexpected").empty()) << "first: " << report.Joined("unexpected");
+    EXPECT_EQ(report.Joined("host_stop"), "0");
+    EXPECT_EQ(report.Joined("destroy"), "0");
+}
+
+}  // namespace
+}  // namespace trv::e2e

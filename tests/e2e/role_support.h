@@ -1,0 +1,68 @@
+// What the caller roles of the end-to-end tests share: one EHLLAPI call with
+// its four parameters by address, the little-endian fields of a data buffer,
+// report lines (flushed at once, so that a test can follow a role that
+// blocks) and the test's go-ahead on standard input.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "trvha64.h"
+
+namespace trv::e2e {
+
+struct Outcome {
+    int32_t rc;
+    int32_t length;
+};
+
+// `position` travels in the return-code word.
+inline Outcome Run(int32_t function, void* data, int32_t length, int32_t position = 0) {
+    int32_t fn = function;
+    int32_t len = length;
+    int32_t rc = position;
+    hllapi(&fn, static_cast<char*>(data), &len, &rc);
+    return {rc, len};
+}
+
+// The text as the data string (with room after it), its length as the length.
+inline Outcome RunWithText(int32_t function, const std::string& text, int32_t position = 0) {
+    std::vector<char> data(text.begin(), text.end());
+    data.resize(HLLAPI_MAX_DATA, '\0');
+    return Run(function, data.data(), static_cast<int32_t>(text.size()), position);
+}
+
+inline int32_t RunText(int32_t function, const std::string& text) { return RunWithText(function, text).rc; }
+
+inline uint64_t ReadU64(const unsigned char* bytes) {
+    uint64_t value = 0;
+    for (int i = 7; i >= 0; --i) value = (value << 8) | bytes[i];
+    return value;
+}
+
+inline void WriteU64(unsigned char* bytes, uint64_t value) {
+    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+// The event handle held at the address that an event-form start (Start Host
+// Notification, Start Close Intercept) wrote into data bytes 8-15.
+inline uint64_t HandleAt(const unsigned char* bytes) {
+    uint64_t handle = 0;
+    std::memcpy(&handle, reinterpret_cast<const void*>(ReadU64(bytes)), sizeof handle);
+    return handle;
+}
+
+inline unsigned ReadU16(const unsigned char* bytes) { return bytes[0] | (bytes[1] << 8u); }
+
+inline void Say(const std::string& line) { std::cout << line << std::endl; }
+inline std::string Num(long long value) { return std::to_string(value); }
+
+inline void AwaitGo() {
+    std::string line;
+    std::getline(std::cin, line);
+}
+
+}  // namespace trv::e2e
