@@ -44,9 +44,7 @@ int KeyQueueRole(const std::vector<std::string>& args) {
             Say("last " + Num(got.rc) + " " + Num(got.length));
             break;
         }
-        const auto length = static_cast<std::size_t>(got.length > 0 ? got.length : 0);
-        Say("key " + Num(got.rc) + " " + std::string(1, static_cast<char>(key[4])) + " " +
-            std::string(reinterpret_cast<const char*>(key + 5), length));
+        Say("key " + KeyWords(got, key));
     }
     char name[4] = {args[0][0]};
     Say("stop " + Num(Run(HA_STOP_KEY_INTERCEPT, name, 1).rc));

@@ -153,8 +153,7 @@ int MessageFormsRole(const std::vector<std::string>& args) {
     CollectNotifications(window, notification, {kCloseAttempt, kKeystroke});
     unsigned char key[16] = {static_cast<unsigned char>(letter)};
     const Outcome got = Run(HA_GET_KEY, key, sizeof key);
-    Say("get_key " + Num(got.rc) + " " + std::string(1, static_cast<char>(key[4])) + " " +
-        std::string(1, static_cast<char>(key[5])));
+    Say("get_key " + KeyWords(got, key));
     char name[4] = {letter};
     Say("query_close " + Num(Run(HA_QUERY_CLOSE_INTERCEPT, name, 1).rc));
     Say("key_stop " + Num(Run(HA_STOP_KEY_INTERCEPT, name, 1).rc));

@@ -102,8 +102,7 @@ int KeyInterceptRole(const std::vector<std::string>& args) {
     for (int i = 0; i < count; ++i) {
         unsigned char key[16] = {static_cast<unsigned char>(args[0][0])};
         Outcome got = Run(HA_GET_KEY, key, sizeof key);
-        Say("key " + Num(got.rc) + " " + std::string(1, static_cast<char>(key[4])) + " " +
-            std::string(reinterpret_cast<const char*>(key + 5), got.length > 0 ? static_cast<std::size_t>(got.length) : 0));
+        Say("key " + KeyWords(got, key));
     }
     char name[4] = {args[0][0]};
     Say("stop " + Num(Run(HA_STOP_KEY_INTERCEPT, name, 1).rc));

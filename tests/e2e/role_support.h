@@ -57,6 +57,14 @@ inline uint64_t HandleAt(const unsigned char* bytes) {
 
 inline unsigned ReadU16(const unsigned char* bytes) { return bytes[0] | (bytes[1] << 8u); }
 
+// What Get Key answered, as report words: the return code, the entry's kind
+// (data byte 4) and the key (from byte 5, as long as the length says).
+inline std::string KeyWords(const Outcome& got, const unsigned char* data) {
+    const auto length = static_cast<std::size_t>(got.length > 0 ? got.length : 0);
+    return std::to_string(got.rc) + " " + std::string(1, static_cast<char>(data[4])) + " " +
+           std::string(reinterpret_cast<const char*>(data + 5), length);
+}
+
 inline void Say(const std::string& line) { std::cout << line << std::endl; }
 inline std::string Num(long long value) { return std::to_string(value); }
 
