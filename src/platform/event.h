@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "platform/handle.h"
 #include "platform/timeout.h"
@@ -32,5 +33,33 @@ std::uint32_t WaitForEvent(Handle event, std::uint32_t timeoutMs);
 // kWaitTimeout or kWaitFailed otherwise (also for a bad count).
 std::uint32_t WaitForEvents(std::size_t count, const Handle* events, bool waitAll,
                             std::uint32_t timeoutMs);
+
+// An event handle resolved once for a series of operations on it (a signal
+// and a later reset, a wait repeated in a loop), with the results of the
+// functions above. A reference to 0 or to a handle that is no event answers
+// every operation as such a handle does. Copies share the event; any thread
+// may use a reference.
+//
+// The POSIX backend looks its handles up in a process-wide table; a
+// reference looks the handle up once and keeps the event object, so each
+// operation costs no lookup and the reference stays usable even if the
+// handle is closed meanwhile. A Win32 handle is the kernel object itself:
+// the reference is the handle, which must stay open while it is used.
+class EventRef {
+public:
+    EventRef() = default;
+    explicit EventRef(Handle event);
+
+    Handle handle() const { return handle_; }
+    bool Signal() const;
+    bool Clear() const;
+    std::uint32_t Wait(std::uint32_t timeoutMs) const;
+
+private:
+    Handle handle_ = kNoHandle;
+    // The backend's object behind the handle, for a backend that resolves
+    // handles; empty otherwise.
+    std::shared_ptr<void> object_;
+};
 
 }  // namespace trv::platform

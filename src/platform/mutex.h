@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/handle.h"
 #include "platform/timeout.h"
@@ -31,5 +32,35 @@ LockResult WaitMutex(Handle mutex, std::uint32_t timeoutMs);
 
 // Gives up one level of ownership; false when the caller is not the owner.
 bool ReleaseNamedMutex(Handle mutex);
+
+// One level of ownership of a mutex for a scope: waits as WaitMutex does when
+// constructed and, when that acquired the mutex, releases it when destroyed.
+// A 0 handle gives a hold that failed, with no error recorded. Used by the
+// thread that constructed it.
+//
+// The POSIX backend looks its handles up in a process-wide table; a hold
+// looks the handle up once, for the wait and the release together, and keeps
+// the mutex object, so the release reaches the mutex even if the handle is
+// closed meanwhile. A Win32 handle is the kernel object itself: nothing is
+// looked up, and the handle must stay open until the hold ends.
+class MutexHold {
+public:
+    MutexHold(Handle mutex, std::uint32_t timeoutMs);
+    ~MutexHold();
+    MutexHold(const MutexHold&) = delete;
+    MutexHold& operator=(const MutexHold&) = delete;
+
+    LockResult result() const { return result_; }
+    bool held() const {
+        return result_ == LockResult::acquired || result_ == LockResult::acquired_owner_died;
+    }
+
+private:
+    Handle mutex_;
+    LockResult result_ = LockResult::failed;
+    // The backend's object behind the handle, kept for the release by a
+    // backend that resolves handles; empty otherwise.
+    std::shared_ptr<void> object_;
+};
 
 }  // namespace trv::platform

@@ -254,5 +254,23 @@ TEST(EventWaitTest, BadCountsAndHandlesFail) {
     EXPECT_FALSE(ClearEvent(kNoHandle));
 }
 
+TEST(EventRefTest, AReferenceActsOnItsEventAsTheHandleDoes) {
+    UniqueHandle autoReset(CreateNamedEvent(false, nullptr));
+    UniqueHandle manual(CreateNamedEvent(true, nullptr));
+    ASSERT_TRUE(autoReset && manual);
+    const EventRef once(autoReset.get());
+    const EventRef stays(manual.get());
+    const EventRef none;
+    EXPECT_TRUE(once.Signal());
+    EXPECT_EQ(WaitForEvent(autoReset.get(), 0), kWaitObject0);
+    EXPECT_EQ(once.Wait(0), kWaitTimeout) << "one auto-reset signal released two waits";
+    EXPECT_TRUE(stays.Signal());
+    EXPECT_EQ(stays.Wait(0), kWaitObject0);
+    EXPECT_TRUE(stays.Clear());
+    EXPECT_EQ(WaitForEvent(manual.get(), 0), kWaitTimeout);
+    EXPECT_FALSE(none.Signal());
+    EXPECT_EQ(none.Wait(0), kWaitFailed);
+}
+
 }  // namespace
 }  // namespace trv::platform

@@ -214,5 +214,20 @@ TEST(MutexRecursionTest, CreateOpensAnExistingMutexWithoutTakingIt) {
     EXPECT_EQ(ProbeFromAnotherThread(created.get(), 0), LockResult::acquired);
 }
 
+TEST(MutexHoldTest, AHoldGivesBackTheOneLevelItTook) {
+    UniqueHandle mutex(CreateNamedMutex(test::UniqueName("mx_hold").c_str()));
+    ASSERT_TRUE(mutex);
+    ASSERT_EQ(WaitMutex(mutex.get(), 0), LockResult::acquired);
+    EXPECT_TRUE(MutexHold(mutex.get(), 0).held());
+    EXPECT_EQ(ProbeFromAnotherThread(mutex.get(), 0), LockResult::timed_out);
+    ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
+    {
+        MutexHold hold(mutex.get(), kLimitMs);
+        EXPECT_EQ(ProbeFromAnotherThread(mutex.get(), 0), LockResult::timed_out);
+    }
+    EXPECT_EQ(ProbeFromAnotherThread(mutex.get(), 0), LockResult::acquired);
+    EXPECT_FALSE(MutexHold(kNoHandle, kLimitMs).held());
+}
+
 }  // namespace
 }  // namespace trv::platform

@@ -233,4 +233,45 @@ std::uint32_t WaitForEvents(std::size_t count, const Handle* events, bool waitAl
     return WaitStates(states.data(), count, waitAll, timeoutMs);
 }
 
+EventRef::EventRef(Handle event) : handle_(event) {
+    if (event != kNoHandle) object_ = posix::LookupAs<EventObject>(event);
+}
+
+namespace {
+
+// The state of a reference's event, or nullptr (EBADF recorded) for an
+// empty reference, as a lookup of a bad handle answers.
+EventState* StateOf(const std::shared_ptr<void>& object) {
+    if (!object) {
+        posix::RecordError(EBADF);
+        return nullptr;
+    }
+    return &static_cast<const EventObject*>(object.get())->state();
+}
+
+// Signal under a name the member functions below do not hide.
+void SignalState(EventState& event) { Signal(event); }
+
+}  // namespace
+
+bool EventRef::Signal() const {
+    EventState* state = StateOf(object_);
+    if (state == nullptr) return false;
+    SignalState(*state);
+    return true;
+}
+
+bool EventRef::Clear() const {
+    EventState* state = StateOf(object_);
+    if (state == nullptr) return false;
+    state->signalled.store(0);
+    return true;
+}
+
+std::uint32_t EventRef::Wait(std::uint32_t timeoutMs) const {
+    EventState* state = StateOf(object_);
+    if (state == nullptr) return kWaitFailed;
+    return WaitStates(&state, 1, false, timeoutMs);
+}
+
 }  // namespace trv::platform

@@ -149,27 +149,51 @@ Handle OpenNamedMutex(const char* name) {
     return InsertMutex(posix::NamespaceObject::Open(posix::ObjectKind::mutex, name, true));
 }
 
-LockResult WaitMutex(Handle mutex, std::uint32_t timeoutMs) {
-    std::shared_ptr<MutexObject> object = posix::LookupAs<MutexObject>(mutex);
-    if (!object) return LockResult::failed;
+namespace {
+
+LockResult WaitOn(const MutexObject& object, std::uint32_t timeoutMs) {
     if (posix::StopRequestedHere()) {
         posix::RecordError(ECANCELED);
         return LockResult::failed;
     }
-    LockResult result = TryLock(object->mutex());
+    LockResult result = TryLock(object.mutex());
     if (result != LockResult::timed_out || timeoutMs == 0) return result;
-    return LockContended(object->mutex(), timeoutMs);
+    return LockContended(object.mutex(), timeoutMs);
 }
 
-bool ReleaseNamedMutex(Handle mutex) {
-    std::shared_ptr<MutexObject> object = posix::LookupAs<MutexObject>(mutex);
-    if (!object) return false;
-    int error = pthread_mutex_unlock(object->mutex());
+bool ReleaseOn(const MutexObject& object) {
+    int error = pthread_mutex_unlock(object.mutex());
     if (error != 0) {
         posix::RecordError(error);  // EPERM: the caller is not the owner
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+LockResult WaitMutex(Handle mutex, std::uint32_t timeoutMs) {
+    std::shared_ptr<MutexObject> object = posix::LookupAs<MutexObject>(mutex);
+    if (!object) return LockResult::failed;
+    return WaitOn(*object, timeoutMs);
+}
+
+bool ReleaseNamedMutex(Handle mutex) {
+    std::shared_ptr<MutexObject> object = posix::LookupAs<MutexObject>(mutex);
+    if (!object) return false;
+    return ReleaseOn(*object);
+}
+
+MutexHold::MutexHold(Handle mutex, std::uint32_t timeoutMs) : mutex_(mutex) {
+    if (mutex_ == kNoHandle) return;
+    std::shared_ptr<MutexObject> object = posix::LookupAs<MutexObject>(mutex_);
+    if (!object) return;
+    result_ = WaitOn(*object, timeoutMs);
+    if (held()) object_ = std::move(object);
+}
+
+MutexHold::~MutexHold() {
+    if (object_) ReleaseOn(*static_cast<const MutexObject*>(object_.get()));
 }
 
 }  // namespace trv::platform

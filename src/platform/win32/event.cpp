@@ -78,4 +78,13 @@ std::uint32_t WaitForEvents(std::size_t count, const Handle* events, bool waitAl
     return ToWaitStatus(win32::StoppableWait(n, natives, waitAll, timeoutMs), n, waitAll);
 }
 
+// Win32 handles reach the kernel object directly: a reference is its handle.
+EventRef::EventRef(Handle event) : handle_(event) {}
+
+bool EventRef::Signal() const { return SignalEvent(handle_); }
+
+bool EventRef::Clear() const { return ClearEvent(handle_); }
+
+std::uint32_t EventRef::Wait(std::uint32_t timeoutMs) const { return WaitForEvent(handle_, timeoutMs); }
+
 }  // namespace trv::platform

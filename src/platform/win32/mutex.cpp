@@ -48,4 +48,15 @@ bool ReleaseNamedMutex(Handle mutex) {
     return true;
 }
 
+// Win32 handles reach the kernel object directly; there is nothing to
+// resolve, so the hold keeps only the handle.
+MutexHold::MutexHold(Handle mutex, std::uint32_t timeoutMs) : mutex_(mutex) {
+    if (mutex_ == kNoHandle) return;
+    result_ = WaitMutex(mutex_, timeoutMs);
+}
+
+MutexHold::~MutexHold() {
+    if (held()) ReleaseNamedMutex(mutex_);
+}
+
 }  // namespace trv::platform
