@@ -107,23 +107,24 @@ public:
     ReplyEventCache(const ReplyEventCache&) = delete;
     ReplyEventCache& operator=(const ReplyEventCache&) = delete;
 
-    // The event named `name`, opened when not held yet; kNoHandle when it
-    // cannot be opened.
-    platform::Handle Get(const char* name) {
+    // The event named `name`, opened when not held yet; a reference to 0
+    // when it cannot be opened. Valid until the next call.
+    const platform::EventRef& Get(const char* name) {
         for (Entry& entry : entries_) {
             if (entry.handle != platform::kNoHandle && std::strcmp(entry.name, name) == 0) {
-                return entry.handle;
+                return entry.event;
             }
         }
         const platform::Handle opened = GetHLLEvent(name);
-        if (opened == platform::kNoHandle) return platform::kNoHandle;
+        if (opened == platform::kNoHandle) return none_;
         Entry& slot = entries_[next_];
         next_ = (next_ + 1) % kEntries;
         FreeHLLEvent(slot.handle);
         std::memcpy(slot.name, name, sizeof slot.name);
         slot.name[sizeof slot.name - 1] = '\0';
         slot.handle = opened;
-        return opened;
+        slot.event = platform::EventRef(opened);
+        return slot.event;
     }
 
 private:
@@ -131,7 +132,9 @@ private:
     struct Entry {
         char name[kBlockNameSize + 1] = {};
         platform::Handle handle = platform::kNoHandle;
+        platform::EventRef event;  // the handle resolved once, for every reply
     };
+    const platform::EventRef none_;
     Entry entries_[kEntries];
     std::size_t next_ = 0;
 };
@@ -158,9 +161,11 @@ void ServeRequests(char letter) {
         TRV_TRACE("TMan:EHLLAPIThreadProc - no request event for session %c", letter);
         return;
     }
+    // Resolved once for every wait of the thread's life.
+    const platform::EventRef requests(request.get());
     ReplyEventCache replies;
     for (;;) {
-        if (AwaitHLLEvent(request.get(), platform::kInfinite) != platform::kWaitObject0) {
+        if (AwaitHLLEvent(requests, platform::kInfinite) != platform::kWaitObject0) {
             TRV_TRACE("TMan:EHLLAPIThreadProc - wait ended, session %c stops serving", letter);
             return;
         }

@@ -60,7 +60,7 @@ struct RequestEventCache {
     struct Entry {
         std::uint32_t owner = 0;
         char name[kRequestEventNameSize + 1] = {};
-        Handle handle = platform::kNoHandle;
+        platform::EventRef event;  // resolved once, for every request's signal and reset
     };
     std::mutex lock;
     Entry entries[kSessionCount];
@@ -73,30 +73,31 @@ RequestEventCache& RequestEvents() {
 }
 
 // The session's request event, opened by name when this process holds no
-// handle to it yet; kNoHandle when it cannot be opened. Owned by the cache.
-Handle RequestEventOf(const SessionBlock& session, const char* name) {
+// handle to it yet; a reference to 0 when it cannot be opened. The handle is
+// owned by the cache.
+platform::EventRef RequestEventOf(const SessionBlock& session, const char* name) {
     RequestEventCache& cache = RequestEvents();
     std::lock_guard<std::mutex> guard(cache.lock);
     RequestEventCache::Entry& entry = cache.entries[session.Index];
-    if (entry.handle != platform::kNoHandle && entry.owner == session.ProcessID &&
+    if (entry.event.handle() != platform::kNoHandle && entry.owner == session.ProcessID &&
         std::strcmp(entry.name, name) == 0) {
-        return entry.handle;
+        return entry.event;
     }
-    FreeHLLEvent(entry.handle);
+    FreeHLLEvent(entry.event.handle());
     entry = RequestEventCache::Entry{};
     const Handle opened = GetHLLEvent(name);
-    if (opened == platform::kNoHandle) return platform::kNoHandle;
+    if (opened == platform::kNoHandle) return platform::EventRef();
     entry.owner = session.ProcessID;
     std::memcpy(entry.name, name, sizeof entry.name);
-    entry.handle = opened;
-    return opened;
+    entry.event = platform::EventRef(opened);
+    return entry.event;
 }
 
 // Closes the cached request event of a session that can no longer answer.
 void ForgetRequestEvent(int index) {
     RequestEventCache& cache = RequestEvents();
     std::lock_guard<std::mutex> guard(cache.lock);
-    FreeHLLEvent(cache.entries[index].handle);
+    FreeHLLEvent(cache.entries[index].event.handle());
     cache.entries[index] = RequestEventCache::Entry{};
 }
 
@@ -111,8 +112,8 @@ constexpr std::uint32_t kReplyWatchSliceMs = 250;
 // the process serving it ended without unregistering (killed), the wait ends
 // and the request fails. A session of an ended process is reclaimed on the
 // way, so that later calls answer "no session". False when no reply came.
-bool AwaitReply(ApplicationBlock& block, const SessionBlock& session) {
-    std::uint32_t status = AwaitHLLEvent(block.ReplyEvent, kReplyWatchSliceMs);
+bool AwaitReply(const platform::EventRef& reply, const SessionBlock& session) {
+    std::uint32_t status = AwaitHLLEvent(reply, kReplyWatchSliceMs);
     const char letter = session.ShortName;
     while (status == platform::kWaitTimeout) {
         const SessionBlock now = Sessions()->GetSession(letter);
@@ -126,7 +127,7 @@ bool AwaitReply(ApplicationBlock& block, const SessionBlock& session) {
             ReclaimSessionsOfEndedProcess(session.ProcessID);
             return false;
         }
-        status = platform::WaitForEvent(block.ReplyEvent, kReplyWatchSliceMs);
+        status = reply.Wait(kReplyWatchSliceMs);
     }
     return status == platform::kWaitObject0;
 }
@@ -236,10 +237,10 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
 
     char eventName[kRequestEventNameSize + 1];
     TerminatedCopy<kRequestEventNameSize>(eventName, session.HLLEventName);
-    const Handle request = RequestEventOf(session, eventName);
+    const platform::EventRef request = RequestEventOf(session, eventName);
     // Without the request event (the emulator that created it is gone)
     // or a reply event, nobody could ever answer: fail now, not never.
-    if (request == platform::kNoHandle || block.ReplyEvent == platform::kNoHandle) {
+    if (request.handle() == platform::kNoHandle || block.ReplyEvent == platform::kNoHandle) {
         TRV_TRACE("EHLLAPICallToSession - no event to exchange with [%s]", eventName);
         ReclaimSessionsOfEndedProcess(session.ProcessID);
         block.ReturnCode = kRequestFailedCode;
@@ -249,15 +250,17 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
     char blockName[kBlockNameSize + 1];
     TerminatedCopy<kBlockNameSize>(blockName, block.BlockName);
     Sessions()->SetCaller(blockName, static_cast<char>('A' + index));
+    // The reply event is reset here and then waited on: resolved once for both.
+    const platform::EventRef reply(block.ReplyEvent);
     // A signal left over from an earlier request (a late reply, or a
     // session end that raced with it) must not end this wait.
-    ResetHLLEvent(block.ReplyEvent);
+    ResetHLLEvent(reply);
     // Waiting is set before the request leaves, so that a session ending
     // at any moment after it finds the caller to release.
     block.Waiting = 1;
     TRV_TRACE("EHLLAPICallToSession - TriggerEvent %s", eventName);
     TriggerHLLEvent(request);
-    const bool replied = AwaitReply(block, session);
+    const bool replied = AwaitReply(reply, session);
     ResetHLLEvent(request);
     if (!replied) {
         block.ReturnCode = kRequestFailedCode;

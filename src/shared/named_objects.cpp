@@ -44,6 +44,22 @@ void ResetHLLEvent(Handle event) {
     if (event != platform::kNoHandle) platform::ClearEvent(event);
 }
 
+std::uint32_t AwaitHLLEvent(const platform::EventRef& event, std::uint32_t timeoutMs) {
+    TRV_TRACE("AwaitHLLEvent " TRV_PRIHANDLE ", timeout %d", event.handle(), static_cast<int>(timeoutMs));
+    FlushTrace();
+    return event.Wait(timeoutMs);
+}
+
+void TriggerHLLEvent(const platform::EventRef& event) {
+    TRV_TRACE("TriggerHLLEvent " TRV_PRIHANDLE " to SIGNALLED", event.handle());
+    if (event.handle() != platform::kNoHandle) event.Signal();
+}
+
+void ResetHLLEvent(const platform::EventRef& event) {
+    TRV_TRACE("ResetHLLEvent " TRV_PRIHANDLE " to NON-SIGNALLED", event.handle());
+    if (event.handle() != platform::kNoHandle) event.Clear();
+}
+
 void FreeHLLEvent(Handle event) {
     TRV_TRACE("FreeHLLEvent " TRV_PRIHANDLE " (CloseHandle)", event);
     if (event != platform::kNoHandle) platform::CloseObject(event);
@@ -74,17 +90,6 @@ void ReleaseAndCloseHLLMutex(Handle mutex) {
 
 void CloseHLLMutex(Handle mutex) {
     if (mutex != platform::kNoHandle) platform::CloseObject(mutex);
-}
-
-HeldMutexHandle::HeldMutexHandle(Handle mutex, std::uint32_t timeoutMs) : mutex_(mutex) {
-    if (mutex_ == platform::kNoHandle) return;
-    result_ = platform::WaitMutex(mutex_, timeoutMs);
-    held_ = result_ == platform::LockResult::acquired ||
-            result_ == platform::LockResult::acquired_owner_died;
-}
-
-HeldMutexHandle::~HeldMutexHandle() {
-    if (held_) platform::ReleaseNamedMutex(mutex_);
 }
 
 Handle CreateHLLMapping(const char* name, std::size_t size, bool* existed) {

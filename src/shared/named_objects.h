@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/event.h"
 #include "platform/handle.h"
 #include "platform/mutex.h"
 #include "platform/timeout.h"
@@ -28,6 +29,12 @@ std::uint32_t AwaitMultipleHLLEvents(std::uint32_t count, const Handle* events, 
 void TriggerHLLEvent(Handle event);
 void ResetHLLEvent(Handle event);
 void FreeHLLEvent(Handle event);
+// The same, on an event resolved once for several operations (the request
+// and reply events of every EHLLAPI exchange); the trace lines show its
+// handle as above.
+std::uint32_t AwaitHLLEvent(const platform::EventRef& event, std::uint32_t timeoutMs);
+void TriggerHLLEvent(const platform::EventRef& event);
+void ResetHLLEvent(const platform::EventRef& event);
 
 // Mutexes.
 // Creates or opens the named mutex, not owned; 0 on failure.
@@ -63,21 +70,19 @@ private:
 
 // Scope guard over a mutex handle this process already holds open (such as
 // the session mutexes opened at attach): waits in the constructor, releases
-// in the destructor, leaves the handle open.
+// in the destructor, leaves the handle open. A 0 handle is not waited for.
 class HeldMutexHandle {
 public:
-    explicit HeldMutexHandle(Handle mutex, std::uint32_t timeoutMs = platform::kInfinite);
-    ~HeldMutexHandle();
+    explicit HeldMutexHandle(Handle mutex, std::uint32_t timeoutMs = platform::kInfinite)
+        : hold_(mutex, timeoutMs) {}
     HeldMutexHandle(const HeldMutexHandle&) = delete;
     HeldMutexHandle& operator=(const HeldMutexHandle&) = delete;
 
-    bool held() const { return held_; }
-    bool ownerDied() const { return result_ == platform::LockResult::acquired_owner_died; }
+    bool held() const { return hold_.held(); }
+    bool ownerDied() const { return hold_.result() == platform::LockResult::acquired_owner_died; }
 
 private:
-    Handle mutex_;
-    platform::LockResult result_ = platform::LockResult::failed;
-    bool held_ = false;
+    platform::MutexHold hold_;
 };
 
 // Mappings.

@@ -138,7 +138,11 @@ ProcessState& Process() {
 platform::Handle HeldTableMutex(const char* name) {
     if (name == nullptr) return platform::kNoHandle;
     for (int i = 0; i < 3; ++i) {
-        if (std::strcmp(name, kTableMutexNames[i]) == 0) return Process().tableMutexes[i];
+        // The tables pass their name constants, which usually share the
+        // address of these literals: a match by address needs no compare.
+        if (name == kTableMutexNames[i] || std::strcmp(name, kTableMutexNames[i]) == 0) {
+            return Process().tableMutexes[i];
+        }
     }
     return platform::kNoHandle;
 }

@@ -3,6 +3,7 @@
 #include "tables/application_list.h"
 
 #include <cstring>
+#include <optional>
 
 #include "platform/process.h"
 #include "shared/named_objects.h"
@@ -117,8 +118,8 @@ ApplicationBlock* ApplicationList::AddApplicationBlock(std::uint32_t processId,
     for (int pass = 0; pass < 2 && result == nullptr; ++pass) {
         if (pass == 1 && ReclaimBlocksOfEndedProcesses() == 0) break;
         TableLock lock(kApplicationListMutexName);
-        result = perProcess ? FindApplicationBlock(processId)
-                            : FindApplicationBlock(processId, threadId);
+        // The lookup runs under this lock rather than taking it once more.
+        result = FindBlock(processId, perProcess ? nullptr : &threadId, true);
         if (result != nullptr) break;
         if (pass == 0) TRV_TRACE("ApplicationList::AddApplicationBlock - appl block not found - create new");
         result = FirstFreeBlock();
@@ -157,29 +158,28 @@ int ApplicationList::ReclaimBlocksOfEndedProcesses() {
 }
 
 ApplicationBlock* ApplicationList::FindApplicationBlock(std::uint32_t processId) {
-    TRV_TRACE("ApplicationList::FindApplicationBlock enter - pid=[%x]", processId);
-    ApplicationBlock* found = nullptr;
-    if (processId != 0) {
-        TableLock lock(kApplicationListMutexName);
-        for (int i = 0; i < kSessionCount; ++i) {
-            if (Blocks[i].ProcessId != processId) continue;
-            TRV_TRACE("ApplicationList::FindApplicationBlock - block found at i=[%d]", i);
-            found = &Blocks[i];
-            break;
-        }
-    }
-    TRV_TRACE("ApplicationList::FindApplicationBlock return");
-    return found;
+    return FindBlock(processId, nullptr, false);
 }
 
 ApplicationBlock* ApplicationList::FindApplicationBlock(std::uint32_t processId,
                                                         std::uint32_t threadId) {
-    TRV_TRACE("ApplicationList::FindApplicationBlock enter - pid=[%x], tid=[%x]", processId, threadId);
+    return FindBlock(processId, &threadId, false);
+}
+
+ApplicationBlock* ApplicationList::FindBlock(std::uint32_t processId, const std::uint32_t* threadId,
+                                             bool lockHeld) {
+    if (threadId != nullptr) {
+        TRV_TRACE("ApplicationList::FindApplicationBlock enter - pid=[%x], tid=[%x]", processId, *threadId);
+    } else {
+        TRV_TRACE("ApplicationList::FindApplicationBlock enter - pid=[%x]", processId);
+    }
     ApplicationBlock* found = nullptr;
     if (processId != 0) {
-        TableLock lock(kApplicationListMutexName);
+        std::optional<TableLock> lock;
+        if (!lockHeld) lock.emplace(kApplicationListMutexName);
         for (int i = 0; i < kSessionCount; ++i) {
-            if (Blocks[i].ProcessId != processId || Blocks[i].ThreadId != threadId) continue;
+            if (Blocks[i].ProcessId != processId) continue;
+            if (threadId != nullptr && Blocks[i].ThreadId != *threadId) continue;
             TRV_TRACE("ApplicationList::FindApplicationBlock - block found at i=[%d]", i);
             found = &Blocks[i];
             break;

@@ -54,6 +54,10 @@ public:
     void RemoveApplicationBlock(std::uint32_t processId);
 
 private:
+    // FindApplicationBlock, by process (and thread when `threadId` is given),
+    // with its trace lines; takes the table's lock unless the calling thread
+    // holds it already (`lockHeld`).
+    ApplicationBlock* FindBlock(std::uint32_t processId, const std::uint32_t* threadId, bool lockHeld);
     ApplicationBlock* FirstFreeBlock();
     void InitialiseBlock(ApplicationBlock& block, std::uint32_t processId, std::uint32_t threadId,
                          bool perProcess, const char (&name)[kBlockNameSize]);

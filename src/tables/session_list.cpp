@@ -210,16 +210,22 @@ void SessionList::RemoveSession(char letter) {
 
 SessionBlock SessionList::GetSession(char letter) {
     TRV_TRACE("SessionList::GetSession enter - SessionID [%c]", letter);
-    SessionBlock copy;
-    if (IsValidSession(letter)) {
-        TRV_TRACE("SessionList::GetSession - session is valid.");
-        TableLock lock(kSessionListMutexName);
-        copy = Blocks[letter - 'A'];
-    } else {
-        TRV_TRACE("SessionList::GetSession - Session [%c] not valid!", letter);
-    }
+    // The copy is made in place from the table (both branches are prvalues),
+    // rather than zeroed first and then assigned over.
+    SessionBlock copy = IsValidSession(letter) ? LockedCopy(letter) : InvalidCopy(letter);
     TRV_TRACE("SessionList::GetSession return");
     return copy;
+}
+
+SessionBlock SessionList::LockedCopy(char letter) {
+    TRV_TRACE("SessionList::GetSession - session is valid.");
+    TableLock lock(kSessionListMutexName);
+    return Blocks[letter - 'A'];
+}
+
+SessionBlock SessionList::InvalidCopy(char letter) const {
+    TRV_TRACE("SessionList::GetSession - Session [%c] not valid!", letter);
+    return SessionBlock();
 }
 
 SessionBlock SessionList::GetSession(std::uint32_t processId) {

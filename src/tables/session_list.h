@@ -93,6 +93,10 @@ public:
 
 private:
     SessionBlock* BlockOf(char letter);  // nullptr for an invalid letter
+    // GetSession's two outcomes: the block of a valid (folded) letter copied
+    // under the table's lock, and the all-zero block of an invalid one.
+    SessionBlock LockedCopy(char letter);
+    SessionBlock InvalidCopy(char letter) const;
 };
 
 static_assert(std::is_standard_layout_v<SessionList>);

@@ -15,12 +15,7 @@ TableLock::TableLock(const char* mutexName) {
     // on that handle spares opening and closing the mutex by name every time.
     const platform::Handle held = HeldTableMutex(mutexName);
     if (held != platform::kNoHandle) {
-        result_ = platform::WaitMutex(held, platform::kInfinite);
-        if (result_ == platform::LockResult::acquired ||
-            result_ == platform::LockResult::acquired_owner_died) {
-            handle_ = held;
-            borrowed_ = true;
-        }
+        hold_.emplace(held, platform::kInfinite);
         return;
     }
     handle_ = OpenAndWaitHLLMutex(mutexName, platform::kInfinite, &result_);
@@ -37,11 +32,8 @@ TableLock::TableLock(const char* mutexName) {
 }
 
 TableLock::~TableLock() {
-    if (borrowed_) {
-        platform::ReleaseNamedMutex(handle_);
-    } else {
-        ReleaseAndCloseHLLMutex(handle_);
-    }
+    // A lock on the held handle is released by its hold.
+    if (!hold_) ReleaseAndCloseHLLMutex(handle_);
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "platform/handle.h"
 #include "platform/mutex.h"
@@ -30,14 +31,18 @@ public:
     TableLock(const TableLock&) = delete;
     TableLock& operator=(const TableLock&) = delete;
 
-    bool held() const { return handle_ != platform::kNoHandle; }
+    bool held() const { return hold_ ? hold_->held() : handle_ != platform::kNoHandle; }
     // The previous owner died while holding the lock.
-    bool ownerDied() const { return result_ == platform::LockResult::acquired_owner_died; }
+    bool ownerDied() const {
+        return (hold_ ? hold_->result() : result_) == platform::LockResult::acquired_owner_died;
+    }
 
 private:
+    // The process's held handle: waited on and released, never closed.
+    std::optional<platform::MutexHold> hold_;
+    // Otherwise the mutex opened (or created) by name: released and closed.
     platform::Handle handle_ = platform::kNoHandle;
     platform::LockResult result_ = platform::LockResult::failed;
-    bool borrowed_ = false;  // handle_ is the process's held handle: release, never close
 };
 
 // Handles this process stored into a shared record, keyed by the address of

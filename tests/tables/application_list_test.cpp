@@ -3,12 +3,16 @@
 // Data and the key queues.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/event.h"
 #include "shared/name_format.h"
+#include "support/test_thread.h"
 #include "table_fixture.h"
+#include "tables/table_support.h"
 
 namespace trv::test {
 
@@ -123,6 +127,31 @@ TEST(ApplicationBlockTest, DataAndKeyQueuesNeverRunPastTheirEnds) {
         EXPECT_LE(block->QueuedKeys(3), 1024);
     }
     EXPECT_FALSE(block->QueueKey(kSessionCount, KeyQueueEntry{}));
+    CloseReplyEvents(*tables.applications);
+}
+
+// Whether the table mutex is reached by name or, as in an attached process,
+// through the handle the process holds open, adding a block waits while
+// another thread holds the table.
+TEST(ApplicationListTest, AddingABlockWaitsForTheTableLock) {
+    Tables tables;
+    platform::UniqueHandle heldOpen(platform::OpenNamedMutex(kApplicationListMutexName));
+    ASSERT_TRUE(heldOpen);
+    platform::Handle& processHandle = Process().tableMutexes[1];
+    const platform::Handle saved = processHandle;
+    for (const std::uint32_t thread : {0x61u, 0x62u}) {
+        processHandle = thread == 0x61u ? platform::kNoHandle : heldOpen.get();
+        auto table = std::make_unique<TableLock>(kApplicationListMutexName);
+        ASSERT_TRUE(table->held());
+        std::atomic<ApplicationBlock*> added{nullptr};
+        TestThread adder([&] { added = tables.applications->AddApplicationBlock(kSelf, thread, false); });
+        EXPECT_TRUE(adder.StillRunningAfter(100)) << "added while the table was held";
+        table.reset();
+        ASSERT_TRUE(adder.Join());
+        ASSERT_NE(added.load(), nullptr);
+        EXPECT_EQ(added.load()->ThreadId, thread);
+    }
+    processHandle = saved;
     CloseReplyEvents(*tables.applications);
 }
 

@@ -2,11 +2,15 @@
 // fields and the three notification lists.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/event.h"
+#include "shared/trace.h"
 #include "table_fixture.h"
 
 namespace trv::test {
@@ -174,6 +178,33 @@ TEST(SessionListTest, NotificationListsStayDenseAndHoldACallerOnce) {
         EXPECT_EQ(add(callers[25]), -1);
         EXPECT_EQ(g.*list.count, 26);
     }
+}
+
+// GetSession copies the block once, byte for byte, straight from the table:
+// its trace shows one block copy for a valid letter and none otherwise.
+TEST(SessionListTest, GetSessionCopiesTheBlockOnce) {
+    Tables tables;
+    SessionList& sessions = *tables.sessions;
+    ASSERT_TRUE(sessions.AddNamedSession(RegistrationTemplate(kSelf), 'D'));
+    std::memset(sessions.Blocks[3].Reserved13, 0x5A, sizeof sessions.Blocks[3].Reserved13);
+    const std::string path = UniqueName("sl_get_session") + ".log";
+    platform::SetEnvironment("EHLLAPI_TRACE", ("path=" + path).c_str());
+    OpenTrace();
+    ASSERT_TRUE(TraceEnabled());
+    const SessionBlock copy = sessions.GetSession('d');
+    const SessionBlock none = sessions.GetSession('1');
+    CloseTrace();
+    platform::SetEnvironment("EHLLAPI_TRACE", nullptr);
+
+    EXPECT_EQ(std::memcmp(&copy, &sessions.Blocks[3], sizeof copy), 0);
+    EXPECT_TRUE(AllZero(&none, sizeof none));
+    std::vector<std::string> lines;
+    std::ifstream trace(path);
+    for (std::string line; std::getline(trace, line);) lines.push_back(line.substr(line.find(" SessionBlock::") + 1));
+    trace.close();
+    std::remove(path.c_str());
+    std::erase_if(lines, [](const std::string& line) { return line.rfind("SessionBlock::", 0) != 0; });
+    EXPECT_EQ(lines, (std::vector<std::string>{"SessionBlock::oper= enter", "SessionBlock::oper= return"}));
 }
 
 }  // namespace
