@@ -143,18 +143,20 @@ protected:
         return report;
     }
 
-    // A caller that is blocked in a call must come back with its answer once
-    // the emulator has been killed; answers its report and how long after
-    // the kill it ended.
-    Report AwaitReleased(ChildProcess& caller, Clock::time_point killed, long long* releasedAfterMs) {
+    // Kills the emulator; `caller`, blocked in a call, must then come back
+    // with its answer. Answers its report; how long the release took after
+    // the kill is printed and recorded with the test.
+    Report KillEmulatorAndAwaitRelease(ChildProcess& caller) {
+        emulator_->process().Kill();
+        const Clock::time_point killed = Clock::now();
         Report report;
         auto code = caller.Wait(kExitLimit);
-        *releasedAfterMs =
+        const long long releasedAfterMs =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed).count();
         EXPECT_EQ(code, 0) << (code ? "the caller failed" : "the caller was not released after the kill");
         report.Add(caller.ReadRemainingLines(Milliseconds(1000)));
-        RecordProperty("released_after_ms", std::to_string(*releasedAfterMs));
-        std::printf("    caller released %lld ms after the emulator was killed\n", *releasedAfterMs);
+        RecordProperty("released_after_ms", std::to_string(releasedAfterMs));
+        std::printf("    caller released %lld ms after the emulator was killed\n", releasedAfterMs);
         return report;
     }
 

@@ -203,9 +203,7 @@ TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
                   "answered; the caller reported:" << told;
     }
 
-    emulator_->process().Kill();
-    long long releasedAfter = 0;
-    Report report = AwaitReleased(*caller, Clock::now(), &releasedAfter);
+    Report report = KillEmulatorAndAwaitRelease(*caller);
     ASSERT_EQ(report["send_keys"].size(), 2u);
     EXPECT_EQ(report["send_keys"][0], "9");
     ExpectEmulatorGone();
@@ -223,9 +221,7 @@ TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWhoseRequestWasNotServed) 
     std::this_thread::sleep_for(kSettle);
     ASSERT_TRUE(caller->Running()) << "the caller did not wait for the stopped emulator";
 
-    emulator_->process().Kill();
-    long long releasedAfter = 0;
-    Report report = AwaitReleased(*caller, Clock::now(), &releasedAfter);
+    Report report = KillEmulatorAndAwaitRelease(*caller);
     ASSERT_EQ(report["send_keys"].size(), 2u);
     EXPECT_EQ(report["send_keys"][0], "9");
     ExpectEmulatorGone();
@@ -241,9 +237,7 @@ TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesASessionManagementCaller) {
     std::this_thread::sleep_for(kSettle);
     ASSERT_TRUE(caller->Running()) << "the caller did not wait for the stopped emulator";
 
-    emulator_->process().Kill();
-    long long releasedAfter = 0;
-    Report report = AwaitReleased(*caller, Clock::now(), &releasedAfter);
+    Report report = KillEmulatorAndAwaitRelease(*caller);
     ASSERT_EQ(report["status"].size(), 2u);
     EXPECT_EQ(report["status"][0], "9");
     ExpectEmulatorGone();

@@ -8,6 +8,7 @@
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/thread.h"
+#include "queue_support.h"
 #include "support/child_role.h"
 
 namespace trv::platform {
@@ -15,19 +16,6 @@ namespace {
 
 // Application-defined message numbers (the Win32 WM_USER range).
 constexpr std::uint32_t kFirstMessage = 0x0400 + 0x21;
-constexpr std::uint32_t kReceiveLimitMs = 10000;
-// Longer than any wait of a worker thread, so that a worker has always ended
-// (and no longer uses the test's stack) when the test returns.
-constexpr std::uint32_t kJoinLimitMs = 2 * kReceiveLimitMs;
-
-// Leaves the calling thread's queue empty, so that each test sees only
-// its own messages although the tests share the main thread.
-void DrainQueue() {
-    EnsureMessageQueue();
-    ThreadMessage message;
-    while (GetThreadMessage(message, 0) != MessageWait::timed_out) {
-    }
-}
 
 // args: thread id, message count. Posts messages numbered in sequence with
 // wParam = i and lParam = -i.

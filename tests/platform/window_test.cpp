@@ -9,23 +9,13 @@
 #include "platform/message_queue.h"
 #include "platform/thread.h"
 #include "platform/window.h"
+#include "queue_support.h"
 #include "support/child_role.h"
 
 namespace trv::platform {
 namespace {
 
 constexpr std::uint32_t kFirstMessage = 0x0400 + 0x42;
-constexpr std::uint32_t kReceiveLimitMs = 10000;
-// Longer than any wait of a worker thread, so that a worker has always ended
-// (and no longer uses the test's stack) when the test returns.
-constexpr std::uint32_t kJoinLimitMs = 2 * kReceiveLimitMs;
-
-void DrainQueue() {
-    EnsureMessageQueue();
-    ThreadMessage message;
-    while (GetThreadMessage(message, 0) != MessageWait::timed_out) {
-    }
-}
 
 // Destroys the window when the test leaves, also on a failed assertion.
 class ScopedWindow {
