@@ -1,11 +1,20 @@
-// The WinHLLAPI entries' part of process attach and detach. Those entries and
-// their asynchronous-request state are not part of this build yet; until
-// they are, attach and detach have nothing to set up or free here.
+// The WinHLLAPI entries' part of process attach and detach: the completion
+// messages are registered at attach; at detach the asynchronous workers are
+// awaited and the storage pool is destroyed.
+#include "compat/storage_manager.h"
+#include "compat/winhllapi.h"
 #include "shared/subsystem_hooks.h"
 
 namespace trv::hooks {
 
-void WinHLLAPIAttach() {}
-void WinHLLAPIDetach() {}
+void WinHLLAPIAttach() {
+    compat::AllowAsyncWorkers();
+    compat::RegisterAsyncMessages();
+}
+
+void WinHLLAPIDetach() {
+    compat::StopAsyncWorkers();
+    compat::DestroyStoragePool();
+}
 
 }  // namespace trv::hooks
