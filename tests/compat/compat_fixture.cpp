@@ -1,0 +1,151 @@
+// The test process as a WinHLLAPI caller (attach runs the WinHLLAPI hook too), in a namespace of named objects of
+// its own (POSIX), and the responder child of compat_fixture.h.
+#include "compat_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/environment.h"
+#include "platform/event.h"
+#include "platform/process.h"
+#include "platform/thread.h"
+#include "shared/named_objects.h"
+#include "shared/process_lifecycle.h"
+#include "shared/process_state.h"
+#include "shared/shared_control.h"
+#include "tables/application_list.h"
+#include "tables/cleanup.h"
+#include "tables/session_list.h"
+#include "trvha64.h"
+
+namespace trv::test {
+namespace {
+
+constexpr std::uint32_t kResponderLifeMs = 60000;
+
+std::string ReadyName() { return UniqueName("compat_ready"); }
+std::string StopName() { return UniqueName("compat_stop"); }
+
+void Attach() {
+    char name[40];
+    std::snprintf(name, sizeof name, "compat-tests-%08zx",
+                  std::hash<std::string>{}(platform::ExecutablePath()) & 0xFFFFFFFFu);
+    platform::SetEnvironment("TRVHA64_NAMESPACE", name);
+    platform::SetEnvironment("TRVHA64_UNATTENDED", "1");
+    OnProcessAttach();
+}
+
+class AttachedCaller : public testing::Environment {
+public:
+    void SetUp() override { Attach(); }
+    void TearDown() override { OnProcessDetach(); }
+};
+
+[[maybe_unused]] testing::Environment* const g_attached = testing::AddGlobalTestEnvironment(new AttachedCaller);
+
+void Put16(std::uint8_t* at, std::uint16_t value) { std::memcpy(at, &value, sizeof value); }
+
+void Answer(ApplicationBlock& block, char letter) {
+    std::uint8_t request[4];
+    std::memcpy(request, block.Data, sizeof request);
+    block.ReturnCode = 0;
+    switch (block.Function) {
+        case HA_QUERY_SESSIONS: {
+            std::memset(block.Data, 0, 16);
+            block.Data[0] = static_cast<std::uint8_t>(letter);
+            const char name[8] = {'N', 'A', 'M', 'E', letter, 'S', 'S', 'N'};
+            std::memcpy(block.Data + 4, name, sizeof name);
+            block.Data[12] = 'H';
+            Put16(block.Data + 14, 0x0780);
+            break;
+        }
+        case HA_COPY_OIA:
+            for (int i = 0; i < 104; ++i) block.Data[i] = static_cast<std::uint8_t>(i + 1);
+            block.DataLength = 104;
+            break;
+        case HA_QUERY_SESSION_STATUS: {
+            std::memset(block.Data, 0, 20);
+            std::memcpy(block.Data, request, sizeof request);
+            const char name[8] = {'S', 'T', 'A', 'T', 'U', 'S', letter, '!'};
+            std::memcpy(block.Data + 4, name, sizeof name);
+            block.Data[12] = 'D';
+            block.Data[13] = 'X';
+            Put16(block.Data + 14, 24);
+            Put16(block.Data + 16, 80);
+            Put16(block.Data + 18, 1252);
+            block.DataLength = 20;
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void Serve(char letter) {
+    SessionBlock session = Sessions()->GetSession(letter);
+    ApplicationBlock* block = Applications()->GetApplicationBlock(session.Caller);
+    if (block == nullptr) return;
+    Answer(*block, letter);
+    char replyName[kBlockNameSize + 1] = {};
+    std::memcpy(replyName, block->ReplyEventName, kBlockNameSize);
+    platform::UniqueHandle reply(platform::OpenNamedEvent(replyName));
+    platform::SignalEvent(reply.get());
+}
+
+}  // namespace
+
+void ForgetCallerBlocks() { ApplicationDestroyed(platform::CurrentProcessId(), platform::CurrentThreadId()); }
+
+CompatResponder::CompatResponder(const std::string& letters)
+    : readyEvent_(platform::CreateNamedEvent(false, ReadyName().c_str())),
+      stop_(platform::CreateNamedEvent(true, StopName().c_str())) {
+    platform::ClearEvent(stop_.get());
+    process_ = std::make_unique<RoleProcess>("compat_responder", RoleArgs{letters});
+    ready_ = process_->started() && platform::WaitForEvent(readyEvent_.get(), kTestLimitMs) == platform::kWaitObject0;
+}
+
+CompatResponder::~CompatResponder() {
+    platform::SignalEvent(stop_.get());
+    process_->Wait(kTestLimitMs);
+}
+
+// args[0]: the session letters to register.
+TRV_CHILD_ROLE(compat_responder) {
+    if (args.empty()) return 2;
+    Attach();
+    if (Sessions() == nullptr || Applications() == nullptr) return 3;
+    const std::string letters = args[0];
+    std::vector<platform::Handle> waits;
+    for (char letter : letters) {
+        SessionBlock templ;
+        templ.ProcessID = platform::CurrentProcessId();
+        templ.Established = 1;
+        if (!Sessions()->AddNamedSession(templ, letter)) return 4;
+        Sessions()->SetWindowHandle(letter, 0x1234);
+        waits.push_back(Sessions()->GetSession(letter).HLLEvent);
+    }
+    Process().registeredSessions = true;
+    Control().SessionsAvailable.store(1);
+    platform::UniqueHandle stop(platform::OpenNamedEvent(StopName().c_str()));
+    waits.push_back(stop.get());
+    {
+        platform::UniqueHandle ready(platform::OpenNamedEvent(ReadyName().c_str()));
+        platform::SignalEvent(ready.get());
+    }
+    const std::uint32_t started = platform::TickCount();
+    while (platform::TickCount() - started < kResponderLifeMs) {
+        const std::uint32_t signalled = platform::WaitForEvents(waits.size(), waits.data(), false, 500);
+        if (signalled == platform::kWaitTimeout) continue;
+        if (signalled >= letters.size()) break;
+        Serve(letters[signalled]);
+    }
+    OnProcessDetach();
+    return 0;
+}
+
+}  // namespace trv::test

@@ -1,0 +1,43 @@
+// What the WinHLLAPI tests share: the test process attached as a caller (its
+// attach registers the completion messages),
+// and a responder child that registers sessions and answers requests in the
+// 32-bit layouts, echoing part of each request so that a test sees what
+// reached the session:
+//   10 Query Sessions: letter, "NAME" + letter + "SSN" at 4..11, 'H' at 12,
+//      u16 0x0780 at 14
+//   13 Copy OIA: byte i = i + 1 for i < 104
+//   22 Query Session Status: request bytes 0..3 echoed, "STATUS" + letter +
+//      "!" at 4..11, 'D' at 12, 'X' at 13, u16 24, 80, 1252 at 14, 16, 18
+//   any other: code 0
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/handle.h"
+#include "support/child_role.h"
+
+namespace trv::test {
+
+constexpr std::uint32_t kTestLimitMs = 20000;
+
+class CompatResponder {
+public:
+    explicit CompatResponder(const std::string& letters);
+    ~CompatResponder();
+    CompatResponder(const CompatResponder&) = delete;
+    CompatResponder& operator=(const CompatResponder&) = delete;
+    bool ready() const { return ready_; }
+
+private:
+    platform::UniqueHandle readyEvent_;
+    platform::UniqueHandle stop_;
+    std::unique_ptr<RoleProcess> process_;
+    bool ready_ = false;
+};
+
+// Frees this process's exchange blocks, so each test starts as a new caller.
+void ForgetCallerBlocks();
+
+}  // namespace trv::test
