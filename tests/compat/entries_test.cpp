@@ -1,0 +1,254 @@
+// The WinHLLAPI entries: 16-bit calls through 801 and 116 against a responder
+// in another process, the storage manager, start-up, and the asynchronous
+// call with its completion messages on a real window.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "compat/storage_manager.h"
+#include "compat/winhllapi.h"
+#include "compat_fixture.h"
+#include "platform/message_queue.h"
+#include "platform/window.h"
+#include "trvha64_winhllapi.h"
+
+namespace trv::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::uint16_t U16At(const std::uint8_t* at) {
+    std::uint16_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+class EntriesTest : public testing::Test {
+protected:
+    void TearDown() override { ForgetCallerBlocks(); }
+};
+
+// One 16-bit call through 801 or 116.
+std::uint16_t Call16(bool through116, std::uint16_t function, std::uint8_t* data, std::uint16_t& length,
+                     std::uint16_t returnCode = 0) {
+    std::uint16_t fn = function;
+    if (through116) {
+        hllapi16(nullptr, nullptr, &fn, data, &length, &returnCode);
+    } else {
+        WinHLLAPI(&fn, data, &length, &returnCode);
+    }
+    return returnCode;
+}
+
+TEST_F(EntriesTest, SixteenBitCallsReachTheSessionAndComeBackPacked) {
+    CompatResponder responder("AC");
+    ASSERT_TRUE(responder.ready());
+    for (bool through116 : {false, true}) {
+        SCOPED_TRACE(through116 ? "ordinal 116" : "ordinal 801");
+        // Query Sessions: two 12-byte entries packed from the 16-byte ones.
+        std::uint8_t sessions[24 + 4];
+        std::memset(sessions, 0xEE, sizeof sessions);
+        std::uint16_t length = 24;
+        EXPECT_EQ(Call16(through116, HA_QUERY_SESSIONS, sessions, length), 0);
+        EXPECT_EQ(length, 2);
+        const std::uint8_t expected[24] = {'A', 'N', 'A', 'M', 'E', 'A', 'S', 'S', 'N', 'H', 0x80, 0x07,
+                                           'C', 'N', 'A', 'M', 'E', 'C', 'S', 'S', 'N', 'H', 0x80, 0x07};
+        EXPECT_EQ(Bytes(sessions, sessions + 24), Bytes(expected, expected + 24));
+        EXPECT_EQ(Bytes(sessions + 24, sessions + 28), Bytes(4, 0xEE));
+
+        // Query Session Status: the session saw its letter in the 32-bit
+        // layout (three zero bytes after it) and the caller gets the packed reply.
+        std::uint8_t status[20];
+        std::memset(status, 0xEE, sizeof status);
+        status[0] = 'C';
+        length = 20;
+        EXPECT_EQ(Call16(through116, HA_QUERY_SESSION_STATUS, status, length), 0);
+        const std::uint8_t packed[20] = {'C', 'S', 'T', 'A', 'T', 'U', 'S', 'C', '!', 'D', 'X', 0xEE,
+                                         24,  0,   80,  0,   0xE4, 0x04, 0xEE, 0xEE};
+        EXPECT_EQ(Bytes(status, status + 20), Bytes(packed, packed + 20));
+
+        // Copy OIA: 103 of the 104 bytes.
+        ASSERT_EQ(Call16(through116, HA_CONNECT_PS, reinterpret_cast<std::uint8_t*>(const_cast<char*>("A")), length = 1), 0);
+        std::uint8_t oia[104];
+        std::memset(oia, 0xEE, sizeof oia);
+        length = 103;
+        EXPECT_EQ(Call16(through116, HA_COPY_OIA, oia, length), 0);
+        for (int i = 0; i < 103; ++i) ASSERT_EQ(oia[i], i + 1) << i;
+        EXPECT_EQ(oia[103], 0xEE);
+        length = 102;
+        EXPECT_EQ(Call16(through116, HA_COPY_OIA, oia, length), HLLAPI_RC_BAD_PARAMETER);
+    }
+}
+
+// One storage-manager request through 801.
+struct Storage {
+    std::uint32_t address = 0;
+    std::uint16_t length = 0;
+    std::uint16_t code = 0;
+};
+Storage StorageRequest(std::uint16_t request, std::uint16_t length) {
+    Storage answer;
+    std::uint16_t function = HA_STORAGE_MGR;
+    std::uint8_t data[8] = {};
+    answer.length = length;
+    answer.code = request;
+    WinHLLAPI(&function, data, &answer.length, &answer.code);
+    std::memcpy(&answer.address, data, sizeof answer.address);
+    return answer;
+}
+
+TEST(StorageManagerTest, BlocksAreTakenSplitFreedAndMergedInOnePool) {
+    compat::DestroyStoragePool();
+    const Storage first = StorageRequest(WHLLAPI_GET_STORAGE, 100);
+    ASSERT_EQ(first.code, 0);
+    EXPECT_EQ(first.length, 2) << "id 1 is the initial block, 2 the taken part, 3 the rest";
+    ASSERT_NE(first.address, 0u);
+    // The 4-byte value is the block's address: the caller can use it.
+    auto* block = reinterpret_cast<std::uint8_t*>(static_cast<std::uintptr_t>(first.address));
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(block[i], 0) << "a new block is zeroed";
+    for (int i = 0; i < 100; ++i) block[i] = static_cast<std::uint8_t>(i * 3);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(block[i], static_cast<std::uint8_t>(i * 3));
+    EXPECT_EQ(StorageRequest(WHLLAPI_QUERY_FREE_STORAGE, 0).length, 65435);
+
+    EXPECT_EQ(StorageRequest(WHLLAPI_FREE_STORAGE, 77).code, 2);
+    EXPECT_EQ(StorageRequest(WHLLAPI_QUERY_FREE_STORAGE, 0).length, 65435) << "an unknown id changed the pool";
+
+    // A second block, then both freed and merged back into one.
+    const Storage second = StorageRequest(WHLLAPI_GET_STORAGE, 1000);
+    ASSERT_EQ(second.code, 0);
+    EXPECT_EQ(StorageRequest(WHLLAPI_QUERY_FREE_STORAGE, 0).length, 64435);
+    EXPECT_EQ(StorageRequest(WHLLAPI_FREE_STORAGE, first.length).code, 0);
+    EXPECT_EQ(StorageRequest(WHLLAPI_QUERY_FREE_STORAGE, 0).length, 64535);
+    EXPECT_EQ(StorageRequest(WHLLAPI_FREE_ALL_STORAGE, 0).code, 0);
+    EXPECT_EQ(StorageRequest(WHLLAPI_QUERY_FREE_STORAGE, 0).length, 65535);
+
+    // The whole pool fits once; then nothing does.
+    const Storage whole = StorageRequest(WHLLAPI_GET_STORAGE, 65535);
+    EXPECT_EQ(whole.code, 0);
+    const Storage none = StorageRequest(WHLLAPI_GET_STORAGE, 1);
+    EXPECT_EQ(none.code, 1);
+    EXPECT_EQ(none.length, 0);
+    EXPECT_EQ(none.address, 0u);
+    EXPECT_EQ(StorageRequest(WHLLAPI_QUERY_FREE_STORAGE, 0).length, 0);
+    EXPECT_EQ(StorageRequest(WHLLAPI_FREE_STORAGE, whole.length).code, 0);
+    EXPECT_EQ(StorageRequest(WHLLAPI_GET_STORAGE, 0).code, 1);
+}
+
+TEST(StartupTest, OffersOneOneAndRefusesNewerVersions) {
+    trvWinHLLAPIStartupData data;
+    std::memset(&data, 0x55, sizeof data);
+    EXPECT_EQ(WinHLLAPIStartup(WHLLAPI_VERSION(2, 0), &data), WHLLAPI_VERSION_NOT_SUPPORTED);
+    EXPECT_EQ(data.wVersion, 0x0101);
+    EXPECT_STREQ(data.szDescription, "WHLLAPI.DLL Version 1.1 by Ombrel Corporation");
+    EXPECT_NE(compat::NegotiatedVersion(), WHLLAPI_VERSION(2, 0));
+
+    std::memset(&data, 0x55, sizeof data);
+    EXPECT_EQ(WinHLLAPIStartup(WHLLAPI_VERSION(1, 1), &data), WHLLAPI_STARTUP_OK);
+    EXPECT_STREQ(data.szDescription, "WHLLAPI.DLL Version 1.1 by Ombrel Corporation");
+    EXPECT_EQ(compat::NegotiatedVersion(), WHLLAPI_VERSION(1, 1));
+    EXPECT_EQ(WinHLLAPICleanup(), 1);
+    EXPECT_EQ(compat::NegotiatedVersion(), WHLLAPI_VERSION(1, 1));
+    EXPECT_EQ(WinHLLAPICancelAsyncRequest(0xFFFF, HA_WAIT), WHLLAPI_INVALID_TASK_HANDLE);
+    EXPECT_EQ(WinHLLAPIStartup(WHLLAPI_VERSION(1, 0), nullptr), WHLLAPI_STARTUP_OK);
+}
+
+// A message window of the test thread, destroyed at the end of the test.
+class OwnWindow {
+public:
+    OwnWindow() : window_(platform::CreateMessageWindow()) {}
+    ~OwnWindow() { platform::DestroyMessageWindow(window_); }
+    OwnWindow(const OwnWindow&) = delete;
+    OwnWindow& operator=(const OwnWindow&) = delete;
+    platform::WindowHandle get() const { return window_; }
+
+private:
+    platform::WindowHandle window_;
+};
+
+TEST_F(EntriesTest, AsyncWaitBeforeOneOneIsAnsweredByAPostedMessage) {
+    compat::SetNegotiatedVersion(0);
+    OwnWindow window;
+    ASSERT_NE(window.get(), 0u);
+    std::uint16_t function = HA_WAIT;
+    std::uint16_t length = 0;
+    std::uint16_t returnCode = 7;
+    std::uint8_t data[4] = {};
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), WHLLAPI_WORKER_TASK);
+    platform::ThreadMessage message;
+    ASSERT_EQ(platform::GetThreadMessage(message, kTestLimitMs), platform::MessageWait::message);
+    EXPECT_EQ(message.window, window.get());
+    EXPECT_EQ(message.message, compat::AsyncMessage());
+    EXPECT_NE(message.message, 0u);
+    EXPECT_EQ(message.wParam, WHLLAPI_WORKER_TASK);
+    EXPECT_EQ(message.lParam, static_cast<std::intptr_t>(HA_WAIT | (7 << 16)));
+
+    // Send File: the session named after the first word.
+    function = HA_SEND_FILE;
+    std::uint8_t command[] = "  c:\\file.txt   b:file text";
+    length = static_cast<std::uint16_t>(sizeof command - 1);
+    returnCode = 3;
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, command, &length, &returnCode), WHLLAPI_WORKER_TASK);
+    ASSERT_EQ(platform::GetThreadMessage(message, kTestLimitMs), platform::MessageWait::message);
+    EXPECT_EQ(message.message, compat::AsyncFileTransferMessage());
+    EXPECT_EQ(message.wParam, static_cast<std::uintptr_t>('B' * 256 + 1));
+    EXPECT_EQ(message.lParam, 3);
+    compat::StopAsyncWorkers();
+    EXPECT_EQ(compat::RunningAsyncWorkers(), 0u);
+    compat::AllowAsyncWorkers();
+}
+
+TEST_F(EntriesTest, AsyncFailuresAnswerZeroWithTheirCodes) {
+    OwnWindow window;
+    std::uint16_t function = HA_START_CLOSE_INTERCEPT;
+    std::uint16_t length = 8;
+    std::uint16_t returnCode = 0;
+    std::uint8_t data[8] = {'A'};
+    EXPECT_EQ(WinHLLAPIAsync(window.get() + 1, &function, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_BAD_PARAMETER);
+    function = HA_COPY_PS;
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
+    function = HA_START_CLOSE_INTERCEPT;
+    length = 6;
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, nullptr), 0);
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), nullptr, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
+}
+
+TEST_F(EntriesTest, AsyncInterceptStartsAnswerTheirMessageIdentifier) {
+    CompatResponder responder("A");
+    ASSERT_TRUE(responder.ready());
+    OwnWindow window;
+    // Close intercept: the identifier also comes back in the caller's word 2.
+    std::uint8_t close[8] = {'A', 0, 0, 0, 0, 0, 'M', 0};
+    std::uint16_t function = HA_START_CLOSE_INTERCEPT;
+    std::uint16_t length = 8;
+    std::uint16_t returnCode = 0;
+    const std::uint16_t closeTask = WinHLLAPIAsync(window.get(), &function, close, &length, &returnCode);
+    EXPECT_EQ(returnCode, 0);
+    EXPECT_NE(closeTask, 0);
+    EXPECT_EQ(closeTask, U16At(close + 2));
+
+    // Keystroke intercept: the option letter stays the caller's.
+    std::uint8_t keys[8] = {'A', 'L', 0, 0, 0, 0, 0, 0};
+    function = HA_START_KEY_INTERCEPT;
+    length = 7;
+    const std::uint16_t keyTask = WinHLLAPIAsync(window.get(), &function, keys, &length, &returnCode);
+    EXPECT_EQ(returnCode, 0);
+    EXPECT_NE(keyTask, 0);
+    EXPECT_EQ(keys[1], 'L');
+    EXPECT_EQ(U16At(keys + 2), 0) << "not the message form in the caller's own layout";
+
+    // The intercepts are registered: stopping them through 801 succeeds.
+    for (std::uint16_t stop : {HA_STOP_CLOSE_INTERCEPT, HA_STOP_KEY_INTERCEPT}) {
+        std::uint8_t letter[1] = {'A'};
+        length = 1;
+        EXPECT_EQ(Call16(false, stop, letter, length), 0) << stop;
+    }
+}
+
+}  // namespace
+}  // namespace trv::test
