@@ -7,6 +7,7 @@
 // caller converts the results out after starting the worker, and whichever
 // of the two finishes last frees the request. Workers are counted; detach
 // waits for the count to reach 0 before it frees anything they use.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
