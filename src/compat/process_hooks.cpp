@@ -1,7 +1,7 @@
 // The WinHLLAPI entries' part of process attach and detach. Those entries and
 // their asynchronous-request state are not part of this build yet; until
 // they are, attach and detach have nothing to set up or free here.
-#include "shared/subsystem_hooks.h"
+#include "library/subsystem_hooks.h"
 
 namespace trv::hooks {
 

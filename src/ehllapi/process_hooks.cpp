@@ -6,7 +6,7 @@
 #include "platform/environment.h"
 #include "platform/thread.h"
 #include "shared/process_state.h"
-#include "shared/subsystem_hooks.h"
+#include "library/subsystem_hooks.h"
 #include "tables/cleanup.h"
 
 namespace trv::hooks {

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/java_call.h"
-#include "bridge/java_vm.h"
+#include "jni/java_call.h"
+#include "jni/java_vm.h"
 #include "platform/atom.h"
 #include "platform/emulator_window.h"
 #include "platform/event.h"

@@ -2,7 +2,7 @@
 // attach; at detach the session-API record of the detaching thread is freed.
 #include "platform/thread.h"
 #include "shared/process_state.h"
-#include "shared/subsystem_hooks.h"
+#include "library/subsystem_hooks.h"
 #include "tables/qmxapi_list.h"
 
 namespace trv::hooks {

@@ -3,7 +3,7 @@
 // by a JVM's System.loadLibrary. A process that ends without running its
 // destructors (killed, _exit) detaches nothing; the others notice through
 // the named objects' liveness.
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Library entry on Windows: process attach and detach; thread attach and
 // detach do nothing. The entry always reports success.
 #include "platform/win32/windows_api.h"
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     switch (reason) {

@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "bridge/java_vm.h"
+#include "jni/java_vm.h"
 #include "platform/jni.h"
 
 namespace trv {

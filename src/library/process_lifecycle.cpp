@@ -9,7 +9,7 @@
 // building them (a builder that died leaves the mutex abandoned and
 // ListsReady 0) and builds them itself, so a killed process never leaves the
 // others waiting for ever.
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 
 #include <cstring>
 #include <new>
@@ -23,7 +23,7 @@
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
-#include "shared/subsystem_hooks.h"
+#include "library/subsystem_hooks.h"
 #include "shared/trace.h"
 #include "tables/application_list.h"
 #include "tables/cleanup.h"

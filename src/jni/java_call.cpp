@@ -1,5 +1,5 @@
 // Java calls of the handlers and the scoped holders of JNI data.
-#include "bridge/java_call.h"
+#include "jni/java_call.h"
 
 #include <cstring>
 #include <limits>
