@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "bridge/handlers.h"
-#include "jni/java_call.h"
+#include "bridge/bridge_call.h"
 #include "protocol/mnemonic_table.h"
 #include "tables/session_parms.h"
 #include "shared/trace.h"
