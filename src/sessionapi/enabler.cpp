@@ -3,7 +3,7 @@
 //
 // The service thread is attached to the virtual machine as a daemon for its
 // whole life, so its Java calls make local references that nothing frees on
-// their own: every handler deletes what it made (LocalRef). A caller's
+// their own: every handler's call context deletes what it made. A caller's
 // record is read and answered under the table lock only for the moment of a
 // copy; the Java call runs on a private copy, so a caller that vanishes (its
 // record freed or taken by another thread meanwhile) never has a stranger's
@@ -15,7 +15,6 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "jni/java_call.h"
