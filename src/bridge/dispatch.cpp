@@ -3,7 +3,7 @@
 #include "bridge/dispatch.h"
 
 #include "bridge/handlers.h"
-#include "bridge/java_call.h"
+#include "bridge/bridge_call.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
 #include "tables/session_block.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "bridge/handlers.h"
-#include "bridge/java_call.h"
+#include "bridge/bridge_call.h"
 #include "tables/session_parms.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"

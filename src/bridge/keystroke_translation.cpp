@@ -11,8 +11,8 @@
 #include <optional>
 
 #include "bridge/handlers.h"
-#include "bridge/java_call.h"
-#include "bridge/mnemonic_table.h"
+#include "bridge/bridge_call.h"
+#include "protocol/mnemonic_table.h"
 #include "tables/session_parms.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"

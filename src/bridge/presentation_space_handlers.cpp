@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "bridge/handlers.h"
-#include "bridge/java_call.h"
+#include "bridge/bridge_call.h"
 #include "tables/session_parms.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"

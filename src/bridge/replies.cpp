@@ -14,8 +14,8 @@
 #include <cstring>
 
 #include "bridge/hll_bridge_natives.h"
-#include "bridge/java_call.h"
-#include "bridge/mnemonic_table.h"
+#include "jni/java_call.h"
+#include "protocol/mnemonic_table.h"
 #include "tables/session_parms.h"
 #include "platform/text.h"
 #include "platform/thread.h"

@@ -1,9 +1,9 @@
 // The WinHLLAPI entries' part of process attach and detach: the completion
 // messages are registered at attach; at detach the asynchronous workers are
 // awaited and the storage pool is destroyed.
+#include "compat/process_hooks.h"
 #include "compat/storage_manager.h"
 #include "compat/winhllapi.h"
-#include "shared/subsystem_hooks.h"
 
 namespace trv::hooks {
 

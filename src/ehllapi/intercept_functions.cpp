@@ -19,7 +19,7 @@
 #include <mutex>
 #include <vector>
 
-#include "bridge/mnemonic_table.h"
+#include "protocol/mnemonic_table.h"
 #include "ehllapi/call_to_session.h"
 #include "ehllapi/dispatcher.h"
 #include "ehllapi/notify_support.h"

@@ -1,12 +1,13 @@
 // EHLLAPI's part of process attach and detach: the call delay is read once,
 // and the exchange blocks of the process are freed (and the request events
 // kept open between calls closed) when it detaches.
+#include "ehllapi/process_hooks.h"
+
 #include "ehllapi/call_to_session.h"
 #include "ehllapi/query_delay.h"
 #include "platform/environment.h"
 #include "platform/thread.h"
 #include "shared/process_state.h"
-#include "shared/subsystem_hooks.h"
 #include "tables/cleanup.h"
 
 namespace trv::hooks {

@@ -3,7 +3,7 @@
 //
 // The service thread is attached to the virtual machine as a daemon for its
 // whole life, so its Java calls make local references that nothing frees on
-// their own: every handler deletes what it made (LocalRef). A caller's
+// their own: every handler's call context deletes what it made. A caller's
 // record is read and answered under the table lock only for the moment of a
 // copy; the Java call runs on a private copy, so a caller that vanishes (its
 // record freed or taken by another thread meanwhile) never has a stranger's
@@ -15,11 +15,10 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
-#include <string>
 #include <vector>
 
-#include "bridge/java_call.h"
-#include "bridge/java_vm.h"
+#include "jni/java_call.h"
+#include "jni/java_vm.h"
 #include "platform/atom.h"
 #include "platform/emulator_window.h"
 #include "platform/event.h"
@@ -68,80 +67,24 @@ std::vector<std::uint8_t> CopyReplyData() {
     return {State().replyData, State().replyData + kReplyDataSize};
 }
 
-// The Java side of one handler: the calling thread's environment, the
-// enabler object, its class and the arguments made for the call.
-class EnablerCall {
+// The Java calls of one handler on the registered enabler object, and the
+// registration's argument that every enabler method takes first.
+class EnablerCall : public JavaObjectCall {
 public:
     EnablerCall() {
-        env_ = attached_.env();
+        jobject enabler = nullptr;
         {
             std::lock_guard<std::mutex> guard(State().lock);
-            enabler_ = State().enabler;
+            enabler = State().enabler;
             argument_ = State().argument;
         }
-        if (env_ == nullptr || enabler_ == nullptr) return;
-        class_ = LocalRef<jclass>(env_, env_->GetObjectClass(enabler_));
-        if (ClearJavaException(env_, "QMXAPIEnabler GetObjectClass")) class_.reset();
+        SetTarget(enabler, nullptr);
     }
-    EnablerCall(const EnablerCall&) = delete;
-    EnablerCall& operator=(const EnablerCall&) = delete;
 
-    bool ready() const { return env_ != nullptr && class_; }
     jobject argument() const { return argument_; }
 
-    // A Java string of the single-byte text, each byte one character
-    // (Latin-1), encoded here so that no byte sequence a caller sent can make
-    // malformed modified UTF-8; nullptr on failure.
-    jstring String(const char* text, std::size_t limit) {
-        std::string utf8;
-        for (std::size_t i = 0; i < limit && text[i] != '\0'; ++i) {
-            const auto byte = static_cast<unsigned char>(text[i]);
-            if (byte < 0x80) {
-                utf8.push_back(static_cast<char>(byte));
-            } else {
-                utf8.push_back(static_cast<char>(0xC0 | byte >> 6));
-                utf8.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-            }
-        }
-        jstring made = env_->NewStringUTF(utf8.c_str());
-        if (ClearJavaException(env_, "QMXAPIEnabler NewStringUTF")) made = nullptr;
-        if (made != nullptr) locals_.emplace_back(env_, made);
-        return made;
-    }
-
-    std::optional<jlong> Long(const char* name, const char* signature, const jvalue* args) {
-        jmethodID method = Method(name, signature);
-        if (method == nullptr) return std::nullopt;
-        const jlong result = env_->CallLongMethodA(enabler_, method, args);
-        if (ClearJavaException(env_, name)) return std::nullopt;
-        return result;
-    }
-
-    std::optional<bool> Boolean(const char* name, const char* signature, const jvalue* args) {
-        jmethodID method = Method(name, signature);
-        if (method == nullptr) return std::nullopt;
-        const jboolean result = env_->CallBooleanMethodA(enabler_, method, args);
-        if (ClearJavaException(env_, name)) return std::nullopt;
-        return result != JNI_FALSE;
-    }
-
 private:
-    jmethodID Method(const char* name, const char* signature) {
-        if (!ready()) return nullptr;
-        jmethodID method = env_->GetMethodID(class_.get(), name, signature);
-        if (ClearJavaException(env_, name) || method == nullptr) {
-            TRV_TRACE("QMXAPIEnabler - no method %s %s", name, signature);
-            return nullptr;
-        }
-        return method;
-    }
-
-    AttachedJavaThread attached_;
-    JNIEnv* env_ = nullptr;
-    jobject enabler_ = nullptr;
     jobject argument_ = nullptr;
-    LocalRef<jclass> class_;
-    std::vector<LocalRef<jobject>> locals_;
 };
 
 // The arguments (registration argument, short name) of the yes/no methods.
@@ -150,9 +93,9 @@ std::optional<bool> CallWithShortName(EnablerCall& call, const char* name, const
     if (!call.ready()) return std::nullopt;
     jvalue args[2];
     args[0].l = call.argument();
-    args[1].l = call.String(&record.ShortName, 1);
+    args[1].l = call.Latin1String(&record.ShortName, 1);
     if (args[1].l == nullptr) return std::nullopt;
-    return call.Boolean(name, signature, args);
+    return call.CallBoolean(name, signature, args);
 }
 
 constexpr const char* kShortNameBooleanSignature = "(Ljava/lang/Object;Ljava/lang/String;)Z";
@@ -196,11 +139,11 @@ void StartSession(QMXAPIBlock& record) {
         if (call.ready()) {
             jvalue args[4];
             args[0].l = call.argument();
-            args[1].l = call.String(record.Text, kQMXAPITextSize);
-            args[2].l = call.String(&record.ShortName, 1);
+            args[1].l = call.Latin1String(record.Text, kQMXAPITextSize);
+            args[2].l = call.Latin1String(&record.ShortName, 1);
             args[3].i = static_cast<jint>(record.WindowMode);
             if (args[1].l != nullptr && args[2].l != nullptr) {
-                std::optional<jlong> answer = call.Long(
+                std::optional<jlong> answer = call.CallLong(
                     "startSession", "(Ljava/lang/Object;Ljava/lang/String;Ljava/lang/String;I)J", args);
                 if (answer) result = LowBits(*answer);
             }
@@ -228,7 +171,7 @@ void QuerySessionList(QMXAPIBlock& record) {
         if (call.ready()) {
             jvalue args[1];
             args[0].l = call.argument();
-            answer = call.Long("querySessionList", "(Ljava/lang/Object;)J", args);
+            answer = call.CallLong("querySessionList", "(Ljava/lang/Object;)J", args);
         }
     }
     std::memset(record.SessionList, 0, sizeof record.SessionList);
@@ -258,9 +201,9 @@ void QueryEmulatorStatus(QMXAPIBlock& record) {
         if (call.ready()) {
             jvalue args[2];
             args[0].l = call.argument();
-            args[1].l = call.String(&record.ShortName, 1);
+            args[1].l = call.Latin1String(&record.ShortName, 1);
             if (args[1].l != nullptr) {
-                std::optional<jlong> answer = call.Long(
+                std::optional<jlong> answer = call.CallLong(
                     "queryEmulatorStatus", "(Ljava/lang/Object;Ljava/lang/String;)J", args);
                 if (answer) {
                     result = LowBits(*answer);

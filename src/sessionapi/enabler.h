@@ -6,7 +6,7 @@
 // One registration per emulator process: the enabler object, its
 // registration argument (global references), the reply data handed over by
 // cppSetQMXAPIData and the service thread. The virtual machine pointer is
-// kept by bridge/java_vm.h for every emulator-side handler.
+// kept by jni/java_vm.h for every emulator-side handler.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,9 @@
 // The session API's part of process attach and detach: nothing to set up at
 // attach; at detach the session-API record of the detaching thread is freed.
+#include "sessionapi/process_hooks.h"
+
 #include "platform/thread.h"
 #include "shared/process_state.h"
-#include "shared/subsystem_hooks.h"
 #include "tables/qmxapi_list.h"
 
 namespace trv::hooks {

@@ -45,6 +45,11 @@ struct ProcessState {
 
 ProcessState& Process();
 
+// The names of the three table mutexes, in the order of
+// ProcessState::tableMutexes.
+inline constexpr const char* kTableMutexNames[3] = {"TRVSESSLIST_MTX", "PEAR_LIST_MUTEX",
+                                                    "TRVQMXAPILSTMTX"};
+
 // The handle this process holds open on the table mutex named `name`, or
 // kNoHandle when it holds none (not attached, or not a table mutex's name).
 // Owned by the process state: use it, never close it.

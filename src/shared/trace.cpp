@@ -15,7 +15,7 @@
 
 namespace trv {
 namespace trace_detail {
-std::FILE* volatile g_traceFile = nullptr;
+std::atomic<std::FILE*> g_traceFile{nullptr};
 }  // namespace trace_detail
 
 namespace {
@@ -69,7 +69,7 @@ std::string FormatTracePrefix(std::uint32_t tick, const char* program, std::uint
 
 void OpenTrace() {
     std::lock_guard<std::mutex> guard(g_traceLock);
-    if (trace_detail::g_traceFile != nullptr) return;
+    if (trace_detail::g_traceFile.load() != nullptr) return;
     auto value = platform::GetEnvironment("EHLLAPI_TRACE");
     if (!value) return;
     g_processId = platform::CurrentProcessId();
@@ -77,27 +77,26 @@ void OpenTrace() {
     if (!path) return;
     std::string program = platform::ExecutableFileName();
     std::snprintf(g_programName, sizeof g_programName, "%s", program.c_str());
-    trace_detail::g_traceFile = platform::OpenTraceFile(path->c_str());
+    trace_detail::g_traceFile.store(platform::OpenTraceFile(path->c_str()));
 }
 
 void CloseTrace() {
     std::lock_guard<std::mutex> guard(g_traceLock);
-    std::FILE* file = trace_detail::g_traceFile;
-    trace_detail::g_traceFile = nullptr;
+    std::FILE* file = trace_detail::g_traceFile.exchange(nullptr);
     if (file != nullptr) platform::CloseTraceFile(file);
 }
 
 void FlushTrace() {
     if (!TraceEnabled()) return;
     std::lock_guard<std::mutex> guard(g_traceLock);
-    if (trace_detail::g_traceFile != nullptr) std::fflush(trace_detail::g_traceFile);
+    if (std::FILE* file = trace_detail::g_traceFile.load()) std::fflush(file);
 }
 
 namespace trace_detail {
 
 void WriteLine(const char* format, ...) {
     std::lock_guard<std::mutex> guard(g_traceLock);
-    std::FILE* file = g_traceFile;
+    std::FILE* file = g_traceFile.load();
     if (file == nullptr) return;
     std::string prefix = FormatTracePrefix(platform::TickCount(), g_programName, g_processId,
                                            platform::CurrentThreadId());

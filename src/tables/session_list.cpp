@@ -132,8 +132,9 @@ std::uint8_t SessionList::IsSessionEstablished(char letter) const {
 char SessionList::FindAvailableName() const {
     TRV_TRACE("SessionList::FindAvailableName enter");
     char found = 0;
+    const bool tracing = TraceEnabled();  // once for the whole scan
     for (int i = 0; i < kSessionCount; ++i) {
-        TRV_TRACE("SessionList::FindAvailableName - loop i=[%d]", i);
+        TRV_TRACE_WHEN(tracing, "SessionList::FindAvailableName - loop i=[%d]", i);
         if (Blocks[i].Established == 0) {
             found = static_cast<char>('A' + i);
             break;
@@ -210,17 +211,20 @@ void SessionList::RemoveSession(char letter) {
 
 SessionBlock SessionList::GetSession(char letter) {
     TRV_TRACE("SessionList::GetSession enter - SessionID [%c]", letter);
-    // The copy is made in place from the table (both branches are prvalues),
-    // rather than zeroed first and then assigned over.
-    SessionBlock copy = IsValidSession(letter) ? LockedCopy(letter) : InvalidCopy(letter);
+    // Every request looks its session up here: the letter is checked in
+    // place rather than through IsValidSession, whose trace lines would
+    // double this routine's. The copy is made in place from the table (both
+    // branches are prvalues), rather than zeroed first and then assigned over.
+    const int slot = SessionSlot(letter);
+    SessionBlock copy = slot >= 0 ? LockedCopy(slot) : InvalidCopy(letter);
     TRV_TRACE("SessionList::GetSession return");
     return copy;
 }
 
-SessionBlock SessionList::LockedCopy(char letter) {
+SessionBlock SessionList::LockedCopy(int slot) {
     TRV_TRACE("SessionList::GetSession - session is valid.");
     TableLock lock(kSessionListMutexName);
-    return Blocks[letter - 'A'];
+    return Blocks[slot];
 }
 
 SessionBlock SessionList::InvalidCopy(char letter) const {
@@ -231,10 +235,12 @@ SessionBlock SessionList::InvalidCopy(char letter) const {
 SessionBlock SessionList::GetSession(std::uint32_t processId) {
     TRV_TRACE("SessionList::GetSession enter - pid [%x]", processId);
     SessionBlock copy;
+    // Tested once for the whole scan, not once per block.
+    const bool tracing = TraceEnabled();
     {
         TableLock lock(kSessionListMutexName);
         for (int i = 0; i < kSessionCount; ++i) {
-            TRV_TRACE("SessionList::GetSession - loop through sessions [%d]", i);
+            TRV_TRACE_WHEN(tracing, "SessionList::GetSession - loop through sessions [%d]", i);
             if (Blocks[i].ProcessID != processId) continue;
             TRV_TRACE("SessionList::GetSession - session block (session [%c] matches) found for this pid",
                       Blocks[i].ShortName);

@@ -95,7 +95,7 @@ private:
     SessionBlock* BlockOf(char letter);  // nullptr for an invalid letter
     // GetSession's two outcomes: the block of a valid (folded) letter copied
     // under the table's lock, and the all-zero block of an invalid one.
-    SessionBlock LockedCopy(char letter);
+    SessionBlock LockedCopy(int slot);
     SessionBlock InvalidCopy(char letter) const;
 };
 

@@ -6,11 +6,11 @@
 
 #include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
-#include "bridge/java_vm.h"
+#include "jni/java_vm.h"
 #include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/thread.h"
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "bridge_fixture.h"
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 #include "trvha64.h"
 
 namespace trv::test {

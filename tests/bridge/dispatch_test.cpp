@@ -8,7 +8,7 @@
 
 #include "bridge/dispatch.h"
 #include "bridge/emulator_state.h"
-#include "bridge/java_call.h"
+#include "bridge/bridge_call.h"
 #include "tables/session_parms.h"
 #include "bridge_fixture.h"
 #include "platform/thread.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bridge/dispatch.h"
-#include "bridge/java_call.h"
+#include "bridge/bridge_call.h"
 #include "tables/session_parms.h"
 #include "bridge_fixture.h"
 #include "platform/thread.h"

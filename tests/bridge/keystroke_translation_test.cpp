@@ -7,7 +7,7 @@
 
 #include "bridge/dispatch.h"
 #include "bridge/keystroke_translation.h"
-#include "bridge/mnemonic_table.h"
+#include "protocol/mnemonic_table.h"
 #include "tables/session_parms.h"
 #include "bridge_fixture.h"
 #include "tables/application_block.h"

@@ -5,7 +5,7 @@
 
 #include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
-#include "bridge/java_vm.h"
+#include "jni/java_vm.h"
 #include "bridge/version.h"
 #include "bridge_fixture.h"
 #include "platform/event.h"

@@ -15,7 +15,7 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "shared/named_objects.h"
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "tables/application_list.h"

@@ -13,7 +13,7 @@
 
 #include "platform/environment.h"
 #include "platform/process.h"
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "tables/application_list.h"
 #include "tables/cleanup.h"

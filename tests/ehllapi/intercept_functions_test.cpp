@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "bridge/mnemonic_table.h"
+#include "protocol/mnemonic_table.h"
 #include "ehllapi_fixture.h"
 #include "platform/event.h"
 #include "platform/message_queue.h"

@@ -14,7 +14,7 @@
 #include "ehllapi_fixture.h"
 #include "platform/event.h"
 #include "platform/window.h"
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "tables/application_block.h"
 #include "tables/application_list.h"

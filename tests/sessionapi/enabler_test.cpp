@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "bridge/java_vm.h"
+#include "jni/java_vm.h"
 #include "platform/clock.h"
 #include "platform/message_queue.h"
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "sessionapi/enabler.h"
 #include "sessionapi_fixture.h"
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "support/jni_double.h"

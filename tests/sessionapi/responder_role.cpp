@@ -13,7 +13,7 @@
 #include "platform/message_queue.h"
 #include "platform/thread.h"
 #include "sessionapi_fixture.h"
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "tables/qmxapi_list.h"

@@ -9,7 +9,7 @@
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/process.h"
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "tables/qmxapi_list.h"

@@ -3,11 +3,11 @@
 // by a JVM's System.loadLibrary. A process that ends without running its
 // destructors (killed, _exit) detaches nothing; the others notice through
 // the named objects' liveness.
-#include "shared/process_lifecycle.h"
+#include "platform/library_entry.h"
 
 namespace {
 
-__attribute__((constructor)) void LibraryLoaded() { trv::OnProcessAttach(); }
-__attribute__((destructor)) void LibraryUnloaded() { trv::OnProcessDetach(); }
+__attribute__((constructor)) void LibraryLoaded() { trv::platform::LibraryAttached(); }
+__attribute__((destructor)) void LibraryUnloaded() { trv::platform::LibraryDetached(); }
 
 }  // namespace

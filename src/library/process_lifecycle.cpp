@@ -1,6 +1,6 @@
-// Process attach and detach: the control record's load count, building or
-// opening the three shared tables, the per-process mutexes, and the order of
-// the subsystem hooks.
+// Process attach and detach of the shared state: the control record's load
+// count, building or opening the three shared tables and the per-process
+// mutexes.
 //
 // Attaching and detaching processes are serialised by the named mutex
 // "TRVHA_ATTACH_MTX", held across the load-count change and the building or
@@ -9,9 +9,8 @@
 // building them (a builder that died leaves the mutex abandoned and
 // ListsReady 0) and builds them itself, so a killed process never leaves the
 // others waiting for ever.
-#include "shared/process_lifecycle.h"
+#include "library/process_lifecycle.h"
 
-#include <cstring>
 #include <new>
 
 #include "platform/atom.h"
@@ -23,7 +22,6 @@
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
-#include "shared/subsystem_hooks.h"
 #include "shared/trace.h"
 #include "tables/application_list.h"
 #include "tables/cleanup.h"
@@ -47,8 +45,6 @@ static_assert(sizeof(QMXAPIList) == 36200);
 // process created them.
 platform::Handle g_attachMutex = platform::kNoHandle;
 platform::Handle g_tableMutexes[3] = {};
-constexpr const char* kTableMutexNames[3] = {"TRVSESSLIST_MTX", "PEAR_LIST_MUTEX",
-                                             "TRVQMXAPILSTMTX"};
 
 template <typename Table>
 Table* MapTable(platform::Handle& mapping, const char* name) {
@@ -130,23 +126,6 @@ void StopQMXAPIThread(ProcessState& process) {
 
 }  // namespace
 
-ProcessState& Process() {
-    static ProcessState state;
-    return state;
-}
-
-platform::Handle HeldTableMutex(const char* name) {
-    if (name == nullptr) return platform::kNoHandle;
-    for (int i = 0; i < 3; ++i) {
-        // The tables pass their name constants, which usually share the
-        // address of these literals: a match by address needs no compare.
-        if (name == kTableMutexNames[i] || std::strcmp(name, kTableMutexNames[i]) == 0) {
-            return Process().tableMutexes[i];
-        }
-    }
-    return platform::kNoHandle;
-}
-
 void AttachProcess() {
     TRV_TRACE("AttachProcess enter");
     if (!ControlSegmentMapped()) {
@@ -212,37 +191,6 @@ void DetachProcess() {
     CloseHLLMutex(g_attachMutex);
     g_attachMutex = platform::kNoHandle;
     TRV_TRACE("DetachProcess return");
-}
-
-// No exception may leave the library entry: an unexpected failure in one
-// step is traced and the remaining steps still run.
-template <typename Step>
-void RunStep(const char* name, Step step) {
-    try {
-        step();
-    } catch (...) {
-        TRV_TRACE("library entry: %s failed", name);
-    }
-}
-
-void OnProcessAttach() {
-    RunStep("security", [] { platform::OpenObjectsToAllProcesses(); });
-    RunStep("trace", [] { OpenTrace(); });
-    RunStep("AttachProcess", [] { AttachProcess(); });
-    RunStep("EHLLAPI hook", [] { hooks::EHLLAPIAttach(); });
-    RunStep("session API hook", [] { hooks::SessionAPIAttach(); });
-    RunStep("utility API hook", [] { hooks::UtilityAPIAttach(); });
-    RunStep("WinHLLAPI hook", [] { hooks::WinHLLAPIAttach(); });
-}
-
-void OnProcessDetach() {
-    RunStep("WinHLLAPI hook", [] { hooks::WinHLLAPIDetach(); });
-    RunStep("utility API hook", [] { hooks::UtilityAPIDetach(); });
-    RunStep("session API hook", [] { hooks::SessionAPIDetach(); });
-    RunStep("EHLLAPI hook", [] { hooks::EHLLAPIDetach(); });
-    RunStep("DetachProcess", [] { DetachProcess(); });
-    RunStep("trace", [] { CloseTrace(); });
-    ReleaseControlSegment();
 }
 
 }  // namespace trv

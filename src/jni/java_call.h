@@ -1,6 +1,8 @@
 // Calling methods of the emulator's Java objects from native code: scoped
-// local references, the clearing of pending Java exceptions, the call context
-// of one handler, and the two ways a handler reads a method's long result.
+// local references, held array elements and string characters, the clearing
+// of pending Java exceptions, method lookup and the context of a series of
+// calls on one object. Used by the bridge and by the session API's emulator
+// side; knows nothing of either.
 //
 // Every JNI call that can raise a Java exception is followed by a check; an
 // exception is traced and cleared, never left pending, and the call answers
@@ -19,34 +21,10 @@
 #include <utility>
 #include <vector>
 
-#include "bridge/java_vm.h"
+#include "jni/java_vm.h"
 #include "platform/jni.h"
 
 namespace trv {
-
-// The return code of a handler whose Java method could not be called: no
-// virtual machine, no emulator object, a method lookup that failed or a Java
-// exception. EHLLAPI's "system error".
-constexpr std::int32_t kJavaCallFailed = 9;
-
-// A packed long: bits 0 to 15 an EHLLAPI return code; when that is 0, the
-// long shifted right by 16 (arithmetic, low 32 bits kept) is a value.
-struct PackedResult {
-    std::int32_t code;
-    std::int32_t value;
-};
-
-constexpr PackedResult UnpackResult(jlong result) {
-    return {static_cast<std::int32_t>(result & 0xFFFF),
-            static_cast<std::int32_t>(static_cast<std::uint32_t>(
-                static_cast<std::uint64_t>(result >> 16) & 0xFFFFFFFFu))};
-}
-
-// A plain long: its low 32 bits are the return code.
-constexpr std::int32_t PlainResult(jlong result) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(static_cast<std::uint64_t>(result) & 0xFFFFFFFFu));
-}
 
 // Owner of one JNI local reference (null allowed); deletes it when destroyed.
 template <typename T = jobject>
@@ -187,49 +165,57 @@ private:
     std::mutex adding_;
 };
 
-// The context of one handler's Java calls: the thread attached to the
-// virtual machine (for the scope only when it was not attached already), the
-// HLLBridge object of the session with the method cache of its registration,
-// and the arguments made for the calls, whose local references are deleted
-// with the context.
-class JavaCallContext {
+// The context of a series of Java calls on one object: the thread attached
+// to the virtual machine (for the scope only when it was not attached
+// already), the object and, when its owner keeps one, the method cache of
+// its class, and the arguments made for the calls, whose local references
+// are deleted with the context. Any thread may make one; it is used by the
+// thread that made it.
+class JavaObjectCall {
 public:
-    // The BridgeObject of session slot `sessionIndex` (0..25).
-    explicit JavaCallContext(std::int32_t sessionIndex);
-    JavaCallContext(const JavaCallContext&) = delete;
-    JavaCallContext& operator=(const JavaCallContext&) = delete;
-    ~JavaCallContext();
+    // Attached, with no object yet (see SetTarget).
+    JavaObjectCall() = default;
+    // `object` may be null (the context is then not ready); `methods` may be
+    // null (every call then looks its method up).
+    JavaObjectCall(jobject object, JavaMethodCache* methods);
+    JavaObjectCall(const JavaObjectCall&) = delete;
+    JavaObjectCall& operator=(const JavaObjectCall&) = delete;
+    ~JavaObjectCall();
 
     bool ready() const { return env() != nullptr && object_ != nullptr; }
     JNIEnv* env() const { return attached_.env(); }
 
-    // Nothing when the context is not ready or the call failed (see above).
+    // Nothing when the context is not ready, the method is not found or the
+    // call raised an exception (which is then cleared).
     std::optional<jlong> CallLong(const char* name, const char* signature,
                                   const jvalue* args = nullptr);
+    std::optional<bool> CallBoolean(const char* name, const char* signature,
+                                    const jvalue* args = nullptr);
 
-    // Arguments: a new byte array of exactly `length` bytes, or a new string
-    // from zero-terminated modified UTF-8. nullptr when they could not be
-    // made (a call with a null argument is then not made by the handlers).
+    // Arguments: a new byte array of exactly `length` bytes; a new string
+    // from zero-terminated modified UTF-8; a new string of at most `limit`
+    // single-byte characters up to the first zero, each byte one character
+    // (Latin-1), so that no bytes a caller sent can make malformed modified
+    // UTF-8. nullptr when they could not be made (a call with a null
+    // argument is then not made).
     jbyteArray ByteArray(const void* bytes, std::size_t length);
     jstring String(const char* text);
+    jstring Latin1String(const char* text, std::size_t limit);
+
+protected:
+    void SetTarget(jobject object, JavaMethodCache* methods) {
+        object_ = object;
+        methods_ = methods;
+    }
 
 private:
+    jmethodID Method(const char* name, const char* signature);
+
     AttachedJavaThread attached_;
     jobject object_ = nullptr;
     JavaMethodCache* methods_ = nullptr;
     std::vector<jobject> arguments_;
 };
-
-// One call of a "J" method on the bridge object of session `sessionIndex`,
-// read as a plain result; kJavaCallFailed when the call could not be made or
-// raised an exception (cleared).
-std::int32_t PlainCall(int sessionIndex, const char* method, const char* signature = "()J",
-                       const jvalue* args = nullptr);
-
-// The whole of a handler that only calls the "()J" method `method` and
-// answers its plain result, with the handler's "enter" and "returns" trace
-// lines under the name `handler`.
-std::int32_t TracedPlainCall(const char* handler, int sessionIndex, const char* method);
 
 // Arguments of the Java calls, for the jvalue arrays of CallLong.
 inline jvalue IntArg(std::int64_t value) {

@@ -1,10 +1,10 @@
-// Java calls of the handlers and the scoped holders of JNI data.
-#include "bridge/java_call.h"
+// Java calls on the emulator's objects and the scoped holders of JNI data.
+#include "jni/java_call.h"
 
 #include <cstring>
 #include <limits>
+#include <string>
 
-#include "bridge/emulator_state.h"
 #include "shared/trace.h"
 
 namespace trv {
@@ -147,32 +147,39 @@ jmethodID JavaMethodCache::Find(JNIEnv* env, jobject object, const char* name, c
     return method;
 }
 
-JavaCallContext::JavaCallContext(std::int32_t sessionIndex) {
-    if (env() == nullptr) {
-        TRV_TRACE("JavaCallContext - no Java environment for this thread");
-        return;
-    }
-    const BridgeCallTarget target = BridgeTarget(sessionIndex);
-    object_ = target.object;
-    methods_ = target.methods;
-    if (object_ == nullptr) TRV_TRACE("JavaCallContext - no emulator object for session %d", sessionIndex);
+JavaObjectCall::JavaObjectCall(jobject object, JavaMethodCache* methods) {
+    SetTarget(object, methods);
 }
 
-JavaCallContext::~JavaCallContext() {
+JavaObjectCall::~JavaObjectCall() {
     for (jobject argument : arguments_) env()->DeleteLocalRef(argument);
 }
 
-std::optional<jlong> JavaCallContext::CallLong(const char* name, const char* signature,
-                                               const jvalue* args) {
-    if (!ready()) return std::nullopt;
-    if (methods_ == nullptr) return CallLongMethod(env(), object_, name, signature, args);
+jmethodID JavaObjectCall::Method(const char* name, const char* signature) {
+    if (methods_ == nullptr) return FindMethod(env(), object_, name, signature);
     // A pending exception would make the call undefined; FindMethod checks
     // for one, a kept method is not looked up.
-    if (ClearJavaException(env(), "call set-up")) return std::nullopt;
-    return CallLongMethodById(env(), object_, methods_->Find(env(), object_, name, signature), name, args);
+    if (ClearJavaException(env(), "call set-up")) return nullptr;
+    return methods_->Find(env(), object_, name, signature);
 }
 
-jbyteArray JavaCallContext::ByteArray(const void* bytes, std::size_t length) {
+std::optional<jlong> JavaObjectCall::CallLong(const char* name, const char* signature,
+                                              const jvalue* args) {
+    if (!ready()) return std::nullopt;
+    return CallLongMethodById(env(), object_, Method(name, signature), name, args);
+}
+
+std::optional<bool> JavaObjectCall::CallBoolean(const char* name, const char* signature,
+                                                const jvalue* args) {
+    if (!ready()) return std::nullopt;
+    jmethodID method = Method(name, signature);
+    if (method == nullptr) return std::nullopt;
+    const jboolean result = env()->CallBooleanMethodA(object_, method, args);
+    if (ClearJavaException(env(), name)) return std::nullopt;
+    return result != JNI_FALSE;
+}
+
+jbyteArray JavaObjectCall::ByteArray(const void* bytes, std::size_t length) {
     if (env() == nullptr || length > static_cast<std::size_t>(std::numeric_limits<jsize>::max())) {
         return nullptr;
     }
@@ -187,7 +194,7 @@ jbyteArray JavaCallContext::ByteArray(const void* bytes, std::size_t length) {
     return array;
 }
 
-jstring JavaCallContext::String(const char* text) {
+jstring JavaObjectCall::String(const char* text) {
     if (env() == nullptr || text == nullptr) return nullptr;
     jstring string = env()->NewStringUTF(text);
     if (ClearJavaException(env(), "NewStringUTF") || string == nullptr) return nullptr;
@@ -195,18 +202,19 @@ jstring JavaCallContext::String(const char* text) {
     return string;
 }
 
-std::int32_t PlainCall(int sessionIndex, const char* method, const char* signature,
-                       const jvalue* args) {
-    JavaCallContext java(sessionIndex);
-    const std::optional<jlong> result = java.CallLong(method, signature, args);
-    return result ? PlainResult(*result) : kJavaCallFailed;
-}
-
-std::int32_t TracedPlainCall(const char* handler, int sessionIndex, const char* method) {
-    TRV_TRACE("%s enter", handler);
-    const std::int32_t result = PlainCall(sessionIndex, method);
-    TRV_TRACE("%s returns %d", handler, result);
-    return result;
+jstring JavaObjectCall::Latin1String(const char* text, std::size_t limit) {
+    if (text == nullptr) return nullptr;
+    std::string utf8;
+    for (std::size_t i = 0; i < limit && text[i] != '\0'; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            utf8.push_back(static_cast<char>(byte));
+        } else {
+            utf8.push_back(static_cast<char>(0xC0 | byte >> 6));
+            utf8.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        }
+    }
+    return String(utf8.c_str());
 }
 
 }  // namespace trv

@@ -1,9 +1,12 @@
-// Process attach and detach of the library: the order in which the process
-// entry sets up and tears down the shared state and the subsystems.
+// Process attach and detach of the library, the top layer: the order in
+// which the library sets up and tears down the shared state and the
+// subsystems (attach_sequence.cpp), and the shared-state steps themselves
+// (process_lifecycle.cpp).
 //
-// OnProcessAttach / OnProcessDetach are called once per process by the
-// library entry (DllMain on Windows, the shared object's constructor and
-// destructor on Linux), under the loader's serialisation of that process.
+// OnProcessAttach / OnProcessDetach are called once per process through the
+// platform's library-entry hook (DllMain on Windows, the shared object's
+// constructor and destructor on Linux), under the loader's serialisation of
+// that process.
 // They never fail: a process that cannot reach the shared segment works on a
 // zero control record and every call then reports that no session exists.
 #pragma once

@@ -1,7 +1,7 @@
 // The rows of the mnemonic table. Several rows share a code (the first gives
 // the mnemonic sent for it) and a few share or extend an earlier row's
 // mnemonic (the first is the one an intercepted key is queued as).
-#include "bridge/mnemonic_table.h"
+#include "protocol/mnemonic_table.h"
 
 #include <cstring>
 

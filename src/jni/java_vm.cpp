@@ -2,7 +2,7 @@
 // pointer is process-wide; the lifelong attachment of a service thread is
 // remembered per thread, so that scopes on that thread reuse it and only
 // the thread itself ends it.
-#include "bridge/java_vm.h"
+#include "jni/java_vm.h"
 
 #include <atomic>
 

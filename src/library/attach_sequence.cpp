@@ -1,0 +1,58 @@
+// The order in which the library attaches to a process and detaches from it:
+// security for named objects, the trace, the shared tables, then each
+// subsystem's own part; detaching undoes them in the reverse order. The
+// platform's library entry calls in here through its hook; tests call
+// OnProcessAttach and OnProcessDetach directly.
+//
+// The utility API, when it is built, attaches between the session API and the
+// WinHLLAPI entries.
+#include "compat/process_hooks.h"
+#include "ehllapi/process_hooks.h"
+#include "library/process_lifecycle.h"
+#include "platform/library_entry.h"
+#include "platform/process.h"
+#include "sessionapi/process_hooks.h"
+#include "shared/control_segment.h"
+#include "shared/trace.h"
+
+namespace trv {
+namespace {
+
+// No exception may leave the library entry: an unexpected failure in one
+// step is traced and the remaining steps still run.
+template <typename Step>
+void RunStep(const char* name, Step step) {
+    try {
+        step();
+    } catch (...) {
+        TRV_TRACE("library entry: %s failed", name);
+    }
+}
+
+}  // namespace
+
+void OnProcessAttach() {
+    RunStep("security", [] { platform::OpenObjectsToAllProcesses(); });
+    RunStep("trace", [] { OpenTrace(); });
+    RunStep("AttachProcess", [] { AttachProcess(); });
+    RunStep("EHLLAPI hook", [] { hooks::EHLLAPIAttach(); });
+    RunStep("session API hook", [] { hooks::SessionAPIAttach(); });
+    RunStep("WinHLLAPI hook", [] { hooks::WinHLLAPIAttach(); });
+}
+
+void OnProcessDetach() {
+    RunStep("WinHLLAPI hook", [] { hooks::WinHLLAPIDetach(); });
+    RunStep("session API hook", [] { hooks::SessionAPIDetach(); });
+    RunStep("EHLLAPI hook", [] { hooks::EHLLAPIDetach(); });
+    RunStep("DetachProcess", [] { DetachProcess(); });
+    RunStep("trace", [] { CloseTrace(); });
+    ReleaseControlSegment();
+}
+
+namespace platform {
+
+void LibraryAttached() { OnProcessAttach(); }
+void LibraryDetached() { OnProcessDetach(); }
+
+}  // namespace platform
+}  // namespace trv
