@@ -429,6 +429,9 @@ std::uint32_t QMXAPIThreadProc(void*) {
             if (got == platform::MessageWait::quit || got == platform::MessageWait::failed) break;
             if (got != platform::MessageWait::message) continue;
             if (message.window != 0 || message.message != requestMessage) continue;
+            if (ClearServiceThreadInterrupt()) {
+                TRV_TRACE("TMan:QMXAPIThreadProc - interrupt left on the thread cleared");
+            }
             try {
                 ServeMessage(message.wParam);
             } catch (...) {

@@ -81,6 +81,8 @@ public class HLLBridge {
     // The latest keystroke strings callers sent, for takeSentKeys().
     static final int SENT_KEYS_KEPT = 16;
     private final Deque<String> sentKeys = new ArrayDeque<>();
+    /** The thread that entered the latest caller request. */
+    private volatile Thread servingThread;
 
     // Intercepts started by callers; each caller's stop undoes one start.
     private int closeIntercepts;
@@ -283,7 +285,24 @@ public class HLLBridge {
     }
 
     private long request(LongSupplier body) {
+        servingThread = Thread.currentThread();
         return serve(body, RC_NOT_CONNECTED);
+    }
+
+    /**
+     * Interrupts the thread that served the latest caller request (the
+     * library's service thread of this session), as a stray
+     * {@code Thread.interrupt()} elsewhere in the emulator would. False when
+     * no request has been served yet. For diagnosis and tests: the library
+     * must not let such an interrupt fail later requests.
+     */
+    public boolean interruptServingThread() {
+        Thread thread = servingThread;
+        if (thread == null) {
+            return false;
+        }
+        thread.interrupt();
+        return true;
     }
 
     private static long packed(int value) {
