@@ -671,18 +671,24 @@ public class HLLBridge {
 
     /** Convert Position: packed-like, the row from bit 16 up and the column in bits 0-15; 0 when off the screen. */
     public long ConvertPos(int position) {
-        return request(() -> {
+        // A retired bridge answers "no position" (0, row 0): the code 1 of
+        // other requests would read as column 1.
+        return serve(() -> {
             PresentationSpace screen = session.screen();
             if (!screen.isValidPosition(position)) {
                 return 0;
             }
             return packed(screen.rowOf(position)) | screen.columnOf(position);
-        });
+        }, 0);
     }
 
-    /** Convert Row/Column: plain, the position; 0 when the row or column is off the screen. */
+    /**
+     * Convert Row/Column: plain, the position; 0 when the row or column is
+     * off the screen. A retired bridge answers -1, which the library turns
+     * into "no position" (0, length 0): the code 1 would read as position 1.
+     */
     public long ConvertRowCol(int row, int column) {
-        return request(() -> Math.max(0, session.screen().position(row, column)));
+        return serve(() -> Math.max(0, session.screen().position(row, column)), -1);
     }
 
     // ---- intercepts ------------------------------------------------------
