@@ -318,6 +318,10 @@ void ServeMessage(std::uintptr_t atom) {
     QMXAPIBlock request;
     {
         TableLock lock(kQMXAPIListMutexName);
+        if (!lock.held()) {
+            TRV_TRACE("TMan:QMXAPIThreadProc - table not locked, request %s dropped", name);
+            return;
+        }
         CopyRecord(request, *record);
     }
     if (request.ProcessId == 0 || !platform::IsProcessAlive(request.ProcessId)) {
@@ -329,6 +333,10 @@ void ServeMessage(std::uintptr_t atom) {
     ProcessQMXAPICall(reply);
     {
         TableLock lock(kQMXAPIListMutexName);
+        if (!lock.held()) {
+            TRV_TRACE("TMan:QMXAPIThreadProc - table not locked, reply to %s dropped", name);
+            return;
+        }
         if (!SameOwner(*record, request)) {
             TRV_TRACE("TMan:QMXAPIThreadProc - record %s changed owner, reply dropped", name);
             return;
