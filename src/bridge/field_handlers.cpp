@@ -236,27 +236,46 @@ std::int32_t StopKeystrokeIntercept(ApplicationBlock&, const SessionBlock& sessi
     return TracedPlainCall("StopKeystrokeIntercept", session.Index, "StopKeystrokeIntercept");
 }
 
+// Function 99's answers are positions (R: the position; P: the column, with
+// the row in DataLength), so every code but 0 reads as one. A conversion the
+// session cannot make (its bridge is going or gone, the call failed) answers
+// 0 with DataLength and the position 0, the answer of a position off the
+// screen, rather than a code a caller would take for a place on it.
+namespace {
+
+std::int32_t NoPosition(ApplicationBlock& caller) {
+    caller.DataLength = 0;
+    caller.ReturnCode = 0;
+    return 0;
+}
+
+}  // namespace
+
 std::int32_t ConvertPosRowCol(ApplicationBlock& caller, const SessionBlock& session) {
     TRV_TRACE("ConvertPosRowCol enter");
     std::int32_t result = kBadConversionLetter;
     const int letter = std::toupper(static_cast<unsigned char>(caller.Data[4]));
-    if (letter == 'R') {
-        const jvalue args[2] = {IntArg(static_cast<std::int32_t>(caller.DataLength)), IntArg(Position(caller))};
-        result = PlainCall(session.Index, "ConvertRowCol", "(II)J", args);
-        if (result == -1) {
-            caller.DataLength = 0;
-            caller.ReturnCode = 0;
-            result = 0;
-        }
-    } else if (letter == 'P') {
+    if (letter == 'R' || letter == 'P') {
         JavaCallContext java(session.Index);
-        const jvalue args[1] = {IntArg(Position(caller))};
-        if (const std::optional<jlong> answer = java.CallLong("ConvertPos", "(I)J", args)) {
+        std::optional<jlong> answer;
+        if (letter == 'R') {
+            const jvalue args[2] = {IntArg(static_cast<std::int32_t>(caller.DataLength)),
+                                    IntArg(Position(caller))};
+            answer = java.CallLong("ConvertRowCol", "(II)J", args);
+        } else {
+            const jvalue args[1] = {IntArg(Position(caller))};
+            answer = java.CallLong("ConvertPos", "(I)J", args);
+        }
+        if (!answer) {
+            TRV_TRACE("ConvertPosRowCol - session %c did not convert, no position", session.ShortName);
+            result = NoPosition(caller);
+        } else if (letter == 'R') {
+            result = static_cast<std::int32_t>(*answer);
+            if (result == -1) result = NoPosition(caller);
+        } else {
             const PackedResult packed = UnpackResult(*answer);
             caller.DataLength = static_cast<std::uint32_t>(packed.value);
             result = packed.code;
-        } else {
-            result = kJavaCallFailed;
         }
     }
     TRV_TRACE("ConvertPosRowCol returns %d", result);

@@ -179,6 +179,9 @@ void ServeRequests(char letter) {
                       session.Caller, letter);
             continue;
         }
+        if (ClearServiceThreadInterrupt()) {
+            TRV_TRACE("TMan:EHLLAPIThreadProc - interrupt left on session %c's thread cleared", letter);
+        }
         ProcessEHLLAPICall(*caller, session);
         // A caller that ended during a long Java call may have left its block
         // to another caller, whose reply event must not be signalled.

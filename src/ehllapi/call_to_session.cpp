@@ -43,6 +43,8 @@ public:
         opened_.emplace(name);
     }
 
+    bool held() const { return held_ ? held_->held() : opened_->held(); }
+
 private:
     std::optional<HeldMutexHandle> held_;
     std::optional<HeldNamedMutex> opened_;
@@ -234,6 +236,12 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
         return 0;
     }
     SessionMutexLock sessionMutex(index);
+    if (!sessionMutex.held()) {
+        TRV_TRACE("EHLLAPICallToSession - session mutex of %c not taken, request refused", 'A' + index);
+        block.ReturnCode = kRequestFailedCode;
+        TRV_TRACE("EHLLAPICallToSession return - nRet=[%d]", 0);
+        return 0;
+    }
 
     char eventName[kRequestEventNameSize + 1];
     TerminatedCopy<kRequestEventNameSize>(eventName, session.HLLEventName);
@@ -249,7 +257,13 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
     }
     char blockName[kBlockNameSize + 1];
     TerminatedCopy<kBlockNameSize>(blockName, block.BlockName);
-    Sessions()->SetCaller(blockName, static_cast<char>('A' + index));
+    if (!Sessions()->SetCaller(blockName, static_cast<char>('A' + index))) {
+        // The service thread finds the caller by this name: without it the
+        // request would be served for whoever was recorded before.
+        block.ReturnCode = kRequestFailedCode;
+        TRV_TRACE("EHLLAPICallToSession return - nRet=[%d]", 0);
+        return 0;
+    }
     // The reply event is reset here and then waited on: resolved once for both.
     const platform::EventRef reply(block.ReplyEvent);
     // A signal left over from an earlier request (a late reply, or a

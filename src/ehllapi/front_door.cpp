@@ -97,6 +97,12 @@ std::int32_t DispatchOnBlock(const CallerParameters& caller, bool perProcess) {
         } else {
             namedCallLock.emplace(mutexName);
         }
+        const bool held = heldCallLock ? heldCallLock->held() : namedCallLock->held();
+        if (!held) {
+            TRV_TRACE("trvhllapi - call mutex [%s] not taken, call refused", mutexName);
+            caller.StoreReturnCode(HLLAPI_RC_SYSTEM_ERROR);
+            return HLLAPI_RC_SYSTEM_ERROR;
+        }
     }
 
     ApplicationList* applications = Applications();

@@ -108,7 +108,7 @@ HandlerOutcome ConnectPS(ParserCall& call) {
     // refusal (11) leaves the caller's connection as it was.
     char blockName[kBlockNameSize + 1];
     TerminatedCopy<kBlockNameSize>(blockName, block.BlockName);
-    Sessions()->ConnectSessionPS(blockName, letter);
+    if (!Sessions()->ConnectSessionPS(blockName, letter)) return HLLAPI_RC_SYSTEM_ERROR;
     const SessionBlock session = Sessions()->GetSession(letter);
     if (session.PSConnection[0] != '\0' && !SameBlockName(session.PSConnection, block.BlockName)) {
         return HLLAPI_RC_IN_USE;

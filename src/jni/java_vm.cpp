@@ -19,6 +19,12 @@ std::atomic<JavaVM*> g_javaVM{nullptr};
 thread_local JavaVM* t_lifeVM = nullptr;
 thread_local JNIEnv* t_lifeEnv = nullptr;
 thread_local bool t_lifeAttachedHere = false;
+// java.lang.Thread (a global reference) and its static interrupted(), looked
+// up by the first ClearServiceThreadInterrupt of the attachment; the lookup
+// is not repeated when it failed.
+thread_local jclass t_threadClass = nullptr;
+thread_local jmethodID t_interrupted = nullptr;
+thread_local bool t_interruptedLookedUp = false;
 
 // The calling thread's environment when it is attached already, else nullptr.
 JNIEnv* CurrentEnv(JavaVM* vm) {
@@ -93,7 +99,33 @@ JNIEnv* AttachServiceThreadForLife(JavaVM* vm, const char* threadName) {
     return t_lifeEnv;
 }
 
+bool ClearServiceThreadInterrupt() {
+    JNIEnv* env = t_lifeEnv;
+    if (env == nullptr || !t_lifeAttachedHere) return false;
+    if (!t_interruptedLookedUp) {
+        t_interruptedLookedUp = true;
+        jclass found = env->FindClass("java/lang/Thread");
+        if (found != nullptr) {
+            t_interrupted = env->GetStaticMethodID(found, "interrupted", "()Z");
+            if (t_interrupted != nullptr) t_threadClass = static_cast<jclass>(env->NewGlobalRef(found));
+            env->DeleteLocalRef(found);
+        }
+        if (env->ExceptionCheck()) env->ExceptionClear();
+        if (t_threadClass == nullptr) {
+            TRV_TRACE("ClearServiceThreadInterrupt - java.lang.Thread.interrupted not found");
+        }
+    }
+    if (t_threadClass == nullptr || t_interrupted == nullptr) return false;
+    const bool wasSet = env->CallStaticBooleanMethod(t_threadClass, t_interrupted) == JNI_TRUE;
+    if (env->ExceptionCheck()) env->ExceptionClear();
+    return wasSet;
+}
+
 void DetachServiceThread() {
+    if (t_threadClass != nullptr && t_lifeEnv != nullptr) t_lifeEnv->DeleteGlobalRef(t_threadClass);
+    t_threadClass = nullptr;
+    t_interrupted = nullptr;
+    t_interruptedLookedUp = false;
     JavaVM* vm = t_lifeVM;
     const bool attachedHere = t_lifeAttachedHere;
     t_lifeVM = nullptr;

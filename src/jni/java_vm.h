@@ -51,6 +51,14 @@ JNIEnv* AttachServiceThreadForLife(JavaVM* vm, const char* threadName);
 // no thread it attached stays attached past its life.
 void DetachServiceThread();
 
+// Clears the Java interrupt status of the calling thread when
+// AttachServiceThreadForLife attached it, and answers whether it was set. A
+// service thread calls it before each request: the thread outlives its
+// requests, and an interrupt meant for one (or sent while it waited for the
+// next) must not make a later request's waits fail. Does nothing on other
+// threads, whose interrupt status belongs to their Java code.
+bool ClearServiceThreadInterrupt();
+
 // Scope form of the two above, for a thread entry: attached for life at
 // construction, detached (when attached here) at destruction.
 class ServiceThreadAttachment {

@@ -33,6 +33,17 @@ LockResult WaitMutex(Handle mutex, std::uint32_t timeoutMs);
 // Gives up one level of ownership; false when the caller is not the owner.
 bool ReleaseNamedMutex(Handle mutex);
 
+// Fault injection for the tests: the calling thread's `n`th mutex
+// acquisition from now (WaitMutex or a MutexHold; 1 is the next one) fails
+// as a failed wait does, and only that one; 0 cancels. The library's exports
+// never call it, so outside the test programs it stays disarmed.
+void FailMutexAcquisitionOnThisThread(std::uint32_t n);
+// True while the fault armed on this thread has not happened yet.
+bool MutexFaultPending();
+// For the backends, at the start of every acquisition: true when this one is
+// to fail (and counts it).
+bool MutexAcquisitionFaultDue();
+
 // One level of ownership of a mutex for a scope: waits as WaitMutex does when
 // constructed and, when that acquired the mutex, releases it when destroyed.
 // A 0 handle gives a hold that failed, with no error recorded. Used by the

@@ -261,6 +261,10 @@ void ServeMessage(std::uintptr_t atom) {
     QMXAPIBlock request;
     {
         TableLock lock(kQMXAPIListMutexName);
+        if (!lock.held()) {
+            TRV_TRACE("TMan:QMXAPIThreadProc - table not locked, request %s dropped", name);
+            return;
+        }
         CopyRecord(request, *record);
     }
     if (request.ProcessId == 0 || !platform::IsProcessAlive(request.ProcessId)) {
@@ -272,6 +276,10 @@ void ServeMessage(std::uintptr_t atom) {
     ProcessQMXAPICall(reply);
     {
         TableLock lock(kQMXAPIListMutexName);
+        if (!lock.held()) {
+            TRV_TRACE("TMan:QMXAPIThreadProc - table not locked, reply to %s dropped", name);
+            return;
+        }
         if (!SameOwner(*record, request)) {
             TRV_TRACE("TMan:QMXAPIThreadProc - record %s changed owner, reply dropped", name);
             return;
@@ -372,6 +380,9 @@ std::uint32_t QMXAPIThreadProc(void*) {
             if (got == platform::MessageWait::quit || got == platform::MessageWait::failed) break;
             if (got != platform::MessageWait::message) continue;
             if (message.window != 0 || message.message != requestMessage) continue;
+            if (ClearServiceThreadInterrupt()) {
+                TRV_TRACE("TMan:QMXAPIThreadProc - interrupt left on the thread cleared");
+            }
             try {
                 ServeMessage(message.wParam);
             } catch (...) {

@@ -40,9 +40,10 @@ void ResetHLLEvent(const platform::EventRef& event);
 // Creates or opens the named mutex, not owned; 0 on failure.
 Handle CreateHLLMutex(const char* name);
 // Opens the named mutex and waits for it. Answers the handle, owned, or 0
-// when the mutex does not exist or the wait failed (the caller then goes on
-// unlocked). `result` receives the outcome of the wait when given; a mutex
-// taken over from a dead owner counts as acquired.
+// when the mutex does not exist or the wait failed; the caller must then not
+// do what the mutex guards (an EHLLAPI call answers 9). `result` receives the
+// outcome of the wait when given; a mutex taken over from a dead owner
+// counts as acquired.
 Handle OpenAndWaitHLLMutex(const char* name, std::uint32_t timeoutMs,
                            platform::LockResult* result = nullptr);
 void ReleaseAndCloseHLLMutex(Handle mutex);

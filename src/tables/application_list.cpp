@@ -118,6 +118,7 @@ ApplicationBlock* ApplicationList::AddApplicationBlock(std::uint32_t processId,
     for (int pass = 0; pass < 2 && result == nullptr; ++pass) {
         if (pass == 1 && ReclaimBlocksOfEndedProcesses() == 0) break;
         TableLock lock(kApplicationListMutexName);
+        if (!lock.held()) break;
         // The lookup runs under this lock rather than taking it once more.
         result = FindBlock(processId, perProcess ? nullptr : &threadId, true);
         if (result != nullptr) break;
@@ -143,6 +144,7 @@ int ApplicationList::ReclaimBlocksOfEndedProcesses() {
         SessionLinks links{};
         {
             TableLock lock(kApplicationListMutexName);
+            if (!lock.held()) return reclaimed;
             ApplicationBlock& block = Blocks[i];
             std::uint32_t owner = block.ProcessId;
             if (owner == 0 || platform::IsProcessAlive(owner)) continue;
@@ -177,7 +179,7 @@ ApplicationBlock* ApplicationList::FindBlock(std::uint32_t processId, const std:
     if (processId != 0) {
         std::optional<TableLock> lock;
         if (!lockHeld) lock.emplace(kApplicationListMutexName);
-        for (int i = 0; i < kSessionCount; ++i) {
+        for (int i = 0; (!lock || lock->held()) && i < kSessionCount; ++i) {
             if (Blocks[i].ProcessId != processId) continue;
             if (threadId != nullptr && Blocks[i].ThreadId != *threadId) continue;
             TRV_TRACE("ApplicationList::FindApplicationBlock - block found at i=[%d]", i);
@@ -197,7 +199,7 @@ ApplicationBlock* ApplicationList::GetApplicationBlock(const char* name) {
     // An empty name would otherwise match every free block.
     if (name != nullptr && name[0] != '\0') {
         TableLock lock(kApplicationListMutexName);
-        for (int i = 0; i < kSessionCount; ++i) {
+        for (int i = 0; lock.held() && i < kSessionCount; ++i) {
             if (Blocks[i].ProcessId == 0 ||
                 std::memcmp(Blocks[i].BlockName, name, kBlockNameSize) != 0) {
                 continue;
@@ -217,7 +219,7 @@ void ApplicationList::RemoveApplicationBlock(std::uint32_t processId, std::uint3
     if (block != nullptr) {
         TableLock lock(kApplicationListMutexName);
         // Still the same owner: the block may have changed hands in between.
-        if (block->ProcessId == processId && block->ThreadId == threadId) ZeroBlock(*block);
+        if (lock.held() && block->ProcessId == processId && block->ThreadId == threadId) ZeroBlock(*block);
     }
     TRV_TRACE("ApplicationList::RemoveApplicationBlock return");
 }
@@ -227,7 +229,7 @@ void ApplicationList::RemoveApplicationBlock(std::uint32_t processId) {
     ApplicationBlock* block = FindApplicationBlock(processId);
     if (block != nullptr) {
         TableLock lock(kApplicationListMutexName);
-        if (block->ProcessId == processId) ZeroBlock(*block);
+        if (lock.held() && block->ProcessId == processId) ZeroBlock(*block);
     }
     TRV_TRACE("ApplicationList::RemoveApplicationBlock return");
 }

@@ -226,6 +226,10 @@ int ReclaimSessionsOfEndedProcess(std::uint32_t processId) {
     // emulator has registered under the letter in the meantime.
     platform::UniqueHandle mutex(CreateHLLMutex("TRVHA_RECLAIM_MTX"));
     HeldMutexHandle reclaiming(mutex.get());
+    if (!reclaiming.held()) {
+        TRV_TRACE("ReclaimSessionsOfEndedProcess - reclaim mutex not taken, nothing reclaimed");
+        return 0;
+    }
     int removed = 0;
     for (; removed < kSessionCount; ++removed) {
         const SessionBlock session = sessions->GetSession(processId);

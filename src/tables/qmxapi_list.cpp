@@ -60,6 +60,10 @@ QMXAPIBlock* QMXAPIList::AddQMXAPIBlock(std::uint32_t processId, std::uint32_t t
     TRV_TRACE("QMXAPIBlock::AddQMXAPIBlock - name=[%s]", name);
 
     TableLock lock(kQMXAPIListMutexName);
+    if (!lock.held()) {
+        TRV_TRACE("QMXAPIBlock::AddQMXAPIBlock return - table not locked");
+        return nullptr;
+    }
     QMXAPIBlock* result = FindQMXAPIBlock(processId, threadId);
     if (result != nullptr) {
         // A record of our own ids whose event this process never created was
@@ -118,7 +122,7 @@ QMXAPIBlock* QMXAPIList::FindQMXAPIBlock(std::uint32_t processId, std::uint32_t 
     QMXAPIBlock* found = nullptr;
     if (processId != 0) {
         TableLock lock(kQMXAPIListMutexName);
-        for (int i = 0; i < kSessionCount; ++i) {
+        for (int i = 0; lock.held() && i < kSessionCount; ++i) {
             if (Blocks[i].ProcessId != processId || Blocks[i].ThreadId != threadId) continue;
             TRV_TRACE("QMXAPIBlock::FindQMXAPIBlock - block found at i=[%d]", i);
             found = &Blocks[i];
@@ -134,7 +138,7 @@ QMXAPIBlock* QMXAPIList::FindQMXAPIBlock(std::uint32_t processId) {
     QMXAPIBlock* found = nullptr;
     if (processId != 0) {
         TableLock lock(kQMXAPIListMutexName);
-        for (int i = 0; i < kSessionCount; ++i) {
+        for (int i = 0; lock.held() && i < kSessionCount; ++i) {
             if (Blocks[i].ProcessId != processId) continue;
             TRV_TRACE("QMXAPIBlock::FindQMXAPIBlock - block found at i=[%d]", i);
             found = &Blocks[i];
@@ -152,7 +156,7 @@ QMXAPIBlock* QMXAPIList::GetQMXAPIBlock(const char* name) {
     QMXAPIBlock* found = nullptr;
     if (name != nullptr && name[0] != '\0') {
         TableLock lock(kQMXAPIListMutexName);
-        for (int i = 0; i < kSessionCount; ++i) {
+        for (int i = 0; lock.held() && i < kSessionCount; ++i) {
             if (Blocks[i].ProcessId == 0 ||
                 std::strncmp(Blocks[i].BlockName, name, kQMXAPINameSize) != 0) {
                 continue;
@@ -171,7 +175,7 @@ QMXAPIBlock* QMXAPIList::GetQMXAPIBlock(int index) {
     QMXAPIBlock* record = nullptr;
     if (index >= 0 && index < kSessionCount) {
         TableLock lock(kQMXAPIListMutexName);
-        record = &Blocks[index];
+        if (lock.held()) record = &Blocks[index];
     }
     TRV_TRACE("QMXAPIBlock::GetQMXAPIBlock return");
     return record;
@@ -182,7 +186,7 @@ int QMXAPIList::RemoveQMXAPIBlock(std::uint32_t processId, std::uint32_t threadI
     QMXAPIBlock* record = FindQMXAPIBlock(processId, threadId);
     if (record != nullptr) {
         TableLock lock(kQMXAPIListMutexName);
-        if (record->ProcessId == processId && record->ThreadId == threadId) {
+        if (lock.held() && record->ProcessId == processId && record->ThreadId == threadId) {
             if (record->Atom != 0) platform::DeleteGlobalAtom(record->Atom);
             ZeroRecord(*record);
         }

@@ -70,6 +70,18 @@ void RemoveFromList(NotifyList& list, std::int32_t& count, const char* name) {
     }
 }
 
+// Runs `change` on `block` (nullptr for an invalid letter) under the table's
+// lock; false, with nothing changed, when there is no block or the lock could
+// not be taken.
+template <typename Change>
+bool ChangeLocked(SessionBlock* block, Change&& change) {
+    if (block == nullptr) return false;
+    TableLock lock(kSessionListMutexName);
+    if (!lock.held()) return false;
+    change(*block);
+    return true;
+}
+
 void ResetBlock(SessionBlock& block, int index) {
     std::memset(static_cast<void*>(&block), 0, sizeof block);
     block.Index = index;
@@ -148,7 +160,9 @@ bool SessionList::AddNamedSession(const SessionBlock& templ, char letter) {
     TRV_TRACE("SessionList::AddNamedSession enter - SessionID=%c", letter);
     TableLock lock(kSessionListMutexName);
     bool added = false;
-    if (!IsSessionAvailable(letter)) {
+    if (!lock.held()) {
+        TRV_TRACE("SessionList::AddNamedSession - table not locked, session [%c] not added", letter);
+    } else if (!IsSessionAvailable(letter)) {
         TRV_TRACE("SessionList::AddNamedSession - Session [%c] not available!", letter);
     } else {
         SessionBlock& block = Blocks[letter - 'A'];
@@ -188,6 +202,10 @@ void SessionList::RemoveSession(char letter) {
     if (IsValidSession(letter)) {
         TRV_TRACE("SessionList::RemoveSession - session is valid");
         TableLock lock(kSessionListMutexName);
+        if (!lock.held()) {
+            TRV_TRACE("SessionList::RemoveSession return - table not locked, [%c] kept", letter);
+            return;
+        }
         SessionBlock& block = Blocks[letter - 'A'];
         // The event handles are the registering process's own.
         if (block.ProcessID == platform::CurrentProcessId()) {
@@ -224,6 +242,7 @@ SessionBlock SessionList::GetSession(char letter) {
 SessionBlock SessionList::LockedCopy(int slot) {
     TRV_TRACE("SessionList::GetSession - session is valid.");
     TableLock lock(kSessionListMutexName);
+    if (!lock.held()) return SessionBlock();
     return Blocks[slot];
 }
 
@@ -239,7 +258,7 @@ SessionBlock SessionList::GetSession(std::uint32_t processId) {
     const bool tracing = TraceEnabled();
     {
         TableLock lock(kSessionListMutexName);
-        for (int i = 0; i < kSessionCount; ++i) {
+        for (int i = 0; lock.held() && i < kSessionCount; ++i) {
             TRV_TRACE_WHEN(tracing, "SessionList::GetSession - loop through sessions [%d]", i);
             if (Blocks[i].ProcessID != processId) continue;
             TRV_TRACE("SessionList::GetSession - session block (session [%c] matches) found for this pid",
@@ -257,92 +276,92 @@ SessionBlock SessionList::operator[](char letter) {
     return GetSession(letter);
 }
 
-void SessionList::ConnectSessionPS(const char* name, char letter) {
+bool SessionList::ConnectSessionPS(const char* name, char letter) {
     TRV_TRACE("SessionList::ConnectSessionPS enter - Session [%c], Name=[%s]", letter,
               name != nullptr ? name : "");
-    if (SessionBlock* block = BlockOf(letter)) {
-        TableLock lock(kSessionListMutexName);
-        if (block->PSConnection[0] == '\0') CopyFixedText(block->PSConnection, name);
-    }
+    const bool done = ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        if (block.PSConnection[0] == '\0') CopyFixedText(block.PSConnection, name);
+    });
     TRV_TRACE("SessionList::ConnectSessionPS return");
+    return done;
 }
 
-void SessionList::DisconnectSessionPS(char letter) {
+bool SessionList::DisconnectSessionPS(char letter) {
     TRV_TRACE("SessionList::DisconnectSessionPS enter - Session [%c]", letter);
-    if (SessionBlock* block = BlockOf(letter)) {
-        TableLock lock(kSessionListMutexName);
-        std::memset(block->PSConnection, 0, sizeof block->PSConnection);
-    }
+    const bool done = ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        std::memset(block.PSConnection, 0, sizeof block.PSConnection);
+    });
     TRV_TRACE("SessionList::DisconnectSessionPS return");
+    return done;
 }
 
-void SessionList::ConnectSessionWin(const char* name, char letter) {
+bool SessionList::ConnectSessionWin(const char* name, char letter) {
     TRV_TRACE("SessionList::ConnectSessionWin enter - Session [%c], Name=[%s]", letter,
               name != nullptr ? name : "");
-    if (SessionBlock* block = BlockOf(letter)) {
-        TableLock lock(kSessionListMutexName);
-        CopyFixedText(block->WinConnection, name);
-    }
+    const bool done = ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        CopyFixedText(block.WinConnection, name);
+    });
     TRV_TRACE("SessionList::ConnectSessionWin return");
+    return done;
 }
 
-void SessionList::DisconnectSessionWin(char letter) {
+bool SessionList::DisconnectSessionWin(char letter) {
     TRV_TRACE("SessionList::DisconnectSessionWin enter - Session [%c]", letter);
-    if (SessionBlock* block = BlockOf(letter)) {
-        TableLock lock(kSessionListMutexName);
-        std::memset(block->WinConnection, 0, sizeof block->WinConnection);
-    }
+    const bool done = ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        std::memset(block.WinConnection, 0, sizeof block.WinConnection);
+    });
     TRV_TRACE("SessionList::DisconnectSessionWin return");
+    return done;
 }
 
 // The setters below are called with valid letters only; an invalid one is
 // still ignored rather than written outside the table.
 
-void SessionList::SetCaller(const char* name, char letter) {
+bool SessionList::SetCaller(const char* name, char letter) {
     TRV_TRACE("SessionList::SetCaller enter - Session [%c], Name=[%s]", letter,
               name != nullptr ? name : "");
-    if (SessionBlock* block = BlockOf(letter)) {
-        TableLock lock(kSessionListMutexName);
-        CopyFixedText(block->Caller, name);
-    }
+    const bool done = ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        CopyFixedText(block.Caller, name);
+    });
     TRV_TRACE("SessionList::SetCaller return");
+    return done;
 }
 
-void SessionList::SetNativeThreadHandle(char letter, platform::Handle thread) {
+bool SessionList::SetNativeThreadHandle(char letter, platform::Handle thread) {
     TRV_TRACE("SessionList::SetNativeThreadHandle enter - Session [%c]", letter);
-    if (SessionBlock* block = BlockOf(letter)) {
-        TableLock lock(kSessionListMutexName);
-        block->NativeThreadHandle = thread;
-    }
+    const bool done = ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        block.NativeThreadHandle = thread;
+    });
     TRV_TRACE("SessionList::SetNativeThreadHandle return");
+    return done;
 }
 
-void SessionList::SetInhibitedStatus(char letter, std::uint8_t inhibited) {
+bool SessionList::SetInhibitedStatus(char letter, std::uint8_t inhibited) {
     TRV_TRACE("SessionList::SetInhibitedStatus enter - Session [%c]", letter);
-    if (SessionBlock* block = BlockOf(letter)) {
-        TableLock lock(kSessionListMutexName);
-        block->InhibitedStatus = inhibited;
-    }
+    const bool done = ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        block.InhibitedStatus = inhibited;
+    });
     TRV_TRACE("SessionList::SetInhibitedStatus return");
+    return done;
 }
 
-void SessionList::SetWindowTitle(char letter, const char* title) {
+bool SessionList::SetWindowTitle(char letter, const char* title) {
     TRV_TRACE("SessionList::SetWindowTitle enter - Session [%c] Title=[%s]", letter,
               title != nullptr ? title : "");
-    if (SessionBlock* block = BlockOf(letter)) {
-        TableLock lock(kSessionListMutexName);
-        CopyFixedText(block->WindowTitle, title);
-    }
+    const bool done = ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        CopyFixedText(block.WindowTitle, title);
+    });
     TRV_TRACE("SessionList::SetWindowTitle return");
+    return done;
 }
 
-void SessionList::SetWindowHandle(char letter, platform::WindowHandle window) {
+bool SessionList::SetWindowHandle(char letter, platform::WindowHandle window) {
     TRV_TRACE("SessionList::SetWindowHandle enter - Session [%c]", letter);
-    if (SessionBlock* block = BlockOf(letter)) {
-        TableLock lock(kSessionListMutexName);
-        block->WindowHandle = window;
-    }
+    const bool done = ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        block.WindowHandle = window;
+    });
     TRV_TRACE("SessionList::SetWindowHandle return");
+    return done;
 }
 
 namespace {
@@ -370,10 +389,9 @@ int AddToNotificationList(SessionBlock* session, const NotificationListFields& l
                           const char* blockName) {
     TRV_TRACE("SessionList::%s enter - Session [%c]", list.addOperation, letter);
     int index = -1;
-    if (session != nullptr) {
-        TableLock lock(kSessionListMutexName);
-        index = AddToList(session->*list.entries, session->*list.count, blockName);
-    }
+    ChangeLocked(session, [&](SessionBlock& block) {
+        index = AddToList(block.*list.entries, block.*list.count, blockName);
+    });
     TRV_TRACE("SessionList::%s return - nRet=[%d]", list.addOperation, index);
     return index;
 }
@@ -381,9 +399,10 @@ int AddToNotificationList(SessionBlock* session, const NotificationListFields& l
 void RemoveFromNotificationList(SessionBlock* session, const NotificationListFields& list,
                                 char letter, const char* blockName) {
     TRV_TRACE("SessionList::%s enter - Session [%c]", list.removeOperation, letter);
-    if (session != nullptr && blockName != nullptr) {
-        TableLock lock(kSessionListMutexName);
-        RemoveFromList(session->*list.entries, session->*list.count, blockName);
+    if (blockName != nullptr) {
+        ChangeLocked(session, [&](SessionBlock& block) {
+            RemoveFromList(block.*list.entries, block.*list.count, blockName);
+        });
     }
     TRV_TRACE("SessionList::%s return", list.removeOperation);
 }

@@ -48,6 +48,11 @@ public:
     std::uint8_t IsSessionEstablished(char letter) const;  // 0 for an invalid letter
     char FindAvailableName() const;                        // first free letter, or 0
 
+    // Every locked operation below that cannot take the table's lock changes
+    // nothing and answers its failure result: false, -1, or the all-zero
+    // copy that an unregistered letter gives (callers read it as "no
+    // session"); the lock's failure is in the trace.
+
     // Registers the session under `letter` (folded) with what `templ`
     // supplies and creates its seven events (handles of the calling
     // process). False when the letter is invalid or already registered.
@@ -65,16 +70,18 @@ public:
 
     // Connections. `name` is a zero-terminated BlockName of at most 27
     // characters. ConnectSessionPS keeps an existing connection;
-    // ConnectSessionWin replaces it. An invalid letter changes nothing.
-    void ConnectSessionPS(const char* name, char letter);
-    void DisconnectSessionPS(char letter);
-    void ConnectSessionWin(const char* name, char letter);
-    void DisconnectSessionWin(char letter);
-    void SetCaller(const char* name, char letter);
-    void SetNativeThreadHandle(char letter, platform::Handle thread);
-    void SetInhibitedStatus(char letter, std::uint8_t inhibited);
-    void SetWindowTitle(char letter, const char* title);
-    void SetWindowHandle(char letter, platform::WindowHandle window);
+    // ConnectSessionWin replaces it. An invalid letter changes nothing. Each
+    // answers whether it ran: false for an invalid letter or a lock that
+    // could not be taken.
+    bool ConnectSessionPS(const char* name, char letter);
+    bool DisconnectSessionPS(char letter);
+    bool ConnectSessionWin(const char* name, char letter);
+    bool DisconnectSessionWin(char letter);
+    bool SetCaller(const char* name, char letter);
+    bool SetNativeThreadHandle(char letter, platform::Handle thread);
+    bool SetInhibitedStatus(char letter, std::uint8_t inhibited);
+    bool SetWindowTitle(char letter, const char* title);
+    bool SetWindowHandle(char letter, platform::WindowHandle window);
 
     // Notification lists, keyed by the caller block's BlockName. Add answers
     // the caller's index in the list (its existing index when already there)

@@ -7,28 +7,33 @@
 
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
+#include "shared/trace.h"
 
 namespace trv {
 
 TableLock::TableLock(const char* mutexName) {
     // The process holds its table mutexes open from attach to detach: waiting
     // on that handle spares opening and closing the mutex by name every time.
-    const platform::Handle held = HeldTableMutex(mutexName);
-    if (held != platform::kNoHandle) {
-        hold_.emplace(held, platform::kInfinite);
-        return;
-    }
-    handle_ = OpenAndWaitHLLMutex(mutexName, platform::kInfinite, &result_);
-    if (handle_ != platform::kNoHandle) return;
-    platform::Handle created = CreateHLLMutex(mutexName);
-    if (created == platform::kNoHandle) return;
-    result_ = platform::WaitMutex(created, platform::kInfinite);
-    if (result_ == platform::LockResult::acquired ||
-        result_ == platform::LockResult::acquired_owner_died) {
-        handle_ = created;
+    const platform::Handle processHandle = HeldTableMutex(mutexName);
+    if (processHandle != platform::kNoHandle) {
+        hold_.emplace(processHandle, platform::kInfinite);
     } else {
-        CloseHLLMutex(created);
+        // Gone with the last handle (the process that built the table has
+        // ended): made anew under its name, so that the callers of every
+        // process still exclude each other.
+        platform::Handle mutex = platform::OpenNamedMutex(mutexName);
+        if (mutex == platform::kNoHandle) mutex = CreateHLLMutex(mutexName);
+        if (mutex != platform::kNoHandle) {
+            result_ = platform::WaitMutex(mutex, platform::kInfinite);
+            if (result_ == platform::LockResult::acquired ||
+                result_ == platform::LockResult::acquired_owner_died) {
+                handle_ = mutex;
+            } else {
+                CloseHLLMutex(mutex);
+            }
+        }
     }
+    if (!held()) TRV_TRACE("TableLock - %s could not be taken", mutexName);
 }
 
 TableLock::~TableLock() {

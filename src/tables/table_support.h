@@ -22,8 +22,9 @@ namespace trv {
 // on the mutex (HeldTableMutex); otherwise the mutex is opened by name. When the name no longer
 // exists (the process that built the table and held the only other handle has
 // ended), it is created anew under the same name, so that the callers of
-// every process still exclude each other. If even that fails the operation
-// goes on unlocked, as every table operation does when its mutex is missing.
+// every process still exclude each other. A lock that cannot be taken is
+// traced and reported by held(): the operation must then change nothing and
+// answer its failure, never go on unlocked.
 class TableLock {
 public:
     explicit TableLock(const char* mutexName);

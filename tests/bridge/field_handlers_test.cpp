@@ -291,6 +291,18 @@ TEST_F(FieldHandlerTest, ConvertPositionAndRowColumn) {
     EXPECT_EQ(calls_["ConvertPos"].size() + calls_["ConvertRowCol"].size(), 3u);  // none for X
 }
 
+// A conversion the session cannot make (the bridge is going: its methods no
+// longer answer) must not read as a position: 0, with length 0.
+TEST_F(FieldHandlerTest, ConversionsThatCannotBeMadeAnswerNoPosition) {
+    for (const char* request : {"A\0\0\0P", "A\0\0\0R"}) {
+        ApplicationBlock& block = Block(0, 3, 41);
+        std::memcpy(block.Data, request, 5);
+        EXPECT_EQ(Run(block, 99), 0) << request[4];
+        EXPECT_EQ(block.DataLength, 0u) << request[4];
+        EXPECT_FALSE(jvm().exceptionPending());
+    }
+}
+
 TEST_F(FieldHandlerTest, MissingMethodsAnswer9) {
     ApplicationBlock& block = Block(0, 4, 1);
     std::memcpy(block.Data, "ABCD", 4);

@@ -152,6 +152,10 @@ Handle OpenNamedMutex(const char* name) {
 namespace {
 
 LockResult WaitOn(const MutexObject& object, std::uint32_t timeoutMs) {
+    if (MutexAcquisitionFaultDue()) {
+        posix::RecordError(EIO);
+        return LockResult::failed;
+    }
     if (posix::StopRequestedHere()) {
         posix::RecordError(ECANCELED);
         return LockResult::failed;

@@ -27,6 +27,10 @@ LockResult WaitMutex(Handle mutex, std::uint32_t timeoutMs) {
         win32::RecordError(ERROR_INVALID_HANDLE);
         return LockResult::failed;
     }
+    if (MutexAcquisitionFaultDue()) {
+        win32::RecordError(ERROR_GEN_FAILURE);
+        return LockResult::failed;
+    }
     HANDLE native = win32::ToNative(mutex);
     switch (win32::StoppableWait(1, &native, false, timeoutMs)) {
         case WAIT_OBJECT_0: return LockResult::acquired;

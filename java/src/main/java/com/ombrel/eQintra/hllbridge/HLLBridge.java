@@ -81,6 +81,8 @@ public class HLLBridge {
     // The latest keystroke strings callers sent, for takeSentKeys().
     static final int SENT_KEYS_KEPT = 16;
     private final Deque<String> sentKeys = new ArrayDeque<>();
+    /** The thread that entered the latest caller request. */
+    private volatile Thread servingThread;
 
     // Intercepts started by callers; each caller's stop undoes one start.
     private int closeIntercepts;
@@ -283,7 +285,24 @@ public class HLLBridge {
     }
 
     private long request(LongSupplier body) {
+        servingThread = Thread.currentThread();
         return serve(body, RC_NOT_CONNECTED);
+    }
+
+    /**
+     * Interrupts the thread that served the latest caller request (the
+     * library's service thread of this session), as a stray
+     * {@code Thread.interrupt()} elsewhere in the emulator would. False when
+     * no request has been served yet. For diagnosis and tests: the library
+     * must not let such an interrupt fail later requests.
+     */
+    public boolean interruptServingThread() {
+        Thread thread = servingThread;
+        if (thread == null) {
+            return false;
+        }
+        thread.interrupt();
+        return true;
     }
 
     private static long packed(int value) {
@@ -652,18 +671,24 @@ public class HLLBridge {
 
     /** Convert Position: packed-like, the row from bit 16 up and the column in bits 0-15; 0 when off the screen. */
     public long ConvertPos(int position) {
-        return request(() -> {
+        // A retired bridge answers "no position" (0, row 0): the code 1 of
+        // other requests would read as column 1.
+        return serve(() -> {
             PresentationSpace screen = session.screen();
             if (!screen.isValidPosition(position)) {
                 return 0;
             }
             return packed(screen.rowOf(position)) | screen.columnOf(position);
-        });
+        }, 0);
     }
 
-    /** Convert Row/Column: plain, the position; 0 when the row or column is off the screen. */
+    /**
+     * Convert Row/Column: plain, the position; 0 when the row or column is
+     * off the screen. A retired bridge answers -1, which the library turns
+     * into "no position" (0, length 0): the code 1 would read as position 1.
+     */
     public long ConvertRowCol(int row, int column) {
-        return request(() -> Math.max(0, session.screen().position(row, column)));
+        return serve(() -> Math.max(0, session.screen().position(row, column)), -1);
     }
 
     // ---- intercepts ------------------------------------------------------

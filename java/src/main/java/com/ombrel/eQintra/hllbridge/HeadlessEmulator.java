@@ -17,6 +17,7 @@
 //   close L         an attempt to close session L, as by a window's close box
 //   sent L          the keystroke strings callers sent to session L since the last "sent",
 //                   oldest first, one a line: the retry flag (true/false), a blank, the mnemonics
+//   interrupt L     Thread.interrupt() of the thread that served session L's latest caller request
 //   start PROFILE [L], stop L, list
 //   quit
 package com.ombrel.eQintra.hllbridge;
@@ -163,6 +164,10 @@ public final class HeadlessEmulator {
                             .orElseThrow(() -> new IllegalArgumentException("session " + words[1]
                                     + " is not offered to callers"))
                             .takeSentKeys().forEach(out::println);
+                    case "interrupt" -> out.println(bridges.bridge(session(words).shortName())
+                            .orElseThrow(() -> new IllegalArgumentException("session " + words[1]
+                                    + " is not offered to callers"))
+                            .interruptServingThread() ? "interrupted" : "no request served yet");
                     case "start" -> out.println(manager.start(words.length > 1 ? words[1] : "",
                             words.length > 2 ? words[2] : ""));
                     case "stop" -> out.println(manager.stop(letter(words)) ? "stopped" : "not running");

@@ -346,6 +346,16 @@ class HLLBridgeTest {
         }
 
         @Test
+        void afterUnregisterConversionsAnswerNoPosition() {
+            RecordingBridge bridge = new RecordingBridge(session);
+            assertTrue(bridge.register());
+            assertEquals((2L << 16) | 1, bridge.ConvertPos(81));
+            bridge.unregister();
+            assertEquals(0, bridge.ConvertPos(81), "no row, no column");
+            assertEquals(-1, bridge.ConvertRowCol(2, 1), "the library's no-position answer");
+        }
+
+        @Test
         void unregisterWaitsForARequestStillRunning() throws Exception {
             StringBuilder screenAtUnregister = new StringBuilder();
             RecordingBridge bridge = new RecordingBridge(session) {
