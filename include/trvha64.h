@@ -161,7 +161,7 @@ TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
  *    `length` bytes (more than HLLAPI_MAX_DATA: answers 2). Write nothing.
  *  5 Copy PS: reads nothing; writes the presentation space as the emulator
  *    delivers it: rows x columns bytes, twice that with EAB (at most
- *    HLLAPI_MAX_DATA); `length` is not read. With STREOT nothing is added.
+ *    HLLAPI_MAX_DATA), whatever `length` holds; STREOT adds nothing.
  *  8 Copy PS to String, 34 Copy Field to String: write at most `length`
  *    bytes (nothing when `length` is null or not positive); 34 reads
  *    `length` bytes.
