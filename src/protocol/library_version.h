@@ -1,6 +1,6 @@
 // The library's version, level and build date (MMDDYY) as the EHLLAPI side
 // shows them: in Query System's reply and in the version text the emulator
-// side reports ("1.19 MMDDYY"). The date comes from the compiler's __DATE__
+// side reports ("<version>.<level> MMDDYY"). The date comes from the compiler's __DATE__
 // ("Mmm dd yyyy", the day blank-padded).
 #pragma once
 
