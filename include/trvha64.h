@@ -43,7 +43,9 @@ extern "C" {
  * for every thread of the process.
  *
  * A null `return_code` answers 2 and writes nothing. A null `function`, or a
- * function number outside 1..130, stores 10 and answers 10. When no emulator
+ * function number outside 1..HLLAPI_HIGHEST_FUNCTION, stores 10 and answers
+ * 10. What each function reads from and writes into `data` is listed with
+ * the function numbers below. When no emulator
  * session is registered every function answers 1 (Query Sessions: 0) and
  * stores 0 in the length. When the library cannot give the caller an
  * exchange block (all 26 are in use) or fails unexpectedly, the call answers
@@ -85,11 +87,10 @@ TRVHA64_EXPORT int32_t TRVHA64_CALL hllapi_async(int32_t* function, char* data, 
  * Message form: create a window with trvCreateMessageWindow, store it in data
  * bytes 8-15 (as a little-endian 64-bit value), and read the notifications
  * with trvGetMessage on the thread that created the window. They carry the
- * message number trvRegisterWindowMessage("QMXHLL") answers, wParam 45 plus
- * the caller's position in the session's notification list (the number the
- * start function wrote into data bytes 8-9), and lParam: 1376279 status-line
- * update, 1441815 presentation-space update, 1703977 close attempt, 50
- * keystroke.
+ * message number trvRegisterWindowMessage("QMXHLL") answers, wParam
+ * HLLAPI_NOTIFY_WPARAM_BASE plus the caller's position in the session's
+ * notification list (the number the start function wrote into data bytes
+ * 8-9), and one of the HLLAPI_NOTIFY_* lParam values below.
  *
  * Handles and windows are meaningful only in the process that obtained them.
  * Null pointers and handles this library did not give out answer the failure
@@ -150,7 +151,47 @@ TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
 }
 #endif
 
-/* Function numbers. */
+/*
+ * The buffers: the library never reads or writes a caller's data string
+ * beyond the sizes below. "length" is the caller's length word as it was
+ * passed; where a function writes a reply longer than that, only the stated
+ * size reaches the buffer.
+ *
+ *  3 Send Key, 6 Search PS, 9 Set Session Parameters, 15, 30, 33: read
+ *    `length` bytes (more than HLLAPI_MAX_DATA: answers 2). Write nothing.
+ *  5 Copy PS: reads nothing; writes the presentation space as the emulator
+ *    delivers it: rows x columns bytes, twice that with EAB (at most
+ *    HLLAPI_MAX_DATA), whatever `length` holds; STREOT adds nothing.
+ *  8 Copy PS to String, 34 Copy Field to String: write at most `length`
+ *    bytes (nothing when `length` is null or not positive); 34 reads
+ *    `length` bytes.
+ * 10 Query Sessions: writes 16-byte entries, as many as fit in `length`.
+ * 13 Copy OIA: reads nothing; writes 103 bytes.
+ * 20 Query System: writes 36 bytes.
+ * 22 Query Session Status: reads and writes 20 bytes.
+ * 23 Start Host Notification: reads `length` bytes, which must hold the
+ *    request's form: 5 (basic form, type P, O or B in byte 4) or 17
+ *    (message form 'M' or event form 'A': handle field 8-15, type byte 16);
+ *    a shorter string or another type answers 2 and registers nothing.
+ *    Writes bytes 8-15 (event form) or 8-9 (message form).
+ * 41 Start Close Intercept: reads and writes 16 bytes (`length` less than
+ *    16 answers 2). 43, 53: read `length` bytes.
+ * 50 Start Keystroke Intercept: `length` is the key queue's limit, not a
+ *    size; reads 5 bytes (option D or L in byte 4) or 17 (message form 'M',
+ *    option in byte 16); another option answers 2 and registers nothing.
+ *    Writes bytes 8-9 in the message form.
+ * 51 Get Key: reads byte 0; writes at most 10 bytes (bytes 4-9).
+ * 52 Post Intercept Status: reads 5 bytes.
+ * 24, 25, 42: read byte 0.
+ * 31 Find Field Position, 32 Find Field Length: read 2 bytes.
+ * 99 Convert Position or Row/Column: reads 5 bytes (session in byte 0,
+ *    P or R in byte 4).
+ * Every other function reads byte 0 at most and writes nothing.
+ */
+
+/* Function numbers: 1..HLLAPI_HIGHEST_FUNCTION; the numbers between those
+ * named below answer 10 (unsupported). */
+#define HLLAPI_HIGHEST_FUNCTION 130
 #define HA_CONNECT_PS 1
 #define HA_DISCONNECT_PS 2
 #define HA_SENDKEY 3
@@ -218,6 +259,20 @@ TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
 #define HLLAPI_RC_NO_KEY 25               /* Get Key: no keystroke available */
 #define HLLAPI_RC_EVENT_OCCURRED 26       /* Pause ended by a host update; close requested */
 #define HLLAPI_RC_KEY_QUEUE_OVERFLOW 31   /* Get Key: keystroke queue overflow */
+
+/*
+ * The notification message ("QMXHLL", Linux: trvRegisterWindowMessage):
+ * wParam is HLLAPI_NOTIFY_WPARAM_BASE plus the caller's position in the
+ * session's list; lParam says what happened: a return code in the high word
+ * and the function that registered the notification in the low word.
+ */
+#define HLLAPI_NOTIFY_WPARAM_BASE 45
+#define HLLAPI_NOTIFY_STATUS_LINE ((HLLAPI_RC_OIA_UPDATED << 16) | HA_START_HOST_NOTIFY)
+#define HLLAPI_NOTIFY_PRESENTATION_SPACE ((HLLAPI_RC_PS_UPDATED << 16) | HA_START_HOST_NOTIFY)
+/* Host notification when the session ends. */
+#define HLLAPI_NOTIFY_SESSION_ENDED ((HLLAPI_RC_BOTH_UPDATED << 16) | HA_START_HOST_NOTIFY)
+#define HLLAPI_NOTIFY_CLOSE_ATTEMPT ((HLLAPI_RC_EVENT_OCCURRED << 16) | HA_START_CLOSE_INTERCEPT)
+#define HLLAPI_NOTIFY_KEYSTROKE HA_START_KEY_INTERCEPT
 
 /* Largest data string a request or reply carries, in bytes. */
 #define HLLAPI_MAX_DATA 10240

@@ -5,6 +5,7 @@
 #include "bridge/handlers.h"
 #include "bridge/bridge_call.h"
 #include "shared/trace.h"
+#include "trvha64.h"
 #include "tables/application_block.h"
 #include "tables/session_block.h"
 
@@ -12,38 +13,38 @@ namespace trv {
 
 EHLLAPIHandler HandlerFor(std::uint32_t function) {
     switch (function) {
-        case 1: return &ConnectPS;
-        case 3: return &SendKeys;
-        case 5: return &CopyPS;
-        case 6: return &SearchPS;
-        case 7: return &QueryCursorLocation;
-        case 8: return &CopyPSToString;
-        case 10: return &QuerySession;
-        case 11: return &Reserve;
-        case 12: return &Release;
-        case 13: return &CopyOIA;
-        case 14: return &QueryFieldAttribute;
-        case 15: return &CopyStringToPS;
-        case 22: return &QuerySessionStatus;
-        case 30: return &SearchField;
-        case 31: return &FindFieldPosition;
-        case 32: return &FindFieldLength;
-        case 33: return &CopyStringToField;
-        case 34: return &CopyFieldToString;
-        case 40: return &SetCursor;
-        case 41: return &StartCloseIntercept;
-        case 43: return &StopCloseIntercept;
-        case 50: return &StartKeystrokeIntercept;
-        case 53: return &StopKeystrokeIntercept;
-        case 90:
-        case 91: return &SendReceiveFile;
-        case 99: return &ConvertPosRowCol;
-        case 101: return &ConnectWindowServices;
-        case 103: return &QueryWindowCoordinates;
-        case 104: return &WindowStatus;
-        case 105:
-        case 106: return &ChangeWindowName;
-        case 110: return &StartMacro;
+        case HA_CONNECT_PS: return &ConnectPS;
+        case HA_SENDKEY: return &SendKeys;
+        case HA_COPY_PS: return &CopyPS;
+        case HA_SEARCH_PS: return &SearchPS;
+        case HA_QUERY_CURSOR_LOC: return &QueryCursorLocation;
+        case HA_COPY_PS_TO_STR: return &CopyPSToString;
+        case HA_QUERY_SESSIONS: return &QuerySession;
+        case HA_RESERVE: return &Reserve;
+        case HA_RELEASE: return &Release;
+        case HA_COPY_OIA: return &CopyOIA;
+        case HA_QUERY_FIELD_ATTR: return &QueryFieldAttribute;
+        case HA_COPY_STR_TO_PS: return &CopyStringToPS;
+        case HA_QUERY_SESSION_STATUS: return &QuerySessionStatus;
+        case HA_SEARCH_FIELD: return &SearchField;
+        case HA_FIND_FIELD_POS: return &FindFieldPosition;
+        case HA_FIND_FIELD_LEN: return &FindFieldLength;
+        case HA_COPY_STR_TO_FIELD: return &CopyStringToField;
+        case HA_COPY_FIELD_TO_STR: return &CopyFieldToString;
+        case HA_SET_CURSOR: return &SetCursor;
+        case HA_START_CLOSE_INTERCEPT: return &StartCloseIntercept;
+        case HA_STOP_CLOSE_INTERCEPT: return &StopCloseIntercept;
+        case HA_START_KEY_INTERCEPT: return &StartKeystrokeIntercept;
+        case HA_STOP_KEY_INTERCEPT: return &StopKeystrokeIntercept;
+        case HA_SEND_FILE:
+        case HA_RECEIVE_FILE: return &SendReceiveFile;
+        case HA_CONVERT_POS_ROW_COL: return &ConvertPosRowCol;
+        case HA_CONNECT_PM_SRVCS: return &ConnectWindowServices;
+        case HA_QUERY_WINDOW_COORDS: return &QueryWindowCoordinates;
+        case HA_PM_WINDOW_STATUS: return &WindowStatus;
+        case HA_CHANGE_SWITCH_NAME:
+        case HA_CHANGE_WINDOW_NAME: return &ChangeWindowName;
+        case HA_START_PLAYING_MACRO: return &StartMacro;
         default: return nullptr;
     }
 }

@@ -16,6 +16,7 @@
 
 #include "bridge/handlers.h"
 #include "bridge/bridge_call.h"
+#include "protocol/caller_data.h"
 #include "tables/session_parms.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
@@ -31,8 +32,6 @@ constexpr std::int32_t kBadConversionLetter = 9999;
 // Find Field Position answers this for a field without character positions
 // and still reports where the field starts.
 constexpr std::int32_t kZeroLengthFieldCode = 28;
-// Find Field Position and Length take their code from the request's bytes.
-constexpr std::size_t kFieldCodeBytes = 4;
 
 jint Position(const ApplicationBlock& caller) { return static_cast<jint>(caller.ReturnCode); }
 
@@ -87,7 +86,7 @@ std::optional<jlong> CallWithString(JavaCallContext& java, const ApplicationBloc
 // made '?' so that the text is valid modified UTF-8.
 std::string FieldCode(const ApplicationBlock& caller) {
     std::string code;
-    for (std::size_t i = 0; i < kFieldCodeBytes && caller.Data[i] != 0; ++i) {
+    for (std::size_t i = 0; i < sizeof(FieldCodeRequest::Code) && caller.Data[i] != 0; ++i) {
         code += caller.Data[i] < 0x80 ? static_cast<char>(caller.Data[i]) : '?';
     }
     return code;
@@ -254,7 +253,9 @@ std::int32_t NoPosition(ApplicationBlock& caller) {
 std::int32_t ConvertPosRowCol(ApplicationBlock& caller, const SessionBlock& session) {
     TRV_TRACE("ConvertPosRowCol enter");
     std::int32_t result = kBadConversionLetter;
-    const int letter = std::toupper(static_cast<unsigned char>(caller.Data[4]));
+    ConvertPositionRequest request;
+    std::memcpy(&request, caller.Data, sizeof request);
+    const int letter = std::toupper(static_cast<unsigned char>(request.Conversion));
     if (letter == 'R' || letter == 'P') {
         JavaCallContext java(session.Index);
         std::optional<jlong> answer;

@@ -7,6 +7,7 @@
 
 #include "bridge/handlers.h"
 #include "bridge/bridge_call.h"
+#include "protocol/caller_data.h"
 #include "tables/session_parms.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
@@ -172,13 +173,12 @@ std::int32_t QuerySession(ApplicationBlock& caller, const SessionBlock& session)
         if (result == 0) {
             const std::uint16_t size =
                 static_cast<std::uint16_t>(static_cast<std::uint32_t>(*packedSize) >> 16);
-            std::uint8_t record[16] = {};
-            record[0] = static_cast<std::uint8_t>(session.ShortName);
-            record[4] = static_cast<std::uint8_t>(session.ShortName);
-            record[12] = 'H';
-            record[14] = static_cast<std::uint8_t>(size & 0xFF);
-            record[15] = static_cast<std::uint8_t>(size >> 8);
-            std::memcpy(caller.Data, record, sizeof record);
+            QuerySessionsEntry entry{};
+            entry.ShortName = session.ShortName;
+            entry.LongName[0] = session.ShortName;
+            entry.SessionType = 'H';
+            entry.PSSize = size;
+            std::memcpy(caller.Data, &entry, sizeof entry);
         }
     }
     TRV_TRACE("QuerySession returns %d", result);

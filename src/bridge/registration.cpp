@@ -22,6 +22,7 @@
 #include "jni/java_vm.h"
 #include "bridge/version.h"
 #include "platform/thread.h"
+#include "protocol/library_version.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
@@ -377,25 +378,12 @@ std::atomic<bool> g_progressSuppressed{true};
 }  // namespace
 
 std::string FormatVersion(const char* buildDate) {
-    static constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    std::string text = "1.19 ";
-    char date[12] = "??? ?? ????";
-    if (buildDate != nullptr) std::strncpy(date, buildDate, sizeof date - 1);
-    int month = 0;
-    for (int i = 0; i < 12; ++i) {
-        if (std::strncmp(date, kMonths[i], 3) == 0) month = i + 1;
-    }
-    text += month == 0 ? '0' : static_cast<char>('0' + month / 10);
-    text += month == 0 ? '?' : static_cast<char>('0' + month % 10);
-    text += date[4] == ' ' ? '0' : date[4];
-    text += date[5];
-    text += date[9];
-    text += date[10];
-    return text;
+    char date[kBuildDateSize];
+    FormatBuildDate(buildDate, date);
+    return std::string(kLibraryVersion) + "." + kLibraryLevel + " " + std::string(date, sizeof date);
 }
 
-std::string LibraryVersion() { return FormatVersion(__DATE__); }
+std::string LibraryVersion() { return FormatVersion(BuildDate()); }
 
 bool ProgressOptionSuppressed() { return g_progressSuppressed.load(); }
 void ClearProgressSuppression() { g_progressSuppressed.store(false); }

@@ -18,6 +18,7 @@
 #include "protocol/mnemonic_table.h"
 #include "tables/session_parms.h"
 #include "platform/text.h"
+#include "protocol/notification.h"
 #include "platform/thread.h"
 #include "platform/window.h"
 #include "shared/named_objects.h"
@@ -30,22 +31,6 @@
 
 namespace trv {
 namespace {
-
-constexpr std::uint32_t kCopyPSFunction = 5;
-constexpr std::uint32_t kCopyPSToStringFunction = 8;
-
-// Notification message parameters.
-constexpr std::uintptr_t kNotifyPositionBase = 45;
-constexpr std::intptr_t kOIAUpdateParam = 1376279;    // high word 21, low word 23
-constexpr std::intptr_t kPSUpdateParam = 1441815;     // high word 22, low word 23
-constexpr std::intptr_t kCloseAttemptParam = 1703977; // high word 26, low word 41
-constexpr std::intptr_t kKeystrokeParam = 50;
-
-// Bits of HostUpdateNotifyType and KeyInterceptOptions.
-constexpr std::uint32_t kNotifyPS = 0x1;
-constexpr std::uint32_t kNotifyOIA = 0x2;
-constexpr std::uint32_t kNotifyByMessage = 0x10;
-constexpr std::uint32_t kInterceptAllKeys = 0x2;
 
 constexpr std::size_t kKeyTextSize = 32;
 
@@ -75,7 +60,7 @@ ApplicationBlock* ServedCaller(char letter, const char* native) {
 // Copy PS (to String).
 std::int64_t RequestedLength(const ApplicationBlock& caller) {
     std::int64_t n = static_cast<std::int32_t>(caller.DataLength);
-    if (caller.Function == kCopyPSFunction || caller.Function == kCopyPSToStringFunction) {
+    if (caller.Function == HA_COPY_PS || caller.Function == HA_COPY_PS_TO_STR) {
         if ((caller.SessionParms & parms::kEab) != 0) n *= 2;
         if ((caller.SessionParms & parms::kStrEot) != 0) n *= 2;
     }
@@ -153,7 +138,7 @@ void SignalSessionEvent(const SessionBlock& session, platform::Handle event) {
 }
 
 void Post(std::uintptr_t window, std::size_t position, std::intptr_t lParam) {
-    platform::PostWindowMessage(window, Process().notifyMessage, kNotifyPositionBase + position, lParam);
+    platform::PostWindowMessage(window, Process().notifyMessage, kNotifyWParamBase + position, lParam);
 }
 
 struct HostNotice {
@@ -182,7 +167,7 @@ void NotifyHostList(const SessionBlock& session, const HostNotice& notice) {
 void SendOIANotifications(char letter, bool inhibited) {
     const std::optional<SessionBlock> session = NotifiedSession(letter, "cppSendOIANotifications");
     if (!session) return;
-    NotifyHostList(*session, {kNotifyOIA, &ApplicationBlock::OIAUpdated, kOIAUpdateParam,
+    NotifyHostList(*session, {kNotifyOIA, &ApplicationBlock::OIAUpdated, kOIAUpdateLParam,
                               "lpAB value in cppSendOIANotifications is NULL - i = %d"});
     Sessions()->SetInhibitedStatus(letter, inhibited ? 1 : 0);
     TRV_TRACE("TMan:SendOIANotifications - TriggerEvent %.28s, Session ID %c", session->OIAEventName, letter);
@@ -193,7 +178,7 @@ void SendOIANotifications(char letter, bool inhibited) {
 void SendPSNotifications(char letter) {
     const std::optional<SessionBlock> session = NotifiedSession(letter, "cppSendPSNotifications");
     if (!session) return;
-    NotifyHostList(*session, {kNotifyPS, &ApplicationBlock::PSUpdated, kPSUpdateParam,
+    NotifyHostList(*session, {kNotifyPS, &ApplicationBlock::PSUpdated, kPSUpdateLParam,
                               "lpAB value in cppSendPSNotifications is NULL - i = %d"});
     TRV_TRACE("TMan:SendPSNotifications - TriggerEvent %.28s, Session ID %c", session->PSEventName, letter);
     SignalSessionEvent(*session, session->PSEvent);
@@ -219,8 +204,8 @@ void SendClosingNotifications(char letter) {
             continue;
         }
         caller->CloseRequested = 1;
-        if (caller->CloseInterceptMode[slot] == 'M') {
-            Post(caller->CloseInterceptHandle[slot], static_cast<std::size_t>(i), kCloseAttemptParam);
+        if (caller->CloseInterceptMode[slot] == kCloseByMessage) {
+            Post(caller->CloseInterceptHandle[slot], static_cast<std::size_t>(i), kCloseAttemptLParam);
         }
     }
     TRV_TRACE("TMan:SendClosingNotifications - TriggerEvent %.28s, Session ID %c", session->CloseEventName, letter);
@@ -275,8 +260,8 @@ bool SendKeyNotifications(char letter, const char (&keyText)[kKeyTextSize]) {
                 caller->KeyQueueCount[slot] = static_cast<std::int16_t>(count + 1);
             }
         }
-        if (taken && (caller->KeyInterceptOptions[slot] & kNotifyByMessage) != 0) {
-            Post(caller->KeyInterceptWindow[slot], static_cast<std::size_t>(i), kKeystrokeParam);
+        if (taken && (caller->KeyInterceptOptions[slot] & kInterceptByMessage) != 0) {
+            Post(caller->KeyInterceptWindow[slot], static_cast<std::size_t>(i), kKeystrokeLParam);
         }
     }
     if (!taken) return false;

@@ -1,16 +1,14 @@
-// The version text the emulator shows ("1.19 " and the build date as
-// MMDDYY) and the process-wide progress flag that the first version query
-// clears.
+// The version text the emulator shows (version.level and the build date as
+// MMDDYY, from protocol/library_version.h) and the process-wide progress
+// flag that the first version query clears.
 #pragma once
 
 #include <string>
 
 namespace trv {
 
-// "1.19 MMDDYY" from a build date in the form of __DATE__ ("Apr  1 2025"):
-// the month number from its name ("?" as the second month digit for a name
-// not known), the day with a leading 0 in place of a blank, the last two
-// digits of the year.
+// "<version>.<level> MMDDYY" from a build date in the form of __DATE__
+// ("Apr  1 2025"), the date formatted by FormatBuildDate.
 std::string FormatVersion(const char* buildDate);
 
 // The version of this build.

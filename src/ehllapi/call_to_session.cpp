@@ -5,6 +5,7 @@
 // used to copy.
 #include "ehllapi/call_to_session.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "platform/event.h"
 #include "platform/handle.h"
 #include "platform/process.h"
+#include "protocol/caller_data.h"
 #include "shared/name_format.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
@@ -149,26 +151,30 @@ int SessionIndex(const char* name) {
     return index;
 }
 
-std::size_t ReplyBytes(const ApplicationBlock& block, std::int32_t function) {
+std::size_t ReplyBytes(const ApplicationBlock& block, std::int32_t function, std::int64_t callerLength) {
     switch (function) {
         case HA_COPY_PS:
-            return HeldToData(block.DataLength);
+            // The screen as the emulator delivered it (ReplyLength), never
+            // the larger length it asked for (DataLength, inflated by STREOT).
+            return std::min(HeldToData(block.DataLength), HeldToData(block.ReplyLength));
         case HA_COPY_PS_TO_STR:
-        case HA_COPY_FIELD_TO_STR:
-            return HeldToData(block.ReplyLength);
+        case HA_COPY_FIELD_TO_STR: {
+            const std::size_t buffer = callerLength > 0 ? static_cast<std::size_t>(callerLength) : 0;
+            return std::min(HeldToData(block.ReplyLength), buffer);
+        }
         case HA_COPY_OIA:
-            return 104;
+            return sizeof(OIAReply);
         case HA_QUERY_SESSION_STATUS:
-            return 20;
+            return sizeof(QuerySessionStatusReply);
         case HA_START_CLOSE_INTERCEPT:
             return 12;
-        case HA_START_KEY_INTERCEPT:
-            return 10;
         case HA_QUERY_WINDOW_COORDS:
             return 20;
         case HA_PM_WINDOW_STATUS:
             return 28;
         default:
+            // Start Keystroke Intercept among them: its answer (the message
+            // identifier) is written into the caller's data before the send.
             return 0;
     }
 }
@@ -208,7 +214,10 @@ std::int32_t SendToSession(ApplicationBlock& block, const CallerParameters& call
     const SessionBlock target = Sessions()->GetSession(static_cast<char>('A' + session));
 
     block.Function = static_cast<std::uint32_t>(caller.function);
-    if (caller.length != nullptr) block.DataLength = static_cast<std::uint32_t>(*caller.length);
+    // Nothing of an earlier reply may stand for this one's.
+    block.ReplyLength = 0;
+    block.ReplyCount = -1;
+    block.DataLength = static_cast<std::uint32_t>(caller.LengthOrZero());
     block.ReturnCode = static_cast<std::uint32_t>(*caller.returnCode);
     if (caller.data != nullptr && requestBytes > 0) {
         std::memcpy(block.Data, caller.data, static_cast<std::size_t>(requestBytes));
@@ -293,7 +302,7 @@ void CloseRequestEvents() {
 
 void ReplyCopyBack(ApplicationBlock& block, const CallerParameters& caller) {
     const std::int32_t function = static_cast<std::int32_t>(block.Function);
-    const std::size_t bytes = ReplyBytes(block, function);
+    const std::size_t bytes = ReplyBytes(block, function, caller.length != nullptr ? *caller.length : -1);
     const std::int32_t reported = ReportedLength(block, function, bytes);
     if (caller.length != nullptr) {
         *caller.length = reported;

@@ -29,8 +29,10 @@ constexpr std::int32_t kRaiseWindowCode = 516;
 // (also for a null or empty name).
 int SessionIndex(const char* name);
 
-// The send step: copies the caller's length, return-code word and
-// `requestBytes` bytes of data into the block, exchanges the request with
+// The send step: clears the reply fields left by an earlier request
+// (ReplyLength, ReplyCount), copies the caller's length (0 without a length
+// word), return-code word and `requestBytes` bytes of data into the block,
+// exchanges the request with
 // session `session` and copies the reply back. Answers the return code that
 // now stands in the caller's word. A byte count outside 0..10,240 is refused
 // with 2 before anything is copied; a session index outside 0..25 answers 1.
@@ -45,7 +47,8 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
 
 // Copies the reply in `block` into the caller's parameters for the block's
 // Function, then clears what it copied (DataLength and ReturnCode; Data when
-// the caller gave a data buffer).
+// the caller gave a data buffer). The caller's length word must still hold
+// what the caller passed: it bounds the copy.
 void ReplyCopyBack(ApplicationBlock& block, const CallerParameters& caller);
 
 // Closes the request events EHLLAPICallToSession keeps open between requests
@@ -53,9 +56,11 @@ void ReplyCopyBack(ApplicationBlock& block, const CallerParameters& caller);
 // request opens its event again.
 void CloseRequestEvents();
 
-// Bytes of Data a reply to `function` copies back (already held to the
-// 10,240 bytes of Data), and the length reported to the caller.
-std::size_t ReplyBytes(const ApplicationBlock& block, std::int32_t function);
+// Bytes of Data a reply to `function` copies back into a caller whose length
+// word held `callerLength` (-1: no length word): never more than the
+// caller's buffer holds as include/trvha64.h states it per function, nor
+// than Data holds. And the length reported to the caller.
+std::size_t ReplyBytes(const ApplicationBlock& block, std::int32_t function, std::int64_t callerLength);
 std::int32_t ReportedLength(const ApplicationBlock& block, std::int32_t function,
                             std::size_t replyBytes);
 

@@ -25,9 +25,8 @@ struct FunctionEntry {
     bool tracesItself = false;        // the handler writes its own trace line
 };
 
-constexpr std::int32_t kHighestFunction = 130;
 
-using FunctionTable = std::array<FunctionEntry, kHighestFunction + 1>;
+using FunctionTable = std::array<FunctionEntry, HLLAPI_HIGHEST_FUNCTION + 1>;
 
 constexpr FunctionTable BuildFunctionTable() {
     using namespace handlers;
@@ -91,7 +90,7 @@ constexpr FunctionTable BuildFunctionTable() {
 constexpr FunctionTable kFunctionTable = BuildFunctionTable();
 
 const FunctionEntry* EntryOf(std::int32_t function) {
-    if (function < 0 || function > kHighestFunction) return nullptr;
+    if (function < 0 || function > HLLAPI_HIGHEST_FUNCTION) return nullptr;
     const FunctionEntry& entry = kFunctionTable[static_cast<std::size_t>(function)];
     return entry.traceName != nullptr ? &entry : nullptr;
 }

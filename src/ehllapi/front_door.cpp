@@ -10,6 +10,7 @@
 #include "ehllapi/query_delay.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "protocol/caller_data.h"
 #include "shared/name_format.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
@@ -22,7 +23,6 @@ namespace trv {
 namespace {
 
 constexpr std::int32_t kLowestFunction = 1;
-constexpr std::int32_t kHighestFunction = 130;
 constexpr std::int32_t kTracedLengthCap = 80;
 
 // The low 16 bits of the tick count after the last successful Send Key, with
@@ -40,27 +40,23 @@ void KeepSendKeyGap() {
     if (elapsed < kSendKeyWaitGapMs) platform::SleepMs(kSendKeyWaitGapMs - elapsed);
 }
 
-std::int32_t ReadI32(const unsigned char* at) {
-    std::int32_t value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
 // Trace lines showing the data of Query Window Coordinates and Query System.
 void TraceAids(std::int32_t function, const unsigned char* data, std::int32_t tracedLength) {
     if (!TraceEnabled() || data == nullptr) return;
     unsigned char copy[kTracedLengthCap] = {};
     if (tracedLength > 0) std::memcpy(copy, data, static_cast<std::size_t>(tracedLength));
     if (function == HA_QUERY_WINDOW_COORDS) {
-        TRV_TRACE("trvhllapi QWC[103] - XLeft[%d] YBottom[%d] XRight[%d] YTop[%d]", ReadI32(copy + 4),
-                  ReadI32(copy + 8), ReadI32(copy + 12), ReadI32(copy + 16));
+        WindowCoordinatesReply coordinates;
+        std::memcpy(&coordinates, copy, sizeof coordinates);
+        TRV_TRACE("trvhllapi QWC[103] - XLeft[%d] YBottom[%d] XRight[%d] YTop[%d]", coordinates.XLeft,
+                  coordinates.YBottom, coordinates.XRight, coordinates.YTop);
     } else if (function == HA_QUERY_SYSTEM) {
-        const char level[3] = {static_cast<char>(copy[1]), static_cast<char>(copy[2]), '\0'};
-        std::uint16_t nls;
-        std::memcpy(&nls, copy + 30, sizeof nls);
-        TRV_TRACE("trvhllapi QS[20] - version[%c]", copy[0]);
+        QuerySystemReply system;
+        std::memcpy(&system, copy, sizeof system);
+        const char level[3] = {system.Level[0], system.Level[1], '\0'};
+        TRV_TRACE("trvhllapi QS[20] - version[%c]", system.Version);
         TRV_TRACE("                    level[%s]", level);
-        TRV_TRACE("                    nls[%d]", nls);
+        TRV_TRACE("                    nls[%d]", system.CodePage);
     }
 }
 
@@ -154,7 +150,7 @@ std::int32_t GuardedEntry(std::int32_t* function, unsigned char* data, std::int3
                           std::int32_t* returnCode, bool perProcess) noexcept {
     if (returnCode == nullptr) return HLLAPI_RC_BAD_PARAMETER;
     try {
-        if (function == nullptr || *function < kLowestFunction || *function > kHighestFunction) {
+        if (function == nullptr || *function < kLowestFunction || *function > HLLAPI_HIGHEST_FUNCTION) {
             *returnCode = HLLAPI_RC_UNSUPPORTED;
             return HLLAPI_RC_UNSUPPORTED;
         }

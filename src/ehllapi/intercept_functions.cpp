@@ -14,6 +14,7 @@
 // this process, and the key event handle it waits on is handed to it to
 // close, so that no handle is closed under a wait.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -26,6 +27,7 @@
 #include "platform/environment.h"
 #include "platform/event.h"
 #include "platform/window.h"
+#include "protocol/caller_data.h"
 #include "shared/named_objects.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
@@ -35,12 +37,8 @@
 namespace trv::handlers {
 namespace {
 
-constexpr std::uint16_t kMessageIdBase = 45;
 constexpr std::uint16_t kStartedKeyQueueLimit = 96;
 constexpr std::int32_t kLargestKeyQueueLimit = 3069;
-constexpr std::int64_t kKeyInterceptRequestBytes = 16;
-constexpr char kEventFormMode = 'Q';
-constexpr char kMessageFormMode = 'M';
 
 // A thread of this process waiting in Get Key.
 struct KeyWaiter {
@@ -154,26 +152,35 @@ std::int32_t DropDeliveredKey(ApplicationBlock& block, int slot) {
     return HLLAPI_RC_KEY_QUEUE_OVERFLOW;
 }
 
-// Writes the first queued key of `slot` into data bytes 4 onward; answers
-// the length reported to the caller.
+// Writes the first queued key of `slot` into the caller's GetKeyReply (bytes
+// 4 onward, never past its 10 bytes); answers the length reported to the
+// caller.
 std::int32_t DeliverFirstKey(const ApplicationBlock& block, int slot, unsigned char* data) {
     const KeyQueueEntry entry = block.KeyQueue[slot][0];
-    data[4] = entry.Kind;
+    GetKeyReply reply{};
+    reply.Kind = static_cast<char>(entry.Kind);
+    std::int32_t length = 0;
     if (entry.Kind == 'A') {
-        const auto low = static_cast<unsigned char>(entry.Value & 0xFF);
-        const auto high = static_cast<unsigned char>(entry.Value >> 8);
-        data[5] = low;
-        data[6] = high;
-        return high != 0 ? 2 : 1;
+        const auto low = static_cast<char>(entry.Value & 0xFF);
+        const auto high = static_cast<char>(entry.Value >> 8);
+        reply.Key[0] = low;
+        reply.Key[1] = high;
+        length = high != 0 ? 2 : 1;
+    } else {
+        // A row outside the table (a spoiled block) reads as the end row.
+        const std::size_t row = entry.Value < kMnemonicRows ? entry.Value : kMnemonicEndRow;
+        const char* code = MnemonicTable[row].code;
+        const std::size_t size = std::min(std::strlen(code), sizeof reply.Key - 1);
+        std::memcpy(reply.Key, code, size);
+        if (size > 0) reply.Key[0] = block.EscChar;
+        if (size > 2 && reply.Key[2] == '@') reply.Key[2] = block.EscChar;
+        length = static_cast<std::int32_t>(size);
     }
-    // A row outside the table (a spoiled block) reads as the end row.
-    const std::size_t row = entry.Value < kMnemonicRows ? entry.Value : kMnemonicEndRow;
-    const char* code = MnemonicTable[row].code;
-    const std::size_t size = std::strlen(code);
-    std::memcpy(data + 5, code, size + 1);
-    if (size > 0) data[5] = static_cast<unsigned char>(block.EscChar);
-    if (size > 2 && data[7] == '@') data[7] = static_cast<unsigned char>(block.EscChar);
-    return static_cast<std::int32_t>(size);
+    // Byte 0 (the session) is the caller's; only the key's bytes are written.
+    const std::size_t end = offsetof(GetKeyReply, Key) + (entry.Kind == 'A' ? 2 : static_cast<std::size_t>(length) + 1);
+    const std::size_t from = offsetof(GetKeyReply, Kind);
+    std::memcpy(data + from, reinterpret_cast<const unsigned char*>(&reply) + from, end - from);
+    return length;
 }
 
 std::int32_t GetKeyFor(ParserCall& call) {
@@ -215,8 +222,13 @@ HandlerOutcome StartCloseIntercept(ParserCall& call) {
     const int index = NamedInFirstByte(call);
     if (index < 0) return HLLAPI_RC_NO_SESSION;
     unsigned char* data = call.caller.data;
+    // Both forms use the handle field: a shorter string cannot take the answer.
+    if (call.caller.LengthOrZero() < static_cast<std::int32_t>(kCloseInterceptRequestSize)) {
+        return HLLAPI_RC_BAD_PARAMETER;
+    }
+    unsigned char* handleField = data + offsetof(NotifyRequest, Handle);
 
-    if (block.CloseInterceptHandle[index] != 0 && block.CloseInterceptMode[index] != kMessageFormMode) {
+    if (block.CloseInterceptHandle[index] != 0 && block.CloseInterceptMode[index] != kCloseByMessage) {
         FreeHLLEvent(static_cast<platform::Handle>(block.CloseInterceptHandle[index]));
     }
     block.CloseInterceptMode[index] = '\0';
@@ -226,24 +238,24 @@ HandlerOutcome StartCloseIntercept(ParserCall& call) {
     const int position = Sessions()->AddToCloseNotificationList(SessionLetter(index), block);
     if (position < 0) return HLLAPI_RC_SYSTEM_ERROR;
 
-    if (UpperAscii(static_cast<char>(data[4])) != kMessageFormMode) {
+    if (UpperAscii(static_cast<char>(data[offsetof(NotifyRequest, Form)])) != kMessageFormLetter) {
         const SessionBlock session = Sessions()->GetSession(SessionLetter(index));
         char name[kBlockNameSize + 1];
         EventNameOf(name, session.CloseEventName);
-        block.CloseInterceptMode[index] = kEventFormMode;
+        block.CloseInterceptMode[index] = kCloseByEvent;
         block.CloseInterceptHandle[index] = GetHLLEvent(name);
-        WriteU64(data + 8, reinterpret_cast<std::uintptr_t>(&block.CloseInterceptHandle[index]));
+        WriteU64(handleField, reinterpret_cast<std::uintptr_t>(&block.CloseInterceptHandle[index]));
     } else {
-        const std::uint64_t window = ReadU64(data + 8);
+        const std::uint64_t window = ReadU64(handleField);
         if (!platform::IsWindowHandle(static_cast<platform::WindowHandle>(window))) {
             return HLLAPI_RC_BAD_PARAMETER;
         }
         block.CloseInterceptHandle[index] = static_cast<std::uintptr_t>(window);
-        block.CloseInterceptMode[index] = kMessageFormMode;
-        WriteU16(data + 8, static_cast<std::uint16_t>(position + kMessageIdBase));
+        block.CloseInterceptMode[index] = kCloseByMessage;
+        WriteU16(handleField, static_cast<std::uint16_t>(position + kNotifyWParamBase));
     }
     call.session = index;
-    call.requestBytes = call.caller.LengthOrZero();
+    call.requestBytes = kCloseInterceptRequestSize;
     return kSendToSession;
 }
 
@@ -255,7 +267,7 @@ HandlerOutcome QueryCloseIntercept(ParserCall& call) {
     if (block.CloseInterceptMode[index] == '\0') return HLLAPI_RC_NOT_STARTED;
     if (block.CloseRequested == 0) return HLLAPI_RC_SUCCESS;
     block.CloseRequested = 0;
-    if (block.CloseInterceptMode[index] == kEventFormMode) {
+    if (block.CloseInterceptMode[index] == kCloseByEvent) {
         ResetHLLEvent(static_cast<platform::Handle>(block.CloseInterceptHandle[index]));
     }
     return HLLAPI_RC_EVENT_OCCURRED;
@@ -267,7 +279,7 @@ HandlerOutcome StopCloseIntercept(ParserCall& call) {
     if (checked.failure != HLLAPI_RC_SUCCESS) return checked.failure;
     const int index = checked.index;
     if (block.CloseInterceptMode[index] == '\0') return HLLAPI_RC_NOT_STARTED;
-    if (block.CloseInterceptMode[index] == kEventFormMode) {
+    if (block.CloseInterceptMode[index] == kCloseByEvent) {
         FreeHLLEvent(static_cast<platform::Handle>(block.CloseInterceptHandle[index]));
     }
     block.CloseInterceptHandle[index] = 0;
@@ -286,32 +298,39 @@ HandlerOutcome StartKeyIntercept(ParserCall& call) {
     unsigned char* data = call.caller.data;
     if (block.KeyInterceptOptions[index] != 0) return HLLAPI_RC_SUCCESS;
 
-    ReleaseKeyEvent(block, index);
-    block.KeyInterceptWindow[index] = 0;
-    block.KeyInterceptOptions[index] = 0;
-    block.ClearKeyQueue(index, kStartedKeyQueueLimit);
-
+    // The request is checked whole before anything changes, so that nothing
+    // is registered (and the emulator not told) for an option other than D
+    // or L or a window that does not exist; a corrected start is then not
+    // taken for a repeated one. The caller's length is the queue's limit,
+    // not a size: the form decides how many bytes are read.
+    NotifyRequest request{};
+    std::memcpy(&request, data, kBasicNotifyRequestSize);
+    const bool byMessage = UpperAscii(request.Form) == kMessageFormLetter;
+    if (byMessage) std::memcpy(&request, data, sizeof request);
+    const char option = UpperAscii(byMessage ? request.Type : request.Form);
     std::uint32_t options = 0;
-    char option = static_cast<char>(data[4]);
-    const bool byMessage = UpperAscii(option) == kMessageFormMode;
+    if (option == 'L') options = kInterceptAidKeys | kInterceptAllKeys;
+    if (option == 'D') options = kInterceptAidKeys;
+    if (options == 0) return HLLAPI_RC_BAD_PARAMETER;
+    std::uint64_t window = 0;
     if (byMessage) {
-        const std::uint64_t window = ReadU64(data + 8);
-        // Nothing is registered for a window that does not exist, so that
-        // a corrected start is not taken for a repeated one.
+        std::memcpy(&window, request.Handle, sizeof window);
         if (!platform::IsWindowHandle(static_cast<platform::WindowHandle>(window))) {
             return HLLAPI_RC_BAD_PARAMETER;
         }
         options |= kInterceptByMessage;
-        block.KeyInterceptWindow[index] = static_cast<platform::WindowHandle>(window);
-        option = static_cast<char>(data[16]);
     }
-    if (option == 'L') options |= kInterceptAidKeys | kInterceptAllKeys;
-    if (option == 'D') options |= kInterceptAidKeys;
+
+    ReleaseKeyEvent(block, index);
+    block.KeyInterceptWindow[index] = static_cast<platform::WindowHandle>(window);
+    block.ClearKeyQueue(index, kStartedKeyQueueLimit);
     block.KeyInterceptOptions[index] = options;
 
     const int position = Sessions()->AddToKeyNotificationList(SessionLetter(index), block);
     if (position < 0) return HLLAPI_RC_SYSTEM_ERROR;
-    if (byMessage) WriteU16(data + 8, static_cast<std::uint16_t>(position + kMessageIdBase));
+    if (byMessage) {
+        WriteU16(data + offsetof(NotifyRequest, Handle), static_cast<std::uint16_t>(position + kNotifyWParamBase));
+    }
 
     const SessionBlock session = Sessions()->GetSession(SessionLetter(index));
     char name[kBlockNameSize + 1];
@@ -324,7 +343,7 @@ HandlerOutcome StartKeyIntercept(ParserCall& call) {
     // Keystrokes of a reserved session would never reach the intercept.
     if (block.Reserved != 0) InternalRequest(block, HA_RELEASE, nullptr, 0);
     call.session = index;
-    call.requestBytes = kKeyInterceptRequestBytes;
+    call.requestBytes = byMessage ? sizeof request : kBasicNotifyRequestSize;
     return kSendToSession;
 }
 
@@ -339,7 +358,7 @@ HandlerOutcome PostInterceptStatus(ParserCall& call) {
     if (checked.failure != HLLAPI_RC_SUCCESS) return checked.failure;
     if (call.block.KeyInterceptOptions[checked.index] == 0) return HLLAPI_RC_NOT_STARTED;
     if (call.caller.data == nullptr) return HLLAPI_RC_BAD_PARAMETER;
-    const char status = UpperAscii(static_cast<char>(call.caller.data[4]));
+    const char status = UpperAscii(static_cast<char>(call.caller.data[offsetof(PostInterceptStatusRequest, Status)]));
     if (status == 'A') return HLLAPI_RC_SUCCESS;
     if (status == 'R') {
         platform::DefaultBeep();

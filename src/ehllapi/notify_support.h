@@ -1,24 +1,15 @@
-// What the wait, notification and intercept handlers share: the bits they
-// keep in the exchange block, the session's letter and state, and the
-// unaligned words they read from and write into the caller's data buffer.
+// What the wait, notification and intercept handlers share: the session's
+// letter and state, and the unaligned words they read from and write into
+// the caller's data buffer. The bits they keep in the exchange block are the
+// notification protocol's (protocol/notification.h).
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
+#include "protocol/notification.h"
+
 namespace trv {
-
-// Bits of HostUpdateNotifyType.
-constexpr std::uint32_t kNotifyPS = 0x1;
-constexpr std::uint32_t kNotifyOIA = 0x2;
-constexpr std::uint32_t kNotifyBoth = kNotifyPS | kNotifyOIA;
-constexpr std::uint32_t kNotifyByMessage = 0x10;
-constexpr std::uint32_t kNotifyByEvent = 0x20;
-
-// Bits of KeyInterceptOptions.
-constexpr std::uint32_t kInterceptAidKeys = 0x1;
-constexpr std::uint32_t kInterceptAllKeys = 0x2;
-constexpr std::uint32_t kInterceptByMessage = 0x10;
 
 // 'A'..'Z' for a session index 0..25.
 inline char SessionLetter(int index) { return static_cast<char>('A' + index); }

@@ -3,8 +3,11 @@
 // caller's data travel with the request; the emulator does the work, and
 // the send step copies the reply back by the function's rows of the reply
 // tables. The presentation-space position travels in the return-code word.
+// A request carries only the bytes its data string has (include/trvha64.h):
+// Copy OIA none, the field code two, Convert Position five.
 #include "ehllapi/call_to_session.h"
 #include "ehllapi/dispatcher.h"
+#include "protocol/caller_data.h"
 #include "tables/application_block.h"
 
 namespace trv::handlers {
@@ -30,17 +33,17 @@ constexpr PresentationSpaceRow kRows[] = {
     {HA_SEARCH_PS, RequestSize::callerLength, 0, false},
     {HA_QUERY_CURSOR_LOC, RequestSize::none, 0, false},
     {HA_COPY_PS_TO_STR, RequestSize::none, 0, false},
-    {HA_COPY_OIA, RequestSize::fixed, 104, false},
+    {HA_COPY_OIA, RequestSize::none, 0, false},
     {HA_QUERY_FIELD_ATTR, RequestSize::none, 0, false},
     {HA_COPY_STR_TO_PS, RequestSize::callerLength, 0, false},
     {HA_SEARCH_FIELD, RequestSize::callerLength, 0, false},
-    {HA_FIND_FIELD_POS, RequestSize::fixed, 4, false},
-    {HA_FIND_FIELD_LEN, RequestSize::fixed, 4, false},
+    {HA_FIND_FIELD_POS, RequestSize::fixed, sizeof(FieldCodeRequest), false},
+    {HA_FIND_FIELD_LEN, RequestSize::fixed, sizeof(FieldCodeRequest), false},
     {HA_COPY_STR_TO_FIELD, RequestSize::callerLength, 0, false},
     {HA_COPY_FIELD_TO_STR, RequestSize::callerLength, 0, false},
     {HA_SET_CURSOR, RequestSize::none, 0, false},
     {HA_QUERY_ADD_FIELD_ATTR, RequestSize::none, 0, false},
-    {HA_CONVERT_POS_ROW_COL, RequestSize::fixed, 8, true},
+    {HA_CONVERT_POS_ROW_COL, RequestSize::fixed, sizeof(ConvertPositionRequest), true},
 };
 
 const PresentationSpaceRow* RowOf(std::int32_t function) {

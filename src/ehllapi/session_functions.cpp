@@ -6,6 +6,7 @@
 // OwnerThreadId together with the session table's PSConnection; these
 // functions keep the two sides in step.
 #include <array>
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 
@@ -16,6 +17,8 @@
 #include "platform/environment.h"
 #include "platform/process.h"
 #include "platform/thread.h"
+#include "protocol/library_version.h"
+#include "protocol/caller_data.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
 #include "shared/trace.h"
@@ -28,10 +31,6 @@
 
 namespace trv::handlers {
 namespace {
-
-constexpr std::size_t kQuerySessionsEntry = 16;
-constexpr std::size_t kQuerySystemSize = 36;
-constexpr std::size_t kQuerySystemNlsOffset = 30;
 
 char LetterOf(int index) { return static_cast<char>('A' + index); }
 
@@ -66,32 +65,24 @@ void ReleaseIfReserved(ApplicationBlock& block) {
 }
 
 // The Query System reply as the library image was built: version, level,
-// build date (MMDDYY) and the fixed fields; the code page is filled per call.
-std::array<unsigned char, kQuerySystemSize> BuildQuerySystemTemplate() {
-    std::array<unsigned char, kQuerySystemSize> reply{};
-    auto put = [&reply](std::size_t at, std::string_view text) {
-        std::memcpy(reply.data() + at, text.data(), text.size());
-    };
-    // __DATE__ is "Mmm dd yyyy", the day blank-padded.
-    constexpr std::string_view date = __DATE__;
-    constexpr std::string_view months = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    const int month = static_cast<int>(months.find(date.substr(0, 3)) / 3) + 1;
-    char mmddyy[7] = {static_cast<char>('0' + month / 10), static_cast<char>('0' + month % 10),
-                      date[4] == ' ' ? '0' : date[4], date[5], date[9], date[10], '\0'};
-    put(0, "1");
-    put(1, "19");
-    put(3, mmddyy);
-    put(9, "   ");
-    put(12, "U");
-    put(13, "H");
-    put(14, "0090");
-    put(18, " ");
-    put(19, "00000000");
-    put(32, " ");
+// build date and the fixed fields; the code page is filled per call.
+QuerySystemReply BuildQuerySystemTemplate() {
+    QuerySystemReply reply{};
+    auto put = [](auto& field, std::string_view text) { std::memcpy(&field, text.data(), text.size()); };
+    put(reply.Version, kLibraryVersion);
+    put(reply.Level, kLibraryLevel);
+    FormatBuildDate(BuildDate(), reply.BuildDate);
+    put(reply.Reserved9, "   ");
+    put(reply.HardwareBase, "U");
+    put(reply.ProgramType, "H");
+    put(reply.Reserved14, "0090");
+    put(reply.Reserved18, " ");
+    put(reply.Reserved19, "00000000");
+    put(reply.Reserved32, " ");
     return reply;
 }
 
-const std::array<unsigned char, kQuerySystemSize> kQuerySystemTemplate = BuildQuerySystemTemplate();
+const QuerySystemReply kQuerySystemTemplate = BuildQuerySystemTemplate();
 
 }  // namespace
 
@@ -175,7 +166,7 @@ HandlerOutcome QuerySessions(ParserCall& call) {
     // Without a buffer nothing can be reported, but the count still can.
     const int capacity = caller.data == nullptr || length < 0
                              ? 0
-                             : static_cast<int>(length / static_cast<std::int32_t>(kQuerySessionsEntry));
+                             : static_cast<int>(length / static_cast<std::int32_t>(sizeof(QuerySessionsEntry)));
     const int count = UsedNotifyEntries(Sessions()->SessionCount);
     const int toReport = capacity < count ? capacity : count;
     caller.StoreReturnCode(HLLAPI_RC_SUCCESS);
@@ -189,13 +180,13 @@ HandlerOutcome QuerySessions(ParserCall& call) {
         block.ReturnCode = 0;
         EHLLAPICallToSession(block, session);
         if (block.ReturnCode == 0) {
-            std::memcpy(caller.data + static_cast<std::size_t>(reported) * kQuerySessionsEntry,
-                        block.Data, kQuerySessionsEntry);
+            std::memcpy(caller.data + static_cast<std::size_t>(reported) * sizeof(QuerySessionsEntry),
+                        block.Data, sizeof(QuerySessionsEntry));
             ++reported;
         }
         block.ReturnCode = 0;
         block.DataLength = 0;
-        std::memset(block.Data, 0, kQuerySessionsEntry);
+        std::memset(block.Data, 0, sizeof(QuerySessionsEntry));
     }
     caller.StoreLength(count);
     return capacity >= count ? HLLAPI_RC_SUCCESS : HLLAPI_RC_BAD_PARAMETER;
@@ -225,20 +216,19 @@ HandlerOutcome Release(ParserCall& call) {
 
 HandlerOutcome QuerySystem(ParserCall& call) {
     if (call.caller.data == nullptr) return HLLAPI_RC_BAD_PARAMETER;
-    std::array<unsigned char, kQuerySystemSize> reply = kQuerySystemTemplate;
-    const std::uint32_t codePage = platform::AnsiCodePage();
-    reply[kQuerySystemNlsOffset] = static_cast<unsigned char>(codePage & 0xFF);
-    reply[kQuerySystemNlsOffset + 1] = static_cast<unsigned char>((codePage >> 8) & 0xFF);
-    std::memcpy(call.caller.data, reply.data(), reply.size());
+    QuerySystemReply reply = kQuerySystemTemplate;
+    reply.CodePage = static_cast<std::uint16_t>(platform::AnsiCodePage() & 0xFFFF);
+    std::memcpy(call.caller.data, &reply, sizeof reply);
     if (TraceEnabled()) {
-        char shown[kQuerySystemSize + 1];
-        for (std::size_t i = 0; i < kQuerySystemSize; ++i) {
-            shown[i] = reply[i] >= 0x20 && reply[i] < 0x7F ? static_cast<char>(reply[i]) : ' ';
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&reply);
+        char shown[sizeof reply + 1];
+        for (std::size_t i = 0; i < sizeof reply; ++i) {
+            shown[i] = bytes[i] >= 0x20 && bytes[i] < 0x7F ? static_cast<char>(bytes[i]) : ' ';
         }
-        shown[kQuerySystemSize] = '\0';
+        shown[sizeof reply] = '\0';
         TRV_TRACE("                        [0        1         2         3       ]");
         TRV_TRACE("                        [1234567890123456789012345678901234567]");
-        TRV_TRACE("EHLLAPIParser QS - data [%s] NLS=[%01x%01x]", shown, reply[30], reply[31]);
+        TRV_TRACE("EHLLAPIParser QS - data [%s] NLS=[%01x%01x]", shown, reply.CodePage & 0xFF, reply.CodePage >> 8);
     }
     return HLLAPI_RC_SUCCESS;
 }
@@ -319,7 +309,7 @@ HandlerOutcome QuerySessionStatus(ParserCall& call) {
         return HLLAPI_RC_NO_SESSION;
     }
     call.session = index;
-    call.requestBytes = 20;
+    call.requestBytes = sizeof(QuerySessionStatusReply);
     return kSendToSession;
 }
 

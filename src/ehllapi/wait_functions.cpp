@@ -9,6 +9,8 @@
 // events by name. The update flags (PSUpdated, OIAUpdated) are set by the
 // emulator's threads and cleared here without a lock: an update arriving
 // between the test and the clear is lost, which callers tolerate.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -20,6 +22,8 @@
 #include "platform/error.h"
 #include "platform/thread.h"
 #include "platform/window.h"
+#include "protocol/caller_data.h"
+#include "protocol/notification.h"
 #include "shared/named_objects.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
@@ -34,9 +38,13 @@ constexpr std::int32_t kDefaultPauseHalfSeconds = 2400;
 constexpr std::int64_t kMsPerHalfSecond = 500;
 constexpr std::int64_t kLongestPauseMs = 0x7FFFFFFF;
 
-// The registration's index in the session's list travels to the caller as
-// this base plus the index (the wParam of the notification message).
-constexpr std::uint16_t kMessageIdBase = 45;
+// The update kinds of a type letter (P, O, B); 0 for any other letter.
+std::uint32_t UpdateKinds(char type) {
+    if (type == 'B') return kNotifyBoth;
+    if (type == 'P') return kNotifyPS;
+    if (type == 'O') return kNotifyOIA;
+    return 0;
+}
 
 // The session selection of 23, 24 and 25 with its trace lines; `tag` is the
 // function's trace abbreviation.
@@ -190,49 +198,59 @@ HandlerOutcome StartHostNotification(ParserCall& call) {
     unsigned char* data = call.caller.data;
     const int index = SelectTraced(call, "SHN");
     if (index < 0 || !IsSessionEstablished(index)) return HLLAPI_RC_NO_SESSION;
-    if (data == nullptr) return HLLAPI_RC_BAD_PARAMETER;
 
-    const std::uint32_t kept = block.HostUpdateNotifyType[index] & kNotifyBoth;
-    DropNotifyHandle(block, index);
-    block.HostUpdateNotifyType[index] = kept;
-    block.PSUpdated = 0;
-    block.OIAUpdated = 0;
-
-    std::uint32_t type = kept;
-    char kind = UpperAscii(static_cast<char>(data[4]));
-    const char form = kind;
-    if (form == 'A') {
-        type |= kNotifyByEvent;
-        kind = UpperAscii(static_cast<char>(data[16]));
-    } else if (form == 'M') {
-        const std::uint64_t window = ReadU64(data + 8);
-        // A window that does not exist would never hear of an update; the
-        // registration stays as it was before this call.
+    // The request is checked whole before anything changes: a string too
+    // short for its form, a type other than P, O or B, or a window that does
+    // not exist answers 2 and leaves the registration as it was.
+    const std::int32_t length = call.caller.LengthOrZero();
+    if (data == nullptr || length < static_cast<std::int32_t>(kBasicNotifyRequestSize)) {
+        return HLLAPI_RC_BAD_PARAMETER;
+    }
+    NotifyRequest request{};
+    std::memcpy(&request, data, std::min(static_cast<std::size_t>(length), sizeof request));
+    const char form = UpperAscii(request.Form);
+    const bool byMessage = form == kMessageFormLetter;
+    const bool byEvent = form == kEventFormLetter;
+    if ((byMessage || byEvent) && length < static_cast<std::int32_t>(sizeof request)) {
+        return HLLAPI_RC_BAD_PARAMETER;
+    }
+    const std::uint32_t kinds = UpdateKinds(byMessage || byEvent ? UpperAscii(request.Type) : form);
+    if (kinds == 0) return HLLAPI_RC_BAD_PARAMETER;
+    std::uint64_t window = 0;
+    if (byMessage) {
+        std::memcpy(&window, request.Handle, sizeof window);
+        // A window that does not exist would never hear of an update.
         if (!platform::IsWindowHandle(static_cast<platform::WindowHandle>(window))) {
             return HLLAPI_RC_BAD_PARAMETER;
         }
+    }
+
+    const std::uint32_t kept = block.HostUpdateNotifyType[index] & kNotifyBoth;
+    DropNotifyHandle(block, index);
+    block.PSUpdated = 0;
+    block.OIAUpdated = 0;
+    std::uint32_t type = kept | kinds;
+    if (byEvent) type |= kNotifyByEvent;
+    if (byMessage) {
         type |= kNotifyByMessage;
         block.HostNotifyHandle[index] = static_cast<std::uintptr_t>(window);
-        kind = UpperAscii(static_cast<char>(data[16]));
     }
-    if (kind == 'B') type |= kNotifyBoth;
-    if (kind == 'P') type |= kNotifyPS;
-    if (kind == 'O') type |= kNotifyOIA;
     block.HostUpdateNotifyType[index] = type;
 
     const int position = Sessions()->AddToHostNotificationList(SessionLetter(index), block);
     if (position < 0) return HLLAPI_RC_SYSTEM_ERROR;
 
-    if (form == 'A') {
+    unsigned char* handleField = data + offsetof(NotifyRequest, Handle);
+    if (byEvent) {
         const SessionBlock session = Sessions()->GetSession(SessionLetter(index));
         char name[kBlockNameSize + 1] = {};
         std::memcpy(name, UpdateEventName(session, type), kBlockNameSize);
         const platform::Handle event = GetHLLEvent(name);
         block.HostNotifyHandle[index] = event;
         ResetHLLEvent(event);
-        WriteU64(data + 8, reinterpret_cast<std::uintptr_t>(&block.HostNotifyHandle[index]));
-    } else if (form == 'M') {
-        WriteU16(data + 8, static_cast<std::uint16_t>(position + kMessageIdBase));
+        WriteU64(handleField, reinterpret_cast<std::uintptr_t>(&block.HostNotifyHandle[index]));
+    } else if (byMessage) {
+        WriteU16(handleField, static_cast<std::uint16_t>(position + kNotifyWParamBase));
     }
     return HLLAPI_RC_SUCCESS;
 }

@@ -7,6 +7,7 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "platform/window.h"
+#include "protocol/notification.h"
 #include "shared/named_objects.h"
 #include "shared/shared_control.h"
 #include "shared/trace.h"
@@ -18,12 +19,7 @@ namespace trv {
 
 namespace {
 
-constexpr std::uint32_t kNotifyWParamBase = 45;               // + the caller's list index
-constexpr std::intptr_t kHostUpdateLParam = (23 << 16) | 23;  // 1,507,351
-constexpr std::intptr_t kCloseLParam = (26 << 16) | 41;       // 1,703,977
-constexpr std::intptr_t kKeyLParam = 50;
-constexpr std::uint32_t kMessageModeBit = 0x10;
-constexpr std::uint32_t kSessionEndedCode = 9;
+constexpr std::uint32_t kSessionEndedCode = HLLAPI_RC_SYSTEM_ERROR;
 
 char LetterOf(int slot) { return static_cast<char>('A' + slot); }
 
@@ -83,7 +79,7 @@ void UnlinkFromSessions(const SessionLinks& links, ApplicationBlock* ownBlock) {
         }
     }
     for (int s = 0; s < kSessionCount; ++s) {
-        if (ownBlock != nullptr && ownBlock->CloseInterceptMode[s] == 'Q') {
+        if (ownBlock != nullptr && ownBlock->CloseInterceptMode[s] == kCloseByEvent) {
             FreeHLLEvent(ownBlock->CloseInterceptHandle[s]);
         }
         sessions->RemoveFromCloseNotificationList(LetterOf(s), links.BlockName);
@@ -147,9 +143,9 @@ void AlertWaitingBlocks(std::uint32_t processId, const SessionBlock& session) {
         ApplicationBlock* block = blockNamed(session.HostNotifyList[i]);
         if (block == nullptr) continue;
         block->PSUpdated = 1;
-        if ((block->HostUpdateNotifyType[slot] & kMessageModeBit) != 0) {
+        if ((block->HostUpdateNotifyType[slot] & kNotifyByMessage) != 0) {
             platform::PostWindowMessage(block->HostNotifyHandle[slot], notifyMessage,
-                                        kNotifyWParamBase + i, kHostUpdateLParam);
+                                        kNotifyWParamBase + i, kSessionEndedLParam);
         }
     }
 
@@ -162,9 +158,9 @@ void AlertWaitingBlocks(std::uint32_t processId, const SessionBlock& session) {
         ApplicationBlock* block = blockNamed(session.CloseNotifyList[i]);
         if (block == nullptr) continue;
         block->CloseRequested = 1;
-        if (block->CloseInterceptMode[slot] == 'M') {
+        if (block->CloseInterceptMode[slot] == kCloseByMessage) {
             platform::PostWindowMessage(block->CloseInterceptHandle[slot], notifyMessage,
-                                        kNotifyWParamBase + i, kCloseLParam);
+                                        kNotifyWParamBase + i, kCloseAttemptLParam);
         }
         sessions->RemoveFromCloseNotificationList(letter, *block);
     }
@@ -177,9 +173,9 @@ void AlertWaitingBlocks(std::uint32_t processId, const SessionBlock& session) {
     for (int i = 0; i < keyCount; ++i) {
         ApplicationBlock* block = blockNamed(session.KeyNotifyList[i]);
         if (block == nullptr) continue;
-        if ((block->KeyInterceptOptions[slot] & kMessageModeBit) != 0) {
+        if ((block->KeyInterceptOptions[slot] & kInterceptByMessage) != 0) {
             platform::PostWindowMessage(block->KeyInterceptWindow[slot], notifyMessage,
-                                        kNotifyWParamBase + i, kKeyLParam);
+                                        kNotifyWParamBase + i, kKeystrokeLParam);
         }
         // The event handle is the caller's; it is forgotten here, not closed.
         block->KeyInterceptEvent[slot] = platform::kNoHandle;

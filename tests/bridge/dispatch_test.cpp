@@ -14,6 +14,7 @@
 #include "platform/thread.h"
 #include "tables/application_block.h"
 #include "tables/session_list.h"
+#include "trvha64.h"
 
 namespace trv::test {
 namespace {
@@ -74,7 +75,7 @@ TEST_F(DispatchTest, CopyPSSizesTheRequestByTheSessionParameters) {
         recorded_.clear();
         ApplicationBlock& block = ServedBlock('F');
         block.AttrMode = 3;
-        EXPECT_EQ(Run(5, c.parms | parms::kNoDisplay, 1), 0);
+        EXPECT_EQ(Run(HA_COPY_PS, c.parms | parms::kNoDisplay, 1), 0);
         EXPECT_EQ(block.DataLength, c.length);
         ASSERT_EQ(recorded_.size(), 1u);
         EXPECT_EQ(recorded_[0][0].i, 1);
@@ -88,8 +89,8 @@ TEST_F(DispatchTest, CopyPSSizesTheRequestByTheSessionParameters) {
 TEST_F(DispatchTest, MethodsAreLookedUpOncePerRegistration) {
     DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
     Record("CopyPS", "(IIIZI)J", 5, 0);
-    EXPECT_EQ(Run(5, 0, 1), 0);
-    EXPECT_EQ(Run(5, 0, 1), 0);
+    EXPECT_EQ(Run(HA_COPY_PS, 0, 1), 0);
+    EXPECT_EQ(Run(HA_COPY_PS, 0, 1), 0);
     EXPECT_EQ(jvm().callsOf("CopyPS"), 2);
     EXPECT_EQ(jvm().lookupsOf("GetPSSize"), 1);
     EXPECT_EQ(jvm().lookupsOf("CopyPS"), 1);
@@ -102,7 +103,7 @@ TEST_F(DispatchTest, MethodsAreLookedUpOncePerRegistration) {
     Record("CopyPS", "(IIIZI)J", 5, 0);
     Register(bridge_);
     recorded_.clear();
-    EXPECT_EQ(Run(5, 0, 1), 0);
+    EXPECT_EQ(Run(HA_COPY_PS, 0, 1), 0);
     EXPECT_EQ(ServedBlock('F').DataLength, 80u);
     ASSERT_EQ(recorded_.size(), 1u);
     EXPECT_EQ(recorded_[0][1].i, 80);
@@ -113,30 +114,30 @@ TEST_F(DispatchTest, MethodsAreLookedUpOncePerRegistration) {
 TEST_F(DispatchTest, FailingPSSizeSkipsTheCopy) {
     DefineLong(bridge_, "GetPSSize", kScreenSizePacked | 2);
     Define(bridge_, "CopyPS", "(IIIZI)J", [](JNIEnv*, jobject, const jvalue*) { return JLong(0); });
-    EXPECT_EQ(Run(5, 0, 77), 2);
+    EXPECT_EQ(Run(HA_COPY_PS, 0, 77), 2);
     EXPECT_EQ(ServedBlock('F').DataLength, 77u);
     EXPECT_EQ(jvm().callsOf("CopyPS"), 0);
 }
 
 TEST_F(DispatchTest, PackedAndPlainResults) {
     DefineLong(bridge_, "QueryCursorLocation", 458752);  // value 7, code 0
-    EXPECT_EQ(Run(7, 0, 1), 0);
+    EXPECT_EQ(Run(HA_QUERY_CURSOR_LOC, 0, 1), 0);
     EXPECT_EQ(ServedBlock('F').DataLength, 7u);
 
     DefineLong(bridge_, "QueryCursorLocation", (jlong{99} << 16) | 2);
-    EXPECT_EQ(Run(7, 0, 1234), 2);
+    EXPECT_EQ(Run(HA_QUERY_CURSOR_LOC, 0, 1234), 2);
     EXPECT_EQ(ServedBlock('F').DataLength, 1234u);
 
     DefineLong(bridge_, "Reserve", (jlong{1} << 32) | 5);  // plain: low 32 bits
-    EXPECT_EQ(Run(11), 5);
+    EXPECT_EQ(Run(HA_RESERVE), 5);
     DefineLong(bridge_, "Release", 0);
-    EXPECT_EQ(Run(12), 0);
+    EXPECT_EQ(Run(HA_RELEASE), 0);
     DefineLong(bridge_, "SendToFront", 0xFFFFFFFF);
-    EXPECT_EQ(Run(1), -1);
+    EXPECT_EQ(Run(HA_CONNECT_PS), -1);
     DefineLong(bridge_, "CopyOIA", 0);
-    EXPECT_EQ(Run(13), 0);
+    EXPECT_EQ(Run(HA_COPY_OIA), 0);
     Record("CopyPS", "(IIIZI)J", 5, 0);
-    EXPECT_EQ(Run(8, parms::kEab, 40, 81), 0);
+    EXPECT_EQ(Run(HA_COPY_PS_TO_STR, parms::kEab, 40, 81), 0);
     ASSERT_EQ(recorded_.size(), 1u);
     EXPECT_EQ(recorded_[0][0].i, 81);  // Copy PS to String starts at the caller's position
     EXPECT_EQ(recorded_[0][1].i, 40);
@@ -156,10 +157,10 @@ TEST_F(DispatchTest, SearchPSPassesTheStringAndDirection) {
     ApplicationBlock& block = ServedBlock('F');
     std::memcpy(block.Data, "ABC$DEF", 8);
     block.EotChar = '$';
-    EXPECT_EQ(Run(6, parms::kStrEot, 7, 50), 0);
+    EXPECT_EQ(Run(HA_SEARCH_PS, parms::kStrEot, 7, 50), 0);
     EXPECT_EQ(block.DataLength, 321u);
-    EXPECT_EQ(Run(6, parms::kSrchBkwd, 5, 50), 0);
-    EXPECT_EQ(Run(6, parms::kSrchFrom | parms::kSrchBkwd, 2, 50), 0);
+    EXPECT_EQ(Run(HA_SEARCH_PS, parms::kSrchBkwd, 5, 50), 0);
+    EXPECT_EQ(Run(HA_SEARCH_PS, parms::kSrchFrom | parms::kSrchBkwd, 2, 50), 0);
     ASSERT_EQ(strings.size(), 3u);
     EXPECT_EQ(strings[0], "ABC");
     EXPECT_EQ(strings[1], "ABC$D");
@@ -171,7 +172,7 @@ TEST_F(DispatchTest, SearchPSPassesTheStringAndDirection) {
     // STREOT with no end character anywhere in Data: refused, nothing read
     // beyond Data, no Java call.
     std::memset(block.Data, 'x', kDataSize);
-    EXPECT_EQ(Run(6, parms::kStrEot, 7, 1), 2);
+    EXPECT_EQ(Run(HA_SEARCH_PS, parms::kStrEot, 7, 1), 2);
     EXPECT_EQ(strings.size(), 3u);
     // The byte arrays made for the calls were deleted with them.
     EXPECT_EQ(jvm().liveLocalRefsOnThread(platform::CurrentThreadId()), localsBefore);
@@ -181,22 +182,22 @@ TEST_F(DispatchTest, QuerySessionWritesTheSessionRecord) {
     DefineLong(bridge_, "GetPSSizeRows", jlong{25} << 16);
     DefineLong(bridge_, "GetPSSizeCols", jlong{80} << 16);
     DefineLong(bridge_, "GetPSSize", jlong{3000} << 16);
-    EXPECT_EQ(Run(10, 0, 16), 0);
+    EXPECT_EQ(Run(HA_QUERY_SESSIONS, 0, 16), 0);
     const std::uint8_t expected[16] = {'F', 0, 0, 0, 'F', 0, 0, 0, 0, 0, 0, 0, 'H', 0, 0x80, 0x07};
     EXPECT_EQ(std::memcmp(ServedBlock('F').Data, expected, 16), 0);
     EXPECT_EQ(ServedBlock('F').DataLength, 16u);
 
     DefineLong(bridge_, "GetPSSizeRows", jlong{27} << 16);
     DefineLong(bridge_, "GetPSSizeCols", jlong{132} << 16);
-    EXPECT_EQ(Run(10, 0, 16), 0);
+    EXPECT_EQ(Run(HA_QUERY_SESSIONS, 0, 16), 0);
     EXPECT_EQ(ServedBlock('F').Data[14] | ServedBlock('F').Data[15] << 8, 3564);
 
-    EXPECT_EQ(Run(10, parms::kNoCfgSize | parms::kExtendPS, 16), 0);
+    EXPECT_EQ(Run(HA_QUERY_SESSIONS, parms::kNoCfgSize | parms::kExtendPS, 16), 0);
     EXPECT_EQ(ServedBlock('F').Data[14] | ServedBlock('F').Data[15] << 8, 3000);
 
     DefineLong(bridge_, "GetPSSize", 2);
     std::memset(ServedBlock('F').Data, 0x55, 16);
-    EXPECT_EQ(Run(10, parms::kNoCfgSize | parms::kExtendPS, 16), 2);
+    EXPECT_EQ(Run(HA_QUERY_SESSIONS, parms::kNoCfgSize | parms::kExtendPS, 16), 2);
     EXPECT_EQ(ServedBlock('F').Data[0], 0x55);
 }
 
@@ -206,19 +207,19 @@ TEST_F(DispatchTest, JavaFailuresAnswerNonZeroAndLeaveNothingPending) {
         return JLong(0);
     });
     Define(bridge_, "CopyPS", "(IIIZI)J", [](JNIEnv*, jobject, const jvalue*) { return JLong(0); });
-    EXPECT_EQ(Run(5, 0, 10), kJavaCallFailed);
+    EXPECT_EQ(Run(HA_COPY_PS, 0, 10), kJavaCallFailed);
     EXPECT_FALSE(jvm().exceptionPending());
     EXPECT_EQ(jvm().exceptionsCleared(), 1);
     EXPECT_EQ(jvm().callsOf("CopyPS"), 0);
 
     // No such method: the lookup's exception is cleared too.
-    EXPECT_EQ(Run(11), kJavaCallFailed);
+    EXPECT_EQ(Run(HA_RESERVE), kJavaCallFailed);
     EXPECT_FALSE(jvm().exceptionPending());
     EXPECT_EQ(jvm().exceptionsCleared(), 2);
 
     // A session this process has no emulator object for.
     ApplicationBlock& block = ServedBlock('F');
-    block.Function = 12;
+    block.Function = HA_RELEASE;
     ProcessEHLLAPICall(block, Sessions()->GetSession('G'));
     EXPECT_EQ(block.ReturnCode, static_cast<std::uint32_t>(kJavaCallFailed));
 }
@@ -226,7 +227,7 @@ TEST_F(DispatchTest, JavaFailuresAnswerNonZeroAndLeaveNothingPending) {
 TEST_F(DispatchTest, HandlersKeepTheCallersAttachment) {
     DefineLong(bridge_, "Reserve", 0);
     const int detaches = jvm().detaches();
-    EXPECT_EQ(Run(11), 0);
+    EXPECT_EQ(Run(HA_RESERVE), 0);
     EXPECT_TRUE(jvm().IsCurrentThreadAttached());
     EXPECT_EQ(jvm().detaches(), detaches);
 
@@ -243,7 +244,7 @@ TEST_F(DispatchTest, HandlersKeepTheCallersAttachment) {
     platform::StartedThread thread = platform::StartThread(
         [](void* argument) -> std::uint32_t {
             auto* w = static_cast<Work*>(argument);
-            *w->result = w->test->Run(11);
+            *w->result = w->test->Run(HA_RESERVE);
             *w->attachedAfter = w->test->jvm().IsCurrentThreadAttached();
             return 0;
         },
@@ -269,7 +270,7 @@ TEST_F(DispatchTest, NoVirtualMachineAnswersNonZero) {
     platform::StartedThread thread = platform::StartThread(
         [](void* argument) -> std::uint32_t {
             auto* w = static_cast<Work*>(argument);
-            *w->result = w->test->Run(11);
+            *w->result = w->test->Run(HA_RESERVE);
             return 0;
         },
         &work);

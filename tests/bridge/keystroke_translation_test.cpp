@@ -12,6 +12,7 @@
 #include "bridge_fixture.h"
 #include "tables/application_block.h"
 #include "tables/session_list.h"
+#include "trvha64.h"
 
 namespace trv::test {
 namespace {
@@ -54,7 +55,7 @@ public:
         sent_.clear();
         ApplicationBlock& block = ServedBlock('K');
         std::memset(block.Data, 0, kDataSize);
-        block.Function = 3;
+        block.Function = HA_SENDKEY;
         block.SessionParms = parms;
         block.EscChar = escape;
         block.EotChar = eot;

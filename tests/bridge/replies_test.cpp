@@ -10,6 +10,7 @@
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
+#include "protocol/notification.h"
 #include "shared/process_state.h"
 #include "tables/application_block.h"
 #include "tables/session_list.h"
@@ -178,7 +179,7 @@ TEST_F(NotificationsTest, HostUpdatesMarkOnlyTheCallersThatAskedAndSignalTheEven
     platform::EnsureMessageQueue();
     platform::WindowHandle window = platform::CreateMessageWindow();
     ASSERT_NE(window, 0u);
-    block_->HostUpdateNotifyType[kSlot] = 0x1;  // presentation space only
+    block_->HostUpdateNotifyType[kSlot] = kNotifyPS;
     block_->HostNotifyHandle[kSlot] = window;
     ASSERT_EQ(Sessions()->AddToHostNotificationList(kLetter, *block_), 0);
     Signalled("OIA_EVENT_SESS_%c");
@@ -190,30 +191,30 @@ TEST_F(NotificationsTest, HostUpdatesMarkOnlyTheCallersThatAskedAndSignalTheEven
     EXPECT_TRUE(Signalled("OIA_EVENT_SESS_%c"));
     EXPECT_TRUE(Signalled("BOTH_EVENT_SESS_%c"));
 
-    block_->HostUpdateNotifyType[kSlot] = 0x1 | 0x2 | 0x10;
+    block_->HostUpdateNotifyType[kSlot] = kNotifyBoth | kNotifyByMessage;
     Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendPSNotifications(env(), bridge_, kLetter);
     EXPECT_EQ(block_->PSUpdated, 1);
     EXPECT_TRUE(Signalled("PS_EVENT_SESS_%c"));
     platform::ThreadMessage message = NextMessage();
     EXPECT_EQ(message.message, Process().notifyMessage);
-    EXPECT_EQ(message.wParam, 45u);
-    EXPECT_EQ(message.lParam, 1441815);
+    EXPECT_EQ(message.wParam, kNotifyWParamBase);
+    EXPECT_EQ(message.lParam, HLLAPI_NOTIFY_PRESENTATION_SPACE);
 
     Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendOIANotifications(env(), bridge_, kLetter, JNI_FALSE);
     EXPECT_EQ(block_->OIAUpdated, 1);
     EXPECT_EQ(Sessions()->GetSession(kLetter).InhibitedStatus, 0);
-    EXPECT_EQ(NextMessage().lParam, 1376279);
+    EXPECT_EQ(NextMessage().lParam, HLLAPI_NOTIFY_STATUS_LINE);
 
     Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppInterruptWait(env(), bridge_, kLetter);
     EXPECT_TRUE(Signalled("WAIT_EVENT_SESS_%c"));
 
-    block_->CloseInterceptMode[kSlot] = 'M';
+    block_->CloseInterceptMode[kSlot] = kCloseByMessage;
     block_->CloseInterceptHandle[kSlot] = window;
     ASSERT_EQ(Sessions()->AddToCloseNotificationList(kLetter, *block_), 0);
     Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendClosingNotifications(env(), bridge_, kLetter);
     EXPECT_EQ(block_->CloseRequested, 1);
     EXPECT_TRUE(Signalled("CLOSE_EVENT_SESS_%c"));
-    EXPECT_EQ(NextMessage().lParam, 1703977);
+    EXPECT_EQ(NextMessage().lParam, HLLAPI_NOTIFY_CLOSE_ATTEMPT);
 
     Sessions()->RemoveFromHostNotificationList(kLetter, *block_);
     Sessions()->RemoveFromCloseNotificationList(kLetter, *block_);
@@ -234,7 +235,7 @@ TEST_F(NotificationsTest, KeysAreQueuedAsTheInterceptAsks) {
     EXPECT_EQ(block_->KeyQueue[kSlot][0].Kind, 'M');
     EXPECT_EQ(block_->KeyQueue[kSlot][0].Value, 0);
 
-    block_->KeyInterceptOptions[kSlot] = 0x2;  // option L: every key
+    block_->KeyInterceptOptions[kSlot] = kInterceptAllKeys;
     EXPECT_EQ(SendKey(u"x"), JNI_TRUE);
     EXPECT_EQ(SendKey(u"[pf13]"), JNI_TRUE);
     ASSERT_EQ(block_->KeyQueueCount[kSlot], 3);

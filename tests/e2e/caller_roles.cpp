@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/guarded_buffer.h"
 #include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
@@ -102,9 +103,21 @@ int PresentationSpace(const std::vector<std::string>& args) {
     Reply cursor = Call(HA_QUERY_CURSOR_LOC, nullptr, 0);
     Report("query_cursor " + Num(cursor.rc) + " " + Num(cursor.length));
 
-    std::vector<char> oia(HLLAPI_MAX_DATA, '\0');
-    Reply status = Call(HA_COPY_OIA, oia.data(), 104);
-    Report("copy_oia " + Num(status.rc) + " " + Num(status.length) + " " + Hex(oia.data(), 104));
+    // The buffers below end at a page that may not be touched: sized as
+    // include/trvha64.h states, a byte more ends this role.
+    trv::test::GuardedBuffer oia(103, 0);
+    Reply status = Call(HA_COPY_OIA, oia.chars(), 103);
+    Report("copy_oia " + Num(status.rc) + " " + Num(status.length) + " " + Hex(oia.chars(), oia.size()));
+
+    // Copy PS with STREOT, then STREOT and EAB: the emulator asks for more
+    // than the screen; the caller receives the screen, as many bytes as it has.
+    for (const char* parms : {"STREOT", "EAB"}) {
+        CallWithText(HA_SET_SESSION_PARMS, parms);
+        const std::size_t size = std::string(parms) == "EAB" ? 2 * 1920 : 1920;
+        trv::test::GuardedBuffer whole(size);
+        Reply copied = Call(HA_COPY_PS, whole.chars(), 0);
+        Report(std::string("copy_ps_") + parms + " " + Num(copied.rc) + " " + Num(copied.length));
+    }
 
     Report("reserve " + Num(Call(HA_RESERVE, nullptr, 0).rc));
     AwaitGo();

@@ -98,14 +98,19 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     auto oia = report["copy_oia"];
     ASSERT_EQ(oia.size(), 3u);
     EXPECT_EQ(oia[0], "0");
-    EXPECT_EQ(oia[1], "104");
+    EXPECT_EQ(oia[1], "103");
     std::string image = FromHex(oia[2]);
-    ASSERT_EQ(image.size(), 104u);
+    ASSERT_EQ(image.size(), 103u);
     EXPECT_EQ(image[0], '1');
     std::string statusText = image.substr(1, 80);
     statusText.erase(statusText.find_last_not_of(' ') + 1);
     EXPECT_EQ(statusText, emulator_->StatusLine('A'));
     EXPECT_EQ(static_cast<unsigned char>(image[81]), 0x14);
+
+    // Copy PS with STREOT (and EAB) delivers the screen into a buffer the
+    // screen's size, no more.
+    EXPECT_EQ(report.Joined("copy_ps_STREOT"), "0 1920");
+    EXPECT_EQ(report.Joined("copy_ps_EAB"), "0 3840");
 
     // Reserve keeps the operator off the keyboard until Release.
     EXPECT_EQ(report.Joined("reserve"), "0");

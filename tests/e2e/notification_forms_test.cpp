@@ -23,10 +23,10 @@ namespace trv::e2e {
 namespace {
 
 // The lParam of each kind of notification message.
-constexpr intptr_t kStatusLineUpdate = 1376279;     // high word 21, low word 23
-constexpr intptr_t kScreenUpdate = 1441815;         // high word 22, low word 23
-constexpr intptr_t kCloseAttempt = 1703977;         // high word 26, low word 41
-constexpr intptr_t kKeystroke = 50;
+constexpr intptr_t kStatusLineUpdate = HLLAPI_NOTIFY_STATUS_LINE;
+constexpr intptr_t kScreenUpdate = HLLAPI_NOTIFY_PRESENTATION_SPACE;
+constexpr intptr_t kCloseAttempt = HLLAPI_NOTIFY_CLOSE_ATTEMPT;
+constexpr intptr_t kKeystroke = HLLAPI_NOTIFY_KEYSTROKE;
 constexpr uint32_t kNotificationLimitMs = 30000;
 
 // --- the caller roles ---------------------------------------------------
@@ -215,20 +215,22 @@ TEST_F(NotificationFormEndToEnd, MessagesReachTheCallersWindowWithTheirPositionA
     EXPECT_EQ(report.Joined("window"), "1 1");
     EXPECT_EQ(report.Joined("parms"), "0");
     EXPECT_EQ(report.Joined("other_start"), "0");
-    // Message identifiers: 45 plus the position in the session's list.
-    EXPECT_EQ(report.Joined("host_start"), "0 46");
-    EXPECT_EQ(report.Joined("close_start"), "0 45");
-    EXPECT_EQ(report.Joined("key_start"), "0 45");
+    // Message identifiers: the base plus the position in the session's list.
+    const std::string first = std::to_string(HLLAPI_NOTIFY_WPARAM_BASE);
+    const std::string second = std::to_string(HLLAPI_NOTIFY_WPARAM_BASE + 1);
+    EXPECT_EQ(report.Joined("host_start"), "0 " + second);
+    EXPECT_EQ(report.Joined("close_start"), "0 " + first);
+    EXPECT_EQ(report.Joined("key_start"), "0 " + first);
 
-    EXPECT_EQ(report.Joined("message_" + std::to_string(kCloseAttempt)), "45 1 1");
-    EXPECT_EQ(report.Joined("message_" + std::to_string(kKeystroke)), "45 1 1");
+    EXPECT_EQ(report.Joined("message_" + std::to_string(kCloseAttempt)), first + " 1 1");
+    EXPECT_EQ(report.Joined("message_" + std::to_string(kKeystroke)), first + " 1 1");
     EXPECT_EQ(report.Joined("get_key"), "0 A x");
     EXPECT_EQ(report.Joined("query_close"), "26");
     EXPECT_EQ(report.Joined("key_stop"), "0");
     EXPECT_EQ(report.Joined("close_stop"), "0");
 
-    EXPECT_EQ(report.Joined("message_" + std::to_string(kStatusLineUpdate)), "46 1 1");
-    EXPECT_EQ(report.Joined("message_" + std::to_string(kScreenUpdate)), "46 1 1");
+    EXPECT_EQ(report.Joined("message_" + std::to_string(kStatusLineUpdate)), second + " 1 1");
+    EXPECT_EQ(report.Joined("message_" + std::to_string(kScreenUpdate)), second + " 1 1");
     EXPECT_TRUE(report.All("unexpected").empty()) << "first: " << report.Joined("unexpected");
     EXPECT_EQ(report.Joined("host_stop"), "0");
     EXPECT_EQ(report.Joined("destroy"), "0");

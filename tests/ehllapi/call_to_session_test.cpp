@@ -114,8 +114,8 @@ TEST_F(CallToSessionTest, ReportedLengthFollowsTheFunction) {
     Call copyOia(HA_COPY_OIA, 103);
     EXPECT_EQ(copyOia.Run(oia.data()).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(copyOia.length, 104);
-    EXPECT_EQ(oia[103], 'O');
-    EXPECT_EQ(oia[104], '#');
+    EXPECT_EQ(oia[102], 'O');
+    EXPECT_EQ(oia[103], '#') << "more than the 103 bytes of the OIA were copied back";
 }
 
 TEST_F(CallToSessionTest, OnlyTheRequestBytesTravel) {
@@ -128,7 +128,7 @@ TEST_F(CallToSessionTest, OnlyTheRequestBytesTravel) {
     char position[16] = "12345678XYZ";
     Call find(HA_FIND_FIELD_POS, 11);
     EXPECT_EQ(find.Run(position).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(find.length, 4);
+    EXPECT_EQ(find.length, 2) << "the field code is two bytes, whatever the length";
 }
 
 TEST_F(CallToSessionTest, RaiseWindowReplyBecomesSuccess) {
@@ -179,6 +179,7 @@ TEST_F(CallToSessionTest, MissingDataOrLengthIsNotDereferenced) {
     function = HA_COPY_OIA;
     EXPECT_EQ(hllapi(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_SUCCESS);
     function = HA_COPY_PS_TO_STR;
+    returnCode = 7;
     std::int32_t length = 12;
     EXPECT_EQ(hllapi(&function, nullptr, &length, &returnCode), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(length, 5);

@@ -5,11 +5,13 @@
 //
 // The responder answers each request from the function number and the
 // position word that travels in ReturnCode (see responder_role.cpp):
-//   5  Copy PS: a 1,920-byte screen ('A'..'Z' repeated), DataLength 1920
+//   5  Copy PS: a 1,920-byte screen ('A'..'Z' repeated) in ReplyLength,
+//      DataLength 1920 (5,760 with STREOT, as the emulator asks for)
 //   6  Search PS: code 24, DataLength 77
 //   7  Query Cursor Location: DataLength 1234
 //   8, 34: 12 bytes "COPIED-TEXT!" in ReplyLength; ReplyCount -1 when the
-//      position is 1, else 5
+//      position is 1, else 5; code 7 and nothing written for a position
+//      outside 1..1920
 //   10 Query Sessions: a 16-byte entry starting with the session letter
 //   13 Copy OIA: 104 bytes 'O', DataLength 104
 //   22 Query Session Status: 20 bytes starting with the session letter
@@ -20,6 +22,7 @@
 // Position 998: signal "held" and never answer (the test kills it).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -29,6 +32,7 @@
 #include "platform/event.h"
 #include "platform/handle.h"
 #include "platform/thread.h"
+#include "protocol/caller_data.h"
 #include "support/child_role.h"
 #include "support/test_thread.h"
 #include "trvha64.h"
@@ -99,25 +103,25 @@ private:
 };
 
 // The data string of the notification and intercept functions (23 to 25,
-// 41 to 43, 50 to 53): the session letter at byte 0, the form at byte 4, a
-// window (message form) or the returned event address at bytes 8 to 15, and
-// the notification type or key option at byte 16.
+// 41 to 43, 50 to 53), laid out as trv::NotifyRequest: the session letter,
+// the form, a window (message form) or the returned event address, and the
+// notification type or key option; room to spare after it.
 struct NotifyRequest {
     unsigned char bytes[24] = {};
     NotifyRequest(char session, char form, char option = '\0', std::uint64_t window = 0) {
-        bytes[0] = static_cast<unsigned char>(session);
-        bytes[4] = static_cast<unsigned char>(form);
-        std::memcpy(bytes + 8, &window, sizeof window);
-        bytes[16] = static_cast<unsigned char>(option);
+        bytes[offsetof(trv::NotifyRequest, ShortName)] = static_cast<unsigned char>(session);
+        bytes[offsetof(trv::NotifyRequest, Form)] = static_cast<unsigned char>(form);
+        std::memcpy(bytes + offsetof(trv::NotifyRequest, Handle), &window, sizeof window);
+        bytes[offsetof(trv::NotifyRequest, Type)] = static_cast<unsigned char>(option);
     }
     std::uint64_t Word8() const {
         std::uint64_t value;
-        std::memcpy(&value, bytes + 8, sizeof value);
+        std::memcpy(&value, bytes + offsetof(trv::NotifyRequest, Handle), sizeof value);
         return value;
     }
     std::uint16_t MessageId() const {
         std::uint16_t value;
-        std::memcpy(&value, bytes + 8, sizeof value);
+        std::memcpy(&value, bytes + offsetof(trv::NotifyRequest, Handle), sizeof value);
         return value;
     }
 };

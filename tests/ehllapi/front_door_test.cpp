@@ -59,7 +59,7 @@ TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
     EXPECT_EQ(hllapi(nullptr, data, &length, &returnCode), HLLAPI_RC_UNSUPPORTED);
     EXPECT_EQ(returnCode, HLLAPI_RC_UNSUPPORTED);
 
-    for (std::int32_t outside : {0, 131, -1, 100000}) {
+    for (std::int32_t outside : {0, HLLAPI_HIGHEST_FUNCTION + 1, -1, 100000}) {
         Call call(outside, 5);
         EXPECT_EQ(call.Run(data).result, HLLAPI_RC_UNSUPPORTED) << outside;
         EXPECT_EQ(call.returnCode, HLLAPI_RC_UNSUPPORTED) << outside;

@@ -19,8 +19,6 @@
 namespace trv::test {
 namespace {
 
-constexpr std::intptr_t kCloseAttemptParam = 1703977;
-
 struct KeyRead {
     std::int32_t result = -1;
     std::int32_t length = 0;
@@ -117,14 +115,14 @@ TEST_F(InterceptFunctionsTest, CloseInterceptInMessageFormPostsToTheWindow) {
 
     NotifyRequest request('B', 'm', '\0', window);
     ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(request.MessageId(), 45);
+    EXPECT_EQ(request.MessageId(), HLLAPI_NOTIFY_WPARAM_BASE);
     ASSERT_EQ(Notify('B', "close"), 0);
     platform::ThreadMessage message;
     ASSERT_EQ(platform::GetThreadMessage(message, kTestLimitMs), platform::MessageWait::message);
     EXPECT_EQ(message.window, window);
     EXPECT_EQ(message.message, Process().notifyMessage);
-    EXPECT_EQ(message.wParam, 45u);
-    EXPECT_EQ(message.lParam, kCloseAttemptParam);
+    EXPECT_EQ(message.wParam, HLLAPI_NOTIFY_WPARAM_BASE);
+    EXPECT_EQ(message.lParam, HLLAPI_NOTIFY_CLOSE_ATTEMPT);
     EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'B'), HLLAPI_RC_EVENT_OCCURRED);
     EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'B'), HLLAPI_RC_SUCCESS);
     platform::DestroyMessageWindow(window);

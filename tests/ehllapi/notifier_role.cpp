@@ -15,6 +15,7 @@
 #include "platform/event.h"
 #include "platform/window.h"
 #include "library/process_lifecycle.h"
+#include "protocol/notification.h"
 #include "shared/process_state.h"
 #include "tables/application_block.h"
 #include "tables/application_list.h"
@@ -24,10 +25,6 @@
 namespace trv::test {
 namespace {
 
-constexpr std::uintptr_t kPositionBase = 45;
-constexpr std::intptr_t kOIAParam = 1376279;
-constexpr std::intptr_t kPSParam = 1441815;
-constexpr std::intptr_t kCloseParam = 1703977;
 
 void Signal(const char (&name)[kBlockNameSize]) {
     char terminated[kBlockNameSize + 1];
@@ -49,9 +46,9 @@ void NotifyHost(const SessionBlock& session, std::uint32_t bit, std::uint8_t App
         ApplicationBlock* caller = Listed(session.HostNotifyList[i]);
         if (caller == nullptr || (caller->HostUpdateNotifyType[slot] & bit) == 0) continue;
         caller->*flag = 1;
-        if ((caller->HostUpdateNotifyType[slot] & 0x10) != 0) {
+        if ((caller->HostUpdateNotifyType[slot] & kNotifyByMessage) != 0) {
             platform::PostWindowMessage(caller->HostNotifyHandle[slot], Process().notifyMessage,
-                                        kPositionBase + static_cast<std::uintptr_t>(i), param);
+                                        kNotifyWParamBase + static_cast<std::uintptr_t>(i), param);
         }
     }
 }
@@ -69,11 +66,11 @@ TRV_CHILD_ROLE(ehllapi_notifier) {
     if (event == "wait") {
         Signal(session.WaitEventName);
     } else if (event == "ps") {
-        NotifyHost(session, 0x1, &ApplicationBlock::PSUpdated, kPSParam);
+        NotifyHost(session, kNotifyPS, &ApplicationBlock::PSUpdated, kPSUpdateLParam);
         Signal(session.PSEventName);
         Signal(session.BothEventName);
     } else if (event == "oia") {
-        NotifyHost(session, 0x2, &ApplicationBlock::OIAUpdated, kOIAParam);
+        NotifyHost(session, kNotifyOIA, &ApplicationBlock::OIAUpdated, kOIAUpdateLParam);
         Signal(session.OIAEventName);
         Signal(session.BothEventName);
     } else if (event == "close") {
@@ -82,9 +79,9 @@ TRV_CHILD_ROLE(ehllapi_notifier) {
             ApplicationBlock* caller = Listed(session.CloseNotifyList[i]);
             if (caller == nullptr) continue;
             caller->CloseRequested = 1;
-            if (caller->CloseInterceptMode[slot] == 'M') {
+            if (caller->CloseInterceptMode[slot] == kCloseByMessage) {
                 platform::PostWindowMessage(caller->CloseInterceptHandle[slot], Process().notifyMessage,
-                                            kPositionBase + static_cast<std::uintptr_t>(i), kCloseParam);
+                                            kNotifyWParamBase + static_cast<std::uintptr_t>(i), kCloseAttemptLParam);
             }
         }
         Signal(session.CloseEventName);

@@ -16,6 +16,7 @@
 #include "shared/shared_control.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
+#include "tables/session_parms.h"
 
 namespace trv::test {
 namespace {
@@ -38,8 +39,12 @@ void Answer(ApplicationBlock& block, char letter) {
     block.ReturnCode = 0;
     switch (block.Function) {
         case HA_COPY_PS:
+            // As the emulator's handler: the length it asks the copy for is
+            // tripled by STREOT, the screen delivered is the screen.
             for (std::uint32_t i = 0; i < kScreenBytes; ++i) block.Data[i] = static_cast<std::uint8_t>('A' + i % 26);
-            block.DataLength = kScreenBytes;
+            block.DataLength = (block.SessionParms & parms::kStrEot) != 0 ? 3 * kScreenBytes : kScreenBytes;
+            block.ReplyLength = kScreenBytes;
+            block.ReplyCount = static_cast<std::int32_t>(kScreenBytes);
             break;
         case HA_SEARCH_PS:
             block.ReturnCode = 24;
@@ -50,6 +55,11 @@ void Answer(ApplicationBlock& block, char letter) {
             break;
         case HA_COPY_PS_TO_STR:
         case HA_COPY_FIELD_TO_STR:
+            // A position off the screen is refused before anything is written.
+            if (position < 1 || position > static_cast<std::int32_t>(kScreenBytes)) {
+                block.ReturnCode = 7;
+                break;
+            }
             WriteText(block, "COPIED-TEXT!", 12);
             block.ReplyLength = 12;
             block.ReplyCount = position == 1 ? -1 : 5;

@@ -12,6 +12,7 @@
 #include "ehllapi_fixture.h"
 #include "platform/environment.h"
 #include "platform/thread.h"
+#include "protocol/notification.h"
 #include "tables/application_block.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
@@ -217,7 +218,7 @@ TEST_F(SessionFunctionsTest, ReserveAndRelease) {
     EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->Reserved, 0);
 
-    block->KeyInterceptOptions[1] = 1;
+    block->KeyInterceptOptions[1] = kInterceptAidKeys;
     EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_KEY_INTERCEPT_ACTIVE);
     EXPECT_EQ(block->Reserved, 0);
     block->KeyInterceptOptions[1] = 0;
@@ -271,11 +272,11 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     ASSERT_NE(block, nullptr);
     const std::string name = BlockNameOf(*block);
     // Registrations whose own stop functions are not carried out yet.
-    block->CloseInterceptMode[1] = 'M';
+    block->CloseInterceptMode[1] = kCloseByMessage;
     ASSERT_GE(Sessions()->AddToCloseNotificationList('B', *block), 0);
-    block->KeyInterceptOptions[2] = 1;
+    block->KeyInterceptOptions[2] = kInterceptAidKeys;
     ASSERT_GE(Sessions()->AddToKeyNotificationList('C', *block), 0);
-    block->HostUpdateNotifyType[0] = 1;
+    block->HostUpdateNotifyType[0] = kNotifyPS;
     ASSERT_GE(Sessions()->AddToHostNotificationList('A', *block), 0);
 
     Call reset(HA_RESET_SYSTEM);

@@ -16,8 +16,6 @@
 namespace trv::test {
 namespace {
 
-constexpr std::intptr_t kPSUpdateParam = 1441815;
-
 class WaitFunctionsTest : public testing::Test {
 protected:
     static void SetUpTestSuite() { responder_ = new Responder("AB"); }
@@ -187,15 +185,15 @@ TEST_F(WaitFunctionsTest, MessageFormPostsToTheCallersWindow) {
 
     NotifyRequest request('A', 'm', 'p', window);
     ASSERT_EQ(Start(request), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(request.MessageId(), 45);
+    EXPECT_EQ(request.MessageId(), HLLAPI_NOTIFY_WPARAM_BASE);
     ASSERT_EQ(Notify('A', "oia"), 0);
     ASSERT_EQ(Notify('A', "ps"), 0);
     platform::ThreadMessage message;
     ASSERT_EQ(platform::GetThreadMessage(message, kTestLimitMs), platform::MessageWait::message);
     EXPECT_EQ(message.window, window);
     EXPECT_EQ(message.message, Process().notifyMessage);
-    EXPECT_EQ(message.wParam, 45u);
-    EXPECT_EQ(message.lParam, kPSUpdateParam) << "only the registered kind is posted";
+    EXPECT_EQ(message.wParam, HLLAPI_NOTIFY_WPARAM_BASE);
+    EXPECT_EQ(message.lParam, HLLAPI_NOTIFY_PRESENTATION_SPACE) << "only the registered kind is posted";
     EXPECT_EQ(Query('A'), HLLAPI_RC_PS_UPDATED);
     EXPECT_EQ(Stop('A'), HLLAPI_RC_SUCCESS);
     platform::DestroyMessageWindow(window);

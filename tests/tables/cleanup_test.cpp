@@ -11,6 +11,7 @@
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
+#include "protocol/notification.h"
 #include "shared/shared_control.h"
 #include "table_fixture.h"
 #include "tables/cleanup.h"
@@ -59,18 +60,18 @@ TEST(AlertWaitingBlocksTest, ReleasesNotifiesAndDetachesEveryCallerOfTheSession)
     ps->Waiting = 1;
     sessions.ConnectSessionWin(win->BlockName, 'N');  // does not wait
     win->WinConnected[n] = 1;
-    win->HostUpdateNotifyType[n] = 0x13;  // message mode
+    win->HostUpdateNotifyType[n] = kNotifyBoth | kNotifyByMessage;
     win->HostNotifyHandle[n] = window;
     sessions.AddToHostNotificationList('N', *win);
-    quiet->HostUpdateNotifyType[n] = 0x23;  // event mode
+    quiet->HostUpdateNotifyType[n] = kNotifyBoth | kNotifyByEvent;
     sessions.AddToHostNotificationList('N', *quiet);
-    ps->CloseInterceptMode[n] = 'Q';
+    ps->CloseInterceptMode[n] = kCloseByEvent;
     sessions.AddToCloseNotificationList('N', *ps);
-    quiet->CloseInterceptMode[n] = 'M';
+    quiet->CloseInterceptMode[n] = kCloseByMessage;
     quiet->CloseInterceptHandle[n] = window;
     sessions.AddToCloseNotificationList('N', *quiet);
     platform::UniqueHandle keyEvent(platform::OpenNamedEvent("KEY_EVENT_SESS_N"));
-    win->KeyInterceptOptions[n] = 0x13;
+    win->KeyInterceptOptions[n] = kInterceptAidKeys | kInterceptAllKeys | kInterceptByMessage;
     win->KeyInterceptWindow[n] = window;
     win->KeyInterceptEvent[n] = keyEvent.get();  // the caller's own handle
     win->ClearKeyQueue(n, 96);
@@ -106,9 +107,10 @@ TEST(AlertWaitingBlocksTest, ReleasesNotifiesAndDetachesEveryCallerOfTheSession)
     EXPECT_EQ(platform::WaitForEvent(closeEvent.get(), 0), platform::kWaitObject0);
 
     const std::uint32_t qmxhll = Process().notifyMessage;
-    const std::vector<Posted> expected = {{window, qmxhll, 45, 1507351},   // host, 1st listed
-                                          {window, qmxhll, 46, 1703977},   // close, 2nd listed
-                                          {window, qmxhll, 45, 50}};       // key, 1st listed
+    const std::vector<Posted> expected = {
+        {window, qmxhll, HLLAPI_NOTIFY_WPARAM_BASE, HLLAPI_NOTIFY_SESSION_ENDED},   // host, 1st listed
+        {window, qmxhll, HLLAPI_NOTIFY_WPARAM_BASE + 1, HLLAPI_NOTIFY_CLOSE_ATTEMPT},  // close, 2nd listed
+        {window, qmxhll, HLLAPI_NOTIFY_WPARAM_BASE, HLLAPI_NOTIFY_KEYSTROKE}};  // key, 1st listed
     EXPECT_EQ(DrainMessages(), expected);
 
     const SessionBlock& ended = sessions.Blocks[n];
@@ -139,17 +141,17 @@ TEST(ApplicationDestroyedTest, FreesEveryBlockOfTheProcessWhicheverThreadDetache
 
     // Another process's caller is listed first, so ours must be removed
     // around it and the list kept dense.
-    other->HostUpdateNotifyType[d] = 3;
+    other->HostUpdateNotifyType[d] = kNotifyBoth;
     sessions.AddToHostNotificationList('D', *other);
     sessions.ConnectSessionPS(shared->BlockName, 'D');
     shared->ShortName = 'D';
-    shared->HostUpdateNotifyType[d] = 3;
+    shared->HostUpdateNotifyType[d] = kNotifyBoth;
     sessions.AddToHostNotificationList('D', *shared);
     sessions.ConnectSessionWin(t11->BlockName, 'E');
     t11->WinConnected['E' - 'A'] = 1;
     const std::string closeName = UniqueName("trv_tables_close_intercept");
     const std::string keyName = UniqueName("trv_tables_key_intercept");
-    t11->CloseInterceptMode[d] = 'Q';
+    t11->CloseInterceptMode[d] = kCloseByEvent;
     t11->CloseInterceptHandle[d] = platform::CreateNamedEvent(true, closeName.c_str());
     sessions.AddToCloseNotificationList('D', *t11);
     t12->KeyInterceptEvent['F' - 'A'] = platform::CreateNamedEvent(false, keyName.c_str());
@@ -175,7 +177,7 @@ TEST(ApplicationDestroyedTest, FreesEveryBlockOfTheProcessWhicheverThreadDetache
     // Another process's block is freed without closing what it stores.
     const std::string probeName = UniqueName("trv_tables_foreign_probe");
     platform::UniqueHandle probe(platform::CreateNamedEvent(true, probeName.c_str()));
-    other->CloseInterceptMode[d] = 'Q';
+    other->CloseInterceptMode[d] = kCloseByEvent;
     other->CloseInterceptHandle[d] = probe.get();
     other->KeyInterceptEvent[d] = probe.get();
     ApplicationDestroyed(kSelf + 1, 5);

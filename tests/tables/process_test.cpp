@@ -10,6 +10,7 @@
 
 #include "platform/atom.h"
 #include "platform/event.h"
+#include "protocol/notification.h"
 #include "shared/name_format.h"
 #include "shared/shared_control.h"
 #include "table_fixture.h"
@@ -75,7 +76,7 @@ TRV_CHILD_ROLE(tables_block_holder) {
                                                 platform::CurrentProcessId(), platform::CurrentThreadId(), true)
                                           : nullptr;
     if (block == nullptr || args.empty()) return 10;
-    block->HostUpdateNotifyType['H' - 'A'] = 3;
+    block->HostUpdateNotifyType['H' - 'A'] = kNotifyBoth;
     tables.sessions->AddToHostNotificationList('H', *block);
     tables.sessions->AddToCloseNotificationList('H', *block);
     if (args[0] == "0") {

@@ -16,8 +16,8 @@ namespace trv::platform {
 namespace {
 
 constexpr std::uint32_t kArrivalLimitMs = 10000;
-constexpr std::intptr_t kPresentationSpaceUpdate = 1441815;
-constexpr std::intptr_t kCloseAttempt = 1703977;
+constexpr std::intptr_t kPresentationSpaceUpdate = HLLAPI_NOTIFY_PRESENTATION_SPACE;
+constexpr std::intptr_t kCloseAttempt = HLLAPI_NOTIFY_CLOSE_ATTEMPT;
 
 void DrainQueue() {
     trvMessage message;
