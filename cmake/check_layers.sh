@@ -5,8 +5,8 @@
 cd "$(dirname "$0")/.." || exit 2
 rank() {
   case "$1" in
-    platform) echo 0 ;; shared) echo 1 ;; tables) echo 2 ;;
-    protocol|jni) echo 3 ;; ehllapi|bridge|sessionapi) echo 4 ;;
+    platform|protocol) echo 0 ;; shared) echo 1 ;; tables) echo 2 ;;
+    jni) echo 3 ;; ehllapi|bridge|sessionapi) echo 4 ;;
     compat) echo 5 ;; library) echo 6 ;; *) echo 99 ;;
   esac
 }
