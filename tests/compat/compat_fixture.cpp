@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "bridge/hll_bridge_natives.h"
 #include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/event.h"
@@ -30,6 +31,7 @@ constexpr std::uint32_t kResponderLifeMs = 60000;
 
 std::string ReadyName() { return UniqueName("compat_ready"); }
 std::string StopName() { return UniqueName("compat_stop"); }
+std::string NotifyName() { return UniqueName("compat_notify"); }
 
 void Attach() {
     char name[40];
@@ -103,11 +105,14 @@ void ForgetCallerBlocks() { ApplicationDestroyed(platform::CurrentProcessId(), p
 
 CompatResponder::CompatResponder(const std::string& letters)
     : readyEvent_(platform::CreateNamedEvent(false, ReadyName().c_str())),
-      stop_(platform::CreateNamedEvent(true, StopName().c_str())) {
+      stop_(platform::CreateNamedEvent(true, StopName().c_str())),
+      notify_(platform::CreateNamedEvent(false, NotifyName().c_str())) {
     platform::ClearEvent(stop_.get());
     process_ = std::make_unique<RoleProcess>("compat_responder", RoleArgs{letters});
     ready_ = process_->started() && platform::WaitForEvent(readyEvent_.get(), kTestLimitMs) == platform::kWaitObject0;
 }
+
+void CompatResponder::Notify() { platform::SignalEvent(notify_.get()); }
 
 CompatResponder::~CompatResponder() {
     platform::SignalEvent(stop_.get());
@@ -132,7 +137,9 @@ TRV_CHILD_ROLE(compat_responder) {
     Process().registeredSessions = true;
     Control().SessionsAvailable.store(1);
     platform::UniqueHandle stop(platform::OpenNamedEvent(StopName().c_str()));
+    platform::UniqueHandle notify(platform::OpenNamedEvent(NotifyName().c_str()));
     waits.push_back(stop.get());
+    waits.push_back(notify.get());
     {
         platform::UniqueHandle ready(platform::OpenNamedEvent(ReadyName().c_str()));
         platform::SignalEvent(ready.get());
@@ -141,7 +148,15 @@ TRV_CHILD_ROLE(compat_responder) {
     while (platform::TickCount() - started < kResponderLifeMs) {
         const std::uint32_t signalled = platform::WaitForEvents(waits.size(), waits.data(), false, 500);
         if (signalled == platform::kWaitTimeout) continue;
-        if (signalled >= letters.size()) break;
+        if (signalled == letters.size() + 1) {
+            // The emulator's natives, as it calls them; they use no JNI.
+            for (char letter : letters) {
+                Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendPSNotifications(nullptr, nullptr, letter);
+                Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendClosingNotifications(nullptr, nullptr, letter);
+            }
+            continue;
+        }
+        if (signalled >= letters.size()) break;  // stop, or the wait failed
         Serve(letters[signalled]);
     }
     OnProcessDetach();

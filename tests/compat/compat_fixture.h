@@ -9,6 +9,8 @@
 //   22 Query Session Status: request bytes 0..3 echoed, "STATUS" + letter +
 //      "!" at 4..11, 'D' at 12, 'X' at 13, u16 24, 80, 1252 at 14, 16, 18
 //   any other: code 0
+// and, on Notify(), raises for each of its sessions the notifications an
+// emulator raises for a screen update and a close attempt.
 #pragma once
 
 #include <cstdint>
@@ -29,10 +31,13 @@ public:
     CompatResponder(const CompatResponder&) = delete;
     CompatResponder& operator=(const CompatResponder&) = delete;
     bool ready() const { return ready_; }
+    // Asks the responder to notify the callers registered with its sessions.
+    void Notify();
 
 private:
     platform::UniqueHandle readyEvent_;
     platform::UniqueHandle stop_;
+    platform::UniqueHandle notify_;
     std::unique_ptr<RoleProcess> process_;
     bool ready_ = false;
 };

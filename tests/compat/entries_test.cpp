@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "compat/storage_manager.h"
 #include "compat/winhllapi.h"
 #include "compat_fixture.h"
 #include "platform/message_queue.h"
+#include "platform/process.h"
+#include "platform/thread.h"
 #include "platform/window.h"
+#include "shared/process_state.h"
+#include "tables/application_list.h"
 #include "trvha64_winhllapi.h"
 
 namespace trv::test {
@@ -247,6 +252,115 @@ TEST_F(EntriesTest, AsyncInterceptStartsAnswerTheirMessageIdentifier) {
         std::uint8_t letter[1] = {'A'};
         length = 1;
         EXPECT_EQ(Call16(false, stop, letter, length), 0) << stop;
+    }
+}
+
+// Message windows of the test thread until one can be named by a 16-bit
+// caller, that is by the low word of its handle. The POSIX window registry's
+// handles fit in 16 bits while their slot has been used fewer than 16 times;
+// Windows takes a window's low word for the window. The windows that did not
+// fit stay until the end of the test, so that each try gets another slot.
+class SixteenBitWindow {
+public:
+    SixteenBitWindow() {
+        for (int i = 0; i < kTries && handle_ == 0; ++i) {
+            const platform::WindowHandle window = platform::CreateMessageWindow();
+            if (window == 0) return;
+            windows_.push_back(window);
+            const auto low = static_cast<std::uint16_t>(window);
+            if (low != 0 && platform::IsWindowHandle(low)) handle_ = low;
+        }
+    }
+    ~SixteenBitWindow() {
+        for (platform::WindowHandle window : windows_) platform::DestroyMessageWindow(window);
+    }
+    SixteenBitWindow(const SixteenBitWindow&) = delete;
+    SixteenBitWindow& operator=(const SixteenBitWindow&) = delete;
+    std::uint16_t handle() const { return handle_; }
+
+private:
+    static constexpr int kTries = 64;
+    std::vector<platform::WindowHandle> windows_;
+    std::uint16_t handle_ = 0;
+};
+
+// The notification messages that reach this thread, by the function in the
+// low word of lParam (23 screen and status-line updates, 41 close
+// attempts): their wParam, and whether they came as "QMXHLL" to the window
+// of the 16-bit handle `window`.
+struct Notified {
+    std::uintptr_t wParam = 0;
+    bool asNotification = false;
+};
+std::map<std::uint32_t, Notified> AwaitNotifications(std::uint16_t window, std::size_t kinds) {
+    std::map<std::uint32_t, Notified> seen;
+    platform::ThreadMessage message;
+    while (seen.size() < kinds &&
+           platform::GetThreadMessage(message, kTestLimitMs) == platform::MessageWait::message) {
+        const auto function = static_cast<std::uint32_t>(message.lParam & 0xFFFF);
+        const bool asNotification = message.message == Process().notifyMessage &&
+                                    static_cast<std::uint16_t>(message.window) == window;
+        seen.emplace(function, Notified{message.wParam, asNotification});
+    }
+    return seen;
+}
+
+TEST_F(EntriesTest, SixteenBitMessageFormsCarryTheWindowWordToTheSessionAndTheIdentifierBack) {
+    CompatResponder responder("A");
+    ASSERT_TRUE(responder.ready());
+    SixteenBitWindow window;
+    const std::uint16_t handle = window.handle();
+    ASSERT_NE(handle, 0) << "no window of this thread could be named in 16 bits";
+    const auto low = static_cast<std::uint8_t>(handle & 0xFF);
+    const auto high = static_cast<std::uint8_t>(handle >> 8);
+    for (bool through116 : {false, true}) {
+        SCOPED_TRACE(through116 ? "ordinal 116" : "ordinal 801");
+        // 23 and 50: letter, form, window word, option at 6; 41: letter,
+        // window word, form at 6.
+        std::uint8_t host[8] = {'A', 'M', low, high, 0xEE, 0xEE, 'B', 0xEE};
+        std::uint8_t close[8] = {'A', 0xEE, low, high, 0xEE, 0xEE, 'm', 0xEE};
+        std::uint8_t keys[8] = {'A', 'M', low, high, 0xEE, 0xEE, 'L', 0xEE};
+        std::uint16_t length = 7;
+        ASSERT_EQ(Call16(through116, HA_START_HOST_NOTIFY, host, length), 0);
+        length = 8;
+        ASSERT_EQ(Call16(through116, HA_START_CLOSE_INTERCEPT, close, length), 0);
+        length = 7;
+        ASSERT_EQ(Call16(through116, HA_START_KEY_INTERCEPT, keys, length), 0);
+
+        // The caller's registrations hold the window as the 32-bit layout
+        // carries it: the 16-bit word, zero-extended.
+        const ApplicationBlock* block =
+            Applications()->FindApplicationBlock(platform::CurrentProcessId(), platform::CurrentThreadId());
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(block->HostNotifyHandle[0], handle);
+        EXPECT_EQ(block->CloseInterceptHandle[0], handle);
+        EXPECT_EQ(block->KeyInterceptWindow[0], handle);
+
+        // The window word came back as the message identifier; the other
+        // bytes are the caller's.
+        const std::uint16_t hostId = U16At(host + 2);
+        const std::uint16_t closeId = U16At(close + 2);
+        const std::uint16_t keyId = U16At(keys + 2);
+        EXPECT_EQ(Bytes(host, host + 8), Bytes({'A', 'M', host[2], host[3], 0xEE, 0xEE, 'B', 0xEE}));
+        EXPECT_EQ(Bytes(close, close + 8), Bytes({'A', 0xEE, close[2], close[3], 0xEE, 0xEE, 'm', 0xEE}));
+        EXPECT_EQ(Bytes(keys, keys + 8), Bytes({'A', 'M', keys[2], keys[3], 0xEE, 0xEE, 'L', 0xEE}));
+        EXPECT_EQ(keyId, closeId) << "each is the first in its session's list";
+
+        // The session's notifications reach the window with those identifiers.
+        responder.Notify();
+        const auto seen = AwaitNotifications(handle, 2);
+        ASSERT_EQ(seen.count(HA_START_HOST_NOTIFY), 1u) << "no screen-update message";
+        ASSERT_EQ(seen.count(HA_START_CLOSE_INTERCEPT), 1u) << "no close message";
+        EXPECT_EQ(seen.at(HA_START_HOST_NOTIFY).wParam, hostId);
+        EXPECT_TRUE(seen.at(HA_START_HOST_NOTIFY).asNotification);
+        EXPECT_EQ(seen.at(HA_START_CLOSE_INTERCEPT).wParam, closeId);
+        EXPECT_TRUE(seen.at(HA_START_CLOSE_INTERCEPT).asNotification);
+
+        for (std::uint16_t stop : {HA_STOP_HOST_NOTIFY, HA_STOP_CLOSE_INTERCEPT, HA_STOP_KEY_INTERCEPT}) {
+            std::uint8_t letter[1] = {'A'};
+            length = 1;
+            EXPECT_EQ(Call16(through116, stop, letter, length), 0) << stop;
+        }
     }
 }
 

@@ -34,9 +34,9 @@ bool RunRoleFromTable(const RoleEntry* roles, std::size_t count, const std::stri
 // table: waiting, host notification and the intercepts
 // (notification_test.cpp), Send Key's escape codes (send_key_test.cpp), the
 // event and message forms of the notifications (notification_forms_test.cpp)
-// the keystroke queue (key_queue_test.cpp) and the emulator side's
-// environment (emulator_environment_test.cpp), and the stress test
-// (stress_test.cpp).
+// the keystroke queue (key_queue_test.cpp), the emulator side's
+// environment (emulator_environment_test.cpp), the stress test
+// (stress_test.cpp) and the WinHLLAPI caller (winhllapi_test.cpp).
 bool RunNotificationRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunSendKeyRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunNotificationFormRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
@@ -44,5 +44,6 @@ bool RunKeyQueueRole(const std::string& name, const std::vector<std::string>& ar
 bool RunEmulatorEnvironmentRole(const std::string& name, const std::vector<std::string>& args,
                                 int* exitCode);
 bool RunStressRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+bool RunWinHLLAPIRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e
