@@ -39,5 +39,8 @@ bool RunNotificationRole(const std::string& name, const std::vector<std::string>
 bool RunSendKeyRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunNotificationFormRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunKeyQueueRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+// The keystroke table (keystroke_table_test.cpp) and the host's behaviours
+// (host_behaviour_test.cpp).
+bool RunKeystrokeTableRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e

@@ -57,6 +57,9 @@ public final class DemoHost implements HostApplication {
     static final int PAYMENT_AMOUNT_ROW = 7;
     static final int PAYMENT_INPUT_COLUMN = 27;
     static final int PAYMENT_AMOUNT_LENGTH = 10;
+    static final int PAYMENT_RECEIPT_ROW = 9;
+    static final int PAYMENT_REFERENCE_ROW = 11;
+    static final int PAYMENT_REFERENCE_LENGTH = 20;
     static final String BROADCAST_TEXT = "Broadcast from SYSOP: DEMO1 will be unavailable from 22:00 tonight.";
     /** The exchange-rate lines of the wide screen; the symbols include characters outside Latin-1. */
     static final List<String> RATES = List.of(
@@ -414,10 +417,12 @@ public final class DemoHost implements HostApplication {
                     message(screen, "A negative amount needs a credit note. Press Reset.");
                     keyboardAfter = Inhibit.PROGRAM_CHECK;
                 } else {
+                    boolean receipt = message.textAt(screen.position(PAYMENT_RECEIPT_ROW, PAYMENT_INPUT_COLUMN))
+                            .map(text -> text.startsWith(">")).orElse(false);
                     String digits = amount.replaceAll("[^0-9]", "");
                     long cents = digits.isEmpty() ? 0 : Long.parseLong(digits);
                     paintPayment(screen, "Payment of " + DemoCustomers.formatAmount(cents) + " posted to customer "
-                            + number + ".");
+                            + number + "." + (receipt ? " A receipt will be mailed." : ""));
                 }
             }
             case PF3, PF12 -> paintMenu(screen, "");
@@ -435,6 +440,14 @@ public final class DemoHost implements HostApplication {
         label(screen, PAYMENT_AMOUNT_ROW, 4, "Amount (cents)  . . .");
         input(screen, PAYMENT_AMOUNT_ROW, PAYMENT_INPUT_COLUMN, PAYMENT_AMOUNT_LENGTH,
                 FieldAttribute.UNPROTECTED.signedNumeric());
+        // A selector-pen field: cursor select turns its '?' into '>' and back.
+        label(screen, PAYMENT_RECEIPT_ROW, 4, "Receipt . . . . . . .");
+        field(screen, PAYMENT_RECEIPT_ROW, PAYMENT_INPUT_COLUMN, "? send a receipt by mail",
+                FieldAttribute.PROTECTED_TEXT.intensified());
+        label(screen, PAYMENT_RECEIPT_ROW, PAYMENT_INPUT_COLUMN + 25, "");
+        label(screen, PAYMENT_REFERENCE_ROW, 4, "Reference . . . . . .");
+        input(screen, PAYMENT_REFERENCE_ROW, PAYMENT_INPUT_COLUMN, PAYMENT_REFERENCE_LENGTH,
+                FieldAttribute.UNPROTECTED);
         footer(screen, "F3=Exit  F12=Cancel", message);
         screen.setCursor(screen.position(PAYMENT_NUMBER_ROW, PAYMENT_INPUT_COLUMN));
     }
