@@ -42,5 +42,6 @@ bool RunKeyQueueRole(const std::string& name, const std::vector<std::string>& ar
 // The keystroke table (keystroke_table_test.cpp) and the host's behaviours
 // (host_behaviour_test.cpp).
 bool RunKeystrokeTableRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+bool RunHostBehaviourRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e
