@@ -99,13 +99,8 @@ class StationKeysTest {
         "3270|ab cd ef[home][right][delete word]|10|'acd ef  '|11",
         "3270|[keypad5][keypad.][keypad-][keypad,]|10|'5.-,'|14",
         "3270|AB[space]C[home][insert]X|10|'XAB C'|11",
-        "3270|ABC[home][delete char]|10|'BC '|10",
-        "3270|ABCD[left][left][erase eof]|10|'AB  '|12",
-        "3270|ABCD[tab]12[erase input]|10|'        '|10",
-        "3270|ABCD[end field]|10|'ABCD'|14",
         "3270|[fast right]|10||12",
         "3270|[fast down]|10||170",
-        "3270|@[[x]]|10|'@[x]'|14",
     })
     void keysHaveTheirEffectOnTheScreen(String type, String keys, int from, String text, int cursor) {
         station(type);
