@@ -299,7 +299,8 @@ int RunCallerRole(const std::string& name, const std::vector<std::string>& args)
     using FileRoles = bool (*)(const std::string&, const std::vector<std::string>&, int*);
     for (FileRoles fileRoles :
          {RunNotificationRole, RunSendKeyRole, RunNotificationFormRole, RunKeyQueueRole,
-          RunEmulatorEnvironmentRole, RunStressRole, RunWinHLLAPIRole}) {
+          RunEmulatorEnvironmentRole, RunStressRole, RunWinHLLAPIRole, RunKeystrokeTableRole,
+          RunHostBehaviourRole}) {
         int exitCode = 0;
         if (fileRoles(name, args, &exitCode)) return exitCode;
     }

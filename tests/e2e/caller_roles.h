@@ -45,5 +45,9 @@ bool RunEmulatorEnvironmentRole(const std::string& name, const std::vector<std::
                                 int* exitCode);
 bool RunStressRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunWinHLLAPIRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+// The keystroke table (keystroke_table_test.cpp) and the host's behaviours
+// (host_behaviour_test.cpp).
+bool RunKeystrokeTableRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+bool RunHostBehaviourRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e

@@ -16,6 +16,13 @@ public record FieldAttribute(int bits) {
     public static final int DISPLAY_NONE = 0x0C;
     /** Modified-data tag: set by the keyboard when the operator changes the field. */
     public static final int MODIFIED = 0x01;
+    /**
+     * Signed numeric: the field's last position holds the sign, which the
+     * field exit keys set. The station's field format keeps it; the
+     * reported byte does not carry it.
+     */
+    public static final int SIGNED_NUMERIC = 0x100;
+    private static final int REPORTED = 0x3F;
 
     public static final FieldAttribute UNPROTECTED = new FieldAttribute(0);
     public static final FieldAttribute PROTECTED_TEXT = new FieldAttribute(PROTECTED);
@@ -23,16 +30,16 @@ public record FieldAttribute(int bits) {
     public static final FieldAttribute SKIP = new FieldAttribute(PROTECTED | NUMERIC);
 
     public FieldAttribute {
-        bits &= 0x3F;
+        bits &= REPORTED | SIGNED_NUMERIC;
     }
 
     /** Builds an attribute from a byte as the automation interfaces report it. */
     public static FieldAttribute fromByte(int value) {
-        return new FieldAttribute(value & 0x3F);
+        return new FieldAttribute(value & REPORTED);
     }
 
     public int toByte() {
-        return MARKER | bits;
+        return MARKER | (bits & REPORTED);
     }
 
     public boolean isProtected() {
@@ -55,12 +62,27 @@ public record FieldAttribute(int bits) {
         return (bits & DISPLAY_MASK) == DISPLAY_NONE;
     }
 
+    public boolean isSignedNumeric() {
+        return (bits & SIGNED_NUMERIC) != 0;
+    }
+
+    /** Detectable by the selector pen (and cursor select): displayed normal-detectable or intensified. */
+    public boolean isDetectable() {
+        int display = bits & DISPLAY_MASK;
+        return display == 0x04 || display == DISPLAY_INTENSIFIED;
+    }
+
     public boolean isModified() {
         return (bits & MODIFIED) != 0;
     }
 
     public FieldAttribute numeric() {
         return new FieldAttribute(bits | NUMERIC);
+    }
+
+    /** Numeric with the sign in the last position. */
+    public FieldAttribute signedNumeric() {
+        return new FieldAttribute(bits | NUMERIC | SIGNED_NUMERIC);
     }
 
     public FieldAttribute intensified() {
@@ -79,6 +101,9 @@ public record FieldAttribute(int bits) {
     public String toString() {
         StringBuilder text = new StringBuilder(String.format("%02X", toByte()));
         text.append(isProtected() ? " protected" : " unprotected");
+        if (isSignedNumeric()) {
+            text.append(" signed");
+        }
         if (isNumeric()) {
             text.append(" numeric");
         }

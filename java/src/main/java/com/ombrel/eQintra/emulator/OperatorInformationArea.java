@@ -9,15 +9,16 @@
 //                    text column 0  '4' (display station), column 1 'B' while
 //                    connected to the host application; columns 8-15 the
 //                    input-inhibited text ("X SYSTEM", "X PROT", "X NUM",
-//                    "X MORE", "X -f"); column 51 '^' in insert mode
+//                    "X MORE", "X -f", "X PROG"); column 51 '^' in insert mode
 //   81      1      group 1, online and screen ownership: 0x04 subsystem
 //                    ready (always), 0x10 owned by the host application
 //                    (connected)
 //   82      5      groups 2-6 (character set, shift, highlight, colour): 0
 //   87      1      group 7, insert mode: 0x80
 //   88      5      group 8, input inhibited, five bytes:
-//                    88: 0x20 machine check, 0x10 communication check,
-//                        0x08 program check (not raised by this emulator)
+//                    88: 0x20 machine check, 0x10 communication check
+//                        (not raised by this emulator), 0x08 program
+//                        check ("X PROG", an error the host reports)
 //                    89: 0x10 minus function ("X -f"), 0x08 too much
 //                        entered ("X MORE"), 0x01 numeric field ("X NUM")
 //                    90: 0x80 protected position, go elsewhere ("X PROT")
@@ -66,7 +67,9 @@ public final class OperatorInformationArea {
         /** The field is full and insert mode has no room. */
         TOO_MUCH_ENTERED(89, 0x08, "X MORE"),
         /** The key has no function in the current state. */
-        MINUS_FUNCTION(89, 0x10, "X -f");
+        MINUS_FUNCTION(89, 0x10, "X -f"),
+        /** The host refused the last input and locked the keyboard until Reset. */
+        PROGRAM_CHECK(88, 0x08, "X PROG");
 
         private final int offset;
         private final int bit;

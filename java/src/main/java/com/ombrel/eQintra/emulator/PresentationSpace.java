@@ -1,7 +1,16 @@
 // The presentation space of one session: the screen buffer of a block-mode
-// display station. It holds one display character per position (Latin-1,
-// 0 for a null), the field attributes the host placed, an optional extended
+// display station. It holds one display character per position (UTF-16, 0
+// for a null), the field attributes the host placed, an optional extended
 // attribute byte per position (colour and highlighting) and the cursor.
+//
+// The single-byte copies that automation callers read carry Latin-1; a
+// character outside it shows there as '?', and the Unicode copy carries it
+// as it is. The DUP and field-mark characters the keyboard stores show as
+// '*' and ';'.
+//
+// The screen has the size of its terminal model, and may be switched to an
+// alternate size by the host (an erase that names the size); the next plain
+// erase brings the model's size back.
 //
 // Positions are 1-based and run row by row: position = (row - 1) * columns
 // + column, with rows and columns counted from 1, as the automation
@@ -13,7 +22,6 @@
 // lock, which the keyboard and the host link also take for compound work.
 package com.ombrel.eQintra.emulator;
 
-import java.nio.charset.StandardCharsets;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
@@ -21,13 +29,19 @@ import java.util.Optional;
 
 public final class PresentationSpace {
 
+    /** The stored characters of the DUP and field-mark keys. */
+    public static final char DUP = 0x1C;
+    public static final char FIELD_MARK = 0x1E;
+    /** What a character outside Latin-1 shows as in the single-byte copies. */
+    public static final byte SUBSTITUTE = '?';
+
     private final TerminalModel model;
-    private final int rows;
-    private final int columns;
-    private final int size;
-    private final byte[] characters;
-    private final FieldAttribute[] attributes;
-    private final byte[] extended;
+    private int rows;
+    private int columns;
+    private int size;
+    private char[] characters;
+    private FieldAttribute[] attributes;
+    private byte[] extended;
     private int attributeCount;
     private int cursor = 1;
     private long version;
@@ -38,10 +52,14 @@ public final class PresentationSpace {
 
     public PresentationSpace(TerminalModel model) {
         this.model = model;
-        this.rows = model.rows();
-        this.columns = model.columns();
-        this.size = model.size();
-        this.characters = new byte[size];
+        allocate(model.rows(), model.columns());
+    }
+
+    private void allocate(int rows, int columns) {
+        this.rows = rows;
+        this.columns = columns;
+        this.size = rows * columns;
+        this.characters = new char[size];
         this.attributes = new FieldAttribute[size];
         this.extended = new byte[size];
     }
@@ -52,24 +70,24 @@ public final class PresentationSpace {
         return model;
     }
 
-    public int rows() {
+    public synchronized int rows() {
         return rows;
     }
 
-    public int columns() {
+    public synchronized int columns() {
         return columns;
     }
 
-    public int size() {
+    public synchronized int size() {
         return size;
     }
 
-    public boolean isValidPosition(int position) {
+    public synchronized boolean isValidPosition(int position) {
         return position >= 1 && position <= size;
     }
 
     /** The position of a 1-based row and column, or -1 when either is off the screen. */
-    public int position(int row, int column) {
+    public synchronized int position(int row, int column) {
         if (row < 1 || row > rows || column < 1 || column > columns) {
             return -1;
         }
@@ -77,13 +95,13 @@ public final class PresentationSpace {
     }
 
     /** The 1-based row of a position. @throws IllegalArgumentException for a position off the screen */
-    public int rowOf(int position) {
+    public synchronized int rowOf(int position) {
         checkPosition(position);
         return (position - 1) / columns + 1;
     }
 
     /** The 1-based column of a position. @throws IllegalArgumentException for a position off the screen */
-    public int columnOf(int position) {
+    public synchronized int columnOf(int position) {
         checkPosition(position);
         return (position - 1) % columns + 1;
     }
@@ -109,7 +127,24 @@ public final class PresentationSpace {
 
     /** Clears the screen to nulls, removes every field and homes the cursor. */
     public synchronized void eraseAll() {
-        Arrays.fill(characters, (byte) 0);
+        eraseAll(model.rows(), model.columns());
+    }
+
+    /**
+     * As {@link #eraseAll()}, giving the screen a size: the host's erase to
+     * the alternate size. Listeners see a size change as a screen change.
+     *
+     * @throws IllegalArgumentException for a size outside 1..255 rows or columns
+     */
+    public synchronized void eraseAll(int newRows, int newColumns) {
+        if (newRows < 1 || newRows > 255 || newColumns < 1 || newColumns > 255) {
+            throw new IllegalArgumentException("no screen of " + newRows + "x" + newColumns);
+        }
+        if (newRows != rows || newColumns != columns) {
+            allocate(newRows, newColumns);
+            rendered = null;
+        }
+        Arrays.fill(characters, (char) 0);
         Arrays.fill(attributes, null);
         Arrays.fill(extended, (byte) 0);
         attributeCount = 0;
@@ -132,7 +167,7 @@ public final class PresentationSpace {
     /**
      * Writes text from a position as the host does: protection is not
      * examined and an attribute written over is removed. Text beyond the last
-     * position wraps to the first. Characters outside Latin-1 become '?'.
+     * position wraps to the first.
      */
     public synchronized void write(int position, String text) {
         checkPosition(position);
@@ -142,7 +177,7 @@ public final class PresentationSpace {
                 attributes[index] = null;
                 attributeCount--;
             }
-            characters[index] = toByte(text.charAt(i));
+            characters[index] = text.charAt(i);
         }
         version++;
     }
@@ -181,7 +216,57 @@ public final class PresentationSpace {
 
     /** The screen text of a run of positions, as the operator sees it: non-display fields blank. */
     public synchronized String text(int position, int length) {
-        return new String(copy(position, length, CopyOptions.SCREEN_TEXT), StandardCharsets.ISO_8859_1);
+        checkPosition(position);
+        int count = Math.max(0, Math.min(length, size - position + 1));
+        char[] out = new char[count];
+        renderCharacters(position, count, CopyOptions.SCREEN_TEXT, out);
+        return new String(out);
+    }
+
+    /** Whether a run of positions holds a character that the single-byte copies cannot carry. */
+    public synchronized boolean holdsWideCharacters(int position, int length) {
+        checkPosition(position);
+        int count = Math.max(0, Math.min(length, size - position + 1));
+        for (int i = 0; i < count; i++) {
+            if (characters[position - 1 + i] > 0xFF) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    /**
+     * The Unicode copy of a run of positions, clipped at the end of the
+     * screen: each position as one UTF-16 unit, little-endian, two bytes a
+     * position. With attribute bytes an attribute position carries its byte
+     * as the unit's value.
+     */
+    public synchronized byte[] copyUnicode(int position, int length, CopyOptions options) {
+        checkPosition(position);
+        int count = Math.max(0, Math.min(length, size - position + 1));
+        char[] text = new char[count];
+        renderCharacters(position, count, options, text);
+        byte[] out = new byte[count * 2];
+        for (int i = 0; i < count; i++) {
+            out[2 * i] = (byte) text[i];
+            out[2 * i + 1] = (byte) (text[i] >> 8);
+        }
+        return out;
+    }
+
+    private void renderCharacters(int position, int count, CopyOptions options, char[] out) {
+        FieldAttribute current = governingAttribute(position - 1);
+        for (int i = 0; i < count; i++) {
+            int index = position - 1 + i;
+            if (attributes[index] != null) {
+                current = attributes[index];
+                out[i] = options.attributeBytes() ? (char) current.toByte() : ' ';
+            } else if (current != null && current.isNonDisplay() && !options.revealNonDisplay()) {
+                out[i] = ' ';
+            } else {
+                out[i] = displayChar(characters[index]);
+            }
+        }
     }
 
     /** The screen text of one 1-based row. */
@@ -244,7 +329,8 @@ public final class PresentationSpace {
             } else if (current != null && current.isNonDisplay() && !options.revealNonDisplay()) {
                 value = ' ';
             } else {
-                value = characters[index] == 0 ? (byte) ' ' : characters[index];
+                char shown = displayChar(characters[index]);
+                value = shown > 0xFF ? SUBSTITUTE : (byte) shown;
             }
             out[i * stride] = value;
             if (stride == 2) {
@@ -345,7 +431,7 @@ public final class PresentationSpace {
         FieldAttribute attribute = attributes[field.attributePosition() - 1];
         boolean hidden = attribute != null && attribute.isNonDisplay() && !revealNonDisplay;
         for (int offset = 0; offset < field.length(); offset++) {
-            byte value = characters[field.positionAt(offset) - 1];
+            char value = characters[field.positionAt(offset) - 1];
             text.append(hidden ? ' ' : displayChar(value));
         }
         return text.toString();
@@ -355,9 +441,9 @@ public final class PresentationSpace {
     public synchronized String fieldInput(Field field) {
         StringBuilder text = new StringBuilder(field.length());
         for (int offset = 0; offset < field.length(); offset++) {
-            byte value = characters[field.positionAt(offset) - 1];
+            char value = characters[field.positionAt(offset) - 1];
             if (value != 0) {
-                text.append((char) (value & 0xFF));
+                text.append(value);
             }
         }
         return text.toString();
@@ -471,16 +557,16 @@ public final class PresentationSpace {
      */
     public synchronized void putInput(int position, char c) {
         checkPosition(position);
-        characters[position - 1] = toByte(c);
+        characters[position - 1] = c;
         markModified(position);
     }
 
     /** Raw character store used by the keyboard's editing keys; sets the modified tag. */
-    synchronized byte rawCharacter(int position) {
+    synchronized char rawCharacter(int position) {
         return characters[position - 1];
     }
 
-    synchronized void setRawCharacter(int position, byte value) {
+    synchronized void setRawCharacter(int position, char value) {
         characters[position - 1] = value;
         markModified(position);
     }
@@ -513,6 +599,48 @@ public final class PresentationSpace {
             }
         }
         version++;
+    }
+
+    // ---- painting in parts ------------------------------------------------
+
+    /** A copy of the whole screen (size, characters, fields, extended attributes and cursor). */
+    public synchronized PresentationSpace snapshot() {
+        PresentationSpace copy = new PresentationSpace(model);
+        copy.allocate(rows, columns);
+        System.arraycopy(characters, 0, copy.characters, 0, size);
+        System.arraycopy(attributes, 0, copy.attributes, 0, size);
+        System.arraycopy(extended, 0, copy.extended, 0, size);
+        copy.attributeCount = attributeCount;
+        copy.cursor = cursor;
+        return copy;
+    }
+
+    /**
+     * Takes rows {@code fromRow} to {@code toRow} (1-based, inclusive) of
+     * another screen, as one write of a host that paints a screen in parts:
+     * the first part also takes the other screen's size (erasing this one
+     * when it differs), the last part its cursor.
+     */
+    public synchronized void paintRows(PresentationSpace source, int fromRow, int toRow, boolean first, boolean last) {
+        synchronized (source) {
+            if (first && (source.rows != rows || source.columns != columns)) {
+                eraseAll(source.rows, source.columns);
+            }
+            int from = (fromRow - 1) * columns;
+            int to = Math.min(size, toRow * columns);
+            for (int index = from; index < to; index++) {
+                if ((attributes[index] != null) != (source.attributes[index] != null)) {
+                    attributeCount += source.attributes[index] != null ? 1 : -1;
+                }
+                attributes[index] = source.attributes[index];
+                characters[index] = source.characters[index];
+                extended[index] = source.extended[index];
+            }
+            if (last) {
+                cursor = source.cursor;
+            }
+            version++;
+        }
     }
 
     // ---- internals ------------------------------------------------------
@@ -589,11 +717,12 @@ public final class PresentationSpace {
         }
     }
 
-    private static byte toByte(char c) {
-        return c <= 0xFF ? (byte) c : (byte) '?';
-    }
-
-    private static char displayChar(byte value) {
-        return value == 0 ? ' ' : (char) (value & 0xFF);
+    private static char displayChar(char value) {
+        return switch (value) {
+            case 0 -> ' ';
+            case DUP -> '*';
+            case FIELD_MARK -> ';';
+            default -> value;
+        };
     }
 }

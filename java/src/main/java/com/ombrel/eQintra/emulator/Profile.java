@@ -8,6 +8,15 @@
 //   hostDelay=<ms>       simulated host response time, 0..60000 (default 150)
 //   connect=yes|no       connect to the host at start (default yes)
 //   title=<text>         window title (default: the profile name)
+//   terminal=3270|5250   the display station's keyboard (default 3270)
+//
+// How the demonstration host behaves (all off by default, see HostOptions):
+//   hostDelayJitter=<ms> up to this much added at random to each answer's delay
+//   answerParts=1..3     writes each answer is painted in (default 1)
+//   clock=<ms>           the main menu's clock line is rewritten this often (0 = none)
+//   broadcast=<ms>       a broadcast message arrives this long after sign-on (0 = none)
+//   wideScreen=yes|no    menu option 3: a 27x132 screen
+//   payments=yes|no      menu option 4: payment posting, with a host error to reset
 //
 // An unknown key or a bad value is an error naming the file and line.
 package com.ombrel.eQintra.emulator;
@@ -37,9 +46,14 @@ public final class Profile {
     private final Duration hostDelay;
     private final boolean connectAtStart;
     private final String title;
+    private final TerminalType terminal;
+    private final HostOptions hostOptions;
 
     private Profile(String name, Path path, TerminalModel model, String host, Character preferredSession,
-                    Duration hostDelay, boolean connectAtStart, String title) {
+                    Duration hostDelay, boolean connectAtStart, String title, TerminalType terminal,
+                    HostOptions hostOptions) {
+        this.terminal = terminal;
+        this.hostOptions = hostOptions;
         this.name = name;
         this.path = path;
         this.model = model;
@@ -52,12 +66,20 @@ public final class Profile {
 
     /** A profile with every setting at its default, not backed by a file. */
     public static Profile defaults(String name) {
-        return new Profile(name, null, TerminalModel.MODEL_2, "demo", null, DEFAULT_HOST_DELAY, true, name);
+        return new Profile(name, null, TerminalModel.MODEL_2, "demo", null, DEFAULT_HOST_DELAY, true, name,
+                TerminalType.T3270, HostOptions.PLAIN);
     }
 
     /** A copy with another model, host delay and preferred session, for sessions started without a file. */
     public Profile with(TerminalModel model, Duration hostDelay, Character preferredSession) {
-        return new Profile(name, path, model, host, preferredSession, hostDelay, connectAtStart, title);
+        return new Profile(name, path, model, host, preferredSession, hostDelay, connectAtStart, title, terminal,
+                hostOptions);
+    }
+
+    /** A copy with another station and host behaviour. */
+    public Profile with(TerminalType terminal, HostOptions hostOptions) {
+        return new Profile(name, path, model, host, preferredSession, hostDelay, connectAtStart, title, terminal,
+                hostOptions);
     }
 
     /** Reads a profile file; its name is the file name without ".prf". */
@@ -81,6 +103,8 @@ public final class Profile {
         Duration delay = DEFAULT_HOST_DELAY;
         boolean connect = true;
         String title = name;
+        TerminalType terminal = TerminalType.T3270;
+        HostOptions options = HostOptions.PLAIN;
         Set<String> seen = new HashSet<>();
         String source = path != null ? path.toString() : name;
         for (int number = 1; number <= lines.size(); number++) {
@@ -102,16 +126,23 @@ public final class Profile {
                     case "model" -> model = TerminalModel.ofNumber(Integer.parseInt(value));
                     case "host" -> host = parseHost(value);
                     case "session" -> session = parseShortName(value);
-                    case "hostdelay" -> delay = parseDelay(value);
+                    case "hostdelay" -> delay = parseDelay("hostDelay", value);
                     case "connect" -> connect = parseYesNo(value);
                     case "title" -> title = value;
+                    case "terminal" -> terminal = TerminalType.ofText(value);
+                    case "hostdelayjitter" -> options = options.withDelayJitter(parseDelay(key, value));
+                    case "answerparts" -> options = options.withAnswerParts(Integer.parseInt(value));
+                    case "clock" -> options = options.withClockInterval(parseDelay(key, value));
+                    case "broadcast" -> options = options.withBroadcastAfter(parseDelay(key, value));
+                    case "widescreen" -> options = options.withWideScreen(parseYesNo(value));
+                    case "payments" -> options = options.withPayments(parseYesNo(value));
                     default -> throw new IllegalArgumentException("unknown key \"" + key + "\"");
                 }
             } catch (IllegalArgumentException e) {
                 throw new InvalidProfileException(source, number, e.getMessage());
             }
         }
-        return new Profile(name, path, model, host, session, delay, connect, title);
+        return new Profile(name, path, model, host, session, delay, connect, title, terminal, options);
     }
 
     public String name() {
@@ -153,6 +184,14 @@ public final class Profile {
         return title;
     }
 
+    public TerminalType terminal() {
+        return terminal;
+    }
+
+    public HostOptions hostOptions() {
+        return hostOptions;
+    }
+
     private static String parseHost(String value) {
         String host = value.toLowerCase(Locale.ROOT);
         if (!host.equals("demo") && !host.equals("none")) {
@@ -168,10 +207,10 @@ public final class Profile {
         return Character.toUpperCase(value.charAt(0));
     }
 
-    private static Duration parseDelay(String value) {
+    private static Duration parseDelay(String key, String value) {
         long millis = Long.parseLong(value);
         if (millis < 0 || millis > MAX_HOST_DELAY_MILLIS) {
-            throw new IllegalArgumentException("hostDelay must be 0 to " + MAX_HOST_DELAY_MILLIS + " ms");
+            throw new IllegalArgumentException(key + " must be 0 to " + MAX_HOST_DELAY_MILLIS + " ms");
         }
         return Duration.ofMillis(millis);
     }

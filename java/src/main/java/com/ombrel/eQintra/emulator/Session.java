@@ -45,8 +45,9 @@ public final class Session implements AutoCloseable {
         this.screen = new PresentationSpace(profile.model());
         this.oia = new OperatorInformationArea();
         this.host = application == null ? null
-                : new HostLink(shortName, application, profile.hostDelay(), screen, oia, this::publishChanges);
-        this.keyboard = new Keyboard(screen, oia, this::toHost, this::publishChanges);
+                : new HostLink(shortName, application, profile.hostDelay(), profile.hostOptions(), screen, oia,
+                        this::publishChanges);
+        this.keyboard = new Keyboard(profile.terminal(), screen, oia, this::toHost, this::publishChanges);
         this.keyboard.setInterceptor(this::offerKeystroke);
         this.publishedScreenVersion = screen.version();
         this.publishedOiaVersion = oia.version();
@@ -117,14 +118,21 @@ public final class Session implements AutoCloseable {
     /**
      * Sends keystrokes in mnemonic form on behalf of an automation caller.
      * With retry, keys that meet the system wait of an earlier attention key
-     * wait up to {@link #KEYBOARD_WAIT} for the host's answer.
+     * wait up to {@link #KEYBOARD_WAIT} for the host's answer. A stopped
+     * session takes no keys: {@link ResultCode#NOT_CONNECTED}.
      */
     public ResultCode sendKeys(String mnemonics, boolean retry) {
+        if (closed) {
+            return ResultCode.NOT_CONNECTED;
+        }
         return keyboard.sendKeys(mnemonics, retry ? KEYBOARD_WAIT : Duration.ZERO);
     }
 
-    /** Keystrokes typed by the operator; listeners may take them. */
+    /** Keystrokes typed by the operator; listeners may take them. A stopped session takes none. */
     public ResultCode operatorKeys(String mnemonics) {
+        if (closed) {
+            return ResultCode.NOT_CONNECTED;
+        }
         return keyboard.operatorKeys(mnemonics);
     }
 
@@ -141,6 +149,9 @@ public final class Session implements AutoCloseable {
 
     /** Copy String to PS: see {@link PresentationSpace#writeInput}; refused while input is inhibited. */
     public ResultCode copyStringToPresentationSpace(int position, String text) {
+        if (closed) {
+            return ResultCode.NOT_CONNECTED;
+        }
         if (oia.isInputInhibited()) {
             return ResultCode.INHIBITED;
         }
@@ -151,6 +162,9 @@ public final class Session implements AutoCloseable {
 
     /** Copy String to Field: see {@link PresentationSpace#writeField}; refused while input is inhibited. */
     public ResultCode copyStringToField(int position, String text) {
+        if (closed) {
+            return ResultCode.NOT_CONNECTED;
+        }
         if (oia.isInputInhibited()) {
             return ResultCode.INHIBITED;
         }

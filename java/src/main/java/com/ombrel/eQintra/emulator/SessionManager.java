@@ -118,7 +118,7 @@ public final class SessionManager implements AutoCloseable {
             if (sessions.containsKey(letter)) {
                 return StartResult.ALREADY_STARTED;
             }
-            session = new Session(letter, profile, profile.host().equals("demo") ? new DemoHost() : null);
+            session = new Session(letter, profile, profile.host().equals("demo") ? new DemoHost(profile.hostOptions()) : null);
             sessions.put(letter, session);
             session.addListener(new SessionListener() {
                 @Override

@@ -164,6 +164,11 @@ public class HLLBridge {
         cppSetRawData(id, data, Math.min(length, MAX_REPLY));
     }
 
+    /** UTF-16LE text of {@code count} positions, two bytes each, goes to the caller. */
+    void replyUnicode(byte[] data, int count) {
+        cppSetRawDataUnicodePS(id, data, data.length, count);
+    }
+
     void notifyPresentationSpace() {
         cppSendPSNotifications(id);
     }
@@ -428,6 +433,10 @@ public class HLLBridge {
      * @param attributeMode 0 attribute positions as blanks, 1 as their attribute byte, 2 as nulls
      * @param display       true: non-display fields are copied as they are; false: as blanks
      * @param extendedMode  0 characters only; 1 or 2 each character followed by its extended attribute
+     * When the positions hold characters outside Latin-1 and the caller's
+     * length leaves two bytes for each position (without extended
+     * attributes), the copy goes to the caller as Unicode text, one UTF-16
+     * unit a position; otherwise such characters read as '?'.
      * Plain result: 0, 2 for a length that holds no position, 7 for a position off the screen.
      */
     public long CopyPS(int position, int length, int attributeMode, boolean display, int extendedMode) {
@@ -446,6 +455,13 @@ public class HLLBridge {
             if (count < 1) {
                 return RC_PARAMETER_ERROR;
             }
+            if (stride == 1) {
+                byte[] unicode = unicodeCopy(screen, position, count, length, attributeMode, display);
+                if (unicode != null) {
+                    replyUnicode(unicode, unicode.length / 2);
+                    return RC_OK;
+                }
+            }
             byte[] buffer = COPY_BUFFER.get();
             int bytes = render(screen, position, count, attributeMode, display, extendedMode != 0, buffer);
             reply(buffer, bytes);
@@ -454,6 +470,30 @@ public class HLLBridge {
             return failed(e);
         } finally {
             leave();
+        }
+    }
+
+    /**
+     * The Unicode copy of a run of positions, or null when the run holds
+     * only Latin-1 or {@code length} bytes cannot hold two a position.
+     */
+    static byte[] unicodeCopy(PresentationSpace screen, int position, int count, int length, int attributeMode,
+                              boolean display) {
+        synchronized (screen) {
+            int available = Math.max(0, Math.min(count, screen.size() - position + 1));
+            if ((long) length < 2L * available || !screen.holdsWideCharacters(position, available)) {
+                return null;
+            }
+            byte[] bytes = screen.copyUnicode(position, available, CopyOptions.of(attributeMode == 1, display, false));
+            if (attributeMode == 2) {
+                for (int i = 0; i < available; i++) {
+                    if (screen.isAttributePosition(position + i)) {
+                        bytes[2 * i] = 0;
+                        bytes[2 * i + 1] = 0;
+                    }
+                }
+            }
+            return bytes;
         }
     }
 

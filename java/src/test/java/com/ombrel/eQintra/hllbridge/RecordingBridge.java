@@ -49,6 +49,12 @@ class RecordingBridge extends HLLBridge {
     }
 
     @Override
+    void replyUnicode(byte[] data, int count) {
+        events.add("unicode " + count);
+        replies.add(data.clone());
+    }
+
+    @Override
     void notifyPresentationSpace() {
         events.add("ps");
     }
