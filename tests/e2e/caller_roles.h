@@ -39,5 +39,6 @@ bool RunNotificationRole(const std::string& name, const std::vector<std::string>
 bool RunSendKeyRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunNotificationFormRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunKeyQueueRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+bool RunWaitEndRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e
