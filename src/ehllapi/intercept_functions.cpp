@@ -12,7 +12,9 @@
 // mutex, so it may run while another thread of the process waits in Get Key
 // on the same block. That waiter is released through a private event of
 // this process, and the key event handle it waits on is handed to it to
-// close, so that no handle is closed under a wait.
+// close, so that no handle is closed under a wait. Its request to the
+// emulator waits for a request another thread has in flight on the block
+// (BlockRequestLock), whose fields and reply event it would otherwise share.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
