@@ -8,9 +8,10 @@
 //
 // Notifications mark the blocks of the callers in the session's lists, post
 // the "QMXHLL" message to those that asked for messages and signal the
-// session's events. The event handles in the session's block are used only
+// session's events. A keystroke is appended to a caller's key queue under
+// the queue lock, since the caller takes keys out of it at the same time.
+// The event handles in the session's block are used only
 // when this process registered the session (they are its own handles).
-#include <atomic>
 #include <cstring>
 
 #include "bridge/hll_bridge_natives.h"
@@ -224,6 +225,13 @@ bool SendKeyNotifications(char letter, const char (&keyText)[kKeyTextSize]) {
     bool taken = true;
     const int used = UsedNotifyEntries(session->KeyNotifyCount);
     for (int i = 0; i < used; ++i) {
+        // The caller takes keys out of its queue meanwhile: the lookup, the
+        // test of the queue and the append are one step under the queue lock.
+        const KeyQueueLock queueLock;
+        if (!queueLock.held()) {
+            TRV_TRACE("cppSendKeyNotifications - key queue lock not taken, caller %d skipped", i);
+            continue;
+        }
         ApplicationBlock* caller = Applications()->GetApplicationBlock(session->KeyNotifyList[i]);
         if (caller == nullptr) {
             TRV_TRACE("lpAB value in cppSendKeyNotifications is NULL - i = %d", i);
@@ -254,11 +262,7 @@ bool SendKeyNotifications(char letter, const char (&keyText)[kKeyTextSize]) {
                 entry = {'A', 0, static_cast<std::uint16_t>(first | second << 8)};
                 written = true;
             }
-            if (taken && written) {
-                // The entry is complete before the count makes it visible.
-                std::atomic_thread_fence(std::memory_order_release);
-                caller->KeyQueueCount[slot] = static_cast<std::int16_t>(count + 1);
-            }
+            if (taken && written) caller->KeyQueueCount[slot] = static_cast<std::int16_t>(count + 1);
         }
         if (taken && (caller->KeyInterceptOptions[slot] & kInterceptByMessage) != 0) {
             Post(caller->KeyInterceptWindow[slot], static_cast<std::size_t>(i), kKeystrokeLParam);

@@ -9,7 +9,9 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <span>
 
+#include "platform/clock.h"
 #include "platform/emulator_window.h"
 #include "platform/event.h"
 #include "platform/handle.h"
@@ -20,6 +22,7 @@
 #include "shared/process_state.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
+#include "tables/application_list.h"
 #include "tables/cleanup.h"
 #include "tables/session_list.h"
 #include "tables/table_support.h"
@@ -105,38 +108,87 @@ void ForgetRequestEvent(int index) {
     cache.entries[index] = RequestEventCache::Entry{};
 }
 
-// How long a caller waits for a reply before it checks that the session is
-// still served by a live process.
-constexpr std::uint32_t kReplyWatchSliceMs = 250;
-
 // Waits for the reply to the request just sent. There is no limit on how long
 // the emulator may take, but between slices the caller makes sure the reply
 // can still come: when the session was unregistered without releasing this
 // caller (its release reaches only the callers connected to the session), or
 // the process serving it ended without unregistering (killed), the wait ends
-// and the request fails. A session of an ended process is reclaimed on the
-// way, so that later calls answer "no session". False when no reply came.
+// and the request fails. False when no reply came.
 bool AwaitReply(const platform::EventRef& reply, const SessionBlock& session) {
-    std::uint32_t status = AwaitHLLEvent(reply, kReplyWatchSliceMs);
-    const char letter = session.ShortName;
+    const ServedSession served(session);
+    std::uint32_t status = AwaitHLLEvent(reply, kSessionWatchSliceMs);
     while (status == platform::kWaitTimeout) {
-        const SessionBlock now = Sessions()->GetSession(letter);
-        if (now.Established == 0 || now.ProcessID != session.ProcessID) {
-            TRV_TRACE("EHLLAPICallToSession - session %c ended during the request", letter);
-            return false;
-        }
-        if (!platform::IsProcessAlive(session.ProcessID)) {
-            TRV_TRACE("EHLLAPICallToSession - process %x serving session %c has ended",
-                      session.ProcessID, letter);
-            ReclaimSessionsOfEndedProcess(session.ProcessID);
-            return false;
-        }
-        status = reply.Wait(kReplyWatchSliceMs);
+        if (SessionHasEnded(served)) return false;
+        status = reply.Wait(kSessionWatchSliceMs);
     }
     return status == platform::kWaitObject0;
 }
 
 }  // namespace
+
+namespace {
+
+// One lock per block of the table, and one for a block outside it (a caller
+// that is not attached to the shared table has none of its blocks).
+std::mutex& RequestLockOf(const ApplicationBlock& block) {
+    static std::mutex* locks = new std::mutex[kSessionCount + 1];  // outlives the process detach
+    ApplicationList* applications = Applications();
+    if (applications != nullptr) {
+        const ApplicationBlock* first = &applications->Blocks[0];
+        const ApplicationBlock* end = first + kSessionCount;
+        if (&block >= first && &block < end) return locks[&block - first];
+    }
+    return locks[kSessionCount];
+}
+
+}  // namespace
+
+BlockRequestLock::BlockRequestLock(const ApplicationBlock& block) : lock_(RequestLockOf(block)) {}
+
+ServedSession::ServedSession(const SessionBlock& session)
+    : letter(session.ShortName), processId(session.ProcessID) {}
+
+bool SessionHasEnded(const ServedSession& served) {
+    const SessionBlock now = Sessions()->GetSession(served.letter);
+    if (now.Established == 0 || now.ProcessID != served.processId) {
+        TRV_TRACE("EHLLAPIParser - session %c ended during the call", served.letter);
+        return true;
+    }
+    if (!platform::IsProcessAlive(served.processId)) {
+        TRV_TRACE("EHLLAPIParser - process %x serving session %c has ended", served.processId,
+                  served.letter);
+        // What its unregistration would have done, so that later calls
+        // answer "no session" at once.
+        ReclaimSessionsOfEndedProcess(served.processId);
+        return true;
+    }
+    return false;
+}
+
+SessionWaitResult AwaitSessionEvents(std::span<const platform::Handle> events, std::uint32_t timeoutMs,
+                                     std::span<const ServedSession> watched) {
+    if (events.empty() || events.size() > platform::kMaxWaitObjects) return {SessionWait::failed};
+    const auto count = static_cast<std::uint32_t>(events.size());
+    const std::uint32_t started = platform::TickCount();
+    for (;;) {
+        std::uint32_t slice = kSessionWatchSliceMs;
+        if (timeoutMs != platform::kInfinite) {
+            const std::uint32_t elapsed = platform::TickCount() - started;
+            const std::uint32_t left = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+            if (left < slice) slice = left;
+        }
+        const std::uint32_t status = count == 1 ? AwaitHLLEvent(events[0], slice)
+                                                : AwaitMultipleHLLEvents(count, events.data(), false, slice);
+        if (status < platform::kWaitObject0 + count) return {SessionWait::signalled, status - platform::kWaitObject0};
+        if (status != platform::kWaitTimeout) return {SessionWait::failed};
+        for (const ServedSession& served : watched) {
+            if (SessionHasEnded(served)) return {SessionWait::sessionEnded};
+        }
+        if (timeoutMs != platform::kInfinite && platform::TickCount() - started >= timeoutMs) {
+            return {SessionWait::timedOut};
+        }
+    }
+}
 
 
 int SessionIndex(const char* name) {
@@ -211,6 +263,7 @@ std::int32_t SendToSession(ApplicationBlock& block, const CallerParameters& call
         caller.StoreReturnCode(HLLAPI_RC_NO_SESSION);
         return HLLAPI_RC_NO_SESSION;
     }
+    const BlockRequestLock requestLock(block);
     const SessionBlock target = Sessions()->GetSession(static_cast<char>('A' + session));
 
     block.Function = static_cast<std::uint32_t>(caller.function);

@@ -5,20 +5,75 @@
 //
 // Requests have no time limit: a caller is released by the reply or by the
 // end of its session (AlertWaitingBlocks stores 9 and signals the reply
-// event of a waiting block). Lock order: the process's call-serialising
+// event of a waiting block), which every wait on a session's emulator also
+// watches for itself, so that an emulator that was killed releases it too. Lock order: the process's call-serialising
 // mutex, then the session mutex "SESS_MUTEX_%c", then briefly the session
 // table's own mutex.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
+#include <span>
 
 #include "ehllapi/dispatcher.h"
+#include "platform/handle.h"
 
 namespace trv {
 
 struct ApplicationBlock;
 struct SessionBlock;
+
+// One request at a time on an exchange block within this process: held from
+// the moment the request fields of the block (Function, DataLength,
+// ReturnCode, Data) are filled until the reply has been copied out of them.
+// Every call of a process but Stop Keystroke Intercept is serialised by the
+// process's call mutex anyway; this keeps a stop from a second thread out of
+// a request another thread has in flight on the same block (per-process
+// block, or a per-thread block reached through the per-process entry),
+// since both would share those fields and the block's auto-reset reply
+// event. Taken before the session mutex.
+class BlockRequestLock {
+public:
+    explicit BlockRequestLock(const ApplicationBlock& block);
+    BlockRequestLock(const BlockRequestLock&) = delete;
+    BlockRequestLock& operator=(const BlockRequestLock&) = delete;
+
+private:
+    std::lock_guard<std::mutex> lock_;
+};
+
+// How often a caller waiting on a session's emulator checks that the session
+// is still served: a wait ends this long at most after the session's end.
+constexpr std::uint32_t kSessionWatchSliceMs = 250;
+
+// The session a caller waits on, as it was registered when the wait began.
+struct ServedSession {
+    explicit ServedSession(const SessionBlock& session);
+    char letter;
+    std::uint32_t processId;
+};
+
+// True when the session is no longer registered by the same process, or that
+// process has ended without unregistering it (it was killed); the sessions
+// of such a process are then reclaimed as its unregistration would have
+// done. Any caller thread may ask.
+bool SessionHasEnded(const ServedSession& served);
+
+// How a wait on events signalled by a session's emulator ended; `index` is
+// that of the signalled event.
+enum class SessionWait { signalled, timedOut, failed, sessionEnded };
+struct SessionWaitResult {
+    SessionWait outcome;
+    std::uint32_t index = 0;
+};
+
+// Waits up to `timeoutMs` (platform::kInfinite for no limit) until any of
+// `events` (1 to 64 of them) is signalled. Every kSessionWatchSliceMs it
+// checks the sessions in `watched` and ends with sessionEnded as soon as one
+// has ended, so that no wait outlives the emulator it waits for.
+SessionWaitResult AwaitSessionEvents(std::span<const platform::Handle> events, std::uint32_t timeoutMs,
+                                     std::span<const ServedSession> watched);
 
 // The request event could not be opened or the wait for the reply failed.
 constexpr std::uint32_t kRequestFailedCode = HLLAPI_RC_SYSTEM_ERROR;

@@ -5,25 +5,29 @@
 // The registration lives in the caller's exchange block and in the session's
 // CloseNotifyList or KeyNotifyList; the start and stop functions also tell
 // the emulator through the send step. The emulator fills the key queue and
-// signals the events; the queue and its count are read here without a
-// common lock (the emulator makes an entry complete before its count).
+// signals the events; the queue and its count change on both sides under
+// the key queue lock (the application table's mutex).
 //
 // Stop Keystroke Intercept runs without the process's call-serialising
 // mutex, so it may run while another thread of the process waits in Get Key
 // on the same block. That waiter is released through a private event of
 // this process, and the key event handle it waits on is handed to it to
-// close, so that no handle is closed under a wait.
+// close, so that no handle is closed under a wait. Its request to the
+// emulator waits for a request another thread has in flight on the block
+// (BlockRequestLock), whose fields and reply event it would otherwise share.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <span>
 #include <vector>
 
 #include "protocol/mnemonic_table.h"
 #include "ehllapi/call_to_session.h"
 #include "ehllapi/dispatcher.h"
 #include "ehllapi/notify_support.h"
+#include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/event.h"
 #include "platform/window.h"
@@ -31,6 +35,7 @@
 #include "shared/named_objects.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
+#include "tables/application_list.h"
 #include "tables/session_list.h"
 #include "tables/table_support.h"
 
@@ -191,24 +196,37 @@ std::int32_t GetKeyFor(ParserCall& call) {
     if (block.KeyInterceptOptions[slot] == 0) return HLLAPI_RC_NOT_STARTED;
     if (call.caller.data == nullptr) return HLLAPI_RC_BAD_PARAMETER;
 
+    const ServedSession served[1] = {ServedSession(Sessions()->GetSession(SessionLetter(slot)))};
     platform::UniqueHandle cancel;
     if (block.QueuedKeys(slot) == 0) cancel.reset(platform::CreateNamedEvent(true, nullptr));
     KeyWaiter waiter{&block, slot, cancel.get(), platform::kNoHandle, platform::kNoHandle, false};
     KeyWaitRegistration registration(waiter);
     // Stopped by another thread between the check above and here.
     if (block.KeyInterceptOptions[slot] == 0) return HLLAPI_RC_NO_KEY;
-    if (block.QueuedKeys(slot) == 0) {
+    // The key event is shared by every caller intercepting the session, so
+    // a wake may find nothing queued here: the wait goes on for the time
+    // left. The session's end is caught by the wait's watch.
+    const std::uint32_t started = platform::TickCount();
+    while (block.QueuedKeys(slot) == 0) {
+        std::uint32_t left = block.WaitTimeout;
+        if (left != platform::kInfinite) {
+            const std::uint32_t elapsed = platform::TickCount() - started;
+            left = elapsed < left ? left - elapsed : 0;
+        }
         const platform::Handle events[2] = {waiter.keyEvent, cancel.get()};
-        const std::uint32_t status = cancel ? AwaitMultipleHLLEvents(2, events, false, block.WaitTimeout)
-                                            : AwaitHLLEvent(waiter.keyEvent, block.WaitTimeout);
+        const SessionWaitResult waited = AwaitSessionEvents(std::span(events, cancel ? 2 : 1), left, served);
         // A stop while waiting leaves nothing to deliver.
         if (registration.stopped()) return HLLAPI_RC_NO_KEY;
-        if (status == platform::kWaitTimeout) return HLLAPI_RC_NO_KEY;
-        if (status != platform::kWaitObject0) return HLLAPI_RC_SYSTEM_ERROR;
+        if (waited.outcome == SessionWait::sessionEnded) return HLLAPI_RC_SYSTEM_ERROR;
+        if (waited.outcome == SessionWait::timedOut) return HLLAPI_RC_NO_KEY;
+        if (waited.outcome != SessionWait::signalled || waited.index != 0) return HLLAPI_RC_SYSTEM_ERROR;
     }
-    if (block.QueuedKeys(slot) == 0) return HLLAPI_RC_NO_KEY;
-
     ResetHLLEvent(waiter.keyEvent);
+    // The emulator appends meanwhile: the first key is read and removed in
+    // one step under the queue lock.
+    const KeyQueueLock queueLock;
+    if (!queueLock.held()) return HLLAPI_RC_SYSTEM_ERROR;
+    if (block.QueuedKeys(slot) == 0) return HLLAPI_RC_NO_KEY;
     const std::int32_t length = DeliverFirstKey(block, slot, call.caller.data);
     const std::int32_t result = DropDeliveredKey(block, slot);
     call.caller.StoreLength(length);

@@ -175,6 +175,7 @@ HandlerOutcome QuerySessions(ParserCall& call) {
     for (int index = 0; index < kSessionCount && reported < toReport; ++index) {
         const SessionBlock session = Sessions()->GetSession(LetterOf(index));
         if (session.Established == 0) continue;
+        const BlockRequestLock requestLock(block);
         block.Function = HA_QUERY_SESSIONS;
         block.DataLength = 0;
         block.ReturnCode = 0;

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
+#include <vector>
 
 #include "ehllapi/call_to_session.h"
 #include "ehllapi/dispatcher.h"
@@ -115,10 +117,18 @@ HandlerOutcome Wait(ParserCall& call) {
 
     // Only a release signalled after this call began counts.
     ResetHLLEvent(event.get());
-    const std::uint32_t status = AwaitHLLEvent(event.get(), block.WaitTimeout);
+    const platform::Handle events[1] = {event.get()};
+    const ServedSession served[1] = {ServedSession(session)};
+    const SessionWaitResult waited = AwaitSessionEvents(events, block.WaitTimeout, served);
     ResetHLLEvent(event.get());
-    if (status == platform::kWaitObject0) return HLLAPI_RC_SUCCESS;
-    if (status == platform::kWaitTimeout) return HLLAPI_RC_WAIT_TIMEOUT;
+    // A session that ended (or released this caller) while it waited did not
+    // accept input, whatever woke the wait.
+    if (waited.outcome == SessionWait::sessionEnded || ConnectedSession(block) != index ||
+        SessionHasEnded(served[0])) {
+        return HLLAPI_RC_SYSTEM_ERROR;
+    }
+    if (waited.outcome == SessionWait::signalled) return HLLAPI_RC_SUCCESS;
+    if (waited.outcome == SessionWait::timedOut) return HLLAPI_RC_WAIT_TIMEOUT;
     return HLLAPI_RC_SYSTEM_ERROR;
 }
 
@@ -142,6 +152,7 @@ HandlerOutcome Pause(ParserCall& call) {
     TRV_TRACE("EHLLAPIParser P - IPAUSE set in SessionParms");
     platform::UniqueHandle owned[kSessionCount];
     platform::Handle events[kSessionCount] = {};
+    std::vector<ServedSession> served;
     std::uint32_t count = 0;
     for (int i = 0; i < kSessionCount; ++i) {
         TRV_TRACE("EHLLAPIParser P - loop through sessions at %d", i);
@@ -169,20 +180,26 @@ HandlerOutcome Pause(ParserCall& call) {
         TRV_TRACE("EHLLAPIParser P - handle is " TRV_PRIHANDLE, event);
         owned[count].reset(event);
         events[count] = event;
+        served.emplace_back(session);
         ++count;
     }
 
     TRV_TRACE("EHLLAPIParser P - Begin WAIT");
     // Without any event the wait fails at once: nothing could end it early,
-    // and the caller asked for an interruptible pause.
-    const std::uint32_t status =
-        count > 0 ? AwaitMultipleHLLEvents(count, events, false, durationMs) : platform::kWaitFailed;
+    // and the caller asked for an interruptible pause. A session that ends
+    // while the pause waits for it ends the pause as a failed wait.
+    const SessionWaitResult waited =
+        count > 0 ? AwaitSessionEvents(std::span(events, count), durationMs, served)
+                  : SessionWaitResult{SessionWait::failed};
+    const std::uint32_t status = waited.outcome == SessionWait::signalled ? platform::kWaitObject0 + waited.index
+                                 : waited.outcome == SessionWait::timedOut ? platform::kWaitTimeout
+                                                                           : platform::kWaitFailed;
     TRV_TRACE("EHLLAPIParser P - WAIT returns with %d, gle=%d", static_cast<int>(status),
               static_cast<int>(platform::LastError()));
     std::int32_t result = HLLAPI_RC_SUCCESS;
-    if (status == platform::kWaitTimeout) {
+    if (waited.outcome == SessionWait::timedOut) {
         TRV_TRACE("EHLLAPIParser P - WAIT TIMEOUT");
-    } else if (status == platform::kWaitFailed || status >= count) {
+    } else if (waited.outcome != SessionWait::signalled) {
         TRV_TRACE("EHLLAPIParser P - WAIT FAILED!");
         result = HLLAPI_RC_SYSTEM_ERROR;
     } else {

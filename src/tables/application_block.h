@@ -96,6 +96,12 @@ struct ApplicationBlock {
     // answers the number of bytes stored.
     std::size_t StoreData(const void* bytes, std::size_t length);
 
+    // The key queues (KeyQueue, KeyQueueCount) are changed by the emulator
+    // (appending) and by the caller (taking the first key, clearing) from
+    // two processes: every change, and every read that a change depends on,
+    // is made under KeyQueueLock (application_list.h). QueueKey and
+    // ClearKeyQueue take it themselves.
+    //
     // Appends one keystroke to the queue of session slot `session` (0..25).
     // Refused (false) when the queue holds KeyQueueLimit entries or its
     // 1,024 entries, whichever is fewer, or the slot or the stored count is

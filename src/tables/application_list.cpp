@@ -31,6 +31,8 @@ int ApplicationBlock::QueuedKeys(int session) const {
 
 bool ApplicationBlock::QueueKey(int session, KeyQueueEntry entry) {
     if (session < 0 || session >= kSessionCount) return false;
+    const KeyQueueLock lock;
+    if (!lock.held()) return false;
     int count = KeyQueueCount[session];
     // The limit may be set as high as 3,069 entries; the queue holds 1,024.
     int capacity = KeyQueueLimit[session] < kKeyQueueEntries ? KeyQueueLimit[session]
@@ -43,6 +45,7 @@ bool ApplicationBlock::QueueKey(int session, KeyQueueEntry entry) {
 
 void ApplicationBlock::ClearKeyQueue(int session, std::uint16_t limit) {
     if (session < 0 || session >= kSessionCount) return;
+    const KeyQueueLock lock;
     std::memset(KeyQueue[session], 0, sizeof KeyQueue[session]);
     KeyQueueCount[session] = 0;
     KeyQueueLimit[session] = limit;

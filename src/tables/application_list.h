@@ -15,6 +15,7 @@
 
 #include "platform/handle.h"
 #include "tables/application_block.h"
+#include "tables/table_support.h"
 
 namespace trv {
 
@@ -62,6 +63,21 @@ private:
     void InitialiseBlock(ApplicationBlock& block, std::uint32_t processId, std::uint32_t threadId,
                          bool perProcess, const char (&name)[kBlockNameSize]);
     int ReclaimBlocksOfEndedProcesses();
+};
+
+// Held while a block's key queue changes (see ApplicationBlock): the
+// emulator's thread appending a keystroke and the caller taking one out run
+// in two processes. The lock is the application table's own mutex
+// "PEAR_LIST_MUTEX", which also keeps a block from being freed or handed
+// out while its queue changes; it is held only for the change itself, with
+// no other lock taken inside it. Re-entrant, like every table lock.
+class KeyQueueLock {
+public:
+    KeyQueueLock() : lock_(kApplicationListMutexName) {}
+    bool held() const { return lock_.held(); }
+
+private:
+    TableLock lock_;
 };
 
 static_assert(std::is_standard_layout_v<ApplicationList>);

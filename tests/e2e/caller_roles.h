@@ -36,7 +36,8 @@ bool RunRoleFromTable(const RoleEntry* roles, std::size_t count, const std::stri
 // event and message forms of the notifications (notification_forms_test.cpp)
 // the keystroke queue (key_queue_test.cpp), the emulator side's
 // environment (emulator_environment_test.cpp), the stress test
-// (stress_test.cpp) and the WinHLLAPI caller (winhllapi_test.cpp).
+// (stress_test.cpp), the WinHLLAPI caller (winhllapi_test.cpp) and waits
+// ended by the session's end (wait_end_test.cpp).
 bool RunNotificationRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunSendKeyRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunNotificationFormRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
@@ -49,5 +50,6 @@ bool RunWinHLLAPIRole(const std::string& name, const std::vector<std::string>& a
 // (host_behaviour_test.cpp).
 bool RunKeystrokeTableRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunHostBehaviourRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+bool RunWaitEndRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e

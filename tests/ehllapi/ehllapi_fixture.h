@@ -129,6 +129,11 @@ struct NotifyRequest {
 // A caller thread of the test process (see support/test_thread.h).
 using CallerThread = TestThread;
 
+// The characters of the keys the typer child types: key i is the pair
+// kKeyAlphabet[n % 62], kKeyAlphabet[n / 62] with n = i % kTypedKeyNumbers.
+constexpr const char* kKeyAlphabet = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+constexpr int kTypedKeyNumbers = 62 * 62;
+
 // Runs the notifier child (notifier_role.cpp) for session `letter` and
 // `event` ("wait", "ps", "oia", "close"); answers its exit code, 0 when done.
 int Notify(char letter, const std::string& event);

@@ -1,14 +1,17 @@
 // The close and keystroke intercepts as a caller sees them. The responder
 // answers the start and stop requests; close attempts come from the
 // notifier child; keystrokes are queued into this process's block and the
-// session's key event signalled by name, as the emulator's key path does.
+// session's key event signalled by name, as the emulator's key path does,
+// or typed by the typer child through the emulator's keystroke native.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "protocol/mnemonic_table.h"
 #include "ehllapi_fixture.h"
+#include "platform/clock.h"
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
@@ -18,6 +21,17 @@
 
 namespace trv::test {
 namespace {
+
+// The typer's keys: key i is two characters of kKeyAlphabet, which no
+// mnemonic begins with, numbered i modulo kTypedKeyNumbers; -1 for any
+// other pair.
+int TypedKeyNumber(unsigned char low, unsigned char high) {
+    const char* lowAt = std::strchr(kKeyAlphabet, low);
+    const char* highAt = std::strchr(kKeyAlphabet, high);
+    if (low == 0 || high == 0 || lowAt == nullptr || highAt == nullptr) return -1;
+    const int base = static_cast<int>(std::strlen(kKeyAlphabet));
+    return static_cast<int>(lowAt - kKeyAlphabet) + base * static_cast<int>(highAt - kKeyAlphabet);
+}
 
 struct KeyRead {
     std::int32_t result = -1;
@@ -249,6 +263,81 @@ TEST_F(InterceptFunctionsTest, ResetSystemStopsBothIntercepts) {
     EXPECT_EQ(SessionOf('B').KeyNotifyCount, 0);
     EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
     EXPECT_EQ(Named(HA_GET_KEY, 'B'), HLLAPI_RC_NOT_STARTED);
+}
+
+// Stop Keystroke Intercept runs outside the process's call mutex. From a
+// second thread, while the first has a request in flight on the same block
+// (reached through either entry), it must leave that request's fields and
+// reply alone.
+TEST_F(InterceptFunctionsTest, StopFromASecondThreadLeavesARequestInFlightAlone) {
+    for (const bool perThread : {false, true}) {
+        SCOPED_TRACE(perThread ? "first thread on the per-thread entry" : "first thread on the per-process entry");
+        std::int32_t started = -1;
+        Call status(HA_QUERY_SESSION_STATUS, 20, kHoldPosition);
+        char statusData[32] = {'B'};
+        CallerThread first([&] {
+            NotifyRequest request('A', 'L');
+            Call start(HA_START_KEY_INTERCEPT, 16);
+            started = (perThread ? start.RunPerThread(request.bytes) : start.Run(request.bytes)).result;
+            if (perThread) {
+                status.RunPerThread(statusData);
+            } else {
+                status.Run(statusData);
+            }
+        });
+        ASSERT_TRUE(responder_->WaitHeld());
+        ASSERT_EQ(started, HLLAPI_RC_SUCCESS);
+        std::int32_t stopped = -1;
+        CallerThread second([&stopped] { stopped = Named(HA_STOP_KEY_INTERCEPT, 'A'); });
+        EXPECT_TRUE(second.StillRunningAfter(300));
+        responder_->Go();
+        EXPECT_TRUE(first.Join());
+        EXPECT_TRUE(second.Join());
+        EXPECT_EQ(status.result, HLLAPI_RC_SUCCESS);
+        EXPECT_EQ(std::string(statusData, 7), "BSTATUS");
+        EXPECT_EQ(stopped, HLLAPI_RC_SUCCESS);
+        EXPECT_EQ(SessionOf('A').KeyNotifyCount, 0);
+        ForgetCallerBlocks();
+    }
+}
+
+// The emulator appends to the key queue while the caller takes keys out of
+// it: with an operator typing (the typer child, through the emulator's
+// keystroke native) and the caller draining at the same time, every key
+// arrives once and in order, and no key arrives that was not typed.
+TEST_F(InterceptFunctionsTest, KeysTypedWhileTheCallerDrainsArriveOnceAndInOrder) {
+    constexpr int kKeys = 40000;
+    // A safety bound only: typing is much slower where every named-object
+    // call is a round trip to another process (Wine's server).
+    constexpr std::uint32_t kTypingLimitMs = 200000;
+    ASSERT_EQ(StartKeys('B', 'L', 3069), HLLAPI_RC_SUCCESS);
+    ApplicationBlock* block = ProcessBlock();
+    ASSERT_NE(block, nullptr);
+    block->WaitTimeout = 0;  // NWAIT: drain as fast as possible
+    RoleProcess typer("ehllapi_typer", RoleArgs{"B", std::to_string(kKeys)});
+    ASSERT_TRUE(typer.started());
+
+    std::vector<int> received;
+    int phantoms = 0;
+    std::string firstPhantom;
+    const std::uint32_t began = platform::TickCount();
+    while (static_cast<int>(received.size()) < kKeys && platform::TickCount() - began < kTypingLimitMs) {
+        const KeyRead read = GetKey('B');
+        if (read.result == HLLAPI_RC_NO_KEY) continue;
+        if (read.result != HLLAPI_RC_SUCCESS || read.data[4] != 'A') {
+            if (phantoms++ == 0) {
+                firstPhantom = "rc " + std::to_string(read.result) + ", kind " + std::to_string(read.data[4]);
+            }
+            continue;
+        }
+        received.push_back(TypedKeyNumber(read.data[5], read.data[6]));
+    }
+    EXPECT_EQ(typer.Wait(kTypingLimitMs), 0);
+    EXPECT_EQ(phantoms, 0) << "the first: " << firstPhantom;
+    ASSERT_EQ(received.size(), static_cast<std::size_t>(kKeys));
+    for (int i = 0; i < kKeys; ++i) {
+        ASSERT_EQ(received[static_cast<std::size_t>(i)], i % kTypedKeyNumbers) << "key " << i;
+    }
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // Waiting for the host as a caller sees it: Wait released by the session's
 // wait event, Pause ended by a host update, and host notification in its
-// three forms, with the emulator's side played by the notifier child.
+// three forms, with the emulator's side played by the notifier child; and
+// every wait ended by the session's end, whether the emulator unregisters
+// it or is killed.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "ehllapi_fixture.h"
 #include "platform/event.h"
@@ -198,6 +201,70 @@ TEST_F(WaitFunctionsTest, MessageFormPostsToTheCallersWindow) {
     EXPECT_EQ(Stop('A'), HLLAPI_RC_SUCCESS);
     platform::DestroyMessageWindow(window);
 }
+
+// A wait of each kind in progress when the process serving its session is
+// killed or unregisters the session: the wait ends, answering that the
+// session is gone (9), even without a time limit.
+struct EndedDuringTheWait {
+    const char* name;
+    std::int32_t function;
+    bool killed;  // else unregistered
+};
+
+class WaitEndedBySessionEndTest : public testing::TestWithParam<EndedDuringTheWait> {
+protected:
+    void TearDown() override {
+        Call(HA_RESET_SYSTEM).Run(nullptr);
+        ForgetCallerBlocks();
+    }
+};
+
+TEST_P(WaitEndedBySessionEndTest, AnswersThatTheSessionIsGone) {
+    const EndedDuringTheWait& row = GetParam();
+    Responder responder("E");
+    ASSERT_TRUE(responder.ready());
+    char name[24] = "E";
+    const auto setParameters = [](const char* text) {
+        char data[16] = {};
+        std::strncpy(data, text, sizeof data - 1);
+        return Call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(std::strlen(text))).Run(data).result;
+    };
+    Call wait(row.function);
+    if (row.function == HA_WAIT) {
+        ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+        ASSERT_EQ(setParameters("LWAIT"), HLLAPI_RC_SUCCESS);
+        Sessions()->SetInhibitedStatus('E', 1);
+    } else if (row.function == HA_GET_KEY) {
+        ASSERT_EQ(setParameters("LWAIT"), HLLAPI_RC_SUCCESS);
+        NotifyRequest start('E', 'L');
+        ASSERT_EQ(Call(HA_START_KEY_INTERCEPT, 16).Run(start.bytes).result, HLLAPI_RC_SUCCESS);
+        wait.length = 16;
+    } else {
+        ASSERT_EQ(setParameters("IPAUSE"), HLLAPI_RC_SUCCESS);
+        NotifyRequest start('E', 'B');
+        ASSERT_EQ(Call(HA_START_HOST_NOTIFY, sizeof start.bytes).Run(start.bytes).result, HLLAPI_RC_SUCCESS);
+        wait.length = 0;  // 1,200 seconds
+    }
+    CallerThread waiter([&wait, &name] { wait.Run(name); });
+    ASSERT_TRUE(waiter.StillRunningAfter(300)) << "answered " << wait.result << " before the end";
+    if (row.killed) {
+        responder.Kill();
+    } else {
+        ASSERT_EQ(responder.Stop(), 0);
+    }
+    ASSERT_TRUE(waiter.Join()) << "still waiting after the session's end";
+    EXPECT_EQ(wait.result, HLLAPI_RC_SYSTEM_ERROR);
+    EXPECT_EQ(Sessions()->GetSession('E').Established, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachWait, WaitEndedBySessionEndTest,
+    testing::Values(EndedDuringTheWait{"WaitKilled", HA_WAIT, true},
+                    EndedDuringTheWait{"WaitUnregistered", HA_WAIT, false},
+                    EndedDuringTheWait{"GetKeyKilled", HA_GET_KEY, true},
+                    EndedDuringTheWait{"GetKeyUnregistered", HA_GET_KEY, false},
+                    EndedDuringTheWait{"PauseKilled", HA_PAUSE, true}),
+    [](const testing::TestParamInfo<EndedDuringTheWait>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace trv::test

@@ -902,7 +902,10 @@ public class HLLBridge {
 
         @Override
         public void inputInhibitedChanged(Session changed, boolean inputInhibited) {
-            if (!inputInhibited) {
+            // A closing session frees its keyboard on the way out; callers
+            // blocked in Wait must learn of the end (the unregistration),
+            // not take it for input being accepted.
+            if (!inputInhibited && !changed.isClosed()) {
                 // Callers blocked in Wait go on once the keyboard is free.
                 serve(() -> {
                     notifyInputReleased();
