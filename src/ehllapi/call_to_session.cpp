@@ -121,7 +121,7 @@ bool AwaitReply(const platform::EventRef& reply, const SessionBlock& session) {
             TRV_TRACE("EHLLAPICallToSession - session %c ended during the request", letter);
             return false;
         }
-        if (!platform::IsProcessAlive(session.ProcessID)) {
+        if (SessionOwnerEnded(session)) {
             TRV_TRACE("EHLLAPICallToSession - process %x serving session %c has ended",
                       session.ProcessID, letter);
             ReclaimSessionsOfEndedProcess(session.ProcessID);

@@ -7,6 +7,7 @@
 #include "shared/named_objects.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
+#include "tables/application_list.h"
 #include "tables/table_support.h"
 
 namespace trv {
@@ -270,6 +271,28 @@ void SessionList::DisconnectSessionPS(char letter) {
     TRV_TRACE("SessionList::DisconnectSessionPS return");
 }
 
+void SessionList::DisconnectSessionPS(char letter, const char* holder) {
+    TRV_TRACE("SessionList::DisconnectSessionPS enter - Session [%c]", letter);
+    if (SessionBlock* block = BlockOf(letter); block != nullptr && holder != nullptr) {
+        TableLock lock(kSessionListMutexName);
+        if (SameName(block->PSConnection, holder)) {
+            std::memset(block->PSConnection, 0, sizeof block->PSConnection);
+        }
+    }
+    TRV_TRACE("SessionList::DisconnectSessionPS return");
+}
+
+void SessionList::DisconnectSessionWin(char letter, const char* holder) {
+    TRV_TRACE("SessionList::DisconnectSessionWin enter - Session [%c]", letter);
+    if (SessionBlock* block = BlockOf(letter); block != nullptr && holder != nullptr) {
+        TableLock lock(kSessionListMutexName);
+        if (SameName(block->WinConnection, holder)) {
+            std::memset(block->WinConnection, 0, sizeof block->WinConnection);
+        }
+    }
+    TRV_TRACE("SessionList::DisconnectSessionWin return");
+}
+
 void SessionList::ConnectSessionWin(const char* name, char letter) {
     TRV_TRACE("SessionList::ConnectSessionWin enter - Session [%c], Name=[%s]", letter,
               name != nullptr ? name : "");
@@ -365,8 +388,29 @@ int AddToNotificationList(SessionBlock* session, const NotificationListFields& l
     TRV_TRACE("SessionList::%s enter - Session [%c]", list.addOperation, letter);
     int index = -1;
     if (session != nullptr) {
-        TableLock lock(kSessionListMutexName);
-        index = AddToList(session->*list.entries, session->*list.count, blockName);
+        NotifyList held{};
+        {
+            TableLock lock(kSessionListMutexName);
+            index = AddToList(session->*list.entries, session->*list.count, blockName);
+            if (index < 0) std::memcpy(held, session->*list.entries, sizeof held);
+        }
+        // A full list may be full of callers that ended without detaching:
+        // those are reclaimed (outside this table's lock) and the add tried
+        // once more.
+        ApplicationList* applications = Applications();
+        bool freed = false;
+        for (int i = 0; index < 0 && applications != nullptr && i < kNotifyListCapacity; ++i) {
+            char name[kBlockNameSize + 1];
+            TerminatedCopy<kBlockNameSize>(name, held[i]);
+            if (name[0] == '\0' || !applications->ReclaimIfHolderEnded(name)) continue;
+            TableLock lock(kSessionListMutexName);
+            RemoveFromList(session->*list.entries, session->*list.count, name);
+            freed = true;
+        }
+        if (freed) {
+            TableLock lock(kSessionListMutexName);
+            index = AddToList(session->*list.entries, session->*list.count, blockName);
+        }
     }
     TRV_TRACE("SessionList::%s return - nRet=[%d]", list.addOperation, index);
     return index;

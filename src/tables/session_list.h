@@ -70,6 +70,10 @@ public:
     void DisconnectSessionPS(char letter);
     void ConnectSessionWin(const char* name, char letter);
     void DisconnectSessionWin(char letter);
+    // Clear the connection only while the block named `holder` holds it, so
+    // that a clean-up for a block that is gone never undoes a newer one.
+    void DisconnectSessionPS(char letter, const char* holder);
+    void DisconnectSessionWin(char letter, const char* holder);
     void SetCaller(const char* name, char letter);
     void SetNativeThreadHandle(char letter, platform::Handle thread);
     void SetInhibitedStatus(char letter, std::uint8_t inhibited);
