@@ -29,6 +29,10 @@ bool IsProcessAlive(std::uint32_t processId, std::uint32_t startStamp);
 // that every process of the user reaches and no other user does; this call
 // makes sure it exists and clears the objects that only dead processes held.
 void OpenObjectsToAllProcesses();
+// Why the named objects cannot be used by this process (POSIX: the
+// namespace directory is missing, not a directory, another user's or open
+// to others), as one line; empty when they can.
+std::string ObjectsProblem();
 
 struct ChildProcess {
     Handle handle = kNoHandle;  // 0 on failure

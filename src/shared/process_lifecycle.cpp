@@ -11,7 +11,9 @@
 // others waiting for ever.
 #include "shared/process_lifecycle.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <new>
 
 #include "platform/atom.h"
@@ -225,9 +227,18 @@ void RunStep(const char* name, Step step) {
     }
 }
 
+// A process that cannot use the named objects reaches no session; the
+// reason goes to the trace and to standard error, where a user sees it.
+static void ReportObjectsProblem(const std::string& problem) {
+    if (problem.empty()) return;
+    TRV_TRACE("AttachProcess - %s", problem.c_str());
+    std::fprintf(stderr, "trvha64: %s\n", problem.c_str());
+}
+
 void OnProcessAttach() {
     RunStep("security", [] { platform::OpenObjectsToAllProcesses(); });
     RunStep("trace", [] { OpenTrace(); });
+    RunStep("objects", [] { ReportObjectsProblem(platform::ObjectsProblem()); });
     RunStep("AttachProcess", [] { AttachProcess(); });
     RunStep("EHLLAPI hook", [] { hooks::EHLLAPIAttach(); });
     RunStep("session API hook", [] { hooks::SessionAPIAttach(); });

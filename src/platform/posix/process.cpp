@@ -179,6 +179,8 @@ void OpenObjectsToAllProcesses() {
     if (posix::EnsureNamespace()) posix::SweepStaleObjects();
 }
 
+std::string ObjectsProblem() { return posix::NamespaceProblem(); }
+
 ChildProcess SpawnProcess(const std::string& program, const std::vector<std::string>& arguments) {
     ChildProcess child;
     std::vector<char*> argv;

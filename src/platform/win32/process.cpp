@@ -135,6 +135,8 @@ void OpenObjectsToAllProcesses() {
     }
 }
 
+std::string ObjectsProblem() { return std::string(); }
+
 ChildProcess SpawnProcess(const std::string& program, const std::vector<std::string>& arguments) {
     ChildProcess child;
     if (program.empty()) {
