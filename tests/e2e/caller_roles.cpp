@@ -285,7 +285,8 @@ int RunCallerRole(const std::string& name, const std::vector<std::string>& args)
     if (role != roles.end()) return role->second(args);
     using FileRoles = bool (*)(const std::string&, const std::vector<std::string>&, int*);
     for (FileRoles fileRoles :
-         {RunNotificationRole, RunSendKeyRole, RunNotificationFormRole, RunKeyQueueRole}) {
+         {RunNotificationRole, RunSendKeyRole, RunNotificationFormRole, RunKeyQueueRole,
+          RunDeadCallerRole}) {
         int exitCode = 0;
         if (fileRoles(name, args, &exitCode)) return exitCode;
     }

@@ -33,11 +33,13 @@ bool RunRoleFromTable(const RoleEntry* roles, std::size_t count, const std::stri
 // The roles of the other test files, each as RunRoleFromTable on its own
 // table: waiting, host notification and the intercepts
 // (notification_test.cpp), Send Key's escape codes (send_key_test.cpp), the
-// event and message forms of the notifications (notification_forms_test.cpp)
-// and the keystroke queue (key_queue_test.cpp).
+// event and message forms of the notifications (notification_forms_test.cpp),
+// the keystroke queue (key_queue_test.cpp) and callers that end without
+// detaching (dead_caller_test.cpp).
 bool RunNotificationRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunSendKeyRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunNotificationFormRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunKeyQueueRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+bool RunDeadCallerRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e
