@@ -33,6 +33,10 @@ void OpenObjectsToAllProcesses();
 // namespace directory is missing, not a directory, another user's or open
 // to others), as one line; empty when they can.
 std::string ObjectsProblem();
+// Removes the named objects that only ended processes held. POSIX: their
+// files would stay in the namespace until the next process attaches;
+// Windows: nothing to do, an object goes with its last handle.
+void SweepObjectsOfEndedProcesses();
 
 struct ChildProcess {
     Handle handle = kNoHandle;  // 0 on failure

@@ -184,6 +184,8 @@ int ApplicationList::ReclaimBlocksOfEndedProcesses() {
         UnlinkFromSessions(links, nullptr);
         ++reclaimed;
     }
+    // What else the ended processes held (their call mutexes, ...) goes too.
+    if (reclaimed > 0) platform::SweepObjectsOfEndedProcesses();
     return reclaimed;
 }
 
@@ -204,6 +206,7 @@ bool ApplicationList::ReclaimIfHolderEnded(const char* name) {
         links = FreeBlockOfEndedProcess(Blocks[index], index);
     }
     UnlinkFromSessions(links, nullptr);
+    platform::SweepObjectsOfEndedProcesses();
     return true;
 }
 

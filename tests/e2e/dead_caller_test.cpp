@@ -4,10 +4,15 @@
 // that intercepted keystrokes and ended without stopping (exited, or was
 // killed) leaves the operator's keyboard working; an emulator killed while
 // another process keeps the tables alive leaves its sessions to the next
-// emulator.
+// emulator; and callers leave no named objects behind, whether they exited
+// or were killed.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <iterator>
+#include <set>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -114,6 +119,52 @@ TEST_F(DeadCallerEndToEnd, AnEmulatorStartedAfterOneWasKilledServesItsSessions) 
     Report next = RunCaller("connect_to", {"A"});
     EXPECT_EQ(next.Joined("connect"), "0") << "the session entry of the killed emulator was not taken over";
     EXPECT_EQ(emulator_->ScreenRows('A').size(), 24u);
+}
+
+// The files of the test's namespace, the named objects that exist.
+std::set<std::string> NamespaceObjects(const std::string& space) {
+    std::error_code ignored;
+    std::set<std::string> names;
+    for (auto it = std::filesystem::directory_iterator(NamespaceDirectory(space), ignored);
+         it != std::filesystem::directory_iterator(); it.increment(ignored)) {
+        names.insert(it->path().filename().string());
+    }
+    return names;
+}
+
+std::string Listed(const std::set<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += " " + name;
+    return text;
+}
+
+// Polls until the namespace holds the `expected` objects again or the
+// limit passes; answers the last listing. The emulator gives up a gone caller's
+// reply event at its next look, about a second later.
+std::set<std::string> AwaitNamespaceObjects(const std::string& space, const std::set<std::string>& expected) {
+    const Clock::time_point limit = Clock::now() + kExitLimit;
+    std::set<std::string> count = NamespaceObjects(space);
+    while (count != expected && Clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        count = NamespaceObjects(space);
+    }
+    return count;
+}
+
+TEST_F(DeadCallerEndToEnd, CallersThatEndedLeaveNoNamedObjectsBehind) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    ASSERT_NO_FATAL_FAILURE(StartHolder());
+    const std::set<std::string> before = NamespaceObjects(space_);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(RunCaller("connect_to", {"A"}).Joined("connect"), "0");
+    EXPECT_EQ(Listed(AwaitNamespaceObjects(space_, before)), Listed(before))
+        << "callers that exited cleanly left objects";
+
+    auto killed = StartReady("hold_connected", {"A"});
+    ASSERT_TRUE(killed != nullptr);
+    killed->Kill();
+    ASSERT_TRUE(killed->Wait(kExitLimit).has_value());
+    EXPECT_EQ(Listed(AwaitNamespaceObjects(space_, before)), Listed(before))
+        << "a killed caller's objects were not swept";
 }
 
 }  // namespace

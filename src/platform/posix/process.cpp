@@ -181,6 +181,8 @@ void OpenObjectsToAllProcesses() {
 
 std::string ObjectsProblem() { return posix::NamespaceProblem(); }
 
+void SweepObjectsOfEndedProcesses() { posix::SweepStaleObjects(); }
+
 ChildProcess SpawnProcess(const std::string& program, const std::vector<std::string>& arguments) {
     ChildProcess child;
     std::vector<char*> argv;

@@ -137,6 +137,8 @@ void OpenObjectsToAllProcesses() {
 
 std::string ObjectsProblem() { return std::string(); }
 
+void SweepObjectsOfEndedProcesses() {}
+
 ChildProcess SpawnProcess(const std::string& program, const std::vector<std::string>& arguments) {
     ChildProcess child;
     if (program.empty()) {
