@@ -21,6 +21,7 @@
 #include "jni/java_call.h"
 #include "jni/java_vm.h"
 #include "bridge/version.h"
+#include "platform/process.h"
 #include "platform/thread.h"
 #include "protocol/library_version.h"
 #include "shared/named_objects.h"
@@ -92,6 +93,8 @@ private:
     platform::Handle handle_;
 };
 
+constexpr std::uint32_t kHousekeepingSliceMs = 1000;
+
 // The reply events of the callers a service thread has answered, kept open
 // from one request to the next so that a reply costs no open and close.
 // Looked up by the event's name; at most one entry per exchange block of the
@@ -128,7 +131,31 @@ public:
         return slot.event;
     }
 
+    // Gives up the events of callers that no block of the table bears any
+    // more (they detached or were reclaimed): held here, a named event would
+    // outlive its caller.
+    void DropGone(const ApplicationList& applications) {
+        for (Entry& entry : entries_) {
+            if (entry.handle == platform::kNoHandle || IsInUse(applications, entry.name)) continue;
+            FreeHLLEvent(entry.handle);
+            entry.handle = platform::kNoHandle;
+            entry.event = platform::EventRef();
+            entry.name[0] = '\0';
+        }
+    }
+
 private:
+    // Read without the table's lock: a block changing hands at this moment
+    // at worst keeps its event until the next look.
+    static bool IsInUse(const ApplicationList& applications, const char* name) {
+        for (const ApplicationBlock& block : applications.Blocks) {
+            if (block.ProcessId != 0 && std::strncmp(block.ReplyEventName, name, kBlockNameSize) == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     static constexpr std::size_t kEntries = kSessionCount;  // as many as the table has blocks
     struct Entry {
         char name[kBlockNameSize + 1] = {};
@@ -166,7 +193,16 @@ void ServeRequests(char letter) {
     const platform::EventRef requests(request.get());
     ReplyEventCache replies;
     for (;;) {
-        if (AwaitHLLEvent(requests, platform::kInfinite) != platform::kWaitObject0) {
+        // Between requests the thread looks now and then for callers that
+        // ended without detaching, so that what they hold is given back
+        // promptly, also when nobody else comes to need it.
+        std::uint32_t status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
+        while (status == platform::kWaitTimeout) {
+            applications->ReclaimBlocksOfEndedProcesses();
+            replies.DropGone(*applications);
+            status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
+        }
+        if (status != platform::kWaitObject0) {
             TRV_TRACE("TMan:EHLLAPIThreadProc - wait ended, session %c stops serving", letter);
             return;
         }
@@ -266,6 +302,7 @@ void RegisterSession(JNIEnv* env, jobject self, jobject argument) {
     if (EmulatorJavaVM() == nullptr) SetEmulatorJavaVM(service->vm);
 
     templ.ProcessID = platform::CurrentProcessId();
+    templ.SetOwnerStartStamp(platform::CurrentProcessStartStamp());
     TRV_TRACE("cppRegisterEHLLAPI - sb.ProcessID=[%x]", templ.ProcessID);
     const char letter = RegisteredLetter(env, self, "cppRegisterEHLLAPI");
     TRV_TRACE("cppRegisterEHLLAPI - SessID=[%c]", letter != 0 ? letter : '?');
@@ -290,6 +327,9 @@ void RegisterSession(JNIEnv* env, jobject self, jobject argument) {
         }
     }
 
+    // An emulator that was killed left its sessions registered; the letter
+    // is taken over.
+    ReclaimSessionsOfEndedProcesses();
     if (!sessions->AddNamedSession(templ, letter)) {
         DeleteReferences(env, *service);
         return;
@@ -422,6 +462,8 @@ JNIEXPORT jchar JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetAvaila
     try {
         SessionList* sessions = Sessions();
         if (sessions == nullptr) return 0;
+        // A letter held by an emulator that was killed is free.
+        ReclaimSessionsOfEndedProcesses();
         char letter = static_cast<char>(wanted & 0xFF);
         if (sessions->IsSessionAvailable(letter)) return static_cast<jchar>(static_cast<unsigned char>(letter));
         return static_cast<jchar>(static_cast<unsigned char>(sessions->FindAvailableName()));
@@ -435,6 +477,7 @@ JNIEXPORT jint JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetAvailab
     try {
         SessionList* sessions = Sessions();
         if (sessions == nullptr) return 0;
+        ReclaimSessionsOfEndedProcesses();
         std::uint32_t map = 0;
         for (int i = 0; i < kSessionCount; ++i) {
             char letter = static_cast<char>('A' + i);

@@ -215,6 +215,15 @@ void SendClosingNotifications(char letter) {
 
 // Queues the key for the intercepting callers; answers whether they took it.
 // `found` and `taken` carry over from one caller to the next.
+// An intercepting caller that ended without stopping (killed, or exited
+// without Stop): its block is reclaimed and its entry leaves the list, so
+// that the operator's keys are the operator's again.
+void DropEndedInterceptor(char letter, const char (&entry)[kBlockNameSize]) {
+    char name[kBlockNameSize + 1];
+    TerminatedCopy<kBlockNameSize>(name, entry);
+    if (Applications()->ReclaimIfHolderEnded(name)) Sessions()->RemoveFromKeyNotificationList(letter, name);
+}
+
 bool SendKeyNotifications(char letter, const char (&keyText)[kKeyTextSize]) {
     const std::optional<SessionBlock> session = NotifiedSession(letter, "cppSendKeyNotifications");
     if (!session) return false;
@@ -223,6 +232,9 @@ bool SendKeyNotifications(char letter, const char (&keyText)[kKeyTextSize]) {
     const bool aidKey = row >= 0 && MnemonicTable[static_cast<std::size_t>(row)].aid;
     bool found = false;
     bool taken = true;
+    // Only a caller that still lives can take a key: with none, the key is
+    // the operator's, whatever the list holds.
+    bool offered = false;
     const int used = UsedNotifyEntries(session->KeyNotifyCount);
     for (int i = 0; i < used; ++i) {
         // The caller takes keys out of its queue meanwhile: the lookup, the
@@ -233,10 +245,12 @@ bool SendKeyNotifications(char letter, const char (&keyText)[kKeyTextSize]) {
             continue;
         }
         ApplicationBlock* caller = Applications()->GetApplicationBlock(session->KeyNotifyList[i]);
-        if (caller == nullptr) {
+        if (caller == nullptr || ApplicationList::HolderEnded(*caller)) {
             TRV_TRACE("lpAB value in cppSendKeyNotifications is NULL - i = %d", i);
+            DropEndedInterceptor(letter, session->KeyNotifyList[i]);
             continue;
         }
+        offered = true;
         const std::int16_t count = caller->KeyQueueCount[slot];
         const std::int16_t limit = static_cast<std::int16_t>(caller->KeyQueueLimit[slot]);
         const bool allKeys = (caller->KeyInterceptOptions[slot] & kInterceptAllKeys) != 0;
@@ -268,7 +282,7 @@ bool SendKeyNotifications(char letter, const char (&keyText)[kKeyTextSize]) {
             Post(caller->KeyInterceptWindow[slot], static_cast<std::size_t>(i), kKeystrokeLParam);
         }
     }
-    if (!taken) return false;
+    if (!taken || !offered) return false;
     TRV_TRACE("TMan:SendKeyNotifications - TriggerEvent %.28s, Session ID %c", session->KeyEventName, letter);
     SignalSessionEvent(*session, session->KeyEvent);
     return true;

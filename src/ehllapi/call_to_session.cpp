@@ -154,7 +154,7 @@ bool SessionHasEnded(const ServedSession& served) {
         TRV_TRACE("EHLLAPIParser - session %c ended during the call", served.letter);
         return true;
     }
-    if (!platform::IsProcessAlive(served.processId)) {
+    if (SessionOwnerEnded(now)) {
         TRV_TRACE("EHLLAPIParser - process %x serving session %c has ended", served.processId,
                   served.letter);
         // What its unregistration would have done, so that later calls

@@ -67,6 +67,12 @@ bool HasHandler(std::int32_t function);
 std::int32_t InternalRequest(ApplicationBlock& block, std::int32_t function, unsigned char* data,
                              std::int32_t length);
 
+// Tells the emulator that the block's caller is going away: releases its
+// reservation and stops its close and keystroke intercepts, each through its
+// own function (so that the emulator's side hears of it as from the caller).
+// Used by Reset System and by the clean-up at process detach.
+void EndEmulatorTies(ApplicationBlock& block);
+
 // The target of the functions that name a session in their first data byte
 // and otherwise use the connected one: SessionIndex of that byte when it is
 // neither a blank nor 0, else the block's SessionID (-1 when not connected).

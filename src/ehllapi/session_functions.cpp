@@ -42,7 +42,7 @@ bool IsEstablished(int index) {
     if (index < 0 || index >= kSessionCount) return false;
     if (Sessions()->IsSessionEstablished(LetterOf(index)) == 0) return false;
     const SessionBlock session = Sessions()->GetSession(LetterOf(index));
-    if (session.Established != 0 && !platform::IsProcessAlive(session.ProcessID)) {
+    if (SessionOwnerEnded(session)) {
         ReclaimSessionsOfEndedProcess(session.ProcessID);
         return false;
     }
@@ -100,9 +100,17 @@ HandlerOutcome ConnectPS(ParserCall& call) {
     char blockName[kBlockNameSize + 1];
     TerminatedCopy<kBlockNameSize>(blockName, block.BlockName);
     if (!Sessions()->ConnectSessionPS(blockName, letter)) return HLLAPI_RC_SYSTEM_ERROR;
-    const SessionBlock session = Sessions()->GetSession(letter);
+    SessionBlock session = Sessions()->GetSession(letter);
     if (session.PSConnection[0] != '\0' && !SameBlockName(session.PSConnection, block.BlockName)) {
-        return HLLAPI_RC_IN_USE;
+        // A holder whose process has ended blocks nobody: it is reclaimed
+        // (or its stale name cleared) and the connect tried once more.
+        char holder[kBlockNameSize + 1];
+        TerminatedCopy<kBlockNameSize>(holder, session.PSConnection);
+        if (!Applications()->ReclaimIfHolderEnded(holder)) return HLLAPI_RC_IN_USE;
+        Sessions()->DisconnectSessionPS(letter, holder);
+        if (!Sessions()->ConnectSessionPS(blockName, letter)) return HLLAPI_RC_SYSTEM_ERROR;
+        session = Sessions()->GetSession(letter);
+        if (!SameBlockName(session.PSConnection, block.BlockName)) return HLLAPI_RC_IN_USE;
     }
     if (block.ShortName != '\0' && block.ShortName != letter) {
         ReleaseIfReserved(block);
@@ -245,10 +253,7 @@ HandlerOutcome ResetSystem(ParserCall& call) {
         Sessions()->DisconnectSessionWin(LetterOf(s));
         block.WinConnected[s] = 0;
     }
-    if (block.Reserved != 0) {
-        // The connection is gone already, so the release stays local.
-        InternalRequest(block, HA_RELEASE, nullptr, 0);
-    }
+    trv::EndEmulatorTies(block);
     for (int s = 0; s < kSessionCount; ++s) {
         if (block.HostUpdateNotifyType[s] == 0) continue;
         Sessions()->RemoveFromHostNotificationList(LetterOf(s), block);
@@ -257,19 +262,6 @@ HandlerOutcome ResetSystem(ParserCall& call) {
             FreeHLLEvent(static_cast<platform::Handle>(block.HostNotifyHandle[s]));
             block.HostNotifyHandle[s] = 0;
         }
-    }
-    // The intercepts are stopped through their own functions, which also
-    // tell the emulator; what they leave (a session that ended meanwhile
-    // answers 12 and keeps its entries) is cleaned below all the same.
-    for (int s = 0; s < kSessionCount; ++s) {
-        if (block.CloseInterceptMode[s] == '\0') continue;
-        unsigned char name[4] = {static_cast<unsigned char>(LetterOf(s)), 0, 0, 0};
-        InternalRequest(block, HA_STOP_CLOSE_INTERCEPT, name, sizeof name);
-    }
-    for (int s = 0; s < kSessionCount; ++s) {
-        if (block.KeyInterceptOptions[s] == 0) continue;
-        unsigned char name[4] = {static_cast<unsigned char>(LetterOf(s)), 0, 0, 0};
-        InternalRequest(block, HA_STOP_KEY_INTERCEPT, name, sizeof name);
     }
     // Whatever ties are left would name a block that no longer exists.
     UnlinkFromSessions(SessionLinksOf(block), &block);
@@ -319,5 +311,25 @@ HandlerOutcome QuerySessionStatus(ParserCall& call) {
 namespace trv {
 
 bool IsSessionEstablished(int index) { return handlers::IsEstablished(index); }
+
+void EndEmulatorTies(ApplicationBlock& block) {
+    if (block.Reserved != 0) {
+        // Reset System has dropped the connection already, so there the
+        // release stays local.
+        InternalRequest(block, HA_RELEASE, nullptr, 0);
+    }
+    // What the stops leave (a session that ended meanwhile answers 12 and
+    // keeps its entries) is unlinked by the caller all the same.
+    for (int s = 0; s < kSessionCount; ++s) {
+        if (block.CloseInterceptMode[s] == '\0') continue;
+        unsigned char name[4] = {static_cast<unsigned char>(static_cast<char>('A' + s)), 0, 0, 0};
+        InternalRequest(block, HA_STOP_CLOSE_INTERCEPT, name, sizeof name);
+    }
+    for (int s = 0; s < kSessionCount; ++s) {
+        if (block.KeyInterceptOptions[s] == 0) continue;
+        unsigned char name[4] = {static_cast<unsigned char>(static_cast<char>('A' + s)), 0, 0, 0};
+        InternalRequest(block, HA_STOP_KEY_INTERCEPT, name, sizeof name);
+    }
+}
 
 }  // namespace trv

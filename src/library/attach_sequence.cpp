@@ -6,6 +6,9 @@
 //
 // The utility API, when it is built, attaches between the session API and the
 // WinHLLAPI entries.
+#include <cstdio>
+#include <string>
+
 #include "compat/process_hooks.h"
 #include "ehllapi/process_hooks.h"
 #include "library/process_lifecycle.h"
@@ -29,11 +32,20 @@ void RunStep(const char* name, Step step) {
     }
 }
 
+// A process that cannot use the named objects reaches no session; the
+// reason goes to the trace and to standard error, where a user sees it.
+void ReportObjectsProblem(const std::string& problem) {
+    if (problem.empty()) return;
+    TRV_TRACE("AttachProcess - %s", problem.c_str());
+    std::fprintf(stderr, "trvha64: %s\n", problem.c_str());
+}
+
 }  // namespace
 
 void OnProcessAttach() {
     RunStep("security", [] { platform::OpenObjectsToAllProcesses(); });
     RunStep("trace", [] { OpenTrace(); });
+    RunStep("objects", [] { ReportObjectsProblem(platform::ObjectsProblem()); });
     RunStep("AttachProcess", [] { AttachProcess(); });
     RunStep("EHLLAPI hook", [] { hooks::EHLLAPIAttach(); });
     RunStep("session API hook", [] { hooks::SessionAPIAttach(); });

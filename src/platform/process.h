@@ -13,11 +13,30 @@ namespace trv::platform {
 
 bool IsProcessAlive(std::uint32_t processId);
 
+// A stamp of when the process started (its start time, cut to 32 bits and
+// never 0), or 0 when no such process exists. Together with the id it names
+// one process: a later process given the same id has another stamp.
+std::uint32_t ProcessStartStamp(std::uint32_t processId);
+std::uint32_t CurrentProcessStartStamp();
+
+// Whether the process that had `processId` and `startStamp` still lives: a
+// process now bearing the id with another stamp is not it. A stamp of 0 (a
+// record written without one) falls back to the id alone.
+bool IsProcessAlive(std::uint32_t processId, std::uint32_t startStamp);
+
 // Windows: gives the process and the objects it creates security descriptors
 // without access restriction. POSIX: objects live in a per-user namespace
 // that every process of the user reaches and no other user does; this call
 // makes sure it exists and clears the objects that only dead processes held.
 void OpenObjectsToAllProcesses();
+// Why the named objects cannot be used by this process (POSIX: the
+// namespace directory is missing, not a directory, another user's or open
+// to others), as one line; empty when they can.
+std::string ObjectsProblem();
+// Removes the named objects that only ended processes held. POSIX: their
+// files would stay in the namespace until the next process attaches;
+// Windows: nothing to do, an object goes with its last handle.
+void SweepObjectsOfEndedProcesses();
 
 struct ChildProcess {
     Handle handle = kNoHandle;  // 0 on failure

@@ -52,7 +52,9 @@ struct ApplicationBlock {
     std::uint32_t ReturnCode;                        // 40
     std::uint32_t ReplyLength;                       // 44
     std::int32_t ReplyCount;                         // 48
-    std::uint8_t Reserved52[4];                      // 52
+    // The owner's start stamp (platform::ProcessStartStamp), so that a
+    // process that later got the same id is not taken for the owner.
+    std::uint32_t OwnerStartStamp;                   // 52
     std::uint64_t CallerData;                        // 56: caller's process only
     std::uint64_t CallerLength;                      // 64
     std::uint64_t CallerReturnCode;                  // 72
@@ -128,6 +130,7 @@ static_assert(offsetof(ApplicationBlock, DataLength) == 36);
 static_assert(offsetof(ApplicationBlock, ReturnCode) == 40);
 static_assert(offsetof(ApplicationBlock, ReplyLength) == 44);
 static_assert(offsetof(ApplicationBlock, ReplyCount) == 48);
+static_assert(offsetof(ApplicationBlock, OwnerStartStamp) == 52);
 static_assert(offsetof(ApplicationBlock, CallerData) == 56);
 static_assert(offsetof(ApplicationBlock, CallerLength) == 64);
 static_assert(offsetof(ApplicationBlock, CallerReturnCode) == 72);

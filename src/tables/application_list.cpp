@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/process.h"
+#include "platform/thread.h"
 #include "shared/named_objects.h"
 #include "shared/trace.h"
 #include "tables/cleanup.h"
@@ -92,6 +93,7 @@ void ApplicationList::InitialiseBlock(ApplicationBlock& block, std::uint32_t pro
                                       const char (&name)[kBlockNameSize]) {
     ZeroBlock(block);
     block.ProcessId = processId;
+    block.OwnerStartStamp = platform::ProcessStartStamp(processId);
     block.ThreadId = threadId;
     block.EscChar = '@';
     block.SessionID = -1;
@@ -116,17 +118,27 @@ ApplicationBlock* ApplicationList::AddApplicationBlock(std::uint32_t processId,
     TRV_TRACE("ApplicationList::AddApplicationBlock - name=[%s]", name);
 
     ApplicationBlock* result = nullptr;
-    // Second pass only when the table was full and blocks of ended processes
-    // could be reclaimed in between.
-    for (int pass = 0; pass < 2 && result == nullptr; ++pass) {
-        if (pass == 1 && ReclaimBlocksOfEndedProcesses() == 0) break;
+    {
         TableLock lock(kApplicationListMutexName);
-        if (!lock.held()) break;
+        if (!lock.held()) {
+            TRV_TRACE("ApplicationList::AddApplicationBlock return");
+            return nullptr;
+        }
         // The lookup runs under this lock rather than taking it once more.
         result = FindBlock(processId, perProcess ? nullptr : &threadId, true);
-        if (result != nullptr) break;
-        if (pass == 0) TRV_TRACE("ApplicationList::AddApplicationBlock - appl block not found - create new");
-        result = FirstFreeBlock();
+        // A block under this process's id that an earlier process with the
+        // same id left behind is not this caller's.
+        if (result != nullptr && !IsOwnIncarnation(*result)) result = nullptr;
+    }
+    if (result == nullptr) {
+        TRV_TRACE("ApplicationList::AddApplicationBlock - appl block not found - create new");
+        // A new caller is the moment to give back what ended callers hold.
+        ReclaimBlocksOfEndedProcesses();
+        TableLock lock(kApplicationListMutexName);
+        if (lock.held()) {
+            result = FindBlock(processId, perProcess ? nullptr : &threadId, true);
+            if (result == nullptr) result = FirstFreeBlock();
+        }
         if (result != nullptr) {
             if (name[0] == '\0') formatName();
             InitialiseBlock(*result, processId, threadId, perProcess, name);
@@ -136,30 +148,77 @@ ApplicationBlock* ApplicationList::AddApplicationBlock(std::uint32_t processId,
     return result;
 }
 
+// Only the calling process is asked: its own start stamp is read once. For
+// any other id the block is taken as found.
+bool ApplicationList::IsOwnIncarnation(const ApplicationBlock& block) {
+    if (block.ProcessId != platform::CurrentProcessId() || block.OwnerStartStamp == 0) return true;
+    static const std::uint32_t ownStamp = platform::CurrentProcessStartStamp();
+    return ownStamp == 0 || block.OwnerStartStamp == ownStamp;
+}
+
+bool ApplicationList::HolderEnded(const ApplicationBlock& block) {
+    return block.ProcessId != 0 && !platform::IsProcessAlive(block.ProcessId, block.OwnerStartStamp);
+}
+
+// Called with the table's lock held on a block whose owner has ended: frees
+// it and answers what must still be undone in the session table, which is
+// done after this lock is let go (never two table locks at once). Its
+// handles were the dead process's and are left alone; its reply event is
+// opened by name once, which lets the namespace drop an event that no live
+// process holds.
+SessionLinks ApplicationList::FreeBlockOfEndedProcess(ApplicationBlock& block, int index) {
+    TRV_TRACE("ApplicationList::AddApplicationBlock - reclaim block of ended process pid=[%x] at i=[%d]",
+              block.ProcessId, index);
+    SessionLinks links = SessionLinksOf(block);
+    char replyName[kBlockNameSize + 1];
+    TerminatedCopy<kBlockNameSize>(replyName, block.ReplyEventName);
+    ZeroBlock(block);
+    FreeHLLEvent(GetHLLEvent(replyName));
+    return links;
+}
+
 // A process killed outright never runs its detach, so its blocks would stay
 // taken for ever. Each such block is freed under the lock first (so that no
-// two reclaimers undo it twice), then its ties to the sessions are undone
-// from a copy, without holding this table's lock while the session table's
-// is taken. Its handles were the dead process's and are left alone.
+// two reclaimers undo it twice), then its ties to the sessions are undone.
 int ApplicationList::ReclaimBlocksOfEndedProcesses() {
     int reclaimed = 0;
     for (int i = 0; i < kSessionCount; ++i) {
+        if (Blocks[i].ProcessId == 0) continue;  // a cheap look first: most blocks are free
         SessionLinks links{};
         {
             TableLock lock(kApplicationListMutexName);
             if (!lock.held()) return reclaimed;
-            ApplicationBlock& block = Blocks[i];
-            std::uint32_t owner = block.ProcessId;
-            if (owner == 0 || platform::IsProcessAlive(owner)) continue;
-            TRV_TRACE("ApplicationList::AddApplicationBlock - reclaim block of ended process pid=[%x] at i=[%d]",
-                      owner, i);
-            links = SessionLinksOf(block);
-            ZeroBlock(block);
+            if (!HolderEnded(Blocks[i])) continue;
+            links = FreeBlockOfEndedProcess(Blocks[i], i);
         }
         UnlinkFromSessions(links, nullptr);
         ++reclaimed;
     }
+    // What else the ended processes held (their call mutexes, ...) goes too.
+    if (reclaimed > 0) platform::SweepObjectsOfEndedProcesses();
     return reclaimed;
+}
+
+bool ApplicationList::ReclaimIfHolderEnded(const char* name) {
+    if (name == nullptr || name[0] == '\0') return true;
+    SessionLinks links{};
+    {
+        TableLock lock(kApplicationListMutexName);
+        if (!lock.held()) return false;  // nothing can be shown to have ended
+        int index = -1;
+        for (int i = 0; i < kSessionCount; ++i) {
+            if (Blocks[i].ProcessId != 0 && std::strncmp(Blocks[i].BlockName, name, kBlockNameSize) == 0) {
+                index = i;
+                break;
+            }
+        }
+        if (index < 0) return true;
+        if (!HolderEnded(Blocks[index])) return false;
+        links = FreeBlockOfEndedProcess(Blocks[index], index);
+    }
+    UnlinkFromSessions(links, nullptr);
+    platform::SweepObjectsOfEndedProcesses();
+    return true;
 }
 
 ApplicationBlock* ApplicationList::FindApplicationBlock(std::uint32_t processId) {

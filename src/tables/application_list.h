@@ -15,6 +15,7 @@
 
 #include "platform/handle.h"
 #include "tables/application_block.h"
+#include "tables/cleanup.h"
 #include "tables/table_support.h"
 
 namespace trv {
@@ -38,9 +39,9 @@ public:
     // The caller's block: with `perProcess` the process's block whatever the
     // thread, otherwise the block of the process and thread; created with
     // the creation defaults and its reply event (a handle of the calling
-    // process) when there is none. When all 26 blocks are taken, blocks whose
-    // owner process has ended without detaching are reclaimed first; nullptr
-    // when none is free even then.
+    // process) when there is none. Before a block is created, the blocks of
+    // every process that ended without detaching are reclaimed; nullptr when
+    // none is free even then.
     ApplicationBlock* AddApplicationBlock(std::uint32_t processId, std::uint32_t threadId,
                                           bool perProcess);
     // First block of the process (and thread); nullptr when none.
@@ -54,6 +55,18 @@ public:
     void RemoveApplicationBlock(std::uint32_t processId, std::uint32_t threadId);
     void RemoveApplicationBlock(std::uint32_t processId);
 
+    // Frees the blocks whose owner process has ended without detaching (a
+    // process with the same id but another start is not the owner) and
+    // undoes their ties to the sessions, as ApplicationDestroyed would have
+    // in that process. Answers how many were freed.
+    int ReclaimBlocksOfEndedProcesses();
+    // For a name found in the way (a connection, a list entry): reclaims the
+    // block bearing it when its owner has ended. True when no live caller
+    // bears the name any more (also when no block does).
+    bool ReclaimIfHolderEnded(const char* name);
+    // Whether the block's owner process has ended (false for a free block).
+    static bool HolderEnded(const ApplicationBlock& block);
+
 private:
     // FindApplicationBlock, by process (and thread when `threadId` is given),
     // with its trace lines; takes the table's lock unless the calling thread
@@ -62,7 +75,8 @@ private:
     ApplicationBlock* FirstFreeBlock();
     void InitialiseBlock(ApplicationBlock& block, std::uint32_t processId, std::uint32_t threadId,
                          bool perProcess, const char (&name)[kBlockNameSize]);
-    int ReclaimBlocksOfEndedProcesses();
+    static bool IsOwnIncarnation(const ApplicationBlock& block);
+    SessionLinks FreeBlockOfEndedProcess(ApplicationBlock& block, int index);
 };
 
 // Held while a block's key queue changes (see ApplicationBlock): the

@@ -64,14 +64,24 @@ void UnlinkFromSessions(const SessionLinks& links, ApplicationBlock* ownBlock) {
     SessionList* sessions = Sessions();
     if (sessions == nullptr) return;
 
+    // A block of another (ended) process may be behind the table: its
+    // connections are undone only where it still holds them.
     if (links.ShortName != '\0') {
-        sessions->DisconnectSessionPS(links.ShortName);
-        if (ownBlock != nullptr) ownBlock->ShortName = 0;
+        if (ownBlock != nullptr) {
+            sessions->DisconnectSessionPS(links.ShortName);
+            ownBlock->ShortName = 0;
+        } else {
+            sessions->DisconnectSessionPS(links.ShortName, links.BlockName);
+        }
     }
     for (int s = 0; s < kSessionCount; ++s) {
         if (links.WinConnected[s] == 0) continue;
-        sessions->DisconnectSessionWin(LetterOf(s));
-        if (ownBlock != nullptr) ownBlock->WinConnected[s] = 0;
+        if (ownBlock != nullptr) {
+            sessions->DisconnectSessionWin(LetterOf(s));
+            ownBlock->WinConnected[s] = 0;
+        } else {
+            sessions->DisconnectSessionWin(LetterOf(s), links.BlockName);
+        }
     }
     for (int s = 0; s < kSessionCount; ++s) {
         if (links.HostUpdateNotifyType[s] != 0) {
@@ -205,6 +215,12 @@ void ApplicationDestroyed(std::uint32_t processId, std::uint32_t threadId) {
         ApplicationBlock* block = applications->FindApplicationBlock(processId);
         if (block == nullptr) break;
         UnlinkFromSessions(SessionLinksOf(*block), ownHandles ? block : nullptr);
+        // The reply event is this process's handle; left open, its object
+        // would outlive the process.
+        if (ownHandles && TakeOwnHandle(&block->ReplyEvent, block->ReplyEvent)) {
+            FreeHLLEvent(block->ReplyEvent);
+            block->ReplyEvent = platform::kNoHandle;
+        }
         if (block->EnhEHLLAPI != 0) {
             applications->RemoveApplicationBlock(processId);
         } else {
@@ -214,9 +230,14 @@ void ApplicationDestroyed(std::uint32_t processId, std::uint32_t threadId) {
     TRV_TRACE("ApplicationDestroyed return");
 }
 
+bool SessionOwnerEnded(const SessionBlock& session) {
+    return session.Established != 0 &&
+           !platform::IsProcessAlive(session.ProcessID, session.OwnerStartStamp());
+}
+
 int ReclaimSessionsOfEndedProcess(std::uint32_t processId) {
     SessionList* sessions = Sessions();
-    if (sessions == nullptr || processId == 0 || platform::IsProcessAlive(processId)) return 0;
+    if (sessions == nullptr || processId == 0) return 0;
     // One reclaimer at a time, re-reading the table under the lock: a second
     // process noticing the same end must not remove a session that a new
     // emulator has registered under the letter in the meantime.
@@ -227,12 +248,25 @@ int ReclaimSessionsOfEndedProcess(std::uint32_t processId) {
         return 0;
     }
     int removed = 0;
-    for (; removed < kSessionCount; ++removed) {
-        const SessionBlock session = sessions->GetSession(processId);
-        if (session.ProcessID != processId || session.Established == 0) break;
+    for (int i = 0; i < kSessionCount; ++i) {
+        const SessionBlock session = sessions->GetSession(LetterOf(i));
+        if (session.ProcessID != processId || !SessionOwnerEnded(session)) continue;
         TRV_TRACE("ReclaimSessionsOfEndedProcess - session %c of ended process %x", session.ShortName,
                   processId);
         AlertWaitingBlocks(processId, session);
+        ++removed;
+    }
+    return removed;
+}
+
+int ReclaimSessionsOfEndedProcesses() {
+    SessionList* sessions = Sessions();
+    if (sessions == nullptr) return 0;
+    int removed = 0;
+    for (int i = 0; i < kSessionCount; ++i) {
+        if (sessions->IsSessionEstablished(LetterOf(i)) == 0) continue;
+        const SessionBlock session = sessions->GetSession(LetterOf(i));
+        if (SessionOwnerEnded(session)) removed += ReclaimSessionsOfEndedProcess(session.ProcessID);
     }
     return removed;
 }

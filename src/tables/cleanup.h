@@ -31,8 +31,8 @@ void AlertWaitingBlocks(std::uint32_t processId, const SessionBlock& session);
 // Called at process detach of a caller: frees every exchange block of the
 // process, whichever thread runs the detach (`threadId` is only traced),
 // after undoing its connections and notification registrations. Event
-// handles stored in the blocks are closed only when `processId` is the
-// calling process, whose handles they are.
+// handles stored in the blocks (the reply event too) are closed only when
+// `processId` is the calling process, whose handles they are.
 void ApplicationDestroyed(std::uint32_t processId, std::uint32_t threadId);
 
 // Releases and removes every session still registered by `processId` when
@@ -40,9 +40,15 @@ void ApplicationDestroyed(std::uint32_t processId, std::uint32_t threadId);
 // detach never ran): what its detach would have done, run by whichever
 // process notices first. Callers waiting on those sessions are released with
 // 9, and after the last session SessionsAvailable is 0, so later calls answer
-// "no session" instead of waiting on a session nobody serves. Does nothing
-// while the process lives. Answers the number of sessions removed.
+// "no session" instead of waiting on a session nobody serves. A session whose
+// registering process lives (the same id and start) is left alone. Answers
+// the number of sessions removed.
 int ReclaimSessionsOfEndedProcess(std::uint32_t processId);
+// The same for every registered session whose owner has ended.
+int ReclaimSessionsOfEndedProcesses();
+// Whether the session is registered by a process that has ended (a process
+// that later got the same id is not its owner).
+bool SessionOwnerEnded(const SessionBlock& session);
 
 // What ties a caller block to the sessions, taken from the block so that the
 // ties can be undone after the block itself was freed.

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "platform/handle.h"
@@ -38,7 +39,9 @@ struct SessionBlock {
     std::uint8_t Padding5[3];                     // 5
     std::int32_t Index;                           // 8: 0..25, fixed per letter
     char ShortName;                               // 12: 'A'..'Z', fixed per letter
-    std::uint8_t Reserved13[9];                   // 13: zero, carried along by copies
+    // Bytes 0-3: the registering process's start stamp (OwnerStartStamp);
+    // the rest zero. Carried along by copies and by ImitateSession.
+    std::uint8_t Reserved13[9];                   // 13
     char WindowTitle[kWindowTitleSize];           // 22
     std::uint8_t Padding150[2];                   // 150
     platform::WindowHandle WindowHandle;          // 152
@@ -82,6 +85,16 @@ struct SessionBlock {
     // Established, ProcessID, the reserved bytes and the three connection
     // names. Called under the table lock.
     void ImitateSession(const SessionBlock& source);
+
+    // The registering process's start stamp (platform::ProcessStartStamp),
+    // so that a process that later got the same id is not taken for it; 0
+    // in a block registered without one.
+    std::uint32_t OwnerStartStamp() const {
+        std::uint32_t stamp = 0;
+        std::memcpy(&stamp, Reserved13, sizeof stamp);
+        return stamp;
+    }
+    void SetOwnerStartStamp(std::uint32_t stamp) { std::memcpy(Reserved13, &stamp, sizeof stamp); }
 };
 
 static_assert(sizeof(platform::Handle) == 8 && sizeof(platform::WindowHandle) == 8,

@@ -7,6 +7,7 @@
 #include "shared/named_objects.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
+#include "tables/application_list.h"
 #include "tables/table_support.h"
 
 namespace trv {
@@ -295,6 +296,24 @@ bool SessionList::DisconnectSessionPS(char letter) {
     return done;
 }
 
+bool SessionList::DisconnectSessionPS(char letter, const char* holder) {
+    TRV_TRACE("SessionList::DisconnectSessionPS enter - Session [%c]", letter);
+    const bool done = holder != nullptr && ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        if (SameName(block.PSConnection, holder)) std::memset(block.PSConnection, 0, sizeof block.PSConnection);
+    });
+    TRV_TRACE("SessionList::DisconnectSessionPS return");
+    return done;
+}
+
+bool SessionList::DisconnectSessionWin(char letter, const char* holder) {
+    TRV_TRACE("SessionList::DisconnectSessionWin enter - Session [%c]", letter);
+    const bool done = holder != nullptr && ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        if (SameName(block.WinConnection, holder)) std::memset(block.WinConnection, 0, sizeof block.WinConnection);
+    });
+    TRV_TRACE("SessionList::DisconnectSessionWin return");
+    return done;
+}
+
 bool SessionList::ConnectSessionWin(const char* name, char letter) {
     TRV_TRACE("SessionList::ConnectSessionWin enter - Session [%c], Name=[%s]", letter,
               name != nullptr ? name : "");
@@ -389,9 +408,31 @@ int AddToNotificationList(SessionBlock* session, const NotificationListFields& l
                           const char* blockName) {
     TRV_TRACE("SessionList::%s enter - Session [%c]", list.addOperation, letter);
     int index = -1;
-    ChangeLocked(session, [&](SessionBlock& block) {
-        index = AddToList(block.*list.entries, block.*list.count, blockName);
-    });
+    if (session != nullptr) {
+        NotifyList held{};
+        const bool added = ChangeLocked(session, [&](SessionBlock& block) {
+            index = AddToList(block.*list.entries, block.*list.count, blockName);
+            if (index < 0) std::memcpy(held, block.*list.entries, sizeof held);
+        });
+        // A full list may be full of callers that ended without detaching:
+        // those are reclaimed (outside this table's lock) and the add tried
+        // once more.
+        ApplicationList* applications = Applications();
+        bool freed = false;
+        for (int i = 0; added && index < 0 && applications != nullptr && i < kNotifyListCapacity; ++i) {
+            char name[kBlockNameSize + 1];
+            TerminatedCopy<kBlockNameSize>(name, held[i]);
+            if (name[0] == '\0' || !applications->ReclaimIfHolderEnded(name)) continue;
+            freed |= ChangeLocked(session, [&](SessionBlock& block) {
+                RemoveFromList(block.*list.entries, block.*list.count, name);
+            });
+        }
+        if (freed) {
+            ChangeLocked(session, [&](SessionBlock& block) {
+                index = AddToList(block.*list.entries, block.*list.count, blockName);
+            });
+        }
+    }
     TRV_TRACE("SessionList::%s return - nRet=[%d]", list.addOperation, index);
     return index;
 }

@@ -82,6 +82,10 @@ public:
     bool SetInhibitedStatus(char letter, std::uint8_t inhibited);
     bool SetWindowTitle(char letter, const char* title);
     bool SetWindowHandle(char letter, platform::WindowHandle window);
+    // Clear the connection only while the block named `holder` holds it, so
+    // that a clean-up for a block that is gone never undoes a newer one.
+    bool DisconnectSessionPS(char letter, const char* holder);
+    bool DisconnectSessionWin(char letter, const char* holder);
 
     // Notification lists, keyed by the caller block's BlockName. Add answers
     // the caller's index in the list (its existing index when already there)

@@ -222,8 +222,9 @@ TEST_F(NotificationsTest, HostUpdatesMarkOnlyTheCallersThatAskedAndSignalTheEven
 }
 
 TEST_F(NotificationsTest, KeysAreQueuedAsTheInterceptAsks) {
-    EXPECT_EQ(SendKey(u"[enter]"), JNI_TRUE);  // nobody intercepts
-    EXPECT_TRUE(Signalled("KEY_EVENT_SESS_%c"));
+    // Nobody intercepts: the key stays the operator's.
+    EXPECT_EQ(SendKey(u"[enter]"), JNI_FALSE);
+    EXPECT_FALSE(Signalled("KEY_EVENT_SESS_%c"));
 
     InterceptKeys(0, 96);  // option D: AID keys only
     EXPECT_EQ(SendKey(u"[enter]"), JNI_TRUE);

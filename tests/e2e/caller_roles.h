@@ -37,7 +37,8 @@ bool RunRoleFromTable(const RoleEntry* roles, std::size_t count, const std::stri
 // the keystroke queue (key_queue_test.cpp), the emulator side's
 // environment (emulator_environment_test.cpp), the stress test
 // (stress_test.cpp), the WinHLLAPI caller (winhllapi_test.cpp) and waits
-// ended by the session's end (wait_end_test.cpp).
+// ended by the session's end (wait_end_test.cpp), callers that end
+// without detaching (dead_caller_test.cpp).
 bool RunNotificationRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunSendKeyRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunNotificationFormRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
@@ -51,5 +52,6 @@ bool RunWinHLLAPIRole(const std::string& name, const std::vector<std::string>& a
 bool RunKeystrokeTableRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunHostBehaviourRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunWaitEndRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+bool RunDeadCallerRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e

@@ -2,9 +2,11 @@
 #include "e2e_environment.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 namespace trv::e2e {
@@ -41,7 +43,20 @@ std::string TestNamespace() {
 }
 
 std::filesystem::path NamespaceDirectory(const std::string& name) {
-    return "/dev/shm/trvha64-" + std::to_string(getuid()) + "-" + name;
+    // Where the library puts it: under the user's private runtime directory
+    // when there is one, else in /dev/shm.
+    auto isPrivate = [](const std::string& path) {
+        struct stat info;
+        return !path.empty() && path[0] == '/' && lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+               info.st_uid == geteuid() && (info.st_mode & 077) == 0;
+    };
+    const char* variable = std::getenv("XDG_RUNTIME_DIR");
+    std::string runtime = variable != nullptr && isPrivate(variable) ? variable : "";
+    if (runtime.empty() && isPrivate("/run/user/" + std::to_string(geteuid()))) {
+        runtime = "/run/user/" + std::to_string(geteuid());
+    }
+    if (!runtime.empty()) return runtime + "/trvha64-" + name;
+    return "/dev/shm/trvha64-" + std::to_string(geteuid()) + "-" + name;
 }
 
 std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::string& role,

@@ -21,6 +21,13 @@ namespace {
 
 const std::uint32_t kSelf = platform::CurrentProcessId();
 
+// Another caller process that lives until the test kills it.
+TRV_CHILD_ROLE(tables_other_caller) {
+    platform::UniqueHandle never(platform::CreateNamedEvent(true, UniqueName("trv_tables_never").c_str()));
+    platform::WaitForEvent(never.get(), 60000);
+    return 0;
+}
+
 struct Posted {
     std::uintptr_t window;
     std::uint32_t message;
@@ -132,12 +139,14 @@ TEST(ApplicationDestroyedTest, FreesEveryBlockOfTheProcessWhicheverThreadDetache
     SessionList& sessions = *tables.sessions;
     ApplicationList& list = *tables.applications;
     const int d = 'D' - 'A';
-    ApplicationBlock* other = list.AddApplicationBlock(kSelf + 1, 5, false);
+    RoleProcess otherProcess("tables_other_caller");
+    const std::uint32_t otherId = otherProcess.id();
+    ApplicationBlock* other = list.AddApplicationBlock(otherId, 5, false);
     ApplicationBlock* shared = list.AddApplicationBlock(kSelf, 10, true);
     ApplicationBlock* t11 = list.AddApplicationBlock(kSelf, 11, false);
     ApplicationBlock* t12 = list.AddApplicationBlock(kSelf, 12, false);
-    std::vector<platform::Handle> replies = {other->ReplyEvent, shared->ReplyEvent, t11->ReplyEvent,
-                                             t12->ReplyEvent};
+    const platform::Handle otherReply = other->ReplyEvent;
+    std::vector<std::string> ownReplies = {shared->ReplyEventName, t11->ReplyEventName, t12->ReplyEventName};
 
     // Another process's caller is listed first, so ours must be removed
     // around it and the list kept dense.
@@ -160,7 +169,11 @@ TEST(ApplicationDestroyedTest, FreesEveryBlockOfTheProcessWhicheverThreadDetache
     ApplicationDestroyed(kSelf, 0xBEEF);  // a thread that owns no block
 
     EXPECT_EQ(list.FindApplicationBlock(kSelf), nullptr);
-    EXPECT_EQ(other->ProcessId, kSelf + 1);
+    EXPECT_EQ(other->ProcessId, otherId);
+    for (const std::string& name : ownReplies) {
+        EXPECT_FALSE(platform::UniqueHandle(platform::OpenNamedEvent(name.c_str())))
+            << "the reply event " << name << " outlived its block";
+    }
     const SessionBlock& sd = sessions.Blocks[d];
     EXPECT_EQ(sd.PSConnection[0], '\0');
     EXPECT_EQ(sd.HostNotifyCount, 1);
@@ -180,12 +193,12 @@ TEST(ApplicationDestroyedTest, FreesEveryBlockOfTheProcessWhicheverThreadDetache
     other->CloseInterceptMode[d] = kCloseByEvent;
     other->CloseInterceptHandle[d] = probe.get();
     other->KeyInterceptEvent[d] = probe.get();
-    ApplicationDestroyed(kSelf + 1, 5);
+    ApplicationDestroyed(otherId, 5);
     EXPECT_EQ(other->ProcessId, 0u);
     EXPECT_EQ(sd.HostNotifyCount, 0);
     platform::UniqueHandle probeSeen(platform::OpenNamedEvent(probeName.c_str()));
     EXPECT_TRUE(probeSeen) << "a handle stored for another process was closed";
-    for (platform::Handle reply : replies) platform::CloseObject(reply);
+    platform::CloseObject(otherReply);
 }
 
 }  // namespace

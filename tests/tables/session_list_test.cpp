@@ -174,8 +174,11 @@ TEST(SessionListTest, NotificationListsStayDenseAndHoldACallerOnce) {
 
         for (ApplicationBlock* caller : callers) EXPECT_GE(add(caller), 0);
         EXPECT_EQ(g.*list.count, 26);
-        std::strcpy(callers[25]->BlockName, "APPL_BLOCK_TOO_MANY");
-        EXPECT_EQ(add(callers[25]), -1);
+        // A 27th caller, while the 26 listed ones all live.
+        std::vector<unsigned char> extraBytes(sizeof(ApplicationBlock));
+        auto* extra = reinterpret_cast<ApplicationBlock*>(extraBytes.data());
+        std::strcpy(extra->BlockName, "APPL_BLOCK_TOO_MANY");
+        EXPECT_EQ(add(extra), -1);
         EXPECT_EQ(g.*list.count, 26);
     }
 }

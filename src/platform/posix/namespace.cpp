@@ -177,9 +177,43 @@ bool WriteHeader(int fd, ObjectKind kind, std::size_t dataSize) {
 
 }  // namespace
 
+namespace {
+
+// A directory only this user can have made and can enter: owned by the
+// effective user, no access for others.
+bool IsPrivateDirectory(const std::string& path) {
+    struct stat info;
+    return !path.empty() && path[0] == '/' && ::lstat(path.c_str(), &info) == 0 &&
+           S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+}
+
+// The per-user runtime directory ($XDG_RUNTIME_DIR, else /run/user/<uid>)
+// when there is one that is private to this user; empty otherwise.
+std::string RuntimeDirectory() {
+    const char* variable = std::getenv("XDG_RUNTIME_DIR");
+    if (variable != nullptr && IsPrivateDirectory(variable)) return variable;
+    const std::string standard = "/run/user/" + std::to_string(::geteuid());
+    if (IsPrivateDirectory(standard)) return standard;
+    return std::string();
+}
+
+std::mutex g_problemLock;
+std::string g_problem;
+
+void NoteProblem(const std::string& text) {
+    std::lock_guard lock(g_problemLock);
+    g_problem = text;
+}
+
+}  // namespace
+
 const std::string& NamespaceDirectory() {
     static const std::string directory = [] {
-        std::string path = "/dev/shm/trvha64-" + std::to_string(::geteuid());
+        // Under the runtime directory no other user can create the namespace
+        // first; /dev/shm, where every user may create names, is the fallback.
+        const std::string runtime = RuntimeDirectory();
+        std::string path = runtime.empty() ? "/dev/shm/trvha64-" + std::to_string(::geteuid())
+                                           : runtime + "/trvha64";
         const char* suffix = std::getenv(kNamespaceVariable);
         if (suffix != nullptr && *suffix != '\0' && std::strchr(suffix, '/') == nullptr) {
             path += '-';
@@ -190,19 +224,39 @@ const std::string& NamespaceDirectory() {
     return directory;
 }
 
+std::string NamespaceProblem() {
+    std::lock_guard lock(g_problemLock);
+    return g_problem;
+}
+
 bool EnsureNamespace() {
     const std::string& directory = NamespaceDirectory();
     if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-        RecordErrno();
+        const int error = errno;
+        NoteProblem("the object namespace " + directory + " cannot be created: " + std::strerror(error));
+        RecordError(error);
         return false;
     }
     struct stat info;
     if (::lstat(directory.c_str(), &info) != 0) {
-        RecordErrno();
+        const int error = errno;
+        NoteProblem("the object namespace " + directory + " cannot be examined: " + std::strerror(error));
+        RecordError(error);
         return false;
     }
     // Someone else's directory, or one that others can enter, is not ours to use.
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) {
+    std::string problem;
+    if (!S_ISDIR(info.st_mode)) {
+        problem = "is not a directory";
+    } else if (info.st_uid != ::geteuid()) {
+        problem = "belongs to another user (uid " + std::to_string(info.st_uid) + ")";
+    } else if ((info.st_mode & 077) != 0) {
+        char mode[16];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        problem = std::string("is open to other users (mode ") + mode + ")";
+    }
+    if (!problem.empty()) {
+        NoteProblem("the object namespace " + directory + " " + problem + "; no session can be reached");
         RecordError(EACCES);
         return false;
     }

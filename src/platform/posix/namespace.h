@@ -2,12 +2,15 @@
 // gives them Win32 lifetimes.
 //
 // Every named object (mapping, event, mutex, thread message queue, the atom
-// table, the window registry) is one file in the namespace directory
-// /dev/shm/trvha64-<uid> (mode 0700: every process of the user reaches every
-// object, other users none). The environment variable TRVHA64_NAMESPACE, when
-// set to a non-empty text without '/', moves the namespace to
-// /dev/shm/trvha64-<uid>-<value>, so that test runs can be isolated from each
-// other; it is read once, at the first use of the namespace in a process.
+// table, the window registry) is one file in the namespace directory (mode
+// 0700: every process of the user reaches every object, other users none):
+// <runtime>/trvha64 where the user has a private runtime directory
+// ($XDG_RUNTIME_DIR, else /run/user/<uid>, owned by the user with no access
+// for others), where no other user can create the name first; otherwise
+// /dev/shm/trvha64-<uid>. The environment variable TRVHA64_NAMESPACE, when
+// set to a non-empty text without '/', appends "-<value>" to the directory's
+// name, so that test runs can be isolated from each other; both are read
+// once, at the first use of the namespace in a process.
 //
 // All kinds share one set of names, as on Windows: a name created as an event
 // cannot be opened or created as a mutex.
@@ -67,6 +70,10 @@ void SweepStaleObjects();
 
 // The namespace directory's path.
 const std::string& NamespaceDirectory();
+
+// Why the namespace could not be used at the last failed EnsureNamespace
+// (one line naming the directory); empty when it could.
+std::string NamespaceProblem();
 
 // One open holder of a named object, or of a private (unnamed) one. The
 // destructor applies the closing rule above.

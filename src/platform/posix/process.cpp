@@ -1,14 +1,17 @@
-// Processes on POSIX: liveness by kill(pid, 0) (a zombie counts as ended),
+// Processes on POSIX: liveness by kill(pid, 0) (a zombie counts as ended)
+// and the start time in /proc/<pid>/stat (a reused id has another),
 // children by posix_spawn, waited on through a pidfd so that a wait can have
 // a time limit, then reaped with waitpid.
 #include "platform/process.h"
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -113,27 +116,72 @@ private:
 
 }  // namespace
 
-bool IsProcessAlive(std::uint32_t processId) {
-    if (processId == 0 || processId > static_cast<std::uint32_t>(INT_MAX)) return false;
-    auto pid = static_cast<pid_t>(processId);
-    if (::kill(pid, 0) != 0 && errno != EPERM) return false;
-    // An ended child that was not reaped yet still answers kill; it is dead.
+namespace {
+
+// The fields of /proc/<pid>/stat after the command name; empty when the
+// process does not exist.
+std::string StatFields(pid_t pid) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/stat", pid);
     std::FILE* stat = std::fopen(path, "re");
-    if (stat == nullptr) return true;
-    char text[512];
+    if (stat == nullptr) return std::string();
+    char text[1024];
     std::size_t length = std::fread(text, 1, sizeof text - 1, stat);
     std::fclose(stat);
     text[length] = '\0';
     const char* end = std::strrchr(text, ')');  // the command name may hold anything
-    if (end == nullptr || end[1] == '\0') return true;
-    return end[2] != 'Z' && end[2] != 'X';
+    if (end == nullptr || end[1] == '\0') return std::string();
+    return std::string(end + 2);
+}
+
+// Field 22 of the stat line, the start time in clock ticks since boot.
+std::uint32_t StartStampOf(const std::string& fields) {
+    // `fields` begins with field 3 (the state).
+    std::size_t at = 0;
+    for (int field = 3; field < 22; ++field) {
+        at = fields.find(' ', at);
+        if (at == std::string::npos) return 0;
+        ++at;
+    }
+    const unsigned long long ticks = std::strtoull(fields.c_str() + at, nullptr, 10);
+    const auto stamp = static_cast<std::uint32_t>(ticks ^ (ticks >> 32));
+    return stamp != 0 ? stamp : 1;
+}
+
+}  // namespace
+
+bool IsProcessAlive(std::uint32_t processId) {
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT_MAX)) return false;
+    auto pid = static_cast<pid_t>(processId);
+    if (::kill(pid, 0) != 0 && errno != EPERM) return false;
+    const std::string fields = StatFields(pid);
+    if (fields.empty()) return true;
+    // An ended child that was not reaped yet still answers kill; it is dead.
+    return fields[0] != 'Z' && fields[0] != 'X';
+}
+
+std::uint32_t ProcessStartStamp(std::uint32_t processId) {
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT_MAX)) return 0;
+    return StartStampOf(StatFields(static_cast<pid_t>(processId)));
+}
+
+std::uint32_t CurrentProcessStartStamp() { return ProcessStartStamp(static_cast<std::uint32_t>(::getpid())); }
+
+bool IsProcessAlive(std::uint32_t processId, std::uint32_t startStamp) {
+    if (!IsProcessAlive(processId)) return false;
+    if (startStamp == 0) return true;
+    const std::uint32_t now = ProcessStartStamp(processId);
+    // Unreadable (another user's process under a restrictive /proc): the id alone.
+    return now == 0 || now == startStamp;
 }
 
 void OpenObjectsToAllProcesses() {
     if (posix::EnsureNamespace()) posix::SweepStaleObjects();
 }
+
+std::string ObjectsProblem() { return posix::NamespaceProblem(); }
+
+void SweepObjectsOfEndedProcesses() { posix::SweepStaleObjects(); }
 
 ChildProcess SpawnProcess(const std::string& program, const std::vector<std::string>& arguments) {
     ChildProcess child;

@@ -73,6 +73,44 @@ bool IsProcessAlive(std::uint32_t processId) {
     return alive;
 }
 
+namespace {
+
+// The creation time of an open process, cut to 32 bits and never 0.
+std::uint32_t CreationStampOf(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+        win32::RecordLastError();
+        return 0;
+    }
+    const std::uint64_t time = (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) |
+                               created.dwLowDateTime;
+    const auto stamp = static_cast<std::uint32_t>(time ^ (time >> 32));
+    return stamp != 0 ? stamp : 1;
+}
+
+}  // namespace
+
+std::uint32_t ProcessStartStamp(std::uint32_t processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr) {
+        win32::RecordLastError();
+        return 0;
+    }
+    const std::uint32_t stamp = CreationStampOf(process);
+    CloseHandle(process);
+    return stamp;
+}
+
+std::uint32_t CurrentProcessStartStamp() { return CreationStampOf(GetCurrentProcess()); }
+
+bool IsProcessAlive(std::uint32_t processId, std::uint32_t startStamp) {
+    if (!IsProcessAlive(processId)) return false;
+    if (startStamp == 0) return true;
+    const std::uint32_t now = ProcessStartStamp(processId);
+    // Not openable (another user's process): the id alone.
+    return now == 0 || now == startStamp;
+}
+
 void OpenObjectsToAllProcesses() {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_DEFAULT | TOKEN_QUERY, &token)) {
@@ -96,6 +134,10 @@ void OpenObjectsToAllProcesses() {
         win32::RecordLastError();
     }
 }
+
+std::string ObjectsProblem() { return std::string(); }
+
+void SweepObjectsOfEndedProcesses() {}
 
 ChildProcess SpawnProcess(const std::string& program, const std::vector<std::string>& arguments) {
     ChildProcess child;

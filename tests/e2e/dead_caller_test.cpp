@@ -1,0 +1,171 @@
+// End to end: what processes that end without detaching leave behind, with
+// the reference emulator and callers killed outright. A caller killed while
+// connected leaves the presentation space free for the next one; a caller
+// that intercepted keystrokes and ended without stopping (exited, or was
+// killed) leaves the operator's keyboard working; an emulator killed while
+// another process keeps the tables alive leaves its sessions to the next
+// emulator; and callers leave no named objects behind, whether they exited
+// or were killed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <iterator>
+#include <set>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "caller_roles.h"
+#include "e2e_fixture.h"
+#include "role_support.h"
+#include "trvha64.h"
+
+namespace trv::e2e {
+namespace {
+
+// --- the caller roles ---------------------------------------------------
+
+// hold_connected L: connects to L and waits (it is killed there).
+int HoldConnectedRole(const std::vector<std::string>& args) {
+    char name[4] = {args[0][0]};
+    Say("connect " + Num(Run(HA_CONNECT_PS, name, 1).rc));
+    Say("ready");
+    AwaitGo();
+    return 0;
+}
+
+// connect_to L: connects to L and disconnects again.
+int ConnectToRole(const std::vector<std::string>& args) {
+    char name[4] = {args[0][0]};
+    Say("connect " + Num(Run(HA_CONNECT_PS, name, 1).rc));
+    Say("disconnect " + Num(Run(HA_DISCONNECT_PS, name, 1).rc));
+    return 0;
+}
+
+// intercept_unstopped L: intercepts every keystroke of L and, after the
+// go-ahead, ends without stopping (unless killed before).
+int InterceptUnstoppedRole(const std::vector<std::string>& args) {
+    unsigned char request[24] = {static_cast<unsigned char>(args[0][0]), 0, 0, 0, 'L'};
+    Say("start " + Num(Run(HA_START_KEY_INTERCEPT, request, 0).rc));
+    Say("ready");
+    AwaitGo();
+    return 0;
+}
+
+}  // namespace
+
+bool RunDeadCallerRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
+    static const RoleEntry roles[] = {
+        {"hold_connected", HoldConnectedRole, 1},
+        {"connect_to", ConnectToRole, 1},
+        {"intercept_unstopped", InterceptUnstoppedRole, 1},
+    };
+    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
+}
+
+namespace {
+
+// --- the tests ----------------------------------------------------------
+
+using DeadCallerEndToEnd = EmulatorEndToEnd;
+
+TEST_F(DeadCallerEndToEnd, ACallerKilledWhileConnectedLeavesThePresentationSpaceFree) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    auto holder = StartReady("hold_connected", {"A"});
+    ASSERT_TRUE(holder != nullptr);
+    holder->Kill();
+    ASSERT_TRUE(holder->Wait(kExitLimit).has_value());
+
+    Report next = RunCaller("connect_to", {"A"});
+    EXPECT_EQ(next.Joined("connect"), "0") << "the killed caller still holds the presentation space";
+    EXPECT_EQ(next.Joined("disconnect"), "0");
+}
+
+// How the intercepting caller ends: "exit" (normally, without Stop) or
+// "kill" (outright).
+class UnstoppedInterceptEndToEnd : public EmulatorEndToEnd,
+                                  public testing::WithParamInterface<const char*> {};
+
+TEST_P(UnstoppedInterceptEndToEnd, TheOperatorsKeysReachTheScreenAfterTheInterceptorIsGone) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    auto interceptor = StartReady("intercept_unstopped", {"A"});
+    ASSERT_TRUE(interceptor != nullptr);
+    // While it lives, the intercept takes the operator's key.
+    EXPECT_EQ(emulator_->Command("keys A x"), std::vector<std::string>{"OK"});
+    EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 1), " ");
+    if (std::string(GetParam()) == "kill") {
+        interceptor->Kill();
+        ASSERT_TRUE(interceptor->Wait(kExitLimit).has_value());
+    } else {
+        EXPECT_TRUE(interceptor->WriteLine("go"));
+        EXPECT_EQ(interceptor->Wait(kCallerLimit), 0);
+    }
+    EXPECT_EQ(emulator_->Command("keys A q"), std::vector<std::string>{"OK"});
+    EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 1), "q") << "the operator's keyboard stays dead";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, UnstoppedInterceptEndToEnd, testing::Values("exit", "kill"));
+
+TEST_F(DeadCallerEndToEnd, AnEmulatorStartedAfterOneWasKilledServesItsSessions) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    // Another process keeps the tables, and the killed emulator's entry, alive.
+    ASSERT_NO_FATAL_FAILURE(StartHolder());
+    emulator_->process().Kill();
+    ASSERT_TRUE(emulator_->process().Wait(kExitLimit).has_value());
+    emulator_.reset();
+
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    Report next = RunCaller("connect_to", {"A"});
+    EXPECT_EQ(next.Joined("connect"), "0") << "the session entry of the killed emulator was not taken over";
+    EXPECT_EQ(emulator_->ScreenRows('A').size(), 24u);
+}
+
+// The files of the test's namespace, the named objects that exist.
+std::set<std::string> NamespaceObjects(const std::string& space) {
+    std::error_code ignored;
+    std::set<std::string> names;
+    for (auto it = std::filesystem::directory_iterator(NamespaceDirectory(space), ignored);
+         it != std::filesystem::directory_iterator(); it.increment(ignored)) {
+        names.insert(it->path().filename().string());
+    }
+    return names;
+}
+
+std::string Listed(const std::set<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += " " + name;
+    return text;
+}
+
+// Polls until the namespace holds the `expected` objects again or the
+// limit passes; answers the last listing. The emulator gives up a gone caller's
+// reply event at its next look, about a second later.
+std::set<std::string> AwaitNamespaceObjects(const std::string& space, const std::set<std::string>& expected) {
+    const Clock::time_point limit = Clock::now() + kExitLimit;
+    std::set<std::string> count = NamespaceObjects(space);
+    while (count != expected && Clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        count = NamespaceObjects(space);
+    }
+    return count;
+}
+
+TEST_F(DeadCallerEndToEnd, CallersThatEndedLeaveNoNamedObjectsBehind) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    ASSERT_NO_FATAL_FAILURE(StartHolder());
+    const std::set<std::string> before = NamespaceObjects(space_);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(RunCaller("connect_to", {"A"}).Joined("connect"), "0");
+    EXPECT_EQ(Listed(AwaitNamespaceObjects(space_, before)), Listed(before))
+        << "callers that exited cleanly left objects";
+
+    auto killed = StartReady("hold_connected", {"A"});
+    ASSERT_TRUE(killed != nullptr);
+    killed->Kill();
+    ASSERT_TRUE(killed->Wait(kExitLimit).has_value());
+    EXPECT_EQ(Listed(AwaitNamespaceObjects(space_, before)), Listed(before))
+        << "a killed caller's objects were not swept";
+}
+
+}  // namespace
+}  // namespace trv::e2e
