@@ -1,6 +1,7 @@
-// Thread message queues: posting across processes in order, refusal for a
-// thread without a queue, the quit message and time limits. (A stop request
-// ending a message wait is tested with the other stops in thread_test.cpp.)
+// Thread message queues: thread and window messages posted from another
+// process arriving in one queue in posting order, refusal for a thread
+// without a queue, the quit message and time limits. (A stop request ending
+// a message wait is tested with the other stops in thread_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,8 +9,10 @@
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/thread.h"
+#include "platform/window.h"
 #include "queue_support.h"
 #include "support/child_role.h"
+#include "support/test_thread.h"
 
 namespace trv::platform {
 namespace {
@@ -17,112 +20,91 @@ namespace {
 // Application-defined message numbers (the Win32 WM_USER range).
 constexpr std::uint32_t kFirstMessage = 0x0400 + 0x21;
 
-// args: thread id, message count. Posts messages numbered in sequence with
-// wParam = i and lParam = -i.
-TRV_CHILD_ROLE(thread_poster) {
-    if (args.size() != 2) return 10;
+// args: thread id, window, message count. Posts messages numbered in
+// sequence with wParam = i and lParam = -i, every third one to the thread and
+// the others to the window.
+TRV_CHILD_ROLE(queue_poster) {
+    if (args.size() != 3) return 10;
     const auto thread = static_cast<std::uint32_t>(std::stoul(args[0]));
-    const int count = std::stoi(args[1]);
+    const WindowHandle window = std::stoull(args[1]);
+    const int count = std::stoi(args[2]);
+    if (!IsWindowHandle(window)) return 11;
     for (int i = 0; i < count; ++i) {
-        if (!PostToThread(thread, kFirstMessage + static_cast<std::uint32_t>(i % 7),
-                          static_cast<std::uintptr_t>(i), -static_cast<std::intptr_t>(i))) {
-            return 11;
+        const std::uint32_t message = kFirstMessage + static_cast<std::uint32_t>(i % 7);
+        const auto wParam = static_cast<std::uintptr_t>(i);
+        const std::intptr_t lParam = -i;
+        if (!(i % 3 == 0 ? PostToThread(thread, message, wParam, lParam)
+                         : PostWindowMessage(window, message, wParam, lParam))) {
+            return 12;
         }
     }
     return 0;
 }
 
-TEST(ThreadMessageQueueTest, MessagesFromAnotherProcessArriveInPostingOrder) {
+TEST(ThreadMessageQueueTest, ThreadAndWindowMessagesFromAnotherProcessArriveInPostingOrder) {
     DrainQueue();
+    const WindowHandle window = CreateMessageWindow();
+    ASSERT_NE(window, 0u);
     constexpr int kCount = 200;
-    trv::test::RoleProcess poster(
-        "thread_poster", {std::to_string(CurrentThreadId()), std::to_string(kCount)});
-    ASSERT_TRUE(poster.started());
-
+    test::RoleProcess poster("queue_poster", {std::to_string(CurrentThreadId()),
+                                              std::to_string(window), std::to_string(kCount)});
     for (int i = 0; i < kCount; ++i) {
         ThreadMessage message;
         ASSERT_EQ(GetThreadMessage(message, kReceiveLimitMs), MessageWait::message) << i;
-        EXPECT_EQ(message.window, 0u);
-        EXPECT_EQ(message.message, kFirstMessage + static_cast<std::uint32_t>(i % 7));
+        EXPECT_EQ(message.window, i % 3 == 0 ? 0u : window) << i;
+        EXPECT_EQ(message.message, kFirstMessage + static_cast<std::uint32_t>(i % 7)) << i;
         EXPECT_EQ(message.wParam, static_cast<std::uintptr_t>(i));
         ASSERT_EQ(message.lParam, -static_cast<std::intptr_t>(i));
     }
     EXPECT_EQ(poster.Wait(), 0);
+    DestroyMessageWindow(window);
     ThreadMessage extra;
     EXPECT_EQ(GetThreadMessage(extra, 0), MessageWait::timed_out);
 }
 
-struct QueueWorker {
-    UniqueHandle ready{CreateNamedEvent(true, nullptr)};
-    UniqueHandle release{CreateNamedEvent(true, nullptr)};
-    MessageWait result = MessageWait::failed;
-    ThreadMessage received;
-};
-
-// Never touches a message queue: waits until released.
-std::uint32_t WorkWithoutQueue(void* raw) {
-    auto* worker = static_cast<QueueWorker*>(raw);
-    SignalEvent(worker->ready.get());
-    WaitForEvent(worker->release.get(), kReceiveLimitMs);
-    return 0;
-}
-
-// Makes its queue, then reads one message.
-std::uint32_t ReadOneMessage(void* raw) {
-    auto* worker = static_cast<QueueWorker*>(raw);
-    EnsureMessageQueue();
-    SignalEvent(worker->ready.get());
-    worker->result = GetThreadMessage(worker->received, kReceiveLimitMs);
-    return 0;
-}
-
 TEST(ThreadMessageQueueTest, PostsReachOnlyThreadsWithAQueue) {
-    QueueWorker idle;
-    StartedThread idleThread = StartThread(WorkWithoutQueue, &idle);
-    ASSERT_NE(idleThread.handle, kNoHandle);
-    UniqueHandle idleOwner(idleThread.handle);
-    ASSERT_EQ(WaitForEvent(idle.ready.get(), kReceiveLimitMs), kWaitObject0);
-    EXPECT_FALSE(PostToThread(idleThread.id, kFirstMessage, 1, 2));
-    SignalEvent(idle.release.get());
-    EXPECT_EQ(WaitForThread(idleThread.handle, kJoinLimitMs), kWaitObject0);
+    UniqueHandle ready(CreateNamedEvent(false, nullptr));
+    UniqueHandle release(CreateNamedEvent(true, nullptr));
+    ASSERT_TRUE(ready && release);
+    test::TestThread idle([&] {  // never touches a message queue
+        SignalEvent(ready.get());
+        WaitForEvent(release.get(), kReceiveLimitMs);
+    });
+    ASSERT_EQ(WaitForEvent(ready.get(), kReceiveLimitMs), kWaitObject0);
+    EXPECT_FALSE(PostToThread(idle.id(), kFirstMessage, 1, 2));
+    SignalEvent(release.get());
+    EXPECT_TRUE(idle.Join());
 
-    QueueWorker reader;
-    StartedThread readerThread = StartThread(ReadOneMessage, &reader);
-    ASSERT_NE(readerThread.handle, kNoHandle);
-    UniqueHandle readerOwner(readerThread.handle);
-    ASSERT_EQ(WaitForEvent(reader.ready.get(), kReceiveLimitMs), kWaitObject0);
-    EXPECT_TRUE(PostToThread(readerThread.id, kFirstMessage + 1, 3, 4));
-    ASSERT_EQ(WaitForThread(readerThread.handle, kJoinLimitMs), kWaitObject0);
-    EXPECT_EQ(reader.result, MessageWait::message);
-    EXPECT_EQ(reader.received.message, kFirstMessage + 1);
-    EXPECT_EQ(reader.received.wParam, 3u);
-    EXPECT_EQ(reader.received.lParam, 4);
+    ThreadMessage received;
+    MessageWait result = MessageWait::failed;
+    test::TestThread reader([&] {
+        EnsureMessageQueue();
+        SignalEvent(ready.get());
+        result = GetThreadMessage(received, kReceiveLimitMs);
+    });
+    ASSERT_EQ(WaitForEvent(ready.get(), kReceiveLimitMs), kWaitObject0);
+    EXPECT_TRUE(PostToThread(reader.id(), kFirstMessage + 1, 3, 4));
+    ASSERT_TRUE(reader.Join());
+    EXPECT_EQ(result, MessageWait::message);
+    EXPECT_EQ(received.message, kFirstMessage + 1);
+    EXPECT_EQ(received.lParam, 4);
 }
 
-TEST(ThreadMessageQueueTest, QuitMessageAnswersQuitAfterEarlierMessages) {
+TEST(ThreadMessageQueueTest, QuitAnswersQuitAfterEarlierMessagesAndAnEmptyQueueTimesOut) {
     DrainQueue();
+    ThreadMessage message;
+    EXPECT_EQ(GetThreadMessage(message, 30), MessageWait::timed_out);
     ASSERT_TRUE(PostToThread(CurrentThreadId(), kFirstMessage, 1, 0));
     ASSERT_TRUE(PostToThread(CurrentThreadId(), kQuitMessage, 7, 9));
 
-    ThreadMessage message;
-    ASSERT_EQ(GetThreadMessage(message, kReceiveLimitMs), MessageWait::message);
+    // A message already queued is taken even with no time to wait.
+    ASSERT_EQ(GetThreadMessage(message, 0), MessageWait::message);
     EXPECT_EQ(message.message, kFirstMessage);
     ASSERT_EQ(GetThreadMessage(message, kReceiveLimitMs), MessageWait::quit);
     EXPECT_EQ(message.message, kQuitMessage);
     EXPECT_EQ(message.wParam, 7u);
     EXPECT_EQ(message.lParam, 9);
-}
-
-TEST(ThreadMessageQueueTest, EmptyQueueTimesOut) {
-    DrainQueue();
-    ThreadMessage message;
     EXPECT_EQ(GetThreadMessage(message, 0), MessageWait::timed_out);
-    EXPECT_EQ(GetThreadMessage(message, 30), MessageWait::timed_out);
-
-    // A message already queued is taken even with no time to wait.
-    ASSERT_TRUE(PostToThread(CurrentThreadId(), kFirstMessage + 2, 5, 6));
-    EXPECT_EQ(GetThreadMessage(message, 0), MessageWait::message);
-    EXPECT_EQ(message.message, kFirstMessage + 2);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // re-entry by the owner thread.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +11,7 @@
 #include "platform/thread.h"
 #include "platform/timeout.h"
 #include "support/child_role.h"
+#include "support/test_thread.h"
 
 namespace trv::platform {
 namespace {
@@ -61,103 +61,76 @@ TRV_CHILD_ROLE(mutex_holder) {
     return 13;
 }
 
-TEST(MutexAcrossProcessesTest, AHeldMutexExcludesAnotherProcessUntilReleased) {
-    const std::string name = test::UniqueName("mx_exclusion");
-    const std::string waitingName = test::UniqueName("mx_exclusion_waiting");
-    UniqueHandle mutex(CreateNamedMutex(name.c_str()));
-    UniqueHandle waiting(CreateNamedEvent(false, waitingName.c_str()));
-    ASSERT_TRUE(mutex && waiting);
-    ASSERT_EQ(WaitMutex(mutex.get(), 0), LockResult::acquired);
+// A mutex and the event a child signals once it holds the mutex or is about
+// to wait for it.
+struct SharedMutex {
+    explicit SharedMutex(const std::string& tag)
+        : name(test::UniqueName(tag)), signalName(test::UniqueName(tag + "_signal")),
+          mutex(CreateNamedMutex(name.c_str())), signal(CreateNamedEvent(false, signalName.c_str())) {}
+    bool Signalled() const { return WaitForEvent(signal.get(), kLimitMs) == kWaitObject0; }
+    std::string name, signalName;
+    UniqueHandle mutex, signal;
+};
 
-    test::RoleProcess refused("mutex_waiter", {name, "0"});
+TEST(MutexAcrossProcessesTest, AHeldMutexExcludesAnotherProcessUntilReleased) {
+    SharedMutex shared("mx_exclusion");
+    ASSERT_TRUE(shared.mutex && shared.signal);
+    ASSERT_EQ(WaitMutex(shared.mutex.get(), 0), LockResult::acquired);
+
+    test::RoleProcess refused("mutex_waiter", {shared.name, "0"});
     EXPECT_EQ(refused.Wait(), 1);
-    test::RoleProcess timedOut("mutex_waiter", {name, "100"});
+    test::RoleProcess timedOut("mutex_waiter", {shared.name, "100"});
     EXPECT_EQ(timedOut.Wait(), 1);
 
     // A waiter blocked in the kernel gets the mutex when it is released.
-    test::RoleProcess blocked("mutex_waiter", {name, std::to_string(kLimitMs), waitingName});
-    ASSERT_EQ(WaitForEvent(waiting.get(), kLimitMs), kWaitObject0);
-    ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
+    test::RoleProcess blocked("mutex_waiter", {shared.name, std::to_string(kLimitMs), shared.signalName});
+    ASSERT_TRUE(shared.Signalled());
+    ASSERT_TRUE(ReleaseNamedMutex(shared.mutex.get()));
     EXPECT_EQ(blocked.Wait(), 0);
-    EXPECT_EQ(WaitMutex(mutex.get(), kLimitMs), LockResult::acquired);
-    EXPECT_TRUE(ReleaseNamedMutex(mutex.get()));
-}
-
-TEST(MutexAcrossProcessesTest, AMutexHeldByAKilledProcessIsHandedOverAsAbandoned) {
-    const std::string name = test::UniqueName("mx_abandoned");
-    const std::string heldName = test::UniqueName("mx_abandoned_held");
-    UniqueHandle mutex(CreateNamedMutex(name.c_str()));
-    UniqueHandle held(CreateNamedEvent(false, heldName.c_str()));
-    ASSERT_TRUE(mutex && held);
-
-    test::RoleProcess holder("mutex_holder", {name, heldName});
-    ASSERT_EQ(WaitForEvent(held.get(), kLimitMs), kWaitObject0);
-    EXPECT_EQ(WaitMutex(mutex.get(), 0), LockResult::timed_out);
-    holder.Kill();
-
-    EXPECT_EQ(WaitMutex(mutex.get(), kLimitMs), LockResult::acquired_owner_died);
-    ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
-    // Abandonment is reported once; afterwards the mutex is an ordinary one.
-    EXPECT_EQ(WaitMutex(mutex.get(), kLimitMs), LockResult::acquired);
-    EXPECT_TRUE(ReleaseNamedMutex(mutex.get()));
+    EXPECT_EQ(WaitMutex(shared.mutex.get(), kLimitMs), LockResult::acquired);
+    EXPECT_TRUE(ReleaseNamedMutex(shared.mutex.get()));
 }
 
 TEST(MutexAcrossProcessesTest, AWaiterBlockedWhenTheOwnerIsKilledGetsTheMutexAsAbandoned) {
-    const std::string name = test::UniqueName("mx_abandoned_waiter");
-    const std::string heldName = test::UniqueName("mx_abandoned_waiter_held");
-    const std::string waitingName = test::UniqueName("mx_abandoned_waiter_waiting");
-    UniqueHandle mutex(CreateNamedMutex(name.c_str()));
-    UniqueHandle held(CreateNamedEvent(false, heldName.c_str()));
-    UniqueHandle waiting(CreateNamedEvent(false, waitingName.c_str()));
-    ASSERT_TRUE(mutex && held && waiting);
+    SharedMutex held("mx_abandoned_held");
+    SharedMutex waiting("mx_abandoned_waiting");
+    ASSERT_TRUE(held.mutex && held.signal && waiting.signal);
 
-    test::RoleProcess holder("mutex_holder", {name, heldName});
-    ASSERT_EQ(WaitForEvent(held.get(), kLimitMs), kWaitObject0);
-    test::RoleProcess waiter("mutex_waiter", {name, std::to_string(kLimitMs), waitingName});
-    ASSERT_EQ(WaitForEvent(waiting.get(), kLimitMs), kWaitObject0);
+    test::RoleProcess holder("mutex_holder", {held.name, held.signalName});
+    ASSERT_TRUE(held.Signalled());
+    EXPECT_EQ(WaitMutex(held.mutex.get(), 0), LockResult::timed_out);
+    test::RoleProcess waiter("mutex_waiter", {held.name, std::to_string(kLimitMs), waiting.signalName});
+    ASSERT_TRUE(waiting.Signalled());
     holder.Kill();
     EXPECT_EQ(waiter.Wait(), 2);
-    EXPECT_EQ(WaitMutex(mutex.get(), kLimitMs), LockResult::acquired);
-    EXPECT_TRUE(ReleaseNamedMutex(mutex.get()));
+    // Abandonment is reported once; afterwards the mutex is an ordinary one.
+    EXPECT_EQ(WaitMutex(held.mutex.get(), kLimitMs), LockResult::acquired);
+    EXPECT_TRUE(ReleaseNamedMutex(held.mutex.get()));
 }
 
-struct ThreadProbe {
-    Handle mutex = kNoHandle;
-    std::uint32_t limitMs = 0;
-    bool release = true;
-    std::atomic<int> result{-1};
-};
-
-// Waits for probe->mutex once, and releases it unless told not to.
-std::uint32_t ProbeMutex(void* argument) {
-    auto* probe = static_cast<ThreadProbe*>(argument);
-    LockResult result = WaitMutex(probe->mutex, probe->limitMs);
-    if (probe->release &&
-        (result == LockResult::acquired || result == LockResult::acquired_owner_died)) {
-        ReleaseNamedMutex(probe->mutex);
-    }
-    probe->result.store(static_cast<int>(result));
-    return 0;
-}
-
+// Waits for the mutex once on another thread, and releases it unless told not to.
 LockResult ProbeFromAnotherThread(Handle mutex, std::uint32_t limitMs, bool release = true) {
-    ThreadProbe probe;
-    probe.mutex = mutex;
-    probe.limitMs = limitMs;
-    probe.release = release;
-    StartedThread thread = StartThread(ProbeMutex, &probe);
-    if (thread.handle == kNoHandle) return LockResult::failed;
-    UniqueHandle owner(thread.handle);
-    if (WaitForThread(thread.handle, kLimitMs) != kWaitObject0) return LockResult::failed;
-    return static_cast<LockResult>(probe.result.load());
+    LockResult result = LockResult::failed;
+    test::TestThread probe([&] {
+        result = WaitMutex(mutex, limitMs);
+        if (release && (result == LockResult::acquired || result == LockResult::acquired_owner_died)) {
+            ReleaseNamedMutex(mutex);
+        }
+    });
+    return probe.Join() ? result : LockResult::failed;
 }
 
-TEST(MutexRecursionTest, TheOwnerReentersAndEveryWaitNeedsItsRelease) {
+TEST(MutexRecursionTest, TheOwnerReentersEveryWaitNeedsItsReleaseAndOnlyTheOwnerReleases) {
     UniqueHandle mutex(CreateNamedMutex(test::UniqueName("mx_recursion").c_str()));
     ASSERT_TRUE(mutex);
+    EXPECT_FALSE(ReleaseNamedMutex(mutex.get()));  // not owned at all
     ASSERT_EQ(WaitMutex(mutex.get(), 0), LockResult::acquired);
     ASSERT_EQ(WaitMutex(mutex.get(), kLimitMs), LockResult::acquired);
 
+    bool releasedByOther = true;
+    test::TestThread other([&] { releasedByOther = ReleaseNamedMutex(mutex.get()); });
+    ASSERT_TRUE(other.Join());
+    EXPECT_FALSE(releasedByOther);
     EXPECT_EQ(ProbeFromAnotherThread(mutex.get(), 0), LockResult::timed_out);
     ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
     EXPECT_EQ(ProbeFromAnotherThread(mutex.get(), 20), LockResult::timed_out);
@@ -166,36 +139,13 @@ TEST(MutexRecursionTest, TheOwnerReentersAndEveryWaitNeedsItsRelease) {
     EXPECT_FALSE(ReleaseNamedMutex(mutex.get()));  // no longer the owner
 }
 
-TEST(MutexRecursionTest, ReleaseByANonOwnerFails) {
-    UniqueHandle mutex(CreateNamedMutex(nullptr));
-    ASSERT_TRUE(mutex);
-    EXPECT_FALSE(ReleaseNamedMutex(mutex.get()));  // not owned at all
-    ASSERT_EQ(WaitMutex(mutex.get(), 0), LockResult::acquired);
-
-    struct Attempt {
-        Handle mutex;
-        std::atomic<int> released{-1};
-    } attempt{mutex.get()};
-    StartedThread thread = StartThread(
-        [](void* argument) -> std::uint32_t {
-            auto* a = static_cast<Attempt*>(argument);
-            a->released.store(ReleaseNamedMutex(a->mutex) ? 1 : 0);
-            return 0;
-        },
-        &attempt);
-    ASSERT_NE(thread.handle, kNoHandle);
-    UniqueHandle owner(thread.handle);
-    ASSERT_EQ(WaitForThread(thread.handle, kLimitMs), kWaitObject0);
-    EXPECT_EQ(attempt.released.load(), 0);
-    EXPECT_TRUE(ReleaseNamedMutex(mutex.get()));
-}
-
-TEST(MutexRecursionTest, AMutexLeftByAnEndedThreadIsAbandoned) {
+TEST(MutexRecursionTest, AMutexLeftByAnEndedThreadIsAbandonedOnce) {
     UniqueHandle mutex(CreateNamedMutex(test::UniqueName("mx_thread_end").c_str()));
     ASSERT_TRUE(mutex);
     ASSERT_EQ(ProbeFromAnotherThread(mutex.get(), 0, false), LockResult::acquired);
     EXPECT_EQ(WaitMutex(mutex.get(), kLimitMs), LockResult::acquired_owner_died);
     EXPECT_TRUE(ReleaseNamedMutex(mutex.get()));
+    EXPECT_EQ(ProbeFromAnotherThread(mutex.get(), 0), LockResult::acquired);
 }
 
 TEST(MutexRecursionTest, CreateOpensAnExistingMutexWithoutTakingIt) {

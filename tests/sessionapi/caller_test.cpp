@@ -4,7 +4,9 @@
 // emulator killed while a caller waits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,91 +43,78 @@ protected:
 TEST_F(QMXAPICaller, SessionListCopiesAtMostTheEntriesAskedForAndAnswersTheEmulatorsCount) {
     Responder responder;
     ASSERT_TRUE(responder.ready());
-
     EXPECT_EQ(trvQuerySessionList(0, nullptr), kListedSessions);
-    trvQMXSessionEntry untouched[3];
-    std::memset(untouched, 0xCD, sizeof untouched);
-    trvQMXSessionEntry none[3];
-    std::memset(none, 0xCD, sizeof none);
-    EXPECT_EQ(trvQuerySessionList(0, none), kListedSessions);
-    EXPECT_EQ(std::memcmp(none, untouched, sizeof none), 0);
-
-    trvQMXSessionEntry two[3];
-    std::memset(two, 0xCD, sizeof two);
-    EXPECT_EQ(trvQuerySessionList(2, two), kListedSessions);
-    EXPECT_EQ(two[0].short_name, 'A');
-    EXPECT_EQ(two[1].short_name, 'B');
-    EXPECT_EQ(two[1].status, 0x200u);
-    EXPECT_EQ(std::memcmp(&two[2], &untouched[0], sizeof two[2]), 0) << "a third entry was written";
-
-    trvQMXSessionEntry all[10];
-    std::memset(all, 0xCD, sizeof all);
-    EXPECT_EQ(trvQuerySessionList(10, all), kListedSessions);
-    for (std::uint32_t i = 0; i < kListedSessions; ++i) {
-        EXPECT_EQ(all[i].short_name, static_cast<char>('A' + i));
-        EXPECT_EQ(std::memcmp(all[i].reserved, "xyz", 3), 0);
-        EXPECT_EQ(all[i].status, 0x100u * (i + 1));
+    for (std::uint32_t asked : {0u, 2u, 10u}) {
+        trvQMXSessionEntry entries[10];
+        std::memset(entries, 0xCD, sizeof entries);
+        const trvQMXSessionEntry untouched = entries[0];
+        EXPECT_EQ(trvQuerySessionList(asked, entries), kListedSessions) << asked;
+        const std::uint32_t copied = std::min(asked, kListedSessions);
+        for (std::uint32_t i = 0; i < copied; ++i) {
+            EXPECT_EQ(entries[i].short_name, static_cast<char>('A' + i)) << asked;
+            EXPECT_EQ(std::memcmp(entries[i].reserved, "xyz", 3), 0) << asked;
+            EXPECT_EQ(entries[i].status, 0x100u * (i + 1)) << asked;
+        }
+        EXPECT_EQ(std::memcmp(&entries[copied], &untouched, sizeof untouched), 0)
+            << "asked for " << asked << ", an entry beyond was written";
     }
-    EXPECT_EQ(std::memcmp(&all[kListedSessions], &untouched[0], sizeof all[0]), 0)
-        << "entries beyond the emulator's count were copied";
     EXPECT_EQ(responder.Stop(), 0);
 }
 
-TEST_F(QMXAPICaller, ShortNameRequestsSendTheUpperCaseLetterAndLinkTimeoutSendsNone) {
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
-
-    EXPECT_EQ(trvQueryEmulatorStatus('d'), 0x1000u | 'D');
-    EXPECT_EQ(trvQueryEmulatorStatus('Q'), 0x1000u | 'Q');
-    EXPECT_EQ(trvStopSession('a', 7), 1u);
-    EXPECT_EQ(trvStopSession('B', 0), 0u);
-    EXPECT_EQ(trvConnectSession('b'), 1u);
-    EXPECT_EQ(trvConnectSession('A'), 0u);
-    EXPECT_EQ(trvDisconnectSession('b'), 1u);
-    EXPECT_EQ(trvDisconnectSession('C'), 0u);
-    EXPECT_EQ(trvQueryConnectionInfo('A', nullptr), 0u);
-    // The responder answers a link timeout with the letter it finds: the
-    // previous request's, since set link timeout sends none.
-    EXPECT_EQ(trvStopSession('k', 0), 0u);
-    EXPECT_EQ(trvSetLinkTimeout('x', 30), static_cast<std::uint32_t>('K'));
-    EXPECT_EQ(responder.Stop(), 0);
+std::uint32_t StartAnswer(char letter, std::uint32_t profileLength, std::uint32_t mode) {
+    return (static_cast<std::uint32_t>(letter) << 24) | (profileLength << 8) | mode;
 }
 
-TEST_F(QMXAPICaller, StartSendsProfileCutTo259CharactersLetterAndWindowMode) {
+// Each entry against the responder's scripted answers (sessionapi_fixture.h),
+// in this order: the letter goes upper case; set link timeout sends none, so
+// the responder answers with the previous request's; the profile of a start
+// is cut to 259 characters, and a shorter one after it leaves no tail.
+TEST_F(QMXAPICaller, EachEntrySendsItsRequestAndAnswersTheEmulatorsResult) {
     Responder responder;
     ASSERT_TRUE(responder.ready());
-
-    const std::uint32_t shortProfile = trvStartSession("work.ws", 'c', 2);
-    EXPECT_EQ(shortProfile, (static_cast<std::uint32_t>('C') << 24) | (7u << 8) | 2u);
-
     const std::string longProfile(300, 'p');
-    const std::uint32_t cut = trvStartSession(longProfile.c_str(), 'Z', 3);
-    EXPECT_EQ(cut, (static_cast<std::uint32_t>('Z') << 24) | (259u << 8) | 3u);
-
-    // A shorter profile after a longer one leaves no tail of the old text.
-    EXPECT_EQ(trvStartSession("ab", 'A', 1) >> 8 & 0xFFFF, 2u);
+    struct Row {
+        const char* call;
+        std::function<std::uint32_t()> run;
+        std::uint32_t expected;
+    };
+#define ROW(call, expected) Row{#call, [&] { return call; }, expected}
+    const Row rows[] = {
+        ROW(trvQueryEmulatorStatus('d'), 0x1000u | 'D'),
+        ROW(trvStopSession('a', 7), 1u),
+        ROW(trvStopSession('B', 0), 0u),
+        ROW(trvConnectSession('b'), 1u),
+        ROW(trvConnectSession('A'), 0u),
+        ROW(trvDisconnectSession('b'), 1u),
+        ROW(trvDisconnectSession('C'), 0u),
+        ROW(trvQueryConnectionInfo('A', nullptr), 0u),
+        ROW(trvStopSession('k', 0), 0u),
+        ROW(trvSetLinkTimeout('x', 30), static_cast<std::uint32_t>('K')),
+        ROW(trvStartSession("work.ws", 'c', 2), StartAnswer('C', 7, 2)),
+        ROW(trvStartSession(longProfile.c_str(), 'Z', 3), StartAnswer('Z', 259, 3)),
+        ROW(trvStartSession("ab", 'A', 1), StartAnswer('A', 2, 1)),
+    };
+#undef ROW
+    for (const Row& row : rows) EXPECT_EQ(row.run(), row.expected) << row.call;
     EXPECT_EQ(responder.Stop(), 0);
 }
 
 TEST_F(QMXAPICaller, WorkstationProfileCopiesTheReplyTextOrWhatTheThreadLeftThere) {
     Responder responder;
     ASSERT_TRUE(responder.ready());
-
     char profile[QMX_PROFILE_SIZE];
     std::memset(profile, '#', sizeof profile);
     EXPECT_EQ(trvQueryWorkstationProfile('c', profile), 1u);
     EXPECT_STREQ(profile, kProfileOfC);
 
-    // No profile for D: the text of the previous reply comes back with 0.
+    // No profile for D: the text of the previous reply comes back with 0 ...
     std::memset(profile, '#', sizeof profile);
     EXPECT_EQ(trvQueryWorkstationProfile('D', profile), 0u);
     EXPECT_STREQ(profile, kProfileOfC);
-
     // ... and after a start, the profile name that the start sent.
     trvStartSession("started.ws", 'E', 1);
     EXPECT_EQ(trvQueryWorkstationProfile('D', profile), 0u);
     EXPECT_STREQ(profile, "started.ws");
-
     EXPECT_EQ(trvQueryWorkstationProfile('C', nullptr), 1u);
     EXPECT_EQ(responder.Stop(), 0);
 }
@@ -152,13 +141,25 @@ TEST_F(QMXAPICaller, CallersOfSeveralThreadsEachGetTheirOwnAnswer) {
     EXPECT_EQ(responder.Stop(), 0);
 }
 
-TEST_F(QMXAPICaller, WithoutAnEmulatorRequestsAnswerNineAtOnce) {
-    const std::uint32_t started = platform::TickCount();
-    EXPECT_EQ(trvStopSession('A', 0), QMX_SYSTEM_ERROR);
-    EXPECT_EQ(trvQuerySessionList(0, nullptr), QMX_SYSTEM_ERROR);
-    EXPECT_EQ(trvQueryEmulatorStatus('A'), QMX_SYSTEM_ERROR);
-    EXPECT_EQ(trvSetLinkTimeout('A', 1), QMX_SYSTEM_ERROR);
-    EXPECT_LT(platform::TickCount() - started, 1000u);
+TEST_F(QMXAPICaller, WithoutAnEmulatorRequestsAnswerNineAtOnceAndTheReservedOrdinalAlways) {
+    std::vector<std::uint32_t> answers;
+    bool reservedTookRecord = true;
+    std::uint32_t waited = 0;
+    CallerThread caller([&] {
+        answers.push_back(trvQMXAPIReserved());
+        reservedTookRecord = QMXAPITable()->FindQMXAPIBlock(platform::CurrentProcessId(),
+                                                            platform::CurrentThreadId()) != nullptr;
+        const std::uint32_t started = platform::TickCount();
+        for (std::uint32_t answer : {trvStopSession('A', 0), trvQuerySessionList(0, nullptr),
+                                     trvQueryEmulatorStatus('A'), trvSetLinkTimeout('A', 1)}) {
+            answers.push_back(answer);
+        }
+        waited = platform::TickCount() - started;
+    });
+    EXPECT_TRUE(caller.Join());
+    EXPECT_EQ(answers, std::vector<std::uint32_t>(5, QMX_SYSTEM_ERROR));
+    EXPECT_FALSE(reservedTookRecord);
+    EXPECT_LT(waited, 1000u);
 }
 
 TEST_F(QMXAPICaller, AStartWithoutAnEmulatorGoesThroughWhenOneRegistersMeanwhile) {
@@ -169,21 +170,8 @@ TEST_F(QMXAPICaller, AStartWithoutAnEmulatorGoesThroughWhenOneRegistersMeanwhile
     Responder responder;
     ASSERT_TRUE(responder.ready());
     EXPECT_TRUE(caller.Join());
-    EXPECT_EQ(result, (static_cast<std::uint32_t>('B') << 24) | (7u << 8) | 1u);
+    EXPECT_EQ(result, StartAnswer('B', 7, 1));
     EXPECT_EQ(responder.Stop(), 0);
-}
-
-TEST_F(QMXAPICaller, ReservedOrdinalAnswersNineAndTakesNoRecord) {
-    std::uint32_t result = 0;
-    bool hadRecord = true;
-    CallerThread caller([&] {
-        result = trvQMXAPIReserved();
-        hadRecord = QMXAPITable()->FindQMXAPIBlock(platform::CurrentProcessId(),
-                                                   platform::CurrentThreadId()) != nullptr;
-    });
-    EXPECT_TRUE(caller.Join());
-    EXPECT_EQ(result, QMX_SYSTEM_ERROR);
-    EXPECT_FALSE(hadRecord);
 }
 
 TEST_F(QMXAPICaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {

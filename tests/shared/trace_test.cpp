@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -78,62 +79,59 @@ TRV_CHILD_ROLE(trace_and_hold) {
 }
 
 TEST(TracePath, KeywordsAreCaseInsensitiveAndOthersTurnTheTraceOff) {
-    EXPECT_EQ(trv::TracePathFor("YES", 1234), "ehllapi-trace-1234.log");
-    EXPECT_EQ(trv::TracePathFor("yes", 1234), "ehllapi-trace-1234.log");
-    std::string sep(1, trv::platform::PathSeparator());
-    EXPECT_EQ(trv::TracePathFor("dir=logs", 1234), "logs" + sep + "ehllapi-trace-1234.log");
-    EXPECT_EQ(trv::TracePathFor("DIR=logs", 7), "logs" + sep + "ehllapi-trace-7.log");
-    EXPECT_EQ(trv::TracePathFor("Path=one.log", 7), "one.log");
-    EXPECT_FALSE(trv::TracePathFor("on", 1234));
-    EXPECT_FALSE(trv::TracePathFor("yess", 1234));
-    EXPECT_FALSE(trv::TracePathFor("", 1234));
-    EXPECT_FALSE(trv::TracePathFor("path=", 1234));
-    // A directory that leaves no room for the file name within 260 bytes.
-    EXPECT_FALSE(trv::TracePathFor("dir=" + std::string(250, 'd'), 1234));
+    const std::string sep(1, trv::platform::PathSeparator());
+    const struct {
+        std::string value;
+        std::optional<std::string> path;
+    } rows[] = {
+        {"YES", "ehllapi-trace-1234.log"},
+        {"yes", "ehllapi-trace-1234.log"},
+        {"DIR=logs", "logs" + sep + "ehllapi-trace-1234.log"},
+        {"Path=one.log", "one.log"},
+        {"on", std::nullopt},
+        {"yess", std::nullopt},
+        {"", std::nullopt},
+        {"path=", std::nullopt},
+        // A directory that leaves no room for the file name within 260 bytes.
+        {"dir=" + std::string(250, 'd'), std::nullopt},
+    };
+    for (const auto& row : rows) EXPECT_EQ(trv::TracePathFor(row.value, 1234), row.path) << row.value;
 }
 
-TEST(TracePrefix, TickProgramProcessAndThreadInFixedColumns) {
-    EXPECT_EQ(trv::FormatTracePrefix(12345, "app.exe", 0x4D2, 0x1A4),
-              "000012345      app.exe 000004D2 000001A4 ");
-    EXPECT_EQ(trv::FormatTracePrefix(7, "averylongprogram.exe", 0xABCDEF01, 1),
-              "000000007 averylongprogram.exe ABCDEF01 00000001 ");
-}
-
-TEST(TraceFile, DirValueWritesOneFilePerProcessWithThePrefix) {
-    fs::path dir = FreshDirectory("trace_dir");
-    ScopedEnvironment env("EHLLAPI_TRACE", ("dir=" + dir.string()).c_str());
-    RoleProcess child("trace_one_line");
-    ASSERT_EQ(child.Wait(), 1);
-    fs::path file = dir / ("ehllapi-trace-" + std::to_string(child.id()) + ".log");
-    ASSERT_TRUE(fs::exists(file)) << file;
-    std::string text = ReadFile(file);
-    char ids[32];
-    std::snprintf(ids, sizeof ids, "%08X", child.id());
-    std::regex line("^[0-9]{9} +[^ ]+ " + std::string(ids) +
-                    " [0-9A-F]{8} hello from the child 42\n$");
-    EXPECT_TRUE(std::regex_match(text, line)) << text;
-    fs::remove_all(dir);
-}
-
-TEST(TraceFile, YesWritesIntoTheCurrentDirectory) {
-    ScopedEnvironment env("EHLLAPI_TRACE", "yes");
-    RoleProcess child("trace_one_line");
-    ASSERT_EQ(child.Wait(), 1);
-    fs::path file = fs::current_path() / ("ehllapi-trace-" + std::to_string(child.id()) + ".log");
-    ASSERT_TRUE(fs::exists(file));
-    EXPECT_NE(ReadFile(file).find("hello from the child 42"), std::string::npos);
-    fs::remove(file);
-}
-
-TEST(TraceFile, UnrecognisedValueAndUnsetVariableTraceNothing) {
-    {
-        ScopedEnvironment env("EHLLAPI_TRACE", "on");
+// Each EHLLAPI_TRACE value (or none) in a child: whether it traces, and into
+// which file, one line with the prefix's columns.
+TEST(TraceFile, TheValueChoosesTheFileOrNoTrace) {
+    const fs::path dir = FreshDirectory("trace_dir");
+    const struct {
+        std::optional<std::string> value;  // nullopt: unset
+        fs::path directory;                // empty: no trace
+    } rows[] = {
+        {std::nullopt, {}},
+        {"on", {}},
+        {"yes", fs::current_path()},
+        {"dir=" + dir.string(), dir},
+    };
+    for (const auto& row : rows) {
+        const std::string value = row.value.value_or("(unset)");
+        ScopedEnvironment env("EHLLAPI_TRACE", row.value ? row.value->c_str() : nullptr);
         RoleProcess child("trace_one_line");
-        EXPECT_EQ(child.Wait(), 0);
-        EXPECT_FALSE(fs::exists("ehllapi-trace-" + std::to_string(child.id()) + ".log"));
+        const int traced = child.Wait();
+        const std::string fileName = "ehllapi-trace-" + std::to_string(child.id()) + ".log";
+        if (row.directory.empty()) {
+            EXPECT_EQ(traced, 0) << value;
+            EXPECT_FALSE(fs::exists(fileName)) << value;
+            continue;
+        }
+        ASSERT_EQ(traced, 1) << value;
+        const fs::path file = row.directory / fileName;
+        char ids[32];
+        std::snprintf(ids, sizeof ids, "%08X", child.id());
+        const std::regex line("^[0-9]{9} +[^ ]+ " + std::string(ids) +
+                              " [0-9A-F]{8} hello from the child 42\n$");
+        EXPECT_TRUE(std::regex_match(ReadFile(file), line)) << value << ": " << ReadFile(file);
+        fs::remove(file);
     }
-    RoleProcess unset("trace_one_line");
-    EXPECT_EQ(unset.Wait(), 0);
+    fs::remove_all(dir);
 }
 
 TEST(TraceFile, WithPathOnlyTheFirstProcessTraces) {
