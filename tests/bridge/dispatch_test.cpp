@@ -262,26 +262,27 @@ TEST_F(DispatchTest, StringsAreTakenWithinData) {
 }
 
 TEST_F(DispatchTest, QuerySessionWritesTheSessionRecord) {
-    DefineLong(bridge_, "GetPSSizeRows", Packed(25));
-    DefineLong(bridge_, "GetPSSizeCols", Packed(80));
     DefineLong(bridge_, "GetPSSize", Packed(3000));
-    auto entry = [](const ApplicationBlock& block) {
-        QuerySessionsEntry e;
-        std::memcpy(&e, block.Data, sizeof e);
-        return e;
-    };
-    ApplicationBlock& block = Block(0, 16);
-    EXPECT_EQ(Run(block, HA_QUERY_SESSIONS), 0);
-    const std::uint8_t expected[16] = {'H', 0, 0, 0, 'H', 0, 0, 0, 0, 0, 0, 0, 'H', 0, 0x80, 0x07};
-    EXPECT_EQ(std::memcmp(block.Data, expected, 16), 0);
-    EXPECT_EQ(block.DataLength, 16u);
-
-    DefineLong(bridge_, "GetPSSizeRows", Packed(27));
-    DefineLong(bridge_, "GetPSSizeCols", Packed(132));
-    EXPECT_EQ(Run(Block(0, 16), HA_QUERY_SESSIONS), 0);
-    EXPECT_EQ(entry(block).PSSize, 3564);
-    EXPECT_EQ(Run(Block(parms::kNoCfgSize | parms::kExtendPS, 16), HA_QUERY_SESSIONS), 0);
-    EXPECT_EQ(entry(block).PSSize, 3000);
+    QuerySessionsEntry entry;
+    // Rows of 25, 28, 33 and 44 lose their status line; both NOCFGSIZE and
+    // EXTENDPS take the whole presentation space.
+    struct Case {
+        std::int32_t rows, columns;
+        std::uint32_t parms;
+        std::uint16_t size;
+    } cases[] = {{25, 80, 0, 1920}, {27, 132, 0, 3564}, {25, 80, parms::kNoCfgSize, 1920},
+                 {27, 132, parms::kNoCfgSize | parms::kExtendPS, 3000}};
+    for (const Case& c : cases) {
+        DefineLong(bridge_, "GetPSSizeRows", Packed(c.rows));
+        DefineLong(bridge_, "GetPSSizeCols", Packed(c.columns));
+        ApplicationBlock& block = Block(c.parms, 16);
+        EXPECT_EQ(Run(block, HA_QUERY_SESSIONS), 0);
+        EXPECT_EQ(block.DataLength, 16u);
+        std::memcpy(&entry, block.Data, sizeof entry);
+        EXPECT_EQ(entry.PSSize, c.size) << c.rows << "x" << c.columns;
+    }
+    const std::uint8_t expected[16] = {'H', 0, 0, 0, 'H', 0, 0, 0, 0, 0, 0, 0, 'H', 0, 3000 & 0xFF, 3000 >> 8};
+    EXPECT_EQ(std::memcmp(&entry, expected, 16), 0);
 
     DefineLong(bridge_, "GetPSSize", 2);
     ApplicationBlock& failing = Block(parms::kNoCfgSize | parms::kExtendPS, 16);
