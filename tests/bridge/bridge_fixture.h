@@ -83,7 +83,8 @@ public:
 
     void SetUp() override;
     // The test thread's block with Data zeroed, the request's parameters, its
-    // position (the ReturnCode on entry), AttrMode 3 and end character ';'.
+    // position (the ReturnCode on entry), AttrMode 3, escape
+    // character '@' and end character ';'.
     ApplicationBlock& Block(std::uint32_t parms = 0, std::uint32_t dataLength = 0, std::int32_t position = 0);
     // Runs `function` on `block` as the service thread would; answers the
     // return code.
@@ -96,6 +97,8 @@ public:
     std::map<std::string, std::vector<RecordedCall>> calls_;
 };
 
+// A packed result of the emulator's methods: the value above the low 16
+// bits, the return code in them.
 constexpr jlong Packed(std::int32_t value, std::int32_t code = 0) {
     return (static_cast<jlong>(value) << 16) | code;
 }

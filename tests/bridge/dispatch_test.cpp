@@ -24,8 +24,8 @@ namespace {
 using namespace std::string_literals;
 using DispatchTest = SessionTest;
 
-// A function whose handler makes one Java call. `method` null: no call may
-// be made.
+// A function whose handler makes one Java call: the method, what it answers,
+// and the request. `method` null: no call may be made.
 struct HandlerRow {
     std::uint32_t function;
     const char* method;

@@ -10,6 +10,7 @@
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
+#include "protocol/mnemonic_table.h"
 #include "protocol/notification.h"
 #include "shared/process_state.h"
 #include "tables/application_block.h"
@@ -145,11 +146,6 @@ protected:
         return Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendKeyNotifications(env(), bridge_, kLetter,
                                                                                   jvm().NewString(key));
     }
-    void InterceptKeys(std::uint32_t options, std::uint16_t limit) {
-        block_->KeyInterceptOptions[kSlot] = options;
-        block_->ClearKeyQueue(kSlot, limit);
-        ASSERT_EQ(Sessions()->AddToKeyNotificationList(kLetter, *block_), 0);
-    }
 };
 
 TEST_F(NotificationsTest, HostUpdatesMarkOnlyTheCallersThatAskedAndSignalTheEvents) {
@@ -202,7 +198,9 @@ TEST_F(NotificationsTest, KeysAreQueuedAsTheInterceptAsks) {
     EXPECT_EQ(SendKey(u"[enter]"), JNI_TRUE);  // nobody intercepts
     EXPECT_TRUE(Signalled("KEY_EVENT_SESS_%c"));
 
-    InterceptKeys(0, 96);  // option D: AID keys only
+    block_->KeyInterceptOptions[kSlot] = 0;  // option D: AID keys only
+    block_->ClearKeyQueue(kSlot, 96);
+    ASSERT_EQ(Sessions()->AddToKeyNotificationList(kLetter, *block_), 0);
     EXPECT_EQ(SendKey(u"[enter]"), JNI_TRUE);
     EXPECT_TRUE(Signalled("KEY_EVENT_SESS_%c"));
     EXPECT_EQ(SendKey(u"[tab]"), JNI_FALSE);
@@ -210,7 +208,7 @@ TEST_F(NotificationsTest, KeysAreQueuedAsTheInterceptAsks) {
     EXPECT_FALSE(Signalled("KEY_EVENT_SESS_%c"));
     ASSERT_EQ(block_->KeyQueueCount[kSlot], 1);
     EXPECT_EQ(block_->KeyQueue[kSlot][0].Kind, 'M');
-    EXPECT_EQ(block_->KeyQueue[kSlot][0].Value, 0);
+    EXPECT_STREQ(MnemonicTable.at(block_->KeyQueue[kSlot][0].Value).mnemonic, "[enter]");
 
     block_->KeyInterceptOptions[kSlot] = kInterceptAllKeys;
     EXPECT_EQ(SendKey(u"x"), JNI_TRUE);
@@ -218,7 +216,8 @@ TEST_F(NotificationsTest, KeysAreQueuedAsTheInterceptAsks) {
     ASSERT_EQ(block_->KeyQueueCount[kSlot], 3);
     EXPECT_EQ(block_->KeyQueue[kSlot][1].Kind, 'A');
     EXPECT_EQ(block_->KeyQueue[kSlot][1].Value, 0x0078);
-    EXPECT_EQ(block_->KeyQueue[kSlot][2].Value, 55);  // row of "[pf13]"; "[pf1]" is no prefix of it
+    // The row of "[pf13]" itself: "[pf1]" is no prefix of it.
+    EXPECT_STREQ(MnemonicTable.at(block_->KeyQueue[kSlot][2].Value).mnemonic, "[pf13]");
 
     // A full queue (33 keys with limit 96) takes no more; all-keys mode
     // still reports the key as taken.
