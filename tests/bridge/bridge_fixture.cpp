@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "bridge/dispatch.h"
 #include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
 #include "jni/java_vm.h"
@@ -107,6 +108,54 @@ ApplicationBlock& BridgeTest::ServedBlock(char letter) {
     std::memcpy(name, block->BlockName, kBlockNameSize);
     Sessions()->SetCaller(name, letter);
     return *block;
+}
+
+void SessionTest::SetUp() {
+    BridgeTest::SetUp();
+    bridge_ = NewBridge(kSessionLetter);
+    Register(bridge_);
+    // The service thread attaches as it starts; the counts the tests read
+    // after this are their own.
+    ASSERT_TRUE(Eventually([this] { return jvm().daemonAttaches() == 1; }));
+}
+
+ApplicationBlock& SessionTest::Block(std::uint32_t parms, std::uint32_t dataLength, std::int32_t position) {
+    ApplicationBlock& block = ServedBlock(kSessionLetter);
+    std::memset(block.Data, 0, kDataSize);
+    block.SessionParms = parms;
+    block.DataLength = dataLength;
+    block.ReturnCode = static_cast<std::uint32_t>(position);
+    block.AttrMode = 3;
+    block.EotChar = ';';
+    block.EscChar = '@';
+    return block;
+}
+
+std::int32_t SessionTest::Run(ApplicationBlock& block, std::uint32_t function) {
+    block.Function = function;
+    ProcessEHLLAPICall(block, Sessions()->GetSession(kSessionLetter));
+    return static_cast<std::int32_t>(block.ReturnCode);
+}
+
+void SessionTest::Record(const std::string& name, const std::string& signature, jlong result) {
+    Define(bridge_, name, signature, [this, name, signature, result](JNIEnv*, jobject, const jvalue* args) {
+        RecordedCall call;
+        const jvalue* arg = args;
+        for (std::size_t i = 1; signature[i] != ')'; ++i, ++arg) {
+            if (signature[i] == '[') {
+                const auto bytes = jvm().BytesOf(static_cast<jbyteArray>(arg->l));
+                call.text.assign(bytes.begin(), bytes.end());
+                ++i;
+            } else if (signature[i] == 'L') {
+                call.text = jvm().Utf8Of(static_cast<jstring>(arg->l));
+                i = signature.find(';', i);
+            } else {
+                call.ints.push_back(signature[i] == 'Z' ? arg->z : arg->i);
+            }
+        }
+        calls_[name].push_back(call);
+        return JLong(result);
+    });
 }
 
 }  // namespace trv::test

@@ -1,7 +1,8 @@
 // What the bridge tests share: the test process attached to the shared state
 // as the emulator (in a namespace of named objects of its own), a JNI double
 // per test with the test thread attached as a Java thread, fake HLLBridge
-// objects whose methods are callbacks, and a caller child process.
+// objects whose methods are callbacks, one registered session served by the
+// test thread's block, and a caller child process.
 #pragma once
 
 #include <cstdint>
@@ -66,5 +67,40 @@ private:
     std::vector<jobject> registered_;
     std::vector<std::uint32_t> blockThreads_;
 };
+
+// One call of a recorded method: the byte-array or string argument as text,
+// the other arguments as ints (booleans as 0 or 1).
+struct RecordedCall {
+    std::string text;
+    std::vector<jint> ints;
+};
+
+// Session kSessionLetter registered by a fake HLLBridge object, its service
+// thread started, and the test thread's block as the caller it serves.
+class SessionTest : public BridgeTest {
+public:
+    static constexpr char kSessionLetter = 'H';
+
+    void SetUp() override;
+    // The test thread's block with Data zeroed, the request's parameters, its
+    // position (the ReturnCode on entry), AttrMode 3, escape
+    // character '@' and end character ';'.
+    ApplicationBlock& Block(std::uint32_t parms = 0, std::uint32_t dataLength = 0, std::int32_t position = 0);
+    // Runs `function` on `block` as the service thread would; answers the
+    // return code.
+    std::int32_t Run(ApplicationBlock& block, std::uint32_t function);
+    // Defines `name` to answer `result` and to record its arguments, as
+    // `signature` types them, in calls_[name].
+    void Record(const std::string& name, const std::string& signature, jlong result);
+
+    jobject bridge_ = nullptr;
+    std::map<std::string, std::vector<RecordedCall>> calls_;
+};
+
+// A packed result of the emulator's methods: the value above the low 16
+// bits, the return code in them.
+constexpr jlong Packed(std::int32_t value, std::int32_t code = 0) {
+    return (static_cast<jlong>(value) << 16) | code;
+}
 
 }  // namespace trv::test

@@ -1,70 +1,160 @@
-// ProcessEHLLAPICall and the presentation-space handlers, called directly on
-// a caller block of this process for a registered fake session: the Java
-// calls made, the arguments passed, how packed and plain results become the
-// return code and DataLength, and what a failing Java side answers.
+// ProcessEHLLAPICall and the handlers behind it, called directly on a caller
+// block of this process for a registered fake session: which Java method each
+// function calls with which arguments, how packed and plain results become
+// the return code and DataLength, that strings are taken within Data, and
+// what a failing Java side answers.
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bridge/bridge_call.h"
 #include "bridge/dispatch.h"
 #include "bridge/emulator_state.h"
-#include "bridge/bridge_call.h"
-#include "tables/session_parms.h"
 #include "bridge_fixture.h"
 #include "platform/thread.h"
+#include "protocol/caller_data.h"
 #include "tables/application_block.h"
 #include "tables/session_list.h"
+#include "tables/session_parms.h"
 #include "trvha64.h"
 
 namespace trv::test {
 namespace {
 
-class DispatchTest : public BridgeTest {
-public:
-    void SetUp() override {
-        BridgeTest::SetUp();
-        bridge_ = NewBridge('F');
-        Register(bridge_);
-        // The service thread attaches as it starts; the counts below are
-        // the test's own.
-        ASSERT_TRUE(Eventually([this] { return jvm().daemonAttaches() == 1; }));
-    }
+using namespace std::string_literals;
+using DispatchTest = SessionTest;
 
-    // Runs one request of `function` with the given parameters.
-    std::int32_t Run(std::uint32_t function, std::uint32_t parms = 0, std::uint32_t dataLength = 0,
-                     std::int32_t position = 0) {
-        ApplicationBlock& block = ServedBlock('F');
-        block.Function = function;
-        block.SessionParms = parms;
-        block.DataLength = dataLength;
-        block.ReturnCode = static_cast<std::uint32_t>(position);
-        ProcessEHLLAPICall(block, Sessions()->GetSession('F'));
-        return static_cast<std::int32_t>(block.ReturnCode);
-    }
-
-    // Records the arguments of every call of a method.
-    void Record(const std::string& name, const std::string& signature, int argCount, jlong result) {
-        Define(bridge_, name, signature, [this, argCount, result](JNIEnv*, jobject, const jvalue* args) {
-            recorded_.emplace_back(args, args + argCount);
-            return JLong(result);
-        });
-    }
-
-    jobject bridge_ = nullptr;
-    std::vector<std::vector<jvalue>> recorded_;
+// A function whose handler makes one Java call: the method, what it answers,
+// and the request. `method` null: no call may be made.
+struct HandlerRow {
+    std::uint32_t function;
+    const char* method;
+    const char* signature;
+    jlong answer;
+    std::uint32_t parms;
+    std::string data;
+    std::uint32_t dataLength;
+    std::int32_t position;
+    // What comes back, and what the method received.
+    std::int32_t returnCode;
+    std::uint32_t dataLengthAfter;
+    std::string text;
+    std::vector<jint> ints;
 };
+
+std::ostream& operator<<(std::ostream& out, const HandlerRow& row) {
+    return out << "function " << row.function << " " << (row.method ? row.method : "-") << " parms 0x"
+               << std::hex << row.parms << std::dec << " data \"" << row.data << "\"";
+}
+
+const jlong kHigh = jlong{3} << 32;  // plain results read only the low 32 bits
+const std::uint32_t kEabPut = parms::kPutEab | parms::kEab;
+
+const HandlerRow kHandlerRows[] = {
+    {HA_CONNECT_PS, "SendToFront", "()J", 0xFFFFFFFF, 0, "", 0, 0, -1, 0, "", {}},
+    {HA_RESERVE, "Reserve", "()J", kHigh | 5, 0, "", 0, 0, 5, 0, "", {}},
+    {HA_RELEASE, "Release", "()J", kHigh | 6, 0, "", 0, 0, 6, 0, "", {}},
+    {HA_COPY_OIA, "CopyOIA", "()J", kHigh | 7, 0, "", 0, 0, 7, 0, "", {}},
+    {HA_QUERY_SESSION_STATUS, "QuerySessionStatus", "()J", kHigh | 1, 0, "", 0, 0, 1, 0, "", {}},
+    {HA_START_CLOSE_INTERCEPT, "StartCloseIntercept", "()J", kHigh | 2, 0, "", 0, 0, 2, 0, "", {}},
+    {HA_STOP_CLOSE_INTERCEPT, "StopCloseIntercept", "()J", kHigh | 3, 0, "", 0, 0, 3, 0, "", {}},
+    {HA_START_KEY_INTERCEPT, "StartKeystrokeIntercept", "()J", kHigh | 4, 0, "", 0, 0, 4, 0, "", {}},
+    {HA_STOP_KEY_INTERCEPT, "StopKeystrokeIntercept", "()J", kHigh | 8, 0, "", 0, 0, 8, 0, "", {}},
+    {HA_QUERY_CURSOR_LOC, "QueryCursorLocation", "()J", Packed(7), 0, "", 1, 0, 0, 7, "", {}},
+    {HA_QUERY_CURSOR_LOC, "QueryCursorLocation", "()J", Packed(99, 2), 0, "", 1234, 0, 2, 1234, "", {}},
+    // Copy PS to String starts at the caller's position, for DataLength.
+    {HA_COPY_PS_TO_STR, "CopyPS", "(IIIZI)J", 0, parms::kEab, "", 40, 81, 0, 40, "", {81, 40, 3, 1, 1}},
+    {HA_SEARCH_PS, "SearchPS", "([BIIZ)J", Packed(321), parms::kStrEot, "ABC;DEF", 7, 50, 0, 321, "ABC", {1, 0, 1}},
+    // SRCHBKWD alone changes nothing; a zero byte ends the string.
+    {HA_SEARCH_PS, "SearchPS", "([BIIZ)J", Packed(321), parms::kSrchBkwd, "AB;D\0F"s, 6, 50, 0, 321, "AB;D",
+     {1, 0, 1}},
+    {HA_SEARCH_PS, "SearchPS", "([BIIZ)J", Packed(321), parms::kSrchFrom | parms::kSrchBkwd, "ABCD", 2, 50, 0, 321,
+     "AB", {50, 1, 0}},
+    {HA_SEARCH_PS, "SearchPS", "([BIIZ)J", Packed(321, 24), 0, "ABCD", 4, 50, 24, 4, "ABCD", {1, 0, 1}},
+    {HA_COPY_STR_TO_PS, "CopyStringToPS", "([BI)J", 0, parms::kStrEot, "ABC;XYZ", 99, 81, 0, 99, "ABC", {81}},
+    // Copy String to PS sends every byte; the field's string ends at a zero.
+    {HA_COPY_STR_TO_PS, "CopyStringToPS", "([BI)J", 0, 0, "AB\0D"s, 4, 1, 0, 4, "AB\0D"s, {1}},
+    {HA_COPY_STR_TO_FIELD, "CopyStringToField", "([BI)J", 0, 0, "AB\0D"s, 4, 1, 0, 4, "AB", {1}},
+    // PUTEAB with EAB: every second byte is an extended attribute.
+    {HA_COPY_STR_TO_FIELD, "CopyStringToField", "([BI)J", kHigh | 6, kEabPut, "AxByCz", 3, 500, 6, 3, "ABC", {500}},
+    {HA_COPY_STR_TO_FIELD, "CopyStringToField", "([BI)J", 0, parms::kPutEab, "AxByCz", 3, 500, 0, 3, "AxB", {500}},
+    // Ints: position, backward, whole field. Searches take every byte.
+    {HA_SEARCH_FIELD, "SearchField", "([BIIZ)J", Packed(321), 0, "AbCd", 4, 90, 0, 321, "AbCd", {90, 0, 1}},
+    {HA_SEARCH_FIELD, "SearchField", "([BIIZ)J", Packed(321), parms::kSrchBkwd, "AbCd", 4, 90, 0, 321, "AbCd",
+     {90, 0, 1}},
+    {HA_SEARCH_FIELD, "SearchField", "([BIIZ)J", Packed(321), parms::kSrchFrom, "AbCd", 4, 90, 0, 321, "AbCd",
+     {90, 0, 0}},
+    {HA_SEARCH_FIELD, "SearchField", "([BIIZ)J", Packed(321), parms::kSrchFrom | parms::kSrchBkwd, "AbCd", 4, 90, 0,
+     321, "AbCd", {90, 1, 0}},
+    {HA_SEARCH_FIELD, "SearchField", "([BIIZ)J", Packed(321), kEabPut, "AbCd", 4, 90, 0, 321, "AbCd", {90, 0, 1}},
+    {HA_SEARCH_FIELD, "SearchField", "([BIIZ)J", Packed(321, 24), 0, "none", 4, 90, 24, 4, "none", {90, 0, 1}},
+    // A field without positions: 28, and where it starts all the same.
+    {HA_FIND_FIELD_POS, "FindFieldPosition", "(Ljava/lang/String;I)J", Packed(161, 28), 0, "NU\0\0"s, 4, 200, 28,
+     161, "NU", {200}},
+    {HA_FIND_FIELD_POS, "FindFieldPosition", "(Ljava/lang/String;I)J", Packed(7, 2), 0, "", 4, 200, 2, 4, "", {200}},
+    {HA_FIND_FIELD_LEN, "FindFieldLength", "(Ljava/lang/String;I)J", Packed(0, 28), 0, "P ", 4, 200, 28, 4, "P ",
+     {200}},
+    // Only the request's two bytes count.
+    {HA_FIND_FIELD_LEN, "FindFieldLength", "(Ljava/lang/String;I)J", Packed(12), 0, "T\xff moretext", 4, 200, 0,
+     12, "T?", {200}},
+    {HA_SET_CURSOR, "SetCursor", "(I)J", kHigh | 7, 0, "", 1, 1920, 7, 1, "", {1920}},
+    {HA_QUERY_FIELD_ATTR, "QueryFieldAttribute", "(I)J", Packed(0xE0), 0, "", 1, 85, 0, 0xE0, "", {85}},
+    {HA_QUERY_FIELD_ATTR, "QueryFieldAttribute", "(I)J", Packed(0xE0, 24), 0, "", 3, 85, 24, 3, "", {85}},
+    // Convert Position answers the column and puts the row in DataLength.
+    {HA_CONVERT_POS_ROW_COL, "ConvertPos", "(I)J", Packed(3) | 41, 0, "A\0\0\0P"s, 0, 201, 41, 3, "", {201}},
+    {HA_CONVERT_POS_ROW_COL, "ConvertRowCol", "(II)J", 201, 0, "A\0\0\0r"s, 3, 41, 201, 3, "", {3, 41}},
+    {HA_CONVERT_POS_ROW_COL, "ConvertRowCol", "(II)J", 0xFFFFFFFF, 0, "A\0\0\0R"s, 30, 90, 0, 0, "", {30, 90}},
+    {HA_CONVERT_POS_ROW_COL, nullptr, "", 0, 0, "A\0\0\0X"s, 3, 41, 9999, 3, "", {}},
+};
+
+class HandlerRowTest : public SessionTest, public testing::WithParamInterface<HandlerRow> {};
+
+TEST_P(HandlerRowTest, OneJavaCallAndItsResult) {
+    const HandlerRow& row = GetParam();
+    auto request = [&]() -> ApplicationBlock& {
+        ApplicationBlock& block = Block(row.parms, row.dataLength, row.position);
+        std::memcpy(block.Data, row.data.data(), row.data.size());
+        return block;
+    };
+    if (row.method != nullptr) {
+        // Without the method: 9 and no pending exception; a conversion must
+        // not read as a position, so it answers 0 with DataLength 0.
+        const bool conversion = row.function == HA_CONVERT_POS_ROW_COL;
+        ApplicationBlock& block = request();
+        EXPECT_EQ(Run(block, row.function), conversion ? 0 : kJavaCallFailed);
+        EXPECT_EQ(block.DataLength, conversion ? 0u : row.dataLength);
+        EXPECT_FALSE(jvm().exceptionPending());
+        Record(row.method, row.signature, row.answer);
+    }
+    const int localsBefore = jvm().liveLocalRefsOnThread(platform::CurrentThreadId());
+    ApplicationBlock& block = request();
+    EXPECT_EQ(Run(block, row.function), row.returnCode);
+    EXPECT_EQ(block.DataLength, row.dataLengthAfter);
+    if (row.method == nullptr) {
+        EXPECT_TRUE(calls_.empty());
+        return;
+    }
+    ASSERT_EQ(calls_.size(), 1u);
+    ASSERT_EQ(calls_[row.method].size(), 1u);
+    EXPECT_EQ(calls_[row.method][0].text, row.text);
+    EXPECT_EQ(calls_[row.method][0].ints, row.ints);
+    // The byte arrays and strings made for the call were deleted with it.
+    EXPECT_EQ(jvm().liveLocalRefsOnThread(platform::CurrentThreadId()), localsBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Handlers, HandlerRowTest, testing::ValuesIn(kHandlerRows));
 
 TEST_F(DispatchTest, FunctionsWithoutHandlerAnswer10WithoutJava) {
     DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
     for (std::uint32_t function : {0u, 2u, 4u, 9u, 18u, 200u}) {
-        EXPECT_EQ(Run(function), kNoHandlerCode) << function;
+        EXPECT_EQ(Run(Block(), function), kNoHandlerCode) << function;
     }
     EXPECT_EQ(jvm().callsOf("GetPSSize"), 0);
 }
 
 TEST_F(DispatchTest, CopyPSSizesTheRequestByTheSessionParameters) {
     DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
-    Record("CopyPS", "(IIIZI)J", 5, 0);
+    Record("CopyPS", "(IIIZI)J", 0);
     struct Case {
         std::uint32_t parms;
         std::uint32_t length;
@@ -72,25 +162,26 @@ TEST_F(DispatchTest, CopyPSSizesTheRequestByTheSessionParameters) {
     } cases[] = {{0, 1920, 0}, {parms::kEab, 3840, 1}, {parms::kStrEot, 5760, 0},
                  {parms::kEab | parms::kStrEot | parms::kXlate, 7680, 2}};
     for (const Case& c : cases) {
-        recorded_.clear();
-        ApplicationBlock& block = ServedBlock('F');
-        block.AttrMode = 3;
-        EXPECT_EQ(Run(HA_COPY_PS, c.parms | parms::kNoDisplay, 1), 0);
+        calls_.clear();
+        ApplicationBlock& block = Block(c.parms | parms::kNoDisplay, 1);
+        EXPECT_EQ(Run(block, HA_COPY_PS), 0);
         EXPECT_EQ(block.DataLength, c.length);
-        ASSERT_EQ(recorded_.size(), 1u);
-        EXPECT_EQ(recorded_[0][0].i, 1);
-        EXPECT_EQ(recorded_[0][1].i, static_cast<jint>(c.length));
-        EXPECT_EQ(recorded_[0][2].i, 3);
-        EXPECT_EQ(recorded_[0][3].z, JNI_FALSE);
-        EXPECT_EQ(recorded_[0][4].i, c.eabMode);
+        ASSERT_EQ(calls_["CopyPS"].size(), 1u);
+        EXPECT_EQ(calls_["CopyPS"][0].ints, (std::vector<jint>{1, static_cast<jint>(c.length), 3, 0, c.eabMode}));
     }
+    // A failing size: its code, and no copy.
+    DefineLong(bridge_, "GetPSSize", kScreenSizePacked | 2);
+    ApplicationBlock& block = Block(0, 77);
+    EXPECT_EQ(Run(block, HA_COPY_PS), 2);
+    EXPECT_EQ(block.DataLength, 77u);
+    EXPECT_EQ(calls_["CopyPS"].size(), 1u);
 }
 
 TEST_F(DispatchTest, MethodsAreLookedUpOncePerRegistration) {
     DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
-    Record("CopyPS", "(IIIZI)J", 5, 0);
-    EXPECT_EQ(Run(HA_COPY_PS, 0, 1), 0);
-    EXPECT_EQ(Run(HA_COPY_PS, 0, 1), 0);
+    Record("CopyPS", "(IIIZI)J", 0);
+    EXPECT_EQ(Run(Block(0, 1), HA_COPY_PS), 0);
+    EXPECT_EQ(Run(Block(0, 1), HA_COPY_PS), 0);
     EXPECT_EQ(jvm().callsOf("CopyPS"), 2);
     EXPECT_EQ(jvm().lookupsOf("GetPSSize"), 1);
     EXPECT_EQ(jvm().lookupsOf("CopyPS"), 1);
@@ -98,187 +189,165 @@ TEST_F(DispatchTest, MethodsAreLookedUpOncePerRegistration) {
     // The letter registered again by an object of another class: that
     // class's methods are looked up and called, not the ones kept before.
     Unregister(bridge_);
-    bridge_ = NewBridge('F');
-    DefineLong(bridge_, "GetPSSize", jlong{80} << 16);
-    Record("CopyPS", "(IIIZI)J", 5, 0);
+    bridge_ = NewBridge(kSessionLetter);
+    DefineLong(bridge_, "GetPSSize", Packed(80));
+    Record("CopyPS", "(IIIZI)J", 0);
     Register(bridge_);
-    recorded_.clear();
-    EXPECT_EQ(Run(HA_COPY_PS, 0, 1), 0);
-    EXPECT_EQ(ServedBlock('F').DataLength, 80u);
-    ASSERT_EQ(recorded_.size(), 1u);
-    EXPECT_EQ(recorded_[0][1].i, 80);
-    EXPECT_EQ(jvm().lookupsOf("GetPSSize"), 2);
+    calls_.clear();
+    EXPECT_EQ(Run(Block(0, 1), HA_COPY_PS), 0);
+    ASSERT_EQ(calls_["CopyPS"].size(), 1u);
+    EXPECT_EQ(calls_["CopyPS"][0].ints[1], 80);
     EXPECT_EQ(jvm().lookupsOf("CopyPS"), 2);
 }
 
-TEST_F(DispatchTest, FailingPSSizeSkipsTheCopy) {
-    DefineLong(bridge_, "GetPSSize", kScreenSizePacked | 2);
-    Define(bridge_, "CopyPS", "(IIIZI)J", [](JNIEnv*, jobject, const jvalue*) { return JLong(0); });
-    EXPECT_EQ(Run(HA_COPY_PS, 0, 77), 2);
-    EXPECT_EQ(ServedBlock('F').DataLength, 77u);
-    EXPECT_EQ(jvm().callsOf("CopyPS"), 0);
+TEST_F(DispatchTest, CopyFieldToStringCapsTheLength) {
+    Record("FindFieldLength", "(Ljava/lang/String;I)J", Packed(10));
+    Record("CopyFieldToString", "(IIIZI)J", 6);
+    struct Case {
+        std::uint32_t parms;
+        std::uint32_t length;
+        std::uint32_t capped;
+        jint eabMode;
+    } cases[] = {{0, 50, 10, 0},
+                 {parms::kEab, 50, 20, 1},
+                 {parms::kEab, 8, 8, 1},
+                 {parms::kEab | parms::kXlate | parms::kStrEot, 100, 40, 2},
+                 {parms::kXlate, 50, 10, 0}};
+    for (const Case& c : cases) {
+        calls_.clear();
+        ApplicationBlock& block = Block(c.parms | parms::kNoDisplay, c.length, 300);
+        EXPECT_EQ(Run(block, HA_COPY_FIELD_TO_STR), 6);
+        EXPECT_EQ(block.DataLength, c.capped) << c.parms;
+        ASSERT_EQ(calls_["FindFieldLength"].size(), 1u);
+        EXPECT_EQ(calls_["FindFieldLength"][0].text, "  ");
+        EXPECT_EQ(calls_["FindFieldLength"][0].ints, std::vector<jint>{300});
+        ASSERT_EQ(calls_["CopyFieldToString"].size(), 1u);
+        EXPECT_EQ(calls_["CopyFieldToString"][0].ints,
+                  (std::vector<jint>{300, static_cast<jint>(c.length), 3, 0, c.eabMode}));
+    }
+    // No field: the length becomes 0 and the copy still answers.
+    Record("FindFieldLength", "(Ljava/lang/String;I)J", Packed(10, 24));
+    Record("CopyFieldToString", "(IIIZI)J", 24);
+    ApplicationBlock& none = Block(0, 50, 300);
+    EXPECT_EQ(Run(none, HA_COPY_FIELD_TO_STR), 24);
+    EXPECT_EQ(none.DataLength, 0u);
+    EXPECT_EQ(calls_["CopyFieldToString"].back().ints[3], 1);  // display
 }
 
-TEST_F(DispatchTest, PackedAndPlainResults) {
-    DefineLong(bridge_, "QueryCursorLocation", 458752);  // value 7, code 0
-    EXPECT_EQ(Run(HA_QUERY_CURSOR_LOC, 0, 1), 0);
-    EXPECT_EQ(ServedBlock('F').DataLength, 7u);
+TEST_F(DispatchTest, StringsAreTakenWithinData) {
+    Record("CopyStringToPS", "([BI)J", 0);
+    Record("CopyStringToField", "([BI)J", 0);
+    Record("SearchField", "([BIIZ)J", 0);
+    Record("SearchPS", "([BIIZ)J", 0);
+    // STREOT without its end character anywhere in Data, and strings that
+    // (with their attribute bytes) would run past Data: 2, no Java call.
+    for (std::uint32_t function : {HA_COPY_STR_TO_PS, HA_SEARCH_FIELD, HA_SEARCH_PS}) {
+        ApplicationBlock& open = Block(parms::kStrEot, 3, 1);
+        std::memset(open.Data, 'x', kDataSize);
+        EXPECT_EQ(Run(open, function), 2) << function;
+    }
+    EXPECT_EQ(Run(Block(kEabPut, kDataSize / 2 + 1, 1), HA_COPY_STR_TO_FIELD), 2);
+    EXPECT_EQ(Run(Block(0, 0xFFFFFFFFu, 1), HA_COPY_STR_TO_PS), 2);
+    EXPECT_TRUE(calls_.empty());
 
-    DefineLong(bridge_, "QueryCursorLocation", (jlong{99} << 16) | 2);
-    EXPECT_EQ(Run(HA_QUERY_CURSOR_LOC, 0, 1234), 2);
-    EXPECT_EQ(ServedBlock('F').DataLength, 1234u);
-
-    DefineLong(bridge_, "Reserve", (jlong{1} << 32) | 5);  // plain: low 32 bits
-    EXPECT_EQ(Run(HA_RESERVE), 5);
-    DefineLong(bridge_, "Release", 0);
-    EXPECT_EQ(Run(HA_RELEASE), 0);
-    DefineLong(bridge_, "SendToFront", 0xFFFFFFFF);
-    EXPECT_EQ(Run(HA_CONNECT_PS), -1);
-    DefineLong(bridge_, "CopyOIA", 0);
-    EXPECT_EQ(Run(HA_COPY_OIA), 0);
-    Record("CopyPS", "(IIIZI)J", 5, 0);
-    EXPECT_EQ(Run(HA_COPY_PS_TO_STR, parms::kEab, 40, 81), 0);
-    ASSERT_EQ(recorded_.size(), 1u);
-    EXPECT_EQ(recorded_[0][0].i, 81);  // Copy PS to String starts at the caller's position
-    EXPECT_EQ(recorded_[0][1].i, 40);
-    EXPECT_EQ(recorded_[0][3].z, JNI_TRUE);
-}
-
-TEST_F(DispatchTest, SearchPSPassesTheStringAndDirection) {
-    std::vector<std::string> strings;
-    std::vector<std::vector<jint>> calls;
-    Define(bridge_, "SearchPS", "([BIIZ)J", [&](JNIEnv*, jobject, const jvalue* args) {
-        const std::vector<std::uint8_t> bytes = jvm().BytesOf(static_cast<jbyteArray>(args[0].l));
-        strings.emplace_back(bytes.begin(), bytes.end());
-        calls.push_back({args[1].i, args[2].i, args[3].z});
-        return JLong((jlong{321} << 16));
-    });
-    const int localsBefore = jvm().liveLocalRefsOnThread(platform::CurrentThreadId());
-    ApplicationBlock& block = ServedBlock('F');
-    std::memcpy(block.Data, "ABC$DEF", 8);
-    block.EotChar = '$';
-    EXPECT_EQ(Run(HA_SEARCH_PS, parms::kStrEot, 7, 50), 0);
-    EXPECT_EQ(block.DataLength, 321u);
-    EXPECT_EQ(Run(HA_SEARCH_PS, parms::kSrchBkwd, 5, 50), 0);
-    EXPECT_EQ(Run(HA_SEARCH_PS, parms::kSrchFrom | parms::kSrchBkwd, 2, 50), 0);
-    ASSERT_EQ(strings.size(), 3u);
-    EXPECT_EQ(strings[0], "ABC");
-    EXPECT_EQ(strings[1], "ABC$D");
-    EXPECT_EQ(strings[2], "AB");
-    EXPECT_EQ(calls[0], (std::vector<jint>{1, 0, JNI_TRUE}));
-    EXPECT_EQ(calls[1], (std::vector<jint>{1, 0, JNI_TRUE}));  // SRCHBKWD alone changes nothing
-    EXPECT_EQ(calls[2], (std::vector<jint>{50, 1, JNI_FALSE}));
-
-    // STREOT with no end character anywhere in Data: refused, nothing read
-    // beyond Data, no Java call.
-    std::memset(block.Data, 'x', kDataSize);
-    EXPECT_EQ(Run(HA_SEARCH_PS, parms::kStrEot, 7, 1), 2);
-    EXPECT_EQ(strings.size(), 3u);
-    // The byte arrays made for the calls were deleted with them.
-    EXPECT_EQ(jvm().liveLocalRefsOnThread(platform::CurrentThreadId()), localsBefore);
+    // The largest strings that fit are sent whole.
+    ApplicationBlock& half = Block(kEabPut, kDataSize / 2, 1);
+    std::memset(half.Data, 'q', kDataSize);
+    EXPECT_EQ(Run(half, HA_COPY_STR_TO_FIELD), 0);
+    EXPECT_EQ(calls_["CopyStringToField"][0].text, std::string(kDataSize / 2, 'q'));
+    ApplicationBlock& full = Block(0, kDataSize, 1);
+    std::memset(full.Data, 'r', kDataSize);
+    EXPECT_EQ(Run(full, HA_COPY_STR_TO_PS), 0);
+    EXPECT_EQ(calls_["CopyStringToPS"][0].text.size(), kDataSize);
 }
 
 TEST_F(DispatchTest, QuerySessionWritesTheSessionRecord) {
-    DefineLong(bridge_, "GetPSSizeRows", jlong{25} << 16);
-    DefineLong(bridge_, "GetPSSizeCols", jlong{80} << 16);
-    DefineLong(bridge_, "GetPSSize", jlong{3000} << 16);
-    EXPECT_EQ(Run(HA_QUERY_SESSIONS, 0, 16), 0);
-    const std::uint8_t expected[16] = {'F', 0, 0, 0, 'F', 0, 0, 0, 0, 0, 0, 0, 'H', 0, 0x80, 0x07};
-    EXPECT_EQ(std::memcmp(ServedBlock('F').Data, expected, 16), 0);
-    EXPECT_EQ(ServedBlock('F').DataLength, 16u);
-
-    DefineLong(bridge_, "GetPSSizeRows", jlong{27} << 16);
-    DefineLong(bridge_, "GetPSSizeCols", jlong{132} << 16);
-    EXPECT_EQ(Run(HA_QUERY_SESSIONS, 0, 16), 0);
-    EXPECT_EQ(ServedBlock('F').Data[14] | ServedBlock('F').Data[15] << 8, 3564);
-
-    EXPECT_EQ(Run(HA_QUERY_SESSIONS, parms::kNoCfgSize | parms::kExtendPS, 16), 0);
-    EXPECT_EQ(ServedBlock('F').Data[14] | ServedBlock('F').Data[15] << 8, 3000);
+    DefineLong(bridge_, "GetPSSize", Packed(3000));
+    QuerySessionsEntry entry;
+    // Rows of 25, 28, 33 and 44 lose their status line; both NOCFGSIZE and
+    // EXTENDPS take the whole presentation space.
+    struct Case {
+        std::int32_t rows, columns;
+        std::uint32_t parms;
+        std::uint16_t size;
+    } cases[] = {{25, 80, 0, 1920}, {27, 132, 0, 3564}, {25, 80, parms::kNoCfgSize, 1920},
+                 {27, 132, parms::kNoCfgSize | parms::kExtendPS, 3000}};
+    for (const Case& c : cases) {
+        DefineLong(bridge_, "GetPSSizeRows", Packed(c.rows));
+        DefineLong(bridge_, "GetPSSizeCols", Packed(c.columns));
+        ApplicationBlock& block = Block(c.parms, 16);
+        EXPECT_EQ(Run(block, HA_QUERY_SESSIONS), 0);
+        EXPECT_EQ(block.DataLength, 16u);
+        std::memcpy(&entry, block.Data, sizeof entry);
+        EXPECT_EQ(entry.PSSize, c.size) << c.rows << "x" << c.columns;
+    }
+    const std::uint8_t expected[16] = {'H', 0, 0, 0, 'H', 0, 0, 0, 0, 0, 0, 0, 'H', 0, 3000 & 0xFF, 3000 >> 8};
+    EXPECT_EQ(std::memcmp(&entry, expected, 16), 0);
 
     DefineLong(bridge_, "GetPSSize", 2);
-    std::memset(ServedBlock('F').Data, 0x55, 16);
-    EXPECT_EQ(Run(HA_QUERY_SESSIONS, parms::kNoCfgSize | parms::kExtendPS, 16), 2);
-    EXPECT_EQ(ServedBlock('F').Data[0], 0x55);
+    ApplicationBlock& failing = Block(parms::kNoCfgSize | parms::kExtendPS, 16);
+    std::memset(failing.Data, 0x55, 16);
+    EXPECT_EQ(Run(failing, HA_QUERY_SESSIONS), 2);
+    EXPECT_EQ(failing.Data[0], 0x55);
 }
 
-TEST_F(DispatchTest, JavaFailuresAnswerNonZeroAndLeaveNothingPending) {
+TEST_F(DispatchTest, JavaFailuresAnswer9AndLeaveNothingPending) {
     Define(bridge_, "GetPSSize", "()J", [this](JNIEnv*, jobject, const jvalue*) {
         jvm().Throw("java/lang/IllegalStateException", "screen not ready");
         return JLong(0);
     });
-    Define(bridge_, "CopyPS", "(IIIZI)J", [](JNIEnv*, jobject, const jvalue*) { return JLong(0); });
-    EXPECT_EQ(Run(HA_COPY_PS, 0, 10), kJavaCallFailed);
+    DefineLong(bridge_, "CopyPS", 0);
+    EXPECT_EQ(Run(Block(0, 10), HA_COPY_PS), kJavaCallFailed);
     EXPECT_FALSE(jvm().exceptionPending());
     EXPECT_EQ(jvm().exceptionsCleared(), 1);
     EXPECT_EQ(jvm().callsOf("CopyPS"), 0);
-
-    // No such method: the lookup's exception is cleared too.
-    EXPECT_EQ(Run(HA_RESERVE), kJavaCallFailed);
-    EXPECT_FALSE(jvm().exceptionPending());
-    EXPECT_EQ(jvm().exceptionsCleared(), 2);
+    EXPECT_EQ(Run(Block(), HA_COPY_FIELD_TO_STR), kJavaCallFailed);
 
     // A session this process has no emulator object for.
-    ApplicationBlock& block = ServedBlock('F');
+    ApplicationBlock& block = Block();
     block.Function = HA_RELEASE;
     ProcessEHLLAPICall(block, Sessions()->GetSession('G'));
     EXPECT_EQ(block.ReturnCode, static_cast<std::uint32_t>(kJavaCallFailed));
 }
 
-TEST_F(DispatchTest, HandlersKeepTheCallersAttachment) {
+// Runs Reserve on a thread of its own, which is no Java thread.
+struct OtherThreadCall {
+    DispatchTest* test;
+    std::int32_t result = -1;
+    bool attachedAfter = true;
+};
+
+std::uint32_t ReserveOnThisThread(void* argument) {
+    auto* call = static_cast<OtherThreadCall*>(argument);
+    call->result = call->test->Run(call->test->Block(), HA_RESERVE);
+    call->attachedAfter = call->test->jvm().IsCurrentThreadAttached();
+    return 0;
+}
+
+TEST_F(DispatchTest, HandlersAttachOnlyThreadsThatWereNotAttached) {
     DefineLong(bridge_, "Reserve", 0);
     const int detaches = jvm().detaches();
-    EXPECT_EQ(Run(HA_RESERVE), 0);
+    EXPECT_EQ(Run(Block(), HA_RESERVE), 0);
     EXPECT_TRUE(jvm().IsCurrentThreadAttached());
     EXPECT_EQ(jvm().detaches(), detaches);
 
     // A thread that was not attached is attached for the call and detached
-    // after it.
-    std::int32_t result = -1;
-    bool attachedAfter = true;
-    struct Work {
-        DispatchTest* test;
-        std::int32_t* result;
-        bool* attachedAfter;
-    } work{this, &result, &attachedAfter};
+    // after it; without a virtual machine nothing is called.
     const int attaches = jvm().attaches();
-    platform::StartedThread thread = platform::StartThread(
-        [](void* argument) -> std::uint32_t {
-            auto* w = static_cast<Work*>(argument);
-            *w->result = w->test->Run(HA_RESERVE);
-            *w->attachedAfter = w->test->jvm().IsCurrentThreadAttached();
-            return 0;
-        },
-        &work);
-    ASSERT_NE(thread.handle, platform::kNoHandle);
-    EXPECT_EQ(platform::WaitForThread(thread.handle, kTestLimitMs), platform::kWaitObject0);
-    platform::CloseObject(thread.handle);
-    EXPECT_EQ(result, 0);
-    EXPECT_FALSE(attachedAfter);
+    for (bool withVm : {true, false}) {
+        if (!withVm) SetEmulatorJavaVM(nullptr);
+        OtherThreadCall call{this};
+        platform::StartedThread thread = platform::StartThread(&ReserveOnThisThread, &call);
+        ASSERT_NE(thread.handle, platform::kNoHandle);
+        EXPECT_EQ(platform::WaitForThread(thread.handle, kTestLimitMs), platform::kWaitObject0);
+        platform::CloseObject(thread.handle);
+        EXPECT_EQ(call.result, withVm ? 0 : kJavaCallFailed);
+        EXPECT_FALSE(call.attachedAfter);
+    }
+    EXPECT_EQ(jvm().callsOf("Reserve"), 2);
     EXPECT_EQ(jvm().attaches(), attaches + 1);
     EXPECT_EQ(jvm().detaches(), detaches + 1);
     EXPECT_EQ(jvm().daemonAttaches(), 1);  // the session's service thread only
-}
-
-TEST_F(DispatchTest, NoVirtualMachineAnswersNonZero) {
-    DefineLong(bridge_, "Reserve", 0);
-    SetEmulatorJavaVM(nullptr);
-    std::int32_t result = -1;
-    struct Work {
-        DispatchTest* test;
-        std::int32_t* result;
-    } work{this, &result};
-    platform::StartedThread thread = platform::StartThread(
-        [](void* argument) -> std::uint32_t {
-            auto* w = static_cast<Work*>(argument);
-            *w->result = w->test->Run(HA_RESERVE);
-            return 0;
-        },
-        &work);
-    ASSERT_NE(thread.handle, platform::kNoHandle);
-    EXPECT_EQ(platform::WaitForThread(thread.handle, kTestLimitMs), platform::kWaitObject0);
-    platform::CloseObject(thread.handle);
-    EXPECT_EQ(result, kJavaCallFailed);
-    EXPECT_EQ(jvm().callsOf("Reserve"), 0);
 }
 
 }  // namespace

@@ -1,17 +1,17 @@
 // Send Key on the emulator side: what the fake emulator's "SendKeys" receives
 // for a caller's keystroke string (mnemonics, the reset before the keys, the
-// retry flag), and that strings at the edge of Data are read within it.
+// retry flag), and that strings at the edge of Data are read within it; and
+// the mnemonic table both sides share.
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "bridge/dispatch.h"
 #include "bridge/keystroke_translation.h"
 #include "protocol/mnemonic_table.h"
 #include "tables/session_parms.h"
 #include "bridge_fixture.h"
 #include "tables/application_block.h"
-#include "tables/session_list.h"
 #include "trvha64.h"
 
 namespace trv::test {
@@ -29,13 +29,10 @@ std::ostream& operator<<(std::ostream& out, const SentKeys& keys) {
 
 const SentKeys kReset{"[reset]", false};
 
-class SendKeyTest : public BridgeTest {
+class SendKeyTest : public SessionTest {
 public:
     void SetUp() override {
-        BridgeTest::SetUp();
-        bridge_ = NewBridge('K');
-        Register(bridge_);
-        ASSERT_TRUE(Eventually([this] { return jvm().daemonAttaches() == 1; }));
+        SessionTest::SetUp();
         Define(bridge_, "SendKeys", "([BZ)J", [this](JNIEnv*, jobject, const jvalue* args) {
             const std::vector<std::uint8_t> bytes = jvm().BytesOf(static_cast<jbyteArray>(args[0].l));
             sent_.push_back({std::string(bytes.begin(), bytes.end()), args[1].z == JNI_TRUE});
@@ -43,152 +40,104 @@ public:
         });
     }
 
-    // Sends `keys` (DataLength its size unless given) and answers the return code.
-    std::int32_t Send(const std::string& keys, std::uint32_t parms = 0, char escape = '@', char eot = 0) {
-        ApplicationBlock& block = Prepare(parms, escape, eot);
-        std::memcpy(block.Data, keys.data(), keys.size());
-        block.DataLength = static_cast<std::uint32_t>(keys.size());
-        return Run(block);
-    }
-
     ApplicationBlock& Prepare(std::uint32_t parms, char escape = '@', char eot = 0) {
         sent_.clear();
-        ApplicationBlock& block = ServedBlock('K');
-        std::memset(block.Data, 0, kDataSize);
-        block.Function = HA_SENDKEY;
-        block.SessionParms = parms;
+        ApplicationBlock& block = Block(parms);
         block.EscChar = escape;
         block.EotChar = eot;
         return block;
     }
 
-    std::int32_t Run(ApplicationBlock& block) {
-        ProcessEHLLAPICall(block, Sessions()->GetSession('K'));
-        return static_cast<std::int32_t>(block.ReturnCode);
-    }
+    std::int32_t Send(ApplicationBlock& block) { return Run(block, HA_SENDKEY); }
 
-    // What reached the emulator after the reset.
-    std::vector<SentKeys> Keys() const {
-        std::vector<SentKeys> keys = sent_;
-        if (!keys.empty() && keys.front() == kReset) keys.erase(keys.begin());
-        return keys;
-    }
-
-    jobject bridge_ = nullptr;
     jlong answer_ = 0;
     std::vector<SentKeys> sent_;
 };
 
-TEST_F(SendKeyTest, TextAndCodesBecomeMnemonics) {
-    struct Case {
-        const char* keys;
-        const char* sent;
-    } cases[] = {
-        {"ABC@Edef", "ABC[enter]def"},
-        {"@D", "[delete]"},            // the first row with the code, not "[delete char]"
-        {"@@", "@"},
-        {"a[b]c", "a[[b]]c"},
-        {"x@Oy", "x y"},
-        {"@A@L", "[left][left]"},
-        {"@X@1@X", "[dispsosi][dbcs]"},  // four-byte codes are found before the two-byte one
-        {"@AxH", "[sysreq]"},            // the third byte is not compared
-        {"@c@T@q", "[pf12][tab][eof]"},
-        {"@Sr", "[screenrtl]"},
-        {"@Sl@Se@Sh", "[screenltr][latinlayer][bidilayer]"},
-        {"", ""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Send(c.keys), 0) << c.keys;
-        ASSERT_EQ(sent_.size(), 2u) << c.keys;
-        EXPECT_EQ(sent_[0], kReset) << c.keys;
-        EXPECT_EQ(sent_[1].text, c.sent) << c.keys;
-    }
-}
+// A keystroke string, its DataLength (its size unless given), and what
+// "SendKeys" receives after the reset; no `sent`: refused with 2 and only the
+// reset is sent.
+struct KeysRow {
+    std::string keys;
+    std::optional<std::string> sent;
+    bool retry = true;
+    std::uint32_t parms = 0;
+    char escape = '@';
+    char eot = 0;
+    std::uint32_t length = ~0u;
+};
 
-TEST_F(SendKeyTest, RetryIsOffForResetAttentionKeysAndNoRetry) {
-    Send("@A@H");
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"[sysreq]", false}}));
-    Send("@A@Qx");
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"[attn]x", false}}));
-    Send("@Rabc");
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"[reset]abc", false}}));
-    Send("ab@E", parms::kNoRetry);
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"ab[enter]", false}}));
-    Send("ab@A@H");  // only the string's start counts
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"ab[sysreq]", true}}));
-}
-
-TEST_F(SendKeyTest, ChangedEscapeCharacter) {
-    Send("#E", 0, '#');
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"[enter]", true}}));
-    Send("#A#Q", 0, '#');
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"[attn]", true}}));  // the retry test looks for '@' only
-    Send("@E#T", 0, '#');
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"@E[tab]", true}}));
-    Send("@A@Hx", 0, '#');
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"@A@Hx", false}}));
-}
-
-TEST_F(SendKeyTest, UnknownCodesAnswer2AndSendOnlyTheReset) {
+const KeysRow kKeysRows[] = {
+    {"ABC@Edef", "ABC[enter]def"},
+    {"@D", "[delete]"},  // the first row with the code, not "[delete char]"
+    {"@@", "@"},
+    {"a[b]c", "a[[b]]c"},
+    {"x@Oy", "x y"},
+    {"@A@L", "[left][left]"},
+    {"@X@1@X", "[dispsosi][dbcs]"},  // four-byte codes are found before the two-byte one
+    {"@AxH", "[sysreq]"},            // the third byte is not compared
+    {"@c@T@q", "[pf12][tab][eof]"},
+    {"@Sr", "[screenrtl]"},
+    {"@Sl@Se@Sh", "[screenltr][latinlayer][bidilayer]"},
+    {"", ""},
+    // No retry for a reset, Sys Req or Attention at the string's start, and
+    // with NORETRY.
+    {"@A@H", "[sysreq]", false},
+    {"@A@Qx", "[attn]x", false},
+    {"@Rabc", "[reset]abc", false},
+    {"ab@E", "ab[enter]", false, parms::kNoRetry},
+    {"ab@A@H", "ab[sysreq]"},
+    // Another escape character; the retry test looks for '@' only.
+    {"#E", "[enter]", true, 0, '#'},
+    {"#A#Q", "[attn]", true, 0, '#'},
+    {"@E#T", "@E[tab]", true, 0, '#'},
+    {"@A@Hx", "@A@Hx", false, 0, '#'},
+    // The string ends at the end character, the caller's length, or a zero.
+    {"ABC@E$XYZ", "ABC[enter]", true, parms::kStrEot, '@', '$'},
+    {"ABC@EXYZ", "ABC[enter]", true, 0, '@', 0, 5},
+    {std::string("AB\0@E", 5), "AB"},
     // "@Sr@Sr": only the first occurrence is pre-translated; "@S@r" is no code.
-    for (const char* keys : {"@K", "abc@", "x@A", "@A@W", "@[", "@Sr@Sr"}) {
-        EXPECT_EQ(Send(keys), kUnknownKeyCode) << keys;
-        EXPECT_EQ(sent_, std::vector<SentKeys>{kReset}) << keys;
+    {"@K", {}},
+    {"abc@", {}},
+    {"x@A", {}},
+    {"@A@W", {}},
+    {"@[", {}},
+    {"@Sr@Sr", {}},
+    // NORESET: nothing before the keys.
+    {"@E", "[enter]", true, parms::kNoReset},
+    {"@K", {}, true, parms::kNoReset},
+    // Within Data: a length beyond it is cut at its end; STREOT without the
+    // end character in Data is refused; an escape character in its last byte
+    // is read as if zeros followed.
+    {std::string(kDataSize, 'x'), std::string(kDataSize, 'x'), true, 0, '@', 0, 0xFFFFFFF0u},
+    {std::string(kDataSize, 'x'), {}, true, parms::kStrEot, '@', '$', 3},
+    {std::string(kDataSize - 1, 'y') + "@", {}},
+};
+
+TEST_F(SendKeyTest, KeystrokesBecomeMnemonics) {
+    for (const KeysRow& row : kKeysRows) {
+        ApplicationBlock& block = Prepare(row.parms, row.escape, row.eot);
+        std::memcpy(block.Data, row.keys.data(), row.keys.size());
+        block.DataLength = row.length != ~0u ? row.length : static_cast<std::uint32_t>(row.keys.size());
+        const std::string shown = row.keys.substr(0, 16);
+        EXPECT_EQ(Send(block), row.sent ? 0 : kUnknownKeyCode) << shown;
+        std::vector<SentKeys> expected;
+        if ((row.parms & parms::kNoReset) == 0) expected.push_back(kReset);
+        if (row.sent) expected.push_back({*row.sent, row.retry});
+        EXPECT_EQ(sent_, expected) << shown;
     }
-    EXPECT_EQ(Send("@K", parms::kNoReset), kUnknownKeyCode);
-    EXPECT_TRUE(sent_.empty());
 }
 
-TEST_F(SendKeyTest, ResetAndTheEmulatorsAnswer) {
-    EXPECT_EQ(Send("@E", parms::kNoReset), 0);
-    EXPECT_EQ(sent_, (std::vector<SentKeys>{{"[enter]", true}}));
+TEST_F(SendKeyTest, TheResetsAnswerDoesNotStopTheKeys) {
     answer_ = (jlong{1} << 32) | 5;  // plain: the low 32 bits
-    EXPECT_EQ(Send("x"), 5);
-    EXPECT_EQ(sent_.size(), 2u);  // the reset's answer does not stop the keys
-}
-
-TEST_F(SendKeyTest, EndCharacterAndLength) {
-    EXPECT_EQ(Send("ABC@E$XYZ", parms::kStrEot, '@', '$'), 0);
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"ABC[enter]", true}}));
-
     ApplicationBlock& block = Prepare(0);
-    std::memcpy(block.Data, "ABC@EXYZ", 8);
-    block.DataLength = 5;
-    EXPECT_EQ(Run(block), 0);
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"ABC[enter]", true}}));
-
-    // The text ends at a zero byte within the caller's length.
-    ApplicationBlock& zero = Prepare(0);
-    std::memcpy(zero.Data, "AB\0@E", 5);
-    zero.DataLength = 5;
-    EXPECT_EQ(Run(zero), 0);
-    EXPECT_EQ(Keys(), (std::vector<SentKeys>{{"AB", true}}));
+    block.Data[0] = 'x';
+    block.DataLength = 1;
+    EXPECT_EQ(Send(block), 5);
+    EXPECT_EQ(sent_.size(), 2u);
 }
 
-TEST_F(SendKeyTest, ReadsStayWithinData) {
-    // STREOT without an end character anywhere in Data: refused.
-    ApplicationBlock& open = Prepare(parms::kStrEot, '@', '$');
-    std::memset(open.Data, 'x', kDataSize);
-    open.DataLength = 3;
-    EXPECT_EQ(Run(open), kUnknownKeyCode);
-    EXPECT_EQ(sent_, std::vector<SentKeys>{kReset});
-
-    // A caller length beyond Data is cut at Data's end.
-    ApplicationBlock& whole = Prepare(0);
-    std::memset(whole.Data, 'x', kDataSize);
-    whole.DataLength = 0xFFFFFFF0u;
-    EXPECT_EQ(Run(whole), 0);
-    ASSERT_EQ(Keys().size(), 1u);
-    EXPECT_EQ(Keys()[0].text, std::string(kDataSize, 'x'));
-
-    // An escape character in Data's last byte: an unknown code, read as if
-    // zeros followed.
-    ApplicationBlock& last = Prepare(0);
-    std::memset(last.Data, 'y', kDataSize);
-    last.Data[kDataSize - 1] = '@';
-    last.DataLength = kDataSize;
-    EXPECT_EQ(Run(last), kUnknownKeyCode);
-
+TEST_F(SendKeyTest, PreTranslationStaysWithinData) {
     // A pre-translation pattern in Data's last bytes: its replacement is
     // cut at Data's end (leaving no known code) and nothing beyond is written.
     ApplicationBlock& edge = Prepare(0);
@@ -197,7 +146,7 @@ TEST_F(SendKeyTest, ReadsStayWithinData) {
     edge.DataLength = kDataSize;
     const auto afterData = reinterpret_cast<const std::uint8_t*>(&edge.Data) + kDataSize;
     const std::vector<std::uint8_t> beyond(afterData, afterData + 16);
-    EXPECT_EQ(Run(edge), kUnknownKeyCode);
+    EXPECT_EQ(Send(edge), kUnknownKeyCode);
     EXPECT_EQ(edge.DataLength, kDataSize + 1);
     EXPECT_EQ(std::memcmp(edge.Data + kDataSize - 4, "z@S@", 4), 0);
     EXPECT_EQ(std::vector<std::uint8_t>(afterData, afterData + 16), beyond);
@@ -207,16 +156,14 @@ TEST_F(SendKeyTest, ReadsStayWithinData) {
     std::memset(room.Data, 'z', kDataSize - 4);
     std::memcpy(room.Data + kDataSize - 8, "@Sr", 3);
     room.DataLength = kDataSize - 4;
-    EXPECT_EQ(Run(room), 0);
-    ASSERT_EQ(Keys().size(), 1u);
-    EXPECT_EQ(Keys()[0].text, std::string(kDataSize - 8, 'z') + "[screenrtl]z");
+    EXPECT_EQ(Send(room), 0);
+    ASSERT_EQ(sent_.size(), 2u);
+    EXPECT_EQ(sent_[1].text, std::string(kDataSize - 8, 'z') + "[screenrtl]z");
 }
 
-TEST(MnemonicTable, RowsThatOtherPartsDependOn) {
-    EXPECT_STREQ(MnemonicTable[0].mnemonic, "[enter]");
-    EXPECT_STREQ(MnemonicTable[104].mnemonic, " ");
-    EXPECT_STREQ(MnemonicTable[201].mnemonic, "@");
-    EXPECT_STREQ(MnemonicTable[201].code, "@@");
+// The search of a code stops at the end row; every row before it is a two-
+// or four-byte escape sequence with a mnemonic that fits the key records.
+TEST(MnemonicTable, CodesAreEscapeSequencesUpToTheEndRow) {
     EXPECT_STREQ(MnemonicTable[kMnemonicEndRow].mnemonic, "[null]");
     EXPECT_EQ(MnemonicTable[kMnemonicEndRow].codeLength, 0);
     for (std::size_t row = 0; row < static_cast<std::size_t>(kMnemonicEndRow); ++row) {
@@ -224,9 +171,7 @@ TEST(MnemonicTable, RowsThatOtherPartsDependOn) {
         ASSERT_EQ(std::strlen(r.code), r.codeLength) << row;
         ASSERT_TRUE(r.codeLength == 2 || r.codeLength == 4) << row;
         EXPECT_EQ(r.code[0], '@') << row;
-        if (r.codeLength == 4) {
-            EXPECT_EQ(r.code[2], '@') << row;
-        }
+        EXPECT_TRUE(r.codeLength == 2 || r.code[2] == '@') << row;
         EXPECT_LE(std::strlen(r.mnemonic), 15u) << row;
     }
 }

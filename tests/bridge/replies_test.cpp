@@ -10,6 +10,7 @@
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
+#include "protocol/mnemonic_table.h"
 #include "protocol/notification.h"
 #include "shared/process_state.h"
 #include "tables/application_block.h"
@@ -18,26 +19,17 @@
 namespace trv::test {
 namespace {
 
-constexpr char kLetter = 'R';
+constexpr char kLetter = SessionTest::kSessionLetter;
 constexpr int kSlot = kLetter - 'A';
 
-class RepliesTest : public BridgeTest {
+class RepliesTest : public SessionTest {
 protected:
     void SetUp() override {
-        BridgeTest::SetUp();
-        bridge_ = NewBridge(kLetter);
-        Register(bridge_);
-        block_ = &ServedBlock(kLetter);
+        SessionTest::SetUp();
+        block_ = &Block();
         std::memset(block_->Data, 0x11, kDataSize);
         // The bytes just past Data: a canary that no reply may touch.
         std::memset(block_->KeyQueue, 0x5A, 16);
-    }
-
-    bool CanaryIntact() const {
-        for (int i = 0; i < 16; ++i) {
-            if (reinterpret_cast<const std::uint8_t*>(block_->KeyQueue)[i] != 0x5A) return false;
-        }
-        return true;
     }
 
     void SetRawData(const std::vector<std::uint8_t>& bytes, jint length, jchar letter = kLetter) {
@@ -45,94 +37,80 @@ protected:
                                                                 jvm().NewBytes(bytes), length);
     }
 
-    jobject bridge_ = nullptr;
     ApplicationBlock* block_ = nullptr;
 };
 
-TEST_F(RepliesTest, SetRawDataCopiesTheReplyWithATerminator) {
-    SetRawData({'A', 'B', 'C', 'D', 'E', 'F'}, 5);
-    EXPECT_EQ(std::memcmp(block_->Data, "ABCDE", 6), 0);
-    EXPECT_EQ(block_->ReplyLength, 5u);
-    EXPECT_EQ(block_->ReplyCount, 5);
+enum class Native { raw, unicodePS, string };
 
+// One reply: `size` bytes of 'u' from Java, passed with `length`, to a
+// request of `function` with `parms` and `dataLength`.
+struct ReplyRow {
+    Native native;
+    std::uint32_t function;
+    std::uint32_t parms;
+    std::uint32_t dataLength;
+    std::size_t size;
+    jint length;
+    std::uint32_t replyLength;
+};
+
+std::ostream& operator<<(std::ostream& out, const ReplyRow& row) {
+    return out << "native " << static_cast<int>(row.native) << " function " << row.function << " parms "
+               << row.parms << " DataLength " << row.dataLength << " size " << row.size << " length " << row.length;
+}
+
+const ReplyRow kReplyRows[] = {
+    {Native::raw, HA_COPY_PS, 0, 1920, 6, 5, 5},
     // Length -1: the request's own length, doubled for EAB and STREOT of a
     // Copy PS (to String) only.
-    const std::vector<std::uint8_t> big(8000, 'x');
-    struct Case {
-        std::uint32_t function;
-        std::uint32_t parms;
-        std::uint32_t expected;
-    } cases[] = {{5, parms::kEab, 3840}, {5, 0, 1920}, {8, parms::kEab | parms::kStrEot, 7680},
-                 {13, parms::kEab | parms::kStrEot, 1920}};
-    for (const Case& c : cases) {
-        block_->Function = c.function;
-        block_->SessionParms = c.parms;
-        block_->DataLength = 1920;
-        SetRawData(big, -1);
-        EXPECT_EQ(block_->ReplyLength, c.expected) << c.function << "/" << c.parms;
-        EXPECT_EQ(block_->Data[c.expected], 0);
+    {Native::raw, HA_COPY_PS, parms::kEab, 1920, 8000, -1, 3840},
+    {Native::raw, HA_COPY_PS, 0, 1920, 8000, -1, 1920},
+    {Native::raw, HA_COPY_PS_TO_STR, parms::kEab | parms::kStrEot, 1920, 8000, -1, 7680},
+    {Native::raw, HA_COPY_OIA, parms::kEab | parms::kStrEot, 1920, 8000, -1, 1920},
+    // Never beyond Data (less its terminator), the Java data, or (text
+    // replies) the request's length; negative lengths store nothing.
+    {Native::raw, HA_COPY_PS, 0, 1920, 20000, 20000, kDataSize - 1},
+    {Native::raw, HA_COPY_PS, 0, 1920, 3, 500, 3},
+    {Native::raw, HA_COPY_PS, 0, 1920, 1, -7, 0},
+    {Native::unicodePS, HA_COPY_PS, 0, 10000, 20000, 20000, kDataSize - 2},
+    {Native::unicodePS, HA_COPY_PS, 0, 1920, 5000, 5000, 3840},
+    {Native::string, HA_COPY_PS, 0, 20000, 15000, 15000, kDataSize - 1},
+    {Native::string, HA_COPY_PS, 0, 40, 100, 100, 40},
+    {Native::string, HA_COPY_PS, 0, 40, 5, 30, 5},
+};
+
+TEST_F(RepliesTest, RepliesAreBoundedAndTerminated) {
+    for (const ReplyRow& row : kReplyRows) {
+        std::memset(block_->Data, 0x11, kDataSize);
+        block_->Function = row.function;
+        block_->SessionParms = row.parms;
+        block_->DataLength = row.dataLength;
+        const std::vector<std::uint8_t> bytes(row.size, 'u');
+        std::uint32_t terminators = 1;
+        if (row.native == Native::raw) {
+            SetRawData(bytes, row.length);
+        } else if (row.native == Native::unicodePS) {
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawDataUnicodePS(env(), bridge_, kLetter,
+                                                                             jvm().NewBytes(bytes), row.length, 77);
+            terminators = 2;
+        } else {
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawDataString(
+                env(), bridge_, kLetter, jvm().NewStringFromUtf8(std::string(row.size, 'u')), row.length);
+        }
+        const std::uint32_t n = row.replyLength;
+        EXPECT_EQ(block_->ReplyLength, n) << row;
+        EXPECT_EQ(block_->ReplyCount, row.native == Native::unicodePS ? 77 : static_cast<std::int32_t>(n)) << row;
+        EXPECT_TRUE(n == 0 || block_->Data[n - 1] == 'u') << row;
+        for (std::uint32_t i = n; i < n + terminators; ++i) {
+            EXPECT_EQ(block_->Data[i], 0) << row;
+        }
+        // Nothing written past the terminator.
+        EXPECT_TRUE(n + terminators == kDataSize || block_->Data[n + terminators] == 0x11) << row;
+        const auto* canary = reinterpret_cast<const std::uint8_t*>(block_->KeyQueue);
+        EXPECT_EQ(std::vector<std::uint8_t>(canary, canary + 16), std::vector<std::uint8_t>(16, 0x5A)) << row;
     }
-}
-
-TEST_F(RepliesTest, RepliesNeverRunPastData) {
-    const std::vector<std::uint8_t> huge(20000, 'y');
-    SetRawData(huge, 20000);
-    EXPECT_EQ(block_->ReplyLength, kDataSize - 1);
-    EXPECT_EQ(block_->Data[kDataSize - 1], 0);
-    EXPECT_TRUE(CanaryIntact());
-
-    // A length beyond the Java array is cut to the array.
-    SetRawData({'a', 'b', 'c'}, 500);
-    EXPECT_EQ(block_->ReplyLength, 3u);
-    EXPECT_EQ(std::memcmp(block_->Data, "abc", 4), 0);
-
-    block_->DataLength = 10000;  // twice that is beyond Data
-    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawDataUnicodePS(env(), bridge_, kLetter,
-                                                                     jvm().NewBytes(huge), 20000, 77);
-    EXPECT_EQ(block_->ReplyLength, kDataSize - 2);
-    EXPECT_EQ(block_->ReplyCount, 77);
-    EXPECT_EQ(block_->Data[kDataSize - 2], 0);
-    EXPECT_EQ(block_->Data[kDataSize - 1], 0);
-    EXPECT_TRUE(CanaryIntact());
-
-    block_->DataLength = 20000;
-    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawDataString(
-        env(), bridge_, kLetter, jvm().NewStringFromUtf8(std::string(15000, 'z')), 15000);
-    EXPECT_EQ(block_->ReplyLength, kDataSize - 1);
-    EXPECT_TRUE(CanaryIntact());
-
-    // Negative lengths store nothing but the terminator.
-    SetRawData({'q'}, -7);
-    EXPECT_EQ(block_->ReplyLength, 0u);
-    EXPECT_EQ(block_->Data[0], 0);
     EXPECT_EQ(jvm().heldArrayElements(), 0);
     EXPECT_EQ(jvm().heldStrings(), 0);
-}
-
-TEST_F(RepliesTest, BoundedFormsFollowTheRequestLength) {
-    const std::vector<std::uint8_t> text(5000, 'u');
-    block_->DataLength = 1920;
-    std::memset(block_->Data, 0x11, kDataSize);
-    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawDataUnicodePS(env(), bridge_, kLetter,
-                                                                     jvm().NewBytes(text), 5000, 1234);
-    EXPECT_EQ(block_->ReplyLength, 3840u);
-    EXPECT_EQ(block_->ReplyCount, 1234);
-    EXPECT_EQ(block_->Data[3839], 'u');
-    EXPECT_EQ(block_->Data[3840], 0);
-    EXPECT_EQ(block_->Data[3841], 0);
-    EXPECT_EQ(block_->Data[3842], 0x11);
-
-    block_->DataLength = 40;
-    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawDataString(
-        env(), bridge_, kLetter, jvm().NewStringFromUtf8(std::string(100, 's')), 100);
-    EXPECT_EQ(block_->ReplyLength, 40u);
-    EXPECT_EQ(block_->Data[40], 0);
-
-    // A length beyond the text is cut to the text.
-    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawDataString(
-        env(), bridge_, kLetter, jvm().NewStringFromUtf8("short"), 30);
-    EXPECT_EQ(block_->ReplyLength, 5u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(block_->Data), "short");
 }
 
 TEST_F(RepliesTest, RepliesWithoutACallerAreDropped) {
@@ -167,11 +145,6 @@ protected:
     jboolean SendKey(const std::u16string& key) {
         return Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendKeyNotifications(env(), bridge_, kLetter,
                                                                                   jvm().NewString(key));
-    }
-    void InterceptKeys(std::uint32_t options, std::uint16_t limit) {
-        block_->KeyInterceptOptions[kSlot] = options;
-        block_->ClearKeyQueue(kSlot, limit);
-        ASSERT_EQ(Sessions()->AddToKeyNotificationList(kLetter, *block_), 0);
     }
 };
 
@@ -226,7 +199,9 @@ TEST_F(NotificationsTest, KeysAreQueuedAsTheInterceptAsks) {
     EXPECT_EQ(SendKey(u"[enter]"), JNI_FALSE);
     EXPECT_FALSE(Signalled("KEY_EVENT_SESS_%c"));
 
-    InterceptKeys(0, 96);  // option D: AID keys only
+    block_->KeyInterceptOptions[kSlot] = 0;  // option D: AID keys only
+    block_->ClearKeyQueue(kSlot, 96);
+    ASSERT_EQ(Sessions()->AddToKeyNotificationList(kLetter, *block_), 0);
     EXPECT_EQ(SendKey(u"[enter]"), JNI_TRUE);
     EXPECT_TRUE(Signalled("KEY_EVENT_SESS_%c"));
     EXPECT_EQ(SendKey(u"[tab]"), JNI_FALSE);
@@ -234,7 +209,7 @@ TEST_F(NotificationsTest, KeysAreQueuedAsTheInterceptAsks) {
     EXPECT_FALSE(Signalled("KEY_EVENT_SESS_%c"));
     ASSERT_EQ(block_->KeyQueueCount[kSlot], 1);
     EXPECT_EQ(block_->KeyQueue[kSlot][0].Kind, 'M');
-    EXPECT_EQ(block_->KeyQueue[kSlot][0].Value, 0);
+    EXPECT_STREQ(MnemonicTable.at(block_->KeyQueue[kSlot][0].Value).mnemonic, "[enter]");
 
     block_->KeyInterceptOptions[kSlot] = kInterceptAllKeys;
     EXPECT_EQ(SendKey(u"x"), JNI_TRUE);
@@ -242,7 +217,8 @@ TEST_F(NotificationsTest, KeysAreQueuedAsTheInterceptAsks) {
     ASSERT_EQ(block_->KeyQueueCount[kSlot], 3);
     EXPECT_EQ(block_->KeyQueue[kSlot][1].Kind, 'A');
     EXPECT_EQ(block_->KeyQueue[kSlot][1].Value, 0x0078);
-    EXPECT_EQ(block_->KeyQueue[kSlot][2].Value, 55);  // row of "[pf13]"; "[pf1]" is no prefix of it
+    // The row of "[pf13]" itself: "[pf1]" is no prefix of it.
+    EXPECT_STREQ(MnemonicTable.at(block_->KeyQueue[kSlot][2].Value).mnemonic, "[pf13]");
 
     // A full queue (33 keys with limit 96) takes no more; all-keys mode
     // still reports the key as taken.
