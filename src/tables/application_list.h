@@ -52,6 +52,10 @@ public:
     // block's reply-event handle is not closed.
     void RemoveApplicationBlock(std::uint32_t processId, std::uint32_t threadId);
     void RemoveApplicationBlock(std::uint32_t processId);
+    // Frees the blocks of processes that ended without detaching and undoes
+    // their ties to the sessions (their handles are left alone: they were
+    // the dead process's). Answers the number of blocks freed.
+    int ReclaimBlocksOfEndedProcesses();
 
 private:
     // FindApplicationBlock, by process (and thread when `threadId` is given),
@@ -61,7 +65,6 @@ private:
     ApplicationBlock* FirstFreeBlock();
     void InitialiseBlock(ApplicationBlock& block, std::uint32_t processId, std::uint32_t threadId,
                          bool perProcess, const char (&name)[kBlockNameSize]);
-    int ReclaimBlocksOfEndedProcesses();
 };
 
 static_assert(std::is_standard_layout_v<ApplicationList>);
