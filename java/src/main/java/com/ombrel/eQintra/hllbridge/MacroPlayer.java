@@ -1,7 +1,7 @@
 // Macros: small text files named <name>.mac in the profile's directory, one
 // step a line, played on a session:
 //
-//   keys <keystroke string>   typed as Send Key types it ("@E" is Enter)
+//   keys <keys>               typed as the keyboard takes them ("[enter]")
 //   wait                      until the keyboard is free (at most 5 seconds)
 //   pause <milliseconds>      a fixed pause
 //   # ...                     a comment; blank lines are skipped
