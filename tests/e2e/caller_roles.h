@@ -49,5 +49,7 @@ bool RunWinHLLAPIRole(const std::string& name, const std::vector<std::string>& a
 // (host_behaviour_test.cpp).
 bool RunKeystrokeTableRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunHostBehaviourRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+// File transfer and macros (transfer_macro_test.cpp).
+bool RunTransferMacroRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e

@@ -87,26 +87,45 @@ final class HostFileStore {
     }
 
     /**
-     * The caller's side hands names over in upper case: a file that exists
-     * under the same name in another case is that file.
+     * The caller's side hands names over in upper case: each part of the
+     * path that does not exist as written is the entry of its directory
+     * with the same name in another case, when there is one. The rest of a
+     * path that leads nowhere is kept as written.
      */
     static Path existing(Path path) throws IOException {
         if (Files.exists(path)) {
             return path;
         }
-        Path parent = path.toAbsolutePath().getParent();
-        Path name = path.getFileName();
-        if (parent == null || name == null || !Files.isDirectory(parent)) {
+        Path absolute = path.toAbsolutePath().normalize();
+        Path resolved = absolute.getRoot();
+        if (resolved == null) {
             return path;
         }
-        try (DirectoryStream<Path> entries = Files.newDirectoryStream(parent)) {
+        int count = absolute.getNameCount();
+        for (int i = 0; i < count; i++) {
+            Path name = absolute.getName(i);
+            Path exact = resolved.resolve(name);
+            Path match = Files.exists(exact) ? exact : sameNameIgnoringCase(resolved, name.toString());
+            if (match == null) {
+                return resolved.resolve(absolute.subpath(i, count));
+            }
+            resolved = match;
+        }
+        return resolved;
+    }
+
+    private static Path sameNameIgnoringCase(Path directory, String name) throws IOException {
+        if (!Files.isDirectory(directory)) {
+            return null;
+        }
+        try (DirectoryStream<Path> entries = Files.newDirectoryStream(directory)) {
             for (Path entry : entries) {
-                if (entry.getFileName().toString().equalsIgnoreCase(name.toString())) {
+                if (entry.getFileName().toString().equalsIgnoreCase(name)) {
                     return entry;
                 }
             }
         }
-        return path;
+        return null;
     }
 
     /** CRLF line ends become LF record ends. */

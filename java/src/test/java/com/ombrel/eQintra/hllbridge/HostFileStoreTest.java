@@ -29,7 +29,9 @@ class HostFileStoreTest {
         assertArrayEquals(latin1("LINE ONE\nLINE TWO\n\nLAST\n"), Files.readAllBytes(work.resolve("host/REPORT.TEXT.A1")));
 
         Path received = work.resolve("back.txt");
-        assertEquals(0, store.transfer(received.toString(), "report text a1", "ASCII CRLF", false));
+        Files.writeString(received, "OLD CONTENT THAT IS LONGER THAN THE NEW");
+        assertEquals(0, store.transfer(received.toString().toUpperCase(java.util.Locale.ROOT), "report text a1",
+                "ASCII CRLF", false));
         assertArrayEquals(original, Files.readAllBytes(received));
 
         assertEquals(0, store.transfer(received.toString(), "REPORT TEXT A1", "(ASCII CRLF APPEND", false));

@@ -1,0 +1,100 @@
+// End to end: Send File and Receive File of a text file through the
+// demonstration host's file store, and a macro of the profile directory
+// that signs on, started by a native caller with Start Playing Macro.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "caller_roles.h"
+#include "e2e_fixture.h"
+#include "role_support.h"
+#include "trvha64.h"
+
+namespace trv::e2e {
+namespace {
+
+// --- the caller roles ---------------------------------------------------
+
+// round_trip L DIR: sends DIR/SENT.TXT to L's host file ROUND TRIP A1 and
+// receives it back into DIR/BACK.TXT, both as text with CRLF line ends.
+int RoundTripRole(const std::vector<std::string>& args) {
+    const std::string letter = args[0];
+    const std::string directory = args[1];
+    const std::string options = " " + letter + ": round trip a1 (ascii crlf time(30) clear";
+    Say("send " + Num(RunText(HA_SEND_FILE, directory + "/sent.txt" + options)));
+    Say("receive " + Num(RunText(HA_RECEIVE_FILE, "\"" + directory + "/back.txt\"" + options)));
+    Say("no_host_file " + Num(RunText(HA_SEND_FILE, directory + "/sent.txt " + letter + ":")));
+    Say("missing " + Num(RunText(HA_RECEIVE_FILE, directory + "/x.txt " + letter + ": no such file")));
+    return 0;
+}
+
+// macro L: connects to L and plays the macro SIGNON; reads row 1.
+int MacroRole(const std::vector<std::string>& args) {
+    Say("connect " + Num(RunText(HA_CONNECT_PS, args[0])));
+    Say("macro " + Num(RunText(HA_START_PLAYING_MACRO, "signon")));
+    Say("unknown " + Num(RunText(HA_START_PLAYING_MACRO, "nothing")));
+    Say("wait " + Num(Run(HA_WAIT, nullptr, 0).rc));
+    std::vector<char> row(81, '\0');
+    Run(HA_COPY_PS_TO_STR, row.data(), 80, 1);
+    std::string text(row.data());
+    for (char& c : text) c = c == ' ' ? '_' : c;
+    Say("row1 " + text);
+    return 0;
+}
+
+}  // namespace
+
+bool RunTransferMacroRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
+    static const RoleEntry roles[] = {
+        {"round_trip", RoundTripRole, 2},
+        {"macro", MacroRole, 1},
+    };
+    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
+}
+
+namespace {
+
+using TransferMacroEndToEnd = EmulatorEndToEnd;
+
+std::string FileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+TEST_F(TransferMacroEndToEnd, SendThenReceiveGivesTheFileBackByteForByte) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    const std::filesystem::path directory = NamespaceDirectory(space_) / "pc";
+    std::filesystem::create_directories(directory);
+    const std::string text = "FIRST LINE\r\nsecond line, lower case\r\n\r\n  indented\tand tabbed\r\nlast\r\n";
+    std::ofstream(directory / "sent.txt", std::ios::binary) << text;
+
+    Report report = RunCaller("round_trip", {"A", directory.string()});
+    EXPECT_EQ(report.Joined("send"), "3");
+    EXPECT_EQ(report.Joined("receive"), "3");
+    EXPECT_EQ(report.Joined("no_host_file"), "2");
+    EXPECT_EQ(report.Joined("missing"), "27");
+    EXPECT_EQ(FileBytes(NamespaceDirectory(space_) / "hostfiles" / "ROUND.TRIP.A1"),
+              "FIRST LINE\nsecond line, lower case\n\n  indented\tand tabbed\nlast\n");
+    // The caller's side upper-cases the command; the file lands beside the
+    // one sent, under the name as the host was given it.
+    EXPECT_EQ(FileBytes(directory / "BACK.TXT"), text);
+}
+
+TEST_F(TransferMacroEndToEnd, AMacroSignsOn) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    Report report = RunCaller("macro", {"A"});
+    EXPECT_EQ(report.Joined("connect"), "0");
+    EXPECT_EQ(report.Joined("macro"), "0");
+    EXPECT_EQ(report.Joined("unknown"), "2");
+    EXPECT_NE(report.Joined("row1").find("Main_Menu"), std::string::npos) << report.Joined("row1");
+}
+
+}  // namespace
+}  // namespace trv::e2e
