@@ -3,6 +3,8 @@
 // that signs on, started by a native caller with Start Playing Macro.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +19,12 @@
 
 namespace trv::e2e {
 namespace {
+
+std::uint32_t ReadU32(const unsigned char* bytes) {
+    std::uint32_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
 
 // --- the caller roles ---------------------------------------------------
 
@@ -47,12 +55,43 @@ int MacroRole(const std::vector<std::string>& args) {
     return 0;
 }
 
+// window L: window services of L on a headless emulator, whose window is
+// notional: connect, coordinates, status query, a rename, disconnect.
+int WindowRole(const std::vector<std::string>& args) {
+    const char letter = args[0][0];
+    char name[4] = {letter};
+    Say("connect " + Num(Run(HA_CONNECT_PM_SRVCS, name, 1).rc));
+    unsigned char coordinates[20] = {static_cast<unsigned char>(letter)};
+    const Outcome query = Run(HA_QUERY_WINDOW_COORDS, coordinates, sizeof coordinates);
+    Say("coordinates " + Num(query.rc) + " " + Num(static_cast<int32_t>(ReadU32(coordinates + 4))) + " " +
+        Num(static_cast<int32_t>(ReadU32(coordinates + 8))) + " " +
+        Num(static_cast<int32_t>(ReadU32(coordinates + 12))) + " " +
+        Num(static_cast<int32_t>(ReadU32(coordinates + 16))));
+    unsigned char status[28] = {static_cast<unsigned char>(letter), 0, 0, 0, 2};
+    const Outcome statusQuery = Run(HA_PM_WINDOW_STATUS, status, sizeof status);
+    Say("status " + Num(statusQuery.rc) + " " + Num(ReadU16(status + 6)) + " " +
+        Num(static_cast<int32_t>(ReadU32(status + 8))) + " " + Num(static_cast<int32_t>(ReadU32(status + 12))) +
+        " " + Num(static_cast<int32_t>(ReadU32(status + 16))) + " " +
+        Num(static_cast<int32_t>(ReadU32(status + 20))));
+    unsigned char hide[28] = {static_cast<unsigned char>(letter), 0, 0, 0, 1, 0, 0x10};
+    Say("hide " + Num(Run(HA_PM_WINDOW_STATUS, hide, sizeof hide).rc));
+    unsigned char again[28] = {static_cast<unsigned char>(letter), 0, 0, 0, 2};
+    Run(HA_PM_WINDOW_STATUS, again, sizeof again);
+    Say("hidden_flags " + Num(ReadU16(again + 6)));
+    unsigned char rename[68] = {static_cast<unsigned char>(letter), 0, 0, 0, 1, 'P', 'a', 'y', 'r', 'o', 'l', 'l'};
+    Say("rename " + Num(Run(HA_CHANGE_WINDOW_NAME, rename, sizeof rename).rc));
+    Say("disconnect " + Num(Run(HA_DISCONNECT_PM_SRVCS, name, 1).rc));
+    Say("after " + Num(Run(HA_PM_WINDOW_STATUS, again, sizeof again).rc));
+    return 0;
+}
+
 }  // namespace
 
 bool RunTransferMacroRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
     static const RoleEntry roles[] = {
         {"round_trip", RoundTripRole, 2},
         {"macro", MacroRole, 1},
+        {"window", WindowRole, 1},
     };
     return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
 }
@@ -94,6 +133,20 @@ TEST_F(TransferMacroEndToEnd, AMacroSignsOn) {
     EXPECT_EQ(report.Joined("macro"), "0");
     EXPECT_EQ(report.Joined("unknown"), "2");
     EXPECT_NE(report.Joined("row1").find("Main_Menu"), std::string::npos) << report.Joined("row1");
+}
+
+TEST_F(TransferMacroEndToEnd, WindowServicesOnAHeadlessEmulator) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    Report report = RunCaller("window", {"A"});
+    EXPECT_EQ(report.Joined("connect"), "0");
+    // The notional window of a 24x80 screen in 8x16 cells, with its status line.
+    EXPECT_EQ(report.Joined("coordinates"), "0 0 400 640 0");
+    EXPECT_EQ(report.Joined("status"), "0 8 0 0 640 400") << "visible, at 0,0, 640x400";
+    EXPECT_EQ(report.Joined("hide"), "0");
+    EXPECT_EQ(report.Joined("hidden_flags"), "16");
+    EXPECT_EQ(report.Joined("rename"), "0");
+    EXPECT_EQ(report.Joined("disconnect"), "0");
+    EXPECT_EQ(report.Joined("after"), "1") << "window status needs the services held";
 }
 
 }  // namespace
