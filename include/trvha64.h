@@ -186,6 +186,16 @@ TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
  * 31 Find Field Position, 32 Find Field Length: read 2 bytes.
  * 99 Convert Position or Row/Column: reads 5 bytes (session in byte 0,
  *    P or R in byte 4).
+ * 60 Lock PS: reads 8 bytes. 61 Lock Window Services: reads 12 bytes.
+ * 90 Send File, 91 Receive File: read `length` bytes, or with STREOT the
+ *    bytes up to the end character (searched within HLLAPI_MAX_DATA bytes).
+ *    The personal-computer file name holds at most 255 characters, the rest
+ *    of the command (host file and options) at most 510: a longer one, an
+ *    unterminated quote or a command without a host file answers 2.
+ * 101 Connect Window Services, 110 Start Playing Macro: read `length` bytes.
+ * 103 Query Window Coordinates: reads and writes 20 bytes.
+ * 104 Window Status: reads and writes 28 bytes.
+ * 105 Change Switch List Name, 106 Change Window Name: read 68 bytes.
  * Every other function reads byte 0 at most and writes nothing.
  */
 

@@ -3,8 +3,8 @@
 // caller's block and a private copy of the session's block, calls methods of
 // the session's HLLBridge object and answers the request's return code.
 //
-// Handlers that answer kNoHandlerCode (10) are not served by this emulator
-// side yet: they call no Java method.
+// Functions without a handler here (60 and 61, the locks, among them) are
+// answered with kNoHandlerCode (10) by the dispatch.
 #pragma once
 
 #include <cstdint>

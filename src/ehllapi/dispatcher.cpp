@@ -72,18 +72,18 @@ constexpr FunctionTable BuildFunctionTable() {
     set(HA_GET_KEY, "HA_GET_KEY", GetKey);
     set(HA_POST_INTERCEPT_STATUS, "HA_POST_INTERCEPT_STATUS", PostInterceptStatus);
     set(HA_STOP_KEY_INTERCEPT, "HA_STOP_KEY_INTERCEPT", StopKeyIntercept);
-    set(HA_LOCK_PS, "HA_LOCK_PS");
-    set(HA_LOCK_PMSVC, "HA_LOCK_PMSVC");
-    set(HA_SEND_FILE, "HA_SEND_FILE");
-    set(HA_RECEIVE_FILE, "HA_RECEIVE_FILE");
+    set(HA_LOCK_PS, "HA_LOCK_PS", LockPresentationSpace);
+    set(HA_LOCK_PMSVC, "HA_LOCK_PMSVC", LockPresentationSpace);
+    set(HA_SEND_FILE, "HA_SEND_FILE", SendReceiveFile);
+    set(HA_RECEIVE_FILE, "HA_RECEIVE_FILE", SendReceiveFile);
     set(HA_CONVERT_POS_ROW_COL, "HA_CONVERT_POS_ROW_COL", PresentationSpace);
-    set(HA_CONNECT_PM_SRVCS, "HA_CONNECT_PM_SRVCS");
-    set(HA_DISCONNECT_PM_SRVCS, "HA_DISCONNECT_PM_SRVCS");
-    set(HA_QUERY_WINDOW_COORDS, "HA_QUERY_WINDOW_COORDS");
-    set(HA_PM_WINDOW_STATUS, "HA_PM_WINDOW_STATUS");
-    set(HA_CHANGE_SWITCH_NAME, "HA_CHANGE_SWITCH_NAME");
-    set(HA_CHANGE_WINDOW_NAME, "HA_CHANGE_WINDOW_NAME");
-    set(HA_START_PLAYING_MACRO, "HA_START_PLAYING_MACRO");
+    set(HA_CONNECT_PM_SRVCS, "HA_CONNECT_PM_SRVCS", ConnectWindowServices, true);
+    set(HA_DISCONNECT_PM_SRVCS, "HA_DISCONNECT_PM_SRVCS", DisconnectWindowServices, true);
+    set(HA_QUERY_WINDOW_COORDS, "HA_QUERY_WINDOW_COORDS", QueryWindowCoordinates);
+    set(HA_PM_WINDOW_STATUS, "HA_PM_WINDOW_STATUS", WindowStatus, true);
+    set(HA_CHANGE_SWITCH_NAME, "HA_CHANGE_SWITCH_NAME", ChangeWindowName);
+    set(HA_CHANGE_WINDOW_NAME, "HA_CHANGE_WINDOW_NAME", ChangeWindowName);
+    set(HA_START_PLAYING_MACRO, "HA_START_PLAYING_MACRO", StartPlayingMacro);
     return table;
 }
 

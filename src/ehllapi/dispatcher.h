@@ -112,6 +112,16 @@ HandlerOutcome GetKey(ParserCall& call);                // 51
 HandlerOutcome PostInterceptStatus(ParserCall& call);   // 52
 HandlerOutcome StopKeyIntercept(ParserCall& call);      // 53
 
+// Locks, file transfer, window services and macros.
+HandlerOutcome LockPresentationSpace(ParserCall& call);    // 60, 61
+HandlerOutcome SendReceiveFile(ParserCall& call);          // 90, 91
+HandlerOutcome ConnectWindowServices(ParserCall& call);    // 101
+HandlerOutcome DisconnectWindowServices(ParserCall& call); // 102
+HandlerOutcome QueryWindowCoordinates(ParserCall& call);   // 103
+HandlerOutcome WindowStatus(ParserCall& call);             // 104
+HandlerOutcome ChangeWindowName(ParserCall& call);         // 105, 106
+HandlerOutcome StartPlayingMacro(ParserCall& call);        // 110
+
 // Presentation-space and field functions: 3, 5, 6, 7, 8, 13, 14, 15, 30-34,
 // 40, 45, 99 (one handler; the function number selects its row).
 HandlerOutcome PresentationSpace(ParserCall& call);

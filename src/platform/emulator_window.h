@@ -28,4 +28,25 @@ bool SetWindowPlacement(WindowHandle window, WindowHandle insertAfter, int x, in
 // Brings the window to the top of the window order; false when it could not.
 bool BringWindowToFront(WindowHandle window);
 
+// The emulator's top-level window titled `title`: the first window of the
+// classes the Java runtime gives its frames ("MSAWT_Comp_Class",
+// "SunAWTFrame", "AWTFrame", in that order) that has the title; 0 when none.
+WindowHandle FindEmulatorWindow(const char* title);
+
+// Window-order relation of GetRelatedWindow: the next window below.
+inline constexpr std::uint32_t kNextWindow = 2;
+// Show commands of SetWindowShowState.
+inline constexpr int kShowMaximized = 3;
+inline constexpr int kShowMinimized = 6;
+inline constexpr int kShowRestore = 9;
+// SetWindowPlacement flags: keep the size, keep the position, keep the
+// window order, do not activate, show the window; and the insert-after
+// handle that places a window at the bottom of the window order.
+inline constexpr std::uint32_t kPlaceNoSize = 0x0001;
+inline constexpr std::uint32_t kPlaceNoMove = 0x0002;
+inline constexpr std::uint32_t kPlaceNoZOrder = 0x0004;
+inline constexpr std::uint32_t kPlaceNoActivate = 0x0010;
+inline constexpr std::uint32_t kPlaceShow = 0x0040;
+inline constexpr WindowHandle kPlaceAtBottom = 1;
+
 }  // namespace trv::platform

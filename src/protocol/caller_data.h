@@ -94,6 +94,63 @@ static_assert(offsetof(WindowCoordinatesReply, YBottom) == 8);
 static_assert(offsetof(WindowCoordinatesReply, XRight) == 12);
 static_assert(offsetof(WindowCoordinatesReply, YTop) == 16);
 
+// 104 Window Status: the request and its answer (28 bytes, one layout both
+// ways). Option 3 reuses the geometry fields: FontWidth/FontHeight overlay X,
+// the two 1s overlay Width, and the window handle overlays Height and
+// ZOrder (bytes 20-27).
+struct WindowStatusRecord {
+    char ShortName;             // 0
+    std::uint8_t Reserved1[3];  // 1
+    std::uint8_t Option;        // 4: 1 set, 2 query, 3 extended query
+    std::uint8_t Reserved5;     // 5
+    std::uint16_t Flags;        // 6: the WindowStatusFlag bits
+    std::int32_t X;             // 8: left edge (option 3: u16 at 8 and at 10)
+    std::int32_t Y;             // 12: top edge
+    std::int32_t Width;         // 16 (option 3: u16 1 at 16 and at 18)
+    std::int32_t Height;        // 20 (option 3: window handle at 20-27)
+    std::int32_t ZOrder;        // 24: set, with kWindowZOrder: 3 front, 4 away from it
+};
+static_assert(sizeof(WindowStatusRecord) == 28);
+static_assert(offsetof(WindowStatusRecord, Option) == 4);
+static_assert(offsetof(WindowStatusRecord, Flags) == 6);
+static_assert(offsetof(WindowStatusRecord, X) == 8);
+static_assert(offsetof(WindowStatusRecord, Y) == 12);
+static_assert(offsetof(WindowStatusRecord, Width) == 16);
+static_assert(offsetof(WindowStatusRecord, Height) == 20);
+static_assert(offsetof(WindowStatusRecord, ZOrder) == 24);
+
+inline constexpr std::uint8_t kWindowStatusSet = 1;
+inline constexpr std::uint8_t kWindowStatusQuery = 2;
+inline constexpr std::uint8_t kWindowStatusQueryExtended = 3;
+inline constexpr std::size_t kWindowStatusFontWidthOffset = 8;
+inline constexpr std::size_t kWindowStatusFontHeightOffset = 10;
+inline constexpr std::size_t kWindowStatusOnesOffset = 16;
+inline constexpr std::size_t kWindowStatusHandleOffset = 20;
+inline constexpr std::int32_t kWindowZOrderFront = 3;
+inline constexpr std::int32_t kWindowZOrderAway = 4;
+
+// The flags of a set request and of a query's answer.
+namespace window_flags {
+inline constexpr std::uint16_t kSize = 0x0001;
+inline constexpr std::uint16_t kMove = 0x0002;
+inline constexpr std::uint16_t kZOrder = 0x0004;
+inline constexpr std::uint16_t kShow = 0x0008;        // query: visible
+inline constexpr std::uint16_t kHide = 0x0010;        // query: not visible
+inline constexpr std::uint16_t kActivate = 0x0080;    // query: foreground window
+inline constexpr std::uint16_t kDeactivate = 0x0100;  // query: not the foreground window
+inline constexpr std::uint16_t kMinimize = 0x0400;
+inline constexpr std::uint16_t kMaximize = 0x0800;
+inline constexpr std::uint16_t kRestore = 0x1000;
+}  // namespace window_flags
+
+// 105, 106 Change Switch List / Window Name: byte 4 the request, the name
+// from byte 5 (68 bytes in all).
+inline constexpr std::size_t kWindowNameRequestOffset = 4;
+inline constexpr std::size_t kWindowNameTextOffset = 5;
+inline constexpr std::size_t kWindowNameRequestSize = 68;
+inline constexpr std::uint8_t kWindowNameSet = 1;
+inline constexpr std::uint8_t kWindowNameReset = 2;
+
 // 13 Copy OIA: the status line as a caller receives it (103 bytes). The
 // emulator may deliver more; only these bytes reach the caller.
 struct OIAReply {

@@ -118,11 +118,8 @@ void ShowStartedSessionWindow(const QMXAPIBlock& record) {
     TerminatedCopy<kQMXAPITextSize>(profile, record.Text);
     char title[kQMXAPITextSize + 1] = {};
     FormatBounded(title, sizeof title, "%s - %s", profile, &record.ShortName);
-    for (const char* windowClass : {"MSAWT_Comp_Class", "SunAWTFrame", "AWTFrame"}) {
-        platform::WindowHandle window = platform::FindTopLevelWindow(windowClass, title);
-        if (window == 0) continue;
+    if (platform::WindowHandle window = platform::FindEmulatorWindow(title)) {
         platform::SetWindowShowState(window, ShowCommandOfWindowMode(record.WindowMode));
-        return;
     }
 }
 

@@ -54,7 +54,6 @@ public:
     // block's reply-event handle is not closed.
     void RemoveApplicationBlock(std::uint32_t processId, std::uint32_t threadId);
     void RemoveApplicationBlock(std::uint32_t processId);
-
     // Frees the blocks whose owner process has ended without detaching (a
     // process with the same id but another start is not the owner) and
     // undoes their ties to the sessions, as ApplicationDestroyed would have

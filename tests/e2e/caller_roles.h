@@ -53,5 +53,7 @@ bool RunKeystrokeTableRole(const std::string& name, const std::vector<std::strin
 bool RunHostBehaviourRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunWaitEndRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunDeadCallerRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+// File transfer and macros (transfer_macro_test.cpp).
+bool RunTransferMacroRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e

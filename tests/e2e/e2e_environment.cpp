@@ -72,6 +72,7 @@ std::unique_ptr<Emulator> Emulator::Start(const std::string& space, const std::v
     std::vector<std::string> argv{parts.java,
                                   "-XX:TieredStopAtLevel=1",
                                   "-Dtrvha64.library=" + parts.library,
+                                  "-Dpalvero.hostfiles=" + (NamespaceDirectory(space) / "hostfiles").string(),
                                   "-cp",
                                   parts.jar,
                                   "com.ombrel.eQintra.hllbridge.HeadlessEmulator",

@@ -783,19 +783,40 @@ public class HLLBridge {
 
     // ---- file transfer and macros -----------------------------------------
 
-    /** This emulator's hosts have no file transfer program: plain 9 (system error). */
+    /**
+     * A text transfer with the demonstration host's file store (see
+     * {@link HostFileStore}); the time-out is not needed there, as the store
+     * answers at once. Plain: 0 done, else the store's transfer code.
+     */
     public long SendReceiveFile(int timeout, String pcFile, String hostFile, String options, boolean send,
                                 boolean clear) {
         return request(() -> {
+            int result = hostFiles().transfer(pcFile, hostFile, options, send);
             LOG.log(Level.INFO, "session " + id + ": file transfer " + (send ? "to " : "from ") + hostFile
-                    + " refused: not supported");
-            return RC_SYSTEM_ERROR;
+                    + " answered " + result);
+            return result;
         });
     }
 
-    /** No macros are stored in this emulator, so every name is unknown: 2. */
+    /** Plays the macro file of that name from the profile's directory (see {@link MacroPlayer}). Packed. */
     public long StartMacro(byte[] name) {
-        return request(() -> RC_PARAMETER_ERROR);
+        return request(() -> MacroPlayer.play(session, text(name)));
+    }
+
+    /**
+     * The host's file store: the directory named by the system property
+     * "palvero.hostfiles", else "hostfiles" beside the session's profile,
+     * else in the temporary directory.
+     */
+    HostFileStore hostFiles() {
+        String configured = System.getProperty("palvero.hostfiles");
+        if (configured != null && !configured.isEmpty()) {
+            return new HostFileStore(java.nio.file.Path.of(configured));
+        }
+        java.nio.file.Path base = session.profile().path()
+                .map(p -> p.toAbsolutePath().getParent())
+                .orElse(java.nio.file.Path.of(System.getProperty("java.io.tmpdir")));
+        return new HostFileStore(base.resolve("hostfiles"));
     }
 
     // ---- window services, on the notional window ---------------------------

@@ -298,7 +298,8 @@ class HLLBridgeTest {
 
         @Test
         void fileTransferAndMacrosAnswerFailureCodes() {
-            assertEquals(9, bridge.SendReceiveFile(-1, "PC.TXT", "HOST FILE A", "", true, false));
+            assertEquals(27, bridge.SendReceiveFile(-1, "NO-SUCH-PC-FILE.TXT", "HOST FILE A", "", true, false));
+            assertEquals(2, bridge.SendReceiveFile(-1, "PC.TXT", "HOST FILE A", "(FANCY", true, false));
             assertEquals(2, bridge.StartMacro(bytes("nightly")));
         }
     }

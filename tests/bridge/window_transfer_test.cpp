@@ -1,0 +1,354 @@
+// The file-transfer handler's option handling and the window-services and
+// macro handlers, against a fake emulator whose methods record their
+// arguments and write their answers into Data as the reply natives would.
+// No test here has a real emulator window: the window operations answer as
+// for a window that cannot be found.
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bridge/bridge_call.h"
+#include "bridge/dispatch.h"
+#include "bridge/transfer_options.h"
+#include "bridge/window_text.h"
+#include "bridge_fixture.h"
+#include "protocol/caller_data.h"
+#include "tables/application_block.h"
+#include "tables/session_list.h"
+#include "trvha64.h"
+
+namespace trv::test {
+namespace {
+
+struct Recorded {
+    std::vector<std::string> texts;
+    std::vector<jint> ints;
+};
+
+class WindowTransferTest : public BridgeTest {
+public:
+    void SetUp() override {
+        BridgeTest::SetUp();
+        bridge_ = NewBridge('W');
+        Register(bridge_);
+        ASSERT_TRUE(Eventually([this] { return jvm().daemonAttaches() == 1; }));
+    }
+
+    ApplicationBlock& Block() {
+        ApplicationBlock& block = ServedBlock('W');
+        std::memset(block.Data, 0, kDataSize);
+        block.DataLength = 0;
+        block.ReturnCode = 0;
+        return block;
+    }
+
+    std::int32_t Run(ApplicationBlock& block, std::uint32_t function) {
+        block.Function = function;
+        ProcessEHLLAPICall(block, Sessions()->GetSession('W'));
+        return static_cast<std::int32_t>(block.ReturnCode);
+    }
+
+    // Records a method's calls; `kinds` gives each argument by its signature
+    // letter ('[' byte array, 'L' string, 'I', 'Z'). `write` (may be empty)
+    // is written into Data, with its NUL, while the method runs.
+    void Record(const std::string& name, const std::string& signature, const std::string& kinds, jlong result,
+                ApplicationBlock* block = nullptr, std::string write = {}) {
+        Define(bridge_, name, signature, [=, this](JNIEnv*, jobject, const jvalue* args) {
+            Recorded call;
+            for (std::size_t i = 0; i < kinds.size(); ++i) {
+                if (kinds[i] == '[') {
+                    const auto bytes = jvm().BytesOf(static_cast<jbyteArray>(args[i].l));
+                    call.texts.emplace_back(bytes.begin(), bytes.end());
+                } else if (kinds[i] == 'L') {
+                    call.texts.push_back(jvm().Utf8Of(static_cast<jstring>(args[i].l)));
+                } else if (kinds[i] == 'Z') {
+                    call.ints.push_back(args[i].z);
+                } else {
+                    call.ints.push_back(args[i].i);
+                }
+            }
+            calls_[name].push_back(call);
+            if (block != nullptr && !write.empty()) std::memcpy(block->Data, write.c_str(), write.size() + 1);
+            return JLong(result);
+        });
+    }
+
+    WindowStatusRecord Status(const ApplicationBlock& block) {
+        WindowStatusRecord record;
+        std::memcpy(&record, block.Data, sizeof record);
+        return record;
+    }
+
+    jobject bridge_ = nullptr;
+    std::map<std::string, std::vector<Recorded>> calls_;
+};
+
+// ---- file transfer ------------------------------------------------------------
+
+struct SplitRow {
+    const char* rest;
+    bool removeProgress;
+    bool valid;
+    const char* hostFile;
+    const char* options;
+    std::int32_t timeout;
+    bool clear;
+};
+
+TEST(TransferOptionsTest, TheRestSplitsIntoHostFileAndOptions) {
+    const SplitRow rows[] = {
+        {"FN FT A1 (TIME(30) CLEAR ", false, true, "FN FT A1", "( ", 30, true},
+        {"FN FT A1 NOCLEAR QUIET ", false, true, "FN FT A1", "  ", -1, false},
+        {"FN FT ", false, false, "FN FT", "", -1, false},
+        {"FN ", false, false, "FN", "", -1, false},
+        {"FN  FT   A1    ASCII CRLF ", false, true, "FN FT A1", "ASCII CRLF ", -1, false},
+        {"FN FT A1", false, true, "FN FT A1", "", -1, false},
+        {"FN FT A1 (ASCII TIME (45) CRLF ", false, true, "FN FT A1", "(ASCII  CRLF ", 45, false},
+        {"FN FT A1 (TIME 7 APPEND ", false, true, "FN FT A1", "(APPEND ", 7, false},
+        {"FN FT A1 (TIME(12", false, true, "FN FT A1", "(", 12, false},
+        {"FN FT A1 ASCII TIME ", false, true, "FN FT A1", "ASCII ", -1, false},
+        {"FN FT A1 TIME(99999999999) ", false, true, "FN FT A1", "", 2147483647, false},
+        {"FN FT A1 CLEAR,QUIET,ASCII ", false, true, "FN FT A1", "ASCII ", -1, true},
+        {"FN FT A1 NOCLEAR,CLEAR ", false, true, "FN FT A1", " ", -1, true},
+        {"FN FT A1 PROGRESS,ASCII PROGRESS ", true, true, "FN FT A1", "ASCII  ", -1, false},
+        {"FN FT A1 PROGRESS,ASCII PROGRESS ", false, true, "FN FT A1", "PROGRESS,ASCII PROGRESS ", -1, false},
+    };
+    for (const SplitRow& row : rows) {
+        SCOPED_TRACE(std::string("rest [") + row.rest + "]");
+        const TransferRequest request = SplitTransferOptions(row.rest, row.removeProgress);
+        EXPECT_EQ(request.valid, row.valid);
+        EXPECT_EQ(request.hostFile, row.hostFile);
+        EXPECT_EQ(request.options, row.options);
+        EXPECT_EQ(request.timeout, row.timeout);
+        EXPECT_EQ(request.clear, row.clear);
+    }
+    EXPECT_FALSE(SplitTransferOptions(std::string(130, 'H') + " " + std::string(130, 'F') + " A1 ", false).valid)
+        << "a host file longer than 255 characters";
+}
+
+TEST_F(WindowTransferTest, SendReceiveFileHandsTheTransferToTheEmulator) {
+    Record("SendReceiveFile", "(ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)J", "ILLLZZ", 0);
+    ApplicationBlock& block = Block();
+    std::strcpy(block.XferPCFile, "C:\\DATA\\PCFILE.TXT");
+    std::strcpy(block.XferOptions, "FN FT A1 (ASCII TIME(30) CLEAR ");
+    EXPECT_EQ(Run(block, HA_SEND_FILE), 3) << "a completed transfer answers 3";
+    ASSERT_EQ(calls_["SendReceiveFile"].size(), 1u);
+    const Recorded& send = calls_["SendReceiveFile"][0];
+    EXPECT_EQ(send.texts, (std::vector<std::string>{"C:\\DATA\\PCFILE.TXT", "FN FT A1", "(ASCII  "}));
+    EXPECT_EQ(send.ints, (std::vector<jint>{30, 1, 1}));
+    EXPECT_STREQ(block.XferHostFile, "FN FT A1");
+    EXPECT_STREQ(block.XferOptions, "(ASCII  ");
+
+    // Receive, no TIME: -1; the emulator's own codes pass unchanged.
+    Record("SendReceiveFile", "(ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)J", "ILLLZZ", 27);
+    std::strcpy(block.XferOptions, "FN FT A1 NOCLEAR ");
+    EXPECT_EQ(Run(block, HA_RECEIVE_FILE), 27);
+    ASSERT_EQ(calls_["SendReceiveFile"].size(), 2u);
+    EXPECT_EQ(calls_["SendReceiveFile"][1].ints, (std::vector<jint>{-1, 0, 0}));
+
+    // Fewer than three words: 2, the emulator is not asked.
+    std::strcpy(block.XferOptions, "FN FT ");
+    EXPECT_EQ(Run(block, HA_RECEIVE_FILE), HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(calls_["SendReceiveFile"].size(), 2u);
+
+    // Options filling the whole field, with no terminator, are read within it.
+    std::memset(block.XferOptions, 'X', sizeof block.XferOptions);
+    std::memcpy(block.XferOptions, "FN FT A1 ", 9);
+    EXPECT_EQ(Run(block, HA_RECEIVE_FILE), 27);
+    EXPECT_EQ(calls_["SendReceiveFile"][2].texts[2], std::string(kTransferOptionsSize - 9, 'X'));
+}
+
+// ---- window services --------------------------------------------------------
+
+TEST_F(WindowTransferTest, ConnectWindowServicesSavesTheTitle) {
+    ApplicationBlock& block = Block();
+    std::memcpy(block.Data, "W", 2);
+    Record("GetWindowTitle", "()J", "", 0, &block, "Session W - demo");
+    EXPECT_EQ(Run(block, HA_CONNECT_PM_SRVCS), 0);
+    const SessionBlock session = Sessions()->GetSession('W');
+    EXPECT_STREQ(session.WindowTitle, "Session W - demo");
+    EXPECT_EQ(session.WindowHandle, 0u) << "no such window exists";
+    EXPECT_EQ(block.Data[0], 'W');
+    EXPECT_EQ(std::vector<std::uint8_t>(block.Data + 1, block.Data + 5), std::vector<std::uint8_t>(4, 0));
+
+    Record("GetWindowTitle", "()J", "", 12);
+    EXPECT_EQ(Run(block, HA_CONNECT_PM_SRVCS), 12);
+}
+
+TEST(CoordinateTextTest, TheFourNumbersAreReadBetweenTheirMarkers) {
+    const auto full = ParseCoordinateText("xx L10 B410 R610 T10W");
+    ASSERT_TRUE(full.has_value());
+    EXPECT_EQ(full->left, 10);
+    EXPECT_EQ(full->bottom, 410);
+    EXPECT_EQ(full->right, 610);
+    EXPECT_EQ(full->top, 10);
+    const auto negative = ParseCoordinateText(" L-5 B-1 R-2 T-300W");
+    ASSERT_TRUE(negative.has_value());
+    EXPECT_EQ(negative->left, -5);
+    EXPECT_EQ(negative->top, -300);
+    for (const char* bad : {"", "L10 B410 R610 T10W", " L10 B410 R610 T10", " L10 R610 B410 T10W", " L B1 R2 T3W",
+                            " L1000000000 B1000000000 R1000000000 T100W"}) {
+        EXPECT_FALSE(ParseCoordinateText(bad).has_value()) << bad;
+    }
+}
+
+TEST_F(WindowTransferTest, QueryWindowCoordinatesWritesTheReply) {
+    ApplicationBlock& block = Block();
+    block.Data[0] = 'W';
+    Record("QueryWindowCoordinates", "()J", "", 0, &block, " L10 B410 R610 T10W");
+    EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), 0);
+    WindowCoordinatesReply reply;
+    std::memcpy(&reply, block.Data, sizeof reply);
+    EXPECT_EQ(reply.ShortName, 'W');
+    EXPECT_EQ(reply.XLeft, 10);
+    EXPECT_EQ(reply.YBottom, 410);
+    EXPECT_EQ(reply.XRight, 610);
+    EXPECT_EQ(reply.YTop, 10);
+    EXPECT_EQ(block.Data[sizeof reply], 0);
+
+    Record("QueryWindowCoordinates", "()J", "", 0, &block, "nothing");
+    EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), kJavaCallFailed);
+    Record("QueryWindowCoordinates", "()J", "", 7);
+    EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), 7);
+}
+
+TEST_F(WindowTransferTest, WindowStatusQueries) {
+    ApplicationBlock& block = Block();
+    Define(bridge_, "IsVisible", "()J", [](JNIEnv*, jobject, const jvalue*) { return JLong(1); });
+    Record("QueryWindowCoordinates", "()J", "", 0, &block, " L10 B410 R610 T10W");
+    Record("GetFontDimensions", "()J", "", (jlong{8} << 16) | 16);
+
+    WindowStatusRecord query{};
+    query.ShortName = 'W';
+    query.Option = kWindowStatusQuery;
+    query.Flags = 0xFFFF;
+    std::memcpy(block.Data, &query, sizeof query);
+    EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 0);
+    WindowStatusRecord answer = Status(block);
+    EXPECT_EQ(answer.ShortName, 'W');
+    EXPECT_EQ(answer.Flags, window_flags::kShow) << "without a window only the visibility is known";
+    EXPECT_EQ(answer.X, 10);
+    EXPECT_EQ(answer.Y, 10);
+    EXPECT_EQ(answer.Width, 600);
+    EXPECT_EQ(answer.Height, 400);
+    EXPECT_EQ(block.Data[sizeof answer], 0) << "the rest of Data is cleared";
+
+    Define(bridge_, "IsVisible", "()J", [](JNIEnv*, jobject, const jvalue*) { return JLong(0); });
+    query.Option = kWindowStatusQueryExtended;
+    std::memset(block.Data, 0x5A, kDataSize);
+    std::memcpy(block.Data, &query, sizeof query);
+    EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 0);
+    answer = Status(block);
+    EXPECT_EQ(answer.Flags, window_flags::kHide);
+    std::uint16_t words[6];
+    std::memcpy(words, block.Data + 8, sizeof words);
+    EXPECT_EQ(words[0], 8);
+    EXPECT_EQ(words[1], 16);
+    EXPECT_EQ(words[4], 1);
+    EXPECT_EQ(words[5], 1);
+    std::uint64_t window = 1;
+    std::memcpy(&window, block.Data + kWindowStatusHandleOffset, sizeof window);
+    EXPECT_EQ(window, 0u);
+    EXPECT_EQ(block.Data[sizeof answer], 0x5A) << "the extended query leaves the rest of Data";
+
+    Define(bridge_, "IsVisible", "()J", [](JNIEnv*, jobject, const jvalue*) { return JLong(9); });
+    query.Option = kWindowStatusQuery;
+    std::memcpy(block.Data, &query, sizeof query);
+    EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 9);
+
+    query.Option = 7;
+    std::memcpy(block.Data, &query, sizeof query);
+    EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 0);
+    EXPECT_EQ(Status(block).Flags, 0xFFFF) << "another option changes nothing";
+}
+
+TEST_F(WindowTransferTest, WindowStatusSetWithoutAWindow) {
+    ApplicationBlock& block = Block();
+    Record("SetVisible", "(Z)J", "Z", 0);
+    struct Row {
+        std::uint16_t flags;
+        std::int32_t result;
+        std::vector<jint> visible;  // the SetVisible arguments
+    };
+    const Row rows[] = {
+        {window_flags::kShow, 0, {1}},
+        {window_flags::kHide, 0, {0}},
+        // Sizing and moving the missing window fail before SetVisible.
+        {window_flags::kSize | window_flags::kShow, 1, {}},
+        {window_flags::kMove | window_flags::kMinimize, 1, {}},
+        // Foreground failures do not stop the request; they answer 516.
+        {window_flags::kActivate | window_flags::kHide, 516, {0}},
+        {window_flags::kDeactivate, 1, {}},
+        {window_flags::kMinimize | window_flags::kMaximize | window_flags::kRestore, 0, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE("flags " + std::to_string(row.flags));
+        calls_.clear();
+        WindowStatusRecord set{};
+        set.ShortName = 'W';
+        set.Option = kWindowStatusSet;
+        set.Flags = row.flags;
+        std::memcpy(block.Data, &set, sizeof set);
+        EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), row.result);
+        std::vector<jint> visible;
+        for (const Recorded& call : calls_["SetVisible"]) visible.push_back(call.ints[0]);
+        EXPECT_EQ(visible, row.visible);
+    }
+    Record("SetVisible", "(Z)J", "Z", 33);
+    WindowStatusRecord set{};
+    set.Option = kWindowStatusSet;
+    set.Flags = window_flags::kShow;
+    std::memcpy(block.Data, &set, sizeof set);
+    EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 33);
+}
+
+TEST_F(WindowTransferTest, ChangeWindowNameSavesAndRestoresTheTitle) {
+    ApplicationBlock& block = Block();
+    Sessions()->SetWindowTitle('W', "");
+    auto request = [&](std::uint8_t letter, const char* name) {
+        std::memset(block.Data, 0, kDataSize);
+        block.Data[0] = 'W';
+        block.Data[kWindowNameRequestOffset] = letter;
+        std::strcpy(reinterpret_cast<char*>(block.Data + kWindowNameTextOffset), name);
+        return Run(block, HA_CHANGE_WINDOW_NAME);
+    };
+    Record("ChangeWindowName", "([BZ)J", "[Z", 0);
+    EXPECT_EQ(request(kWindowNameReset, ""), 0);
+    ASSERT_EQ(calls_["ChangeWindowName"].size(), 1u);
+    EXPECT_EQ(calls_["ChangeWindowName"][0].texts[0], "@@@@@DO***NOTHING@@@@@");
+    EXPECT_EQ(calls_["ChangeWindowName"][0].ints[0], 0);
+
+    // The first set keeps the title the emulator had.
+    Record("ChangeWindowName", "([BZ)J", "[Z", 0, &block, "Original title");
+    EXPECT_EQ(request(kWindowNameSet, "New name"), 0);
+    EXPECT_EQ(calls_["ChangeWindowName"][1].texts[0], "New name");
+    EXPECT_EQ(calls_["ChangeWindowName"][1].ints[0], 1);
+    EXPECT_STREQ(Sessions()->GetSession('W').WindowTitle, "Original title");
+    EXPECT_STREQ(reinterpret_cast<const char*>(block.Data + kWindowNameTextOffset), "New name")
+        << "the request is put back";
+
+    Record("ChangeWindowName", "([BZ)J", "[Z", 4);
+    EXPECT_EQ(request(kWindowNameSet, "Second"), 4);
+    EXPECT_EQ(calls_["ChangeWindowName"][2].ints[0], 0) << "a title is saved already";
+    EXPECT_EQ(request(kWindowNameReset, ""), 4);
+    EXPECT_EQ(calls_["ChangeWindowName"][3].texts[0], "Original title");
+    EXPECT_EQ(calls_["ChangeWindowName"][3].ints[0], 0);
+}
+
+TEST_F(WindowTransferTest, StartMacroSendsTheNameAndAnswersTheLowBits) {
+    ApplicationBlock& block = Block();
+    Record("StartMacro", "([B)J", "[", (jlong{5} << 16) | 0);
+    std::memcpy(block.Data, "SIGNON\0junk", 11);
+    block.DataLength = 11;
+    EXPECT_EQ(Run(block, HA_START_PLAYING_MACRO), 0);
+    ASSERT_EQ(calls_["StartMacro"].size(), 1u);
+    EXPECT_EQ(calls_["StartMacro"][0].texts[0], "SIGNON");
+    Record("StartMacro", "([B)J", "[", (jlong{5} << 16) | 2);
+    block.DataLength = 3;
+    EXPECT_EQ(Run(block, HA_START_PLAYING_MACRO), 2);
+    EXPECT_EQ(calls_["StartMacro"][1].texts[0], "SIG");
+}
+
+}  // namespace
+}  // namespace trv::test

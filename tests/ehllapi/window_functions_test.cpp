@@ -1,0 +1,255 @@
+// The window-services holder rules, the lock and macro functions and the
+// file-transfer command split as a caller sees them, against the responder.
+// A killed holder is played by a child that connects window services and
+// waits to be killed.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ehllapi_fixture.h"
+#include "library/process_lifecycle.h"
+#include "platform/clock.h"
+#include "platform/event.h"
+#include "platform/thread.h"
+#include "shared/process_state.h"
+#include "tables/application_block.h"
+#include "tables/application_list.h"
+#include "tables/session_list.h"
+#include "tables/session_parms.h"
+
+namespace trv::test {
+namespace {
+
+std::string HolderEventName() { return UniqueName("TRV_TEST_WIN_HOLDER"); }
+
+std::string WinConnectionOf(char letter) {
+    SessionBlock session = Sessions()->GetSession(letter);
+    return std::string(session.WinConnection, strnlen(session.WinConnection, sizeof session.WinConnection));
+}
+
+std::string CallerOf(char letter) {
+    SessionBlock session = Sessions()->GetSession(letter);
+    return std::string(session.Caller, strnlen(session.Caller, sizeof session.Caller));
+}
+
+std::string BlockNameOf(const ApplicationBlock& block) {
+    return std::string(block.BlockName, strnlen(block.BlockName, sizeof block.BlockName));
+}
+
+std::int32_t ConnectWindow(char letter) {
+    char name[4] = {letter};
+    return Call(HA_CONNECT_PM_SRVCS, 4).Run(name).result;
+}
+std::int32_t DisconnectWindow(char letter) {
+    char name[4] = {letter};
+    return Call(HA_DISCONNECT_PM_SRVCS, 4).Run(name).result;
+}
+
+class WindowFunctionsTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { responder_ = new Responder("BC"); }
+    static void TearDownTestSuite() {
+        delete responder_;
+        responder_ = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(responder_->ready()); }
+    void TearDown() override { ForgetCallerBlocks(); }
+    static Responder* responder_;
+};
+Responder* WindowFunctionsTest::responder_ = nullptr;
+
+TEST_F(WindowFunctionsTest, WindowServicesAreHeldByOneCallerAndOnlyItsThreadLetsGo) {
+    EXPECT_EQ(ConnectWindow('A'), HLLAPI_RC_NO_SESSION) << "A is not established";
+    EXPECT_EQ(ConnectWindow('b'), HLLAPI_RC_SUCCESS);
+    ApplicationBlock* block = ProcessBlock();
+    ASSERT_NE(block, nullptr);
+    const std::string own = BlockNameOf(*block);
+    EXPECT_EQ(WinConnectionOf('B'), own);
+    EXPECT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS) << "a second connect of the holder";
+
+    // Another caller (a per-thread block of another thread) is refused.
+    std::int32_t otherConnect = -1;
+    CallerThread other([&] {
+        char name[4] = {'B'};
+        otherConnect = Call(HA_CONNECT_PM_SRVCS, 4).RunPerThread(name).result;
+        Call(HA_RESET_SYSTEM).RunPerThread(nullptr);
+    });
+    ASSERT_TRUE(other.Join());
+    EXPECT_EQ(otherConnect, HLLAPI_RC_IN_USE);
+    EXPECT_EQ(WinConnectionOf('B'), own);
+
+    // The same block from another thread may not disconnect.
+    std::int32_t otherDisconnect = -1;
+    CallerThread sameBlock([&] { otherDisconnect = DisconnectWindow('B'); });
+    ASSERT_TRUE(sameBlock.Join());
+    EXPECT_EQ(otherDisconnect, HLLAPI_RC_NO_SESSION);
+    EXPECT_EQ(WinConnectionOf('B'), own);
+    EXPECT_EQ(block->WinConnected[1], 1);
+
+    EXPECT_EQ(DisconnectWindow('C'), HLLAPI_RC_NO_SESSION) << "C is not held";
+    EXPECT_EQ(DisconnectWindow('B'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(WinConnectionOf('B'), "");
+    EXPECT_EQ(block->WinConnected[1], 0);
+    EXPECT_EQ(DisconnectWindow('B'), HLLAPI_RC_NO_SESSION);
+}
+
+TEST_F(WindowFunctionsTest, ResetSystemReleasesWindowServices) {
+    ASSERT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(ConnectWindow('C'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(WinConnectionOf('B'), "");
+    EXPECT_EQ(WinConnectionOf('C'), "");
+}
+
+TEST_F(WindowFunctionsTest, AKilledHolderDoesNotKeepWindowServices) {
+    platform::UniqueHandle held(platform::CreateNamedEvent(false, HolderEventName().c_str()));
+    RoleProcess holder("ehllapi_window_holder", {"C"});
+    ASSERT_TRUE(holder.started());
+    ASSERT_EQ(platform::WaitForEvent(held.get(), kTestLimitMs), platform::kWaitObject0);
+    const std::string holderName = WinConnectionOf('C');
+    ASSERT_NE(holderName, "");
+    EXPECT_EQ(ConnectWindow('C'), HLLAPI_RC_IN_USE) << "the holder still lives";
+
+    holder.Kill();
+    EXPECT_EQ(ConnectWindow('C'), HLLAPI_RC_SUCCESS);
+    ASSERT_NE(ProcessBlock(), nullptr);
+    EXPECT_EQ(WinConnectionOf('C'), BlockNameOf(*ProcessBlock()));
+    EXPECT_EQ(Applications()->GetApplicationBlock(holderName.c_str()), nullptr)
+        << "the dead holder's block was not reclaimed";
+}
+
+TEST_F(WindowFunctionsTest, WindowFunctionsNeedTheServicesHeld) {
+    unsigned char data[80] = {'B'};
+    EXPECT_EQ(Call(HA_QUERY_WINDOW_COORDS, 4).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
+    for (std::int32_t function : {HA_QUERY_WINDOW_COORDS, HA_PM_WINDOW_STATUS, HA_CHANGE_SWITCH_NAME,
+                                  HA_CHANGE_WINDOW_NAME}) {
+        EXPECT_EQ(Call(function, 4).Run(data).result, HLLAPI_RC_NO_SESSION) << function;
+    }
+    ASSERT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS);
+    // The responder answers with the count of non-zero request bytes, which
+    // the window functions do not report; the code says they got through.
+    for (std::int32_t function : {HA_QUERY_WINDOW_COORDS, HA_PM_WINDOW_STATUS, HA_CHANGE_WINDOW_NAME}) {
+        data[4] = 2;
+        EXPECT_EQ(Call(function, 4).Run(data).result, HLLAPI_RC_SUCCESS) << function;
+        EXPECT_EQ(CallerOf('B'), BlockNameOf(*ProcessBlock())) << function;
+    }
+    // Setting an empty window name is refused before the emulator is asked.
+    std::memset(data, 0, sizeof data);
+    data[0] = 'B';
+    data[4] = 1;
+    EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_BAD_PARAMETER);
+    data[5] = 'N';
+    EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_SUCCESS);
+}
+
+TEST_F(WindowFunctionsTest, LocksAndMacroGoToTheirSession) {
+    unsigned char data[16] = {'c'};
+    EXPECT_EQ(Call(HA_LOCK_PS, 8).Run(data).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(CallerOf('C'), BlockNameOf(*ProcessBlock()));
+    data[0] = 'Z';
+    EXPECT_EQ(Call(HA_LOCK_PMSVC, 12).Run(data).result, HLLAPI_RC_NO_SESSION);
+
+    char macro[] = "SIGNON";
+    EXPECT_EQ(Call(HA_START_PLAYING_MACRO, 6).Run(macro).result, HLLAPI_RC_NO_SESSION);
+    char name[4] = {'B'};
+    ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+    Call start(HA_START_PLAYING_MACRO, 6);
+    EXPECT_EQ(start.Run(macro).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(start.length, 6) << "the responder did not see the macro name";
+}
+
+// One row of the file-transfer command table: the caller's data and length
+// (-1: its text's length), the session parameters, and what the block and
+// the result show.
+struct TransferRow {
+    const char* title;
+    std::string command;
+    std::int32_t length;
+    bool strEot;
+    std::int32_t result;
+    std::string pcFile;   // XferPCFile after the call
+    std::string options;  // XferOptions after the call
+    char session;         // the session the request reached, 0 when none
+};
+
+std::vector<TransferRow> TransferRows() {
+    const std::string name255(255, 'N');
+    const std::string rest510 = std::string(504, 'H') + " FT A1";  // 511 with the blank
+    return {
+        {"letter names the session", "pcfile.txt b:hostfile opts", -1, false, 0, "PCFILE.TXT",
+         "HOSTFILE OPTS ", 'B'},
+        {"quoted name with blanks", "\"my file.txt\" c: fn ft a1 (time(5)", -1, false, 0, "MY FILE.TXT",
+         "FN FT A1 (TIME(5) ", 'C'},
+        {"quote right before the letter", "\"a b\"B:X", -1, false, 0, "A B", "X ", 'B'},
+        {"no letter and A not established", "pcfile fn ft a1", -1, false, HLLAPI_RC_BAD_PARAMETER, "PCFILE",
+         "FN FT A1 ", 0},
+        {"unterminated quote", "\"my file b:fn ft a1", -1, false, HLLAPI_RC_BAD_PARAMETER, "", "", 0},
+        {"no host file", "pcfile", -1, false, HLLAPI_RC_BAD_PARAMETER, "PCFILE", "", 0},
+        {"letter without a host file", "pcfile b:   ", -1, false, HLLAPI_RC_BAD_PARAMETER, "PCFILE", "", 0},
+        {"length cuts the command", "pcfile b:fn ft a1 clear", 17, false, 0, "PCFILE", "FN FT A1 ", 'B'},
+        {"STREOT cuts at the end character", "pcfile b:fn ft a1#clear", 200, true, 0, "PCFILE",
+         "FN FT A1 ", 'B'},
+        {"STREOT without the end character", "pcfile b:fn ft a1", -1, true, HLLAPI_RC_BAD_PARAMETER, "",
+         "", 0},
+        {"letter of no session", "pcfile 1:fn ft a1", -1, false, HLLAPI_RC_NO_SESSION, "PCFILE", "FN FT A1 ",
+         0},
+        {"name of 255 characters", name255 + " b:x", -1, false, 0, name255, "X ", 'B'},
+        {"name of 256 characters", name255 + "N b:x", -1, false, HLLAPI_RC_BAD_PARAMETER, "", "X ", 0},
+        {"quoted name of 256 characters", "\"" + name255 + "N\" b:x", -1, false, HLLAPI_RC_BAD_PARAMETER, "",
+         "X ", 0},
+        {"rest of 511 characters", "p b:" + rest510, -1, false, 0, "P", rest510 + " ", 'B'},
+        {"rest of 512 characters", "p b:" + rest510 + "X", -1, false, HLLAPI_RC_BAD_PARAMETER, "P", "", 0},
+        {"negative length", "pcfile b:fn ft a1", -5, false, HLLAPI_RC_BAD_PARAMETER, "", "", 0},
+    };
+}
+
+TEST_F(WindowFunctionsTest, FileTransferCommandsSplitIntoTheBlock) {
+    for (std::int32_t function : {HA_SEND_FILE, HA_RECEIVE_FILE}) {
+        for (const TransferRow& row : TransferRows()) {
+            SCOPED_TRACE(std::string(row.title) + ", function " + std::to_string(function));
+            ForgetCallerBlocks();
+            if (row.strEot) {
+                char parameters[] = "STREOT";
+                ASSERT_EQ(Call(HA_SET_SESSION_PARMS, 6).Run(parameters).result, HLLAPI_RC_SUCCESS);
+                ProcessBlock()->EotChar = '#';
+            }
+            for (char letter : {'B', 'C'}) Sessions()->SetCaller("", letter);
+            std::vector<char> data(row.command.begin(), row.command.end());
+            // STREOT searches the end character within one Data's worth.
+            data.resize(data.size() + HLLAPI_MAX_DATA, '\0');
+            const std::int32_t length = row.length >= 0 || row.length < -1
+                                            ? row.length
+                                            : static_cast<std::int32_t>(row.command.size());
+            Call call(function, length);
+            EXPECT_EQ(call.Run(data.data()).result, row.result);
+            EXPECT_EQ(call.returnCode, row.result);
+            ApplicationBlock* block = ProcessBlock();
+            ASSERT_NE(block, nullptr);
+            EXPECT_EQ(std::string(block->XferPCFile), row.pcFile);
+            EXPECT_EQ(std::string(block->XferOptions), row.options);
+            EXPECT_STREQ(block->XferHostFile, "");
+            for (char letter : {'B', 'C'}) {
+                EXPECT_EQ(CallerOf(letter) == BlockNameOf(*block), letter == row.session) << letter;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+// The holder: connects window services of session args[0], signals the
+// test's event and waits to be killed.
+TRV_CHILD_ROLE(ehllapi_window_holder) {
+    if (args.empty() || args[0].empty()) return 2;
+    OnProcessAttach();
+    char name[4] = {args[0][0]};
+    if (Call(HA_CONNECT_PM_SRVCS, 4).Run(name).result != HLLAPI_RC_SUCCESS) return 3;
+    platform::UniqueHandle held(platform::OpenNamedEvent(HolderEventName().c_str()));
+    platform::SignalEvent(held.get());
+    platform::SleepMs(2 * kTestLimitMs);
+    return 0;
+}
+
+}  // namespace trv::test
