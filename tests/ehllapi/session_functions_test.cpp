@@ -10,10 +10,7 @@
 
 #include "ehllapi/keyword_table.h"
 #include "ehllapi_fixture.h"
-#include "platform/clock.h"
 #include "platform/environment.h"
-#include "platform/event.h"
-#include "library/process_lifecycle.h"
 #include "platform/thread.h"
 #include "protocol/notification.h"
 #include "tables/application_block.h"
@@ -31,18 +28,6 @@ std::string BlockNameOf(const ApplicationBlock& block) {
 std::string PSConnectionOf(char letter) {
     SessionBlock session = Sessions()->GetSession(letter);
     return std::string(session.PSConnection, strnlen(session.PSConnection, sizeof session.PSConnection));
-}
-
-// A caller process that connects to the session named in args[0], says so
-// on the named event args[1] and waits there until it is killed.
-TRV_CHILD_ROLE(ehllapi_connected_caller) {
-    OnProcessAttach();
-    char name[4] = {args[0][0]};
-    if (Call(HA_CONNECT_PS, 1).Run(name).result != HLLAPI_RC_SUCCESS) return 3;
-    platform::UniqueHandle connected(platform::CreateNamedEvent(true, args[1].c_str()));
-    platform::SignalEvent(connected.get());
-    platform::SleepMs(kTestLimitMs);
-    return 4;
 }
 
 class SessionFunctionsTest : public ResponderTest {
@@ -98,22 +83,6 @@ TEST_F(SessionFunctionsTest, ConnectToAPresentationSpaceHeldByAnotherBlockIsRefu
     EXPECT_EQ(block->SessionID, 2);
     EXPECT_EQ(PSConnectionOf('C'), BlockNameOf(*block));
     EXPECT_EQ(PSConnectionOf('A'), holder);
-}
-
-TEST_F(SessionFunctionsTest, APresentationSpaceHeldByAKilledCallerIsFreeForTheNext) {
-    const std::string connected = UniqueName("trv_ehllapi_connected");
-    platform::UniqueHandle event(platform::CreateNamedEvent(true, connected.c_str()));
-    RoleProcess holder("ehllapi_connected_caller", {"B", connected});
-    ASSERT_EQ(platform::WaitForEvent(event.get(), kTestLimitMs), platform::kWaitObject0)
-        << "holder exit code " << holder.Wait(1000);
-    ASSERT_NE(PSConnectionOf('B'), "");
-    holder.Kill();
-    ASSERT_NE(holder.Wait(kTestLimitMs), -1);
-
-    EXPECT_EQ(Connect('B'), HLLAPI_RC_SUCCESS) << "the killed caller still holds the presentation space";
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(PSConnectionOf('B'), BlockNameOf(*block));
 }
 
 TEST_F(SessionFunctionsTest, OnlyTheConnectingThreadDisconnects) {
