@@ -17,23 +17,13 @@
 namespace trv::test {
 namespace {
 
-class CallerBufferTest : public testing::Test {
+class CallerBufferTest : public ResponderTest {
 protected:
-    static void SetUpTestSuite() { responder_ = new Responder("AB"); }
-    static void TearDownTestSuite() {
-        delete responder_;
-        responder_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(responder_->ready());
-        char name[4] = "A";
-        ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+        ResponderTest::SetUp();
+        ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     }
-    void TearDown() override { ForgetCallerBlocks(); }
-
-    static Responder* responder_;
 };
-Responder* CallerBufferTest::responder_ = nullptr;
 
 struct BufferRow {
     const char* name;
@@ -45,6 +35,7 @@ struct BufferRow {
     std::int32_t position;
     std::int32_t expectedResult;
     std::int32_t expectedLength;
+    const char* reply = "";  // the buffer's first bytes afterwards
 };
 
 std::ostream& operator<<(std::ostream& out, const BufferRow& row) { return out << row.name; }
@@ -54,15 +45,14 @@ class BufferSizeTest : public CallerBufferTest, public testing::WithParamInterfa
 TEST_P(BufferSizeTest, StaysWithinTheDocumentedSize) {
     const BufferRow& row = GetParam();
     if (row.sessionParms[0] != '\0') {
-        std::string parms = row.sessionParms;
-        ASSERT_EQ(Call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(parms.size())).Run(parms.data()).result,
-                  HLLAPI_RC_SUCCESS);
+        ASSERT_EQ(SetParameters(row.sessionParms), HLLAPI_RC_SUCCESS);
     }
     GuardedBuffer buffer(row.bufferSize);
     std::memcpy(buffer.data(), row.request, std::strlen(row.request));
     Call call(row.function, row.length, row.position);
     EXPECT_EQ(call.Run(buffer.data()).result, row.expectedResult);
     EXPECT_EQ(call.length, row.expectedLength);
+    EXPECT_EQ(std::string(buffer.chars(), std::strlen(row.reply)), row.reply);
 }
 
 // The responder's replies: ehllapi_fixture.h.
@@ -74,15 +64,33 @@ INSTANTIATE_TEST_SUITE_P(
         BufferRow{"CopyPSWithStrEot", HA_COPY_PS, "STREOT", 1920, "", 1920, 0, HLLAPI_RC_SUCCESS, 1920},
         BufferRow{"CopyPS", HA_COPY_PS, "", 1920, "", 0, 0, HLLAPI_RC_SUCCESS, 1920},
         // The emulator's status line is 104 bytes; a caller's is 103.
-        BufferRow{"CopyOIA", HA_COPY_OIA, "", sizeof(OIAReply), "", 103, 0, HLLAPI_RC_SUCCESS, 104},
+        BufferRow{"CopyOIA", HA_COPY_OIA, "", sizeof(OIAReply), "", 103, 0, HLLAPI_RC_SUCCESS, 104, "OOO"},
         // A reply longer than the caller's length is cut at it.
-        BufferRow{"CopyPSToString", HA_COPY_PS_TO_STR, "", 10, "", 10, 7, HLLAPI_RC_SUCCESS, 5},
+        BufferRow{"CopyPSToString", HA_COPY_PS_TO_STR, "", 10, "", 10, 7, HLLAPI_RC_SUCCESS, 5, "COPIED-TEX"},
+        // ReplyCount -1 reports ReplyLength; any other count as it stands.
+        BufferRow{"CopyPSToStringWhole", HA_COPY_PS_TO_STR, "", 12, "", 12, 1, HLLAPI_RC_SUCCESS, 12,
+                  "COPIED-TEXT!"},
+        BufferRow{"CopyFieldToString", HA_COPY_FIELD_TO_STR, "", 12, "", 12, 7, HLLAPI_RC_SUCCESS, 5,
+                  "COPIED-TEXT!"},
+        // A failed search reports no length.
+        BufferRow{"SearchPS", HA_SEARCH_PS, "", 6, "needle", 6, 0, 24, 0},
+        BufferRow{"QueryCursor", HA_QUERY_CURSOR_LOC, "", 2, "", 0, 0, HLLAPI_RC_SUCCESS, 1234},
+        BufferRow{"CopyStringToPS", HA_COPY_STR_TO_PS, "", 5, "hello", 5, 0, HLLAPI_RC_SUCCESS, 0},
+        // Only the request's bytes travel: the emulator counts what arrived.
+        BufferRow{"SendKey", HA_SENDKEY, "", 10, "ABCDEFGHIJ", 4, 0, HLLAPI_RC_SUCCESS, 4},
+        BufferRow{"FindFieldPositionLongLength", HA_FIND_FIELD_POS, "", 11, "12345678XYZ", 11, 1,
+                  HLLAPI_RC_SUCCESS, 2},
         BufferRow{"FindFieldPosition", HA_FIND_FIELD_POS, "", sizeof(FieldCodeRequest), "T ", 2, 1,
                   HLLAPI_RC_SUCCESS, 2},
+        // The emulator's raise-window reply (516) is a success.
+        BufferRow{"SetCursorRaisesTheWindow", HA_SET_CURSOR, "", 1, "", 0, 81, HLLAPI_RC_SUCCESS, 0},
         BufferRow{"FindFieldLength", HA_FIND_FIELD_LEN, "", sizeof(FieldCodeRequest), "NU", 2, 1,
                   HLLAPI_RC_SUCCESS, 2},
-        BufferRow{"ConvertPosition", HA_CONVERT_POS_ROW_COL, "", sizeof(ConvertPositionRequest), "B   P", 0, 81,
-                  HLLAPI_RC_SUCCESS, 101},
+        // Convert Position goes to the session it names.
+        BufferRow{"ConvertPosition", HA_CONVERT_POS_ROW_COL, "", sizeof(ConvertPositionRequest), "c   P", 0, 81,
+                  HLLAPI_RC_SUCCESS, 102},
+        BufferRow{"ConvertPositionNoSession", HA_CONVERT_POS_ROW_COL, "", sizeof(ConvertPositionRequest),
+                  "1   P", 0, 81, HLLAPI_RC_NO_SESSION, 0},
         BufferRow{"QuerySessionStatus", HA_QUERY_SESSION_STATUS, "", sizeof(QuerySessionStatusReply), "A", 20,
                   0, HLLAPI_RC_SUCCESS, 20},
         BufferRow{"QuerySystem", HA_QUERY_SYSTEM, "", sizeof(QuerySystemReply), "", 0, 0, HLLAPI_RC_SUCCESS, 0}),

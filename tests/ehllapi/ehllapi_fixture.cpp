@@ -51,6 +51,10 @@ std::string ReadyEventName() { return UniqueName("ehl_ready"); }
 std::string HeldEventName() { return UniqueName("ehl_held"); }
 std::string GoEventName() { return UniqueName("ehl_go"); }
 std::string StopEventName() { return UniqueName("ehl_stop"); }
+std::string NotifyEventName(char letter, const std::string& event) {
+    return UniqueName(std::string("ehl_notify_") + letter + event);
+}
+std::string NotifiedEventName() { return UniqueName("ehl_notified"); }
 
 ApplicationBlock* ProcessBlock() {
     return Applications() != nullptr ? Applications()->FindApplicationBlock(platform::CurrentProcessId())

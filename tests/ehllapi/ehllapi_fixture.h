@@ -20,7 +20,12 @@
 //   any other: DataLength = the number of non-zero bytes of Data
 // Position 999: signal "held", wait for "go", then answer as above.
 // Position 998: signal "held" and never answer (the test kills it).
+// Notify(letter, event) has the responder report an event of its session
+// through the emulator's notification natives: "wait" (input no longer
+// inhibited), "ps", "oia" (host updates) or "close" (a close attempt).
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +57,8 @@ std::string ReadyEventName();
 std::string HeldEventName();
 std::string GoEventName();
 std::string StopEventName();
+std::string NotifyEventName(char letter, const std::string& event);
+std::string NotifiedEventName();
 
 // One EHLLAPI call through the process-wide entry (or the per-thread one),
 // keeping the caller's words for inspection.
@@ -72,6 +79,16 @@ struct Call {
         return *this;
     }
 };
+
+// Connect Presentation Space and Set Session Parameters; their answers.
+inline std::int32_t Connect(char letter) {
+    char name[4] = {letter};
+    return Call(HA_CONNECT_PS, 1).Run(name).result;
+}
+inline std::int32_t SetParameters(const char* text) {
+    std::string data = text;
+    return Call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(data.size())).Run(data.data()).result;
+}
 
 // This process's per-process exchange block, or nullptr.
 ApplicationBlock* ProcessBlock();
@@ -134,12 +151,26 @@ using CallerThread = TestThread;
 constexpr const char* kKeyAlphabet = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 constexpr int kTypedKeyNumbers = 62 * 62;
 
-// Runs the notifier child (notifier_role.cpp) for session `letter` and
-// `event` ("wait", "ps", "oia", "close"); answers its exit code, 0 when done.
+// Has the responder serving `letter` report `event`; answers 0 once it has.
 int Notify(char letter, const std::string& event);
 
 // Frees every exchange block of this process, so that each test starts as
 // a new caller.
 void ForgetCallerBlocks();
+
+// A test suite served by one responder child for sessions A, B and C,
+// started before the suite's first test and stopped after its last; every
+// test starts as a new caller.
+class ResponderTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { responder_ = new Responder("ABC"); }
+    static void TearDownTestSuite() {
+        delete responder_;
+        responder_ = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(responder_->ready()); }
+    void TearDown() override { ForgetCallerBlocks(); }
+    static inline Responder* responder_ = nullptr;
+};
 
 }  // namespace trv::test

@@ -132,22 +132,10 @@ TEST_F(FrontDoorTest, AsynchronousEntryIsRefused) {
     EXPECT_EQ(hllapi_async(nullptr, nullptr, nullptr, nullptr), HLLAPI_RC_UNSUPPORTED);
 }
 
-class SerialisedCallsTest : public testing::Test {
-protected:
-    static void SetUpTestSuite() { responder_ = new Responder("S"); }
-    static void TearDownTestSuite() {
-        delete responder_;
-        responder_ = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(responder_->ready()); }
-    void TearDown() override { ForgetCallerBlocks(); }
-    static Responder* responder_;
-};
-Responder* SerialisedCallsTest::responder_ = nullptr;
+class SerialisedCallsTest : public ResponderTest {};
 
 TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesNot) {
-    char name[4] = "S";
-    ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
 
     // The first thread's request is held by the responder.
     Call held(HA_SET_CURSOR, 0, kHoldPosition);
@@ -164,7 +152,7 @@ TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesN
     EXPECT_TRUE(second.StillRunningAfter(300)) << "a second call ran beside the first";
 
     Call stop(HA_STOP_KEY_INTERCEPT, 4);
-    char letter[4] = "S";
+    char letter[4] = "A";
     CallerThread third([&] { stop.Run(letter); });
     EXPECT_TRUE(third.Join()) << "Stop Keystroke Intercept waited for the process's other call";
     EXPECT_EQ(stop.result, HLLAPI_RC_NOT_STARTED);
@@ -179,8 +167,7 @@ TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesN
 }
 
 TEST_F(SerialisedCallsTest, WaitKeepsItsGapAfterASuccessfulSendKey) {
-    char name[4] = "S";
-    ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     char keys[8] = "abc";
     ASSERT_EQ(Call(HA_SENDKEY, 3).Run(keys).result, HLLAPI_RC_SUCCESS);
     const Clock::time_point sent = Clock::now();

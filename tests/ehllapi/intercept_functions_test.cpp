@@ -1,8 +1,8 @@
 // The close and keystroke intercepts as a caller sees them. The responder
-// answers the start and stop requests; close attempts come from the
-// notifier child; keystrokes are queued into this process's block and the
-// session's key event signalled by name, as the emulator's key path does,
-// or typed by the typer child through the emulator's keystroke native.
+// answers the start and stop requests; keystrokes are queued into this
+// process's block and the session's key event signalled by name, as the
+// emulator's key path does, or typed by the typer child through the
+// emulator's keystroke native.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,9 +13,6 @@
 #include "ehllapi_fixture.h"
 #include "platform/clock.h"
 #include "platform/event.h"
-#include "platform/message_queue.h"
-#include "platform/window.h"
-#include "shared/process_state.h"
 #include "tables/application_block.h"
 #include "tables/session_list.h"
 
@@ -39,17 +36,11 @@ struct KeyRead {
     unsigned char data[16] = {};
 };
 
-class InterceptFunctionsTest : public testing::Test {
+class InterceptFunctionsTest : public ResponderTest {
 protected:
-    static void SetUpTestSuite() { responder_ = new Responder("AB"); }
-    static void TearDownTestSuite() {
-        delete responder_;
-        responder_ = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(responder_->ready()); }
     void TearDown() override {
         Call(HA_RESET_SYSTEM).Run(nullptr);
-        ForgetCallerBlocks();
+        ResponderTest::TearDown();
     }
 
     static std::int32_t Named(std::int32_t function, char session, char status = '\0') {
@@ -81,12 +72,10 @@ protected:
         platform::SignalEvent(event.get());
     }
     static SessionBlock SessionOf(char letter) { return Sessions()->GetSession(letter); }
-
-    static Responder* responder_;
 };
-Responder* InterceptFunctionsTest::responder_ = nullptr;
 
-TEST_F(InterceptFunctionsTest, CloseInterceptInEventFormReportsOneAttempt) {
+// The forms of the close intercept: wait_functions_test.cpp.
+TEST_F(InterceptFunctionsTest, CloseInterceptIsRecordedInTheBlockAndTheSessionsList) {
     EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
     EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'Z'), HLLAPI_RC_NOT_ESTABLISHED);
     EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, ' '), HLLAPI_RC_NO_SESSION);
@@ -99,47 +88,9 @@ TEST_F(InterceptFunctionsTest, CloseInterceptInEventFormReportsOneAttempt) {
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block->CloseInterceptMode[0], 'Q');
     EXPECT_EQ(SessionOf('A').CloseNotifyCount, 1);
-    ASSERT_EQ(request.Word8(), reinterpret_cast<std::uintptr_t>(&block->CloseInterceptHandle[0]));
-    const platform::Handle event = *reinterpret_cast<const std::uintptr_t*>(request.Word8());
-    ASSERT_NE(event, platform::kNoHandle);
-    platform::ClearEvent(event);
-    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
-
-    ASSERT_EQ(Notify('A', "close"), 0);
-    EXPECT_EQ(platform::WaitForEvent(event, kTestLimitMs), platform::kWaitObject0);
-    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_EVENT_OCCURRED);
-    EXPECT_EQ(platform::WaitForEvent(event, 0), platform::kWaitTimeout) << "the query resets it";
-    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
-
     EXPECT_EQ(Named(HA_STOP_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->CloseInterceptMode[0], '\0');
-    EXPECT_EQ(block->CloseInterceptHandle[0], 0u);
     EXPECT_EQ(SessionOf('A').CloseNotifyCount, 0);
-    EXPECT_EQ(Named(HA_STOP_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
-}
-
-TEST_F(InterceptFunctionsTest, CloseInterceptInMessageFormPostsToTheWindow) {
-    platform::EnsureMessageQueue();
-    const platform::WindowHandle window = platform::CreateMessageWindow();
-    ASSERT_NE(window, 0u);
-
-    NotifyRequest notAWindow('B', 'M', '\0', window + 0x1000);
-    EXPECT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(notAWindow.bytes).result, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'B'), HLLAPI_RC_NOT_STARTED);
-
-    NotifyRequest request('B', 'm', '\0', window);
-    ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(request.MessageId(), HLLAPI_NOTIFY_WPARAM_BASE);
-    ASSERT_EQ(Notify('B', "close"), 0);
-    platform::ThreadMessage message;
-    ASSERT_EQ(platform::GetThreadMessage(message, kTestLimitMs), platform::MessageWait::message);
-    EXPECT_EQ(message.window, window);
-    EXPECT_EQ(message.message, Process().notifyMessage);
-    EXPECT_EQ(message.wParam, HLLAPI_NOTIFY_WPARAM_BASE);
-    EXPECT_EQ(message.lParam, HLLAPI_NOTIFY_CLOSE_ATTEMPT);
-    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'B'), HLLAPI_RC_EVENT_OCCURRED);
-    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'B'), HLLAPI_RC_SUCCESS);
-    platform::DestroyMessageWindow(window);
 }
 
 TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrder) {
@@ -250,19 +201,6 @@ TEST_F(InterceptFunctionsTest, StopFromAnotherThreadReleasesAWaitingGetKey) {
     EXPECT_EQ(block->KeyInterceptEvent[0], platform::kNoHandle);
     EXPECT_EQ(SessionOf('A').KeyNotifyCount, 0);
     EXPECT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
-}
-
-TEST_F(InterceptFunctionsTest, ResetSystemStopsBothIntercepts) {
-    NotifyRequest close('A', 'Q');
-    ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(close.bytes).result, HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(StartKeys('B', 'L'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(SessionOf('A').CloseNotifyCount, 1);
-    ASSERT_EQ(SessionOf('B').KeyNotifyCount, 1);
-    EXPECT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(SessionOf('A').CloseNotifyCount, 0);
-    EXPECT_EQ(SessionOf('B').KeyNotifyCount, 0);
-    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
-    EXPECT_EQ(Named(HA_GET_KEY, 'B'), HLLAPI_RC_NOT_STARTED);
 }
 
 // Stop Keystroke Intercept runs outside the process's call mutex. From a

@@ -49,17 +49,11 @@ int WholeBlocksOfThisProcess() {
     return count;
 }
 
-class LockFailureTest : public testing::TestWithParam<LockRow> {
+class LockFailureTest : public ResponderTest, public testing::WithParamInterface<LockRow> {
 protected:
-    static void SetUpTestSuite() { responder_ = new Responder("A"); }
-    static void TearDownTestSuite() {
-        delete responder_;
-        responder_ = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(responder_->ready()); }
     void TearDown() override {
         platform::FailMutexAcquisitionOnThisThread(0);
-        ForgetCallerBlocks();
+        ResponderTest::TearDown();
     }
 
     static std::int32_t RunRow(const LockRow& row) {
@@ -67,13 +61,7 @@ protected:
         data.resize(256, 0);
         return Call(row.function, row.length).Run(data.data()).result;
     }
-    static void Connect() {
-        char name[4] = {'A'};
-        ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
-    }
-    static Responder* responder_;
 };
-Responder* LockFailureTest::responder_ = nullptr;
 
 TEST_P(LockFailureTest, EachFailingAcquisitionAnswers9AndLeavesNothingHeld) {
     const LockRow& row = GetParam();
@@ -83,7 +71,7 @@ TEST_P(LockFailureTest, EachFailingAcquisitionAnswers9AndLeavesNothingHeld) {
         ASSERT_LT(failing, 64u) << "the call never ran out of acquisitions";
         ForgetCallerBlocks();
         if (row.connectFirst) {
-            ASSERT_NO_FATAL_FAILURE(Connect());
+            ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
         }
 
         platform::FailMutexAcquisitionOnThisThread(failing);
@@ -102,10 +90,7 @@ TEST_P(LockFailureTest, EachFailingAcquisitionAnswers9AndLeavesNothingHeld) {
         // Another thread's call would wait for ever on a lock left held.
         std::int32_t other = -1;
         CallerThread thread([&] {
-            if (row.connectFirst) {
-                char name[4] = {'A'};
-                Call(HA_CONNECT_PS, 1).Run(name);
-            }
+            if (row.connectFirst) Connect('A');
             other = RunRow(row);
         });
         ASSERT_TRUE(thread.Join()) << "acquisition " << failing << " left a lock held";
@@ -119,7 +104,7 @@ TEST_P(LockFailureTest, EachFailingAcquisitionAnswers9AndLeavesNothingHeld) {
 TEST_P(LockFailureTest, TheCallMutexFailingAnswers9BeforeAnythingElse) {
     const LockRow& row = GetParam();
     if (row.connectFirst) {
-        ASSERT_NO_FATAL_FAILURE(Connect());
+        ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     }
     platform::FailMutexAcquisitionOnThisThread(1);
     std::vector<unsigned char> data = row.data;

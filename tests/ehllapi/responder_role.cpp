@@ -2,11 +2,14 @@
 // registration does and serves their requests at the protocol level (request
 // event, the caller's block found by the session's Caller, the reply written
 // into the block, the block's reply event signalled by name). The script of
-// replies is in ehllapi_fixture.h.
+// replies is in ehllapi_fixture.h. Asked by Notify, it reports a session's
+// events through the emulator's own notification natives, as the process
+// that registered the session.
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bridge/hll_bridge_natives.h"
 #include "ehllapi_fixture.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
@@ -21,7 +24,10 @@
 namespace trv::test {
 namespace {
 
-constexpr std::uint32_t kResponderLifeMs = 60000;
+// A bound on a responder orphaned by a test binary that died: as long as
+// the binary's own time limit, since one responder serves a whole suite
+// (the typing test alone may run for minutes under Wine).
+constexpr std::uint32_t kResponderLifeMs = 300000;
 constexpr std::uint32_t kScreenBytes = 1920;
 
 struct SharedEvents {
@@ -114,7 +120,38 @@ void Serve(char letter, const SharedEvents& events) {
     platform::SignalEvent(reply.get());
 }
 
+constexpr const char* kEvents[] = {"wait", "ps", "oia", "close"};
+
+void Report(char letter, int event) {
+    const jchar session = static_cast<jchar>(letter);
+    switch (event) {
+        case 0:
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppInterruptWait(nullptr, nullptr, session);
+            break;
+        case 1:
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendPSNotifications(nullptr, nullptr, session);
+            break;
+        case 2:
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendOIANotifications(
+                nullptr, nullptr, session, Sessions()->GetSession(letter).InhibitedStatus != 0 ? JNI_TRUE : JNI_FALSE);
+            break;
+        default:
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendClosingNotifications(nullptr, nullptr, session);
+            break;
+    }
+    platform::UniqueHandle done(platform::OpenNamedEvent(NotifiedEventName().c_str()));
+    platform::SignalEvent(done.get());
+}
+
 }  // namespace
+
+int Notify(char letter, const std::string& event) {
+    platform::UniqueHandle done(platform::CreateNamedEvent(false, NotifiedEventName().c_str()));
+    platform::UniqueHandle ask(platform::OpenNamedEvent(NotifyEventName(letter, event).c_str()));
+    if (!ask) return 1;
+    platform::SignalEvent(ask.get());
+    return platform::WaitForEvent(done.get(), kTestLimitMs) == platform::kWaitObject0 ? 0 : 2;
+}
 
 // args[0]: the session letters to register.
 TRV_CHILD_ROLE(ehllapi_responder) {
@@ -123,6 +160,7 @@ TRV_CHILD_ROLE(ehllapi_responder) {
     if (Sessions() == nullptr || Applications() == nullptr) return 3;
     const std::string letters = args[0];
     std::vector<platform::Handle> requests;
+    std::vector<platform::UniqueHandle> notifications;
     for (char letter : letters) {
         SessionBlock templ;
         templ.ProcessID = platform::CurrentProcessId();
@@ -130,6 +168,9 @@ TRV_CHILD_ROLE(ehllapi_responder) {
         if (!Sessions()->AddNamedSession(templ, letter)) return 4;
         Sessions()->SetWindowHandle(letter, 0x1234);
         requests.push_back(Sessions()->GetSession(letter).HLLEvent);
+        for (const char* event : kEvents) {
+            notifications.emplace_back(platform::CreateNamedEvent(false, NotifyEventName(letter, event).c_str()));
+        }
     }
     Process().registeredSessions = true;
     Control().SessionsAvailable.store(1);
@@ -137,6 +178,7 @@ TRV_CHILD_ROLE(ehllapi_responder) {
     SharedEvents events;
     platform::UniqueHandle stop(platform::OpenNamedEvent(StopEventName().c_str()));
     std::vector<platform::Handle> waits = requests;
+    for (const platform::UniqueHandle& notification : notifications) waits.push_back(notification.get());
     waits.push_back(stop.get());
     {
         platform::UniqueHandle ready(platform::OpenNamedEvent(ReadyEventName().c_str()));
@@ -146,8 +188,14 @@ TRV_CHILD_ROLE(ehllapi_responder) {
     while (platform::TickCount() - started < kResponderLifeMs) {
         const std::uint32_t signalled = platform::WaitForEvents(waits.size(), waits.data(), false, 500);
         if (signalled == platform::kWaitTimeout) continue;
-        if (signalled >= requests.size()) break;  // stop, or a failed wait
-        Serve(letters[signalled], events);
+        if (signalled < requests.size()) {
+            Serve(letters[signalled], events);
+        } else if (signalled < requests.size() + notifications.size()) {
+            const std::size_t asked = signalled - requests.size();
+            Report(letters[asked / std::size(kEvents)], static_cast<int>(asked % std::size(kEvents)));
+        } else {
+            break;  // stop, or a failed wait
+        }
     }
     OnProcessDetach();
     return 0;

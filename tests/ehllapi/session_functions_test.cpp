@@ -10,10 +10,7 @@
 
 #include "ehllapi/keyword_table.h"
 #include "ehllapi_fixture.h"
-#include "platform/clock.h"
 #include "platform/environment.h"
-#include "platform/event.h"
-#include "library/process_lifecycle.h"
 #include "platform/thread.h"
 #include "protocol/notification.h"
 #include "tables/application_block.h"
@@ -33,41 +30,15 @@ std::string PSConnectionOf(char letter) {
     return std::string(session.PSConnection, strnlen(session.PSConnection, sizeof session.PSConnection));
 }
 
-// A caller process that connects to the session named in args[0], says so
-// on the named event args[1] and waits there until it is killed.
-TRV_CHILD_ROLE(ehllapi_connected_caller) {
-    OnProcessAttach();
-    char name[4] = {args[0][0]};
-    if (Call(HA_CONNECT_PS, 1).Run(name).result != HLLAPI_RC_SUCCESS) return 3;
-    platform::UniqueHandle connected(platform::CreateNamedEvent(true, args[1].c_str()));
-    platform::SignalEvent(connected.get());
-    platform::SleepMs(kTestLimitMs);
-    return 4;
-}
-
-class SessionFunctionsTest : public testing::Test {
+class SessionFunctionsTest : public ResponderTest {
 protected:
-    static void SetUpTestSuite() { responder_ = new Responder("ABC"); }
-    static void TearDownTestSuite() {
-        delete responder_;
-        responder_ = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(responder_->ready()); }
-    void TearDown() override { ForgetCallerBlocks(); }
-
-    static std::int32_t Connect(char letter) {
-        char name[4] = {letter};
-        return Call(HA_CONNECT_PS, 1).Run(name).result;
-    }
-    static Call SetParameters(const char* text) {
-        std::vector<char> data(text, text + std::strlen(text) + 1);
-        Call call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(std::strlen(text)));
+    static Call SetParametersCall(const char* text) {
+        std::string data = text;
+        Call call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(data.size()));
         call.Run(data.data());
         return call;
     }
-    static Responder* responder_;
 };
-Responder* SessionFunctionsTest::responder_ = nullptr;
 
 TEST_F(SessionFunctionsTest, ConnectFoldsTheNameAndRecordsTheConnection) {
     EXPECT_EQ(Connect('b'), HLLAPI_RC_SUCCESS);
@@ -114,22 +85,6 @@ TEST_F(SessionFunctionsTest, ConnectToAPresentationSpaceHeldByAnotherBlockIsRefu
     EXPECT_EQ(PSConnectionOf('A'), holder);
 }
 
-TEST_F(SessionFunctionsTest, APresentationSpaceHeldByAKilledCallerIsFreeForTheNext) {
-    const std::string connected = UniqueName("trv_ehllapi_connected");
-    platform::UniqueHandle event(platform::CreateNamedEvent(true, connected.c_str()));
-    RoleProcess holder("ehllapi_connected_caller", {"B", connected});
-    ASSERT_EQ(platform::WaitForEvent(event.get(), kTestLimitMs), platform::kWaitObject0)
-        << "holder exit code " << holder.Wait(1000);
-    ASSERT_NE(PSConnectionOf('B'), "");
-    holder.Kill();
-    ASSERT_NE(holder.Wait(kTestLimitMs), -1);
-
-    EXPECT_EQ(Connect('B'), HLLAPI_RC_SUCCESS) << "the killed caller still holds the presentation space";
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(PSConnectionOf('B'), BlockNameOf(*block));
-}
-
 TEST_F(SessionFunctionsTest, OnlyTheConnectingThreadDisconnects) {
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     std::int32_t otherResult = -1;
@@ -148,35 +103,35 @@ TEST_F(SessionFunctionsTest, OnlyTheConnectingThreadDisconnects) {
 }
 
 TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrder) {
-    Call first = SetParameters("XLATE");
+    Call first = SetParametersCall("XLATE");
     ASSERT_EQ(first.result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block->SessionParms & parms::kXlate, parms::kXlate);
 
-    Call mixed = SetParameters("IPAUSE,EAB  NOXLATE");
+    Call mixed = SetParametersCall("IPAUSE,EAB  NOXLATE");
     EXPECT_EQ(mixed.result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(mixed.length, 3);
     EXPECT_EQ(block->SessionParms & (parms::kIPause | parms::kEab | parms::kXlate), parms::kIPause | parms::kEab);
 
-    Call junk = SetParameters("QUIET, frobnicate");
+    Call junk = SetParametersCall("QUIET, frobnicate");
     EXPECT_EQ(junk.result, HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(junk.length, 1);
     EXPECT_EQ(block->SessionParms & parms::kQuiet, parms::kQuiet);
 
-    EXPECT_EQ(SetParameters("TIMEOUT=J").result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(SetParametersCall("TIMEOUT=J").result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->TimeoutValue, 300u);
-    EXPECT_EQ(SetParameters("timeout=j").result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(SetParametersCall("timeout=j").result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->TimeoutValue, 300u) << "a lower-case letter changed the timeout";
-    EXPECT_EQ(SetParameters("TIMEOUT=4").result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(SetParametersCall("TIMEOUT=4").result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->TimeoutValue, 120u);
 
-    EXPECT_EQ(SetParameters("esc=#,EOT=;,lwait,nullattrb").length, 4);
+    EXPECT_EQ(SetParametersCall("esc=#,EOT=;,lwait,nullattrb").length, 4);
     EXPECT_EQ(block->EscChar, '#');
     EXPECT_EQ(block->EotChar, ';');
     EXPECT_EQ(block->WaitTimeout, kNoWaitLimit);
     EXPECT_EQ(block->AttrMode, 2u);
-    EXPECT_EQ(SetParameters("ESC=").result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(SetParametersCall("ESC=").result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->EscChar, '#') << "an empty value replaced the escape character";
 
     // The text ends at the caller's length, not at its terminator.
@@ -184,11 +139,11 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrder) {
     Call cut(HA_SET_SESSION_PARMS, 7);
     EXPECT_EQ(cut.Run(text).length, 1);
     EXPECT_EQ(block->SessionParms & (parms::kConPhys | parms::kStrEot), parms::kConPhys);
-    SetParameters("CONLOG");
+    SetParametersCall("CONLOG");
 }
 
 TEST_F(SessionFunctionsTest, SetSessionParametersRefusesLengthsItCannotRead) {
-    ASSERT_EQ(SetParameters("EAB").result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(SetParametersCall("EAB").result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
     const std::uint32_t before = block->SessionParms;
@@ -321,7 +276,7 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
 
     // Nothing set up: still 0, and the next call starts with a fresh block.
     EXPECT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(SetParameters("EAB").result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(SetParametersCall("EAB").result, HLLAPI_RC_SUCCESS);
     ASSERT_NE(ProcessBlock(), nullptr);
     EXPECT_EQ(ProcessBlock()->ShortName, 0);
     EXPECT_EQ(ProcessBlock()->SessionParms, parms::kEab);

@@ -1,8 +1,8 @@
 // Waiting for the host as a caller sees it: Wait released by the session's
-// wait event, Pause ended by a host update, and host notification in its
-// three forms, with the emulator's side played by the notifier child; and
-// every wait ended by the session's end, whether the emulator unregisters
-// it or is killed.
+// wait event, Pause ended by a host update, host notification and close
+// intercept in their forms, with the emulator's side played by the responder
+// child; and every wait ended by the session's end, whether the emulator
+// unregisters it or is killed.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -19,15 +19,10 @@
 namespace trv::test {
 namespace {
 
-class WaitFunctionsTest : public testing::Test {
+class WaitFunctionsTest : public ResponderTest {
 protected:
-    static void SetUpTestSuite() { responder_ = new Responder("AB"); }
-    static void TearDownTestSuite() {
-        delete responder_;
-        responder_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(responder_->ready());
+        ResponderTest::SetUp();
         ClearUpdateEvents();
     }
     // Updates an earlier test left unconsumed must not end this one's pause.
@@ -45,17 +40,7 @@ protected:
     void TearDown() override {
         Sessions()->SetInhibitedStatus('A', 0);
         Call(HA_RESET_SYSTEM).Run(nullptr);
-        ForgetCallerBlocks();
-    }
-
-    static void ConnectA() {
-        char name[4] = "A";
-        ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
-    }
-    static std::int32_t SetParameters(const char* text) {
-        char data[32] = {};
-        std::strncpy(data, text, sizeof data - 1);
-        return Call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(std::strlen(text))).Run(data).result;
+        ResponderTest::TearDown();
     }
     static std::int32_t Start(NotifyRequest& request) {
         return Call(HA_START_HOST_NOTIFY, sizeof request.bytes).Run(request.bytes).result;
@@ -69,14 +54,11 @@ protected:
         return Call(HA_STOP_HOST_NOTIFY, 1).Run(data).result;
     }
     static int HostListCount(char letter) { return Sessions()->GetSession(letter).HostNotifyCount; }
-
-    static Responder* responder_;
 };
-Responder* WaitFunctionsTest::responder_ = nullptr;
 
 TEST_F(WaitFunctionsTest, WaitAnswersAtOnceUnlessInputIsInhibited) {
     EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_NO_SESSION);
-    ConnectA();
+    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     // Not inhibited: no limit at all does not matter.
     ASSERT_EQ(SetParameters("LWAIT"), HLLAPI_RC_SUCCESS);
     Call free(HA_WAIT);
@@ -92,7 +74,7 @@ TEST_F(WaitFunctionsTest, WaitAnswersAtOnceUnlessInputIsInhibited) {
 }
 
 TEST_F(WaitFunctionsTest, WaitIsReleasedByTheSessionsWaitEvent) {
-    ConnectA();
+    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     Sessions()->SetInhibitedStatus('A', 1);
     // A release signalled before the Wait began does not count.
     ASSERT_EQ(Notify('A', "wait"), 0);
@@ -105,7 +87,7 @@ TEST_F(WaitFunctionsTest, WaitIsReleasedByTheSessionsWaitEvent) {
 }
 
 TEST_F(WaitFunctionsTest, PauseEndsEarlyOnlyForARegisteredUpdate) {
-    ConnectA();
+    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     // Without IPAUSE the pause is a plain sleep of the half-seconds asked.
     Call sleep(HA_PAUSE, 1);
     EXPECT_EQ(sleep.Run(nullptr).result, HLLAPI_RC_SUCCESS);
@@ -159,48 +141,90 @@ TEST_F(WaitFunctionsTest, QueryHostUpdateReportsAndConsumesTheRegisteredKinds) {
     EXPECT_EQ(HostListCount('B'), 0);
 }
 
-TEST_F(WaitFunctionsTest, EventFormHandsOutTheHandleToWaitOn) {
-    NotifyRequest request('A', 'a', 'b');
-    ASSERT_EQ(Start(request), HLLAPI_RC_SUCCESS);
+// Host notification and close intercept in their event and message forms:
+// the event form hands out the address of the block's handle to wait on,
+// which a notification signals and the query resets; the message form posts
+// to the caller's window (refused for anything else) only for the kinds
+// registered.
+struct FormRow {
+    const char* name;
+    std::int32_t start, query, stop;
+    char form, type;
+    const char* unregistered;  // an event (see Notify) that must not be reported, or ""
+    const char* event;         // the event that is
+    std::int32_t occurred;     // the query's answer after it
+    std::intptr_t lParam;      // the message's, in message form
+};
+void PrintTo(const FormRow& row, std::ostream* out) { *out << row.name; }
+
+class NotificationFormTest : public WaitFunctionsTest, public testing::WithParamInterface<FormRow> {};
+
+TEST_P(NotificationFormTest, ReportsTheEventInItsForm) {
+    const FormRow& row = GetParam();
+    const bool message = row.form == 'm';
+    char name[4] = "A";
+    platform::WindowHandle window = 0;
+    if (message) {
+        platform::EnsureMessageQueue();
+        window = platform::CreateMessageWindow();
+        ASSERT_NE(window, 0u);
+        NotifyRequest notAWindow('A', 'M', row.type, window + 0x1000);
+        EXPECT_EQ(Call(row.start, sizeof notAWindow.bytes).Run(notAWindow.bytes).result, HLLAPI_RC_BAD_PARAMETER);
+        EXPECT_EQ(Call(row.query, 1).Run(name).result, HLLAPI_RC_NOT_STARTED);
+    }
+    NotifyRequest request('A', row.form, row.type, window);
+    ASSERT_EQ(Call(row.start, sizeof request.bytes).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    ASSERT_EQ(request.Word8(), reinterpret_cast<std::uintptr_t>(&block->HostNotifyHandle[0]));
-    const platform::Handle event = *reinterpret_cast<const std::uintptr_t*>(request.Word8());
-    ASSERT_NE(event, platform::kNoHandle);
-    EXPECT_EQ(platform::WaitForEvent(event, 0), platform::kWaitTimeout);
+    const auto* handle = reinterpret_cast<const std::uintptr_t*>(request.Word8());
+    if (message) {
+        EXPECT_EQ(request.MessageId(), HLLAPI_NOTIFY_WPARAM_BASE);
+    } else {
+        ASSERT_LT(request.Word8() - reinterpret_cast<std::uintptr_t>(block), sizeof *block) << "not the block's";
+        ASSERT_NE(*handle, platform::kNoHandle);
+        platform::ClearEvent(*handle);
+    }
+    EXPECT_EQ(Call(row.query, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+    if (row.unregistered[0] != '\0') {
+        ASSERT_EQ(Notify('A', row.unregistered), 0);
+    }
 
-    ASSERT_EQ(Notify('A', "oia"), 0);
-    EXPECT_EQ(platform::WaitForEvent(event, kTestLimitMs), platform::kWaitObject0);
-    EXPECT_EQ(Query('A'), HLLAPI_RC_OIA_UPDATED);
-    EXPECT_EQ(platform::WaitForEvent(event, 0), platform::kWaitTimeout) << "the query resets it";
-    EXPECT_EQ(Stop('A'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->HostNotifyHandle[0], 0u);
+    ASSERT_EQ(Notify('A', row.event), 0);
+    if (message) {
+        platform::ThreadMessage posted;
+        ASSERT_EQ(platform::GetThreadMessage(posted, kTestLimitMs), platform::MessageWait::message);
+        EXPECT_EQ(posted.window, window);
+        EXPECT_EQ(posted.message, Process().notifyMessage);
+        EXPECT_EQ(posted.wParam, HLLAPI_NOTIFY_WPARAM_BASE);
+        EXPECT_EQ(posted.lParam, row.lParam) << "only the registered kind is posted";
+    } else {
+        EXPECT_EQ(platform::WaitForEvent(*handle, kTestLimitMs), platform::kWaitObject0);
+    }
+    EXPECT_EQ(Call(row.query, 1).Run(name).result, row.occurred);
+    if (!message) {
+        EXPECT_EQ(platform::WaitForEvent(*handle, 0), platform::kWaitTimeout) << "the query resets it";
+    }
+    EXPECT_EQ(Call(row.query, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Call(row.stop, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+    if (!message) {
+        EXPECT_EQ(*handle, 0u);
+    }
+    EXPECT_EQ(Call(row.stop, 1).Run(name).result, HLLAPI_RC_NOT_STARTED);
+    if (message) platform::DestroyMessageWindow(window);
 }
 
-TEST_F(WaitFunctionsTest, MessageFormPostsToTheCallersWindow) {
-    platform::EnsureMessageQueue();
-    const platform::WindowHandle window = platform::CreateMessageWindow();
-    ASSERT_NE(window, 0u);
-
-    NotifyRequest notAWindow('A', 'M', 'P', window + 0x1000);
-    EXPECT_EQ(Start(notAWindow), HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(HostListCount('A'), 0);
-
-    NotifyRequest request('A', 'm', 'p', window);
-    ASSERT_EQ(Start(request), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(request.MessageId(), HLLAPI_NOTIFY_WPARAM_BASE);
-    ASSERT_EQ(Notify('A', "oia"), 0);
-    ASSERT_EQ(Notify('A', "ps"), 0);
-    platform::ThreadMessage message;
-    ASSERT_EQ(platform::GetThreadMessage(message, kTestLimitMs), platform::MessageWait::message);
-    EXPECT_EQ(message.window, window);
-    EXPECT_EQ(message.message, Process().notifyMessage);
-    EXPECT_EQ(message.wParam, HLLAPI_NOTIFY_WPARAM_BASE);
-    EXPECT_EQ(message.lParam, HLLAPI_NOTIFY_PRESENTATION_SPACE) << "only the registered kind is posted";
-    EXPECT_EQ(Query('A'), HLLAPI_RC_PS_UPDATED);
-    EXPECT_EQ(Stop('A'), HLLAPI_RC_SUCCESS);
-    platform::DestroyMessageWindow(window);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Forms, NotificationFormTest,
+    testing::Values(FormRow{"HostEvent", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, HA_STOP_HOST_NOTIFY, 'a', 'b',
+                            "", "oia", HLLAPI_RC_OIA_UPDATED, 0},
+                    FormRow{"HostMessage", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, HA_STOP_HOST_NOTIFY, 'm',
+                            'p', "oia", "ps", HLLAPI_RC_PS_UPDATED, HLLAPI_NOTIFY_PRESENTATION_SPACE},
+                    FormRow{"CloseEvent", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT,
+                            HA_STOP_CLOSE_INTERCEPT, 'q', '\0', "", "close", HLLAPI_RC_EVENT_OCCURRED, 0},
+                    FormRow{"CloseMessage", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT,
+                            HA_STOP_CLOSE_INTERCEPT, 'm', '\0', "", "close", HLLAPI_RC_EVENT_OCCURRED,
+                            HLLAPI_NOTIFY_CLOSE_ATTEMPT}),
+    [](const testing::TestParamInfo<FormRow>& info) { return std::string(info.param.name); });
 
 // A wait of each kind in progress when the process serving its session is
 // killed or unregisters the session: the wait ends, answering that the
@@ -224,23 +248,18 @@ TEST_P(WaitEndedBySessionEndTest, AnswersThatTheSessionIsGone) {
     Responder responder("E");
     ASSERT_TRUE(responder.ready());
     char name[24] = "E";
-    const auto setParameters = [](const char* text) {
-        char data[16] = {};
-        std::strncpy(data, text, sizeof data - 1);
-        return Call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(std::strlen(text))).Run(data).result;
-    };
     Call wait(row.function);
     if (row.function == HA_WAIT) {
         ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
-        ASSERT_EQ(setParameters("LWAIT"), HLLAPI_RC_SUCCESS);
+        ASSERT_EQ(SetParameters("LWAIT"), HLLAPI_RC_SUCCESS);
         Sessions()->SetInhibitedStatus('E', 1);
     } else if (row.function == HA_GET_KEY) {
-        ASSERT_EQ(setParameters("LWAIT"), HLLAPI_RC_SUCCESS);
+        ASSERT_EQ(SetParameters("LWAIT"), HLLAPI_RC_SUCCESS);
         NotifyRequest start('E', 'L');
         ASSERT_EQ(Call(HA_START_KEY_INTERCEPT, 16).Run(start.bytes).result, HLLAPI_RC_SUCCESS);
         wait.length = 16;
     } else {
-        ASSERT_EQ(setParameters("IPAUSE"), HLLAPI_RC_SUCCESS);
+        ASSERT_EQ(SetParameters("IPAUSE"), HLLAPI_RC_SUCCESS);
         NotifyRequest start('E', 'B');
         ASSERT_EQ(Call(HA_START_HOST_NOTIFY, sizeof start.bytes).Run(start.bytes).result, HLLAPI_RC_SUCCESS);
         wait.length = 0;  // 1,200 seconds

@@ -1,5 +1,6 @@
 // The tables across processes: records written by a child through the
-// table classes sit at their wire-format byte offsets; a caller in another
+// table classes are seen whole through another process's view (their byte
+// offsets are pinned by the tables' static_asserts); a caller in another
 // process waiting for its reply is released when its session ends; callers
 // killed outright leave blocks that the next caller gets back, also before
 // the table is full; a full notification list makes room in place of a
@@ -96,7 +97,7 @@ TRV_CHILD_ROLE(tables_block_holder) {
     return 5;
 }
 
-TEST(TablesAcrossProcessesTest, RecordsWrittenByAChildSitAtTheirByteOffsets) {
+TEST(TablesAcrossProcessesTest, RecordsWrittenByAChildAreSeenWholeByAnother) {
     Tables tables("trv_layout", true);
     ASSERT_TRUE(tables.ok());
     platform::UniqueHandle ready(SharedEvent("trv_layout_ready"));
@@ -106,53 +107,51 @@ TEST(TablesAcrossProcessesTest, RecordsWrittenByAChildSitAtTheirByteOffsets) {
         << "child exit code " << child.Wait(1000);
     const std::uint32_t pid = child.id();
 
-    const unsigned char* s = tables.sessionBytes();
-    const unsigned char* c = s + 16 + 2 * 2704;
-    EXPECT_EQ(ReadI32(s + 8), 1);
-    EXPECT_EQ(ReadU32(c), pid);
-    EXPECT_EQ(c[4], 1);
-    EXPECT_EQ(ReadI32(c + 8), 2);
-    EXPECT_EQ(c[12], 'C');
-    EXPECT_EQ(ReadText(c + 22, 128), "Layout session C");
-    EXPECT_NE(ReadU32(c + 256) | ReadU32(c + 260), 0u);
-    EXPECT_EQ(ReadText(c + 312, 17), "HLL_EVENT_SESS_C");
-    EXPECT_EQ(ReadText(c + 413, 28), "WAIT_EVENT_SESS_C");
-    EXPECT_EQ(ReadText(c + 469, 28), "KEY_EVENT_SESS_C");
-    EXPECT_EQ(s[16 + 12], 'A') << "a free letter keeps its short name";
-    EXPECT_EQ(ReadI32(s + 16 + 25 * 2704 + 8), 25);
+    const SessionList& sessions = *tables.sessions;
+    const SessionBlock& c = sessions.Blocks[2];
+    EXPECT_EQ(sessions.SessionCount, 1);
+    EXPECT_EQ(c.ProcessID, pid);
+    EXPECT_EQ(c.Established, 1);
+    EXPECT_EQ(c.Index, 2);
+    EXPECT_EQ(c.ShortName, 'C');
+    EXPECT_STREQ(c.WindowTitle, "Layout session C");
+    EXPECT_NE(c.HLLEvent, platform::kNoHandle);
+    EXPECT_STREQ(c.HLLEventName, "HLL_EVENT_SESS_C");
+    EXPECT_STREQ(c.WaitEventName, "WAIT_EVENT_SESS_C");
+    EXPECT_EQ(sessions.Blocks[0].ShortName, 'A') << "a free letter keeps its short name";
+    EXPECT_EQ(sessions.Blocks[25].Index, 25);
 
-    const unsigned char* b = tables.applicationBytes() + 8;
-    const std::uint32_t tid = ReadU32(b + 4);
+    const ApplicationBlock& b = tables.applications->Blocks[0];
+    const std::uint32_t tid = b.ThreadId;
     const std::string blockName = Formatted("APPL_BLOCK_%8.8X%8.8X", pid, tid);
-    EXPECT_EQ(ReadU32(b), pid);
-    EXPECT_EQ(ReadI32(b + 16), -1);
-    EXPECT_EQ(ReadU32(b + 28), 60000u);
-    EXPECT_EQ(b[107], '@');
-    EXPECT_EQ(ReadText(b + 1192, 6), "layout");
-    EXPECT_EQ(b[11432 + 2 * 4096], 'A');
-    EXPECT_EQ(ReadU16(b + 11432 + 2 * 4096 + 2), 0x0141);
-    EXPECT_EQ(ReadU16(b + 117928 + 2 * 2), 1);
-    EXPECT_EQ(ReadU16(b + 117980 + 2 * 2), 96);
-    EXPECT_EQ(ReadText(b + 118032, 28), Formatted("APPL_EVENT_%8.8X%8.8X", pid, tid));
-    EXPECT_EQ(ReadText(b + 118060, 28), blockName);
-    EXPECT_TRUE(AllZero(b + 118060 + blockName.size(), 28 - blockName.size()));
-    EXPECT_EQ(ReadText(c + 168, 28), blockName) << "PSConnection";
-    EXPECT_EQ(ReadText(c + 1964, 28), blockName) << "HostNotifyList";
-    EXPECT_EQ(ReadI32(c + 2692), 1);
+    EXPECT_EQ(b.ProcessId, pid);
+    EXPECT_EQ(b.SessionID, -1);
+    EXPECT_EQ(b.WaitTimeout, 60000u);
+    EXPECT_EQ(b.EscChar, '@');
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b.Data)), "layout");
+    EXPECT_EQ(b.KeyQueue[2][0].Kind, 'A');
+    EXPECT_EQ(b.KeyQueue[2][0].Value, 0x0141);
+    EXPECT_EQ(b.KeyQueueCount[2], 1);
+    EXPECT_EQ(b.KeyQueueLimit[2], 96);
+    EXPECT_EQ(std::string(b.ReplyEventName), Formatted("APPL_EVENT_%8.8X%8.8X", pid, tid));
+    EXPECT_EQ(std::string(b.BlockName), blockName);
+    EXPECT_EQ(std::string(c.PSConnection), blockName);
+    EXPECT_EQ(std::string(c.HostNotifyList[0]), blockName);
+    EXPECT_EQ(c.HostNotifyCount, 1);
 
-    const unsigned char* q = tables.qmxapiBytes() + 8;
+    const QMXAPIBlock& q = tables.qmxapi->Blocks[0];
     const std::string recordName = Formatted("QMXAPI_BLOCK_%8.8X%8.8X", pid, tid);
     const std::string eventName = Formatted("QMXAPI_EVENT_%8.8X%8.8X", pid, tid);
-    EXPECT_EQ(ReadU32(q + 4), tid);
-    EXPECT_EQ(ReadText(q + 8, 32), recordName);
+    EXPECT_EQ(q.ThreadId, tid);
+    EXPECT_EQ(std::string(q.BlockName), recordName);
     char atomName[64] = {};
-    platform::GetGlobalAtomName(ReadU16(q + 40), atomName, sizeof atomName);
+    platform::GetGlobalAtomName(q.Atom, atomName, sizeof atomName);
     EXPECT_EQ(atomName, recordName);
-    EXPECT_EQ(ReadText(q + 42, 32), eventName);
-    EXPECT_EQ(q[89], 'C');
-    EXPECT_EQ(q[90], 0);
-    EXPECT_EQ(ReadU32(q + 1384), 16u);
-    for (const std::string& name : {std::string("KEY_EVENT_SESS_C"), ReadText(b + 118032, 28), eventName}) {
+    EXPECT_EQ(std::string(q.EventName), eventName);
+    EXPECT_EQ(q.ShortName, 'C');
+    EXPECT_EQ(q.ShortNameEnd, 0);
+    EXPECT_EQ(q.Request, static_cast<std::uint32_t>(kQMXQueryEmulatorStatus));
+    for (const std::string& name : {std::string("KEY_EVENT_SESS_C"), std::string(b.ReplyEventName), eventName}) {
         platform::UniqueHandle opened(platform::OpenNamedEvent(name.c_str()));
         EXPECT_TRUE(opened) << name << " does not exist";
     }
@@ -177,46 +176,9 @@ TEST(TablesAcrossProcessesTest, EndOfSessionReleasesACallerWaitingInAnotherProce
     Control().SessionsAvailable.store(available);
 }
 
-TEST(TablesAcrossProcessesTest, BlocksOfKilledCallersGoToTheNextCaller) {
-    Tables tables("trv_holders", true);
-    ASSERT_TRUE(tables.ok());
-    platform::UniqueHandle never(SharedEvent("trv_holder_never"));
-    std::vector<platform::UniqueHandle> ready;
-    std::vector<std::unique_ptr<RoleProcess>> holders;
-    for (int i = 0; i < kSessionCount; ++i) {
-        ready.emplace_back(SharedEvent("trv_holder_ready_" + std::to_string(i)));
-        holders.push_back(std::make_unique<RoleProcess>("tables_block_holder", RoleArgs{std::to_string(i)}));
-    }
-    for (int i = 0; i < kSessionCount; ++i) {
-        ASSERT_EQ(platform::WaitForEvent(ready[i].get(), 60000), platform::kWaitObject0)
-            << "holder " << i << " exit code " << holders[i]->Wait(1000);
-    }
-    const SessionBlock& h = tables.sessions->Blocks['H' - 'A'];
-    ASSERT_EQ(h.HostNotifyCount, 26);
-    ASSERT_NE(h.PSConnection[0], '\0');
-    ASSERT_NE(h.WinConnection[0], '\0');
-    for (auto& holder : holders) holder->Kill();
-
-    const std::uint32_t self = platform::CurrentProcessId();
-    ApplicationBlock* mine = tables.applications->AddApplicationBlock(self, platform::CurrentThreadId(), true);
-    ASSERT_EQ(mine, &tables.applications->Blocks[0]) << "the killed callers' blocks were not reclaimed";
-    EXPECT_EQ(mine->ProcessId, self);
-    EXPECT_EQ(mine->SessionID, -1);
-    int used = 0;
-    for (const ApplicationBlock& block : tables.applications->Blocks) used += block.ProcessId != 0;
-    EXPECT_EQ(used, 1);
-    EXPECT_EQ(h.HostNotifyCount + h.CloseNotifyCount, 0);
-    EXPECT_TRUE(AllZero(h.HostNotifyList, sizeof h.HostNotifyList));
-    EXPECT_TRUE(AllZero(h.CloseNotifyList, sizeof h.CloseNotifyList));
-    EXPECT_EQ(h.PSConnection[0], '\0');
-    EXPECT_EQ(h.WinConnection[0], '\0');
-    platform::CloseObject(mine->ReplyEvent);
-}
-
-// --- holders that no longer live ------------------------------------------
-
-// One tables_block_holder child ("0": connected to H's presentation space;
-// any other argument: only in H's host and close lists), ready when made.
+// One tables_block_holder child ("0": connected to H's presentation space,
+// "1": to its window services; any other argument: only in H's host and
+// close lists), ready when made.
 class Holder {
 public:
     explicit Holder(const std::string& what)
@@ -246,6 +208,37 @@ ApplicationBlock* BlockOfProcess(ApplicationList& list, std::uint32_t processId)
         if (block.ProcessId == processId) return &block;
     }
     return nullptr;
+}
+
+TEST(TablesAcrossProcessesTest, BlocksOfKilledCallersGoToTheNextCaller) {
+    Tables tables("trv_holders", true);
+    ASSERT_TRUE(tables.ok());
+    platform::UniqueHandle never(SharedEvent("trv_holder_never"));
+    std::vector<std::unique_ptr<Holder>> holders;
+    for (int i = 0; i < kSessionCount; ++i) {
+        holders.push_back(std::make_unique<Holder>(std::to_string(i)));
+        ASSERT_TRUE(holders.back()->ok()) << "holder " << i;
+    }
+    const SessionBlock& h = tables.sessions->Blocks['H' - 'A'];
+    ASSERT_EQ(h.HostNotifyCount, 26);
+    ASSERT_NE(h.PSConnection[0], '\0');
+    ASSERT_NE(h.WinConnection[0], '\0');
+    for (auto& holder : holders) holder->Kill();
+
+    const std::uint32_t self = platform::CurrentProcessId();
+    ApplicationBlock* mine = tables.applications->AddApplicationBlock(self, platform::CurrentThreadId(), true);
+    ASSERT_EQ(mine, &tables.applications->Blocks[0]) << "the killed callers' blocks were not reclaimed";
+    EXPECT_EQ(mine->ProcessId, self);
+    EXPECT_EQ(mine->SessionID, -1);
+    int used = 0;
+    for (const ApplicationBlock& block : tables.applications->Blocks) used += block.ProcessId != 0;
+    EXPECT_EQ(used, 1);
+    EXPECT_EQ(h.HostNotifyCount + h.CloseNotifyCount, 0);
+    EXPECT_TRUE(AllZero(h.HostNotifyList, sizeof h.HostNotifyList));
+    EXPECT_TRUE(AllZero(h.CloseNotifyList, sizeof h.CloseNotifyList));
+    EXPECT_EQ(h.PSConnection[0], '\0');
+    EXPECT_EQ(h.WinConnection[0], '\0');
+    platform::CloseObject(mine->ReplyEvent);
 }
 
 TEST(DeadHoldersTest, AKilledCallerIsReclaimedByTheNextNewCallerNotOnlyWhenTheTableIsFull) {

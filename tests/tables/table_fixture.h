@@ -80,9 +80,6 @@ public:
     Tables& operator=(const Tables&) = delete;
 
     bool ok() const { return sessions != nullptr && applications != nullptr && qmxapi != nullptr; }
-    const unsigned char* sessionBytes() const { return memory_[0]->bytes(); }
-    const unsigned char* applicationBytes() const { return memory_[1]->bytes(); }
-    const unsigned char* qmxapiBytes() const { return memory_[2]->bytes(); }
 
     SessionList* sessions = nullptr;
     ApplicationList* applications = nullptr;
@@ -119,16 +116,6 @@ inline SessionBlock RegistrationTemplate(std::uint32_t processId) {
     return templ;
 }
 
-// Little-endian reads at byte offsets of a raw view.
-inline std::uint32_t ReadU32(const unsigned char* at) {
-    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<std::uint32_t>(at[3]) << 24;
-}
-inline std::int32_t ReadI32(const unsigned char* at) { return static_cast<std::int32_t>(ReadU32(at)); }
-inline std::uint16_t ReadU16(const unsigned char* at) { return static_cast<std::uint16_t>(at[0] | at[1] << 8); }
-inline std::string ReadText(const unsigned char* at, std::size_t width) {
-    std::string text(reinterpret_cast<const char*>(at), width);
-    return text.substr(0, text.find('\0'));
-}
 inline bool AllZero(const void* bytes, std::size_t size) {
     const unsigned char* p = static_cast<const unsigned char*>(bytes);
     for (std::size_t i = 0; i < size; ++i) {
