@@ -20,7 +20,6 @@ namespace {
 using namespace trv::utl;
 
 constexpr std::size_t kQuerySystemSize = 35;
-constexpr std::size_t kLongNameMax = 255;
 constexpr std::int32_t kListSessionsMinimum = 11;
 constexpr std::uint32_t kRunningBits = 3;       // the two lowest status bits
 constexpr std::uint32_t kRunningListed = 1;     // states 2, 3, 5, 6
@@ -37,23 +36,11 @@ trv::platform::ConfiguredSessions GetConfiguredSessions() {
     return sessions;
 }
 
-// The profile path's last component without its extension; the separator
-// is the backslash, and on either target also the slash.
-std::string LongNameOf(const std::string& path) {
-    const std::size_t separator = path.find_last_of("\\/");
-    const std::size_t start = separator == std::string::npos ? 0 : separator + 1;
-    std::string name = path.substr(start);
-    const std::size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos) name.resize(dot);
-    if (name.size() > kLongNameMax) name.resize(kLongNameMax);
-    return name;
-}
-
 std::string GetSessionLongName(char letter) {
     if (TraceOn()) UTLTrace({"getSessionLongName Enter"});
     char profile[QMX_PROFILE_SIZE + 1] = {};
     std::string name;
-    if (trvQueryWorkstationProfile(letter, profile) != 0) name = LongNameOf(profile);
+    if (trvQueryWorkstationProfile(letter, profile) != 0) name = SessionLongNameOf(profile);
     if (TraceOn()) UTLTrace({"getSessionLongName Exit\r\nRet Code=", Decimal(static_cast<std::int64_t>(name.size()))});
     return name;
 }

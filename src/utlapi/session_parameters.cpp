@@ -19,7 +19,9 @@ constexpr int kUnsettableParameter = 5;
 constexpr ParameterRow kParameters[kParameterCount] = {
     {{nullptr, nullptr, nullptr}, 0},              // 0: not a parameter
     {{"ATTRB", "NOATTRB", nullptr}, 2},            // 1
-    {{"AUTORESET", "NOAUTORESET", nullptr}, 1},    // 2
+    // The session's Set Session Parameters knows the opposite of AUTORESET
+    // as NORESET and refuses any other spelling.
+    {{"AUTORESET", "NORESET", nullptr}, 1},        // 2
     {{"CONLOG", "CONPHYS", nullptr}, 1},           // 3
     {{"EAB", "NOEAB", nullptr}, 2},                // 4
     {{nullptr, nullptr, nullptr}, 0},              // 5: not settable
@@ -66,6 +68,16 @@ bool ParameterKeyword(int index, std::int32_t setting, const char* escape, std::
     keyword = chosen;
     stored = static_cast<std::uint32_t>(setting);
     return true;
+}
+
+std::string SessionLongNameOf(const std::string& profilePath) {
+    constexpr std::size_t kLongNameMax = 255;
+    const std::size_t separator = profilePath.find_last_of("\\/");
+    std::string name = profilePath.substr(separator == std::string::npos ? 0 : separator + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos) name.resize(dot);
+    if (name.size() > kLongNameMax) name.resize(kLongNameMax);
+    return name;
 }
 
 }  // namespace trv::utl

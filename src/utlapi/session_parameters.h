@@ -23,4 +23,8 @@ void SetDefaultParameters(UTLClient& client);
 bool ParameterKeyword(int index, std::int32_t setting, const char* escape, std::string& keyword,
                       std::uint32_t& stored);
 
+// A session's long name from its profile path: the last component (after
+// the last backslash or slash) without its extension, at most 255 characters.
+std::string SessionLongNameOf(const std::string& profilePath);
+
 }  // namespace trv::utl

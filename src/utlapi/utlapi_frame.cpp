@@ -23,11 +23,13 @@ constexpr const char* kLogFileName = "utlTrace.log";
 constexpr std::uint32_t kLogMutexWaitMs = 10000;
 platform::UniqueHandle g_logMutex;
 
-// Query Session Status in the 16-bit layout of the WinHLLAPI entry.
-constexpr std::uint16_t kStatusRequestLength = 18;
+// Query Session Status in the 16-bit layout of the WinHLLAPI entry, which
+// needs 20 bytes and answers the rows and columns as 16-bit words at bytes
+// 12 and 14.
+constexpr std::uint16_t kStatusRequestLength = 20;
 constexpr std::size_t kStatusTypeOffset = 9;
-constexpr std::size_t kStatusRowsOffset = 11;
-constexpr std::size_t kStatusColumnsOffset = 13;
+constexpr std::size_t kStatusRowsOffset = 12;
+constexpr std::size_t kStatusColumnsOffset = 14;
 
 }  // namespace
 
