@@ -10,6 +10,7 @@
 #include "platform/handle.h"
 #include "platform/mutex.h"
 #include "platform/thread.h"
+#include "protocol/caller_data.h"
 #include "trvha64_winhllapi.h"
 #include "utlapi/session_parameters.h"
 
@@ -23,13 +24,11 @@ constexpr const char* kLogFileName = "utlTrace.log";
 constexpr std::uint32_t kLogMutexWaitMs = 10000;
 platform::UniqueHandle g_logMutex;
 
-// Query Session Status in the 16-bit layout of the WinHLLAPI entry, which
-// needs 20 bytes and answers the rows and columns as 16-bit words at bytes
-// 12 and 14.
-constexpr std::uint16_t kStatusRequestLength = 20;
-constexpr std::size_t kStatusTypeOffset = 9;
-constexpr std::size_t kStatusRowsOffset = 12;
-constexpr std::size_t kStatusColumnsOffset = 14;
+// Query Session Status goes through the 32-bit entry of the same exchange
+// block (ordinal 802): the session answers the record of
+// protocol/caller_data.h, whose rows and columns the 16-bit conversion of
+// ordinal 801 does not carry over.
+constexpr std::int32_t kStatusRequestLength = sizeof(QuerySessionStatusReply);
 
 }  // namespace
 
@@ -108,18 +107,18 @@ std::int32_t UTLConnectPS(std::uint64_t, UTLClient* client) {
 }
 
 ScreenShape QueryScreenShape() {
-    std::uint8_t status[kStatusRequestLength + 2] = {' '};
-    std::uint16_t length = kStatusRequestLength;
+    QuerySessionStatusReply status{};
+    status.ShortName = ' ';
+    std::int32_t function = HA_QUERY_SESSION_STATUS;
+    std::int32_t length = kStatusRequestLength;
+    std::int32_t code = 0;
+    WinHLLAPI32(&function, reinterpret_cast<char*>(&status), &length, &code);
     ScreenShape shape;
-    shape.result = Converted(CallEHLLAPI(HA_QUERY_SESSION_STATUS, status, length));
+    shape.result = Converted(static_cast<std::uint32_t>(code));
     if (shape.result != UTL_SUCCESS) return shape;
-    std::uint16_t rows = 0;
-    std::uint16_t columns = 0;
-    std::memcpy(&rows, status + kStatusRowsOffset, sizeof rows);
-    std::memcpy(&columns, status + kStatusColumnsOffset, sizeof columns);
-    shape.rows = rows;
-    shape.columns = columns;
-    shape.type = static_cast<char>(status[kStatusTypeOffset]);
+    shape.rows = status.Rows;
+    shape.columns = status.Columns;
+    shape.type = status.SessionType;
     return shape;
 }
 

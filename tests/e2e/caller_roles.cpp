@@ -300,7 +300,7 @@ int RunCallerRole(const std::string& name, const std::vector<std::string>& args)
     for (FileRoles fileRoles :
          {RunNotificationRole, RunSendKeyRole, RunNotificationFormRole, RunKeyQueueRole,
           RunEmulatorEnvironmentRole, RunStressRole, RunWinHLLAPIRole, RunKeystrokeTableRole,
-          RunHostBehaviourRole}) {
+          RunHostBehaviourRole, RunUTLAPIRole}) {
         int exitCode = 0;
         if (fileRoles(name, args, &exitCode)) return exitCode;
     }

@@ -49,5 +49,7 @@ bool RunWinHLLAPIRole(const std::string& name, const std::vector<std::string>& a
 // (host_behaviour_test.cpp).
 bool RunKeystrokeTableRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 bool RunHostBehaviourRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+// The UTLAPI application (utlapi_test.cpp).
+bool RunUTLAPIRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e

@@ -19,6 +19,7 @@
 #include "platform/event.h"
 #include "platform/process.h"
 #include "platform/thread.h"
+#include "protocol/caller_data.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "tables/application_list.h"
@@ -120,15 +121,15 @@ void Answer(ApplicationBlock& block, Screen& screen) {
             break;
         }
         case HA_QUERY_SESSION_STATUS: {
-            const char letter = static_cast<char>(block.Data[0]);
-            std::memset(block.Data, 0, 20);
-            block.Data[0] = static_cast<std::uint8_t>(letter);
-            std::memcpy(block.Data + 4, "SESSION ", 8);
-            block.Data[12] = 'D';
-            Put16(block.Data + 14, kRows);
-            Put16(block.Data + 16, kColumns);
-            Put16(block.Data + 18, 1252);
-            block.DataLength = 20;
+            QuerySessionStatusReply reply{};
+            reply.ShortName = static_cast<char>(block.Data[0]);
+            std::memcpy(reply.LongName, "SESSION ", sizeof reply.LongName);
+            reply.SessionType = 'D';
+            reply.Rows = kRows;
+            reply.Columns = kColumns;
+            reply.CodePage = 1252;
+            std::memcpy(block.Data, &reply, sizeof reply);
+            block.DataLength = sizeof reply;
             break;
         }
         case HA_SEARCH_FIELD: {

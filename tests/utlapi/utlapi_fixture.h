@@ -10,7 +10,7 @@
 //   13 Copy OIA: format '9', byte 89 = 0x04 (ready), other bytes 0
 //   14 Query Field Attribute: 0x24 on rows 1..12, 0x08 below
 //   15 / 33: writes the text at the position (33: at its row's start)
-//   22 Query Session Status: display 'D', 24 rows, 80 columns
+//   22 Query Session Status: its record, display 'D', 24 rows, 80 columns
 //   30 Search Field: the position of the text in the position's row
 //   31 Find Field Position / 32 Length: the next row's start / 80
 // The screen starts blank with "MAIN MENU" at row 1 column 1, the byte 1F at
