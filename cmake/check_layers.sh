@@ -7,7 +7,7 @@ rank() {
   case "$1" in
     platform|protocol) echo 0 ;; shared) echo 1 ;; tables) echo 2 ;;
     jni) echo 3 ;; ehllapi|bridge|sessionapi) echo 4 ;;
-    compat) echo 5 ;; library) echo 6 ;; *) echo 99 ;;
+    compat|utlapi) echo 5 ;; library) echo 6 ;; *) echo 99 ;;
   esac
 }
 status=0

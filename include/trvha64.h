@@ -258,14 +258,17 @@ TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
 #define HLLAPI_RC_BAD_PARAMETER 2         /* unknown keyword, missing or oversized data */
 #define HLLAPI_RC_WAIT_TIMEOUT 4          /* Wait timed out while input was inhibited */
 #define HLLAPI_RC_KEY_INTERCEPT_ACTIVE 5  /* Reserve refused during a keystroke intercept */
+#define HLLAPI_RC_DATA_TRUNCATED 6        /* the reply was cut to the caller's length */
 #define HLLAPI_RC_NOT_STARTED 8           /* notification or intercept not started */
 #define HLLAPI_RC_SYSTEM_ERROR 9          /* wait failed, list full, session ended */
 #define HLLAPI_RC_UNSUPPORTED 10          /* function not supported */
 #define HLLAPI_RC_IN_USE 11               /* held by another application */
 #define HLLAPI_RC_NOT_ESTABLISHED 12      /* named session not established */
+#define HLLAPI_RC_BAD_KEY_MODE 20         /* Get Key: keystroke of a kind the intercept refuses */
 #define HLLAPI_RC_OIA_UPDATED 21          /* host update: status line */
 #define HLLAPI_RC_PS_UPDATED 22           /* host update: presentation space */
 #define HLLAPI_RC_BOTH_UPDATED 23         /* host update: both */
+#define HLLAPI_RC_UNFORMATTED 24          /* the presentation space has no fields */
 #define HLLAPI_RC_NO_KEY 25               /* Get Key: no keystroke available */
 #define HLLAPI_RC_EVENT_OCCURRED 26       /* Pause ended by a host update; close requested */
 #define HLLAPI_RC_KEY_QUEUE_OVERFLOW 31   /* Get Key: keystroke queue overflow */

@@ -3,9 +3,6 @@
 // subsystem's own part; detaching undoes them in the reverse order. The
 // platform's library entry calls in here through its hook; tests call
 // OnProcessAttach and OnProcessDetach directly.
-//
-// The utility API, when it is built, attaches between the session API and the
-// WinHLLAPI entries.
 #include <cstdio>
 #include <string>
 
@@ -17,6 +14,7 @@
 #include "sessionapi/process_hooks.h"
 #include "shared/control_segment.h"
 #include "shared/trace.h"
+#include "utlapi/process_hooks.h"
 
 namespace trv {
 namespace {
@@ -49,11 +47,13 @@ void OnProcessAttach() {
     RunStep("AttachProcess", [] { AttachProcess(); });
     RunStep("EHLLAPI hook", [] { hooks::EHLLAPIAttach(); });
     RunStep("session API hook", [] { hooks::SessionAPIAttach(); });
+    RunStep("UTLAPI hook", [] { hooks::UTLAPIAttach(); });
     RunStep("WinHLLAPI hook", [] { hooks::WinHLLAPIAttach(); });
 }
 
 void OnProcessDetach() {
     RunStep("WinHLLAPI hook", [] { hooks::WinHLLAPIDetach(); });
+    RunStep("UTLAPI hook", [] { hooks::UTLAPIDetach(); });
     RunStep("session API hook", [] { hooks::SessionAPIDetach(); });
     RunStep("EHLLAPI hook", [] { hooks::EHLLAPIDetach(); });
     RunStep("DetachProcess", [] { DetachProcess(); });

@@ -301,7 +301,7 @@ int RunCallerRole(const std::string& name, const std::vector<std::string>& args)
          {RunNotificationRole, RunSendKeyRole, RunNotificationFormRole, RunKeyQueueRole,
           RunEmulatorEnvironmentRole, RunStressRole, RunWinHLLAPIRole, RunKeystrokeTableRole,
           RunHostBehaviourRole, RunWaitEndRole,
-          RunDeadCallerRole, RunTransferMacroRole}) {
+          RunDeadCallerRole, RunTransferMacroRole, RunUTLAPIRole}) {
         int exitCode = 0;
         if (fileRoles(name, args, &exitCode)) return exitCode;
     }

@@ -55,5 +55,7 @@ bool RunWaitEndRole(const std::string& name, const std::vector<std::string>& arg
 bool RunDeadCallerRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 // File transfer and macros (transfer_macro_test.cpp).
 bool RunTransferMacroRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
+// The UTLAPI application (utlapi_test.cpp).
+bool RunUTLAPIRole(const std::string& name, const std::vector<std::string>& args, int* exitCode);
 
 }  // namespace trv::e2e

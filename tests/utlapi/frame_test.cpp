@@ -1,0 +1,215 @@
+// The UTLAPI frame: the client list, the version and error buffers, the
+// inert ordinals and the functions exported but not supported, and the trace
+// file "utlTrace.log" (switched by UTL_DEBUG, one whole entry at a time
+// across processes).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "platform/environment.h"
+#include "trvha64_utlapi.h"
+#include "utlapi/utlapi_frame.h"
+#include "utlapi_fixture.h"
+
+namespace trv::test {
+namespace {
+
+// Every test leaves the list as it found it: empty.
+class ClientListTest : public testing::Test {
+protected:
+    void TearDown() override {
+        while (utl::UTLClientList::Head() != nullptr) UTLUnregisterClient(utl::UTLClientList::Head()->key);
+    }
+    static std::vector<std::uint64_t> Keys() {
+        std::vector<std::uint64_t> keys;
+        const utl::UTLClient* previous = nullptr;
+        for (const utl::UTLClient* c = utl::UTLClientList::Head(); c != nullptr; c = c->next) {
+            EXPECT_EQ(c->previous, previous) << "broken back link at " << c->key;
+            previous = c;
+            keys.push_back(c->key);
+        }
+        return keys;
+    }
+};
+
+TEST_F(ClientListTest, RegisteringTwiceAnswersMinus9AndKeepsTheFirstRecord) {
+    ASSERT_EQ(UTLRegisterClient(0x1111), 1);
+    utl::UTLClient* first = utl::UTLClientList::Find(0x1111);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(UTLRegisterClient(0x1111), UTL_SYSTEM_ERROR);
+    EXPECT_EQ(utl::UTLClientList::Find(0x1111), first);
+    EXPECT_EQ(Keys(), (std::vector<std::uint64_t>{0x1111}));
+}
+
+TEST_F(ClientListTest, UnregisteringFirstMiddleOrLastLeavesTheOthersLinked) {
+    struct Row {
+        std::uint64_t removed;
+        std::vector<std::uint64_t> left;
+    };
+    const Row rows[] = {{1, {2, 3}}, {2, {1, 3}}, {3, {1, 2}}};
+    for (const Row& row : rows) {
+        for (std::uint64_t key : {1, 2, 3}) ASSERT_EQ(UTLRegisterClient(key), 1);
+        EXPECT_EQ(UTLUnregisterClient(row.removed), 1) << "removing " << row.removed;
+        EXPECT_EQ(Keys(), row.left) << "removing " << row.removed;
+        for (std::uint64_t key : row.left) {
+            EXPECT_EQ(UTLGetParameter(key, 1), 2) << "record " << key << " after removing " << row.removed;
+        }
+        EXPECT_EQ(UTLGetParameter(row.removed, 1), UTL_INVALID_PARAMETER);
+        // The list stays usable: a new record goes to its end.
+        ASSERT_EQ(UTLRegisterClient(9), 1);
+        EXPECT_EQ(Keys().back(), 9u);
+        for (std::uint64_t key : row.left) UTLUnregisterClient(key);
+        UTLUnregisterClient(9);
+        EXPECT_EQ(utl::UTLClientList::Head(), nullptr);
+    }
+}
+
+TEST_F(ClientListTest, UnregisteringAnUnknownHandleAnswersZero) {
+    ASSERT_EQ(UTLRegisterClient(5), 1);
+    EXPECT_EQ(UTLUnregisterClient(6), 0);
+    EXPECT_EQ(Keys(), (std::vector<std::uint64_t>{5}));
+}
+
+TEST_F(ClientListTest, FreshRecordsHoldTheParameterDefaults) {
+    ASSERT_EQ(UTLRegisterClient(7), 1);
+    const std::int32_t defaults[] = {0, 2, 1, 1, 2, 0, 1, 1, 0, 2, 1, 2, '@'};
+    for (int index = 0; index < 13; ++index) EXPECT_EQ(UTLGetParameter(7, index), defaults[index]) << index;
+    EXPECT_EQ(UTLGetParameter(7, 13), UTL_INVALID_PARAMETER);
+}
+
+TEST(UtlBuffers, VersionNeedsFiveBytesAndLeavesAShortBufferUntouched) {
+    char buffer[8];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(UTLGetUTLAPIVersion(buffer, 4), UTL_INVALID_PARAMETER);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(8, 'x'));
+    EXPECT_EQ(UTLGetUTLAPIVersion(nullptr, 5), UTL_INVALID_PARAMETER);
+    EXPECT_EQ(UTLGetUTLAPIVersion(buffer, 5), 1);
+    EXPECT_EQ(std::string(buffer, 5), std::string("6.02\0", 5));
+    EXPECT_EQ(buffer[5], 'x');
+}
+
+TEST(UtlBuffers, ErrorNeeds121BytesAndAHandle) {
+    ASSERT_EQ(UTLRegisterClient(0x77), 1);
+    char buffer[121];
+    EXPECT_EQ(UTLGetError(0x77, buffer, 120), UTL_INVALID_PARAMETER);
+    EXPECT_EQ(UTLGetError(0, buffer, 121), UTL_INVALID_PARAMETER);
+    EXPECT_EQ(UTLGetError(0x77, nullptr, 121), UTL_INVALID_PARAMETER);
+    EXPECT_EQ(UTLGetError(0x78, buffer, 121), 0);             // no record
+    EXPECT_EQ(UTLGetError(0x77, buffer, 121), UTL_NO_RECORD);  // no session bound
+    EXPECT_EQ(UTLShowLastError(0x77), 1);
+    EXPECT_EQ(UTLShowLastError(0x78), UTL_NO_RECORD);
+    UTLUnregisterClient(0x77);
+}
+
+using Inert = std::int32_t(TRVHA64_CALL*)(void);
+const Inert kInert[] = {UTLReserved500, UTLReserved501, UTLReserved502, UTLReserved525, UTLReserved540,
+                        UTLReserved563, UTLReserved564, UTLReserved565, UTLReserved566, UTLReserved567,
+                        UTLReserved568, UTLReserved569, UTLReserved576, UTLReserved595, UTLReserved602,
+                        UTLReserved603, UTLReserved604, UTLReserved605, UTLReserved700, UTLReserved702,
+                        UTLReserved703, UTLReserved704, UTLReserved705, UTLReserved706, UTLReserved707};
+
+class UtlTraceTest : public testing::Test {
+protected:
+    void TearDown() override { platform::SetEnvironment("UTL_DEBUG", nullptr); }
+};
+
+TEST_F(UtlTraceTest, InertOrdinalsAnswerOneAndWriteNoTrace) {
+    ScratchDirectory dir("utl_inert");
+    platform::SetEnvironment("UTL_DEBUG", "yes");
+    for (std::size_t i = 0; i < std::size(kInert); ++i) EXPECT_EQ(kInert[i](), 1) << "inert entry " << i;
+    EXPECT_FALSE(FileExists("utlTrace.log"));
+}
+
+TEST_F(UtlTraceTest, UnsupportedFunctionsAnswerAtOnceAndZeroTheirBuffers) {
+    ScratchDirectory dir("utl_unsupported");
+    char buffer[16];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(UTLGetEmulatorPath(1, buffer, 10), 1);
+    EXPECT_EQ(std::string(buffer, 11), std::string(10, '\0') + "x");
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(UTLGetLayoutName(1, buffer, 3), 1);
+    EXPECT_EQ(std::string(buffer, 4), std::string(3, '\0') + "x");
+    EXPECT_EQ(UTLExecute(1, "x"), UTL_UNSUPPORTED);
+    EXPECT_EQ(UTLResumeHost(1), UTL_UNSUPPORTED);
+    EXPECT_EQ(UTLHoldHost(1), 1);
+    EXPECT_EQ(UTLRun_____MacroAsync(1, "m"), 1);
+}
+
+TEST_F(UtlTraceTest, TheFileAppearsOnlyWhenUtlDebugBeginsWithY) {
+    const struct {
+        const char* value;
+        bool traced;
+    } rows[] = {{nullptr, false}, {"no", false}, {"", false}, {"x", false}, {"yes", true}, {"Y", true}};
+    for (const auto& row : rows) {
+        ScratchDirectory dir("utl_switch");
+        platform::SetEnvironment("UTL_DEBUG", row.value);
+        ASSERT_EQ(UTLRegisterClient(0x123456789ABCull), 1);
+        UTLUnregisterClient(0x123456789ABCull);
+        EXPECT_EQ(FileExists("utlTrace.log"), row.traced) << (row.value != nullptr ? row.value : "(unset)");
+    }
+}
+
+TEST_F(UtlTraceTest, EntriesHoldTheHeaderTheLabelsAndTheExitCode) {
+    ScratchDirectory dir("utl_entries");
+    platform::SetEnvironment("UTL_DEBUG", "y");
+    ASSERT_EQ(UTLRegisterClient(0x123456789ABCull), 1);
+    EXPECT_EQ(UTLGetParameter(0x123456789ABCull, 3), 1);
+    UTLUnregisterClient(0x123456789ABCull);
+    const std::string text = ReadWholeFile("utlTrace.log");
+    const std::regex header("UTLAPI Trace - PID/TID:0x[0-9A-F]{8}/0x[0-9A-F]{8} - \\d+:\\d+:\\d+::\\d{4}/\\d+/\\d+\r\n");
+    const std::string expected =
+        "UTLAPI Trace[^\r]*\r\nUTLRegisterClient Enter\r\nHWND=0x56789ABC\r\n\r\n"
+        "UTLAPI Trace[^\r]*\r\nUTLRegisterClient Exit\r\nRet Code=1\r\n\r\n"
+        "UTLAPI Trace[^\r]*\r\nUTLGetParameter Enter\r\nHWND=0x56789ABC\r\nParamIndex=3\r\n\r\n"
+        "UTLAPI Trace[^\r]*\r\nUTLGetParameter Exit\r\nRet Code=1\r\n\r\n"
+        "UTLAPI Trace[^\r]*\r\nUTLUnregisterClient Enter\r\nHWND=0x56789ABC\r\n\r\n"
+        "UTLAPI Trace[^\r]*\r\nUTLUnregisterClient Exit\r\nRet Code=1";
+    EXPECT_TRUE(std::regex_match(text, std::regex(expected))) << text;
+    EXPECT_TRUE(std::regex_search(text, header)) << text;
+}
+
+constexpr int kTracerCalls = 150;
+
+TEST_F(UtlTraceTest, TwoProcessesTracingAtOnceInterleaveWholeEntries) {
+    ScratchDirectory dir("utl_two");
+    platform::SetEnvironment("UTL_DEBUG", "yes");
+    RoleProcess first("utl_tracer", {"1"});
+    RoleProcess second("utl_tracer", {"2"});
+    ASSERT_EQ(first.Wait(kUtlTestLimitMs * 3), 0);
+    ASSERT_EQ(second.Wait(kUtlTestLimitMs * 3), 0);
+    const std::string text = ReadWholeFile("utlTrace.log");
+    const std::regex entry(
+        "UTLAPI Trace - PID/TID:0x[0-9A-F]{8}/0x[0-9A-F]{8} - [0-9:/]+\r\n"
+        "(UTLGetParameter Enter\r\nHWND=0x0000000[12]\r\nParamIndex=4|UTLGetParameter Exit\r\nRet Code=2)");
+    std::size_t entries = 0;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t end = text.find("\r\n\r\n", at);
+        const std::string one = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        ASSERT_TRUE(std::regex_match(one, entry)) << "entry " << entries << ": " << one;
+        ++entries;
+        if (end == std::string::npos) break;
+        at = end + 4;
+    }
+    EXPECT_EQ(entries, 2u * 2u * kTracerCalls);
+}
+
+// args[0]: the client handle; traces kTracerCalls calls of two entries each.
+TRV_CHILD_ROLE(utl_tracer) {
+    if (args.empty()) return 2;
+    const std::uint64_t client = std::stoull(args[0]);
+    // Only the counted calls are traced.
+    platform::SetEnvironment("UTL_DEBUG", nullptr);
+    if (UTLRegisterClient(client) != 1) return 3;
+    platform::SetEnvironment("UTL_DEBUG", "yes");
+    for (int i = 0; i < kTracerCalls; ++i) {
+        if (UTLGetParameter(client, 4) != 2) return 4;
+    }
+    return 0;
+}
+
+}  // namespace
+}  // namespace trv::test
