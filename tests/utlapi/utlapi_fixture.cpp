@@ -55,8 +55,6 @@ public:
 
 [[maybe_unused]] testing::Environment* const g_attached = testing::AddGlobalTestEnvironment(new AttachedCaller);
 
-void Put16(std::uint8_t* at, std::uint16_t value) { std::memcpy(at, &value, sizeof value); }
-
 struct Screen {
     std::string text = std::string(kScreenSize, ' ');
     int cursor = 1;
