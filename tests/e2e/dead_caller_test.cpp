@@ -137,6 +137,8 @@ struct HeldByTheDead {
     const char* onceFree;
 };
 
+void PrintTo(const HeldByTheDead& row, std::ostream* out) { *out << row.held; }
+
 class KilledHolderEndToEnd : public EmulatorEndToEnd, public testing::WithParamInterface<HeldByTheDead> {};
 
 TEST_P(KilledHolderEndToEnd, TheEmulatorForgetsWhatAKilledCallerHeld) {
