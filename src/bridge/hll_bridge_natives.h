@@ -49,4 +49,17 @@ JNIEXPORT void JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendClosin
 JNIEXPORT jboolean JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendKeyNotifications(
     JNIEnv* env, jobject self, jchar letter, jstring key);
 
+// The callers of the session, by identity "<block name>/<start stamp>" (the
+// exchange block's name, and in eight hex digits the start stamp of the
+// process holding it), so that the emulator can keep what callers hold per
+// caller. cppGetCallerID answers the identity of the caller being served
+// (valid while a request runs; nullptr otherwise). cppCallerEnded answers
+// true when that caller has ended: no block bears its name, its holder ended
+// (the block is then reclaimed, with its ties to the sessions), or a later
+// process holds the block; false while it lives or when that cannot be shown.
+JNIEXPORT jstring JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetCallerID(
+    JNIEnv* env, jobject self, jchar letter);
+JNIEXPORT jboolean JNICALL Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppCallerEnded(
+    JNIEnv* env, jobject self, jchar letter, jstring caller);
+
 }  // extern "C"

@@ -15,12 +15,14 @@
 #include <optional>
 #include <string>
 
+#include "bridge/bridge_call.h"
 #include "bridge/dispatch.h"
 #include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
 #include "jni/java_call.h"
 #include "jni/java_vm.h"
 #include "bridge/version.h"
+#include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "protocol/library_version.h"
@@ -192,14 +194,23 @@ void ServeRequests(char letter) {
     // Resolved once for every wait of the thread's life.
     const platform::EventRef requests(request.get());
     ReplyEventCache replies;
+    // About once a second the thread looks for callers that ended without
+    // detaching, so that what they hold is given back promptly, also when
+    // nobody else comes to need it: their blocks and session ties here, and
+    // in the emulator the intercepts and reservation it keeps per caller
+    // (it asks which of its callers ended). Between requests, and after one
+    // when the session is never idle that long.
+    std::uint32_t lastLook = platform::TickCount();
+    auto lookForEndedCallers = [&] {
+        lastLook = platform::TickCount();
+        applications->ReclaimBlocksOfEndedProcesses();
+        replies.DropGone(*applications);
+        PlainCall(letter - 'A', "ForgetEndedCallers");
+    };
     for (;;) {
-        // Between requests the thread looks now and then for callers that
-        // ended without detaching, so that what they hold is given back
-        // promptly, also when nobody else comes to need it.
         std::uint32_t status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
         while (status == platform::kWaitTimeout) {
-            applications->ReclaimBlocksOfEndedProcesses();
-            replies.DropGone(*applications);
+            lookForEndedCallers();
             status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
         }
         if (status != platform::kWaitObject0) {
@@ -231,6 +242,7 @@ void ServeRequests(char letter) {
         TerminatedCopy<kBlockNameSize>(replyName, caller->ReplyEventName);
         TRV_TRACE("TMan:EHLLAPIThreadProc - TriggerEvent %s, Session ID %c", replyName, letter);
         TriggerHLLEvent(replies.Get(replyName));
+        if (platform::TickCount() - lastLook >= kHousekeepingSliceMs) lookForEndedCallers();
     }
 }
 

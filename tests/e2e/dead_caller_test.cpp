@@ -2,7 +2,8 @@
 // the reference emulator and callers killed outright. A caller killed while
 // connected leaves the presentation space free for the next one; a caller
 // that intercepted keystrokes and ended without stopping (exited, or was
-// killed) leaves the operator's keyboard working; an emulator killed while
+// killed) leaves the operator's keyboard working; a killed caller's close
+// intercept or reservation is forgotten by the emulator; an emulator killed while
 // another process keeps the tables alive leaves its sessions to the next
 // emulator; and callers leave no named objects behind, whether they exited
 // or were killed.
@@ -53,6 +54,22 @@ int InterceptUnstoppedRole(const std::vector<std::string>& args) {
     return 0;
 }
 
+// hold_unstopped L close|reserve: intercepts L's close attempts, or connects
+// to L and reserves it, then waits (it is killed there).
+int HoldUnstoppedRole(const std::vector<std::string>& args) {
+    if (args[1] == "close") {
+        unsigned char request[24] = {static_cast<unsigned char>(args[0][0]), 0, 0, 0, 'Q'};
+        Say("start " + Num(Run(HA_START_CLOSE_INTERCEPT, request, 16).rc));
+    } else {
+        char name[4] = {args[0][0]};
+        Say("connect " + Num(Run(HA_CONNECT_PS, name, 1).rc));
+        Say("start " + Num(Run(HA_RESERVE, nullptr, 0).rc));
+    }
+    Say("ready");
+    AwaitGo();
+    return 0;
+}
+
 }  // namespace
 
 bool RunDeadCallerRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
@@ -60,6 +77,7 @@ bool RunDeadCallerRole(const std::string& name, const std::vector<std::string>& 
         {"hold_connected", HoldConnectedRole, 1},
         {"connect_to", ConnectToRole, 1},
         {"intercept_unstopped", InterceptUnstoppedRole, 1},
+        {"hold_unstopped", HoldUnstoppedRole, 2},
     };
     return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
 }
@@ -106,6 +124,47 @@ TEST_P(UnstoppedInterceptEndToEnd, TheOperatorsKeysReachTheScreenAfterTheInterce
 }
 
 INSTANTIATE_TEST_SUITE_P(Ends, UnstoppedInterceptEndToEnd, testing::Values("exit", "kill"));
+
+// What a killed caller held in the emulator: a close intercept, or the
+// keyboard reserved. The emulator learns of the end from the library (at a
+// close attempt, or at its look about once a second), so the operator's
+// command is repeated until it answers as for a free session, or the limit
+// passes.
+struct HeldByTheDead {
+    const char* held;
+    const char* command;
+    const char* whileHeld;
+    const char* onceFree;
+};
+
+void PrintTo(const HeldByTheDead& row, std::ostream* out) { *out << row.held; }
+
+class KilledHolderEndToEnd : public EmulatorEndToEnd, public testing::WithParamInterface<HeldByTheDead> {};
+
+TEST_P(KilledHolderEndToEnd, TheEmulatorForgetsWhatAKilledCallerHeld) {
+    const HeldByTheDead& row = GetParam();
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    auto holder = StartReady("hold_unstopped", {"A", row.held});
+    ASSERT_TRUE(holder != nullptr);
+    EXPECT_EQ(emulator_->Command(row.command), std::vector<std::string>{row.whileHeld}) << row.held;
+    holder->Kill();
+    ASSERT_TRUE(holder->Wait(kExitLimit).has_value());
+
+    const Clock::time_point limit = Clock::now() + kExitLimit;
+    auto answer = emulator_->Command(row.command);
+    while (answer != std::vector<std::string>{row.onceFree} && Clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        answer = emulator_->Command(row.command);
+    }
+    EXPECT_EQ(answer, std::vector<std::string>{row.onceFree}) << "still held for the killed caller: " << row.held;
+}
+
+INSTANTIATE_TEST_SUITE_P(Holds, KilledHolderEndToEnd,
+                         testing::Values(HeldByTheDead{"close", "close A", "intercepted", "closed"},
+                                         HeldByTheDead{"reserve", "keys A q", "INHIBITED", "OK"}),
+                         [](const testing::TestParamInfo<HeldByTheDead>& info) {
+                             return std::string(info.param.held);
+                         });
 
 TEST_F(DeadCallerEndToEnd, AnEmulatorStartedAfterOneWasKilledServesItsSessions) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));

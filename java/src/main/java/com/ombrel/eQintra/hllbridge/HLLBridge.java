@@ -16,6 +16,14 @@
 // a caller intercepts them, keystrokes), from whichever emulator thread made
 // them.
 //
+// What callers hold here (close and keystroke intercepts, the reservation of
+// the keyboard) is kept per caller, by the identity the library gives the
+// caller being served, never by counting starts and stops: a caller's stop
+// ends its own intercept, and a caller that ended without stopping (killed,
+// or gone without its clean-up reaching here) is forgotten once the library
+// answers that it has ended. The library asks for that look about once a
+// second (ForgetEndedCallers); close attempts and keystrokes look first too.
+//
 // Lifetime: register() once, unregister() once. After unregister() no native
 // of this letter is called again and late requests are answered with 1.
 package com.ombrel.eQintra.hllbridge;
@@ -32,8 +40,10 @@ import java.nio.ByteOrder;
 import java.nio.charset.StandardCharsets;
 import java.util.ArrayDeque;
 import java.util.Deque;
+import java.util.HashSet;
 import java.util.List;
 import java.util.Optional;
+import java.util.Set;
 import java.util.function.LongSupplier;
 
 public class HLLBridge {
@@ -84,9 +94,11 @@ public class HLLBridge {
     /** The thread that entered the latest caller request. */
     private volatile Thread servingThread;
 
-    // Intercepts started by callers; each caller's stop undoes one start.
-    private int closeIntercepts;
-    private int keystrokeIntercepts;
+    // The identities of the callers that intercept close attempts or
+    // keystrokes, or hold the keyboard reserved; guarded by this.
+    private final Set<String> closeInterceptors = new HashSet<>();
+    private final Set<String> keystrokeInterceptors = new HashSet<>();
+    private final Set<String> reservers = new HashSet<>();
 
     // A headless emulator has no window; the window services work on this notional one.
     private String windowTitle;
@@ -140,6 +152,14 @@ public class HLLBridge {
 
     native boolean cppSendKeyNotifications(char sessionId, String key);
 
+    // ---- natives: the callers, by identity ---------------------------------
+
+    /** The identity of the caller being served; null when no request runs. */
+    native String cppGetCallerID(char sessionId);
+
+    /** True when the caller of that identity has ended (or its block went to a later process). */
+    native boolean cppCallerEnded(char sessionId, String caller);
+
     // ---- seams over the natives (tests replace them) ----------------------
 
     void registerNative() {
@@ -187,6 +207,16 @@ public class HLLBridge {
 
     boolean notifyKeystroke(String keyText) {
         return cppSendKeyNotifications(id, keyText);
+    }
+
+    /** The identity of the caller being served; "" when the library names none. */
+    String currentCaller() {
+        String caller = cppGetCallerID(id);
+        return caller != null ? caller : "";
+    }
+
+    boolean callerEnded(String caller) {
+        return cppCallerEnded(id, caller);
     }
 
     // ---- lifetime --------------------------------------------------------
@@ -238,6 +268,12 @@ public class HLLBridge {
         }
         session.removeListener(listener);
         unregisterNative();
+        // The library releases every caller of the session; none holds anything here now.
+        synchronized (this) {
+            closeInterceptors.clear();
+            keystrokeInterceptors.clear();
+            reservers.clear();
+        }
     }
 
     public boolean isRegistered() {
@@ -401,18 +437,28 @@ public class HLLBridge {
         return request(() -> packed(session.screen().cursor()));
     }
 
-    /** Plain. */
+    /** Plain. The keyboard stays reserved while any caller that reserved it has not released it. */
     public long Reserve() {
         return request(() -> {
-            session.reserve();
+            String caller = currentCaller();
+            synchronized (this) {
+                reservers.add(caller);
+                session.reserve();
+            }
             return RC_OK;
         });
     }
 
-    /** Plain. */
+    /** Plain. Ends the calling caller's reservation; the keyboard is free once no caller holds one. */
     public long Release() {
         return request(() -> {
-            session.release();
+            String caller = currentCaller();
+            synchronized (this) {
+                reservers.remove(caller);
+                if (reservers.isEmpty()) {
+                    session.release();
+                }
+            }
             return RC_OK;
         });
     }
@@ -735,50 +781,89 @@ public class HLLBridge {
 
     /** Plain. From now on close attempts are held and reported to the intercepting callers. */
     public long StartCloseIntercept() {
-        return request(() -> {
-            synchronized (this) {
-                closeIntercepts++;
-            }
-            return RC_OK;
-        });
+        return holding(closeInterceptors, true);
     }
 
-    /** Plain. */
+    /** Plain. Ends the calling caller's close intercept. */
     public long StopCloseIntercept() {
-        return request(() -> {
-            synchronized (this) {
-                closeIntercepts = Math.max(0, closeIntercepts - 1);
-            }
-            return RC_OK;
-        });
+        return holding(closeInterceptors, false);
     }
 
     /** Plain. From now on the operator's keystrokes are offered to the intercepting callers. */
     public long StartKeystrokeIntercept() {
+        return holding(keystrokeInterceptors, true);
+    }
+
+    /** Plain. Ends the calling caller's keystroke intercept. */
+    public long StopKeystrokeIntercept() {
+        return holding(keystrokeInterceptors, false);
+    }
+
+    /** Adds the calling caller to, or takes it out of, {@code holders}. */
+    private long holding(Set<String> holders, boolean start) {
         return request(() -> {
+            String caller = currentCaller();
             synchronized (this) {
-                keystrokeIntercepts++;
+                if (start) {
+                    holders.add(caller);
+                } else {
+                    holders.remove(caller);
+                }
             }
             return RC_OK;
         });
     }
 
-    /** Plain. */
-    public long StopKeystrokeIntercept() {
-        return request(() -> {
-            synchronized (this) {
-                keystrokeIntercepts = Math.max(0, keystrokeIntercepts - 1);
-            }
+    /**
+     * Plain 0. Forgets the intercepts and reservation of every caller the
+     * library answers has ended; the keyboard is freed when the last
+     * reservation goes. The library calls it about once a second.
+     */
+    public long ForgetEndedCallers() {
+        return serve(() -> {
+            forgetEndedCallers();
             return RC_OK;
-        });
+        }, RC_NOT_CONNECTED);
+    }
+
+    private void forgetEndedCallers() {
+        Set<String> known;
+        synchronized (this) {
+            if (closeInterceptors.isEmpty() && keystrokeInterceptors.isEmpty() && reservers.isEmpty()) {
+                return;
+            }
+            known = new HashSet<>(closeInterceptors);
+            known.addAll(keystrokeInterceptors);
+            known.addAll(reservers);
+        }
+        // The library is asked without this lock held: it takes its table locks.
+        Set<String> ended = new HashSet<>();
+        for (String caller : known) {
+            if (callerEnded(caller)) {
+                ended.add(caller);
+            }
+        }
+        if (ended.isEmpty()) {
+            return;
+        }
+        synchronized (this) {
+            closeInterceptors.removeAll(ended);
+            keystrokeInterceptors.removeAll(ended);
+            boolean wasReserved = !reservers.isEmpty();
+            reservers.removeAll(ended);
+            if (wasReserved && reservers.isEmpty()) {
+                session.release();
+            }
+        }
+        LOG.log(Level.INFO, "session " + id + ": forgot what ended callers held: " + ended);
     }
 
     private synchronized boolean interceptingCloses() {
-        return closeIntercepts > 0;
+        return !closeInterceptors.isEmpty();
     }
 
     private synchronized boolean interceptingKeystrokes() {
-        return keystrokeIntercepts > 0;
+        return !keystrokeInterceptors.isEmpty();
     }
 
     // ---- file transfer and macros -----------------------------------------
@@ -937,10 +1022,11 @@ public class HLLBridge {
 
         @Override
         public boolean closeRequested(Session closing) {
-            if (!interceptingCloses()) {
-                return false;
-            }
             return serve(() -> {
+                forgetEndedCallers();
+                if (!interceptingCloses()) {
+                    return 0;
+                }
                 notifyCloseAttempt();
                 return 1;
             }, 0) == 1;
@@ -951,7 +1037,10 @@ public class HLLBridge {
             if (!interceptingKeystrokes()) {
                 return false;
             }
-            return serve(() -> notifyKeystroke(keyText) ? 1 : 0, 0) == 1;
+            return serve(() -> {
+                forgetEndedCallers();
+                return interceptingKeystrokes() && notifyKeystroke(keyText) ? 1 : 0;
+            }, 0) == 1;
         }
     }
 }

@@ -10,6 +10,7 @@ import com.ombrel.eQintra.emulator.DemoHost;
 import com.ombrel.eQintra.emulator.FieldAttribute;
 import com.ombrel.eQintra.emulator.PresentationSpace;
 import com.ombrel.eQintra.emulator.Profile;
+import com.ombrel.eQintra.emulator.ResultCode;
 import com.ombrel.eQintra.emulator.Session;
 import com.ombrel.eQintra.emulator.TerminalModel;
 import java.nio.ByteBuffer;
@@ -277,6 +278,56 @@ class HLLBridgeTest {
             assertEquals(0, bridge.StopCloseIntercept(), "a second stop must not go negative");
             assertTrue(session.requestClose());
             assertEquals(1, bridge.count("close"));
+        }
+
+        /** Each caller's stop ends its own intercept only; a caller that ended is forgotten. */
+        @Test
+        void closeInterceptsAreKeptPerCaller() {
+            bridge.caller = "first/1";
+            assertEquals(0, bridge.StartCloseIntercept());
+            assertEquals(0, bridge.StartCloseIntercept(), "a second start of the same caller");
+            bridge.caller = "second/2";
+            assertEquals(0, bridge.StartCloseIntercept());
+            bridge.caller = "first/1";
+            assertEquals(0, bridge.StopCloseIntercept());
+            assertEquals(0, bridge.StopCloseIntercept());
+            assertFalse(session.requestClose(), "the second caller still intercepts");
+            bridge.endedCallers.add("second/2");
+            assertTrue(session.requestClose(), "a close attempt is held for a caller that ended");
+            assertEquals(1, bridge.count("close"));
+        }
+
+        @Test
+        void keystrokeInterceptsOfEndedCallersAreForgotten() {
+            bridge.caller = "first/1";
+            assertEquals(0, bridge.StartKeystrokeIntercept());
+            bridge.caller = "second/2";
+            assertEquals(0, bridge.StopKeystrokeIntercept(), "a stop of a caller that never started");
+            session.operatorKeys("a");
+            assertEquals(1, bridge.count("key a"));
+            assertEquals(" ", screen.text(USER, 1));
+
+            bridge.endedCallers.add("first/1");
+            session.operatorKeys("b");
+            assertEquals(0, bridge.count("key b"), "a key offered to a caller that ended");
+            assertEquals("b", screen.text(USER, 1));
+        }
+
+        @Test
+        void theKeyboardStaysReservedUntilEveryReservingCallerReleasedOrEnded() {
+            bridge.caller = "first/1";
+            assertEquals(0, bridge.Reserve());
+            bridge.caller = "second/2";
+            assertEquals(0, bridge.Reserve());
+            assertEquals(0, bridge.Release());
+            assertEquals(ResultCode.INHIBITED, session.operatorKeys("a"), "the first caller still reserves");
+
+            assertEquals(0, bridge.ForgetEndedCallers());
+            assertEquals(ResultCode.INHIBITED, session.operatorKeys("a"), "a living caller is not forgotten");
+            bridge.endedCallers.add("first/1");
+            assertEquals(0, bridge.ForgetEndedCallers());
+            assertEquals(ResultCode.OK, session.operatorKeys("a"));
+            assertEquals("a", screen.text(USER, 1));
         }
 
         @Test

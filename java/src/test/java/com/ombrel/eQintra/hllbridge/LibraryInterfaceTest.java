@@ -54,7 +54,8 @@ class LibraryInterfaceTest {
             Map.entry("GetFontDimensions", "()J"),
             Map.entry("SetVisible", "(Z)J"),
             Map.entry("ChangeWindowName", "([BZ)J"),
-            Map.entry("StartMacro", "([B)J")));
+            Map.entry("StartMacro", "([B)J"),
+            Map.entry("ForgetEndedCallers", "()J")));
 
     private static final Map<String, String> ENABLER_CALLS = new TreeMap<>(Map.of(
             "startSession", "(Ljava/lang/Object;Ljava/lang/String;Ljava/lang/String;I)J",
@@ -68,7 +69,8 @@ class LibraryInterfaceTest {
     private static final List<String> BRIDGE_NATIVES = List.of("cppRegisterEHLLAPI", "cppUnregisterEHLLAPI",
             "cppGetAvailableSessionID", "cppGetAvailableSessionIDMap", "cppGetVersion", "cppRetrieveEHLLAPIData",
             "cppSetRawData", "cppSetRawDataUnicodePS", "cppSetRawDataString", "cppSendOIANotifications",
-            "cppSendPSNotifications", "cppInterruptWait", "cppSendClosingNotifications", "cppSendKeyNotifications");
+            "cppSendPSNotifications", "cppInterruptWait", "cppSendClosingNotifications", "cppSendKeyNotifications",
+            "cppGetCallerID", "cppCallerEnded");
 
     private static final List<String> ENABLER_NATIVES = List.of("cppRegisterQMXAPI", "cppUnregisterQMXAPI",
             "cppSetQMXAPIData");

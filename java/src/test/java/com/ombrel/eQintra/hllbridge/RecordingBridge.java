@@ -3,6 +3,8 @@ package com.ombrel.eQintra.hllbridge;
 import com.ombrel.eQintra.emulator.Session;
 import java.util.Arrays;
 import java.util.List;
+import java.util.Set;
+import java.util.concurrent.ConcurrentHashMap;
 import java.util.concurrent.CopyOnWriteArrayList;
 import java.util.function.Predicate;
 
@@ -14,6 +16,10 @@ class RecordingBridge extends HLLBridge {
     final List<byte[]> replies = new CopyOnWriteArrayList<>();
     volatile char freeLetter;
     volatile Predicate<String> keystrokeTaken = key -> true;
+    /** The identity of the caller whose requests the test makes. */
+    volatile String caller = "APPL_BLOCK_0000000100000001/00000001";
+    /** The identities the library would answer have ended. */
+    final Set<String> endedCallers = ConcurrentHashMap.newKeySet();
 
     RecordingBridge(Session session) {
         super(session);
@@ -78,5 +84,15 @@ class RecordingBridge extends HLLBridge {
     boolean notifyKeystroke(String keyText) {
         events.add("key " + keyText);
         return keystrokeTaken.test(keyText);
+    }
+
+    @Override
+    String currentCaller() {
+        return caller;
+    }
+
+    @Override
+    boolean callerEnded(String identity) {
+        return endedCallers.contains(identity);
     }
 }
