@@ -71,6 +71,16 @@ private:
     std::map<std::string, std::vector<std::vector<std::string>>> values_;
 };
 
+// Expects each "key values..." line to be the report's (first) line with
+// that key.
+inline void ExpectLines(const Report& report, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        const std::string key = line.substr(0, line.find(' '));
+        const std::string values = report.Joined(key);
+        EXPECT_EQ(values.empty() ? key : key + " " + values, line);
+    }
+}
+
 class EmulatorEndToEnd : public testing::Test {
 protected:
     void SetUp() override {

@@ -48,17 +48,10 @@ int UnboundedGetKeyRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace
-
-bool RunWaitEndRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
-    static const RoleEntry roles[] = {
-        {"unbounded_wait", UnboundedWaitRole, 1},
-        {"unbounded_get_key", UnboundedGetKeyRole, 1},
-    };
-    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
-}
-
-namespace {
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"unbounded_wait", UnboundedWaitRole, 1},
+    {"unbounded_get_key", UnboundedGetKeyRole, 1},
+});
 
 // --- the tests ----------------------------------------------------------
 
