@@ -33,8 +33,8 @@ int PresentationSpace(const std::vector<std::string>& args) {
     Say("connect " + Num(RunWithText(HA_CONNECT_PS, letter).rc));
 
     std::vector<char> sessions(26 * 16, '\0');
-    Outcome query = Run(HA_QUERY_SESSIONS, sessions.data(), static_cast<int32_t>(sessions.size()));
-    Say("query_sessions " + Num(query.rc) + " " + Num(query.length));
+    const Outcome query =
+        SayOutcome("query_sessions", Run(HA_QUERY_SESSIONS, sessions.data(), static_cast<int32_t>(sessions.size())));
     for (int32_t i = 0; i < query.length && i < 26; ++i) {
         Say("session_entry " + Hex(&sessions[static_cast<std::size_t>(i) * 16], 16));
     }
@@ -48,13 +48,10 @@ int PresentationSpace(const std::vector<std::string>& args) {
     Outcome string = Run(HA_COPY_PS_TO_STR, part.data(), 80, 481);
     Say("copy_ps_to_string " + Num(string.rc) + " " + Num(string.length) + " " + Hex(part.data(), 80));
 
-    Outcome found = RunWithText(HA_SEARCH_PS, "Sign On");
-    Say("search_ps " + Num(found.rc) + " " + Num(found.length));
-    Outcome missing = RunWithText(HA_SEARCH_PS, "no such text");
-    Say("search_ps_missing " + Num(missing.rc) + " " + Num(missing.length));
+    SayOutcome("search_ps", RunWithText(HA_SEARCH_PS, "Sign On"));
+    SayOutcome("search_ps_missing", RunWithText(HA_SEARCH_PS, "no such text"));
 
-    Outcome cursor = Run(HA_QUERY_CURSOR_LOC, nullptr, 0);
-    Say("query_cursor " + Num(cursor.rc) + " " + Num(cursor.length));
+    SayOutcome("query_cursor", Run(HA_QUERY_CURSOR_LOC, nullptr, 0));
 
     // The buffers below end at a page that may not be touched: sized as
     // include/trvha64.h states, a byte more ends this role.
@@ -140,24 +137,18 @@ int KeysAndFields(const std::vector<std::string>& args) {
     constexpr int32_t kPassword = 6 * 80 + 35;  // row 7, column 35
     Say("connect " + Num(RunWithText(HA_CONNECT_PS, args[0]).rc));
 
-    Outcome attribute = Run(HA_QUERY_FIELD_ATTR, nullptr, 0, kUser);
-    Say("field_attribute " + Num(attribute.rc) + " " + Num(attribute.length));
-    Outcome position = RunWithText(HA_FIND_FIELD_POS, "T ", kUser + 3);
-    Say("field_position " + Num(position.rc) + " " + Num(position.length));
-    Outcome length = RunWithText(HA_FIND_FIELD_LEN, "T ", kUser);
-    Say("field_length " + Num(length.rc) + " " + Num(length.length));
-    Outcome next = RunWithText(HA_FIND_FIELD_POS, "NU", kUser);
-    Say("next_unprotected " + Num(next.rc) + " " + Num(next.length));
-    Outcome label = Run(HA_QUERY_FIELD_ATTR, nullptr, 0, 1);
-    Say("protected_attribute " + Num(label.rc) + " " + Num(label.length));
+    SayOutcome("field_attribute", Run(HA_QUERY_FIELD_ATTR, nullptr, 0, kUser));
+    SayOutcome("field_position", RunWithText(HA_FIND_FIELD_POS, "T ", kUser + 3));
+    SayOutcome("field_length", RunWithText(HA_FIND_FIELD_LEN, "T ", kUser));
+    SayOutcome("next_unprotected", RunWithText(HA_FIND_FIELD_POS, "NU", kUser));
+    SayOutcome("protected_attribute", Run(HA_QUERY_FIELD_ATTR, nullptr, 0, 1));
 
     Say("copy_string_to_field " + Num(RunWithText(HA_COPY_STR_TO_FIELD, "demo", kUser).rc));
     Say("copy_string_to_ps_protected " + Num(RunWithText(HA_COPY_STR_TO_PS, "x", 3).rc));
     std::vector<char> field(HLLAPI_MAX_DATA, '\x7f');
     Outcome copied = Run(HA_COPY_FIELD_TO_STR, field.data(), 10, kUser);
     Say("copy_field_to_string " + Num(copied.rc) + " " + Hex(field.data(), 10));
-    Outcome found = RunWithText(HA_SEARCH_FIELD, "mo", kUser);
-    Say("search_field " + Num(found.rc) + " " + Num(found.length));
+    SayOutcome("search_field", RunWithText(HA_SEARCH_FIELD, "mo", kUser));
     Outcome notFound = RunWithText(HA_SEARCH_FIELD, "Sign", kUser);
     Say("search_field_missing " + Num(notFound.rc));
 
@@ -165,8 +156,7 @@ int KeysAndFields(const std::vector<std::string>& args) {
     Say("cursor " + Num(Run(HA_QUERY_CURSOR_LOC, nullptr, 0).length));
     Say("set_cursor_off_screen " + Num(Run(HA_SET_CURSOR, nullptr, 0, 1921).rc));
     char convert[8] = {args[0][0], 0, 0, 0, 'P', 0, 0, 0};
-    Outcome pos = Run(HA_CONVERT_POS_ROW_COL, convert, 0, kPassword);
-    Say("convert_pos " + Num(pos.rc) + " " + Num(pos.length));
+    SayOutcome("convert_pos", Run(HA_CONVERT_POS_ROW_COL, convert, 0, kPassword));
     convert[4] = 'r';
     Outcome rowCol = Run(HA_CONVERT_POS_ROW_COL, convert, 7, 35);
     Say("convert_row_col " + Num(rowCol.rc));
@@ -193,10 +183,8 @@ int KeysAndFields(const std::vector<std::string>& args) {
         if (!menu) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     Say("menu " + std::string(menu ? "1" : "0") + " " + Hex(screen.data(), 80));
-    Outcome cursor = Run(HA_QUERY_CURSOR_LOC, nullptr, 0);
-    Say("menu_cursor " + Num(cursor.rc) + " " + Num(cursor.length));
-    Outcome selection = RunWithText(HA_FIND_FIELD_LEN, "T ", cursor.length);
-    Say("selection_length " + Num(selection.rc) + " " + Num(selection.length));
+    const Outcome cursor = SayOutcome("menu_cursor", Run(HA_QUERY_CURSOR_LOC, nullptr, 0));
+    SayOutcome("selection_length", RunWithText(HA_FIND_FIELD_LEN, "T ", cursor.length));
     return 0;
 }
 
@@ -214,8 +202,7 @@ int BlockedSessionQuery(const std::vector<std::string>&) {
 int AfterEnd(const std::vector<std::string>& args) {
     Say("connect " + Num(RunWithText(HA_CONNECT_PS, args[0]).rc));
     std::vector<char> sessions(26 * 16, '\0');
-    Outcome query = Run(HA_QUERY_SESSIONS, sessions.data(), static_cast<int32_t>(sessions.size()));
-    Say("query_sessions " + Num(query.rc) + " " + Num(query.length));
+    SayOutcome("query_sessions", Run(HA_QUERY_SESSIONS, sessions.data(), static_cast<int32_t>(sessions.size())));
     auto start = Clock::now();
     uint32_t status = trvQueryEmulatorStatus(args[0][0]);
     Say("qmx_status " + Num(status) + " " + Num(MillisSince(start)));

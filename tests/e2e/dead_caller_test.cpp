@@ -8,18 +8,10 @@
 // or were killed.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <iterator>
 #include <set>
-#include <thread>
-#include <string>
-#include <vector>
 
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {

@@ -4,14 +4,7 @@
 // make later requests fail.
 #include <gtest/gtest.h>
 
-#include <iterator>
-#include <string>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {

@@ -6,15 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <chrono>
-#include <cstdint>
-#include <map>
-#include <string>
-#include <thread>
-#include <vector>
-
 #include "e2e_fixture.h"
-#include "role_support.h"
 
 namespace trv::e2e {
 namespace {

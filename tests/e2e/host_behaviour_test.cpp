@@ -7,17 +7,7 @@
 // with characters outside Latin-1.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {

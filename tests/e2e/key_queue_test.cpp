@@ -3,17 +3,7 @@
 // Get Key answers when more than a third of it is taken.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {
@@ -39,7 +29,7 @@ int KeyQueueRole(const std::vector<std::string>& args) {
         unsigned char key[16] = {letter};
         const Outcome got = Run(HA_GET_KEY, key, sizeof key);
         if (got.rc != HLLAPI_RC_SUCCESS && got.rc != HLLAPI_RC_KEY_QUEUE_OVERFLOW) {
-            Say("last " + Num(got.rc) + " " + Num(got.length));
+            SayOutcome("last", got);
             break;
         }
         Say("key " + KeyWords(got, key));

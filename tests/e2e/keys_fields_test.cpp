@@ -6,10 +6,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <string>
 
 #include "e2e_fixture.h"
-#include "role_support.h"
 
 namespace trv::e2e {
 namespace {

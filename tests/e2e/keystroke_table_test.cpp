@@ -11,19 +11,10 @@
 // its own here), erases the input fields and sets the cursor.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
-#include <iterator>
 #include <set>
 #include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {

@@ -5,19 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdint>
 #include <future>
-#include <iterator>
-#include <map>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {

@@ -4,16 +4,7 @@
 // binary defined here (RunNotificationRole).
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {

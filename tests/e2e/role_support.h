@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "trvha64.h"
@@ -90,6 +91,12 @@ inline std::string KeyWords(const Outcome& got, const unsigned char* data) {
 
 inline void Say(const std::string& line) { std::cout << line << std::endl; }
 inline std::string Num(long long value) { return std::to_string(value); }
+
+// Reports a call's return code and length under `key`, and answers them.
+inline Outcome SayOutcome(const std::string& key, const Outcome& outcome) {
+    Say(key + " " + Num(outcome.rc) + " " + Num(outcome.length));
+    return outcome;
+}
 
 inline void AwaitGo() {
     std::string line;

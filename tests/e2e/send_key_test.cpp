@@ -4,17 +4,7 @@
 // the emulator received it, with the retry flag the library chose.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {

@@ -7,17 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <iterator>
 #include <random>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {

@@ -3,15 +3,7 @@
 // emulator is killed, and Wait when its session is stopped.
 #include <gtest/gtest.h>
 
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {

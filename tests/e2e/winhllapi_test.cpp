@@ -4,17 +4,7 @@
 // Wait on a message window of the library, as a Linux application does.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 #include "trvha64_winhllapi.h"
 
 namespace trv::e2e {
