@@ -9,18 +9,10 @@
 // or were killed.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <iterator>
 #include <set>
-#include <thread>
-#include <string>
-#include <vector>
 
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {
@@ -70,35 +62,16 @@ int HoldUnstoppedRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace
-
-bool RunDeadCallerRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
-    static const RoleEntry roles[] = {
-        {"hold_connected", HoldConnectedRole, 1},
-        {"connect_to", ConnectToRole, 1},
-        {"intercept_unstopped", InterceptUnstoppedRole, 1},
-        {"hold_unstopped", HoldUnstoppedRole, 2},
-    };
-    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
-}
-
-namespace {
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"hold_connected", HoldConnectedRole, 1},
+    {"connect_to", ConnectToRole, 1},
+    {"intercept_unstopped", InterceptUnstoppedRole, 1},
+    {"hold_unstopped", HoldUnstoppedRole, 2},
+});
 
 // --- the tests ----------------------------------------------------------
 
 using DeadCallerEndToEnd = EmulatorEndToEnd;
-
-TEST_F(DeadCallerEndToEnd, ACallerKilledWhileConnectedLeavesThePresentationSpaceFree) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto holder = StartReady("hold_connected", {"A"});
-    ASSERT_TRUE(holder != nullptr);
-    holder->Kill();
-    ASSERT_TRUE(holder->Wait(kExitLimit).has_value());
-
-    Report next = RunCaller("connect_to", {"A"});
-    EXPECT_EQ(next.Joined("connect"), "0") << "the killed caller still holds the presentation space";
-    EXPECT_EQ(next.Joined("disconnect"), "0");
-}
 
 // How the intercepting caller ends: "exit" (normally, without Stop) or
 // "kill" (outright).
@@ -210,7 +183,7 @@ std::set<std::string> AwaitNamespaceObjects(const std::string& space, const std:
     return count;
 }
 
-TEST_F(DeadCallerEndToEnd, CallersThatEndedLeaveNoNamedObjectsBehind) {
+TEST_F(DeadCallerEndToEnd, CallersThatEndedLeaveNoNamedObjectsNorAHeldSessionBehind) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     ASSERT_NO_FATAL_FAILURE(StartHolder());
     const std::set<std::string> before = NamespaceObjects(space_);
@@ -224,6 +197,8 @@ TEST_F(DeadCallerEndToEnd, CallersThatEndedLeaveNoNamedObjectsBehind) {
     ASSERT_TRUE(killed->Wait(kExitLimit).has_value());
     EXPECT_EQ(Listed(AwaitNamespaceObjects(space_, before)), Listed(before))
         << "a killed caller's objects were not swept";
+    // Nor does it still hold the presentation space it was connected to.
+    ExpectLines(RunCaller("connect_to", {"A"}), {"connect 0", "disconnect 0"});
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// What the end-to-end tests share: the reports of caller roles, parsed, and
-// the fixture that runs an emulator (and, when asked, a process holding the
+// What the end-to-end tests share (each test file includes this header for
+// its roles and tests): the reports of caller roles, parsed, and the fixture that runs an emulator (and, when asked, a process holding the
 // library) in a namespace of the test's own, ending both before it returns.
 #pragma once
 
@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "caller_roles.h"
 #include "e2e_environment.h"
+#include "role_support.h"
 
 namespace trv::e2e {
 
@@ -70,6 +72,16 @@ public:
 private:
     std::map<std::string, std::vector<std::vector<std::string>>> values_;
 };
+
+// Expects each "key values..." line to be the report's (first) line with
+// that key.
+inline void ExpectLines(const Report& report, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        const std::string key = line.substr(0, line.find(' '));
+        const std::string values = report.Joined(key);
+        EXPECT_EQ(values.empty() ? key : key + " " + values, line);
+    }
+}
 
 class EmulatorEndToEnd : public testing::Test {
 protected:

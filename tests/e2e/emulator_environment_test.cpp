@@ -4,14 +4,7 @@
 // make later requests fail.
 #include <gtest/gtest.h>
 
-#include <iterator>
-#include <string>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {
@@ -35,17 +28,9 @@ int InterruptedServiceRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace
-
-bool RunEmulatorEnvironmentRole(const std::string& name, const std::vector<std::string>& args,
-                                int* exitCode) {
-    static const RoleEntry roles[] = {
-        {"interrupted_service", InterruptedServiceRole, 1},
-    };
-    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
-}
-
-namespace {
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"interrupted_service", InterruptedServiceRole, 1},
+});
 
 TEST_F(EmulatorEndToEnd, AnInterruptOfTheServiceThreadFailsNoLaterRequest) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
@@ -57,13 +42,8 @@ TEST_F(EmulatorEndToEnd, AnInterruptOfTheServiceThreadFailsNoLaterRequest) {
     ASSERT_TRUE(caller->WriteLine("go"));
     Report report = Finish(*caller);
     report.Add(lines);
-    EXPECT_EQ(report.Joined("connect"), "0");
-    EXPECT_EQ(report.Joined("before"), "0");
-    const auto after = report.All("after");
-    ASSERT_EQ(after.size(), static_cast<std::size_t>(kRequestsAfterTheInterrupt));
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        EXPECT_EQ(after[i], std::vector<std::string>{"0"}) << "Send Key " << i << " after the interrupt";
-    }
+    ExpectLines(report, {"connect 0", "before 0"});
+    EXPECT_EQ(report.All("after"), std::vector<std::vector<std::string>>(kRequestsAfterTheInterrupt, {"0"}));
     // Each string waited for the host and was typed whole.
     const std::vector<std::string> expected(kRequestsAfterTheInterrupt + 1, "true ABC[enter]def");
     const auto sentLines = emulator_->Command("sent A");

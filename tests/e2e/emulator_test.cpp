@@ -6,13 +6,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <chrono>
-#include <cstdint>
-#include <map>
-#include <string>
-#include <thread>
-#include <vector>
-
 #include "e2e_fixture.h"
 
 namespace trv::e2e {
@@ -55,50 +48,28 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     Report report;
     report.Add(lines);
 
-    EXPECT_EQ(report.Joined("connect"), "0");
-
-    // Query Sessions: one 16-byte entry per session, with the size of its screen.
-    EXPECT_EQ(report.Joined("query_sessions"), "0 2");
-    auto entries = report.All("session_entry");
-    ASSERT_EQ(entries.size(), 2u);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        std::string entry = FromHex(entries[i][0]);
-        ASSERT_EQ(entry.size(), 16u);
-        char letter = static_cast<char>('A' + i);
-        EXPECT_EQ(entry, std::string(1, letter) + std::string(3, '\0') + std::string(1, letter) +
-                             std::string(7, '\0') + "H" + std::string(1, '\0') + "\x80\x07")
-            << "entry " << i;
-    }
-
-    // Copy PS: the sign-on screen byte for byte, as expected and as the
-    // emulator renders it itself.
-    auto copy = report["copy_ps"];
-    ASSERT_EQ(copy.size(), 3u);
-    EXPECT_EQ(copy[0], "0");
-    EXPECT_EQ(copy[1], "1920");
-    std::string screen = FromHex(copy[2]);
-    EXPECT_EQ(screen, ExpectedSignOnScreen());
+    // Query Sessions: one 16-byte entry per session, with the size of its
+    // screen. Copy PS: the sign-on screen byte for byte, as expected and as
+    // the emulator renders it itself. Copy PS to String from row 7, column 1:
+    // that row.
     std::string rendered;
     for (const auto& row : emulator_->ScreenRows('A')) rendered += row;
-    EXPECT_EQ(screen, rendered);
-
-    // Copy PS to String from row 7, column 1: that row.
-    auto row7 = report["copy_ps_to_string"];
-    ASSERT_EQ(row7.size(), 3u);
-    EXPECT_EQ(row7[0], "0");
-    EXPECT_EQ(row7[1], "80");
-    EXPECT_EQ(FromHex(row7[2]), ExpectedSignOnScreen().substr(6 * kColumns, kColumns));
-
-    EXPECT_EQ(report.Joined("search_ps"), "0 36");
-    EXPECT_EQ(report.Joined("search_ps_missing"), "24 0");
-    EXPECT_EQ(report.Joined("query_cursor"), "0 " + std::to_string(kUserField));
+    EXPECT_EQ(rendered, ExpectedSignOnScreen());
+    auto entry = [](char letter) {
+        return Hex(std::string(1, letter) + std::string(3, '\0') + std::string(1, letter) + std::string(7, '\0') +
+                   "H" + std::string(1, '\0') + "\x80\x07");
+    };
+    ExpectLines(report, {"connect 0", "query_sessions 0 2", "copy_ps 0 1920 " + Hex(rendered),
+                         "copy_ps_to_string 0 80 " + Hex(rendered.substr(6 * kColumns, kColumns)), "search_ps 0 36",
+                         "search_ps_missing 24 0", "query_cursor 0 " + std::to_string(kUserField),
+                         "copy_ps_STREOT 0 1920", "copy_ps_EAB 0 3840", "reserve 0"});
+    EXPECT_EQ(report.All("session_entry"), (std::vector<std::vector<std::string>>{{entry('A')}, {entry('B')}}));
 
     // Copy OIA: format byte, the status line the emulator shows, and the
     // online group (subsystem ready 0x04, owned by the host application 0x10).
     auto oia = report["copy_oia"];
     ASSERT_EQ(oia.size(), 3u);
-    EXPECT_EQ(oia[0], "0");
-    EXPECT_EQ(oia[1], "103");
+    EXPECT_EQ(oia[0] + " " + oia[1], "0 103");
     std::string image = FromHex(oia[2]);
     ASSERT_EQ(image.size(), 103u);
     EXPECT_EQ(image[0], '1');
@@ -108,12 +79,8 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     EXPECT_EQ(static_cast<unsigned char>(image[81]), 0x14);
 
     // Copy PS with STREOT (and EAB) delivers the screen into a buffer the
-    // screen's size, no more.
-    EXPECT_EQ(report.Joined("copy_ps_STREOT"), "0 1920");
-    EXPECT_EQ(report.Joined("copy_ps_EAB"), "0 3840");
-
-    // Reserve keeps the operator off the keyboard until Release.
-    EXPECT_EQ(report.Joined("reserve"), "0");
+    // screen's size, no more (checked above); Reserve keeps the operator off
+    // the keyboard until Release.
     EXPECT_EQ(emulator_->Command("keys A x"), std::vector<std::string>{"INHIBITED"});
     ASSERT_TRUE(caller->WriteLine("go"));
     auto release = caller->ReadUntil("release ", kAnswerLimit);
@@ -128,49 +95,21 @@ TEST_F(EmulatorEndToEnd, ANativeCallerManagesTheSessions) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "demo=B"}));
     Report report = RunCaller("qmxapi");
 
-    // Established sessions carry 4 besides the emulator's running (1) and connected (2).
-    EXPECT_EQ(report.Joined("list_count_only"), "2");
-    EXPECT_EQ(report.Joined("list"), "2");
-    auto list = report.All("list_entry");
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0], (std::vector<std::string>{"A", "7"}));
-    EXPECT_EQ(list[1], (std::vector<std::string>{"B", "7"}));
-    EXPECT_EQ(report.Joined("status_A"), "7");
-    EXPECT_EQ(report.Joined("status_b"), "7");
-    EXPECT_EQ(report.Joined("status_Z"), "0");
-
-    auto profile = report["profile_A"];
-    ASSERT_EQ(profile.size(), 2u);
-    EXPECT_EQ(profile[0], "1");
-    EXPECT_EQ(FromHex(profile[1]), Installed().profiles + "/demo.prf");
-
-    EXPECT_EQ(report.Joined("disconnect_A"), "1");
-    EXPECT_EQ(report.Joined("status_A_disconnected"), "5");
-    EXPECT_EQ(report.Joined("disconnect_A_again"), "0");
-    EXPECT_EQ(report.Joined("connect_A"), "1");
-    EXPECT_EQ(report.Joined("status_A_connected"), "7");
-
-    // A started session is offered to EHLLAPI callers at once...
-    EXPECT_EQ(report.Joined("start_D"), "0");
-    EXPECT_EQ(report.Joined("start_D_again"), "2");
-    EXPECT_EQ(report.Joined("start_missing"), "3");
-    EXPECT_EQ(report.Joined("after_start"), "3");
-    auto started = report.All("after_start_entry");
+    // Established sessions carry 4 besides the emulator's running (1) and
+    // connected (2). A started session is offered to EHLLAPI callers at once,
+    // and a stopped one is gone for them.
+    ExpectLines(report, {"list_count_only 2", "list 2", "status_A 7", "status_b 7", "status_Z 0",
+                         "profile_A 1 " + Hex(Installed().profiles + "/demo.prf"), "disconnect_A 1",
+                         "status_A_disconnected 5", "disconnect_A_again 0", "connect_A 1", "status_A_connected 7",
+                         "start_D 0", "start_D_again 2", "start_missing 3", "after_start 3", "ehllapi_connect_D 0",
+                         "ehllapi_copy_D 0 1920 " + Hex(ExpectedSignOnScreen().substr(0, kColumns)),
+                         "ehllapi_disconnect 0", "stop_D 1", "stop_D_again 0", "after_stop 2",
+                         "ehllapi_connect_D_stopped 1"});
+    const std::vector<std::vector<std::string>> listed = {{"A", "7"}, {"B", "7"}};
+    EXPECT_EQ(report.All("list_entry"), listed);
+    const auto started = report.All("after_start_entry");
     ASSERT_EQ(started.size(), 3u);
     EXPECT_EQ(started[2], (std::vector<std::string>{"D", "7"}));
-    EXPECT_EQ(report.Joined("ehllapi_connect_D"), "0");
-    auto copy = report["ehllapi_copy_D"];
-    ASSERT_EQ(copy.size(), 3u);
-    EXPECT_EQ(copy[0], "0");
-    EXPECT_EQ(copy[1], "1920");
-    EXPECT_EQ(FromHex(copy[2]), ExpectedSignOnScreen().substr(0, kColumns));
-    EXPECT_EQ(report.Joined("ehllapi_disconnect"), "0");
-
-    // ...and a stopped one is gone for them.
-    EXPECT_EQ(report.Joined("stop_D"), "1");
-    EXPECT_EQ(report.Joined("stop_D_again"), "0");
-    EXPECT_EQ(report.Joined("after_stop"), "2");
-    EXPECT_EQ(report.Joined("ehllapi_connect_D_stopped"), "1");
     auto sessions = emulator_->Command("list");
     ASSERT_TRUE(sessions.has_value());
     EXPECT_EQ(sessions->size(), 2u);
@@ -214,39 +153,36 @@ TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
     ExpectEmulatorGone();
 }
 
-TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWhoseRequestWasNotServed) {
-    ASSERT_NO_FATAL_FAILURE(StartHolder());
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    // A stopped virtual machine takes the request but never serves it.
-    emulator_->process().Signal(SIGSTOP);
-    auto caller = StartCaller(space_, "blocked_send_keys", {"A"});
-    ASSERT_TRUE(caller != nullptr);
-    ASSERT_EQ(caller->ReadUntil("connect ", kCallerLimit), "connect 0");
-    ASSERT_TRUE(caller->ReadUntil("calling", kAnswerLimit).has_value());
-    std::this_thread::sleep_for(kSettle);
-    ASSERT_TRUE(caller->Running()) << "the caller did not wait for the stopped emulator";
+// A caller blocked on an emulator that took its request and never served it
+// (a stopped virtual machine): an EHLLAPI call, or a session-management one.
+struct BlockedCall {
+    const char* role;
+    std::vector<std::string> args;
+    const char* answer;
+};
 
-    Report report = KillEmulatorAndAwaitRelease(*caller);
-    ASSERT_EQ(report["send_keys"].size(), 2u);
-    EXPECT_EQ(report["send_keys"][0], "9");
-    ExpectEmulatorGone();
-}
+class BlockedCallEndToEnd : public EmulatorEndToEnd, public testing::WithParamInterface<BlockedCall> {};
 
-TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesASessionManagementCaller) {
+TEST_P(BlockedCallEndToEnd, KilledEmulatorReleasesACallerWhoseRequestWasNotServed) {
     ASSERT_NO_FATAL_FAILURE(StartHolder());
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     emulator_->process().Signal(SIGSTOP);
-    auto caller = StartCaller(space_, "blocked_qmxapi");
+    auto caller = StartCaller(space_, GetParam().role, GetParam().args);
     ASSERT_TRUE(caller != nullptr);
     ASSERT_TRUE(caller->ReadUntil("calling", kCallerLimit).has_value());
     std::this_thread::sleep_for(kSettle);
     ASSERT_TRUE(caller->Running()) << "the caller did not wait for the stopped emulator";
 
     Report report = KillEmulatorAndAwaitRelease(*caller);
-    ASSERT_EQ(report["status"].size(), 2u);
-    EXPECT_EQ(report["status"][0], "9");
+    ASSERT_EQ(report[GetParam().answer].size(), 2u);
+    EXPECT_EQ(report[GetParam().answer][0], "9");
     ExpectEmulatorGone();
 }
+
+INSTANTIATE_TEST_SUITE_P(Calls, BlockedCallEndToEnd,
+                         testing::Values(BlockedCall{"blocked_send_keys", {"A"}, "send_keys"},
+                                         BlockedCall{"blocked_qmxapi", {}, "status"}),
+                         [](const testing::TestParamInfo<BlockedCall>& info) { return std::string(info.param.role); });
 
 }  // namespace
 }  // namespace trv::e2e

@@ -1,21 +1,9 @@
 // End to end: the keystroke queue of an intercepting caller with the
 // reference emulator's operator typing ("keys"): the queue's limit and what
-// Get Key answers when more than a third of it is taken, and a stop from a
-// second thread of the caller while the first waits in Get Key.
+// Get Key answers when more than a third of it is taken.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdint>
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {
@@ -41,7 +29,7 @@ int KeyQueueRole(const std::vector<std::string>& args) {
         unsigned char key[16] = {letter};
         const Outcome got = Run(HA_GET_KEY, key, sizeof key);
         if (got.rc != HLLAPI_RC_SUCCESS && got.rc != HLLAPI_RC_KEY_QUEUE_OVERFLOW) {
-            Say("last " + Num(got.rc) + " " + Num(got.length));
+            SayOutcome("last", got);
             break;
         }
         Say("key " + KeyWords(got, key));
@@ -51,47 +39,9 @@ int KeyQueueRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-// stop_while_waiting L: intercepts the keystrokes of L, waits in Get Key
-// without a time limit on one thread and stops the intercept from another.
-int StopWhileWaitingRole(const std::vector<std::string>& args) {
-    const auto letter = static_cast<unsigned char>(args[0][0]);
-    const int32_t parms = RunText(HA_SET_SESSION_PARMS, "LWAIT");
-    unsigned char request[24] = {letter, 0, 0, 0, 'L'};
-    const int32_t started = Run(HA_START_KEY_INTERCEPT, request, 0).rc;
-    Say("ready");
-    Say("parms " + Num(parms));
-    Say("start " + Num(started));
-
-    std::atomic<bool> calling{false};
-    Outcome got{-1, -1};
-    unsigned char key[16] = {letter};
-    std::thread waiter([&] {
-        calling = true;
-        got = Run(HA_GET_KEY, key, sizeof key);
-    });
-    while (!calling) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // into its wait
-    char name[4] = {args[0][0]};
-    const int32_t stopped = Run(HA_STOP_KEY_INTERCEPT, name, 1).rc;
-    waiter.join();
-    Say("stop " + Num(stopped));
-    Say("get_key " + Num(got.rc) + " " + Num(got.length));
-    unsigned char again[16] = {letter};
-    Say("get_key_after_stop " + Num(Run(HA_GET_KEY, again, sizeof again).rc));
-    return 0;
-}
-
-}  // namespace
-
-bool RunKeyQueueRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
-    static const RoleEntry roles[] = {
-        {"key_queue", KeyQueueRole, 2},
-        {"stop_while_waiting", StopWhileWaitingRole, 1},
-    };
-    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
-}
-
-namespace {
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"key_queue", KeyQueueRole, 2},
+});
 
 // --- the tests ----------------------------------------------------------
 
@@ -117,39 +67,21 @@ TEST_F(KeyQueueEndToEnd, AQueueMoreThanAThirdFullDropsItsNewestKeyWithTheOldest)
     // of the 40. The first Get Key finds more than a third of the limit
     // queued: it answers 31 with the oldest key, and the newest goes too.
     Report small = typeAndRead("0");
-    EXPECT_EQ(small.Joined("parms"), "0");
-    EXPECT_EQ(small.Joined("start"), "0");
+    ExpectLines(small, {"parms 0", "start 0", "last 25 0", "stop 0"});
     auto keys = small.All("key");
     ASSERT_EQ(keys.size(), 32u);
     EXPECT_EQ(keys[0], Key("31", kTyped[0]));
     for (std::size_t i = 1; i < keys.size(); ++i) EXPECT_EQ(keys[i], Key("0", kTyped[i])) << i;
-    EXPECT_EQ(small.Joined("last"), "25 0");
-    EXPECT_EQ(small.Joined("stop"), "0");
 
     // Started with length 150 the limit is 150: all 40 keys fit.
     Report large = typeAndRead("150");
     keys = large.All("key");
     ASSERT_EQ(keys.size(), kTyped.size());
     for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(keys[i], Key("0", kTyped[i])) << i;
-    EXPECT_EQ(large.Joined("last"), "25 0");
-    EXPECT_EQ(large.Joined("stop"), "0");
+    ExpectLines(large, {"last 25 0", "stop 0"});
 
     // Taken by the intercepts, queued or not, no key reached the screen.
     EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 10), std::string(10, ' '));
-}
-
-TEST_F(KeyQueueEndToEnd, AStopFromAnotherThreadEndsAWaitingGetKey) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    // Were the waiting Get Key not released, the role would outlast its time limit.
-    Report report = RunCaller("stop_while_waiting", {"A"});
-    EXPECT_EQ(report.Joined("parms"), "0");
-    EXPECT_EQ(report.Joined("start"), "0");
-    EXPECT_EQ(report.Joined("stop"), "0");
-    EXPECT_EQ(report.Joined("get_key"), "25 0") << "the waiting Get Key is answered as having no key";
-    EXPECT_EQ(report.Joined("get_key_after_stop"), "8");
-    // The stop reached the emulator: keystrokes are the operator's again.
-    EXPECT_EQ(emulator_->Command("keys A q"), std::vector<std::string>{"OK"});
-    EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 1), "q");
 }
 
 }  // namespace

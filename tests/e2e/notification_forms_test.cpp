@@ -5,28 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdint>
 #include <future>
-#include <iterator>
-#include <map>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {
 
-// The lParam of each kind of notification message.
-constexpr intptr_t kStatusLineUpdate = HLLAPI_NOTIFY_STATUS_LINE;
-constexpr intptr_t kScreenUpdate = HLLAPI_NOTIFY_PRESENTATION_SPACE;
-constexpr intptr_t kCloseAttempt = HLLAPI_NOTIFY_CLOSE_ATTEMPT;
-constexpr intptr_t kKeystroke = HLLAPI_NOTIFY_KEYSTROKE;
 constexpr uint32_t kNotificationLimitMs = 30000;
 
 // --- the caller roles ---------------------------------------------------
@@ -73,17 +58,12 @@ public:
     int32_t started() const { return started_; }
 
 private:
-    static int32_t Call(int32_t function, void* data, int32_t length) {
-        int32_t rc = 0;
-        hllapi_thread(&function, static_cast<char*>(data), &length, &rc);
-        return rc;
-    }
     void Body(char letter) {
         unsigned char request[24] = {static_cast<unsigned char>(letter), 0, 0, 0, 'B'};
-        startedValue_.set_value(Call(HA_START_HOST_NOTIFY, request, 5));
+        startedValue_.set_value(RunOnThread(HA_START_HOST_NOTIFY, request, 5).rc);
         release_.get_future().wait();
         char name[4] = {letter};
-        Call(HA_STOP_HOST_NOTIFY, name, 1);
+        RunOnThread(HA_STOP_HOST_NOTIFY, name, 1);
     }
 
     std::promise<int32_t> startedValue_;
@@ -150,7 +130,7 @@ int MessageFormsRole(const std::vector<std::string>& args) {
     Say("close_start " + Num(closeStarted) + " " + Num(ReadU16(close.data() + 8)));
     Say("key_start " + Num(keysStarted) + " " + Num(ReadU16(keys.data() + 8)));
 
-    CollectNotifications(window, notification, {kCloseAttempt, kKeystroke});
+    CollectNotifications(window, notification, {HLLAPI_NOTIFY_CLOSE_ATTEMPT, HLLAPI_NOTIFY_KEYSTROKE});
     unsigned char key[16] = {static_cast<unsigned char>(letter)};
     const Outcome got = Run(HA_GET_KEY, key, sizeof key);
     Say("get_key " + KeyWords(got, key));
@@ -160,23 +140,16 @@ int MessageFormsRole(const std::vector<std::string>& args) {
     Say("close_stop " + Num(Run(HA_STOP_CLOSE_INTERCEPT, name, 1).rc));
     Say("intercepts_stopped");
 
-    CollectNotifications(window, notification, {kStatusLineUpdate, kScreenUpdate});
+    CollectNotifications(window, notification, {HLLAPI_NOTIFY_STATUS_LINE, HLLAPI_NOTIFY_PRESENTATION_SPACE});
     Say("host_stop " + Num(Run(HA_STOP_HOST_NOTIFY, name, 1).rc));
     Say("destroy " + Num(trvDestroyMessageWindow(window)));
     return 0;
 }
 
-}  // namespace
-
-bool RunNotificationFormRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
-    static const RoleEntry roles[] = {
-        {"host_event", HostEventRole, 1},
-        {"message_forms", MessageFormsRole, 1},
-    };
-    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
-}
-
-namespace {
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"host_event", HostEventRole, 1},
+    {"message_forms", MessageFormsRole, 1},
+});
 
 // --- the tests ----------------------------------------------------------
 
@@ -187,16 +160,10 @@ TEST_F(NotificationFormEndToEnd, AHostUpdateReleasesAWaitOnTheEventForm) {
     auto caller = StartReady("host_event", {"A"});
     ASSERT_TRUE(caller != nullptr);
     ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
-    Report report = Finish(*caller);
-    EXPECT_EQ(report.Joined("connect"), "0");
-    EXPECT_EQ(report.Joined("start"), "0");
-    EXPECT_EQ(report.Joined("before"), "258") << "signalled before any update";
-    EXPECT_EQ(report.Joined("wait"), "0") << "the Enter's update did not signal the event";
-    EXPECT_EQ(report.Joined("input_free"), "0");
-    EXPECT_EQ(report.Joined("query"), "23");
-    EXPECT_EQ(report.Joined("after_query"), "258") << "Query Host Update resets the event";
-    EXPECT_EQ(report.Joined("stop"), "0");
-    EXPECT_EQ(report.Joined("after_stop"), "4294967295") << "the stop closes the handle";
+    // 258: not signalled before the update, nor after Query Host Update
+    // reset it; the stop closes the handle (a failed wait).
+    ExpectLines(Finish(*caller), {"connect 0", "start 0", "before 258", "wait 0", "input_free 0", "query 23",
+                                  "after_query 258", "stop 0", "after_stop 4294967295"});
 }
 
 TEST_F(NotificationFormEndToEnd, MessagesReachTheCallersWindowWithTheirPositionAndKind) {
@@ -212,28 +179,17 @@ TEST_F(NotificationFormEndToEnd, MessagesReachTheCallersWindowWithTheirPositionA
     Report report = Finish(*caller);
     report.Add(seen);
 
-    EXPECT_EQ(report.Joined("window"), "1 1");
-    EXPECT_EQ(report.Joined("parms"), "0");
-    EXPECT_EQ(report.Joined("other_start"), "0");
     // Message identifiers: the base plus the position in the session's list.
     const std::string first = std::to_string(HLLAPI_NOTIFY_WPARAM_BASE);
     const std::string second = std::to_string(HLLAPI_NOTIFY_WPARAM_BASE + 1);
-    EXPECT_EQ(report.Joined("host_start"), "0 " + second);
-    EXPECT_EQ(report.Joined("close_start"), "0 " + first);
-    EXPECT_EQ(report.Joined("key_start"), "0 " + first);
-
-    EXPECT_EQ(report.Joined("message_" + std::to_string(kCloseAttempt)), first + " 1 1");
-    EXPECT_EQ(report.Joined("message_" + std::to_string(kKeystroke)), first + " 1 1");
-    EXPECT_EQ(report.Joined("get_key"), "0 A x");
-    EXPECT_EQ(report.Joined("query_close"), "26");
-    EXPECT_EQ(report.Joined("key_stop"), "0");
-    EXPECT_EQ(report.Joined("close_stop"), "0");
-
-    EXPECT_EQ(report.Joined("message_" + std::to_string(kStatusLineUpdate)), second + " 1 1");
-    EXPECT_EQ(report.Joined("message_" + std::to_string(kScreenUpdate)), second + " 1 1");
+    auto message = [](intptr_t kind, const std::string& id) { return "message_" + Num(kind) + " " + id + " 1 1"; };
+    ExpectLines(report, {"window 1 1", "parms 0", "other_start 0", "host_start 0 " + second,
+                         "close_start 0 " + first, "key_start 0 " + first,
+                         message(HLLAPI_NOTIFY_CLOSE_ATTEMPT, first), message(HLLAPI_NOTIFY_KEYSTROKE, first),
+                         "get_key 0 A x", "query_close 26", "key_stop 0", "close_stop 0",
+                         message(HLLAPI_NOTIFY_STATUS_LINE, second),
+                         message(HLLAPI_NOTIFY_PRESENTATION_SPACE, second), "host_stop 0", "destroy 0"});
     EXPECT_TRUE(report.All("unexpected").empty()) << "first: " << report.Joined("unexpected");
-    EXPECT_EQ(report.Joined("host_stop"), "0");
-    EXPECT_EQ(report.Joined("destroy"), "0");
 }
 
 }  // namespace

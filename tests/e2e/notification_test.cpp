@@ -4,18 +4,7 @@
 // binary defined here (RunNotificationRole).
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
-#include <cstring>
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {
@@ -62,14 +51,6 @@ int HostNotificationRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-// interruptible_pause_alone: an interruptible pause of the longest kind
-// (length 0: 1,200 seconds) without any host notification started.
-int InterruptiblePauseAloneRole(const std::vector<std::string>&) {
-    Say("parms " + Num(RunText(HA_SET_SESSION_PARMS, "IPAUSE")));
-    Say("pause " + Num(Run(HA_PAUSE, nullptr, 0).rc));
-    return 0;
-}
-
 // close_intercept L: intercepts closes of L in the event form and waits on
 // the event it is given until a close attempt signals it; then queries twice
 // and stops.
@@ -109,20 +90,12 @@ int KeyInterceptRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace
-
-bool RunNotificationRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
-    static const RoleEntry roles[] = {
-        {"wait", WaitRole, 1},
-        {"host_notification", HostNotificationRole, 2},
-        {"interruptible_pause_alone", InterruptiblePauseAloneRole, 0},
-        {"close_intercept", CloseInterceptRole, 1},
-        {"key_intercept", KeyInterceptRole, 2},
-    };
-    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
-}
-
-namespace {
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"wait", WaitRole, 1},
+    {"host_notification", HostNotificationRole, 2},
+    {"close_intercept", CloseInterceptRole, 1},
+    {"key_intercept", KeyInterceptRole, 2},
+});
 
 // --- the tests ----------------------------------------------------------
 
@@ -132,56 +105,35 @@ TEST_F(NotificationEndToEnd, WaitIsReleasedByTheHostsAnswer) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"answer2s=A"}));
     auto caller = StartReady("wait", {"A"});
     ASSERT_TRUE(caller != nullptr);
-    // The Enter leaves input inhibited until the host answers, two seconds on.
+    // The Enter leaves input inhibited until the host answers, two seconds on:
+    // NWAIT answers 4 at once, TWAIT is released by the answer.
     ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
     ASSERT_TRUE(caller->WriteLine("go"));
-    Report report = Finish(*caller);
-    EXPECT_EQ(report.Joined("connect"), "0");
-    EXPECT_EQ(report.Joined("nwait_parms"), "0");
-    EXPECT_EQ(report.Joined("nwait"), "4") << "input was inhibited";
-    EXPECT_EQ(report.Joined("wait"), "0") << "released by the host's answer";
+    ExpectLines(Finish(*caller), {"connect 0", "nwait_parms 0", "nwait 4", "wait 0"});
 }
 
-TEST_F(NotificationEndToEnd, AnEnterEndsAnInterruptiblePauseAndIsReported) {
+// Each registration is told only of the updates it asked for: the Enter
+// changes the status line at once and the screen with the host's answer,
+// and ends each registration's interruptible pause (26).
+TEST_F(NotificationEndToEnd, AnEnterEndsInterruptiblePausesAndIsReportedAsAsked) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto caller = StartReady("host_notification", {"A", "B"});
-    ASSERT_TRUE(caller != nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into its pause
-    ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
-    Report report = Finish(*caller);
-    EXPECT_EQ(report.Joined("parms"), "0");
-    EXPECT_EQ(report.Joined("start"), "0");
-    EXPECT_EQ(report.Joined("pause"), "26");
-    EXPECT_EQ(report.Joined("updates"), "23") << "screen and status line both changed";
-    EXPECT_EQ(report.Joined("stop"), "0");
-    EXPECT_EQ(report.Joined("query_after_stop"), "8");
-}
-
-TEST_F(NotificationEndToEnd, EachRegistrationIsToldOnlyOfTheUpdatesItAskedFor) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto statusLine = StartReady("host_notification", {"A", "O"});
-    auto screen = StartReady("host_notification", {"A", "P"});
-    ASSERT_TRUE(statusLine != nullptr && screen != nullptr);
+    const struct {
+        const char* kinds;
+        const char* updates;
+    } registrations[] = {{"B", "23"}, {"O", "21"}, {"P", "22"}};
+    std::vector<std::unique_ptr<ChildProcess>> callers;
+    for (const auto& r : registrations) {
+        callers.push_back(StartReady("host_notification", {"A", r.kinds}));
+        ASSERT_TRUE(callers.back() != nullptr);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into their pauses
-    // The Enter changes the status line at once and the screen with the host's answer.
     ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
-    Report statusReport = Finish(*statusLine);
-    Report screenReport = Finish(*screen);
-    EXPECT_EQ(statusReport.Joined("start"), "0");
-    EXPECT_EQ(statusReport.Joined("pause"), "26");
-    EXPECT_EQ(statusReport.Joined("updates"), "21") << "registered for the status line only";
-    EXPECT_EQ(screenReport.Joined("start"), "0");
-    EXPECT_EQ(screenReport.Joined("pause"), "26");
-    EXPECT_EQ(screenReport.Joined("updates"), "22") << "registered for the presentation space only";
-    EXPECT_EQ(screenReport.Joined("stop"), "0");
-}
-
-TEST_F(NotificationEndToEnd, AnInterruptiblePauseWithoutHostNotificationFailsAtOnce) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    // Were the pause to sleep, the role would outlast its time limit.
-    Report report = RunCaller("interruptible_pause_alone");
-    EXPECT_EQ(report.Joined("parms"), "0");
-    EXPECT_EQ(report.Joined("pause"), "9");
+    for (std::size_t i = 0; i < callers.size(); ++i) {
+        SCOPED_TRACE(registrations[i].kinds);
+        ExpectLines(Finish(*callers[i]), {"parms 0", "start 0", "pause 26",
+                                          std::string("updates ") + registrations[i].updates, "stop 0",
+                                          "query_after_stop 8"});
+    }
 }
 
 TEST_F(NotificationEndToEnd, AnInterceptedCloseSignalsTheEventAndIsReportedOnce) {
@@ -189,14 +141,9 @@ TEST_F(NotificationEndToEnd, AnInterceptedCloseSignalsTheEventAndIsReportedOnce)
     auto caller = StartReady("close_intercept", {"A"});
     ASSERT_TRUE(caller != nullptr);
     EXPECT_EQ(emulator_->Command("close A"), std::vector<std::string>{"intercepted"});
-    Report report = Finish(*caller);
-    EXPECT_EQ(report.Joined("start"), "0");
-    EXPECT_EQ(report.Joined("before"), "258") << "not signalled before the close attempt";
-    EXPECT_EQ(report.Joined("wait"), "0") << "the close attempt signals the intercept's event";
-    EXPECT_EQ(report.Joined("query"), "26");
-    EXPECT_EQ(report.Joined("after_query"), "258") << "the query resets the event";
-    EXPECT_EQ(report.Joined("query_again"), "0");
-    EXPECT_EQ(report.Joined("stop"), "0");
+    // 258: not signalled; the close attempt signals the event, the query resets it.
+    ExpectLines(Finish(*caller), {"start 0", "before 258", "wait 0", "query 26", "after_query 258",
+                                  "query_again 0", "stop 0"});
     EXPECT_EQ(emulator_->Command("close A"), std::vector<std::string>{"closed"});
 }
 
@@ -204,17 +151,12 @@ TEST_F(NotificationEndToEnd, InterceptedKeystrokesReachTheCallerInOrder) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     auto caller = StartReady("key_intercept", {"A", "3"});
     ASSERT_TRUE(caller != nullptr);
-    auto typed = emulator_->Command("keys A ab[enter]");
-    ASSERT_TRUE(typed.has_value());
+    ASSERT_TRUE(emulator_->Command("keys A ab[enter]").has_value());
     ASSERT_TRUE(caller->WriteLine("go"));
     Report report = Finish(*caller);
-    EXPECT_EQ(report.Joined("start"), "0");
-    auto keys = report.All("key");
-    ASSERT_EQ(keys.size(), 3u);
-    EXPECT_EQ(keys[0], (std::vector<std::string>{"0", "A", "a"}));
-    EXPECT_EQ(keys[1], (std::vector<std::string>{"0", "A", "b"}));
-    EXPECT_EQ(keys[2], (std::vector<std::string>{"0", "M", "@E"}));
-    EXPECT_EQ(report.Joined("stop"), "0");
+    ExpectLines(report, {"start 0", "stop 0"});
+    const std::vector<std::vector<std::string>> keys = {{"0", "A", "a"}, {"0", "A", "b"}, {"0", "M", "@E"}};
+    EXPECT_EQ(report.All("key"), keys);
     // Intercepted, the keys never reached the screen.
     EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 2), "  ");
 }

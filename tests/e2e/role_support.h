@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "trvha64.h"
@@ -28,6 +29,15 @@ inline Outcome Run(int32_t function, void* data, int32_t length, int32_t positio
     return {rc, len};
 }
 
+// The same call on the calling thread's own exchange block (hllapi_thread).
+inline Outcome RunOnThread(int32_t function, void* data, int32_t length, int32_t position = 0) {
+    int32_t fn = function;
+    int32_t len = length;
+    int32_t rc = position;
+    hllapi_thread(&fn, static_cast<char*>(data), &len, &rc);
+    return {rc, len};
+}
+
 // The text as the data string (with room after it), its length as the length.
 inline Outcome RunWithText(int32_t function, const std::string& text, int32_t position = 0) {
     std::vector<char> data(text.begin(), text.end());
@@ -36,6 +46,20 @@ inline Outcome RunWithText(int32_t function, const std::string& text, int32_t po
 }
 
 inline int32_t RunText(int32_t function, const std::string& text) { return RunWithText(function, text).rc; }
+
+// Bytes in lowercase hexadecimal, as roles report byte strings.
+inline std::string Hex(const void* bytes, std::size_t count) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto byte = static_cast<const unsigned char*>(bytes)[i];
+        text += digits[byte >> 4];
+        text += digits[byte & 0xF];
+    }
+    return text;
+}
+
+inline std::string Hex(const std::string& bytes) { return Hex(bytes.data(), bytes.size()); }
 
 inline uint64_t ReadU64(const unsigned char* bytes) {
     uint64_t value = 0;
@@ -67,6 +91,12 @@ inline std::string KeyWords(const Outcome& got, const unsigned char* data) {
 
 inline void Say(const std::string& line) { std::cout << line << std::endl; }
 inline std::string Num(long long value) { return std::to_string(value); }
+
+// Reports a call's return code and length under `key`, and answers them.
+inline Outcome SayOutcome(const std::string& key, const Outcome& outcome) {
+    Say(key + " " + Num(outcome.rc) + " " + Num(outcome.length));
+    return outcome;
+}
 
 inline void AwaitGo() {
     std::string line;

@@ -12,9 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
 #include "trvha64.h"
 
 namespace trv::e2e {
@@ -85,18 +83,11 @@ int WindowRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace
-
-bool RunTransferMacroRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
-    static const RoleEntry roles[] = {
-        {"round_trip", RoundTripRole, 2},
-        {"macro", MacroRole, 1},
-        {"window", WindowRole, 1},
-    };
-    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
-}
-
-namespace {
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"round_trip", RoundTripRole, 2},
+    {"macro", MacroRole, 1},
+    {"window", WindowRole, 1},
+});
 
 using TransferMacroEndToEnd = EmulatorEndToEnd;
 

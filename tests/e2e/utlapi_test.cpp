@@ -11,9 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
 #include "trvha64_utlapi.h"
 
 namespace trv::e2e {
@@ -82,16 +80,9 @@ int UTLAPIRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace
-
-bool RunUTLAPIRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
-    static const RoleEntry roles[] = {
-        {"utlapi", UTLAPIRole, 1},
-    };
-    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
-}
-
-namespace {
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"utlapi", UTLAPIRole, 1},
+});
 
 std::string RowText(const Report& report, const std::string& key) {
     const auto words = report[key];

@@ -3,15 +3,7 @@
 // emulator is killed, and Wait when its session is stopped.
 #include <gtest/gtest.h>
 
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {
@@ -48,17 +40,10 @@ int UnboundedGetKeyRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace
-
-bool RunWaitEndRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
-    static const RoleEntry roles[] = {
-        {"unbounded_wait", UnboundedWaitRole, 1},
-        {"unbounded_get_key", UnboundedGetKeyRole, 1},
-    };
-    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
-}
-
-namespace {
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"unbounded_wait", UnboundedWaitRole, 1},
+    {"unbounded_get_key", UnboundedGetKeyRole, 1},
+});
 
 // --- the tests ----------------------------------------------------------
 

@@ -4,17 +4,7 @@
 // Wait on a message window of the library, as a Linux application does.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "caller_roles.h"
 #include "e2e_fixture.h"
-#include "role_support.h"
-#include "trvha64.h"
 #include "trvha64_winhllapi.h"
 
 namespace trv::e2e {
@@ -25,16 +15,6 @@ constexpr uint32_t kCompletionLimitMs = 30000;
 constexpr auto kHostLimit = std::chrono::seconds(10);
 
 // --- the caller role ----------------------------------------------------
-
-std::string HexOf(const uint8_t* bytes, std::size_t count) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0xF];
-    }
-    return text;
-}
 
 struct Answer16 {
     int32_t result;
@@ -55,7 +35,7 @@ Answer16 Call16(uint16_t function, uint8_t* data, uint16_t length, uint16_t posi
 Answer16 CopyScreen(const std::string& key, std::vector<uint8_t>& screen) {
     screen.assign(kScreenSize, 0);
     const Answer16 copied = Call16(HA_COPY_PS, screen.data(), kScreenSize);
-    Say(key + " " + Num(copied.result) + " " + Num(copied.rc) + " " + HexOf(screen.data(), screen.size()));
+    Say(key + " " + Num(copied.result) + " " + Num(copied.rc) + " " + Hex(screen.data(), screen.size()));
     return copied;
 }
 
@@ -124,16 +104,9 @@ int WinHLLAPIRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace
-
-bool RunWinHLLAPIRole(const std::string& name, const std::vector<std::string>& args, int* exitCode) {
-    static const RoleEntry roles[] = {
-        {"winhllapi", WinHLLAPIRole, 1},
-    };
-    return RunRoleFromTable(roles, std::size(roles), name, args, exitCode);
-}
-
-namespace {
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"winhllapi", WinHLLAPIRole, 1},
+});
 
 // --- the test -----------------------------------------------------------
 
@@ -150,27 +123,19 @@ TEST_F(WinHLLAPIEndToEnd, AWinHLLAPICallerSignsOnAndHearsItsAsynchronousWait) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     Report report = RunCaller("winhllapi", {"A"});
 
-    EXPECT_EQ(report.Joined("startup_1_0"), "0 257");
-    EXPECT_EQ(report.Joined("description"), "WHLLAPI.DLL Version 1.1 by Ombrel Corporation");
-    EXPECT_EQ(report.Joined("connect"), "0 0");
-
+    // Before a 1.1 start-up a worker answers the Wait: the call gives the
+    // worker's task handle, and the completion message carries it, the
+    // function and the return-code word as the caller passed it. After a 1.1
+    // start-up the Wait runs at once: task 0, the Wait's own code.
+    ExpectLines(report, {"startup_1_0 0 257", "description WHLLAPI.DLL Version 1.1 by Ombrel Corporation",
+                         "connect 0 0", "send_key 0 0", "window 1 1", "async_wait 65535 0",
+                         "completion 1 1 1 65535 4 0", "startup_1_1 0", "async_wait_1_1 0 0", "no_more_messages 0",
+                         "disconnect 0 0", "copy_after_disconnect " + std::to_string(HLLAPI_RC_NO_SESSION),
+                         "cleanup 1", "destroy 0"});
     const std::string signOn = ScreenOf(report, "copy_signon", "0");
     ASSERT_EQ(signOn.size(), kScreenSize) << signOn;
     EXPECT_EQ(signOn.substr(35, 7), "Sign On");
     EXPECT_EQ(signOn.substr(2 * 80 + 21, 41), "Ombrel Palvero demonstration system DEMO1");
-    EXPECT_EQ(report.Joined("send_key"), "0 0");
-
-    // Before a 1.1 start-up a worker answers the Wait: the call gives the
-    // worker's task handle, and the completion message carries it, the
-    // function and the return-code word as the caller passed it.
-    EXPECT_EQ(report.Joined("window"), "1 1");
-    EXPECT_EQ(report.Joined("async_wait"), "65535 0");
-    EXPECT_EQ(report.Joined("completion"), "1 1 1 65535 4 0");
-
-    // After a 1.1 start-up the Wait runs at once: task 0, the Wait's own code.
-    EXPECT_EQ(report.Joined("startup_1_1"), "0");
-    EXPECT_EQ(report.Joined("async_wait_1_1"), "0 0");
-    EXPECT_EQ(report.Joined("no_more_messages"), "0");
 
     const std::string menu = ScreenOf(report, "copy_menu", "0");
     ASSERT_EQ(menu.size(), kScreenSize) << menu;
@@ -178,11 +143,6 @@ TEST_F(WinHLLAPIEndToEnd, AWinHLLAPICallerSignsOnAndHearsItsAsynchronousWait) {
     std::string rendered;
     for (const auto& row : emulator_->ScreenRows('A')) rendered += row;
     EXPECT_EQ(menu, rendered) << "the caller's copy differs from what the emulator shows";
-
-    EXPECT_EQ(report.Joined("disconnect"), "0 0");
-    EXPECT_EQ(report.Joined("copy_after_disconnect"), std::to_string(HLLAPI_RC_NO_SESSION));
-    EXPECT_EQ(report.Joined("cleanup"), "1");
-    EXPECT_EQ(report.Joined("destroy"), "0");
 }
 
 }  // namespace
