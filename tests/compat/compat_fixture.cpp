@@ -19,6 +19,7 @@
 #include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
+#include "support/attached_caller.h"
 #include "tables/application_list.h"
 #include "tables/cleanup.h"
 #include "tables/session_list.h"
@@ -33,22 +34,10 @@ std::string ReadyName() { return UniqueName("compat_ready"); }
 std::string StopName() { return UniqueName("compat_stop"); }
 std::string NotifyName() { return UniqueName("compat_notify"); }
 
-void Attach() {
-    char name[40];
-    std::snprintf(name, sizeof name, "compat-tests-%08zx",
-                  std::hash<std::string>{}(platform::ExecutablePath()) & 0xFFFFFFFFu);
-    platform::SetEnvironment("TRVHA64_NAMESPACE", name);
-    platform::SetEnvironment("TRVHA64_UNATTENDED", "1");
-    OnProcessAttach();
-}
+void Attach() { AttachInPrivateNamespace("compat-tests"); }
 
-class AttachedCaller : public testing::Environment {
-public:
-    void SetUp() override { Attach(); }
-    void TearDown() override { OnProcessDetach(); }
-};
-
-[[maybe_unused]] testing::Environment* const g_attached = testing::AddGlobalTestEnvironment(new AttachedCaller);
+[[maybe_unused]] testing::Environment* const g_attached =
+    testing::AddGlobalTestEnvironment(new AttachedCaller("compat-tests"));
 
 void Put16(std::uint8_t* at, std::uint16_t value) { std::memcpy(at, &value, sizeof value); }
 

@@ -15,31 +15,15 @@
 #include "platform/process.h"
 #include "library/process_lifecycle.h"
 #include "shared/process_state.h"
+#include "support/attached_caller.h"
 #include "tables/application_list.h"
 #include "tables/cleanup.h"
 
 namespace trv::test {
 namespace {
 
-std::string NamespaceOfThisExecutable() {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, "ehllapi-tests-%08zx",
-                  std::hash<std::string>{}(platform::ExecutablePath()) & 0xFFFFFFFFu);
-    return suffix;
-}
-
-class AttachedCaller : public testing::Environment {
-public:
-    void SetUp() override {
-        platform::SetEnvironment("TRVHA64_NAMESPACE", NamespaceOfThisExecutable().c_str());
-        platform::SetEnvironment("TRVHA64_UNATTENDED", "1");
-        OnProcessAttach();
-    }
-    void TearDown() override { OnProcessDetach(); }
-};
-
 [[maybe_unused]] testing::Environment* const g_attached =
-    testing::AddGlobalTestEnvironment(new AttachedCaller);
+    testing::AddGlobalTestEnvironment(new AttachedCaller("ehllapi-tests"));
 
 platform::Handle CreateEvent(const std::string& name, bool manualReset) {
     return platform::CreateNamedEvent(manualReset, name.c_str());

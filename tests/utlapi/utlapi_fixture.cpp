@@ -22,6 +22,7 @@
 #include "protocol/caller_data.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
+#include "support/attached_caller.h"
 #include "tables/application_list.h"
 #include "tables/cleanup.h"
 #include "tables/session_list.h"
@@ -38,22 +39,10 @@ constexpr int kScreenSize = kRows * kColumns;
 std::string ReadyName() { return UniqueName("utl_ready"); }
 std::string StopName() { return UniqueName("utl_stop"); }
 
-void Attach() {
-    char name[40];
-    std::snprintf(name, sizeof name, "utl-tests-%08zx",
-                  std::hash<std::string>{}(platform::ExecutablePath()) & 0xFFFFFFFFu);
-    platform::SetEnvironment("TRVHA64_NAMESPACE", name);
-    platform::SetEnvironment("TRVHA64_UNATTENDED", "1");
-    OnProcessAttach();
-}
+void Attach() { AttachInPrivateNamespace("utl-tests"); }
 
-class AttachedCaller : public testing::Environment {
-public:
-    void SetUp() override { Attach(); }
-    void TearDown() override { OnProcessDetach(); }
-};
-
-[[maybe_unused]] testing::Environment* const g_attached = testing::AddGlobalTestEnvironment(new AttachedCaller);
+[[maybe_unused]] testing::Environment* const g_attached =
+    testing::AddGlobalTestEnvironment(new AttachedCaller("utl-tests"));
 
 struct Screen {
     std::string text = std::string(kScreenSize, ' ');
