@@ -20,6 +20,7 @@
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "support/attached_caller.h"
+#include "support/test_sessions.h"
 #include "tables/application_list.h"
 #include "tables/cleanup.h"
 #include "tables/session_list.h"
@@ -78,14 +79,10 @@ void Answer(ApplicationBlock& block, char letter) {
 }
 
 void Serve(char letter) {
-    SessionBlock session = Sessions()->GetSession(letter);
-    ApplicationBlock* block = Applications()->GetApplicationBlock(session.Caller);
+    ApplicationBlock* block = CurrentCaller(letter);
     if (block == nullptr) return;
     Answer(*block, letter);
-    char replyName[kBlockNameSize + 1] = {};
-    std::memcpy(replyName, block->ReplyEventName, kBlockNameSize);
-    platform::UniqueHandle reply(platform::OpenNamedEvent(replyName));
-    platform::SignalEvent(reply.get());
+    WakeCaller(*block);
 }
 
 }  // namespace
@@ -112,19 +109,10 @@ CompatResponder::~CompatResponder() {
 TRV_CHILD_ROLE(compat_responder) {
     if (args.empty()) return 2;
     Attach();
-    if (Sessions() == nullptr || Applications() == nullptr) return 3;
     const std::string letters = args[0];
     std::vector<platform::Handle> waits;
-    for (char letter : letters) {
-        SessionBlock templ;
-        templ.ProcessID = platform::CurrentProcessId();
-        templ.Established = 1;
-        if (!Sessions()->AddNamedSession(templ, letter)) return 4;
-        Sessions()->SetWindowHandle(letter, 0x1234);
-        waits.push_back(Sessions()->GetSession(letter).HLLEvent);
-    }
-    Process().registeredSessions = true;
-    Control().SessionsAvailable.store(1);
+    if (!RegisterTestSessions(letters, waits)) return 4;
+    for (char letter : letters) Sessions()->SetWindowHandle(letter, 0x1234);
     platform::UniqueHandle stop(platform::OpenNamedEvent(StopName().c_str()));
     platform::UniqueHandle notify(platform::OpenNamedEvent(NotifyName().c_str()));
     waits.push_back(stop.get());

@@ -17,6 +17,7 @@
 #include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
+#include "support/test_sessions.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
 #include "tables/session_parms.h"
@@ -101,8 +102,7 @@ void Answer(ApplicationBlock& block, char letter) {
 }
 
 void Serve(char letter, const SharedEvents& events) {
-    SessionBlock session = Sessions()->GetSession(letter);
-    ApplicationBlock* block = Applications()->GetApplicationBlock(session.Caller);
+    ApplicationBlock* block = CurrentCaller(letter);
     if (block == nullptr) return;
     const std::int32_t position = static_cast<std::int32_t>(block->ReturnCode);
     if (position == kHoldPosition || position == kDiePosition) {
@@ -114,10 +114,7 @@ void Serve(char letter, const SharedEvents& events) {
         platform::WaitForEvent(events.go.get(), kTestLimitMs);
     }
     Answer(*block, letter);
-    char replyName[kBlockNameSize + 1] = {};
-    std::memcpy(replyName, block->ReplyEventName, kBlockNameSize);
-    platform::UniqueHandle reply(platform::OpenNamedEvent(replyName));
-    platform::SignalEvent(reply.get());
+    WakeCaller(*block);
 }
 
 constexpr const char* kEvents[] = {"wait", "ps", "oia", "close"};
@@ -157,23 +154,16 @@ int Notify(char letter, const std::string& event) {
 TRV_CHILD_ROLE(ehllapi_responder) {
     if (args.empty()) return 2;
     OnProcessAttach();
-    if (Sessions() == nullptr || Applications() == nullptr) return 3;
     const std::string letters = args[0];
     std::vector<platform::Handle> requests;
+    if (!RegisterTestSessions(letters, requests)) return 4;
     std::vector<platform::UniqueHandle> notifications;
     for (char letter : letters) {
-        SessionBlock templ;
-        templ.ProcessID = platform::CurrentProcessId();
-        templ.Established = 1;
-        if (!Sessions()->AddNamedSession(templ, letter)) return 4;
         Sessions()->SetWindowHandle(letter, 0x1234);
-        requests.push_back(Sessions()->GetSession(letter).HLLEvent);
         for (const char* event : kEvents) {
             notifications.emplace_back(platform::CreateNamedEvent(false, NotifyEventName(letter, event).c_str()));
         }
     }
-    Process().registeredSessions = true;
-    Control().SessionsAvailable.store(1);
 
     SharedEvents events;
     platform::UniqueHandle stop(platform::OpenNamedEvent(StopEventName().c_str()));

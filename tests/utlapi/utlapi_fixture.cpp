@@ -23,6 +23,7 @@
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "support/attached_caller.h"
+#include "support/test_sessions.h"
 #include "tables/application_list.h"
 #include "tables/cleanup.h"
 #include "tables/session_list.h"
@@ -139,14 +140,10 @@ void Answer(ApplicationBlock& block, Screen& screen) {
 }
 
 void Serve(char letter, Screen& screen) {
-    SessionBlock session = Sessions()->GetSession(letter);
-    ApplicationBlock* block = Applications()->GetApplicationBlock(session.Caller);
+    ApplicationBlock* block = CurrentCaller(letter);
     if (block == nullptr) return;
     Answer(*block, screen);
-    char replyName[kBlockNameSize + 1] = {};
-    std::memcpy(replyName, block->ReplyEventName, kBlockNameSize);
-    platform::UniqueHandle reply(platform::OpenNamedEvent(replyName));
-    platform::SignalEvent(reply.get());
+    WakeCaller(*block);
 }
 
 }  // namespace
@@ -195,19 +192,10 @@ bool FileExists(const std::string& path) { return std::filesystem::exists(path);
 TRV_CHILD_ROLE(utl_screen_responder) {
     if (args.empty()) return 2;
     Attach();
-    if (Sessions() == nullptr || Applications() == nullptr) return 3;
     const std::string letters = args[0];
     std::vector<platform::Handle> waits;
     std::vector<Screen> screens(letters.size());
-    for (char letter : letters) {
-        SessionBlock templ;
-        templ.ProcessID = platform::CurrentProcessId();
-        templ.Established = 1;
-        if (!Sessions()->AddNamedSession(templ, letter)) return 4;
-        waits.push_back(Sessions()->GetSession(letter).HLLEvent);
-    }
-    Process().registeredSessions = true;
-    Control().SessionsAvailable.store(1);
+    if (!RegisterTestSessions(letters, waits)) return 4;
     platform::UniqueHandle stop(platform::OpenNamedEvent(StopName().c_str()));
     waits.push_back(stop.get());
     {

@@ -1,0 +1,41 @@
+// Sessions played by a test process; see test_sessions.h.
+#include "test_sessions.h"
+
+#include <cstring>
+
+#include "platform/event.h"
+#include "platform/thread.h"
+#include "shared/process_state.h"
+#include "shared/shared_control.h"
+#include "tables/application_list.h"
+#include "tables/session_list.h"
+
+namespace trv::test {
+
+bool RegisterTestSessions(const std::string& letters, std::vector<platform::Handle>& requests) {
+    if (Sessions() == nullptr || Applications() == nullptr) return false;
+    for (char letter : letters) {
+        SessionBlock templ;
+        templ.ProcessID = platform::CurrentProcessId();
+        templ.Established = 1;
+        if (!Sessions()->AddNamedSession(templ, letter)) return false;
+        requests.push_back(Sessions()->GetSession(letter).HLLEvent);
+    }
+    Process().registeredSessions = true;
+    Control().SessionsAvailable.store(1);
+    return true;
+}
+
+ApplicationBlock* CurrentCaller(char letter) {
+    const SessionBlock session = Sessions()->GetSession(letter);
+    return Applications()->GetApplicationBlock(session.Caller);
+}
+
+void WakeCaller(const ApplicationBlock& block) {
+    char replyName[kBlockNameSize + 1] = {};
+    std::memcpy(replyName, block.ReplyEventName, kBlockNameSize);
+    platform::UniqueHandle reply(platform::OpenNamedEvent(replyName));
+    platform::SignalEvent(reply.get());
+}
+
+}  // namespace trv::test
