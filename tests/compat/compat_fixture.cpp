@@ -87,7 +87,6 @@ void Serve(char letter) {
 
 }  // namespace
 
-void ForgetCallerBlocks() { ApplicationDestroyed(platform::CurrentProcessId(), platform::CurrentThreadId()); }
 
 CompatResponder::CompatResponder(const std::string& letters)
     : readyEvent_(platform::CreateNamedEvent(false, ReadyName().c_str())),

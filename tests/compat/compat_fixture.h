@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/handle.h"
+#include "support/attached_caller.h"
 #include "support/child_role.h"
 
 namespace trv::test {
@@ -41,8 +42,5 @@ private:
     std::unique_ptr<RoleProcess> process_;
     bool ready_ = false;
 };
-
-// Frees this process's exchange blocks, so each test starts as a new caller.
-void ForgetCallerBlocks();
 
 }  // namespace trv::test

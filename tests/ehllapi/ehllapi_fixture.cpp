@@ -45,7 +45,6 @@ ApplicationBlock* ProcessBlock() {
                                      : nullptr;
 }
 
-void ForgetCallerBlocks() { ApplicationDestroyed(platform::CurrentProcessId(), platform::CurrentThreadId()); }
 
 Responder::Responder(const std::string& letters)
     : ready_event_(CreateEvent(ReadyEventName(), false)),

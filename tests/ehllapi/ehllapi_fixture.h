@@ -38,6 +38,7 @@
 #include "platform/handle.h"
 #include "platform/thread.h"
 #include "protocol/caller_data.h"
+#include "support/attached_caller.h"
 #include "support/child_role.h"
 #include "support/test_thread.h"
 #include "trvha64.h"
@@ -154,9 +155,6 @@ constexpr int kTypedKeyNumbers = 62 * 62;
 // Has the responder serving `letter` report `event`; answers 0 once it has.
 int Notify(char letter, const std::string& event);
 
-// Frees every exchange block of this process, so that each test starts as
-// a new caller.
-void ForgetCallerBlocks();
 
 // A test suite served by one responder child for sessions A, B and C,
 // started before the suite's first test and stopped after its last; every

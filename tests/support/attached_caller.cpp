@@ -8,6 +8,8 @@
 #include "library/process_lifecycle.h"
 #include "platform/environment.h"
 #include "platform/process.h"
+#include "platform/thread.h"
+#include "tables/cleanup.h"
 
 namespace trv::test {
 
@@ -19,6 +21,8 @@ void AttachInPrivateNamespace(const char* prefix) {
     platform::SetEnvironment("TRVHA64_UNATTENDED", "1");
     OnProcessAttach();
 }
+
+void ForgetCallerBlocks() { ApplicationDestroyed(platform::CurrentProcessId(), platform::CurrentThreadId()); }
 
 void AttachedCaller::SetUp() { AttachInPrivateNamespace(prefix_); }
 void AttachedCaller::TearDown() { OnProcessDetach(); }

@@ -12,6 +12,10 @@ namespace trv::test {
 // of the same binary call it too and land in the same namespace.
 void AttachInPrivateNamespace(const char* prefix);
 
+// Frees this process's exchange blocks (and their ties to the sessions), so
+// that the next test starts as a new caller.
+void ForgetCallerBlocks();
+
 // Attaches before the first test and detaches after the last.
 class AttachedCaller : public testing::Environment {
 public:

@@ -31,7 +31,7 @@ protected:
     void TearDown() override {
         UTLDisconnectSession(kClient);
         UTLUnregisterClient(kClient);
-        ForgetUtlCallerBlocks();
+        ForgetCallerBlocks();
     }
     static std::string Read(std::int32_t row, std::int32_t column, std::int32_t length) {
         std::string text(static_cast<std::size_t>(length), '\0');

@@ -148,7 +148,6 @@ void Serve(char letter, Screen& screen) {
 
 }  // namespace
 
-void ForgetUtlCallerBlocks() { ApplicationDestroyed(platform::CurrentProcessId(), platform::CurrentThreadId()); }
 
 ScreenResponder::ScreenResponder(const std::string& letters)
     : readyEvent_(platform::CreateNamedEvent(false, ReadyName().c_str())),

@@ -22,6 +22,7 @@
 #include <string>
 
 #include "platform/handle.h"
+#include "support/attached_caller.h"
 #include "support/child_role.h"
 
 namespace trv::test {
@@ -42,9 +43,6 @@ private:
     std::unique_ptr<RoleProcess> process_;
     bool ready_ = false;
 };
-
-// Frees this thread's exchange block, so each test starts as a new caller.
-void ForgetUtlCallerBlocks();
 
 // Runs the test body in a fresh directory of its own as the current
 // directory, where "utlTrace.log" lands; restores the old one after.
