@@ -21,7 +21,7 @@ expect() {
 }
 
 expect 0 '"letter": "A", "long_name": "A"' sessions --json
-expect 0 'Sign On' find A "Sign On" --timeout 10
+expect 0 '^1 [0-9]+$' find A "Sign On" --timeout 10
 expect 0 'Sign On' screen A
 expect 0 '"length": 10,.*"protected": false' field --json A 6 35
 expect 0 '^sent$' send A "DEMO01@TPALVERO@E" --wait
@@ -31,7 +31,7 @@ expect 24 '"found": false' find --json A "No such text" --timeout 0.2
 expect 0 '^ready$' oia A
 expect 1 '"return_code": 1' send --json Q "X"
 expect 0 'sent' send A "@3"
-expect 0 'Sign On' find A "Sign On" --timeout 10
+expect 0 '^1 [0-9]+$' find A "Sign On" --timeout 10
 
 rm -f /tmp/trvha-cli-err.$$
 [ "$failures" -eq 0 ] && echo "cli_test: all passed" || echo "cli_test: $failures failed"
