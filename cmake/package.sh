@@ -28,7 +28,7 @@ top="$stage/$name"
 mkdir -p "$top/include" "$top/lib" "$top/java" "$top/examples" "$top/docs"
 cp "$root"/include/*.h "$top/include/"
 cp "$jar" "$top/java/"
-cp -r "$root/tests/e2e/profiles" "$top/java/profiles"
+cp -r "$root/java/profiles" "$top/java/profiles"
 cp "$root"/examples/*.c "$top/examples/"
 cp "$root/docs/functions.md" "$top/docs/"
 # The Python package's sources, without caches.
@@ -63,7 +63,7 @@ EOF
     tar -czf "$out/$name.tar.gz" -C "$stage" "$name"
     echo "$out/$name.tar.gz"
 else
-    cp "$build/trvha64.dll" "$top/lib/"
+    cp "$build/bin/trvha64.dll" "$top/lib/"
     cp "$build/libtrvha64.dll.a" "$top/lib/"
     cp "$root/resources/trvha64.def" "$top/lib/"
     for example in hllapi_demo winhllapi_demo utlapi_demo; do
