@@ -56,7 +56,8 @@ It prints "ready ..." when session A is offered; "quit" ends it.
 
 C:       cc -Iinclude examples/hllapi_demo.c -Llib -ltrvha64 -o hllapi_demo
          LD_LIBRARY_PATH=\$PWD/lib ./hllapi_demo A
-Python:  pip install ./python      (or python3 -m venv env && env/bin/pip install ./python)
+Python:  pip install ./python      (offline: python3 -m venv --system-site-packages env, then
+         env/bin/pip install --no-build-isolation ./python with python3-setuptools and python3-wheel)
          export TRVHA64_LIBRARY=\$PWD/lib/libtrvha64.so
          trvha sessions; trvha screen A
 EOF
@@ -85,7 +86,7 @@ bind by ordinal ("#113") from languages other than C and C++.
 Start the emulator:
   java -cp java\\palvero-emulator.jar com.ombrel.eQintra.hllbridge.HeadlessEmulator ^
        --library %CD%\\lib\\trvha64.dll --profiles java\\profiles demo=A
-Python:  pip install .\\python
+Python:  pip install .\\python   (offline: pip install --no-build-isolation .\\python)
          set TRVHA64_LIBRARY=%CD%\\lib\\trvha64.dll
          trvha sessions
 EOF
