@@ -151,18 +151,13 @@ def _check(function, return_code, ok=(0,), detail=""):
 
 
 def _parameter_tokens(keywords, values):
-    tokens = []
-    for keyword in keywords:
-        word = keyword.upper()
-        if word not in codes.SESSION_PARAMETERS:
-            raise ValueError("unknown session parameter %r (known: %s)" % (keyword, ", ".join(codes.SESSION_PARAMETERS)))
-        tokens.append(word)
+    """The Set Session Parameters text of keywords ("EAB") and value
+    keywords (esc="#" gives ESC=#). The library judges the keywords."""
+    tokens = [str(keyword).upper() for keyword in keywords]
     for name, value in values.items():
-        word = name.upper()
-        if word not in codes.VALUE_PARAMETERS or len(str(value)) != 1:
-            raise ValueError("%s=%r: the value keywords are %s, each with one character"
-                             % (name, value, ", ".join(codes.VALUE_PARAMETERS)))
-        tokens.append("%s=%s" % (word, value))
+        if len(str(value)) != 1:
+            raise ValueError("%s=%r: a value keyword takes one character" % (name, value))
+        tokens.append("%s=%s" % (name.upper(), value))
     return tokens
 
 
@@ -221,9 +216,9 @@ class Session:
     def set_parameters(self, *keywords, **values):
         """Set Session Parameters (9): keywords ("EAB", "SRCHBKWD", ...) and
         value keywords (esc="#", eot="$", timeout="5"). Answers how many
-        keywords the library recognised."""
-        tokens = [t for t in keywords if "=" in t] + _parameter_tokens([t for t in keywords if "=" not in t], values)
-        text = " ".join(tokens)
+        keywords the library recognised; an unknown keyword raises
+        HllapiError with return code 2 (the others still apply)."""
+        text = " ".join(_parameter_tokens(keywords, values))
         answer = self.lib.hllapi(codes.HA_SET_SESSION_PARMS, text, len(text))
         _check(codes.HA_SET_SESSION_PARMS, answer.return_code, detail=text)
         return answer.length
