@@ -52,27 +52,27 @@ def _send(args, session):
 def _find(args, session):
     if args.timeout > 0:
         try:
-            where = session.wait_for_text(args.text, args.row, args.column, timeout=args.timeout)
+            where = session.wait_for_text(args.text, args.row, args.col, timeout=args.timeout)
         except HllapiError as error:
             if not isinstance(error, TimeoutError):
                 raise
             where = None
     else:
-        where = session._shows(session.screen(), args.text, args.row, args.column)
+        where = session.shows(args.text, args.row, args.col)
     if where is None:
         _emit(args, {"session": session.letter, "text": args.text, "found": False},
               "not found: %r" % args.text)
         return codes.HLLAPI_RC_NOT_FOUND
-    _emit(args, {"session": session.letter, "text": args.text, "found": True, "row": where[0], "column": where[1]},
+    _emit(args, {"session": session.letter, "text": args.text, "found": True, "row": where[0], "col": where[1]},
           "%d %d" % where)
     return 0
 
 
 def _field(args, session):
-    field = session.field(args.row, args.column)
+    field = session.field(args.row, args.col)
     value = dataclasses.asdict(field)
     value.update(protected=field.protected, numeric=field.numeric, hidden=field.hidden)
-    _emit(args, value, "%d %d %d %s %r" % (field.row, field.column, field.length,
+    _emit(args, value, "%d %d %d %s %r" % (field.row, field.col, field.length,
                                            "protected" if field.protected else "input", field.text))
     return 0
 
@@ -105,11 +105,11 @@ def _parser():
     find = command("find", "where a text shows; exit 24 when it does not")
     find.add_argument("text")
     find.add_argument("--row", type=int)
-    find.add_argument("--column", type=int)
+    find.add_argument("--col", type=int)
     find.add_argument("--timeout", type=float, default=0, help="wait up to this many seconds for it")
     field = command("field", "the field at a row and column")
     field.add_argument("row", type=int)
-    field.add_argument("column", type=int)
+    field.add_argument("col", type=int)
     command("oia", "the status line's state")
     return parser
 

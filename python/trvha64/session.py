@@ -46,7 +46,14 @@ class HllapiError(Exception):
 
 
 class HllapiTimeout(HllapiError, TimeoutError):
-    """A wait ran out of time."""
+    """A wait ran out of time: Wait (4) answered 4, or wait_for_text's
+    text did not show in time (function 23, code 4, with its own message)."""
+
+    def __init__(self, function, return_code, detail="", message=None):
+        super().__init__(function, return_code, detail)
+        if message is not None:
+            self.meaning = message
+            self.args = (message,)
 
 
 @dataclass(frozen=True)
@@ -72,9 +79,9 @@ class SessionStatus:
 
 @dataclass(frozen=True)
 class Field:
-    """A field of the screen: where it starts, its length and text."""
+    """A field of the screen: where it starts (row, col), its length and text."""
     row: int
-    column: int
+    col: int
     length: int
     text: str
     attribute: int
@@ -234,11 +241,11 @@ class Session:
 
     # ---- positions ----------------------------------------------------------
 
-    def position(self, row, column):
-        """The presentation-space position (from 1) of row and column."""
-        if not (1 <= row <= self.rows and 1 <= column <= self.columns):
-            raise ValueError("row %d, column %d is not on the %dx%d screen" % (row, column, self.rows, self.columns))
-        return (row - 1) * self.columns + column
+    def position(self, row, col):
+        """The presentation-space position (from 1) of row and col."""
+        if not (1 <= row <= self.rows and 1 <= col <= self.columns):
+            raise ValueError("row %d, column %d is not on the %dx%d screen" % (row, col, self.rows, self.columns))
+        return (row - 1) * self.columns + col
 
     def row_column(self, position):
         return (position - 1) // self.columns + 1, (position - 1) % self.columns + 1
@@ -264,18 +271,23 @@ class Session:
         _check(codes.HA_SEARCH_PS, answer.return_code, detail=repr(text))
         return self.row_column(answer.length)
 
-    def _shows(self, rows, text, row, column):
+    def shows(self, text, row=None, col=None, rows=None):
+        """Where `text` shows now: anywhere, in `row`, at row and col, or
+        (col alone) starting in that column of any row. (row, col) or None."""
+        rows = rows if rows is not None else self.screen()
         if row is None:
             for index, line in enumerate(rows):
                 found = line.find(text)
-                if found >= 0 and (column is None or found + 1 == column):
+                while found >= 0 and col is not None and found + 1 != col:
+                    found = line.find(text, found + 1)
+                if found >= 0:
                     return index + 1, found + 1
             return None
         line = rows[row - 1]
-        if column is None:
+        if col is None:
             found = line.find(text)
             return (row, found + 1) if found >= 0 else None
-        return (row, column) if line[column - 1:column - 1 + len(text)] == text else None
+        return (row, col) if line[col - 1:col - 1 + len(text)] == text else None
 
     # ---- keys and waits -----------------------------------------------------
 
@@ -308,9 +320,9 @@ class Session:
         self._notify_handle = ctypes.c_size_t.from_address(slot).value
         return self._notify_handle
 
-    def wait_for_text(self, text, row=None, column=None, timeout=10.0):
+    def wait_for_text(self, text, row=None, col=None, timeout=10.0):
         """Waits until `text` shows: anywhere, in `row`, or at row and
-        column. Answers (row, column). Woken by the host's updates of the
+        col. Answers (row, col). Woken by the host's updates of the
         screen (host notification), not by polling; raises HllapiTimeout
         after `timeout` seconds."""
         handle = self._start_notification()
@@ -319,13 +331,13 @@ class Session:
             # Query Host Update (24) first: it resets the event, so an update
             # arriving after the look at the screen below still wakes the wait.
             self.lib.hllapi(codes.HA_QUERY_HOST_UPDATE, self.letter, 1)
-            found = self._shows(self.screen(), text, row, column)
+            found = self.shows(text, row, col)
             if found:
                 return found
             left = deadline - time.monotonic()
             if left <= 0:
                 raise HllapiTimeout(codes.HA_START_HOST_NOTIFY, codes.HLLAPI_RC_WAIT_TIMEOUT,
-                                    "%r did not show within %g s" % (text, timeout))
+                                    message="%r did not show within %g s" % (text, timeout))
             result = self.lib.wait_for_handle(handle, int(left * 1000) + 1)
             if result not in (WAIT_SIGNALLED, WAIT_TIMEOUT):
                 raise HllapiError(codes.HA_START_HOST_NOTIFY, codes.HLLAPI_RC_SYSTEM_ERROR,
@@ -340,16 +352,16 @@ class Session:
         _check(codes.HA_QUERY_CURSOR_LOC, answer.return_code)
         return self.row_column(answer.length)
 
-    def set_cursor(self, row, column):
+    def set_cursor(self, row, col):
         """Set Cursor (40)."""
         _check(codes.HA_SET_CURSOR, self.lib.hllapi(codes.HA_SET_CURSOR, None, 0,
-                                                     self.position(row, column)).return_code)
+                                                     self.position(row, col)).return_code)
 
-    def field(self, row, column):
-        """The field that row and column belong to (Find Field Position 31,
+    def field(self, row, col):
+        """The field that row and col belong to (Find Field Position 31,
         Find Field Length 32, Copy Field to String 34, Query Field
         Attribute 14)."""
-        position = self.position(row, column)
+        position = self.position(row, col)
         start = self.lib.hllapi(codes.HA_FIND_FIELD_POS, "T ", 2, position)
         _check(codes.HA_FIND_FIELD_POS, start.return_code, ok=(0, codes.HLLAPI_RC_ZERO_LENGTH_FIELD))
         length = self.lib.hllapi(codes.HA_FIND_FIELD_LEN, "T ", 2, position)
@@ -362,12 +374,12 @@ class Session:
             text = copied.data[:size].decode("latin-1")
         attribute = self.lib.hllapi(codes.HA_QUERY_FIELD_ATTR, None, 0, position)
         _check(codes.HA_QUERY_FIELD_ATTR, attribute.return_code)
-        field_row, field_column = self.row_column(start.length)
-        return Field(field_row, field_column, size, text, attribute.length)
+        field_row, field_col = self.row_column(start.length)
+        return Field(field_row, field_col, size, text, attribute.length)
 
-    def fill_field(self, row, column, text):
-        """Copy String to Field (33): `text` into the field at row and column."""
-        answer = self.lib.hllapi(codes.HA_COPY_STR_TO_FIELD, text, len(text), self.position(row, column))
+    def fill_field(self, row, col, text):
+        """Copy String to Field (33): `text` into the field at row and col."""
+        answer = self.lib.hllapi(codes.HA_COPY_STR_TO_FIELD, text, len(text), self.position(row, col))
         _check(codes.HA_COPY_STR_TO_FIELD, answer.return_code, detail=repr(text))
 
     def oia(self):

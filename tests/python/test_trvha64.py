@@ -33,7 +33,7 @@ def test_sign_on_and_inquiry_through_the_session_object(session):
     assert listed["A"].positions == status.rows * status.columns == 1920
 
     user = session.field(6, 40)
-    assert (user.row, user.column, user.length, user.protected) == (6, 35, 10, False)
+    assert (user.row, user.col, user.length, user.protected) == (6, 35, 10, False)
     assert session.cursor == (6, 35)
     session.send_keys("DEMO01@TPALVERO@E")
     assert session.wait_for_text("Main Menu", row=1) == (1, session.row(1).index("Main Menu") + 1)
@@ -82,7 +82,7 @@ def test_wait_for_text_is_released_by_a_host_update(emulator, monkeypatch):
 def test_wait_for_text_times_out(session):
     with pytest.raises(HllapiTimeout) as raised:
         session.wait_for_text("Main Menu", timeout=0.3)
-    assert isinstance(raised.value, TimeoutError)
+    assert isinstance(raised.value, TimeoutError) and "did not show" in str(raised.value)
     with pytest.raises(HllapiTimeout):
         session.wait_for_text("Sign On", row=2, timeout=0.2)
 
