@@ -141,3 +141,13 @@ def test_reference_page_matches_the_header():
     codes_named = {int(code) for code in re.findall(r"^\| (\d+) \|", text, re.M)}
     header_codes = {value for name, value in defines.items() if name.startswith("HLLAPI_RC_")}
     assert codes_named and codes_named <= header_codes
+
+
+@pytest.mark.parametrize("option, status, stream", [("--help", 0, "stdout"), ("--bogus", 2, "stderr")])
+def test_the_emulator_tells_its_usage(option, status, stream):
+    from emulator import java_launcher
+    ran = subprocess.run([java_launcher(), "-cp", os.path.join(ROOT, "java", "build", "palvero-emulator.jar"),
+                          "com.ombrel.eQintra.hllbridge.HeadlessEmulator", option],
+                         capture_output=True, text=True, timeout=60)
+    assert ran.returncode == status
+    assert "--library PATH" in getattr(ran, stream) and "ready <version>" in getattr(ran, stream)
