@@ -2,7 +2,8 @@
  * hllapi_demo: a small EHLLAPI program, written the way an application uses
  * the library. It connects to one emulator session, prints its screen, signs
  * on to the demonstration host, waits for the host's answer, prints the next
- * screen, reads one field, asks for the session's status and disconnects.
+ * screen, reads one field, signs off again (F3 from the main menu) and
+ * disconnects, so that the next run finds the sign-on screen as this one did.
  *
  *   hllapi_demo [session letter, default A] [user, default DEMO01] [password, default PALVERO]
  *
@@ -167,19 +168,19 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    /* Query Sessions (10): 16 bytes per session (letter, name, type, size).
-     * The length word says how many sessions there are. */
+    /* Query Sessions (10): one 16-byte entry per session (trvQuerySessionsEntry
+     * in trvha64.h): byte 0 the letter, 4-11 the long name, 12 the type 'H',
+     * 14-15 the screen size in positions (little-endian). The length word
+     * says how many sessions there are. */
     printf("Sessions the emulator offers:\n");
     memset(data, 0, sizeof data);
     length = 26 * 16;
     rc = Call(HA_QUERY_SESSIONS, data, &length, 0);
     if (!Check("Query Sessions (10)", rc, CommonMeaning(rc))) goto done;
     for (position = 0; position < length && position < 26; ++position) {
-        /* Byte 0 the letter, 1-8 the session's name (blank-padded, may be empty). */
-        const char* entry = data + position * 16;
-        printf("    session %c", entry[0] != 0 ? entry[0] : '?');
-        if (entry[1] != 0 && entry[1] != ' ') printf("  %.8s", entry + 1);
-        printf("\n");
+        const unsigned char* entry = (const unsigned char*)data + position * 16;
+        printf("    session %c, long name %.8s, %d positions\n", entry[0] != 0 ? entry[0] : '?',
+               (const char*)entry + 4, entry[14] | (entry[15] << 8));
     }
 
     /* Connect Presentation Space (1): the data string is the session letter.
@@ -197,9 +198,10 @@ int main(int argc, char** argv) {
     connected = 1;
 
     /* Query Session Status (22): a 20-byte record for the session named in
-     * byte 0 (blank: the connected one): letter, 8-byte name, type 'D'
-     * (display), characteristics, then rows, columns and code page as
-     * little-endian 16-bit words. */
+     * byte 0 (blank: the connected one): letter, 8-byte long name (the same
+     * as in Query Sessions), type 'D' (display), characteristics, then rows,
+     * columns and code page as little-endian 16-bit words at bytes 11, 13
+     * and 15 (trvQuerySessionStatusReply in trvha64.h). */
     memset(data, ' ', 20);
     data[0] = letter[0];
     length = 20;
@@ -208,7 +210,7 @@ int main(int argc, char** argv) {
         const unsigned char* record = (const unsigned char*)data;
         int rows = record[11] | (record[12] << 8);
         int columns = record[13] | (record[14] << 8);
-        printf("    session %c, profile %.8s, type %c, %d rows x %d columns, code page %d\n", record[0],
+        printf("    session %c, long name %.8s, type %c, %d rows x %d columns, code page %d\n", record[0],
                data + 1, record[9], rows, columns, record[15] | (record[16] << 8));
         if (rows > 0 && columns > 0 && rows * columns <= HLLAPI_MAX_DATA) {
             g_rows = rows;
@@ -278,6 +280,19 @@ int main(int argc, char** argv) {
         if (!Check("Copy Field to String (34)", rc, CommonMeaning(rc))) goto done;
         printf("    input field: \"%.*s\" (empty until a selection is typed)\n", (int)length, data);
     }
+
+    /* Signing off: F3 (@3) on the main menu ends the host session and shows
+     * the sign-on screen again, where the next run starts. */
+    printf("Signing off:\n");
+    strcpy(data, "@3");
+    length = 2;
+    rc = Call(HA_SENDKEY, data, &length, 0);
+    if (!Check("Send Key (3) F3", rc, CommonMeaning(rc))) goto done;
+    if (!WaitForHost("Sign On")) {
+        printf("  the sign-on screen did not come within %d ms\n", HOST_WAIT_LIMIT_MS);
+        goto done;
+    }
+    printf("    the sign-on screen is back\n");
 
     status = 0;
 

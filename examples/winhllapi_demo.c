@@ -3,7 +3,8 @@
  * uses the library. It starts WinHLLAPI, connects to one emulator session,
  * brings the demonstration host to its main menu from whatever screen the
  * session shows (signing on when it shows the sign-on screen), looks up a
- * customer, goes back to the menu, disconnects and cleans up. After each
+ * customer, goes back to the menu, signs off (F3), disconnects and cleans
+ * up, leaving the sign-on screen for the next program. After each
  * keystroke it waits for the host with the asynchronous Wait, whose answer
  * comes as a window message.
  *
@@ -321,8 +322,10 @@ int main(int argc, char** argv) {
     PrintScreen(data);
     if (!Shows("Name  .")) printf("    the host does not know customer %s\n", customer);
 
-    /* F3 leaves the inquiry for the menu again. */
+    /* F3 leaves the inquiry for the menu again; F3 on the menu signs off,
+     * leaving the sign-on screen for whoever comes next. */
     if (!SendKeys("Send Key (3) F3", "@3", "Main Menu", NULL)) goto done;
+    if (!SendKeys("Send Key (3) F3, signing off", "@3", "Sign On", NULL)) goto done;
     status = 0;
 
 done:

@@ -252,7 +252,11 @@ TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
 #define HA_CHANGE_WINDOW_NAME 106
 #define HA_START_PLAYING_MACRO 110
 
-/* Return codes the library produces itself; the emulator adds its own. */
+/* Return codes. The library produces the codes of this first list itself;
+ * the emulator answers the second list's (and some of the first) for the
+ * functions it carries out, and the library passes them on unchanged. A
+ * code's meaning depends on the function: docs/functions.md lists, for
+ * every function, the codes it can answer and what each means there. */
 #define HLLAPI_RC_SUCCESS 0
 #define HLLAPI_RC_NO_SESSION 1            /* no valid, established or connected session */
 #define HLLAPI_RC_BAD_PARAMETER 2         /* unknown keyword, missing or oversized data */
@@ -273,6 +277,14 @@ TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
 #define HLLAPI_RC_EVENT_OCCURRED 26       /* Pause ended by a host update; close requested */
 #define HLLAPI_RC_KEY_QUEUE_OVERFLOW 31   /* Get Key: keystroke queue overflow */
 
+/* Return codes of the reference emulator. */
+#define HLLAPI_RC_HOST_BUSY 4             /* Send Key, Set Cursor: the host has not answered yet */
+#define HLLAPI_RC_INHIBITED 5             /* input inhibited, or a protected position or field */
+#define HLLAPI_RC_INVALID_POSITION 7      /* the position is not on the screen */
+#define HLLAPI_RC_NOT_FOUND 24            /* text or field not found; the screen is unformatted */
+#define HLLAPI_RC_NO_SOURCE_FILE 27       /* Send File, Receive File: the source file does not exist */
+#define HLLAPI_RC_ZERO_LENGTH_FIELD 28    /* Find Field: the field has no character positions */
+
 /*
  * The notification message ("QMXHLL", Linux: trvRegisterWindowMessage):
  * wParam is HLLAPI_NOTIFY_WPARAM_BASE plus the caller's position in the
@@ -289,6 +301,168 @@ TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
 
 /* Largest data string a request or reply carries, in bytes. */
 #define HLLAPI_MAX_DATA 10240
+
+/*
+ * The data strings that callers build or parse, as records at the byte
+ * offsets of the caller's buffer (little-endian integers, single-byte
+ * characters; the offset of each field in its comment).
+ */
+#pragma pack(push, 1)
+
+/* 10 Query Sessions: one entry per session, as many as `length` / 16 hold;
+ * the length word receives the number of sessions. */
+typedef struct trvQuerySessionsEntry {
+    char ShortName;          /* 0: the session letter */
+    uint8_t Reserved1[3];    /* 1 */
+    char LongName[8];        /* 4: the session's long name: the letter, then zeros */
+    char SessionType;        /* 12: 'H' host session */
+    uint8_t Reserved13;      /* 13 */
+    uint16_t PSSize;         /* 14: positions of the presentation space */
+} trvQuerySessionsEntry;
+
+/* 20 Query System: the 36-byte answer. */
+typedef struct trvQuerySystemReply {
+    char Version;            /* 0: '1' */
+    char Level[2];           /* 1: "19" */
+    char BuildDate[6];       /* 3: MMDDYY */
+    char Reserved9[3];       /* 9: blanks */
+    char HardwareBase;       /* 12: 'U' */
+    char ProgramType;        /* 13: 'H' */
+    char Reserved14[4];      /* 14: "0090" */
+    char Reserved18;         /* 18: blank */
+    char Reserved19[8];      /* 19: "00000000" */
+    uint8_t Reserved27[3];   /* 27 */
+    uint16_t CodePage;       /* 30: the ANSI code page */
+    char Reserved32;         /* 32: blank */
+    uint8_t Reserved33[3];   /* 33 */
+} trvQuerySystemReply;
+
+/* 22 Query Session Status: byte 0 names the session (blank or 0: the
+ * connected one); the 20-byte answer replaces the request. */
+typedef struct trvQuerySessionStatusReply {
+    char ShortName;          /* 0 */
+    char LongName[8];        /* 1: the same long name as Query Sessions gives */
+    char SessionType;        /* 9: 'D' display */
+    uint8_t Characteristics; /* 10: 0x80 extended attributes */
+    uint16_t Rows;           /* 11 */
+    uint16_t Columns;        /* 13 */
+    uint16_t CodePage;       /* 15: the host code page */
+    uint8_t Reserved17[3];   /* 17 */
+} trvQuerySessionStatusReply;
+
+/* 13 Copy OIA: the status line and its indicators (103 bytes). */
+typedef struct trvOIAReply {
+    uint8_t Format;          /* 0: the format byte, '1' */
+    uint8_t Image[80];       /* 1: the status line as the operator sees it */
+    uint8_t Indicators[22];  /* 81: the group indicators (HLLAPI_OIA_* below) */
+} trvOIAReply;
+
+/* 23 Start Host Notification, 41 Start Close Intercept, 50 Start Keystroke
+ * Intercept: the request. The basic forms of 23 and 50 end after Form (5
+ * bytes); 41 is 16 bytes; the message and event forms are 17. */
+typedef struct trvNotifyRequest {
+    char ShortName;          /* 0: the session (23: blank or 0 for the connected one) */
+    uint8_t Reserved1[3];    /* 1 */
+    char Form;               /* 4: the type 'P', 'O', 'B' (23) or option 'D', 'L' (50) of the
+                                basic form; 'M' message form; 'A' event form (23) */
+    uint8_t Reserved5[3];    /* 5 */
+    uint8_t Handle[8];       /* 8: in: the window (message form); out: the message
+                                identifier (u16, message form) or the address of the
+                                uintptr_t that holds the event handle (event form) */
+    char Type;               /* 16: the type or option of the message and event forms */
+} trvNotifyRequest;
+
+/* 51 Get Key: what the library writes. */
+typedef struct trvGetKeyReply {
+    char ShortName;          /* 0: in, the session */
+    uint8_t Reserved1[3];    /* 1 */
+    char Kind;               /* 4: 'A' a character, 'M' a mnemonic */
+    char Key[5];             /* 5: the character (one or two bytes) or the mnemonic text
+                                with the escape character, NUL-terminated */
+} trvGetKeyReply;
+
+/* 52 Post Intercept Status: the request. */
+typedef struct trvPostInterceptStatusRequest {
+    char ShortName;          /* 0 */
+    uint8_t Reserved1[3];    /* 1 */
+    char Status;             /* 4: 'A' accept, 'R' reject */
+} trvPostInterceptStatusRequest;
+
+/* 31 Find Field Position, 32 Find Field Length: the field code ("T " or
+ * "  " this field, "N "/"P " next/previous, "NP"/"PP" protected, "NU"/"PU"
+ * unprotected). */
+typedef struct trvFieldCodeRequest {
+    char Code[2];            /* 0 */
+} trvFieldCodeRequest;
+
+/* 99 Convert Position or Row/Column: the request. 'P': the return-code word
+ * holds the position; the length word receives the row and the return code
+ * is the column (0: not on the screen). 'R': the length word holds the row,
+ * the return-code word the column; the return code is the position (0: not
+ * on the screen; 9999: neither 'P' nor 'R'). */
+typedef struct trvConvertPositionRequest {
+    char ShortName;          /* 0: the session */
+    uint8_t Reserved1[3];    /* 1 */
+    char Conversion;         /* 4: 'P' position to row and column, 'R' the reverse */
+} trvConvertPositionRequest;
+
+#pragma pack(pop)
+
+/* Copy OIA: bits of the indicator groups, as the reference emulator sets
+ * them; byte offsets count from the start of trvOIAReply. Input is
+ * inhibited while any bit of group 8 (bytes 88-92) is set. */
+#define HLLAPI_OIA_ONLINE_OFFSET 81        /* group 1: online and screen ownership */
+#define HLLAPI_OIA_SUBSYSTEM_READY 0x04
+#define HLLAPI_OIA_APPLICATION_OWNED 0x10  /* connected to the host application */
+#define HLLAPI_OIA_INSERT_OFFSET 87        /* group 7 */
+#define HLLAPI_OIA_INSERT_MODE 0x80
+#define HLLAPI_OIA_INHIBIT_OFFSET 88       /* group 8: five bytes */
+#define HLLAPI_OIA_INHIBIT_LENGTH 5
+#define HLLAPI_OIA_MACHINE_CHECK_OFFSET 88
+#define HLLAPI_OIA_MACHINE_CHECK 0x20
+#define HLLAPI_OIA_COMM_CHECK_OFFSET 88
+#define HLLAPI_OIA_COMM_CHECK 0x10
+#define HLLAPI_OIA_PROGRAM_CHECK_OFFSET 88 /* "X PROG": the host refused the input */
+#define HLLAPI_OIA_PROGRAM_CHECK 0x08
+#define HLLAPI_OIA_MINUS_FUNCTION_OFFSET 89 /* "X -f" */
+#define HLLAPI_OIA_MINUS_FUNCTION 0x10
+#define HLLAPI_OIA_TOO_MUCH_OFFSET 89      /* "X MORE" */
+#define HLLAPI_OIA_TOO_MUCH 0x08
+#define HLLAPI_OIA_NUMERIC_OFFSET 89       /* "X NUM" */
+#define HLLAPI_OIA_NUMERIC 0x01
+#define HLLAPI_OIA_PROTECTED_OFFSET 90     /* "X PROT" */
+#define HLLAPI_OIA_PROTECTED 0x80
+#define HLLAPI_OIA_SYSTEM_WAIT_OFFSET 91   /* "X SYSTEM": waiting for the host */
+#define HLLAPI_OIA_SYSTEM_WAIT 0x20
+
+/* 14 Query Field Attribute: bits of the attribute byte the length word
+ * receives. */
+#define HLLAPI_FIELD_PROTECTED 0x20
+#define HLLAPI_FIELD_NUMERIC 0x10
+#define HLLAPI_FIELD_DISPLAY_MASK 0x0C
+#define HLLAPI_FIELD_DISPLAY_NONE 0x0C     /* hidden, as a password field */
+#define HLLAPI_FIELD_MODIFIED 0x01
+
+/*
+ * 9 Set Session Parameters: keywords separated by blanks or commas; each
+ * pair's first keyword is the default of a new connection. The length word
+ * receives the number of keywords recognised; an unknown one answers 2.
+ *   STRLEN/STREOT        strings by length, or ended by the EOT character
+ *   SRCHALL/SRCHFROM     6 Search PS: the whole screen, or from the position
+ *   SRCHFRWD/SRCHBKWD    6 Search PS, 30 Search Field: forward or backward
+ *   NOATTRB/ATTRB/NULLATTRB  copy functions: attribute positions as blanks,
+ *                        as their attribute bytes, or as zeros
+ *   FPAUSE/IPAUSE        18 Pause: full length, or ended by a host update
+ *   NOQUIET/QUIET, AUTORESET/NORESET, CONLOG/CONPHYS (Connect raises the window)
+ *   TWAIT/LWAIT/NWAIT    4 Wait, 51 Get Key: 60 seconds, no limit, no wait
+ *   NOEAB/EAB            copy functions with extended attribute bytes
+ *   NOXLATE/XLATE, BLANK/NOBLANK, CFGSIZE/NOCFGSIZE, DISPLAY/NODISPLAY,
+ *   NOPUTEAB/PUTEAB, RETRY/NORETRY (Send Key waits for the host and
+ *   retries), NOEXTEND_PS/EXTEND_PS, NOKEY/KEY
+ *   EOT=c  the STREOT end character (default 0); ESC=c  Send Key's escape
+ *   character (default '@'); TIMEOUT=d  the file-transfer time value, 30
+ *   times d (0-9, or J-N for 10-14)
+ */
 
 /* The session-management entries (QMXAPI). */
 #include "trvha64_qmxapi.h"

@@ -2,7 +2,9 @@
 // or parses: one record per layout, at the byte offsets a caller's buffer
 // has them (little-endian integers, single-byte characters). Both the caller
 // side (src/ehllapi) and the emulator side (src/bridge) use these records;
-// nothing else knows an offset into a caller's data string.
+// nothing else knows an offset into a caller's data string. The records that
+// applications build or parse are the public header's (include/trvha64.h);
+// the asserts below pin their layout, the window records live here.
 //
 // The sizes here are also what the library reads from or writes into a
 // caller's buffer for these functions (include/trvha64.h states them per
@@ -12,39 +14,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "trvha64.h"
+
 namespace trv {
 
 // 10 Query Sessions: one entry per established session (the emulator side
 // writes it into Data; the caller side copies whole entries).
-struct QuerySessionsEntry {
-    char ShortName;               // 0
-    std::uint8_t Reserved1[3];    // 1
-    char LongName[8];             // 4: the short name, then zeros
-    char SessionType;             // 12: 'H' host
-    std::uint8_t Reserved13;      // 13
-    std::uint16_t PSSize;         // 14: positions of the presentation space
-};
+using QuerySessionsEntry = ::trvQuerySessionsEntry;
 static_assert(sizeof(QuerySessionsEntry) == 16);
 static_assert(offsetof(QuerySessionsEntry, LongName) == 4);
 static_assert(offsetof(QuerySessionsEntry, SessionType) == 12);
 static_assert(offsetof(QuerySessionsEntry, PSSize) == 14);
 
 // 20 Query System: the reply the library writes (36 bytes).
-struct QuerySystemReply {
-    char Version;               // 0: '1'
-    char Level[2];              // 1: "19"
-    char BuildDate[6];          // 3: MMDDYY
-    char Reserved9[3];          // 9: blanks
-    char HardwareBase;          // 12: 'U'
-    char ProgramType;           // 13: 'H'
-    char Reserved14[4];         // 14: "0090"
-    char Reserved18;            // 18: blank
-    char Reserved19[8];         // 19: "00000000"
-    std::uint8_t Reserved27[3]; // 27
-    std::uint16_t CodePage;     // 30: the ANSI code page
-    char Reserved32;            // 32: blank
-    std::uint8_t Reserved33[3]; // 33
-};
+using QuerySystemReply = ::trvQuerySystemReply;
 static_assert(sizeof(QuerySystemReply) == 36);
 static_assert(offsetof(QuerySystemReply, Level) == 1);
 static_assert(offsetof(QuerySystemReply, BuildDate) == 3);
@@ -59,18 +42,7 @@ static_assert(offsetof(QuerySystemReply, Reserved32) == 32);
 
 // 22 Query Session Status: the reply the emulator writes (20 bytes). Its
 // 16-bit fields start at odd offsets, so the record is packed.
-#pragma pack(push, 1)
-struct QuerySessionStatusReply {
-    char ShortName;             // 0
-    char LongName[8];           // 1
-    char SessionType;           // 9: 'D' display
-    std::uint8_t Characteristics; // 10
-    std::uint16_t Rows;         // 11
-    std::uint16_t Columns;      // 13
-    std::uint16_t CodePage;     // 15
-    std::uint8_t Reserved17[3]; // 17
-};
-#pragma pack(pop)
+using QuerySessionStatusReply = ::trvQuerySessionStatusReply;
 static_assert(sizeof(QuerySessionStatusReply) == 20);
 static_assert(offsetof(QuerySessionStatusReply, LongName) == 1);
 static_assert(offsetof(QuerySessionStatusReply, SessionType) == 9);
@@ -153,11 +125,7 @@ inline constexpr std::uint8_t kWindowNameReset = 2;
 
 // 13 Copy OIA: the status line as a caller receives it (103 bytes). The
 // emulator may deliver more; only these bytes reach the caller.
-struct OIAReply {
-    std::uint8_t Format;          // 0: the OIA format byte
-    std::uint8_t Image[80];       // 1: the status line
-    std::uint8_t Indicators[22];  // 81: the group indicators
-};
+using OIAReply = ::trvOIAReply;
 static_assert(sizeof(OIAReply) == 103);
 static_assert(offsetof(OIAReply, Image) == 1);
 static_assert(offsetof(OIAReply, Indicators) == 81);
@@ -165,16 +133,7 @@ static_assert(offsetof(OIAReply, Indicators) == 81);
 // The start requests of 23, 41 and 50. The basic forms end after the form
 // byte; the message and event forms carry the handle field and, for 23 and
 // 50, the type byte.
-struct NotifyRequest {
-    char ShortName;             // 0: session, blank or 0 for the connected one (23)
-    std::uint8_t Reserved1[3];  // 1
-    char Form;                  // 4: type or option (basic form), 'M' message, 'A' event (23)
-    std::uint8_t Reserved5[3];  // 5
-    std::uint8_t Handle[8];     // 8: in: the window (message form); out: the message
-                                //    identifier (u16, message form) or the address of
-                                //    the handle slot (event form)
-    char Type;                  // 16: type or option of the message and event forms
-};
+using NotifyRequest = ::trvNotifyRequest;
 static_assert(sizeof(NotifyRequest) == 17);
 static_assert(offsetof(NotifyRequest, Form) == 4);
 static_assert(offsetof(NotifyRequest, Handle) == 8);
@@ -185,38 +144,22 @@ constexpr std::size_t kBasicNotifyRequestSize = offsetof(NotifyRequest, Form) + 
 constexpr std::size_t kCloseInterceptRequestSize = offsetof(NotifyRequest, Type);
 
 // 51 Get Key: what the library writes (at most 10 bytes).
-struct GetKeyReply {
-    char ShortName;             // 0: in, the session
-    std::uint8_t Reserved1[3];  // 1
-    char Kind;                  // 4: 'A' a character, 'M' a mnemonic
-    char Key[5];                // 5: the character (one or two bytes) or the
-                                //    mnemonic text with the escape character, NUL-terminated
-};
+using GetKeyReply = ::trvGetKeyReply;
 static_assert(sizeof(GetKeyReply) == 10);
 static_assert(offsetof(GetKeyReply, Kind) == 4);
 static_assert(offsetof(GetKeyReply, Key) == 5);
 
 // 52 Post Intercept Status: the request (5 bytes).
-struct PostInterceptStatusRequest {
-    char ShortName;             // 0
-    std::uint8_t Reserved1[3];  // 1
-    char Status;                // 4: 'A' accept, 'R' reject
-};
+using PostInterceptStatusRequest = ::trvPostInterceptStatusRequest;
 static_assert(sizeof(PostInterceptStatusRequest) == 5);
 static_assert(offsetof(PostInterceptStatusRequest, Status) == 4);
 
 // 31 Find Field Position and 32 Find Field Length: the field code.
-struct FieldCodeRequest {
-    char Code[2];               // 0: e.g. "T ", "NU", "  "
-};
+using FieldCodeRequest = ::trvFieldCodeRequest;
 static_assert(sizeof(FieldCodeRequest) == 2);
 
 // 99 Convert Position or Row/Column: the request (5 bytes).
-struct ConvertPositionRequest {
-    char ShortName;             // 0: the session
-    std::uint8_t Reserved1[3];  // 1
-    char Conversion;            // 4: 'P' position to row and column, 'R' the reverse
-};
+using ConvertPositionRequest = ::trvConvertPositionRequest;
 static_assert(sizeof(ConvertPositionRequest) == 5);
 static_assert(offsetof(ConvertPositionRequest, Conversion) == 4);
 

@@ -629,7 +629,8 @@ public class HLLBridge {
 
     /**
      * Query Session Status: a 20-byte record goes to the caller. Byte 0 the
-     * letter; 1-8 the profile name, blank-padded; 9 'D' (display session);
+     * letter; 1-8 the long name, which is the letter followed by zeros, as in
+     * the Query Sessions entry the library builds; 9 'D' (display session);
      * 10 characteristics (0x80: extended attributes); 11-12 rows, 13-14
      * columns, 15-16 the host code page (37), little-endian; 17-19 zero.
      * Plain.
@@ -644,8 +645,8 @@ public class HLLBridge {
     static byte[] sessionStatus(Session session) {
         ByteBuffer record = ByteBuffer.allocate(SESSION_STATUS_LENGTH).order(ByteOrder.LITTLE_ENDIAN);
         record.put((byte) session.shortName());
-        String name = (session.profile().name() + "        ").substring(0, 8);
-        record.put(name.getBytes(StandardCharsets.ISO_8859_1));
+        record.put((byte) session.shortName());
+        record.put(new byte[7]);
         record.put((byte) 'D');
         record.put((byte) 0x80);
         record.putShort((short) session.screen().rows());

@@ -9,6 +9,7 @@
 // Usage:
 //   java -Dtrvha64.library=/abs/libtrvha64.so -cp palvero-emulator.jar \
 //        com.ombrel.eQintra.hllbridge.HeadlessEmulator [--library PATH] [--profiles DIR] [profile[=L] ...]
+// ("--help" prints the usage.)
 // Without profile arguments the profile "demo" runs as sessions A and B.
 //
 // Commands on standard input, each answered by lines ending with a line "end":
@@ -40,6 +41,20 @@ import java.util.stream.Collectors;
 
 public final class HeadlessEmulator {
 
+    /** What --help prints (and a bad option, on standard error). */
+    static final String USAGE = """
+            usage: java -cp palvero-emulator.jar com.ombrel.eQintra.hllbridge.HeadlessEmulator \\
+                       [--library PATH] [--profiles DIR] [PROFILE[=LETTER] ...]
+              --library PATH   the native library (libtrvha64.so) by path; or -Dtrvha64.library=PATH
+              --profiles DIR   where PROFILE.prf files are read from (default: ./profiles)
+              PROFILE=LETTER   start a session from PROFILE.prf as session LETTER (default: demo=A demo=B)
+            Prints "ready <version> sessions <letters>" once every session is offered to callers.
+            Callers reach the sessions only with the same TRVHA64_NAMESPACE (Linux) as this process.
+            Commands on standard input, each answered by lines and a line "end":
+              show L, keys L TEXT, close L, sent L, interrupt L, start PROFILE [L], stop L, list, quit
+            It ends on "quit", at the end of standard input or on a termination signal.
+            """;
+
     /** System property naming the native library by absolute path. */
     public static final String LIBRARY_PROPERTY = "trvha64.library";
 
@@ -68,6 +83,11 @@ public final class HeadlessEmulator {
                 switch (args[i]) {
                     case "--library" -> library = value(args, ++i);
                     case "--profiles" -> profiles = Path.of(value(args, ++i));
+                    case "--help", "-h" -> {
+                        out.print(USAGE);
+                        out.flush();
+                        return 0;
+                    }
                     default -> {
                         if (args[i].startsWith("--")) {
                             throw new IllegalArgumentException("unknown option " + args[i]);
@@ -78,6 +98,7 @@ public final class HeadlessEmulator {
             }
         } catch (IllegalArgumentException e) {
             System.err.println("headless emulator: " + e.getMessage());
+            System.err.print(USAGE);
             return 2;
         }
         if (library == null || library.isEmpty()) {

@@ -244,7 +244,7 @@ class HLLBridgeTest {
             ByteBuffer status = ByteBuffer.wrap(bridge.lastReply()).order(ByteOrder.LITTLE_ENDIAN);
             assertEquals(20, status.capacity());
             assertEquals('A', status.get(0));
-            assertEquals("demo    ", latin1(bridge.lastReply()).substring(1, 9));
+            assertEquals("A\0\0\0\0\0\0\0", latin1(bridge.lastReply()).substring(1, 9));
             assertEquals('D', status.get(9));
             assertEquals(24, status.getShort(11));
             assertEquals(80, status.getShort(13));
