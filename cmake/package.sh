@@ -34,7 +34,7 @@ cp "$root/docs/functions.md" "$top/docs/"
 # The Python package's sources, without caches.
 mkdir -p "$top/python"
 cp "$root/python/pyproject.toml" "$root/python/README.md" "$top/python/"
-cp -r "$root/python/trvha64" "$top/python/"
+cp -r "$root/python/trvha64" "$root/python/build_backend" "$top/python/"
 find "$top/python" -name __pycache__ -prune -exec rm -rf {} +
 
 if [ "$kind" = linux ]; then
@@ -56,8 +56,7 @@ It prints "ready ..." when session A is offered; "quit" ends it.
 
 C:       cc -Iinclude examples/hllapi_demo.c -Llib -ltrvha64 -o hllapi_demo
          LD_LIBRARY_PATH=\$PWD/lib ./hllapi_demo A
-Python:  pip install ./python      (offline: python3 -m venv --system-site-packages env, then
-         env/bin/pip install --no-build-isolation ./python with python3-setuptools and python3-wheel)
+Python:  python3 -m venv env && env/bin/pip install ./python   (needs no package index)
          export TRVHA64_LIBRARY=\$PWD/lib/libtrvha64.so
          trvha sessions; trvha screen A
 EOF
@@ -86,7 +85,7 @@ bind by ordinal ("#113") from languages other than C and C++.
 Start the emulator:
   java -cp java\\palvero-emulator.jar com.ombrel.eQintra.hllbridge.HeadlessEmulator ^
        --library %CD%\\lib\\trvha64.dll --profiles java\\profiles demo=A
-Python:  pip install .\\python   (offline: pip install --no-build-isolation .\\python)
+Python:  pip install .\\python   (needs no package index)
          set TRVHA64_LIBRARY=%CD%\\lib\\trvha64.dll
          trvha sessions
 EOF

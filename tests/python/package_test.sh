@@ -20,8 +20,8 @@ cd "$work/empty"/trvha64-*
 test -f INSTALL.txt
 
 cc -Iinclude examples/hllapi_demo.c -Llib -ltrvha64 -o hllapi_demo
-/usr/bin/python3 -m venv --system-site-packages env
-env/bin/pip install --quiet --no-index --no-build-isolation ./python
+/usr/bin/python3 -m venv env
+env/bin/pip install --quiet --no-index ./python
 
 unpacked=$(pwd)
 python3 "$here/emulator.py" --library "$unpacked/lib/libtrvha64.so" --jar "$unpacked/java/palvero-emulator.jar" \
