@@ -54,6 +54,19 @@ void X11Probe::Destroy(Window window) {
     XSync(Dpy(display_), False);
 }
 
+void X11Probe::Activate(Window window) {
+    Display* display = Dpy(display_);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;  // from a pager or task bar: obeyed without focus-stealing checks
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+    XSync(display, False);
+}
+
 X11Probe::Rect X11Probe::Outer(Window window) {
     Display* display = Dpy(display_);
     ::Window top = window;

@@ -8,8 +8,13 @@
 //
 // Usage:
 //   java -Dtrvha64.library=/abs/libtrvha64.so -cp palvero-emulator.jar \
-//        com.ombrel.eQintra.hllbridge.HeadlessEmulator [--library PATH] [--profiles DIR] [profile[=L] ...]
+//        com.ombrel.eQintra.hllbridge.HeadlessEmulator [--library PATH] [--profiles DIR] [--windows]
+//        [profile[=L] ...]
 // Without profile arguments the profile "demo" runs as sessions A and B.
+// With --windows and a display (DISPLAY set, not java.awt.headless), each
+// session has a window titled "<profile> - <letter>" that the window services
+// act on; otherwise, and by default, sessions have no window and the window
+// services work on a notional one.
 //
 // Commands on standard input, each answered by lines ending with a line "end":
 //   show L          the screen of session L as the reference emulator renders it
@@ -63,11 +68,13 @@ public final class HeadlessEmulator {
         String library = System.getProperty(LIBRARY_PROPERTY);
         Path profiles = Path.of("profiles");
         List<String> starts = new ArrayList<>();
+        boolean windows = false;
         try {
             for (int i = 0; i < args.length; i++) {
                 switch (args[i]) {
                     case "--library" -> library = value(args, ++i);
                     case "--profiles" -> profiles = Path.of(value(args, ++i));
+                    case "--windows" -> windows = true;
                     default -> {
                         if (args[i].startsWith("--")) {
                             throw new IllegalArgumentException("unknown option " + args[i]);
@@ -100,6 +107,11 @@ public final class HeadlessEmulator {
         // The session-management registration hands the library the virtual
         // machine that every EHLLAPI request is served through, so it comes first.
         emulator.enabler.register();
+        if (windows && java.awt.GraphicsEnvironment.isHeadless()) {
+            System.err.println("headless emulator: no display; the sessions have no windows");
+        } else if (windows) {
+            emulator.bridges.openWindows();
+        }
         emulator.bridges.attach(emulator.manager);
         for (String start : starts) {
             int equals = start.lastIndexOf('=');
