@@ -888,13 +888,14 @@ public class HLLBridge {
 
     /**
      * A text transfer with the demonstration host's file store (see
-     * {@link HostFileStore}); the time-out is not needed there, as the store
-     * answers at once. Plain: 0 done, else the store's transfer code.
+     * {@link HostFileStore}), with the keyboard inhibited while it runs; the
+     * time-out is not needed there, as the store answers at once. Plain: 0
+     * done, else the store's transfer code.
      */
     public long SendReceiveFile(int timeout, String pcFile, String hostFile, String options, boolean send,
                                 boolean clear) {
         return request(() -> {
-            int result = hostFiles().transfer(pcFile, hostFile, options, send);
+            int result = session.transfer(() -> hostFiles().transfer(pcFile, hostFile, options, send));
             LOG.log(Level.INFO, "session " + id + ": file transfer " + (send ? "to " : "from ") + hostFile
                     + " answered " + result);
             return result;
