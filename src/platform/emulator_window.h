@@ -39,7 +39,7 @@ bool BringWindowToFront(WindowHandle window);
 // "SunAWTFrame", "AWTFrame", in that order) that has the title; 0 when none.
 WindowHandle FindEmulatorWindow(const char* title);
 
-// Window-order relation of GetRelatedWindow: the next window below.
+// Window-order relation of GetRelatedWindow: the next shown window below.
 inline constexpr std::uint32_t kNextWindow = 2;
 // Show commands of SetWindowShowState.
 inline constexpr int kShowMaximized = 3;

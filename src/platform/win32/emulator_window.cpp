@@ -67,6 +67,11 @@ WindowHandle SetFocusWindow(WindowHandle window) {
 
 WindowHandle GetRelatedWindow(WindowHandle window, std::uint32_t relation) {
     HWND related = GetWindow(ToWindow(window), relation);
+    // The next window is the next one shown: hidden windows (a thread's
+    // input-method window, say) cannot take the focus.
+    while (relation == GW_HWNDNEXT && related != nullptr && !IsWindowVisible(related)) {
+        related = GetWindow(related, GW_HWNDNEXT);
+    }
     if (related == nullptr) win32::RecordLastError();
     return FromWindow(related);
 }

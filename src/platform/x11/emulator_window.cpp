@@ -416,12 +416,14 @@ WindowHandle GetRelatedWindow(WindowHandle window, std::uint32_t relation) {
         return 0;
     }
     const std::vector<Window> windows = TopLevelWindows(x);
-    const auto at = std::find(windows.begin(), windows.end(), window);
-    if (at == windows.end() || at == windows.begin()) {
-        posix::RecordError(ENOENT);
-        return 0;
+    auto at = std::find(windows.begin(), windows.end(), window);
+    // The next window shown below: a hidden one cannot take the focus.
+    while (at != windows.end() && at != windows.begin()) {
+        --at;
+        if (Mapped(x, *at)) return *at;
     }
-    return *(at - 1);
+    posix::RecordError(ENOENT);
+    return 0;
 }
 
 std::size_t GetWindowTitle(WindowHandle window, char* buffer, std::size_t size) {
