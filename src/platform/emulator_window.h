@@ -1,7 +1,13 @@
 // Operations on the emulator's top-level windows, used by the window services
 // of the dispatcher and the emulator side. Each is one call of the windowing
-// system with no logic of its own; a backend without a windowing system
-// answers failure (0, false or an empty text).
+// system, or the few calls its conventions need for the same effect; a
+// backend without a windowing system (or without a display) answers failure
+// (0, false or an empty text). The window is another thread's, usually
+// another process's: the active window is the one the user works with
+// (the foreground window), whichever thread owns it. A change may follow the
+// call a moment later: on X11 when the window manager carries it out (the
+// backend waits a short while for that), on Windows when the window's own
+// thread does.
 #pragma once
 
 #include <cstddef>
@@ -33,7 +39,7 @@ bool BringWindowToFront(WindowHandle window);
 // "SunAWTFrame", "AWTFrame", in that order) that has the title; 0 when none.
 WindowHandle FindEmulatorWindow(const char* title);
 
-// Window-order relation of GetRelatedWindow: the next window below.
+// Window-order relation of GetRelatedWindow: the next shown window below.
 inline constexpr std::uint32_t kNextWindow = 2;
 // Show commands of SetWindowShowState.
 inline constexpr int kShowMaximized = 3;

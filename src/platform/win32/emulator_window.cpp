@@ -1,5 +1,8 @@
 // Operations on the emulator's top-level windows: each is one call of the
 // window manager (the show state is a read-modify-write of the placement).
+// The emulator's window belongs to another process's thread: the active
+// window is the foreground window, and a show state is handed to the
+// window's thread where the placement cannot be set from here.
 #include "platform/emulator_window.h"
 
 #include "platform/win32/windows_api.h"
@@ -27,7 +30,10 @@ bool SetWindowShowState(WindowHandle window, int showCommand) {
         return false;
     }
     placement.showCmd = static_cast<UINT>(showCommand);
-    if (!::SetWindowPlacement(ToWindow(window), &placement)) {
+    if (::SetWindowPlacement(ToWindow(window), &placement)) return true;
+    // Wine changes only its own process's placements; the window's thread
+    // carries the show command out for any other.
+    if (!ShowWindowAsync(ToWindow(window), showCommand)) {
         win32::RecordLastError();
         return false;
     }
@@ -40,11 +46,16 @@ bool SetForegroundWindowHandle(WindowHandle window) {
     return SetForegroundWindow(ToWindow(window)) != FALSE;
 }
 
-WindowHandle GetActiveWindowHandle() { return FromWindow(GetActiveWindow()); }
+// The handlers never run on the thread that owns the emulator's window, so
+// the active window is the foreground one, whichever thread owns it.
+WindowHandle GetActiveWindowHandle() { return FromWindow(GetForegroundWindow()); }
 
 WindowHandle SetActiveWindowHandle(WindowHandle window) {
-    HWND previous = SetActiveWindow(ToWindow(window));
-    if (previous == nullptr) win32::RecordLastError();
+    HWND previous = GetForegroundWindow();
+    if (!SetForegroundWindow(ToWindow(window))) {
+        win32::RecordLastError();
+        return 0;
+    }
     return FromWindow(previous);
 }
 
@@ -56,6 +67,11 @@ WindowHandle SetFocusWindow(WindowHandle window) {
 
 WindowHandle GetRelatedWindow(WindowHandle window, std::uint32_t relation) {
     HWND related = GetWindow(ToWindow(window), relation);
+    // The next window is the next one shown: hidden windows (a thread's
+    // input-method window, say) cannot take the focus.
+    while (relation == GW_HWNDNEXT && related != nullptr && !IsWindowVisible(related)) {
+        related = GetWindow(related, GW_HWNDNEXT);
+    }
     if (related == nullptr) win32::RecordLastError();
     return FromWindow(related);
 }

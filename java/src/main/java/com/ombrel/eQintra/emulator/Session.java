@@ -182,6 +182,21 @@ public final class Session implements AutoCloseable {
         keyboard.setReserved(false);
     }
 
+    /**
+     * Runs a file transfer: the keyboard is inhibited ("X SYSTEM") while it
+     * runs and given back afterwards, whatever the transfer answers.
+     */
+    public int transfer(java.util.function.IntSupplier work) {
+        oia.setInhibit(OperatorInformationArea.Inhibit.SYSTEM_WAIT);
+        publishChanges();
+        try {
+            return work.getAsInt();
+        } finally {
+            oia.setInhibit(OperatorInformationArea.Inhibit.NONE);
+            publishChanges();
+        }
+    }
+
     /** Blocks until the keyboard is free or the time runs out; answers whether it is free. */
     public boolean awaitInputAllowed(Duration timeout) throws InterruptedException {
         return oia.awaitInputAllowed(timeout);

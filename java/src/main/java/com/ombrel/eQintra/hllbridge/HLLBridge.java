@@ -100,7 +100,9 @@ public class HLLBridge {
     private final Set<String> keystrokeInterceptors = new HashSet<>();
     private final Set<String> reservers = new HashSet<>();
 
-    // A headless emulator has no window; the window services work on this notional one.
+    // The session's window on the display (see SessionWindow), or none: a
+    // headless emulator's window services work on a notional window.
+    private volatile SessionWindow window;
     private String windowTitle;
     private boolean windowVisible = true;
 
@@ -108,6 +110,22 @@ public class HLLBridge {
         this.session = session;
         this.id = session.shortName();
         this.windowTitle = session.profile().name() + " - " + id;
+    }
+
+    /** Opens the session's window on the display, titled with the window title. */
+    public void openWindow() {
+        if (window == null) {
+            window = SessionWindow.open(session, windowTitle());
+        }
+    }
+
+    /** Closes the session's window, if it has one. */
+    public void closeWindow() {
+        SessionWindow open = window;
+        window = null;
+        if (open != null) {
+            open.close();
+        }
     }
 
     public Session session() {
@@ -871,13 +889,14 @@ public class HLLBridge {
 
     /**
      * A text transfer with the demonstration host's file store (see
-     * {@link HostFileStore}); the time-out is not needed there, as the store
-     * answers at once. Plain: 0 done, else the store's transfer code.
+     * {@link HostFileStore}), with the keyboard inhibited while it runs; the
+     * time-out is not needed there, as the store answers at once. Plain: 0
+     * done, else the store's transfer code.
      */
     public long SendReceiveFile(int timeout, String pcFile, String hostFile, String options, boolean send,
                                 boolean clear) {
         return request(() -> {
-            int result = hostFiles().transfer(pcFile, hostFile, options, send);
+            int result = session.transfer(() -> hostFiles().transfer(pcFile, hostFile, options, send));
             LOG.log(Level.INFO, "session " + id + ": file transfer " + (send ? "to " : "from ") + hostFile
                     + " answered " + result);
             return result;
@@ -905,7 +924,7 @@ public class HLLBridge {
         return new HostFileStore(base.resolve("hostfiles"));
     }
 
-    // ---- window services, on the notional window ---------------------------
+    // ---- window services: on the session's window, else the notional one ---
 
     /** The window title goes to the caller. Plain. */
     public long GetWindowTitle() {
@@ -917,14 +936,23 @@ public class HLLBridge {
 
     /**
      * The window's edges go to the caller as the text " L<left> B<bottom>
-     * R<right> T<top> W" in pixels, y growing downwards. Plain.
+     * R<right> T<top> W" in pixels, y growing downwards. The notional
+     * window sits at 0,0 and holds the screen in 8x16 cells with the status
+     * line under it. Plain.
      */
     public long QueryWindowCoordinates() {
         return request(() -> {
-            PresentationSpace screen = session.screen();
-            int right = screen.columns() * FONT_WIDTH;
-            int bottom = (screen.rows() + 1) * FONT_HEIGHT;  // the status line under the screen
-            String edges = " L0 B" + bottom + " R" + right + " T0 W";
+            SessionWindow shown = window;
+            java.awt.Rectangle bounds;
+            if (shown != null) {
+                bounds = shown.bounds();
+            } else {
+                PresentationSpace screen = session.screen();
+                bounds = new java.awt.Rectangle(0, 0, screen.columns() * FONT_WIDTH,
+                        (screen.rows() + 1) * FONT_HEIGHT);
+            }
+            String edges = " L" + bounds.x + " B" + (bounds.y + bounds.height) + " R" + (bounds.x + bounds.width)
+                    + " T" + bounds.y + " W";
             reply(edges.getBytes(StandardCharsets.ISO_8859_1));
             return RC_OK;
         });
@@ -933,6 +961,10 @@ public class HLLBridge {
     /** Plain: 1 visible, 0 hidden. */
     public long IsVisible() {
         return request(() -> {
+            SessionWindow shown = window;
+            if (shown != null) {
+                return shown.isVisible() ? 1 : 0;
+            }
             synchronized (this) {
                 return windowVisible ? 1 : 0;
             }
@@ -941,12 +973,19 @@ public class HLLBridge {
 
     /** Character cell width in bits 16-31, height in bits 0-15. */
     public long GetFontDimensions() {
-        return request(() -> ((long) FONT_WIDTH << 16) | FONT_HEIGHT);
+        return request(() -> {
+            SessionWindow shown = window;
+            return shown != null ? shown.cellSize() : ((long) FONT_WIDTH << 16) | FONT_HEIGHT;
+        });
     }
 
     /** Plain. */
     public long SetVisible(boolean visible) {
         return request(() -> {
+            SessionWindow shown = window;
+            if (shown != null) {
+                shown.setVisible(visible);
+            }
             synchronized (this) {
                 windowVisible = visible;
             }
@@ -968,13 +1007,18 @@ public class HLLBridge {
                 synchronized (this) {
                     windowTitle = newTitle;
                 }
+                SessionWindow shown = window;
+                if (shown != null) {
+                    shown.setTitle(newTitle);
+                }
             }
             return RC_OK;
         });
     }
 
-    private synchronized byte[] titleBytes() {
-        String title = windowTitle.length() > 127 ? windowTitle.substring(0, 127) : windowTitle;
+    private byte[] titleBytes() {
+        String title = windowTitle();
+        title = title.length() > 127 ? title.substring(0, 127) : title;
         return title.getBytes(StandardCharsets.ISO_8859_1);
     }
 

@@ -8,9 +8,14 @@
 //
 // Usage:
 //   java -Dtrvha64.library=/abs/libtrvha64.so -cp palvero-emulator.jar \
-//        com.ombrel.eQintra.hllbridge.HeadlessEmulator [--library PATH] [--profiles DIR] [profile[=L] ...]
+//        com.ombrel.eQintra.hllbridge.HeadlessEmulator [--library PATH] [--profiles DIR] [--windows]
+//        [profile[=L] ...]
 // ("--help" prints the usage.)
 // Without profile arguments the profile "demo" runs as sessions A and B.
+// With --windows and a display (DISPLAY set, not java.awt.headless), each
+// session has a window titled "<profile> - <letter>" that the window services
+// act on; otherwise, and by default, sessions have no window and the window
+// services work on a notional one.
 //
 // Commands on standard input, each answered by lines ending with a line "end":
 //   show L          the screen of session L as the reference emulator renders it
@@ -44,9 +49,10 @@ public final class HeadlessEmulator {
     /** What --help prints (and a bad option, on standard error). */
     static final String USAGE = """
             usage: java -cp palvero-emulator.jar com.ombrel.eQintra.hllbridge.HeadlessEmulator \\
-                       [--library PATH] [--profiles DIR] [PROFILE[=LETTER] ...]
+                       [--library PATH] [--profiles DIR] [--windows] [PROFILE[=LETTER] ...]
               --library PATH   the native library (libtrvha64.so) by path; or -Dtrvha64.library=PATH
               --profiles DIR   where PROFILE.prf files are read from (default: ./profiles)
+              --windows        a window per session when a display is present (default: none)
               PROFILE=LETTER   start a session from PROFILE.prf as session LETTER (default: demo=A demo=B)
             Prints "ready <version> sessions <letters>" once every session is offered to callers.
             Callers reach the sessions only with the same TRVHA64_NAMESPACE (Linux) as this process.
@@ -78,6 +84,7 @@ public final class HeadlessEmulator {
         String library = System.getProperty(LIBRARY_PROPERTY);
         Path profiles = Path.of("profiles");
         List<String> starts = new ArrayList<>();
+        boolean windows = false;
         try {
             for (int i = 0; i < args.length; i++) {
                 switch (args[i]) {
@@ -88,6 +95,7 @@ public final class HeadlessEmulator {
                         out.flush();
                         return 0;
                     }
+                    case "--windows" -> windows = true;
                     default -> {
                         if (args[i].startsWith("--")) {
                             throw new IllegalArgumentException("unknown option " + args[i]);
@@ -121,6 +129,11 @@ public final class HeadlessEmulator {
         // The session-management registration hands the library the virtual
         // machine that every EHLLAPI request is served through, so it comes first.
         emulator.enabler.register();
+        if (windows && java.awt.GraphicsEnvironment.isHeadless()) {
+            System.err.println("headless emulator: no display; the sessions have no windows");
+        } else if (windows) {
+            emulator.bridges.openWindows();
+        }
         emulator.bridges.attach(emulator.manager);
         for (String start : starts) {
             int equals = start.lastIndexOf('=');

@@ -1,7 +1,8 @@
 // Offers every session of a SessionManager to EHLLAPI callers: a session that
 // starts gets an HLLBridge registered with the native library under its
 // letter, a session that stops has its bridge unregistered (which releases
-// callers still waiting for it). Thread-safe.
+// callers still waiting for it). With windows, each bridged session has its
+// window on the display from its start to its stop. Thread-safe.
 package com.ombrel.eQintra.hllbridge;
 
 import com.ombrel.eQintra.emulator.Session;
@@ -16,9 +17,15 @@ public final class SessionBridges implements SessionManager.Listener {
 
     private final Function<Session, HLLBridge> factory;
     private final Map<Character, HLLBridge> bridges = new HashMap<>();
+    private volatile boolean windows;
 
     public SessionBridges() {
         this(HLLBridge::new);
+    }
+
+    /** Gives the sessions bridged from now on a window on the display each. */
+    public void openWindows() {
+        windows = true;
     }
 
     /** With a factory of bridges, for tests that replace the natives. */
@@ -41,10 +48,14 @@ public final class SessionBridges implements SessionManager.Listener {
             }
             bridges.put(session.shortName(), bridge);
         }
+        if (windows) {
+            bridge.openWindow();
+        }
         if (!bridge.register()) {
             synchronized (this) {
                 bridges.remove(session.shortName(), bridge);
             }
+            bridge.closeWindow();
         }
     }
 
@@ -59,6 +70,7 @@ public final class SessionBridges implements SessionManager.Listener {
             bridges.remove(session.shortName());
         }
         bridge.unregister();
+        bridge.closeWindow();
     }
 
     public synchronized Optional<HLLBridge> bridge(char shortName) {
@@ -73,5 +85,6 @@ public final class SessionBridges implements SessionManager.Listener {
             bridges.clear();
         }
         all.forEach(HLLBridge::unregister);
+        all.forEach(HLLBridge::closeWindow);
     }
 }

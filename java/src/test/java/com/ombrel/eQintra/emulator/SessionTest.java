@@ -202,6 +202,25 @@ class SessionTest {
         }
 
         @Test
+        void aTransferInhibitsTheKeyboardWhileItRuns() {
+            List<String> events = new CopyOnWriteArrayList<>();
+            session.addListener(new SessionListener() {
+                @Override
+                public void inputInhibitedChanged(Session s, boolean inhibited) {
+                    events.add(inhibited ? "inhibited" : "released");
+                }
+            });
+            int answer = session.transfer(() -> {
+                events.add("transfer");
+                assertEquals(ResultCode.BUSY, session.setCursor(1), "the operator waits");
+                return 27;
+            });
+            assertEquals(27, answer);
+            assertEquals(List.of("inhibited", "transfer", "released"), events);
+            assertFalse(session.oia().isInputInhibited());
+        }
+
+        @Test
         void interceptedCloseKeepsTheSessionOpen() {
             session.addListener(new SessionListener() {
                 @Override

@@ -1,0 +1,149 @@
+// End to end on an X display: the emulator with a Swing window per session
+// (--windows), a native caller using the window services step by step, and
+// each step's effect checked on the emulator's window through the test's own
+// X11 connection (the X server and the window manager, not the library).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "e2e_fixture.h"
+#include "support/x11/window_probe.h"
+#include "trvha64.h"
+
+namespace trv::e2e {
+namespace {
+
+int32_t I32(const unsigned char* bytes) {
+    int32_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// window_steps L: reads one request a line from standard input and answers
+// a line for each, until the input ends:
+//   connect | coords | query | set FLAGS X Y W H Z | name TEXT | name_back
+int WindowStepsRole(const std::vector<std::string>& args) {
+    const char letter = args[0][0];
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        std::istringstream words(line);
+        std::string verb;
+        words >> verb;
+        unsigned char data[68] = {static_cast<unsigned char>(letter)};
+        if (verb == "connect") {
+            Say("connect " + Num(Run(HA_CONNECT_PM_SRVCS, data, 1).rc));
+        } else if (verb == "coords") {
+            const int32_t rc = Run(HA_QUERY_WINDOW_COORDS, data, 20).rc;
+            Say("coords " + Num(rc) + " " + Num(I32(data + 4)) + " " + Num(I32(data + 8)) + " " +
+                Num(I32(data + 12)) + " " + Num(I32(data + 16)));
+        } else if (verb == "query") {
+            data[4] = 2;
+            const int32_t rc = Run(HA_PM_WINDOW_STATUS, data, 28).rc;
+            Say("query " + Num(rc) + " " + Num(ReadU16(data + 6)) + " " + Num(I32(data + 8)) + " " +
+                Num(I32(data + 12)) + " " + Num(I32(data + 16)) + " " + Num(I32(data + 20)));
+        } else if (verb == "set") {
+            int32_t fields[6] = {};
+            for (int32_t& field : fields) words >> field;
+            data[4] = 1;
+            data[6] = static_cast<unsigned char>(fields[0]);
+            data[7] = static_cast<unsigned char>(fields[0] >> 8);
+            std::memcpy(data + 8, fields + 1, 5 * sizeof(int32_t));
+            Say("set " + Num(Run(HA_PM_WINDOW_STATUS, data, 28).rc));
+        } else if (verb == "name" || verb == "name_back") {
+            std::string name;
+            std::getline(words >> std::ws, name);
+            data[4] = verb == "name" ? 1 : 2;
+            std::memcpy(data + 5, name.c_str(), name.size() + 1);
+            Say("name " + Num(Run(HA_CHANGE_WINDOW_NAME, data, sizeof data).rc));
+        } else {
+            Say("unknown " + verb);
+        }
+    }
+    return 0;
+}
+
+[[maybe_unused]] const bool kRegistered = RegisterRoles({{"window_steps", WindowStepsRole, 1}});
+
+bool Eventually(const std::function<bool()>& condition) {
+    const auto until = Clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (Clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+class RealWindowEndToEnd : public EmulatorEndToEnd {
+protected:
+    // Sends one request line to the caller and answers the words of its reply.
+    std::vector<std::string> Ask(const std::string& request) {
+        EXPECT_TRUE(caller_->WriteLine(request));
+        const auto line = caller_->ReadLine(kCallerLimit);
+        EXPECT_TRUE(line.has_value()) << "no answer to " << request;
+        return line ? Words(*line) : std::vector<std::string>{};
+    }
+
+    std::unique_ptr<ChildProcess> caller_;
+};
+
+TEST_F(RealWindowEndToEnd, WindowServicesActOnTheSessionsSwingWindow) {
+    test::X11Probe x;
+    if (!x.ok()) GTEST_SKIP() << x.why();
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"--windows", "demo=A"}));
+    test::X11Probe::Window window = 0;
+    ASSERT_TRUE(Eventually([&] { return (window = x.Find("demo - A")) != 0 && x.Managed(window); }))
+        << "no window \"demo - A\" on the display";
+    caller_ = StartCaller(space_, "window_steps", {"A"});
+    ASSERT_TRUE(caller_ != nullptr);
+    using V = std::vector<std::string>;
+
+    EXPECT_EQ(Ask("connect"), (V{"connect", "0"}));
+    const test::X11Probe::Rect outer = x.Outer(window);
+    EXPECT_EQ(Ask("coords"), (V{"coords", "0", Num(outer.x), Num(outer.y + outer.height),
+                                Num(outer.x + outer.width), Num(outer.y)}));
+
+    // Move, then size: the frame on the screen, and the emulator's own
+    // answer once its window has heard of the change.
+    EXPECT_EQ(Ask("set 2 200 150 0 0 0"), (V{"set", "0"}));
+    EXPECT_TRUE(Eventually([&] { return x.Outer(window).x == 200 && x.Outer(window).y == 150; }));
+    EXPECT_EQ(Ask("set 1 0 0 700 450 0"), (V{"set", "0"}));
+    EXPECT_TRUE(Eventually([&] { return x.Outer(window).width == 700 && x.Outer(window).height == 450; }));
+    EXPECT_TRUE(Eventually([&] {
+        const V query = Ask("query");
+        return query.size() == 7 && query[3] == "200" && query[4] == "150" && query[5] == "700" && query[6] == "450";
+    }));
+
+    EXPECT_EQ(Ask("set 1024 0 0 0 0 0"), (V{"set", "0"}));
+    EXPECT_TRUE(Eventually([&] { return x.Minimized(window); })) << "minimise";
+    V query = Ask("query");
+    ASSERT_EQ(query.size(), 7u);
+    EXPECT_EQ(std::stoi(query[2]) & 0x0400, 0x0400);
+    EXPECT_EQ(Ask("set 4096 0 0 0 0 0"), (V{"set", "0"}));
+    EXPECT_TRUE(Eventually([&] { return x.Managed(window); })) << "restore";
+
+    // Another window takes the focus; "to the front" brings the session's back.
+    const test::X11Probe::Window other = x.Create("another application");
+    EXPECT_TRUE(Eventually([&] { return x.Managed(other); }));
+    x.Activate(other);
+    EXPECT_TRUE(Eventually([&] { return x.Active(other); }));
+    EXPECT_EQ(Ask("set 128 0 0 0 0 0"), (V{"set", "0"}));
+    EXPECT_TRUE(Eventually([&] { return x.Active(window); })) << "to the front";
+    query = Ask("query");
+    ASSERT_EQ(query.size(), 7u);
+    EXPECT_EQ(std::stoi(query[2]) & 0x0180, 0x0080);
+    x.Destroy(other);
+
+    EXPECT_EQ(Ask("name Payroll"), (V{"name", "0"}));
+    EXPECT_TRUE(Eventually([&] { return x.Title(window) == "Payroll"; })) << x.Title(window);
+    EXPECT_EQ(Ask("name_back"), (V{"name", "0"}));
+    EXPECT_TRUE(Eventually([&] { return x.Title(window) == "demo - A"; })) << x.Title(window);
+
+    caller_->CloseInput();
+    EXPECT_EQ(caller_->Wait(kExitLimit), 0);
+}
+
+}  // namespace
+}  // namespace trv::e2e
