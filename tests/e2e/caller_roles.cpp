@@ -21,10 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-long long MillisSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 // presentation_space L: connects to session L and reads it the ways an
 // automation application does; holds a reservation until told to go on.
 int PresentationSpace(const std::vector<std::string>& args) {
@@ -118,17 +114,6 @@ int SessionManagement(const std::vector<std::string>&) {
     return 0;
 }
 
-// blocked_send_keys L: connects to L, then sends Enter followed by a
-// character, which waits in the emulator for the host's answer.
-int BlockedSendKeys(const std::vector<std::string>& args) {
-    Say("connect " + Num(RunWithText(HA_CONNECT_PS, args[0]).rc));
-    Say("calling");
-    auto start = Clock::now();
-    Outcome keys = RunWithText(HA_SENDKEY, "@Ex");
-    Say("send_keys " + Num(keys.rc) + " " + Num(MillisSince(start)));
-    return 0;
-}
-
 // keys_fields L: works the demonstration host's sign-on screen in session L
 // through the field functions, then signs on with Send Key and follows the
 // screen with Copy PS until the main menu shows (or 20 s pass).
@@ -188,34 +173,119 @@ int KeysAndFields(const std::vector<std::string>& args) {
     return 0;
 }
 
-// blocked_qmxapi: one status query, for an emulator that will not answer.
-int BlockedSessionQuery(const std::vector<std::string>&) {
-    Say("calling");
-    auto start = Clock::now();
-    uint32_t status = trvQueryEmulatorStatus('A');
-    Say("status " + Num(status) + " " + Num(MillisSince(start)));
-    return 0;
-}
-
-// after_end L: what a caller sees of session L and of the emulator once the
-// emulator is gone.
-int AfterEnd(const std::vector<std::string>& args) {
-    Say("connect " + Num(RunWithText(HA_CONNECT_PS, args[0]).rc));
-    std::vector<char> sessions(26 * 16, '\0');
-    SayOutcome("query_sessions", Run(HA_QUERY_SESSIONS, sessions.data(), static_cast<int32_t>(sessions.size())));
-    auto start = Clock::now();
-    uint32_t status = trvQueryEmulatorStatus(args[0][0]);
-    Say("qmx_status " + Num(status) + " " + Num(MillisSince(start)));
-    return 0;
-}
-
-// hold: keeps the library attached (and with it the shared tables) until
-// standard input closes, as other applications on the machine would.
-int Hold(const std::vector<std::string>&) {
-    Say("attached");
-    std::string line;
-    while (std::getline(std::cin, line)) {
+// script STEP...: a caller that runs its steps in order; a test writes the
+// application it needs as steps instead of a role of its own. A step is
+// "KEY OP ARGS..." (words apart by blanks) and reports "KEY <answers>":
+//   call FN [TEXT [POS [LEN]]] the EHLLAPI function with TEXT ("-" for none)
+//                              as data, its length (or LEN) as the length:
+//                              the return code
+//   calln ...                  the same, with the length after the call
+//   start FN L LENGTH B4 [B16] a notification or intercept start for session
+//                              L: bytes 4 and 16 of the request as given; the
+//                              message form ('M' at 4) names the script's
+//                              window (made at the first use) and reports
+//                              the identifier, the event forms ('A', 'Q')
+//                              keep the returned event for "handle"
+//   handle MS                  trvWaitForHandle on that event
+//   getkey L                   Get Key: return code, kind and key
+//   getkeys L                  Get Key until it answers neither 0 nor 31,
+//                              one "KEY" line each, then "last <rc> <length>"
+//   updates L MS               Query Host Update until both kinds came or MS
+//                              passed: the codes seen, or-ed
+//   messages LPARAM...         the window's notifications until one of each
+//                              kind came: "KEY <lParam> <wParam>" each
+//   row POSITION LENGTH        Copy PS to String: the text in hexadecimal
+//   status L                   trvQueryEmulatorStatus
+//   say                        the key alone ("ready", "calling")
+//   go                         waits for the test's go-ahead (reports nothing)
+//   hold                       waits until standard input closes
+int Script(const std::vector<std::string>& steps) {
+    uint64_t event = 0;
+    uintptr_t window = 0;
+    for (const std::string& step : steps) {
+        std::vector<std::string> w;
+        for (std::size_t at = 0; at < step.size();) {
+            const std::size_t end = std::min(step.find(' ', at), step.size());
+            if (end > at) w.push_back(step.substr(at, end - at));
+            at = end + 1;
+        }
+        if (w.size() < 2) return 2;
+        const std::string& key = w[0];
+        const std::string& op = w[1];
+        auto arg = [&w](std::size_t i, const std::string& otherwise = "") { return i < w.size() ? w[i] : otherwise; };
+        auto num = [&](std::size_t i) { return std::stoi(arg(i, "0")); };
+        if (op == "call" || op == "calln") {
+            std::string text = arg(3) == "-" ? "" : arg(3);
+            const int32_t length = w.size() > 5 ? num(5) : static_cast<int32_t>(text.size());
+            text.resize(HLLAPI_MAX_DATA, '\0');
+            const Outcome got = Run(num(2), text.data(), length, num(4));
+            Say(key + " " + Num(got.rc) + (op == "calln" ? " " + Num(got.length) : ""));
+        } else if (op == "start") {
+            std::vector<unsigned char> request(24, 0);
+            request[0] = static_cast<unsigned char>(arg(3)[0]);
+            request[4] = static_cast<unsigned char>(arg(5)[0]);
+            request[16] = static_cast<unsigned char>(arg(6, std::string(1, '\0'))[0]);
+            const bool message = request[4] == 'M';
+            if (message && window == 0) window = trvCreateMessageWindow();
+            if (message) WriteU64(request.data() + 8, window);
+            const int32_t rc = Run(num(2), request.data(), num(4)).rc;
+            if (rc == HLLAPI_RC_SUCCESS && (request[4] == 'A' || request[4] == 'Q')) event = HandleAt(request.data() + 8);
+            Say(key + " " + Num(rc) + (message ? " " + Num(ReadU16(request.data() + 8)) : ""));
+        } else if (op == "handle") {
+            Say(key + " " + Num(trvWaitForHandle(event, static_cast<uint32_t>(num(2)))));
+        } else if (op == "getkey" || op == "getkeys") {
+            for (;;) {
+                unsigned char data[16] = {static_cast<unsigned char>(arg(2)[0])};
+                const Outcome got = Run(HA_GET_KEY, data, sizeof data);
+                if (op == "getkeys" && got.rc != HLLAPI_RC_SUCCESS && got.rc != HLLAPI_RC_KEY_QUEUE_OVERFLOW) {
+                    SayOutcome("last", got);
+                    break;
+                }
+                Say(key + " " + KeyWords(got, data));
+                if (op == "getkey") break;
+            }
+        } else if (op == "updates") {
+            char name[4] = {arg(2)[0]};
+            int32_t seen = 0;
+            for (auto end = Clock::now() + std::chrono::milliseconds(num(3));
+                 seen != HLLAPI_RC_BOTH_UPDATED && Clock::now() < end;) {
+                seen |= Run(HA_QUERY_HOST_UPDATE, name, 1).rc;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            Say(key + " " + Num(seen));
+        } else if (op == "messages") {
+            const uint32_t notification = trvRegisterWindowMessage("QMXHLL");
+            std::vector<std::string> seen(w.size());
+            for (std::size_t left = w.size() - 2; left > 0;) {
+                trvMessage m{};
+                if (trvGetMessage(&m, 30000) != 1) break;
+                for (std::size_t i = 2; i < w.size(); ++i) {
+                    if (seen[i].empty() && m.lParam == std::stoi(w[i]) && m.window == window &&
+                        m.message == notification) {
+                        seen[i] = Num(m.lParam) + " " + Num(static_cast<long long>(m.wParam));
+                        --left;
+                    }
+                }
+            }
+            for (std::size_t i = 2; i < w.size(); ++i) Say(key + " " + seen[i]);
+        } else if (op == "row") {
+            std::vector<char> row(HLLAPI_MAX_DATA, '\0');
+            Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));
+            Say(key + " " + Hex(row.data(), static_cast<std::size_t>(num(3))));
+        } else if (op == "status") {
+            Say(key + " " + Num(trvQueryEmulatorStatus(arg(2)[0])));
+        } else if (op == "say") {
+            Say(key);
+        } else if (op == "go") {
+            AwaitGo();
+        } else if (op == "hold") {
+            for (std::string line; std::getline(std::cin, line);) {
+            }
+        } else {
+            return 2;
+        }
     }
+    if (window != 0) trvDestroyMessageWindow(window);
     return 0;
 }
 
@@ -227,11 +297,8 @@ std::vector<RoleEntry>& Roles() {
 [[maybe_unused]] const bool kRegistered = RegisterRoles({
     {"presentation_space", PresentationSpace, 1},
     {"qmxapi", SessionManagement, 0},
-    {"blocked_send_keys", BlockedSendKeys, 1},
     {"keys_fields", KeysAndFields, 1},
-    {"blocked_qmxapi", BlockedSessionQuery, 0},
-    {"after_end", AfterEnd, 1},
-    {"hold", Hold, 0},
+    {"script", Script, kAnyArguments},
 });
 
 }  // namespace
@@ -244,7 +311,8 @@ bool RegisterRoles(std::initializer_list<RoleEntry> roles) {
 int RunCallerRole(const std::string& name, const std::vector<std::string>& args) {
     for (const RoleEntry& role : Roles()) {
         if (name != role.name) continue;
-        const bool valid = args.size() == role.arguments && (args.empty() || args[0].size() == 1);
+        const bool valid = role.arguments == kAnyArguments ||
+                           (args.size() == role.arguments && (args.empty() || args[0].size() == 1));
         return valid ? role.role(args) : 2;
     }
     std::cerr << "e2e_tests: no role " << name << "\n";

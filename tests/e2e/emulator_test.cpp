@@ -15,8 +15,6 @@ constexpr int kRows = 24;
 constexpr int kColumns = 80;
 // The sign-on screen puts the cursor into the user field at row 6, column 35.
 constexpr int kUserField = 5 * kColumns + 35;
-// How long a caller that reported "calling" is given to reach its wait.
-constexpr Milliseconds kSettle{300};
 
 // The demonstration host's sign-on screen, as a 24x80 display shows it:
 // attribute positions and nulls are blanks.
@@ -128,7 +126,8 @@ TEST_F(EmulatorEndToEnd, ATerminationSignalUnregistersEverything) {
 TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
     ASSERT_NO_FATAL_FAILURE(StartHolder());
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "slow=C"}));
-    auto caller = StartCaller(space_, "blocked_send_keys", {"C"});
+    auto caller = StartCaller(space_, "script",
+                              {Step("connect call", HA_CONNECT_PS, "C"), "calling say", Step("send_keys call", HA_SENDKEY, "@Ex")});
     ASSERT_TRUE(caller != nullptr);
     ASSERT_EQ(caller->ReadUntil("connect ", kCallerLimit), "connect 0");
     ASSERT_TRUE(caller->ReadUntil("calling", kAnswerLimit).has_value());
@@ -147,42 +146,39 @@ TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
                   "answered; the caller reported:" << told;
     }
 
-    Report report = KillEmulatorAndAwaitRelease(*caller);
-    ASSERT_EQ(report["send_keys"].size(), 2u);
-    EXPECT_EQ(report["send_keys"][0], "9");
+    EXPECT_EQ(KillEmulatorAndAwaitRelease(*caller).Joined("send_keys"), "9");
     ExpectEmulatorGone();
 }
 
-// A caller blocked on an emulator that took its request and never served it
-// (a stopped virtual machine): an EHLLAPI call, or a session-management one.
-struct BlockedCall {
-    const char* role;
-    std::vector<std::string> args;
-    const char* answer;
-};
+// A stray Thread.interrupt() of a session's service thread (the emulator's
+// "interrupt" command interrupts the thread that served the latest request).
+constexpr int kRequestsAfterTheInterrupt = 3;
 
-class BlockedCallEndToEnd : public EmulatorEndToEnd, public testing::WithParamInterface<BlockedCall> {};
-
-TEST_P(BlockedCallEndToEnd, KilledEmulatorReleasesACallerWhoseRequestWasNotServed) {
-    ASSERT_NO_FATAL_FAILURE(StartHolder());
+TEST_F(EmulatorEndToEnd, AnInterruptOfTheServiceThreadFailsNoLaterRequest) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    emulator_->process().Signal(SIGSTOP);
-    auto caller = StartCaller(space_, GetParam().role, GetParam().args);
+    // One Send Key, then, after the go-ahead (the test has interrupted the
+    // service thread meanwhile), several more: none fails.
+    const std::string keys = "ABC@Edef";  // waiting for the host's answer to the Enter
+    std::vector<std::string> steps = {Step("connect call", HA_CONNECT_PS, "A"), Step("before call", HA_SENDKEY, keys),
+                                      "ready say", "- go"};
+    steps.insert(steps.end(), kRequestsAfterTheInterrupt, Step("after call", HA_SENDKEY, keys));
+    auto caller = StartReady("script", steps);
     ASSERT_TRUE(caller != nullptr);
-    ASSERT_TRUE(caller->ReadUntil("calling", kCallerLimit).has_value());
-    std::this_thread::sleep_for(kSettle);
-    ASSERT_TRUE(caller->Running()) << "the caller did not wait for the stopped emulator";
-
-    Report report = KillEmulatorAndAwaitRelease(*caller);
-    ASSERT_EQ(report[GetParam().answer].size(), 2u);
-    EXPECT_EQ(report[GetParam().answer][0], "9");
-    ExpectEmulatorGone();
+    EXPECT_EQ(emulator_->Command("interrupt A"), std::vector<std::string>{"interrupted"});
+    ASSERT_TRUE(caller->WriteLine("go"));
+    Report report = Finish(*caller);
+    ExpectLines(report, {"connect 0", "before 0"});
+    EXPECT_EQ(report.All("after"), std::vector<std::vector<std::string>>(kRequestsAfterTheInterrupt, {"0"}));
+    // Each string waited for the host and was typed whole.
+    const std::vector<std::string> expected(kRequestsAfterTheInterrupt + 1, "true ABC[enter]def");
+    const auto sentLines = emulator_->Command("sent A");
+    ASSERT_TRUE(sentLines.has_value());
+    std::vector<std::string> sent;
+    for (const auto& line : *sentLines) {
+        if (line != "false [reset]") sent.push_back(line);
+    }
+    EXPECT_EQ(sent, expected);
 }
-
-INSTANTIATE_TEST_SUITE_P(Calls, BlockedCallEndToEnd,
-                         testing::Values(BlockedCall{"blocked_send_keys", {"A"}, "send_keys"},
-                                         BlockedCall{"blocked_qmxapi", {}, "status"}),
-                         [](const testing::TestParamInfo<BlockedCall>& info) { return std::string(info.param.role); });
 
 }  // namespace
 }  // namespace trv::e2e

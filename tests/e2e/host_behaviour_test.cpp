@@ -1,10 +1,9 @@
 // End to end: the demonstration host behaving as hosts do, seen by native
-// callers through the library. Attn and System Request while the host is
-// busy; a Wait that only the last write of an answer painted in parts
-// releases; an interruptible Pause and host notification woken by writes
-// nobody asked for (a clock, a broadcast); Copy PS and Query Sessions
-// following the screen to 27x132 and back; the Unicode copy of a screen
-// with characters outside Latin-1.
+// callers through the library: an interruptible Pause and host notification
+// woken by writes nobody asked for (a clock, a broadcast); Copy PS and Query
+// Sessions following the screen to 27x132 and back; the Unicode copy of a
+// screen with characters outside Latin-1. (Attn, System Request and answers
+// in parts are the emulator's own tests'.)
 #include <gtest/gtest.h>
 
 #include "e2e_fixture.h"
@@ -40,27 +39,6 @@ std::string CopyScreen() {
     const Outcome copy = Run(HA_COPY_PS, screen.data(), 0);
     return Num(copy.rc) + " " + Num(copy.length) + " " +
            Hex(screen.data(), copy.length > 0 ? static_cast<std::size_t>(copy.length) : 0);
-}
-
-// attention_while_busy L CODE: on the sign-on screen of L (a host that
-// answers after two seconds), an Enter and at once the key CODE.
-int AttentionWhileBusyRole(const std::vector<std::string>& args) {
-    Say("connect " + Num(RunText(HA_CONNECT_PS, args[0])));
-    Say("enter " + Num(RunText(HA_SENDKEY, "@E")));
-    Say("key " + Num(RunText(HA_SENDKEY, args[1])));
-    Say("wait " + Num(Run(HA_WAIT, nullptr, 0).rc));
-    Say("message " + Row(kMessageRow, 80));
-    return 0;
-}
-
-// wait_for_parts L: signs on to L and waits; reads the whole screen the
-// moment the Wait returns.
-int WaitForPartsRole(const std::vector<std::string>& args) {
-    Say("connect " + Num(RunText(HA_CONNECT_PS, args[0])));
-    Say("sign_on " + Num(RunText(HA_SENDKEY, kSignOn)));
-    Say("wait " + Num(Run(HA_WAIT, nullptr, 0).rc));
-    Say("screen " + CopyScreen());
-    return 0;
 }
 
 // unsolicited L: starts host notification of the presentation space of L,
@@ -125,8 +103,6 @@ int WideScreenRole(const std::vector<std::string>& args) {
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterRoles({
-    {"attention_while_busy", AttentionWhileBusyRole, 2},
-    {"wait_for_parts", WaitForPartsRole, 1},
     {"unsolicited", UnsolicitedRole, 2},
     {"wide_screen", WideScreenRole, 1},
 });
@@ -143,36 +119,6 @@ std::string ScreenText(const std::vector<std::string>& copy) {
 std::string RowOf(const std::string& screen, int row, int columns) {
     const auto start = static_cast<std::size_t>((row - 1) * columns);
     return start < screen.size() ? screen.substr(start, static_cast<std::size_t>(columns)) : "";
-}
-
-TEST_F(HostBehaviourEndToEnd, AttnAndSystemRequestReachTheHostWhileItIsBusy) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"answer2s=A"}));
-    const struct {
-        const char* code;
-        const char* message;
-    } cases[] = {
-        {"@A@Q", "Attention received: the request in progress was interrupted."},
-        {"@A@H", "Session ended by system request."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.code);
-        Report report = RunCaller("attention_while_busy", {"A", c.code});
-        ExpectLines(report, {"connect 0", "enter 0", "key 0", "wait 0"});
-        // The Enter's own answer ("Type your user ID ...") was dropped for it.
-        EXPECT_NE(FromHex(report.Joined("message")).find(c.message), std::string::npos)
-            << FromHex(report.Joined("message"));
-    }
-}
-
-TEST_F(HostBehaviourEndToEnd, WaitIsReleasedOnlyByTheLastPartOfAnAnswer) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"parts=A"}));
-    Report report = RunCaller("wait_for_parts", {"A"});
-    ExpectLines(report, {"connect 0", "sign_on 0", "wait 0"});
-    const std::string screen = ScreenText(report["screen"]);
-    ASSERT_EQ(screen.size(), 1920u);
-    EXPECT_NE(RowOf(screen, 1, 80).find("Main Menu"), std::string::npos) << "first part";
-    EXPECT_NE(RowOf(screen, 20, 80).find("Selection ===>"), std::string::npos) << "last part";
-    EXPECT_NE(RowOf(screen, 24, 80).find("F3=Sign off"), std::string::npos) << "last part";
 }
 
 TEST_F(HostBehaviourEndToEnd, PauseAndHostNotificationSeeWritesNobodyAskedFor) {
