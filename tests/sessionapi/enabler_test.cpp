@@ -296,9 +296,7 @@ TEST_F(QMXAPIEnablerSide, QuitEndsTheThreadAndUnregistrationReleasesEverything) 
     EXPECT_FALSE(Process().startedQMXAPIThread);
     EXPECT_EQ(Process().qmxapiThread, platform::kNoHandle);
     EXPECT_EQ(jvm_.liveGlobalRefs(), 1);  // only the test's own reference to the argument
-    const std::uint32_t asked = platform::TickCount();
     EXPECT_EQ(trvStopSession('A', 0), QMX_SYSTEM_ERROR);
-    EXPECT_LT(platform::TickCount() - asked, 1000u);
 
     // A new registration serves again.
     Register();
