@@ -114,72 +114,15 @@ int SessionManagement(const std::vector<std::string>&) {
     return 0;
 }
 
-// keys_fields L: works the demonstration host's sign-on screen in session L
-// through the field functions, then signs on with Send Key and follows the
-// screen with Copy PS until the main menu shows (or 20 s pass).
-int KeysAndFields(const std::vector<std::string>& args) {
-    constexpr int32_t kUser = 5 * 80 + 35;      // row 6, column 35
-    constexpr int32_t kPassword = 6 * 80 + 35;  // row 7, column 35
-    Say("connect " + Num(RunWithText(HA_CONNECT_PS, args[0]).rc));
-
-    SayOutcome("field_attribute", Run(HA_QUERY_FIELD_ATTR, nullptr, 0, kUser));
-    SayOutcome("field_position", RunWithText(HA_FIND_FIELD_POS, "T ", kUser + 3));
-    SayOutcome("field_length", RunWithText(HA_FIND_FIELD_LEN, "T ", kUser));
-    SayOutcome("next_unprotected", RunWithText(HA_FIND_FIELD_POS, "NU", kUser));
-    SayOutcome("protected_attribute", Run(HA_QUERY_FIELD_ATTR, nullptr, 0, 1));
-
-    Say("copy_string_to_field " + Num(RunWithText(HA_COPY_STR_TO_FIELD, "demo", kUser).rc));
-    Say("copy_string_to_ps_protected " + Num(RunWithText(HA_COPY_STR_TO_PS, "x", 3).rc));
-    std::vector<char> field(HLLAPI_MAX_DATA, '\x7f');
-    Outcome copied = Run(HA_COPY_FIELD_TO_STR, field.data(), 10, kUser);
-    Say("copy_field_to_string " + Num(copied.rc) + " " + Hex(field.data(), 10));
-    SayOutcome("search_field", RunWithText(HA_SEARCH_FIELD, "mo", kUser));
-    Outcome notFound = RunWithText(HA_SEARCH_FIELD, "Sign", kUser);
-    Say("search_field_missing " + Num(notFound.rc));
-
-    Say("set_cursor " + Num(Run(HA_SET_CURSOR, nullptr, 0, kPassword).rc));
-    Say("cursor " + Num(Run(HA_QUERY_CURSOR_LOC, nullptr, 0).length));
-    Say("set_cursor_off_screen " + Num(Run(HA_SET_CURSOR, nullptr, 0, 1921).rc));
-    char convert[8] = {args[0][0], 0, 0, 0, 'P', 0, 0, 0};
-    SayOutcome("convert_pos", Run(HA_CONVERT_POS_ROW_COL, convert, 0, kPassword));
-    convert[4] = 'r';
-    Outcome rowCol = Run(HA_CONVERT_POS_ROW_COL, convert, 7, 35);
-    Say("convert_row_col " + Num(rowCol.rc));
-    std::vector<char> status(HLLAPI_MAX_DATA, '\0');
-    Outcome sessionStatus = Run(HA_QUERY_SESSION_STATUS, status.data(), 20);
-    Say("session_status " + Num(sessionStatus.rc) + " " + Hex(status.data(), 20));
-
-    // Keystrokes: an unknown code; a literal bracket; then the sign-on.
-    Say("set_cursor_user " + Num(Run(HA_SET_CURSOR, nullptr, 0, kUser).rc));
-    Say("send_unknown " + Num(RunWithText(HA_SENDKEY, "ab@K").rc));
-    Say("send_bracket " + Num(RunWithText(HA_SENDKEY, "@Fa[b]").rc));
-    std::fill(field.begin(), field.end(), '\x7f');
-    copied = Run(HA_COPY_FIELD_TO_STR, field.data(), 10, kUser);
-    Say("user_field " + Num(copied.rc) + " " + Hex(field.data(), 10));
-    Say("set_cursor_user_again " + Num(Run(HA_SET_CURSOR, nullptr, 0, kUser).rc));
-    Say("send_sign_on " + Num(RunWithText(HA_SENDKEY, "@Fdemo01@Tpalvero@E").rc));
-
-    // The host answers after a moment; Copy PS shows when.
-    std::vector<char> screen(HLLAPI_MAX_DATA, '\0');
-    bool menu = false;
-    for (auto deadline = Clock::now() + std::chrono::seconds(20); !menu && Clock::now() < deadline;) {
-        Outcome copy = Run(HA_COPY_PS, screen.data(), 0);
-        menu = copy.rc == 0 && std::string(screen.data(), 1920).find("Main Menu") != std::string::npos;
-        if (!menu) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    Say("menu " + std::string(menu ? "1" : "0") + " " + Hex(screen.data(), 80));
-    const Outcome cursor = SayOutcome("menu_cursor", Run(HA_QUERY_CURSOR_LOC, nullptr, 0));
-    SayOutcome("selection_length", RunWithText(HA_FIND_FIELD_LEN, "T ", cursor.length));
-    return 0;
-}
-
 // script STEP...: a caller that runs its steps in order; a test writes the
 // application it needs as steps instead of a role of its own. A step is
 // "KEY OP ARGS..." (words apart by blanks) and reports "KEY <answers>":
-//   call FN [TEXT [POS [LEN]]] the EHLLAPI function with TEXT ("-" for none)
-//                              as data, its length (or LEN) as the length:
-//                              the return code
+//   call FN [TEXT [POS [LEN]]] the EHLLAPI function with TEXT ("-" for none,
+//                              '~' for a blank) as data, its length (or LEN)
+//                              as the length: the return code
 //   calln ...                  the same, with the length after the call
+//   calld FN TEXT POS LEN N    the same, with the length and the first N
+//                              bytes of data after the call in hexadecimal
 //   start FN L LENGTH B4 [B16] a notification or intercept start for session
 //                              L: bytes 4 and 16 of the request as given; the
 //                              message form ('M' at 4) names the script's
@@ -214,12 +157,14 @@ int Script(const std::vector<std::string>& steps) {
         const std::string& op = w[1];
         auto arg = [&w](std::size_t i, const std::string& otherwise = "") { return i < w.size() ? w[i] : otherwise; };
         auto num = [&](std::size_t i) { return std::stoi(arg(i, "0")); };
-        if (op == "call" || op == "calln") {
+        if (op == "call" || op == "calln" || op == "calld") {
             std::string text = arg(3) == "-" ? "" : arg(3);
+            std::replace(text.begin(), text.end(), '~', ' ');
             const int32_t length = w.size() > 5 ? num(5) : static_cast<int32_t>(text.size());
             text.resize(HLLAPI_MAX_DATA, '\0');
             const Outcome got = Run(num(2), text.data(), length, num(4));
-            Say(key + " " + Num(got.rc) + (op == "calln" ? " " + Num(got.length) : ""));
+            Say(key + " " + Num(got.rc) + (op != "call" ? " " + Num(got.length) : "") +
+                (op == "calld" ? " " + Hex(text.data(), static_cast<std::size_t>(num(6))) : ""));
         } else if (op == "start") {
             std::vector<unsigned char> request(24, 0);
             request[0] = static_cast<unsigned char>(arg(3)[0]);
@@ -297,7 +242,6 @@ std::vector<RoleEntry>& Roles() {
 [[maybe_unused]] const bool kRegistered = RegisterRoles({
     {"presentation_space", PresentationSpace, 1},
     {"qmxapi", SessionManagement, 0},
-    {"keys_fields", KeysAndFields, 1},
     {"script", Script, kAnyArguments},
 });
 

@@ -194,7 +194,7 @@ protected:
     // session-management service.
     void ExpectEmulatorGone() {
         ExpectLines(RunCaller("script", {Step("connect call", HA_CONNECT_PS, "A"),
-                                         Step("query_sessions calln", HA_QUERY_SESSIONS), "qmx_status status A"}),
+                                         Step("query_sessions calln", HA_QUERY_SESSIONS, "-", 0, 416), "qmx_status status A"}),
                     {"connect 1", "query_sessions 0 0", "qmx_status 9"});
     }
 
