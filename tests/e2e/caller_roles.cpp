@@ -138,6 +138,7 @@ int SessionManagement(const std::vector<std::string>&) {
 //   messages LPARAM...         the window's notifications until one of each
 //                              kind came: "KEY <lParam> <wParam>" each
 //   row POSITION LENGTH        Copy PS to String: the text in hexadecimal
+//   until POS LEN TEXT MS      "row" until the text holds TEXT or MS passed
 //   status L                   trvQueryEmulatorStatus
 //   say                        the key alone ("ready", "calling")
 //   go                         waits for the test's go-ahead (reports nothing)
@@ -213,9 +214,16 @@ int Script(const std::vector<std::string>& steps) {
                 }
             }
             for (std::size_t i = 2; i < w.size(); ++i) Say(key + " " + seen[i]);
-        } else if (op == "row") {
+        } else if (op == "row" || op == "until") {
+            std::string wanted = arg(4);
+            std::replace(wanted.begin(), wanted.end(), '~', ' ');
             std::vector<char> row(HLLAPI_MAX_DATA, '\0');
-            Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));
+            for (auto end = Clock::now() + std::chrono::milliseconds(num(5));;) {
+                Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));
+                const bool found = std::string(row.data(), static_cast<std::size_t>(num(3))).find(wanted) != std::string::npos;
+                if (op == "row" || found || Clock::now() > end) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
             Say(key + " " + Hex(row.data(), static_cast<std::size_t>(num(3))));
         } else if (op == "status") {
             Say(key + " " + Num(trvQueryEmulatorStatus(arg(2)[0])));
