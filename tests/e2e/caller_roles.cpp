@@ -13,63 +13,12 @@
 #include <vector>
 
 #include "role_support.h"
-#include "support/guarded_buffer.h"
 #include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// presentation_space L: connects to session L and reads it the ways an
-// automation application does; holds a reservation until told to go on.
-int PresentationSpace(const std::vector<std::string>& args) {
-    const std::string letter = args[0];
-
-    Say("connect " + Num(RunWithText(HA_CONNECT_PS, letter).rc));
-
-    std::vector<char> sessions(26 * 16, '\0');
-    const Outcome query =
-        SayOutcome("query_sessions", Run(HA_QUERY_SESSIONS, sessions.data(), static_cast<int32_t>(sessions.size())));
-    for (int32_t i = 0; i < query.length && i < 26; ++i) {
-        Say("session_entry " + Hex(&sessions[static_cast<std::size_t>(i) * 16], 16));
-    }
-
-    std::vector<char> screen(HLLAPI_MAX_DATA, '\x7f');
-    Outcome copy = Run(HA_COPY_PS, screen.data(), 0);
-    Say("copy_ps " + Num(copy.rc) + " " + Num(copy.length) + " " +
-           Hex(screen.data(), copy.length > 0 ? static_cast<std::size_t>(copy.length) : 0));
-
-    std::vector<char> part(HLLAPI_MAX_DATA, '\x7f');
-    Outcome string = Run(HA_COPY_PS_TO_STR, part.data(), 80, 481);
-    Say("copy_ps_to_string " + Num(string.rc) + " " + Num(string.length) + " " + Hex(part.data(), 80));
-
-    SayOutcome("search_ps", RunWithText(HA_SEARCH_PS, "Sign On"));
-    SayOutcome("search_ps_missing", RunWithText(HA_SEARCH_PS, "no such text"));
-
-    SayOutcome("query_cursor", Run(HA_QUERY_CURSOR_LOC, nullptr, 0));
-
-    // The buffers below end at a page that may not be touched: sized as
-    // include/trvha64.h states, a byte more ends this role.
-    trv::test::GuardedBuffer oia(103, 0);
-    Outcome status = Run(HA_COPY_OIA, oia.chars(), 103);
-    Say("copy_oia " + Num(status.rc) + " " + Num(status.length) + " " + Hex(oia.chars(), oia.size()));
-
-    // Copy PS with STREOT, then STREOT and EAB: the emulator asks for more
-    // than the screen; the caller receives the screen, as many bytes as it has.
-    for (const char* parms : {"STREOT", "EAB"}) {
-        RunWithText(HA_SET_SESSION_PARMS, parms);
-        const std::size_t size = std::string(parms) == "EAB" ? 2 * 1920 : 1920;
-        trv::test::GuardedBuffer whole(size);
-        Outcome copied = Run(HA_COPY_PS, whole.chars(), 0);
-        Say(std::string("copy_ps_") + parms + " " + Num(copied.rc) + " " + Num(copied.length));
-    }
-
-    Say("reserve " + Num(Run(HA_RESERVE, nullptr, 0).rc));
-    AwaitGo();
-    Say("release " + Num(Run(HA_RELEASE, nullptr, 0).rc));
-    return 0;
-}
 
 // qmxapi: manages the emulator's sessions through the session-management entries.
 int SessionManagement(const std::vector<std::string>&) {
@@ -248,7 +197,6 @@ std::vector<RoleEntry>& Roles() {
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterRoles({
-    {"presentation_space", PresentationSpace, 1},
     {"qmxapi", SessionManagement, 0},
     {"script", Script, kAnyArguments},
 });
