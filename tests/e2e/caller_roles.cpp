@@ -1,6 +1,7 @@
-// Caller roles: EHLLAPI and QMXAPI applications as the end-to-end tests run
-// them. Every role writes its observations as "<key> <values>" lines and
-// flushes after each, so that a test can follow a role that blocks.
+// The role registry of the end-to-end tests and the "script" role: the
+// EHLLAPI and QMXAPI application a test writes as steps. Every role writes
+// its observations as "<key> <values>" lines and flushes after each, so that
+// a test can follow a role that blocks.
 #include "caller_roles.h"
 
 #include <algorithm>
@@ -19,49 +20,6 @@ namespace trv::e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// qmxapi: manages the emulator's sessions through the session-management entries.
-int SessionManagement(const std::vector<std::string>&) {
-    auto list = [](const std::string& key) {
-        trvQMXSessionEntry entries[QMX_MAX_SESSIONS] = {};
-        uint32_t count = trvQuerySessionList(QMX_MAX_SESSIONS, entries);
-        Say(key + " " + Num(count));
-        for (uint32_t i = 0; i < count && i < QMX_MAX_SESSIONS; ++i) {
-            Say(key + "_entry " + std::string(1, entries[i].short_name) + " " + Num(entries[i].status));
-        }
-    };
-    Say("list_count_only " + Num(trvQuerySessionList(0, nullptr)));
-    list("list");
-    Say("status_A " + Num(trvQueryEmulatorStatus('A')));
-    Say("status_b " + Num(trvQueryEmulatorStatus('b')));
-    Say("status_Z " + Num(trvQueryEmulatorStatus('Z')));
-
-    char profile[QMX_PROFILE_SIZE] = {};
-    uint32_t known = trvQueryWorkstationProfile('A', profile);
-    Say("profile_A " + Num(known) + " " + Hex(profile, std::strlen(profile)));
-
-    Say("disconnect_A " + Num(trvDisconnectSession('A')));
-    Say("status_A_disconnected " + Num(trvQueryEmulatorStatus('A')));
-    Say("disconnect_A_again " + Num(trvDisconnectSession('A')));
-    Say("connect_A " + Num(trvConnectSession('a')));
-    Say("status_A_connected " + Num(trvQueryEmulatorStatus('A')));
-
-    Say("start_D " + Num(trvStartSession("demo", 'd', 1)));
-    Say("start_D_again " + Num(trvStartSession("demo", 'D', 1)));
-    Say("start_missing " + Num(trvStartSession("no-such-profile", 'E', 1)));
-    list("after_start");
-    Say("ehllapi_connect_D " + Num(RunWithText(HA_CONNECT_PS, "D").rc));
-    std::vector<char> screen(HLLAPI_MAX_DATA, '\0');
-    Outcome copy = Run(HA_COPY_PS, screen.data(), 0);
-    Say("ehllapi_copy_D " + Num(copy.rc) + " " + Num(copy.length) + " " + Hex(screen.data(), 80));
-    Say("ehllapi_disconnect " + Num(Run(HA_DISCONNECT_PS, nullptr, 0).rc));
-
-    Say("stop_D " + Num(trvStopSession('D', 0)));
-    Say("stop_D_again " + Num(trvStopSession('D', 0)));
-    list("after_stop");
-    Say("ehllapi_connect_D_stopped " + Num(RunWithText(HA_CONNECT_PS, "D").rc));
-    return 0;
-}
 
 // script STEP...: a caller that runs its steps in order; a test writes the
 // application it needs as steps instead of a role of its own. A step is
@@ -89,6 +47,12 @@ int SessionManagement(const std::vector<std::string>&) {
 //   row POSITION LENGTH        Copy PS to String: the text in hexadecimal
 //   until POS LEN TEXT MS      "row" until the text holds TEXT or MS passed
 //   status L                   trvQueryEmulatorStatus
+//   qmx OP L [PROFILE]         trvConnectSession, trvDisconnectSession,
+//                              trvStopSession (OP connect, disconnect, stop)
+//                              or trvStartSession (start) with mode 1
+//   profile L                  trvQueryWorkstationProfile: known, the text
+//   list [COUNT]               trvQuerySessionList for COUNT entries (none:
+//                              the count only), then "KEY_entry L status" each
 //   say                        the key alone ("ready", "calling")
 //   go                         waits for the test's go-ahead (reports nothing)
 //   hold                       waits until standard input closes
@@ -176,6 +140,24 @@ int Script(const std::vector<std::string>& steps) {
             Say(key + " " + Hex(row.data(), static_cast<std::size_t>(num(3))));
         } else if (op == "status") {
             Say(key + " " + Num(trvQueryEmulatorStatus(arg(2)[0])));
+        } else if (op == "qmx") {
+            const char letter = arg(3)[0];
+            const uint32_t answer = arg(2) == "connect"      ? trvConnectSession(letter)
+                                    : arg(2) == "disconnect" ? trvDisconnectSession(letter)
+                                    : arg(2) == "stop"       ? trvStopSession(letter, 0)
+                                                             : trvStartSession(arg(4).c_str(), letter, 1);
+            Say(key + " " + Num(answer));
+        } else if (op == "profile") {
+            char profile[QMX_PROFILE_SIZE] = {};
+            const uint32_t known = trvQueryWorkstationProfile(arg(2)[0], profile);
+            Say(key + " " + Num(known) + " " + Hex(profile, std::strlen(profile)));
+        } else if (op == "list") {
+            trvQMXSessionEntry entries[QMX_MAX_SESSIONS] = {};
+            const uint32_t count = trvQuerySessionList(static_cast<uint32_t>(num(2)), w.size() > 2 ? entries : nullptr);
+            Say(key + " " + Num(count));
+            for (uint32_t i = 0; i < count && i < static_cast<uint32_t>(num(2)); ++i) {
+                Say(key + "_entry " + std::string(1, entries[i].short_name) + " " + Num(entries[i].status));
+            }
         } else if (op == "say") {
             Say(key);
         } else if (op == "go") {
@@ -197,7 +179,6 @@ std::vector<RoleEntry>& Roles() {
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterRoles({
-    {"qmxapi", SessionManagement, 0},
     {"script", Script, kAnyArguments},
 });
 

@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include "e2e_fixture.h"
+#include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
@@ -101,7 +102,17 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
 
 TEST_F(EmulatorEndToEnd, ANativeCallerManagesTheSessions) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "demo=B"}));
-    Report report = RunCaller("qmxapi");
+    const int n = QMX_MAX_SESSIONS;
+    Report report = RunCaller(
+        "script",
+        {"list_count_only list", Step("list list", n), "status_A status A", "status_b status b", "status_Z status Z",
+         "profile_A profile A", "disconnect_A qmx disconnect A", "status_A_disconnected status A",
+         "disconnect_A_again qmx disconnect A", "connect_A qmx connect a", "status_A_connected status A",
+         "start_D qmx start d demo", "start_D_again qmx start D demo", "start_missing qmx start E no-such-profile",
+         Step("after_start list", n), Step("ehllapi_connect_D call", HA_CONNECT_PS, "D"),
+         Step("ehllapi_copy_D calld", HA_COPY_PS, "-", 0, 0, kColumns), Step("ehllapi_disconnect call", HA_DISCONNECT_PS),
+         "stop_D qmx stop D", "stop_D_again qmx stop D", Step("after_stop list", n),
+         Step("ehllapi_connect_D_stopped call", HA_CONNECT_PS, "D")});
 
     // Established sessions carry 4 besides the emulator's running (1) and
     // connected (2). A started session is offered to EHLLAPI callers at once,
