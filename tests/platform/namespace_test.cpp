@@ -127,7 +127,7 @@ TEST(NamespaceTest, NamesThatAreAlikeStayDistinct) {
     const std::string base = test::UniqueName("ns_Chars");
     std::string upper = base;
     for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    const std::string stem = base + std::string(180, 'x');
+    const std::string stem = base + std::string(220, 'x');  // past a file name's length
     const std::pair<std::string, std::string> pairs[] = {
         {base, upper}, {base + " a/b", base + " a%2Fb"}, {stem + "1", stem + "2"}};
     for (const auto& [one, other] : pairs) {
