@@ -1,9 +1,8 @@
-// The tables across processes: records written by a child through the
-// table classes are seen whole through another process's view (their byte
-// offsets are pinned by the tables' static_asserts); callers killed
-// outright leave blocks that the next caller gets back, also before the
-// table is full; a full notification list makes room in place of a
-// killed caller; a holder whose id a later process has is not alive.
+// The tables across processes (the interfaces' tests share them with child
+// processes throughout): callers killed outright leave blocks that the next
+// caller gets back, also before the table is full; a full notification list
+// makes room in place of a killed caller; a holder whose id a later process
+// has is not alive.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/atom.h"
 #include "platform/event.h"
 #include "protocol/notification.h"
 #include "table_fixture.h"
@@ -24,29 +22,6 @@ constexpr std::uint32_t kChildWaitMs = 20000;
 
 platform::Handle SharedEvent(const std::string& base) {
     return platform::CreateNamedEvent(true, UniqueName(base).c_str());
-}
-
-TRV_CHILD_ROLE(tables_layout_writer) {
-    Tables tables("trv_layout", false);
-    const std::uint32_t pid = platform::CurrentProcessId();
-    const std::uint32_t tid = platform::CurrentThreadId();
-    if (!tables.ok() || !tables.sessions->AddNamedSession(RegistrationTemplate(pid), 'c')) return 10;
-    tables.sessions->SetWindowTitle('C', "Layout session C");
-    ApplicationBlock* block = tables.applications->AddApplicationBlock(pid, tid, true);
-    QMXAPIBlock* record = tables.qmxapi->AddQMXAPIBlock(pid, tid);
-    if (block == nullptr || record == nullptr) return 11;
-    tables.sessions->ConnectSessionPS(block->BlockName, 'C');
-    tables.sessions->AddToHostNotificationList('C', *block);
-    block->StoreData("layout", 6);
-    block->ClearKeyQueue(2, 96);
-    block->QueueKey(2, KeyQueueEntry{'A', 0, 0x0141});
-    record->ShortName = 'C';
-    record->Request = kQMXQueryEmulatorStatus;
-    // Stay alive, with the events and the atom, while the parent looks.
-    platform::UniqueHandle ready(SharedEvent("trv_layout_ready"));
-    platform::UniqueHandle go(SharedEvent("trv_layout_go"));
-    platform::SignalEvent(ready.get());
-    return platform::WaitForEvent(go.get(), kChildWaitMs) == platform::kWaitObject0 ? 0 : 12;
 }
 
 TRV_CHILD_ROLE(tables_block_holder) {
@@ -70,41 +45,6 @@ TRV_CHILD_ROLE(tables_block_holder) {
     platform::SignalEvent(ready.get());
     platform::WaitForEvent(never.get(), 60000);  // until killed
     return 5;
-}
-
-TEST(TablesAcrossProcessesTest, RecordsWrittenByAChildAreSeenWholeByAnother) {
-    Tables tables("trv_layout", true);
-    ASSERT_TRUE(tables.ok());
-    platform::UniqueHandle ready(SharedEvent("trv_layout_ready"));
-    platform::UniqueHandle go(SharedEvent("trv_layout_go"));
-    RoleProcess child("tables_layout_writer");
-    ASSERT_EQ(platform::WaitForEvent(ready.get(), kChildWaitMs), platform::kWaitObject0)
-        << "child exit code " << child.Wait(1000);
-    const std::uint32_t pid = child.id();
-
-    // Names and defaults are the table tests'; here: the child's records,
-    // read through this process's view, and its named objects.
-    const SessionBlock& c = tables.sessions->Blocks[2];
-    EXPECT_EQ(tables.sessions->SessionCount, 1);
-    EXPECT_EQ(c.ProcessID, pid);
-    EXPECT_STREQ(c.WindowTitle, "Layout session C");
-    const ApplicationBlock& b = tables.applications->Blocks[0];
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b.Data)), "layout");
-    EXPECT_EQ(b.KeyQueue[2][0].Value, 0x0141);
-    EXPECT_EQ(b.KeyQueueLimit[2], 96);
-    EXPECT_STREQ(c.PSConnection, b.BlockName);
-    EXPECT_STREQ(c.HostNotifyList[0], b.BlockName);
-    const QMXAPIBlock& q = tables.qmxapi->Blocks[0];
-    EXPECT_EQ(q.ShortName, 'C');
-    EXPECT_EQ(q.Request, static_cast<std::uint32_t>(kQMXQueryEmulatorStatus));
-    char atomName[64] = {};
-    platform::GetGlobalAtomName(q.Atom, atomName, sizeof atomName);
-    EXPECT_STREQ(atomName, q.BlockName);
-    for (const char* name : {"KEY_EVENT_SESS_C", b.ReplyEventName, q.EventName}) {
-        EXPECT_TRUE(platform::UniqueHandle(platform::OpenNamedEvent(name))) << name << " does not exist";
-    }
-    platform::SignalEvent(go.get());
-    EXPECT_EQ(child.Wait(kChildWaitMs), 0);
 }
 
 // One tables_block_holder child ("0": connected to H's presentation space,
