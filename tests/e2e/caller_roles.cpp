@@ -38,8 +38,6 @@ using Clock = std::chrono::steady_clock;
 //                              keep the returned event for "handle"
 //   handle MS                  trvWaitForHandle on that event
 //   getkey L                   Get Key: return code, kind and key
-//   getkeys L                  Get Key until it answers neither 0 nor 31,
-//                              one "KEY" line each, then "last <rc> <length>"
 //   updates L MS               Query Host Update until both kinds came or MS
 //                              passed: the codes seen, or-ed
 //   messages LPARAM...         the window's notifications until one of each
@@ -92,17 +90,10 @@ int Script(const std::vector<std::string>& steps) {
             Say(key + " " + Num(rc) + (message ? " " + Num(ReadU16(request.data() + 8)) : ""));
         } else if (op == "handle") {
             Say(key + " " + Num(trvWaitForHandle(event, static_cast<uint32_t>(num(2)))));
-        } else if (op == "getkey" || op == "getkeys") {
-            for (;;) {
-                unsigned char data[16] = {static_cast<unsigned char>(arg(2)[0])};
-                const Outcome got = Run(HA_GET_KEY, data, sizeof data);
-                if (op == "getkeys" && got.rc != HLLAPI_RC_SUCCESS && got.rc != HLLAPI_RC_KEY_QUEUE_OVERFLOW) {
-                    SayOutcome("last", got);
-                    break;
-                }
-                Say(key + " " + KeyWords(got, data));
-                if (op == "getkey") break;
-            }
+        } else if (op == "getkey") {
+            unsigned char data[16] = {static_cast<unsigned char>(arg(2)[0])};
+            const Outcome got = Run(HA_GET_KEY, data, sizeof data);
+            Say(key + " " + KeyWords(got, data));
         } else if (op == "updates") {
             char name[4] = {arg(2)[0]};
             int32_t seen = 0;
