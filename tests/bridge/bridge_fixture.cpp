@@ -9,9 +9,8 @@
 #include "bridge/hll_bridge_natives.h"
 #include "jni/java_vm.h"
 #include "platform/clock.h"
-#include "platform/environment.h"
+#include "support/attached_caller.h"
 #include "platform/thread.h"
-#include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
@@ -19,18 +18,8 @@
 namespace trv::test {
 namespace {
 
-class AttachedEmulator : public testing::Environment {
-public:
-    void SetUp() override {
-        platform::SetEnvironment("TRVHA64_NAMESPACE", "bridge-tests");
-        platform::SetEnvironment("TRVHA64_UNATTENDED", "1");
-        OnProcessAttach();
-    }
-    void TearDown() override { OnProcessDetach(); }
-};
-
 [[maybe_unused]] testing::Environment* const g_attached =
-    testing::AddGlobalTestEnvironment(new AttachedEmulator);
+    testing::AddGlobalTestEnvironment(new AttachedCaller("bridge-tests"));
 
 }  // namespace
 

@@ -27,12 +27,12 @@ TRV_CHILD_ROLE(bridge_caller) {
     OnProcessAttach();
     int exitCode = 0;
     char session[2] = {args[0][0], '\0'};
-    const std::int32_t connected = CallEHLLAPI(1, session, 1);
+    const std::int32_t connected = CallEHLLAPI(HA_CONNECT_PS, session, 1);
     if (connected != 0) {
         exitCode = 100 + connected;
     } else {
         std::vector<std::uint8_t> screen(kScreenBytes + 64, 0xEE);
-        const std::int32_t copied = CallEHLLAPI(5, screen.data(), static_cast<std::int32_t>(screen.size()));
+        const std::int32_t copied = CallEHLLAPI(HA_COPY_PS, screen.data(), static_cast<std::int32_t>(screen.size()));
         const std::vector<std::uint8_t> expected = FakeScreen();
         if (copied != 0) {
             exitCode = copied;

@@ -47,19 +47,6 @@ void Answer(ApplicationBlock& block, char letter) {
     std::memcpy(request, block.Data, sizeof request);
     block.ReturnCode = 0;
     switch (block.Function) {
-        case HA_QUERY_SESSIONS: {
-            std::memset(block.Data, 0, 16);
-            block.Data[0] = static_cast<std::uint8_t>(letter);
-            const char name[8] = {'N', 'A', 'M', 'E', letter, 'S', 'S', 'N'};
-            std::memcpy(block.Data + 4, name, sizeof name);
-            block.Data[12] = 'H';
-            Put16(block.Data + 14, 0x0780);
-            break;
-        }
-        case HA_COPY_OIA:
-            for (int i = 0; i < 104; ++i) block.Data[i] = static_cast<std::uint8_t>(i + 1);
-            block.DataLength = 104;
-            break;
         case HA_QUERY_SESSION_STATUS: {
             std::memset(block.Data, 0, 20);
             std::memcpy(block.Data, request, sizeof request);

@@ -3,9 +3,6 @@
 // and a responder child that registers sessions and answers requests in the
 // 32-bit layouts, echoing part of each request so that a test sees what
 // reached the session:
-//   10 Query Sessions: letter, "NAME" + letter + "SSN" at 4..11, 'H' at 12,
-//      u16 0x0780 at 14
-//   13 Copy OIA: byte i = i + 1 for i < 104
 //   22 Query Session Status: request bytes 0..3 echoed, "STATUS" + letter +
 //      "!" at 4..11, 'D' at 12, 'X' at 13, u16 24, 80, 1252 at 14, 16, 18
 //   any other: code 0

@@ -1,6 +1,7 @@
-// Caller roles: EHLLAPI and QMXAPI applications as the end-to-end tests run
-// them. Every role writes its observations as "<key> <values>" lines and
-// flushes after each, so that a test can follow a role that blocks.
+// The role registry of the end-to-end tests and the "script" role: the
+// EHLLAPI and QMXAPI application a test writes as steps. Every role writes
+// its observations as "<key> <values>" lines and flushes after each, so that
+// a test can follow a role that blocks.
 #include "caller_roles.h"
 
 #include <algorithm>
@@ -13,7 +14,6 @@
 #include <vector>
 
 #include "role_support.h"
-#include "support/guarded_buffer.h"
 #include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
@@ -21,201 +21,146 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-long long MillisSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-// presentation_space L: connects to session L and reads it the ways an
-// automation application does; holds a reservation until told to go on.
-int PresentationSpace(const std::vector<std::string>& args) {
-    const std::string letter = args[0];
-
-    Say("connect " + Num(RunWithText(HA_CONNECT_PS, letter).rc));
-
-    std::vector<char> sessions(26 * 16, '\0');
-    const Outcome query =
-        SayOutcome("query_sessions", Run(HA_QUERY_SESSIONS, sessions.data(), static_cast<int32_t>(sessions.size())));
-    for (int32_t i = 0; i < query.length && i < 26; ++i) {
-        Say("session_entry " + Hex(&sessions[static_cast<std::size_t>(i) * 16], 16));
-    }
-
-    std::vector<char> screen(HLLAPI_MAX_DATA, '\x7f');
-    Outcome copy = Run(HA_COPY_PS, screen.data(), 0);
-    Say("copy_ps " + Num(copy.rc) + " " + Num(copy.length) + " " +
-           Hex(screen.data(), copy.length > 0 ? static_cast<std::size_t>(copy.length) : 0));
-
-    std::vector<char> part(HLLAPI_MAX_DATA, '\x7f');
-    Outcome string = Run(HA_COPY_PS_TO_STR, part.data(), 80, 481);
-    Say("copy_ps_to_string " + Num(string.rc) + " " + Num(string.length) + " " + Hex(part.data(), 80));
-
-    SayOutcome("search_ps", RunWithText(HA_SEARCH_PS, "Sign On"));
-    SayOutcome("search_ps_missing", RunWithText(HA_SEARCH_PS, "no such text"));
-
-    SayOutcome("query_cursor", Run(HA_QUERY_CURSOR_LOC, nullptr, 0));
-
-    // The buffers below end at a page that may not be touched: sized as
-    // include/trvha64.h states, a byte more ends this role.
-    trv::test::GuardedBuffer oia(103, 0);
-    Outcome status = Run(HA_COPY_OIA, oia.chars(), 103);
-    Say("copy_oia " + Num(status.rc) + " " + Num(status.length) + " " + Hex(oia.chars(), oia.size()));
-
-    // Copy PS with STREOT, then STREOT and EAB: the emulator asks for more
-    // than the screen; the caller receives the screen, as many bytes as it has.
-    for (const char* parms : {"STREOT", "EAB"}) {
-        RunWithText(HA_SET_SESSION_PARMS, parms);
-        const std::size_t size = std::string(parms) == "EAB" ? 2 * 1920 : 1920;
-        trv::test::GuardedBuffer whole(size);
-        Outcome copied = Run(HA_COPY_PS, whole.chars(), 0);
-        Say(std::string("copy_ps_") + parms + " " + Num(copied.rc) + " " + Num(copied.length));
-    }
-
-    Say("reserve " + Num(Run(HA_RESERVE, nullptr, 0).rc));
-    AwaitGo();
-    Say("release " + Num(Run(HA_RELEASE, nullptr, 0).rc));
-    return 0;
-}
-
-// qmxapi: manages the emulator's sessions through the session-management entries.
-int SessionManagement(const std::vector<std::string>&) {
-    auto list = [](const std::string& key) {
-        trvQMXSessionEntry entries[QMX_MAX_SESSIONS] = {};
-        uint32_t count = trvQuerySessionList(QMX_MAX_SESSIONS, entries);
-        Say(key + " " + Num(count));
-        for (uint32_t i = 0; i < count && i < QMX_MAX_SESSIONS; ++i) {
-            Say(key + "_entry " + std::string(1, entries[i].short_name) + " " + Num(entries[i].status));
+// script STEP...: a caller that runs its steps in order; a test writes the
+// application it needs as steps instead of a role of its own. A step is
+// "KEY OP ARGS..." (words apart by blanks) and reports "KEY <answers>":
+//   call FN [TEXT [POS [LEN]]] the EHLLAPI function with TEXT ("-" for none,
+//                              '~' for a blank) as data, its length (or LEN)
+//                              as the length: the return code
+//   calln ...                  the same, with the length after the call
+//   calld FN TEXT POS LEN N    the same, with the length and the first N
+//                              bytes of data after the call in hexadecimal
+//   start FN L LENGTH B4 [B16] a notification or intercept start for session
+//                              L: bytes 4 and 16 of the request as given; the
+//                              message form ('M' at 4) names the script's
+//                              window (made at the first use) and reports
+//                              the identifier, the event forms ('A', 'Q')
+//                              keep the returned event for "handle"
+//   handle MS                  trvWaitForHandle on that event
+//   getkey L                   Get Key: return code, kind and key
+//   updates L MS               Query Host Update until both kinds came or MS
+//                              passed: the codes seen, or-ed
+//   messages LPARAM...         the window's notifications until one of each
+//                              kind came: "KEY <lParam> <wParam>" each
+//   row POSITION LENGTH        Copy PS to String: the text in hexadecimal
+//   until POS LEN TEXT MS      "row" until the text holds TEXT or MS passed
+//   status L                   trvQueryEmulatorStatus
+//   qmx OP L [PROFILE]         trvConnectSession, trvDisconnectSession,
+//                              trvStopSession (OP connect, disconnect, stop)
+//                              or trvStartSession (start) with mode 1
+//   profile L                  trvQueryWorkstationProfile: known, the text
+//   list [COUNT]               trvQuerySessionList for COUNT entries (none:
+//                              the count only), then "KEY_entry L status" each
+//   say                        the key alone ("ready", "calling")
+//   go                         waits for the test's go-ahead (reports nothing)
+//   hold                       waits until standard input closes
+int Script(const std::vector<std::string>& steps) {
+    uint64_t event = 0;
+    uintptr_t window = 0;
+    for (const std::string& step : steps) {
+        std::vector<std::string> w;
+        for (std::size_t at = 0; at < step.size();) {
+            const std::size_t end = std::min(step.find(' ', at), step.size());
+            if (end > at) w.push_back(step.substr(at, end - at));
+            at = end + 1;
         }
-    };
-    Say("list_count_only " + Num(trvQuerySessionList(0, nullptr)));
-    list("list");
-    Say("status_A " + Num(trvQueryEmulatorStatus('A')));
-    Say("status_b " + Num(trvQueryEmulatorStatus('b')));
-    Say("status_Z " + Num(trvQueryEmulatorStatus('Z')));
-
-    char profile[QMX_PROFILE_SIZE] = {};
-    uint32_t known = trvQueryWorkstationProfile('A', profile);
-    Say("profile_A " + Num(known) + " " + Hex(profile, std::strlen(profile)));
-
-    Say("disconnect_A " + Num(trvDisconnectSession('A')));
-    Say("status_A_disconnected " + Num(trvQueryEmulatorStatus('A')));
-    Say("disconnect_A_again " + Num(trvDisconnectSession('A')));
-    Say("connect_A " + Num(trvConnectSession('a')));
-    Say("status_A_connected " + Num(trvQueryEmulatorStatus('A')));
-
-    Say("start_D " + Num(trvStartSession("demo", 'd', 1)));
-    Say("start_D_again " + Num(trvStartSession("demo", 'D', 1)));
-    Say("start_missing " + Num(trvStartSession("no-such-profile", 'E', 1)));
-    list("after_start");
-    Say("ehllapi_connect_D " + Num(RunWithText(HA_CONNECT_PS, "D").rc));
-    std::vector<char> screen(HLLAPI_MAX_DATA, '\0');
-    Outcome copy = Run(HA_COPY_PS, screen.data(), 0);
-    Say("ehllapi_copy_D " + Num(copy.rc) + " " + Num(copy.length) + " " + Hex(screen.data(), 80));
-    Say("ehllapi_disconnect " + Num(Run(HA_DISCONNECT_PS, nullptr, 0).rc));
-
-    Say("stop_D " + Num(trvStopSession('D', 0)));
-    Say("stop_D_again " + Num(trvStopSession('D', 0)));
-    list("after_stop");
-    Say("ehllapi_connect_D_stopped " + Num(RunWithText(HA_CONNECT_PS, "D").rc));
-    return 0;
-}
-
-// blocked_send_keys L: connects to L, then sends Enter followed by a
-// character, which waits in the emulator for the host's answer.
-int BlockedSendKeys(const std::vector<std::string>& args) {
-    Say("connect " + Num(RunWithText(HA_CONNECT_PS, args[0]).rc));
-    Say("calling");
-    auto start = Clock::now();
-    Outcome keys = RunWithText(HA_SENDKEY, "@Ex");
-    Say("send_keys " + Num(keys.rc) + " " + Num(MillisSince(start)));
-    return 0;
-}
-
-// keys_fields L: works the demonstration host's sign-on screen in session L
-// through the field functions, then signs on with Send Key and follows the
-// screen with Copy PS until the main menu shows (or 20 s pass).
-int KeysAndFields(const std::vector<std::string>& args) {
-    constexpr int32_t kUser = 5 * 80 + 35;      // row 6, column 35
-    constexpr int32_t kPassword = 6 * 80 + 35;  // row 7, column 35
-    Say("connect " + Num(RunWithText(HA_CONNECT_PS, args[0]).rc));
-
-    SayOutcome("field_attribute", Run(HA_QUERY_FIELD_ATTR, nullptr, 0, kUser));
-    SayOutcome("field_position", RunWithText(HA_FIND_FIELD_POS, "T ", kUser + 3));
-    SayOutcome("field_length", RunWithText(HA_FIND_FIELD_LEN, "T ", kUser));
-    SayOutcome("next_unprotected", RunWithText(HA_FIND_FIELD_POS, "NU", kUser));
-    SayOutcome("protected_attribute", Run(HA_QUERY_FIELD_ATTR, nullptr, 0, 1));
-
-    Say("copy_string_to_field " + Num(RunWithText(HA_COPY_STR_TO_FIELD, "demo", kUser).rc));
-    Say("copy_string_to_ps_protected " + Num(RunWithText(HA_COPY_STR_TO_PS, "x", 3).rc));
-    std::vector<char> field(HLLAPI_MAX_DATA, '\x7f');
-    Outcome copied = Run(HA_COPY_FIELD_TO_STR, field.data(), 10, kUser);
-    Say("copy_field_to_string " + Num(copied.rc) + " " + Hex(field.data(), 10));
-    SayOutcome("search_field", RunWithText(HA_SEARCH_FIELD, "mo", kUser));
-    Outcome notFound = RunWithText(HA_SEARCH_FIELD, "Sign", kUser);
-    Say("search_field_missing " + Num(notFound.rc));
-
-    Say("set_cursor " + Num(Run(HA_SET_CURSOR, nullptr, 0, kPassword).rc));
-    Say("cursor " + Num(Run(HA_QUERY_CURSOR_LOC, nullptr, 0).length));
-    Say("set_cursor_off_screen " + Num(Run(HA_SET_CURSOR, nullptr, 0, 1921).rc));
-    char convert[8] = {args[0][0], 0, 0, 0, 'P', 0, 0, 0};
-    SayOutcome("convert_pos", Run(HA_CONVERT_POS_ROW_COL, convert, 0, kPassword));
-    convert[4] = 'r';
-    Outcome rowCol = Run(HA_CONVERT_POS_ROW_COL, convert, 7, 35);
-    Say("convert_row_col " + Num(rowCol.rc));
-    std::vector<char> status(HLLAPI_MAX_DATA, '\0');
-    Outcome sessionStatus = Run(HA_QUERY_SESSION_STATUS, status.data(), 20);
-    Say("session_status " + Num(sessionStatus.rc) + " " + Hex(status.data(), 20));
-
-    // Keystrokes: an unknown code; a literal bracket; then the sign-on.
-    Say("set_cursor_user " + Num(Run(HA_SET_CURSOR, nullptr, 0, kUser).rc));
-    Say("send_unknown " + Num(RunWithText(HA_SENDKEY, "ab@K").rc));
-    Say("send_bracket " + Num(RunWithText(HA_SENDKEY, "@Fa[b]").rc));
-    std::fill(field.begin(), field.end(), '\x7f');
-    copied = Run(HA_COPY_FIELD_TO_STR, field.data(), 10, kUser);
-    Say("user_field " + Num(copied.rc) + " " + Hex(field.data(), 10));
-    Say("set_cursor_user_again " + Num(Run(HA_SET_CURSOR, nullptr, 0, kUser).rc));
-    Say("send_sign_on " + Num(RunWithText(HA_SENDKEY, "@Fdemo01@Tpalvero@E").rc));
-
-    // The host answers after a moment; Copy PS shows when.
-    std::vector<char> screen(HLLAPI_MAX_DATA, '\0');
-    bool menu = false;
-    for (auto deadline = Clock::now() + std::chrono::seconds(20); !menu && Clock::now() < deadline;) {
-        Outcome copy = Run(HA_COPY_PS, screen.data(), 0);
-        menu = copy.rc == 0 && std::string(screen.data(), 1920).find("Main Menu") != std::string::npos;
-        if (!menu) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (w.size() < 2) return 2;
+        const std::string& key = w[0];
+        const std::string& op = w[1];
+        auto arg = [&w](std::size_t i, const std::string& otherwise = "") { return i < w.size() ? w[i] : otherwise; };
+        auto num = [&](std::size_t i) { return std::stoi(arg(i, "0")); };
+        if (op == "call" || op == "calln" || op == "calld") {
+            std::string text = arg(3) == "-" ? "" : arg(3);
+            std::replace(text.begin(), text.end(), '~', ' ');
+            const int32_t length = w.size() > 5 ? num(5) : static_cast<int32_t>(text.size());
+            text.resize(HLLAPI_MAX_DATA, '\0');
+            const Outcome got = Run(num(2), text.data(), length, num(4));
+            Say(key + " " + Num(got.rc) + (op != "call" ? " " + Num(got.length) : "") +
+                (op == "calld" ? " " + Hex(text.data(), static_cast<std::size_t>(num(6))) : ""));
+        } else if (op == "start") {
+            std::vector<unsigned char> request(24, 0);
+            request[0] = static_cast<unsigned char>(arg(3)[0]);
+            request[4] = static_cast<unsigned char>(arg(5)[0]);
+            request[16] = static_cast<unsigned char>(arg(6, std::string(1, '\0'))[0]);
+            const bool message = request[4] == 'M';
+            if (message && window == 0) window = trvCreateMessageWindow();
+            if (message) WriteU64(request.data() + 8, window);
+            const int32_t rc = Run(num(2), request.data(), num(4)).rc;
+            if (rc == HLLAPI_RC_SUCCESS && (request[4] == 'A' || request[4] == 'Q')) event = HandleAt(request.data() + 8);
+            Say(key + " " + Num(rc) + (message ? " " + Num(ReadU16(request.data() + 8)) : ""));
+        } else if (op == "handle") {
+            Say(key + " " + Num(trvWaitForHandle(event, static_cast<uint32_t>(num(2)))));
+        } else if (op == "getkey") {
+            unsigned char data[16] = {static_cast<unsigned char>(arg(2)[0])};
+            const Outcome got = Run(HA_GET_KEY, data, sizeof data);
+            Say(key + " " + KeyWords(got, data));
+        } else if (op == "updates") {
+            char name[4] = {arg(2)[0]};
+            int32_t seen = 0;
+            for (auto end = Clock::now() + std::chrono::milliseconds(num(3));
+                 seen != HLLAPI_RC_BOTH_UPDATED && Clock::now() < end;) {
+                seen |= Run(HA_QUERY_HOST_UPDATE, name, 1).rc;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            Say(key + " " + Num(seen));
+        } else if (op == "messages") {
+            const uint32_t notification = trvRegisterWindowMessage("QMXHLL");
+            std::vector<std::string> seen(w.size());
+            for (std::size_t left = w.size() - 2; left > 0;) {
+                trvMessage m{};
+                if (trvGetMessage(&m, 30000) != 1) break;
+                for (std::size_t i = 2; i < w.size(); ++i) {
+                    if (seen[i].empty() && m.lParam == std::stoi(w[i]) && m.window == window &&
+                        m.message == notification) {
+                        seen[i] = Num(m.lParam) + " " + Num(static_cast<long long>(m.wParam));
+                        --left;
+                    }
+                }
+            }
+            for (std::size_t i = 2; i < w.size(); ++i) Say(key + " " + seen[i]);
+        } else if (op == "row" || op == "until") {
+            std::string wanted = arg(4);
+            std::replace(wanted.begin(), wanted.end(), '~', ' ');
+            std::vector<char> row(HLLAPI_MAX_DATA, '\0');
+            for (auto end = Clock::now() + std::chrono::milliseconds(num(5));;) {
+                Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));
+                const bool found = std::string(row.data(), static_cast<std::size_t>(num(3))).find(wanted) != std::string::npos;
+                if (op == "row" || found || Clock::now() > end) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            Say(key + " " + Hex(row.data(), static_cast<std::size_t>(num(3))));
+        } else if (op == "status") {
+            Say(key + " " + Num(trvQueryEmulatorStatus(arg(2)[0])));
+        } else if (op == "qmx") {
+            const char letter = arg(3)[0];
+            const uint32_t answer = arg(2) == "connect"      ? trvConnectSession(letter)
+                                    : arg(2) == "disconnect" ? trvDisconnectSession(letter)
+                                    : arg(2) == "stop"       ? trvStopSession(letter, 0)
+                                                             : trvStartSession(arg(4).c_str(), letter, 1);
+            Say(key + " " + Num(answer));
+        } else if (op == "profile") {
+            char profile[QMX_PROFILE_SIZE] = {};
+            const uint32_t known = trvQueryWorkstationProfile(arg(2)[0], profile);
+            Say(key + " " + Num(known) + " " + Hex(profile, std::strlen(profile)));
+        } else if (op == "list") {
+            trvQMXSessionEntry entries[QMX_MAX_SESSIONS] = {};
+            const uint32_t count = trvQuerySessionList(static_cast<uint32_t>(num(2)), w.size() > 2 ? entries : nullptr);
+            Say(key + " " + Num(count));
+            for (uint32_t i = 0; i < count && i < static_cast<uint32_t>(num(2)); ++i) {
+                Say(key + "_entry " + std::string(1, entries[i].short_name) + " " + Num(entries[i].status));
+            }
+        } else if (op == "say") {
+            Say(key);
+        } else if (op == "go") {
+            AwaitGo();
+        } else if (op == "hold") {
+            for (std::string line; std::getline(std::cin, line);) {
+            }
+        } else {
+            return 2;
+        }
     }
-    Say("menu " + std::string(menu ? "1" : "0") + " " + Hex(screen.data(), 80));
-    const Outcome cursor = SayOutcome("menu_cursor", Run(HA_QUERY_CURSOR_LOC, nullptr, 0));
-    SayOutcome("selection_length", RunWithText(HA_FIND_FIELD_LEN, "T ", cursor.length));
-    return 0;
-}
-
-// blocked_qmxapi: one status query, for an emulator that will not answer.
-int BlockedSessionQuery(const std::vector<std::string>&) {
-    Say("calling");
-    auto start = Clock::now();
-    uint32_t status = trvQueryEmulatorStatus('A');
-    Say("status " + Num(status) + " " + Num(MillisSince(start)));
-    return 0;
-}
-
-// after_end L: what a caller sees of session L and of the emulator once the
-// emulator is gone.
-int AfterEnd(const std::vector<std::string>& args) {
-    Say("connect " + Num(RunWithText(HA_CONNECT_PS, args[0]).rc));
-    std::vector<char> sessions(26 * 16, '\0');
-    SayOutcome("query_sessions", Run(HA_QUERY_SESSIONS, sessions.data(), static_cast<int32_t>(sessions.size())));
-    auto start = Clock::now();
-    uint32_t status = trvQueryEmulatorStatus(args[0][0]);
-    Say("qmx_status " + Num(status) + " " + Num(MillisSince(start)));
-    return 0;
-}
-
-// hold: keeps the library attached (and with it the shared tables) until
-// standard input closes, as other applications on the machine would.
-int Hold(const std::vector<std::string>&) {
-    Say("attached");
-    std::string line;
-    while (std::getline(std::cin, line)) {
-    }
+    if (window != 0) trvDestroyMessageWindow(window);
     return 0;
 }
 
@@ -225,13 +170,7 @@ std::vector<RoleEntry>& Roles() {
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterRoles({
-    {"presentation_space", PresentationSpace, 1},
-    {"qmxapi", SessionManagement, 0},
-    {"blocked_send_keys", BlockedSendKeys, 1},
-    {"keys_fields", KeysAndFields, 1},
-    {"blocked_qmxapi", BlockedSessionQuery, 0},
-    {"after_end", AfterEnd, 1},
-    {"hold", Hold, 0},
+    {"script", Script, kAnyArguments},
 });
 
 }  // namespace
@@ -244,7 +183,8 @@ bool RegisterRoles(std::initializer_list<RoleEntry> roles) {
 int RunCallerRole(const std::string& name, const std::vector<std::string>& args) {
     for (const RoleEntry& role : Roles()) {
         if (name != role.name) continue;
-        const bool valid = args.size() == role.arguments && (args.empty() || args[0].size() == 1);
+        const bool valid = role.arguments == kAnyArguments ||
+                           (args.size() == role.arguments && (args.empty() || args[0].size() == 1));
         return valid ? role.role(args) : 2;
     }
     std::cerr << "e2e_tests: no role " << name << "\n";

@@ -15,7 +15,8 @@
 namespace trv::e2e {
 
 // A role: its function and how many arguments it takes; a role with
-// arguments takes a session letter first.
+// arguments takes a session letter first, unless it takes any arguments.
+inline constexpr std::size_t kAnyArguments = static_cast<std::size_t>(-1);
 struct RoleEntry {
     const char* name;
     int (*role)(const std::vector<std::string>& args);

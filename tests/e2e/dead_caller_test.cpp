@@ -17,57 +17,13 @@
 namespace trv::e2e {
 namespace {
 
-// --- the caller roles ---------------------------------------------------
-
-// hold_connected L: connects to L and waits (it is killed there).
-int HoldConnectedRole(const std::vector<std::string>& args) {
-    char name[4] = {args[0][0]};
-    Say("connect " + Num(Run(HA_CONNECT_PS, name, 1).rc));
-    Say("ready");
-    AwaitGo();
-    return 0;
+// The callers, as steps of the "script" role.
+std::vector<std::string> ConnectTo(char letter) {
+    return {Step("connect call", HA_CONNECT_PS, std::string(1, letter)), Step("disconnect call", HA_DISCONNECT_PS)};
 }
-
-// connect_to L: connects to L and disconnects again.
-int ConnectToRole(const std::vector<std::string>& args) {
-    char name[4] = {args[0][0]};
-    Say("connect " + Num(Run(HA_CONNECT_PS, name, 1).rc));
-    Say("disconnect " + Num(Run(HA_DISCONNECT_PS, name, 1).rc));
-    return 0;
-}
-
-// intercept_unstopped L: intercepts every keystroke of L and, after the
-// go-ahead, ends without stopping (unless killed before).
-int InterceptUnstoppedRole(const std::vector<std::string>& args) {
-    unsigned char request[24] = {static_cast<unsigned char>(args[0][0]), 0, 0, 0, 'L'};
-    Say("start " + Num(Run(HA_START_KEY_INTERCEPT, request, 0).rc));
-    Say("ready");
-    AwaitGo();
-    return 0;
-}
-
-// hold_unstopped L close|reserve: intercepts L's close attempts, or connects
-// to L and reserves it, then waits (it is killed there).
-int HoldUnstoppedRole(const std::vector<std::string>& args) {
-    if (args[1] == "close") {
-        unsigned char request[24] = {static_cast<unsigned char>(args[0][0]), 0, 0, 0, 'Q'};
-        Say("start " + Num(Run(HA_START_CLOSE_INTERCEPT, request, 16).rc));
-    } else {
-        char name[4] = {args[0][0]};
-        Say("connect " + Num(Run(HA_CONNECT_PS, name, 1).rc));
-        Say("start " + Num(Run(HA_RESERVE, nullptr, 0).rc));
-    }
-    Say("ready");
-    AwaitGo();
-    return 0;
-}
-
-[[maybe_unused]] const bool kRegistered = RegisterRoles({
-    {"hold_connected", HoldConnectedRole, 1},
-    {"connect_to", ConnectToRole, 1},
-    {"intercept_unstopped", InterceptUnstoppedRole, 1},
-    {"hold_unstopped", HoldUnstoppedRole, 2},
-});
+const std::vector<std::string> kHoldConnected = {Step("connect call", HA_CONNECT_PS, "A"), "ready say", "- go"};
+const std::vector<std::string> kInterceptUnstopped = {Step("start start", HA_START_KEY_INTERCEPT, "A", 0, "L"),
+                                                      "ready say", "- go"};
 
 // --- the tests ----------------------------------------------------------
 
@@ -80,7 +36,7 @@ class UnstoppedInterceptEndToEnd : public EmulatorEndToEnd,
 
 TEST_P(UnstoppedInterceptEndToEnd, TheOperatorsKeysReachTheScreenAfterTheInterceptorIsGone) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto interceptor = StartReady("intercept_unstopped", {"A"});
+    auto interceptor = StartReady("script", kInterceptUnstopped);
     ASSERT_TRUE(interceptor != nullptr);
     // While it lives, the intercept takes the operator's key.
     EXPECT_EQ(emulator_->Command("keys A x"), std::vector<std::string>{"OK"});
@@ -105,6 +61,7 @@ INSTANTIATE_TEST_SUITE_P(Ends, UnstoppedInterceptEndToEnd, testing::Values("exit
 // passes.
 struct HeldByTheDead {
     const char* held;
+    std::vector<std::string> steps;
     const char* command;
     const char* whileHeld;
     const char* onceFree;
@@ -117,7 +74,7 @@ class KilledHolderEndToEnd : public EmulatorEndToEnd, public testing::WithParamI
 TEST_P(KilledHolderEndToEnd, TheEmulatorForgetsWhatAKilledCallerHeld) {
     const HeldByTheDead& row = GetParam();
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto holder = StartReady("hold_unstopped", {"A", row.held});
+    auto holder = StartReady("script", row.steps);
     ASSERT_TRUE(holder != nullptr);
     EXPECT_EQ(emulator_->Command(row.command), std::vector<std::string>{row.whileHeld}) << row.held;
     holder->Kill();
@@ -133,8 +90,14 @@ TEST_P(KilledHolderEndToEnd, TheEmulatorForgetsWhatAKilledCallerHeld) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Holds, KilledHolderEndToEnd,
-                         testing::Values(HeldByTheDead{"close", "close A", "intercepted", "closed"},
-                                         HeldByTheDead{"reserve", "keys A q", "INHIBITED", "OK"}),
+                         testing::Values(HeldByTheDead{"close",
+                                                       {Step("start start", HA_START_CLOSE_INTERCEPT, "A", 16, "Q"),
+                                                        "ready say", "- go"},
+                                                       "close A", "intercepted", "closed"},
+                                         HeldByTheDead{"reserve",
+                                                       {Step("connect call", HA_CONNECT_PS, "A"),
+                                                        Step("start call", HA_RESERVE), "ready say", "- go"},
+                                                       "keys A q", "INHIBITED", "OK"}),
                          [](const testing::TestParamInfo<HeldByTheDead>& info) {
                              return std::string(info.param.held);
                          });
@@ -148,7 +111,7 @@ TEST_F(DeadCallerEndToEnd, AnEmulatorStartedAfterOneWasKilledServesItsSessions) 
     emulator_.reset();
 
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    Report next = RunCaller("connect_to", {"A"});
+    Report next = RunCaller("script", ConnectTo('A'));
     EXPECT_EQ(next.Joined("connect"), "0") << "the session entry of the killed emulator was not taken over";
     EXPECT_EQ(emulator_->ScreenRows('A').size(), 24u);
 }
@@ -187,18 +150,18 @@ TEST_F(DeadCallerEndToEnd, CallersThatEndedLeaveNoNamedObjectsNorAHeldSessionBeh
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     ASSERT_NO_FATAL_FAILURE(StartHolder());
     const std::set<std::string> before = NamespaceObjects(space_);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(RunCaller("connect_to", {"A"}).Joined("connect"), "0");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(RunCaller("script", ConnectTo('A')).Joined("connect"), "0");
     EXPECT_EQ(Listed(AwaitNamespaceObjects(space_, before)), Listed(before))
         << "callers that exited cleanly left objects";
 
-    auto killed = StartReady("hold_connected", {"A"});
+    auto killed = StartReady("script", kHoldConnected);
     ASSERT_TRUE(killed != nullptr);
     killed->Kill();
     ASSERT_TRUE(killed->Wait(kExitLimit).has_value());
     EXPECT_EQ(Listed(AwaitNamespaceObjects(space_, before)), Listed(before))
         << "a killed caller's objects were not swept";
     // Nor does it still hold the presentation space it was connected to.
-    ExpectLines(RunCaller("connect_to", {"A"}), {"connect 0", "disconnect 0"});
+    ExpectLines(RunCaller("script", ConnectTo('A')), {"connect 0", "disconnect 0"});
 }
 
 }  // namespace

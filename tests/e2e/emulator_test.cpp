@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include "e2e_fixture.h"
+#include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
@@ -15,8 +16,6 @@ constexpr int kRows = 24;
 constexpr int kColumns = 80;
 // The sign-on screen puts the cursor into the user field at row 6, column 35.
 constexpr int kUserField = 5 * kColumns + 35;
-// How long a caller that reported "calling" is given to reach its wait.
-constexpr Milliseconds kSettle{300};
 
 // The demonstration host's sign-on screen, as a 24x80 display shows it:
 // attribute positions and nulls are blanks.
@@ -41,7 +40,19 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "demo=B"}));
     EXPECT_EQ(Words(emulator_->readyLine()).back(), "AB");
 
-    auto caller = StartCaller(space_, "presentation_space", {"A"});
+    // A caller reading the screen the ways an automation application does
+    // (the exact sizes it may be given are the unit tests'), then holding a
+    // reservation until told to go on.
+    auto caller = StartCaller(
+        space_, "script",
+        {Step("connect call", HA_CONNECT_PS, "A"), Step("query_sessions calld", HA_QUERY_SESSIONS, "-", 0, 26 * 16, 32),
+         Step("copy_ps calld", HA_COPY_PS, "-", 0, 0, 1920),
+         Step("copy_ps_to_string calld", HA_COPY_PS_TO_STR, "-", 6 * kColumns + 1, kColumns, kColumns),
+         Step("search_ps calln", HA_SEARCH_PS, "Sign~On"), Step("search_ps_missing calln", HA_SEARCH_PS, "no~such~text"),
+         Step("query_cursor calln", HA_QUERY_CURSOR_LOC), Step("copy_oia calld", HA_COPY_OIA, "-", 0, 103, 103),
+         Step("streot call", HA_SET_SESSION_PARMS, "STREOT"), Step("copy_ps_STREOT calln", HA_COPY_PS),
+         Step("eab call", HA_SET_SESSION_PARMS, "EAB"), Step("copy_ps_EAB calln", HA_COPY_PS),
+         Step("reserve call", HA_RESERVE), "- go", Step("release call", HA_RELEASE)});
     ASSERT_TRUE(caller != nullptr);
     std::vector<std::string> lines;
     ASSERT_TRUE(caller->ReadUntil("reserve ", kCallerLimit, &lines).has_value()) << "caller stopped early";
@@ -59,11 +70,10 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
         return Hex(std::string(1, letter) + std::string(3, '\0') + std::string(1, letter) + std::string(7, '\0') +
                    "H" + std::string(1, '\0') + "\x80\x07");
     };
-    ExpectLines(report, {"connect 0", "query_sessions 0 2", "copy_ps 0 1920 " + Hex(rendered),
+    ExpectLines(report, {"connect 0", "query_sessions 0 2 " + entry('A') + entry('B'), "copy_ps 0 1920 " + Hex(rendered),
                          "copy_ps_to_string 0 80 " + Hex(rendered.substr(6 * kColumns, kColumns)), "search_ps 0 36",
                          "search_ps_missing 24 0", "query_cursor 0 " + std::to_string(kUserField),
                          "copy_ps_STREOT 0 1920", "copy_ps_EAB 0 3840", "reserve 0"});
-    EXPECT_EQ(report.All("session_entry"), (std::vector<std::vector<std::string>>{{entry('A')}, {entry('B')}}));
 
     // Copy OIA: format byte, the status line the emulator shows, and the
     // online group (subsystem ready 0x04, owned by the host application 0x10).
@@ -78,9 +88,8 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     EXPECT_EQ(statusText, emulator_->StatusLine('A'));
     EXPECT_EQ(static_cast<unsigned char>(image[81]), 0x14);
 
-    // Copy PS with STREOT (and EAB) delivers the screen into a buffer the
-    // screen's size, no more (checked above); Reserve keeps the operator off
-    // the keyboard until Release.
+    // Copy PS with STREOT (and EAB) delivers the screen, as many bytes as it
+    // has; Reserve keeps the operator off the keyboard until Release.
     EXPECT_EQ(emulator_->Command("keys A x"), std::vector<std::string>{"INHIBITED"});
     ASSERT_TRUE(caller->WriteLine("go"));
     auto release = caller->ReadUntil("release ", kAnswerLimit);
@@ -93,7 +102,17 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
 
 TEST_F(EmulatorEndToEnd, ANativeCallerManagesTheSessions) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "demo=B"}));
-    Report report = RunCaller("qmxapi");
+    const int n = QMX_MAX_SESSIONS;
+    Report report = RunCaller(
+        "script",
+        {"list_count_only list", Step("list list", n), "status_A status A", "status_b status b", "status_Z status Z",
+         "profile_A profile A", "disconnect_A qmx disconnect A", "status_A_disconnected status A",
+         "disconnect_A_again qmx disconnect A", "connect_A qmx connect a", "status_A_connected status A",
+         "start_D qmx start d demo", "start_D_again qmx start D demo", "start_missing qmx start E no-such-profile",
+         Step("after_start list", n), Step("ehllapi_connect_D call", HA_CONNECT_PS, "D"),
+         Step("ehllapi_copy_D calld", HA_COPY_PS, "-", 0, 0, kColumns), Step("ehllapi_disconnect call", HA_DISCONNECT_PS),
+         "stop_D qmx stop D", "stop_D_again qmx stop D", Step("after_stop list", n),
+         Step("ehllapi_connect_D_stopped call", HA_CONNECT_PS, "D")});
 
     // Established sessions carry 4 besides the emulator's running (1) and
     // connected (2). A started session is offered to EHLLAPI callers at once,
@@ -128,7 +147,8 @@ TEST_F(EmulatorEndToEnd, ATerminationSignalUnregistersEverything) {
 TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
     ASSERT_NO_FATAL_FAILURE(StartHolder());
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "slow=C"}));
-    auto caller = StartCaller(space_, "blocked_send_keys", {"C"});
+    auto caller = StartCaller(space_, "script",
+                              {Step("connect call", HA_CONNECT_PS, "C"), "calling say", Step("send_keys call", HA_SENDKEY, "@Ex")});
     ASSERT_TRUE(caller != nullptr);
     ASSERT_EQ(caller->ReadUntil("connect ", kCallerLimit), "connect 0");
     ASSERT_TRUE(caller->ReadUntil("calling", kAnswerLimit).has_value());
@@ -147,42 +167,39 @@ TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
                   "answered; the caller reported:" << told;
     }
 
-    Report report = KillEmulatorAndAwaitRelease(*caller);
-    ASSERT_EQ(report["send_keys"].size(), 2u);
-    EXPECT_EQ(report["send_keys"][0], "9");
+    EXPECT_EQ(KillEmulatorAndAwaitRelease(*caller).Joined("send_keys"), "9");
     ExpectEmulatorGone();
 }
 
-// A caller blocked on an emulator that took its request and never served it
-// (a stopped virtual machine): an EHLLAPI call, or a session-management one.
-struct BlockedCall {
-    const char* role;
-    std::vector<std::string> args;
-    const char* answer;
-};
+// A stray Thread.interrupt() of a session's service thread (the emulator's
+// "interrupt" command interrupts the thread that served the latest request).
+constexpr int kRequestsAfterTheInterrupt = 3;
 
-class BlockedCallEndToEnd : public EmulatorEndToEnd, public testing::WithParamInterface<BlockedCall> {};
-
-TEST_P(BlockedCallEndToEnd, KilledEmulatorReleasesACallerWhoseRequestWasNotServed) {
-    ASSERT_NO_FATAL_FAILURE(StartHolder());
+TEST_F(EmulatorEndToEnd, AnInterruptOfTheServiceThreadFailsNoLaterRequest) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    emulator_->process().Signal(SIGSTOP);
-    auto caller = StartCaller(space_, GetParam().role, GetParam().args);
+    // One Send Key, then, after the go-ahead (the test has interrupted the
+    // service thread meanwhile), several more: none fails.
+    const std::string keys = "ABC@Edef";  // waiting for the host's answer to the Enter
+    std::vector<std::string> steps = {Step("connect call", HA_CONNECT_PS, "A"), Step("before call", HA_SENDKEY, keys),
+                                      "ready say", "- go"};
+    steps.insert(steps.end(), kRequestsAfterTheInterrupt, Step("after call", HA_SENDKEY, keys));
+    auto caller = StartReady("script", steps);
     ASSERT_TRUE(caller != nullptr);
-    ASSERT_TRUE(caller->ReadUntil("calling", kCallerLimit).has_value());
-    std::this_thread::sleep_for(kSettle);
-    ASSERT_TRUE(caller->Running()) << "the caller did not wait for the stopped emulator";
-
-    Report report = KillEmulatorAndAwaitRelease(*caller);
-    ASSERT_EQ(report[GetParam().answer].size(), 2u);
-    EXPECT_EQ(report[GetParam().answer][0], "9");
-    ExpectEmulatorGone();
+    EXPECT_EQ(emulator_->Command("interrupt A"), std::vector<std::string>{"interrupted"});
+    ASSERT_TRUE(caller->WriteLine("go"));
+    Report report = Finish(*caller);
+    ExpectLines(report, {"connect 0", "before 0"});
+    EXPECT_EQ(report.All("after"), std::vector<std::vector<std::string>>(kRequestsAfterTheInterrupt, {"0"}));
+    // Each string waited for the host and was typed whole.
+    const std::vector<std::string> expected(kRequestsAfterTheInterrupt + 1, "true ABC[enter]def");
+    const auto sentLines = emulator_->Command("sent A");
+    ASSERT_TRUE(sentLines.has_value());
+    std::vector<std::string> sent;
+    for (const auto& line : *sentLines) {
+        if (line != "false [reset]") sent.push_back(line);
+    }
+    EXPECT_EQ(sent, expected);
 }
-
-INSTANTIATE_TEST_SUITE_P(Calls, BlockedCallEndToEnd,
-                         testing::Values(BlockedCall{"blocked_send_keys", {"A"}, "send_keys"},
-                                         BlockedCall{"blocked_qmxapi", {}, "status"}),
-                         [](const testing::TestParamInfo<BlockedCall>& info) { return std::string(info.param.role); });
 
 }  // namespace
 }  // namespace trv::e2e

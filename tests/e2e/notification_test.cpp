@@ -1,165 +1,101 @@
-// End to end: waiting for the host, host notification and the intercepts
-// with the reference emulator. The operator's side comes from the headless
-// emulator's commands ("keys", "close"); the callers are roles of this
-// binary defined here (RunNotificationRole).
+// End to end: host notification, the interruptible pause and the intercepts
+// with the reference emulator raising the events: "keys" for host updates
+// and keystrokes, "close" for close attempts. The callers are "script"
+// roles; the event form is waited on with trvWaitForHandle, the message form
+// read with trvGetMessage, as a Linux application does.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "e2e_fixture.h"
 
 namespace trv::e2e {
 namespace {
 
-// --- the caller roles ---------------------------------------------------
-
-// wait L: connected to L, waits for the test's go-ahead (input is then
-// inhibited by an Enter), and waits with NWAIT and then with TWAIT.
-int WaitRole(const std::vector<std::string>& args) {
-    const int32_t connected = RunText(HA_CONNECT_PS, args[0]);
-    Say("ready");
-    Say("connect " + Num(connected));
-    AwaitGo();
-    Say("nwait_parms " + Num(RunText(HA_SET_SESSION_PARMS, "NWAIT")));
-    Say("nwait " + Num(Run(HA_WAIT, nullptr, 0).rc));
-    Say("twait_parms " + Num(RunText(HA_SET_SESSION_PARMS, "TWAIT")));
-    Say("wait " + Num(Run(HA_WAIT, nullptr, 0).rc));
-    return 0;
-}
-
-// host_notification L TYPE: registers for the updates of L that TYPE names
-// ('B' both, 'O' status line, 'P' presentation space), pauses
-// interruptibly until an update ends the pause, and collects what Query Host
-// Update reports over the next two seconds.
-int HostNotificationRole(const std::vector<std::string>& args) {
-    const int32_t parms = RunText(HA_SET_SESSION_PARMS, "IPAUSE");
-    unsigned char request[24] = {static_cast<unsigned char>(args[0][0]), 0, 0, 0,
-                                 static_cast<unsigned char>(args[1][0])};
-    const int32_t started = Run(HA_START_HOST_NOTIFY, request, 5).rc;
-    Say("ready");
-    Say("parms " + Num(parms));
-    Say("start " + Num(started));
-    Say("pause " + Num(Run(HA_PAUSE, nullptr, 40).rc));
-    char name[4] = {args[0][0]};
-    int32_t seen = 0;
-    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-         seen != HLLAPI_RC_BOTH_UPDATED && std::chrono::steady_clock::now() < deadline;) {
-        seen |= Run(HA_QUERY_HOST_UPDATE, name, 1).rc;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    Say("updates " + Num(seen));
-    Say("stop " + Num(Run(HA_STOP_HOST_NOTIFY, name, 1).rc));
-    Say("query_after_stop " + Num(Run(HA_QUERY_HOST_UPDATE, name, 1).rc));
-    return 0;
-}
-
-// close_intercept L: intercepts closes of L in the event form and waits on
-// the event it is given until a close attempt signals it; then queries twice
-// and stops.
-int CloseInterceptRole(const std::vector<std::string>& args) {
-    unsigned char request[24] = {static_cast<unsigned char>(args[0][0]), 0, 0, 0, 'Q'};
-    const int32_t started = Run(HA_START_CLOSE_INTERCEPT, request, 16).rc;
-    const uint64_t handle = started == HLLAPI_RC_SUCCESS ? HandleAt(request + 8) : 0;
-    const uint32_t before = trvWaitForHandle(handle, 0);
-    Say("ready");
-    Say("start " + Num(started));
-    Say("before " + Num(before));
-    Say("wait " + Num(trvWaitForHandle(handle, 30000)));
-    char name[4] = {args[0][0]};
-    Say("query " + Num(Run(HA_QUERY_CLOSE_INTERCEPT, name, 1).rc));
-    Say("after_query " + Num(trvWaitForHandle(handle, 0)));
-    Say("query_again " + Num(Run(HA_QUERY_CLOSE_INTERCEPT, name, 1).rc));
-    Say("stop " + Num(Run(HA_STOP_CLOSE_INTERCEPT, name, 1).rc));
-    return 0;
-}
-
-// key_intercept L COUNT: intercepts every keystroke of L, waits for the
-// go-ahead, reads COUNT keys and stops.
-int KeyInterceptRole(const std::vector<std::string>& args) {
-    unsigned char request[24] = {static_cast<unsigned char>(args[0][0]), 0, 0, 0, 'L'};
-    const int32_t started = Run(HA_START_KEY_INTERCEPT, request, 0).rc;
-    Say("ready");
-    Say("start " + Num(started));
-    AwaitGo();
-    const int count = std::stoi(args[1]);
-    for (int i = 0; i < count; ++i) {
-        unsigned char key[16] = {static_cast<unsigned char>(args[0][0])};
-        Outcome got = Run(HA_GET_KEY, key, sizeof key);
-        Say("key " + KeyWords(got, key));
-    }
-    char name[4] = {args[0][0]};
-    Say("stop " + Num(Run(HA_STOP_KEY_INTERCEPT, name, 1).rc));
-    return 0;
-}
-
-[[maybe_unused]] const bool kRegistered = RegisterRoles({
-    {"wait", WaitRole, 1},
-    {"host_notification", HostNotificationRole, 2},
-    {"close_intercept", CloseInterceptRole, 1},
-    {"key_intercept", KeyInterceptRole, 2},
-});
-
-// --- the tests ----------------------------------------------------------
-
 using NotificationEndToEnd = EmulatorEndToEnd;
 
-TEST_F(NotificationEndToEnd, WaitIsReleasedByTheHostsAnswer) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"answer2s=A"}));
-    auto caller = StartReady("wait", {"A"});
-    ASSERT_TRUE(caller != nullptr);
-    // The Enter leaves input inhibited until the host answers, two seconds on:
-    // NWAIT answers 4 at once, TWAIT is released by the answer.
+// An Enter changes the status line at once and the screen with the host's
+// answer: it ends an interruptible pause (26), is reported as both kinds of
+// update, and signals the event form's event, which the query resets (258:
+// not signalled) and the stop closes (a failed wait).
+TEST_F(NotificationEndToEnd, AnEnterEndsAPauseAndSignalsTheEventForm) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    auto pauser = StartReady("script", {Step("parms call", HA_SET_SESSION_PARMS, "IPAUSE"),
+                                        Step("start start", HA_START_HOST_NOTIFY, "A", 5, "B"), "ready say",
+                                        Step("pause call", HA_PAUSE, "-", 0, 40), "updates updates A 2000",
+                                        Step("stop call", HA_STOP_HOST_NOTIFY, "A"),
+                                        Step("after_stop call", HA_QUERY_HOST_UPDATE, "A")});
+    ASSERT_TRUE(pauser != nullptr);
+    auto waiter = StartReady("script", {Step("connect call", HA_CONNECT_PS, "A"),
+                                        Step("start start", HA_START_HOST_NOTIFY, "A", 24, "A", "B"),
+                                        "before handle 0", "ready say", "wait handle 30000",
+                                        Step("input_free call", HA_WAIT), Step("query call", HA_QUERY_HOST_UPDATE, "A"),
+                                        "after_query handle 0", Step("stop call", HA_STOP_HOST_NOTIFY, "A"),
+                                        "after_stop handle 0"});
+    ASSERT_TRUE(waiter != nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the pause
     ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
-    ASSERT_TRUE(caller->WriteLine("go"));
-    ExpectLines(Finish(*caller), {"connect 0", "nwait_parms 0", "nwait 4", "wait 0"});
+    ExpectLines(Finish(*pauser), {"parms 0", "start 0", "pause 26", "updates 23", "stop 0", "after_stop 8"});
+    ExpectLines(Finish(*waiter), {"connect 0", "start 0", "before 258", "wait 0", "input_free 0", "query 23",
+                                  "after_query 258", "stop 0", "after_stop 4294967295"});
 }
 
-// Each registration is told only of the updates it asked for: the Enter
-// changes the status line at once and the screen with the host's answer,
-// and ends each registration's interruptible pause (26).
-TEST_F(NotificationEndToEnd, AnEnterEndsInterruptiblePausesAndIsReportedAsAsked) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    const struct {
-        const char* kinds;
-        const char* updates;
-    } registrations[] = {{"B", "23"}, {"O", "21"}, {"P", "22"}};
-    std::vector<std::unique_ptr<ChildProcess>> callers;
-    for (const auto& r : registrations) {
-        callers.push_back(StartReady("host_notification", {"A", r.kinds}));
-        ASSERT_TRUE(callers.back() != nullptr);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into their pauses
-    ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
-    for (std::size_t i = 0; i < callers.size(); ++i) {
-        SCOPED_TRACE(registrations[i].kinds);
-        ExpectLines(Finish(*callers[i]), {"parms 0", "start 0", "pause 26",
-                                          std::string("updates ") + registrations[i].updates, "stop 0",
-                                          "query_after_stop 8"});
-    }
-}
+// A close attempt and keystrokes, intercepted in the event form (the close
+// signals the event) or in the message form (a message of each kind to the
+// caller's window, the first in each list); the keys come in order and
+// never reach the screen, and the close is reported once.
+struct InterceptForm {
+    const char* name;
+    std::vector<std::string> steps;
+    std::vector<std::string> lines;
+};
 
-TEST_F(NotificationEndToEnd, AnInterceptedCloseSignalsTheEventAndIsReportedOnce) {
+void PrintTo(const InterceptForm& form, std::ostream* out) { *out << form.name; }
+
+class InterceptEndToEnd : public EmulatorEndToEnd, public testing::WithParamInterface<InterceptForm> {};
+
+TEST_P(InterceptEndToEnd, AnInterceptedCloseAndKeystrokesReachTheCaller) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto caller = StartReady("close_intercept", {"A"});
+    std::vector<std::string> steps = GetParam().steps;
+    for (const std::string& step :
+         {Step("key getkey A"), Step("key getkey A"), Step("key getkey A"),
+          Step("query call", HA_QUERY_CLOSE_INTERCEPT, "A"), Step("after_query handle 0"),
+          Step("query_again call", HA_QUERY_CLOSE_INTERCEPT, "A"),
+          Step("key_stop call", HA_STOP_KEY_INTERCEPT, "A"), Step("close_stop call", HA_STOP_CLOSE_INTERCEPT, "A")}) {
+        steps.push_back(step);
+    }
+    auto caller = StartReady("script", steps);
     ASSERT_TRUE(caller != nullptr);
     EXPECT_EQ(emulator_->Command("close A"), std::vector<std::string>{"intercepted"});
-    // 258: not signalled; the close attempt signals the event, the query resets it.
-    ExpectLines(Finish(*caller), {"start 0", "before 258", "wait 0", "query 26", "after_query 258",
-                                  "query_again 0", "stop 0"});
+    ASSERT_EQ(emulator_->Command("keys A ab[enter]"), std::vector<std::string>{"OK"});
+    Report report = Finish(*caller);
+    for (const std::string& line : GetParam().lines) {
+        const auto all = report.All(line.substr(0, line.find(' ')));
+        EXPECT_NE(std::find(all.begin(), all.end(), Words(line.substr(line.find(' ') + 1))), all.end()) << line;
+    }
+    ExpectLines(report, {"query 26", "query_again 0", "key_stop 0", "close_stop 0"});
+    EXPECT_EQ(report.All("key"), (std::vector<std::vector<std::string>>{{"0", "A", "a"}, {"0", "A", "b"}, {"0", "M", "@E"}}));
+    EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 2), "  ");
     EXPECT_EQ(emulator_->Command("close A"), std::vector<std::string>{"closed"});
 }
 
-TEST_F(NotificationEndToEnd, InterceptedKeystrokesReachTheCallerInOrder) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto caller = StartReady("key_intercept", {"A", "3"});
-    ASSERT_TRUE(caller != nullptr);
-    ASSERT_TRUE(emulator_->Command("keys A ab[enter]").has_value());
-    ASSERT_TRUE(caller->WriteLine("go"));
-    Report report = Finish(*caller);
-    ExpectLines(report, {"start 0", "stop 0"});
-    const std::vector<std::vector<std::string>> keys = {{"0", "A", "a"}, {"0", "A", "b"}, {"0", "M", "@E"}};
-    EXPECT_EQ(report.All("key"), keys);
-    // Intercepted, the keys never reached the screen.
-    EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 2), "  ");
-}
+const std::string kFirst = std::to_string(HLLAPI_NOTIFY_WPARAM_BASE);
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, InterceptEndToEnd,
+    testing::Values(
+        InterceptForm{"Event",
+                      {Step("close start", HA_START_CLOSE_INTERCEPT, "A", 16, "Q"),
+                       Step("keys start", HA_START_KEY_INTERCEPT, "A", 0, "L"), "before handle 0", "ready say",
+                       "wait handle 30000"},
+                      {"close 0", "keys 0", "before 258", "wait 0", "after_query 258"}},
+        InterceptForm{"Message",
+                      {Step("close start", HA_START_CLOSE_INTERCEPT, "A", 16, "M"),
+                       Step("keys start", HA_START_KEY_INTERCEPT, "A", 0, "M", "L"), "ready say",
+                       Step("message messages", HLLAPI_NOTIFY_CLOSE_ATTEMPT, HLLAPI_NOTIFY_KEYSTROKE)},
+                      {"close 0 " + kFirst, "keys 0 " + kFirst, Step("message", HLLAPI_NOTIFY_CLOSE_ATTEMPT, kFirst),
+                       Step("message", HLLAPI_NOTIFY_KEYSTROKE, kFirst)}}),
+    [](const testing::TestParamInfo<InterceptForm>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace trv::e2e

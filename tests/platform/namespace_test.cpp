@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/event.h"
 #include "platform/mapping.h"
@@ -66,13 +67,6 @@ TRV_CHILD_ROLE(ns_event_checker) {
     return WaitForEvent(event.get(), 0) == kWaitObject0 ? 0 : 12;
 }
 
-TEST(NamespaceTest, OpeningAnAbsentNameAnswersZero) {
-    const std::string name = test::UniqueName("ns_absent");
-    EXPECT_EQ(OpenNamedEvent(name.c_str()), kNoHandle);
-    EXPECT_EQ(OpenNamedMutex(name.c_str()), kNoHandle);
-    EXPECT_EQ(OpenNamedMapping(name.c_str()), kNoHandle);
-}
-
 TEST(NamespaceTest, AfterEveryHolderWasKilledANewProcessStartsClean) {
     const std::string mapping = test::UniqueName("ns_clean_mapping");
     const std::string event = test::UniqueName("ns_clean_event");
@@ -114,8 +108,11 @@ TEST(NamespaceTest, AnObjectLivesWhileAHandleIsOpenAndEndsWithTheLast) {
     EXPECT_EQ(WaitForEvent(recreated.get(), 0), kWaitTimeout);
 }
 
-TEST(NamespaceTest, AllKindsShareOneSetOfNames) {
+TEST(NamespaceTest, AbsentNamesAnswerZeroAndAllKindsShareOneSetOfNames) {
     const std::string name = test::UniqueName("ns_kinds");
+    EXPECT_EQ(OpenNamedEvent(name.c_str()), kNoHandle);
+    EXPECT_EQ(OpenNamedMutex(name.c_str()), kNoHandle);
+    EXPECT_EQ(OpenNamedMapping(name.c_str()), kNoHandle);
     UniqueHandle event(CreateNamedEvent(false, name.c_str()));
     ASSERT_TRUE(event);
     EXPECT_EQ(CreateNamedMutex(name.c_str()), kNoHandle);
@@ -124,37 +121,26 @@ TEST(NamespaceTest, AllKindsShareOneSetOfNames) {
     EXPECT_EQ(CreateNamedMapping(name.c_str(), 4096).handle, kNoHandle);
 }
 
-TEST(NamespaceTest, NamesAreCaseSensitiveAndUnusualCharactersStayDistinct) {
+// Case, characters an escaping scheme could confuse, and long names that
+// differ only at the end: each name is an object of its own.
+TEST(NamespaceTest, NamesThatAreAlikeStayDistinct) {
     const std::string base = test::UniqueName("ns_Chars");
-    UniqueHandle mixed(CreateNamedEvent(true, base.c_str()));
-    ASSERT_TRUE(mixed);
     std::string upper = base;
     for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    EXPECT_EQ(OpenNamedEvent(upper.c_str()), kNoHandle);
-
-    // Names that an escaping scheme could confuse are separate objects.
-    const std::string slash = base + " a/b";
-    const std::string escaped = base + " a%2Fb";
-    UniqueHandle first(CreateNamedEvent(true, slash.c_str()));
-    UniqueHandle second(CreateNamedEvent(true, escaped.c_str()));
-    ASSERT_TRUE(first && second);
-    SignalEvent(first.get());
-    EXPECT_EQ(WaitForEvent(second.get(), 0), kWaitTimeout);
-    UniqueHandle reopened(OpenNamedEvent(slash.c_str()));
-    ASSERT_TRUE(reopened);
-    EXPECT_EQ(WaitForEvent(reopened.get(), 0), kWaitObject0);
-}
-
-TEST(NamespaceTest, LongNamesDifferingOnlyAtTheEndAreDistinct) {
-    const std::string stem = test::UniqueName("ns_long") + std::string(180, 'x');
-    UniqueHandle first(CreateNamedEvent(true, (stem + "1").c_str()));
-    UniqueHandle second(CreateNamedEvent(true, (stem + "2").c_str()));
-    ASSERT_TRUE(first && second);
-    SignalEvent(first.get());
-    EXPECT_EQ(WaitForEvent(second.get(), 0), kWaitTimeout);
-    UniqueHandle reopened(OpenNamedEvent((stem + "1").c_str()));
-    ASSERT_TRUE(reopened);
-    EXPECT_EQ(WaitForEvent(reopened.get(), 0), kWaitObject0);
+    const std::string stem = base + std::string(220, 'x');  // past a file name's length
+    const std::pair<std::string, std::string> pairs[] = {
+        {base, upper}, {base + " a/b", base + " a%2Fb"}, {stem + "1", stem + "2"}};
+    for (const auto& [one, other] : pairs) {
+        UniqueHandle first(CreateNamedEvent(true, one.c_str()));
+        ASSERT_TRUE(first) << one;
+        EXPECT_EQ(OpenNamedEvent(other.c_str()), kNoHandle) << other;
+        UniqueHandle second(CreateNamedEvent(true, other.c_str()));
+        ASSERT_TRUE(second) << other;
+        SignalEvent(first.get());
+        EXPECT_EQ(WaitForEvent(second.get(), 0), kWaitTimeout) << other;
+        UniqueHandle reopened(OpenNamedEvent(one.c_str()));
+        EXPECT_EQ(WaitForEvent(reopened.get(), 0), kWaitObject0) << one;
+    }
 }
 
 }  // namespace

@@ -5,11 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/environment.h"
+#include "support/attached_caller.h"
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/process.h"
-#include "library/process_lifecycle.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "tables/qmxapi_list.h"
@@ -17,18 +16,8 @@
 namespace trv::test {
 namespace {
 
-class AttachedCaller : public testing::Environment {
-public:
-    void SetUp() override {
-        platform::SetEnvironment("TRVHA64_NAMESPACE", "sessionapi-tests");
-        platform::SetEnvironment("TRVHA64_UNATTENDED", "1");
-        OnProcessAttach();
-    }
-    void TearDown() override { OnProcessDetach(); }
-};
-
 [[maybe_unused]] testing::Environment* const g_attached =
-    testing::AddGlobalTestEnvironment(new AttachedCaller);
+    testing::AddGlobalTestEnvironment(new AttachedCaller("sessionapi-tests"));
 
 }  // namespace
 
