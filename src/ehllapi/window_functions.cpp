@@ -238,7 +238,12 @@ HandlerOutcome ConnectWindowServices(ParserCall& call) {
     if (session.WinConnection[0] == '\0') {
         char name[kBlockNameSize + 1];
         TerminatedCopy<kBlockNameSize>(name, block.BlockName);
-        if (!Sessions()->ConnectSessionWin(name, letter)) return HLLAPI_RC_SYSTEM_ERROR;
+        if (!Sessions()->ClaimSessionWin(name, letter)) {
+            // Another caller claimed them between the look and the claim.
+            if (Sessions()->GetSession(letter).WinConnection[0] == '\0') return HLLAPI_RC_SYSTEM_ERROR;
+            TRV_TRACE("EHLLAPIParser CPS - window unavailable");
+            return HLLAPI_RC_IN_USE;
+        }
     }
     block.WinConnected[index] = 1;
     block.WinOwnerThreadId[index] = platform::CurrentThreadId();

@@ -324,6 +324,18 @@ bool SessionList::ConnectSessionWin(const char* name, char letter) {
     return done;
 }
 
+bool SessionList::ClaimSessionWin(const char* name, char letter) {
+    TRV_TRACE("SessionList::ConnectSessionWin enter - Session [%c], Name=[%s]", letter,
+              name != nullptr ? name : "");
+    bool held = false;
+    ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {
+        if (block.WinConnection[0] == '\0') CopyFixedText(block.WinConnection, name);
+        held = name != nullptr && SameName(block.WinConnection, name);
+    });
+    TRV_TRACE("SessionList::ConnectSessionWin return");
+    return held;
+}
+
 bool SessionList::DisconnectSessionWin(char letter) {
     TRV_TRACE("SessionList::DisconnectSessionWin enter - Session [%c]", letter);
     const bool done = ChangeLocked(BlockOf(letter), [&](SessionBlock& block) {

@@ -77,6 +77,11 @@ public:
     bool DisconnectSessionPS(char letter);
     bool ConnectSessionWin(const char* name, char letter);
     bool DisconnectSessionWin(char letter);
+    // ConnectSessionWin for a caller that finds window services free: stores
+    // `name` only while no other block's name is there, under the table's
+    // lock, so that two callers connecting at once cannot both come away
+    // holding them. Answers whether `name` holds them afterwards.
+    bool ClaimSessionWin(const char* name, char letter);
     bool SetCaller(const char* name, char letter);
     bool SetNativeThreadHandle(char letter, platform::Handle thread);
     bool SetInhibitedStatus(char letter, std::uint8_t inhibited);

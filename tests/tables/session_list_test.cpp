@@ -94,6 +94,13 @@ TEST(SessionListTest, PresentationSpaceKeepsItsFirstHolderWindowServicesTheLast)
     sessions.ConnectSessionWin(callers[0]->BlockName, 'E');
     sessions.ConnectSessionWin(callers[1]->BlockName, 'E');
     EXPECT_STREQ(sessions.GetSession('E').WinConnection, callers[1]->BlockName);
+    // A claim, unlike the plain connect, never takes them from another holder.
+    EXPECT_FALSE(sessions.ClaimSessionWin(callers[0]->BlockName, 'E'));
+    EXPECT_TRUE(sessions.ClaimSessionWin(callers[1]->BlockName, 'E'));
+    EXPECT_STREQ(sessions.GetSession('E').WinConnection, callers[1]->BlockName);
+    sessions.DisconnectSessionWin('E');
+    EXPECT_TRUE(sessions.ClaimSessionWin(callers[0]->BlockName, 'E'));
+    EXPECT_STREQ(sessions.GetSession('E').WinConnection, callers[0]->BlockName);
 
     sessions.DisconnectSessionPS('e');
     sessions.ConnectSessionPS(callers[1]->BlockName, 'E');
