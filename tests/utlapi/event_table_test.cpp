@@ -159,6 +159,11 @@ TEST_F(UtlEventTableTest, WaitForEventAnswersTheFirstEntryThatHoldsAndRestoresTh
     ASSERT_EQ(UTLClearEventTable(kClient, kTable), 1);
     EXPECT_EQ(UTLWaitForEvent(kClient, kTable, 1), UTL_TIMEOUT);
     EXPECT_EQ(UTLGetParameter(kClient, 10), 1);
+    // Every request of the wait was served whole: the next ones get their own answers.
+    for (int column : {10, 20, 30}) {
+        ASSERT_EQ(UTLSetCursorLocation(kClient, 2, column), 1);
+        EXPECT_EQ(UTLGetCursorLocation(kClient), 80 + column);
+    }
 }
 
 }  // namespace
