@@ -1,10 +1,10 @@
 // The UTLAPI event tables and UTLWaitForEvent against the screen responder
-// of utlapi_fixture.h (24 x 80, "MAIN MENU" at row 1, the cursor at 1).
+// of utlapi_fixture.h (24 x 80, "MAIN MENU" at row 1, the cursor at 1). The
+// entry each add function makes is checked with the parameter-block entry's
+// packing (parameter_block_test.cpp).
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "trvha64_utlapi.h"
@@ -14,7 +14,6 @@
 namespace trv::test {
 namespace {
 
-using utl::EventKind;
 using utl::EventTable;
 using utl::UTLEventEntry;
 
@@ -59,48 +58,8 @@ protected:
 
 std::unique_ptr<ScreenResponder> UtlEventTableTest::responder_;
 
-TEST_F(UtlEventTableTest, EachAddFunctionAppendsAnEntryOfItsKind) {
-    struct Row {
-        std::function<std::int32_t(std::int32_t table)> add;
-        EventKind kind;
-        std::int32_t row, column, settle;
-        std::string text;
-    };
-    const Row rows[] = {
-        {[](std::int32_t t) { return UTLAddWaitForString(kClient, t, 1, 2, 3, "READY"); }, EventKind::String, 2, 3, -1,
-         "READY"},
-        {[](std::int32_t t) { return UTLAddWaitForStringNotAt(kClient, t, 1, 4, 5, "BUSY"); }, EventKind::StringNotAt,
-         4, 5, -1, "BUSY"},
-        {[](std::int32_t t) { return UTLAddWaitForCursor(kClient, t, 1, 6, 7); }, EventKind::Cursor, 6, 7, -1, ""},
-        {[](std::int32_t t) { return UTLAddWaitForCursorMove(kClient, t, 1); }, EventKind::CursorMove, -1, -1, -1, ""},
-        {[](std::int32_t t) { return UTLAddWaitForKey(kClient, t, 1, "@E"); }, EventKind::Key, -1, -1, -1, "@E"},
-        {[](std::int32_t t) { return UTLAddWaitHostQuiet(kClient, t, 1, 250); }, EventKind::HostQuiet, -1, -1, 250, ""},
-        {[](std::int32_t t) { return UTLAddWait(kClient, t, 1); }, EventKind::Wait, -1, -1, -1, ""},
-        {[](std::int32_t t) { return UTLAddWaitForHostConnect(kClient, t, 1); }, EventKind::HostConnect, -1, -1, -1, ""},
-        {[](std::int32_t t) { return UTLAddWaitForHostDisconnect(kClient, t, 1); }, EventKind::HostDisconnect, -1, -1,
-         -1, ""},
-    };
-    std::uint32_t count = 0;
-    for (const Row& row : rows) {
-        const auto kind = static_cast<int>(row.kind);
-        EXPECT_EQ(row.add(kTable + 1), UTL_BAD_TABLE) << "kind " << kind;
-        ASSERT_EQ(row.add(kTable), 1) << "kind " << kind;
-        const UTLEventEntry* entry = EventTable('A', kTable).Last();
-        ASSERT_NE(entry, nullptr);
-        EXPECT_EQ(EventTable('A', kTable).Count(), ++count) << "kind " << kind;
-        EXPECT_EQ(entry->kind, row.kind);
-        EXPECT_EQ(entry->owner, kClient);
-        EXPECT_EQ(entry->row, row.row) << "kind " << kind;
-        EXPECT_EQ(entry->column, row.column) << "kind " << kind;
-        EXPECT_EQ(entry->settleTime, row.settle) << "kind " << kind;
-        EXPECT_EQ(entry->text, row.text) << "kind " << kind;
-        EXPECT_EQ(entry->textLength, row.text.empty() ? -1 : static_cast<std::int32_t>(row.text.size()));
-    }
-    EXPECT_EQ(UTLClearEventTable(kClient, kTable), 1);
-    EXPECT_TRUE(Entries().empty());
-}
-
 TEST_F(UtlEventTableTest, TableFiftyOrAClientWithoutSessionIsRefused) {
+    EXPECT_EQ(UTLAddWaitForCursor(kClient, 50, 1, 1, 1), UTL_BAD_TABLE);
     EXPECT_EQ(UTLDeleteEvent(kClient, 50, 1), UTL_BAD_TABLE);
     EXPECT_EQ(UTLClearEventTable(kClient, 50), UTL_BAD_TABLE);
     EXPECT_EQ(UTLWaitForEvent(kClient, 50, 1), UTL_BAD_TABLE);
@@ -123,7 +82,7 @@ TEST_F(UtlEventTableTest, DeleteRemovesTheFirstMatchThisClientAddedAndClearRemov
     using List = std::vector<std::pair<std::uint64_t, std::uint32_t>>;
     EXPECT_EQ(UTLDeleteEvent(kClient, kTable, 7), 1);
     EXPECT_EQ(Entries(), (List{{kOther, 7}, {kClient, 8}, {kClient, 7}}));
-    EXPECT_EQ(EventTable('A', kTable).Last()->kind, EventKind::CursorMove);
+    EXPECT_EQ(EventTable('A', kTable).Last()->kind, utl::EventKind::CursorMove);
     EXPECT_EQ(UTLDeleteEvent(kClient, kTable, 9), 1);
     EXPECT_EQ(UTLDeleteEvent(kClient, kTable, 7), 1);
     EXPECT_EQ(UTLDeleteEvent(kClient, kTable, 7), 1);

@@ -63,8 +63,9 @@ protected:
 
 std::unique_ptr<ScreenResponder> UtlParameterBlockTest::responder_;
 
-// The add operations cover every packing shape: A, B; Ph, Pl; L, P; D ended
-// at L. High bits beyond the 16 taken are set to show they are dropped.
+// The add operations cover every packing shape (A, B; Ph, Pl; L, P; D ended
+// at L) and every kind of event-table entry. High bits beyond the 16 taken
+// are set to show they are dropped.
 TEST_F(UtlParameterBlockTest, AddOperationsUnpackTheirArguments) {
     constexpr std::int32_t kHigh = 0x70000;
     struct Row {
