@@ -236,7 +236,8 @@ TRVHA64_EXPORT int32_t TRVHA64_CALL UTLRunEmulatorMacro(trvUTLClient client, con
  * UTLWaitForCursor (574): 1 when the cursor stands at row and column (row 0:
  * in that column of any row; column 0: anywhere in that row);
  * UTL_INVALID_PARAMETER for row and column 0. UTLWaitForCursorMove (601): 1
- * when the cursor left where it was. UTLWaitForString (556): the position
+ * when the cursor left where it was (it checks no record: without one it
+ * times out). UTLWaitForString (556): the position
  * where the string appeared at row and column (row 0: in that column of any
  * row; column 0: anywhere in the row; both 0: anywhere). UTLWaitForKey
  * (577): 1 when the operator typed the key (keys are intercepted and passed

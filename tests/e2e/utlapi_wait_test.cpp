@@ -98,6 +98,23 @@ int UTLWaitDisconnectRole(const std::vector<std::string>& args) {
     return 0;
 }
 
+// utl_wait_key L: says "waiting" and waits for the operator's Enter, which
+// it passes on to the host.
+int UTLWaitKeyRole(const std::vector<std::string>& args) {
+    const int32_t registered = UTLRegisterClient(kClient);
+    const int32_t connected = UTLConnectSession(kClient, args[0].c_str());
+    const int32_t timeout = UTLWaitForKey(kClient, "@E", 1);
+    Say("ready");
+    Say("waiting");
+    const int32_t released = UTLWaitForKey(kClient, "@E", kLong);
+    Say("register " + Num(registered));
+    Say("connect " + Num(connected));
+    Say("key_timeout " + Num(timeout));
+    Say("key " + Num(released));
+    Say("wait_mode " + Num(UTLGetParameter(kClient, 10)));
+    return 0;
+}
+
 // utl_wait_outlives L: waits for a text that never comes; the emulator is
 // killed during the wait. Then the other waits with the emulator gone.
 int UTLWaitOutlivesRole(const std::vector<std::string>& args) {
@@ -151,6 +168,7 @@ int UTLEntrySignOnRole(const std::vector<std::string>& args) {
     {"utl_waits", UTLWaitsRole, 1},
     {"utl_wait_disconnect", UTLWaitDisconnectRole, 1},
     {"utl_wait_outlives", UTLWaitOutlivesRole, 1},
+    {"utl_wait_key", UTLWaitKeyRole, 1},
     {"utl_entry_signon", UTLEntrySignOnRole, 1},
 });
 
@@ -190,6 +208,26 @@ TEST_F(UTLAPIWaitEndToEnd, StoppingTheSessionReleasesTheDisconnectWait) {
     ASSERT_EQ(emulator_->Command("stop A"), std::vector<std::string>{"stopped"});
     Report report = Finish(*waiter);
     ExpectLines(report, {"register 1", "connect 1", "host_connect 1", "disconnect_timeout -4", "disconnect 1"});
+}
+
+TEST_F(UTLAPIWaitEndToEnd, TheOperatorsKeyReleasesTheKeyWaitAndReachesTheHost) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    auto waiter = StartReady("utl_wait_key", {"A"});
+    ASSERT_TRUE(waiter != nullptr);
+    ASSERT_TRUE(waiter->ReadUntil("waiting", kAnswerLimit).has_value());
+    std::this_thread::sleep_for(kSettle);
+    ASSERT_TRUE(waiter->Running()) << "the key wait did not wait for a key";
+    ASSERT_TRUE(emulator_->Command("keys A [enter]").has_value());
+    Report report = Finish(*waiter);
+    ExpectLines(report, {"register 1", "connect 1", "key_timeout -4", "key 1", "wait_mode 1"});
+    // Enter on an empty sign-on screen: the host asks for the user.
+    bool asked = false;
+    for (int i = 0; i < 100 && !asked; ++i) {
+        const std::vector<std::string> screen = emulator_->ScreenRows('A');
+        asked = screen.size() > 21 && screen[21].find("Type your user ID") != std::string::npos;
+        if (!asked) std::this_thread::sleep_for(Milliseconds(50));
+    }
+    EXPECT_TRUE(asked) << "the intercepted Enter did not reach the host";
 }
 
 TEST_F(UTLAPIWaitEndToEnd, AWaitOutlivesAKilledEmulatorAndTimesOut) {
