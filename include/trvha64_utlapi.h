@@ -44,7 +44,6 @@ typedef uintptr_t trvUTLClient;
 #define UTL_INVALID_PARAMETER (-2) /* bad index or setting, missing or short buffer */
 #define UTL_TIMEOUT (-4)           /* a wait timed out */
 #define UTL_SYSTEM_ERROR (-9)      /* registered already, no record, QMXAPI system error */
-#define UTL_NOT_BUILT (-10)        /* this library does not offer the function yet */
 #define UTL_SESSION_REFUSED (-11)  /* a QMXAPI session operation answered 0 */
 #define UTL_COPY_FAILED (-101)     /* UTLGetError could not copy the error */
 #define UTL_BAD_SCREEN_SHAPE (-103) /* the session reported no rows or columns */
@@ -225,9 +224,38 @@ TRVHA64_EXPORT int32_t TRVHA64_CALL UTLRunEmulatorMacro(trvUTLClient client, con
                                                         const char* macro);
 
 /* ---- Waits and event tables ------------------------------------------------
- * UTLWait runs EHLLAPI Wait on the bound session. The others are exported
- * with their final arguments but this library does not offer them yet: they
- * answer UTL_NOT_BUILT. */
+ * Time-outs are in half seconds; tables, events, rows, columns, settle times
+ * and time-outs are taken as their low 16 bits. Every wait polls its
+ * condition every 10 ms on the client's bound session and answers
+ * UTL_TIMEOUT once the time-out has passed (also when the emulator ended
+ * during the wait); UTL_NOT_REGISTERED when the client has no record or no
+ * session bound. A failed EHLLAPI or QMXAPI call inside a wait only makes
+ * its condition not hold in that pass.
+ *
+ * UTLWait (506) is EHLLAPI Wait under the client's wait parameter.
+ * UTLWaitForCursor (574): 1 when the cursor stands at row and column (row 0:
+ * in that column of any row; column 0: anywhere in that row);
+ * UTL_INVALID_PARAMETER for row and column 0. UTLWaitForCursorMove (601): 1
+ * when the cursor left where it was (it checks no record: without one it
+ * times out). UTLWaitForString (556): the position
+ * where the string appeared at row and column (row 0: in that column of any
+ * row; column 0: anywhere in the row; both 0: anywhere). UTLWaitForKey
+ * (577): 1 when the operator typed the key (keys are intercepted and passed
+ * on to the host). UTLWaitHostQuiet (573): 1 once the host has not been
+ * busy for `settle_ms`. UTLWaitForHostConnect (593) and
+ * UTLWaitForHostDisconnect (594): 1 when the emulator reports the session
+ * connected, or gone. UTLSendAndWait (575): UTLSendKey, then
+ * UTLWaitForString (UTL_INVALID_PARAMETER, nothing sent, for a null string).
+ *
+ * Event tables: per session letter 50 tables (0..49) of the process, shared
+ * by its clients bound to that letter. Each UTLAddWait... (578-586) appends
+ * one entry tagged with `event` and answers 1 (UTL_BAD_TABLE for a table of
+ * 50 or more). UTLDeleteEvent (587) removes the first entry this client
+ * added with that event number, if any; UTLClearEventTable (589) empties the
+ * table. UTLWaitForEvent (588) answers the event number of the first entry,
+ * in the order added, that holds, or UTL_TIMEOUT (an empty table never
+ * holds). While UTLWaitForEvent and UTLWaitForKey run, the client's
+ * parameter 10 is 3 (no wait) and keystroke interception is on. */
 TRVHA64_EXPORT int32_t TRVHA64_CALL UTLWait(trvUTLClient client); /* 506 */
 TRVHA64_EXPORT int32_t TRVHA64_CALL UTLWaitForCursor(trvUTLClient client, int32_t row, int32_t column,
                                                      int32_t timeout);
@@ -262,8 +290,45 @@ TRVHA64_EXPORT int32_t TRVHA64_CALL UTLWaitForEvent(trvUTLClient client, int32_t
 TRVHA64_EXPORT int32_t TRVHA64_CALL UTLClearEventTable(trvUTLClient client, int32_t table);
 
 /* ---- The parameter-block entry (723, 725) and its asynchronous form (724).
- * Not offered yet: UTLAPIEntry and UTLAPIEntry725 answer UTL_NOT_BUILT (also
- * stored through `argument`); UTLAPIEntryAsync answers 10 after a message. */
+ * UTLAPIEntry runs the UTLAPI operation numbered `*function` (the names
+ * below without their "UTL") for the calling thread's id as client handle,
+ * with its arguments taken from `data` (D), the low 16 bits of `*length` (L), of `*argument` (P, or its
+ * high and low halves) and of `*argument_a` and `*argument_b`. Operations
+ * that take a text ended at L write a NUL at data[L]: the buffer must be
+ * writable and hold L + 1 bytes. The result is returned and stored through
+ * `argument`; `*length` is written back unchanged. Numbers without an
+ * operation answer 1. 244 registers the thread; 214, 216, 245 and 264
+ * register it first when no thread of the process has used 244 yet.
+ * UTLAPIEntry725 is the same entry; UTLAPIEntryAsync answers 10 after a
+ * message. The numbers:
+ * 201 AddWait, 202 AddWaitForCursor, 203 AddWaitForCursorMove,
+ * 204 AddWaitForHostConnect, 205 AddWaitForHostDisconnect, 206 AddWaitForKey,
+ * 207 AddWaitForString, 208 AddWaitForStringNotAt, 209 AddWaitHostQuiet,
+ * 210 AllowUpdates, 211 BlockUpdates, 212 ClearEventTable,
+ * 213 CloseConfiguration, 214 ConnectSession, 215 DeleteEvent,
+ * 216 DisconnectSession, 217 Execute, 218 GetUTLAPIVersion,
+ * 219 GetConfiguration, 220 GetConnectionStatus, 221 GetCursorLocation,
+ * 222 GetEmulatorPath, 223 GetEmulatorVersion, 224 GetError,
+ * 225 GetFieldInfo, 226 GetFieldLength, 227 GetFieldPosition,
+ * 228 GetKeystroke, 229 GetLayoutName, 230 GetParameter,
+ * 231 GetSessionHandle, 232 GetSessions, 233 GetSessionSize,
+ * 234 GetSessionStatus, 235 GetString, 236 GetStringFromField, 237 HoldHost,
+ * 238 ListSessions, 239 LockKeyboard, 240 OpenConfiguration, 241 OpenLayout,
+ * 242 Pause, 243 ReceiveFile, 244 RegisterClient, 245 ResetSystem,
+ * 246 ResumeHost, 247 RowColumn, 248 RunEmulatorMacro, 249 Run_____Macro,
+ * 250 Run_____MacroAsync, 251 SearchField, 252 SearchSession,
+ * 253 SendAndWait, 254 SendFile, 255 SendKey, 256 SendString,
+ * 257 SendStringToField, 258 SessionOff, 259 SessionOn,
+ * 260 SetCursorLocation, 261 SetParameter, 262 ShowLastError,
+ * 263 StartKeystrokeIntercept, 264 StartSession, 265 StopKeystrokeIntercept,
+ * 266 StopSession, 267 UnlockKeyboard, 268 UnregisterClient, 269 Wait,
+ * 270 WaitForCursor, 271 WaitForCursorMove, 272 WaitForEvent,
+ * 273 WaitForHostConnect, 274 WaitForHostDisconnect, 275 WaitForKey,
+ * 276 WaitForString, 277 WaitHostQuiet; 279 GetSessionHandle.
+ * The packing of each operation's arguments is the table in
+ * src/utlapi/parameter_block_entry.cpp (for example 202 takes the table from
+ * A, the event from B, the row from P's high half and the column from its
+ * low half). */
 TRVHA64_EXPORT int32_t TRVHA64_CALL UTLAPIEntry(int32_t* function, char* data, int32_t* length,
                                                 int32_t* argument, int32_t* argument_a, int32_t* argument_b);
 TRVHA64_EXPORT int32_t TRVHA64_CALL UTLAPIEntry725(int32_t* function, char* data, int32_t* length,
