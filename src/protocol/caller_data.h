@@ -57,27 +57,48 @@ static_assert(offsetof(QuerySystemReply, Reserved19) == 19);
 static_assert(offsetof(QuerySystemReply, CodePage) == 30);
 static_assert(offsetof(QuerySystemReply, Reserved32) == 32);
 
-// 22 Query Session Status: the reply the emulator writes (20 bytes). Its
-// 16-bit fields start at odd offsets, so the record is packed.
-#pragma pack(push, 1)
+// 22 Query Session Status: the reply the emulator writes (20 bytes), in the
+// 32-bit layout: the short name is followed by three reserved bytes.
 struct QuerySessionStatusReply {
-    char ShortName;             // 0
-    char LongName[8];           // 1
-    char SessionType;           // 9: 'D' display
+    char ShortName;               // 0
+    std::uint8_t Reserved1[3];    // 1
+    char LongName[8];             // 4
+    char SessionType;             // 12: 'D' display
+    std::uint8_t Characteristics; // 13
+    std::uint16_t Rows;           // 14
+    std::uint16_t Columns;        // 16
+    std::uint16_t CodePage;       // 18
+};
+static_assert(sizeof(QuerySessionStatusReply) == 20);
+static_assert(offsetof(QuerySessionStatusReply, LongName) == 4);
+static_assert(offsetof(QuerySessionStatusReply, SessionType) == 12);
+static_assert(offsetof(QuerySessionStatusReply, Characteristics) == 13);
+static_assert(offsetof(QuerySessionStatusReply, Rows) == 14);
+static_assert(offsetof(QuerySessionStatusReply, Columns) == 16);
+static_assert(offsetof(QuerySessionStatusReply, CodePage) == 18);
+
+// 22 Query Session Status in the packed 16-bit layout of the WinHLLAPI
+// entries (ordinals 801 and 116), which the parameter conversion fills from
+// the reply above: 18 bytes, the 16-bit fields at odd offsets.
+#pragma pack(push, 1)
+struct QuerySessionStatusReply16 {
+    char ShortName;               // 0
+    char LongName[8];             // 1
+    char SessionType;             // 9
     std::uint8_t Characteristics; // 10
-    std::uint16_t Rows;         // 11
-    std::uint16_t Columns;      // 13
-    std::uint16_t CodePage;     // 15
-    std::uint8_t Reserved17[3]; // 17
+    std::uint16_t Rows;           // 11
+    std::uint16_t Columns;        // 13
+    std::uint16_t CodePage;       // 15
+    std::uint8_t Reserved17;      // 17
 };
 #pragma pack(pop)
-static_assert(sizeof(QuerySessionStatusReply) == 20);
-static_assert(offsetof(QuerySessionStatusReply, LongName) == 1);
-static_assert(offsetof(QuerySessionStatusReply, SessionType) == 9);
-static_assert(offsetof(QuerySessionStatusReply, Characteristics) == 10);
-static_assert(offsetof(QuerySessionStatusReply, Rows) == 11);
-static_assert(offsetof(QuerySessionStatusReply, Columns) == 13);
-static_assert(offsetof(QuerySessionStatusReply, CodePage) == 15);
+static_assert(sizeof(QuerySessionStatusReply16) == 18);
+static_assert(offsetof(QuerySessionStatusReply16, LongName) == 1);
+static_assert(offsetof(QuerySessionStatusReply16, SessionType) == 9);
+static_assert(offsetof(QuerySessionStatusReply16, Characteristics) == 10);
+static_assert(offsetof(QuerySessionStatusReply16, Rows) == 11);
+static_assert(offsetof(QuerySessionStatusReply16, Columns) == 13);
+static_assert(offsetof(QuerySessionStatusReply16, CodePage) == 15);
 
 // 103 Query Window Coordinates: the reply (20 bytes).
 struct WindowCoordinatesReply {
