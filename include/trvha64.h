@@ -168,7 +168,9 @@ TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
  * 10 Query Sessions: writes 16-byte entries, as many as fit in `length`.
  * 13 Copy OIA: reads nothing; writes 103 bytes.
  * 20 Query System: writes 36 bytes.
- * 22 Query Session Status: reads and writes 20 bytes.
+ * 22 Query Session Status: reads and writes 20 bytes: letter 0, three
+ *    reserved bytes, long name 4-11, type 12, characteristics 13, rows 14,
+ *    columns 16, code page 18 (16-bit words).
  * 23 Start Host Notification: reads `length` bytes, which must hold the
  *    request's form: 5 (basic form, type P, O or B in byte 4) or 17
  *    (message form 'M' or event form 'A': handle field 8-15, type byte 16);
