@@ -198,20 +198,21 @@ int main(int argc, char** argv) {
     connected = 1;
 
     /* Query Session Status (22): a 20-byte record for the session named in
-     * byte 0 (blank: the connected one): letter, 8-byte long name (the same
-     * as in Query Sessions), type 'D' (display), characteristics, then rows,
-     * columns and code page as little-endian 16-bit words at bytes 11, 13
-     * and 15 (trvQuerySessionStatusReply in trvha64.h). */
+     * byte 0 (blank: the connected one): letter, three reserved bytes, the
+     * 8-byte long name at 4 (the same as in Query Sessions), type 'D'
+     * (display) at 12, characteristics, then rows, columns and code page as
+     * little-endian 16-bit words at 14, 16 and 18 (trvQuerySessionStatusReply
+     * in trvha64.h). */
     memset(data, ' ', 20);
     data[0] = letter[0];
     length = 20;
     rc = Call(HA_QUERY_SESSION_STATUS, data, &length, 0);
     if (Check("Query Session Status (22)", rc, CommonMeaning(rc))) {
         const unsigned char* record = (const unsigned char*)data;
-        int rows = record[11] | (record[12] << 8);
-        int columns = record[13] | (record[14] << 8);
+        int rows = record[14] | (record[15] << 8);
+        int columns = record[16] | (record[17] << 8);
         printf("    session %c, long name %.8s, type %c, %d rows x %d columns, code page %d\n", record[0],
-               data + 1, record[9], rows, columns, record[15] | (record[16] << 8));
+               data + 4, record[12], rows, columns, record[18] | (record[19] << 8));
         if (rows > 0 && columns > 0 && rows * columns <= HLLAPI_MAX_DATA) {
             g_rows = rows;
             g_columns = columns;

@@ -168,7 +168,9 @@ TRVHA64_EXPORT int32_t trvGetMessage(trvMessage* message, uint32_t timeout_ms);
  * 10 Query Sessions: writes 16-byte entries, as many as fit in `length`.
  * 13 Copy OIA: reads nothing; writes 103 bytes.
  * 20 Query System: writes 36 bytes.
- * 22 Query Session Status: reads and writes 20 bytes.
+ * 22 Query Session Status: reads and writes 20 bytes: letter 0, three
+ *    reserved bytes, long name 4-11, type 12, characteristics 13, rows 14,
+ *    columns 16, code page 18 (16-bit words).
  * 23 Start Host Notification: reads `length` bytes, which must hold the
  *    request's form: 5 (basic form, type P, O or B in byte 4) or 17
  *    (message form 'M' or event form 'A': handle field 8-15, type byte 16);
@@ -341,14 +343,27 @@ typedef struct trvQuerySystemReply {
  * connected one); the 20-byte answer replaces the request. */
 typedef struct trvQuerySessionStatusReply {
     char ShortName;          /* 0 */
-    char LongName[8];        /* 1: the same long name as Query Sessions gives */
+    uint8_t Reserved1[3];    /* 1 */
+    char LongName[8];        /* 4: the same long name as Query Sessions gives */
+    char SessionType;        /* 12: 'D' display */
+    uint8_t Characteristics; /* 13: 0x80 extended attributes */
+    uint16_t Rows;           /* 14 */
+    uint16_t Columns;        /* 16 */
+    uint16_t CodePage;       /* 18: the host code page */
+} trvQuerySessionStatusReply;
+
+/* 22 Query Session Status through the WinHLLAPI entries (WinHLLAPI, ordinal
+ * 801, and ordinal 116): the packed 16-bit record, 18 bytes. */
+typedef struct trvQuerySessionStatusReply16 {
+    char ShortName;          /* 0 */
+    char LongName[8];        /* 1 */
     char SessionType;        /* 9: 'D' display */
-    uint8_t Characteristics; /* 10: 0x80 extended attributes */
+    uint8_t Characteristics; /* 10 */
     uint16_t Rows;           /* 11 */
     uint16_t Columns;        /* 13 */
-    uint16_t CodePage;       /* 15: the host code page */
-    uint8_t Reserved17[3];   /* 17 */
-} trvQuerySessionStatusReply;
+    uint16_t CodePage;       /* 15 */
+    uint8_t Reserved17;      /* 17: left as the caller had it */
+} trvQuerySessionStatusReply16;
 
 /* 13 Copy OIA: the status line and its indicators (103 bytes). */
 typedef struct trvOIAReply {

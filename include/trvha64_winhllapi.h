@@ -71,7 +71,9 @@ typedef struct trvWinHLLAPIStartupData {
  * hllapi_thread and converts the results back; answers the return-code word.
  * A length below what the function's 16-bit layout needs answers 2 without
  * calling; a null function or length word, 9. Function 17 is the storage
- * manager above.
+ * manager above. Query Session Status (22) needs 18 bytes and answers the
+ * packed record: letter 0, long name 1-8, type 9, characteristics 10, rows
+ * 11, columns 13, code page 15 (16-bit words); byte 17 is left as it was.
  */
 TRVHA64_EXPORT int32_t TRVHA64_CALL WinHLLAPI(uint16_t* function, uint8_t* data, uint16_t* length,
                                               uint16_t* return_code);

@@ -176,9 +176,9 @@ class QuerySystemReply(_Record):
 
 class QuerySessionStatusReply(_Record):
     _c_name_ = "trvQuerySessionStatusReply"
-    _fields_ = [("ShortName", ctypes.c_char), ("LongName", ctypes.c_char * 8), ("SessionType", ctypes.c_char),
-                ("Characteristics", ctypes.c_uint8), ("Rows", ctypes.c_uint16), ("Columns", ctypes.c_uint16),
-                ("CodePage", ctypes.c_uint16), ("Reserved17", ctypes.c_uint8 * 3)]
+    _fields_ = [("ShortName", ctypes.c_char), ("Reserved1", ctypes.c_uint8 * 3), ("LongName", ctypes.c_char * 8),
+                ("SessionType", ctypes.c_char), ("Characteristics", ctypes.c_uint8), ("Rows", ctypes.c_uint16),
+                ("Columns", ctypes.c_uint16), ("CodePage", ctypes.c_uint16)]
 
 
 class OIAReply(_Record):

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 
+#include "protocol/caller_data.h"
 #include "shared/message_boxes.h"
 #include "shared/trace.h"
 #include "trvha64.h"
@@ -208,14 +209,23 @@ bool RunConverter(ConversionRecord& record) {
             return true;
         case HA_QUERY_SESSION_STATUS:
             if (in) {
-                NeedLength(record, 20);
-                UseLocal(record, 20);
+                NeedLength(record, sizeof(QuerySessionStatusReply16));
+                UseLocal(record, sizeof(QuerySessionStatusReply));
                 converted[0] = caller[0];
             } else {
-                std::memcpy(caller + 1, converted + 4, 8);
-                caller[9] = converted[12];
-                caller[10] = converted[13];
-                std::memcpy(caller + 12, converted + 14, 6);
+                // Field by field into the packed 16-bit record; its reserved
+                // last byte keeps what the caller had there.
+                QuerySessionStatusReply reply;
+                std::memcpy(&reply, converted, sizeof reply);
+                QuerySessionStatusReply16 packed;
+                std::memcpy(&packed, caller, sizeof packed);
+                std::memcpy(packed.LongName, reply.LongName, sizeof packed.LongName);
+                packed.SessionType = reply.SessionType;
+                packed.Characteristics = reply.Characteristics;
+                packed.Rows = reply.Rows;
+                packed.Columns = reply.Columns;
+                packed.CodePage = reply.CodePage;
+                std::memcpy(caller, &packed, sizeof packed);
             }
             return true;
         case HA_START_HOST_NOTIFY:

@@ -14,9 +14,15 @@
 
 namespace trv::platform {
 
+// Called before and after each step of the dialog (each window message of
+// the Windows dialog; on POSIX the showing of the list and the answer):
+// `entering` true before, false after with the step's answer (1 handled,
+// 0 not). May be null.
+using ChooserStepHook = void (*)(bool entering, std::intptr_t answer);
+
 // The index of the entry chosen (the first is selected at the start), or -1
 // when the user cancelled. Runs on the calling thread.
 int ChooseSession(std::uintptr_t owner, const std::string& title, const std::vector<std::string>& entries,
-                  bool unattended);
+                  bool unattended, ChooserStepHook step = nullptr);
 
 }  // namespace trv::platform

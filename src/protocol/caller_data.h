@@ -40,16 +40,28 @@ static_assert(offsetof(QuerySystemReply, Reserved19) == 19);
 static_assert(offsetof(QuerySystemReply, CodePage) == 30);
 static_assert(offsetof(QuerySystemReply, Reserved32) == 32);
 
-// 22 Query Session Status: the reply the emulator writes (20 bytes). Its
-// 16-bit fields start at odd offsets, so the record is packed.
+// 22 Query Session Status: the reply the emulator writes (20 bytes), in the
+// 32-bit layout: the short name is followed by three reserved bytes.
 using QuerySessionStatusReply = ::trvQuerySessionStatusReply;
 static_assert(sizeof(QuerySessionStatusReply) == 20);
-static_assert(offsetof(QuerySessionStatusReply, LongName) == 1);
-static_assert(offsetof(QuerySessionStatusReply, SessionType) == 9);
-static_assert(offsetof(QuerySessionStatusReply, Characteristics) == 10);
-static_assert(offsetof(QuerySessionStatusReply, Rows) == 11);
-static_assert(offsetof(QuerySessionStatusReply, Columns) == 13);
-static_assert(offsetof(QuerySessionStatusReply, CodePage) == 15);
+static_assert(offsetof(QuerySessionStatusReply, LongName) == 4);
+static_assert(offsetof(QuerySessionStatusReply, SessionType) == 12);
+static_assert(offsetof(QuerySessionStatusReply, Characteristics) == 13);
+static_assert(offsetof(QuerySessionStatusReply, Rows) == 14);
+static_assert(offsetof(QuerySessionStatusReply, Columns) == 16);
+static_assert(offsetof(QuerySessionStatusReply, CodePage) == 18);
+
+// 22 Query Session Status in the packed 16-bit layout of the WinHLLAPI
+// entries (ordinals 801 and 116), which the parameter conversion fills from
+// the reply above: 18 bytes, the 16-bit fields at odd offsets.
+using QuerySessionStatusReply16 = ::trvQuerySessionStatusReply16;
+static_assert(sizeof(QuerySessionStatusReply16) == 18);
+static_assert(offsetof(QuerySessionStatusReply16, LongName) == 1);
+static_assert(offsetof(QuerySessionStatusReply16, SessionType) == 9);
+static_assert(offsetof(QuerySessionStatusReply16, Characteristics) == 10);
+static_assert(offsetof(QuerySessionStatusReply16, Rows) == 11);
+static_assert(offsetof(QuerySessionStatusReply16, Columns) == 13);
+static_assert(offsetof(QuerySessionStatusReply16, CodePage) == 15);
 
 // 103 Query Window Coordinates: the reply (20 bytes).
 struct WindowCoordinatesReply {

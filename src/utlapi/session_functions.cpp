@@ -83,6 +83,16 @@ private:
     bool full_ = false;
 };
 
+// Each step of the "Choose a Session" dialog is traced as ListSessionsProc.
+void TraceListSessionsStep(bool entering, std::intptr_t answer) {
+    if (!TraceOn()) return;
+    if (entering) {
+        UTLTrace({"ListSessionsProc Enter"});
+    } else {
+        UTLTrace({"ListSessionsProc Exit\r\nRet Code=", Decimal(answer)});
+    }
+}
+
 std::int32_t QMXAnswer(std::uint32_t answer) {
     return answer != 0 ? static_cast<std::int32_t>(answer) : UTL_SESSION_REFUSED;
 }
@@ -324,7 +334,7 @@ std::int32_t TRVHA64_CALL UTLListSessions(trvUTLClient client, char* buffer, std
             }
         }
         const int chosen = trv::platform::ChooseSession(client, title != nullptr ? title : "", entries,
-                                                        trv::UnattendedMode());
+                                                        trv::UnattendedMode(), TraceListSessionsStep);
         if (chosen < 0 || static_cast<std::size_t>(chosen) >= entries.size()) return finish(0);
         CopyText(buffer, static_cast<std::size_t>(length), entries[static_cast<std::size_t>(chosen)].c_str());
         return finish(static_cast<std::int32_t>(std::strlen(buffer)));

@@ -24,12 +24,6 @@ constexpr const char* kLogFileName = "utlTrace.log";
 constexpr std::uint32_t kLogMutexWaitMs = 10000;
 platform::UniqueHandle g_logMutex;
 
-// Query Session Status goes through the 32-bit entry of the same exchange
-// block (ordinal 802): the session answers the record of
-// protocol/caller_data.h, whose rows and columns the 16-bit conversion of
-// ordinal 801 does not carry over.
-constexpr std::int32_t kStatusRequestLength = sizeof(QuerySessionStatusReply);
-
 }  // namespace
 
 bool UTLClientList::Add(std::uint64_t key) {
@@ -107,14 +101,12 @@ std::int32_t UTLConnectPS(std::uint64_t, UTLClient* client) {
 }
 
 ScreenShape QueryScreenShape() {
-    QuerySessionStatusReply status{};
+    // The packed 16-bit record: a blank (the connected session), then zeros.
+    QuerySessionStatusReply16 status{};
     status.ShortName = ' ';
-    std::int32_t function = HA_QUERY_SESSION_STATUS;
-    std::int32_t length = kStatusRequestLength;
-    std::int32_t code = 0;
-    WinHLLAPI32(&function, reinterpret_cast<char*>(&status), &length, &code);
+    std::uint16_t length = sizeof status;
     ScreenShape shape;
-    shape.result = Converted(static_cast<std::uint32_t>(code));
+    shape.result = Converted(CallEHLLAPI(HA_QUERY_SESSION_STATUS, &status, length));
     if (shape.result != UTL_SUCCESS) return shape;
     shape.rows = status.Rows;
     shape.columns = status.Columns;

@@ -68,8 +68,9 @@ std::uint16_t CallEHLLAPI(std::uint16_t function, void* data, std::uint16_t leng
 // connected flag on success.
 std::int32_t UTLConnectPS(std::uint64_t key, UTLClient* client);
 
-// The connected session's shape from Query Session Status (function 22,
-// its 20-byte record): `result` 1, or the converted code of a failed query.
+// The connected session's shape from Query Session Status (function 22, its
+// 18-byte 16-bit record through the WinHLLAPI entry): `result` 1, or the
+// converted code of a failed query.
 struct ScreenShape {
     std::int32_t result = 1;
     std::int32_t rows = 0;

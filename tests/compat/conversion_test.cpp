@@ -94,10 +94,10 @@ std::vector<Shape> Shapes() {
         shapes.push_back({"copy oia", HA_COPY_OIA, Make(103, {}, kFill), 104, Bytes(104, 0), oia, -1,
                           Bytes(oia.begin(), oia.begin() + 103), 103});
     }
-    shapes.push_back({"query session status", HA_QUERY_SESSION_STATUS, Make(20, {{0, Text("A")}}, kFill), 20,
+    shapes.push_back({"query session status", HA_QUERY_SESSION_STATUS, Make(18, {{0, Text("A")}}, kFill), 20,
                       Make(20, {{0, Text("A")}}),
                       Make(20, {{4, Text("SESSNAME")}, {12, Text("DX")}, {14, U16(24)}, {16, U16(80)}, {18, U16(1252)}}), -1,
-                      Make(20, {{0, Text("ASESSNAMEDX")}, {12, U16(24)}, {14, U16(80)}, {16, U16(1252)}}, kFill), 20});
+                      Make(18, {{0, Text("ASESSNAMEDX")}, {11, U16(24)}, {13, U16(80)}, {15, U16(1252)}}, kFill), 18});
     shapes.push_back({"host notification, message form", HA_START_HOST_NOTIFY,
                       Make(7, {{0, Text("AM")}, {2, U16(0x1234)}, {6, Text("B")}}), 24,
                       Make(24, {{0, Text("A")}, {4, Text("M")}, {8, U16(0x1234)}, {16, Text("B")}}),
@@ -189,7 +189,7 @@ TEST(ConversionTest, LengthsBelowTheMinimumAnswer2WithoutACall) {
         std::uint16_t minimum;
         std::uint8_t option;  // caller byte 1
     };
-    const Row rows[] = {{13, 103, 0},  {17, 8, 0},  {20, 33, 0},  {22, 20, 0},  {23, 7, 0},   {41, 7, 0},
+    const Row rows[] = {{13, 103, 0},  {17, 8, 0},  {20, 33, 0},  {22, 18, 0},  {23, 7, 0},   {41, 7, 0},
                         {50, 7, 0},    {51, 8, 0},  {52, 2, 0},   {60, 3, 0},   {61, 3, 0},   {102, 1, 0},
                         {103, 20, 0},  {104, 16, 1}, {104, 18, 3}, {105, 2, 0}, {120, 32, 0}, {121, 4, 0},
                         {122, 10, 0},  {123, 16, 0}, {124, 16, 0}, {125, 24, 0}, {126, 20, 0}};

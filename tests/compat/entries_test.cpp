@@ -59,8 +59,8 @@ TEST_F(EntriesTest, SixteenBitCallsReachTheSessionAndComeBackPacked) {
         std::memset(status, 0xEE, sizeof status);
         status[0] = 'C';
         EXPECT_EQ(Call16(through116, HA_QUERY_SESSION_STATUS, status, length), 0);
-        const std::uint8_t packed[20] = {'C', 'S', 'T', 'A', 'T', 'U', 'S', 'C', '!', 'D', 'X', 0xEE,
-                                         24,  0,   80,  0,   0xE4, 0x04, 0xEE, 0xEE};
+        const std::uint8_t packed[20] = {'C', 'S', 'T', 'A', 'T', 'U', 'S', 'C', '!', 'D', 'X', 24,
+                                         0,   80,  0,   0xE4, 0x04, 0xEE, 0xEE, 0xEE};
         EXPECT_EQ(Bytes(status, status + 20), Bytes(packed, packed + 20));
     }
 }

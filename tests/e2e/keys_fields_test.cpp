@@ -71,7 +71,11 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
     EXPECT_EQ(report["session_status"][0], "0");
     const std::string status = FromHex(report["session_status"][2]);
     ASSERT_EQ(status.size(), 20u);
-    EXPECT_EQ(std::string() + status[0] + status[9], "AD");
+    // The 32-bit layout: letter, three reserved bytes, the name, the type,
+    // then rows and columns at 14 and 16.
+    EXPECT_EQ(std::string() + status[0] + status[12], "AD");
+    EXPECT_EQ(ReadU16(reinterpret_cast<const unsigned char*>(status.data()) + 14), 24u);
+    EXPECT_EQ(ReadU16(reinterpret_cast<const unsigned char*>(status.data()) + 16), 80u);
 
     // An unknown code sends nothing but the reset, a literal bracket is
     // typed as itself, and the sign-on reaches the host.

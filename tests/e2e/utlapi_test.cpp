@@ -1,35 +1,32 @@
-// End to end: an application that uses only the UTLAPI functions against
-// the demonstration host: binds a client, signs on with UTLSendKey, reads
-// the menu by row and column, writes an input field, moves and reads the
-// cursor and reads the OIA; each checked against what the emulator shows.
+// End to end: applications that use only the UTLAPI functions against the
+// reference emulator. One manages sessions (the configured ones of a
+// configuration file, started, listed, queried, switched and stopped); one
+// signs on to the demonstration host with UTLSendKey and reads and writes
+// the screen and its fields by row and column; and examples/utlapi_demo
+// runs as it is. Each is checked against what the emulator shows.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
-#include <iterator>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "e2e_fixture.h"
+#include "trvha64_qmxapi.h"
 #include "trvha64_utlapi.h"
 
 namespace trv::e2e {
 namespace {
 
 constexpr trvUTLClient kClient = 0x0E2E;
+constexpr int kRows = 24;
 constexpr int kColumns = 80;
 constexpr auto kHostLimit = std::chrono::seconds(10);
-
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned char c : bytes) {
-        text += digits[c >> 4];
-        text += digits[c & 0xF];
-    }
-    return text;
-}
 
 std::string Row(int row) {
     std::string text(kColumns, '\0');
@@ -37,11 +34,62 @@ std::string Row(int row) {
     return Num(result) + " " + Hex(text);
 }
 
-// utlapi L: the whole application.
-int UTLAPIRole(const std::vector<std::string>& args) {
+// A result, then the text the call left in the buffer.
+std::string ResultAndText(int32_t result, const char* text) { return Num(result) + " " + Hex(std::string(text)); }
+
+// utlapi_sessions L DIR: sessions through UTLAPI, with DIR as the
+// configuration directory (B and C configured there); L is running already.
+int UTLAPISessionsRole(const std::vector<std::string>& args) {
+    setenv("XDG_CONFIG_HOME", args[1].c_str(), 1);
+    char text[512];
+    auto list = [&](const std::string& key, int32_t state) {
+        std::memset(text, 0, sizeof text);
+        Say(key + " " + ResultAndText(UTLGetSessions(kClient, text, sizeof text, state), text));
+    };
+    auto status = [](const char* letter) {
+        std::string values;
+        for (int32_t type : {0, 3, 14, 15}) values += " " + Num(UTLGetSessionStatus(kClient, letter, type));
+        return values;
+    };
+    Say("register " + Num(UTLRegisterClient(kClient)));
+    list("configured", 1);
+    list("configured_count", 4);
+    Say("configured_status " + Num(UTLGetSessionStatus(kClient, "b", 1)) + " " +
+        Num(UTLGetSessionStatus(kClient, "D", 2)));
+    Say("start " + Num(UTLStartSession(kClient, "b", "N")) + " " + Num(UTLStartSession(kClient, "B", "x")) + " " +
+        Num(UTLStartSession(kClient, "D", "N")));
+    list("connected_list", 12);
+    list("connected_count", 15);
+    Say("status" + status("B"));
+
+    Say("connect " + Num(UTLConnectSession(kClient, "b")));
+    Say("size " + Num(UTLGetSessionSize(kClient)));
+    char profile[QMX_PROFILE_SIZE + 1] = {};
+    Say("configuration " + ResultAndText(UTLGetConfiguration(kClient, profile, QMX_PROFILE_SIZE), profile));
+    char version[8] = {};
+    Say("version " + ResultAndText(UTLGetEmulatorVersion(kClient, version, 4), version));
+    char system[36] = {};
+    Outcome query = Run(HA_QUERY_SYSTEM, system, sizeof system);
+    Say("query_system " + Num(query.rc) + " " + std::string(system, 3));
+
+    Say("session_off " + Num(UTLSessionOff(kClient)));
+    Say("status_off" + status("B"));
+    list("started_list", 2);
+    list("started_count", 5);
+    Say("session_on " + Num(UTLSessionOn(kClient)));
+
+    Say("stop " + Num(UTLStopSession(kClient)));
+    Say("status_stopped" + status("B"));
+    list("after_stop", 12);
+    Say("disconnect " + Num(UTLDisconnectSession(kClient)));
+    Say("unregister " + Num(UTLUnregisterClient(kClient)));
+    return 0;
+}
+
+// utlapi_screen L: signs on, then reads and writes the menu.
+int UTLAPIScreenRole(const std::vector<std::string>& args) {
     Say("register " + Num(UTLRegisterClient(kClient)));
     Say("connect " + Num(UTLConnectSession(kClient, args[0].c_str())));
-    Say("size " + Num(UTLGetSessionSize(kClient)));
     Say("signon_row3 " + Row(3));
     Say("send_key " + Num(UTLSendKey(kClient, "DEMO01@TPALVERO@E")));
     const auto deadline = std::chrono::steady_clock::now() + kHostLimit;
@@ -51,60 +99,125 @@ int UTLAPIRole(const std::vector<std::string>& args) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     Say("menu_found " + Num(found));
-    Say("menu_row1 " + Row(1));
+
+    // The first input field: found, converted to row and column, written.
     const int32_t field = UTLGetFieldPosition(kClient, 1, 1, 4);
     const int32_t row = UTLRowColumn(kClient, field, 0);
     const int32_t column = UTLRowColumn(kClient, field, 1);
     Say("field " + Num(field) + " " + Num(row) + " " + Num(column));
+    Say("field_info " + Num(UTLGetFieldInfo(kClient, row, column, 1)) + " " + Num(UTLGetFieldInfo(kClient, 1, 1, 1)));
     Say("write_field " + Num(UTLSendStringToField(kClient, row, column, "9")));
     const int32_t fieldLength = UTLGetFieldLength(kClient, row, column, 0);
     Say("field_length " + Num(fieldLength));
+    // The text is read after the call has filled it (a call inside the same
+    // expression as the read of its buffer may run after that read).
     std::string text(static_cast<std::size_t>(fieldLength > 0 ? fieldLength : 1), '\0');
-    Say("read_field " + Num(UTLGetStringFromField(kClient, row, column, text.data(),
-                                                  static_cast<int32_t>(text.size()))) +
-        " " + Hex(text));
+    const int32_t read = UTLGetStringFromField(kClient, row, column, text.data(), static_cast<int32_t>(text.size()));
+    Say("read_field " + Num(read) + " " + Hex(text));
+
+    // Row 0 takes the column as a position.
+    std::string byPosition(10, '\0');
+    const int32_t copied = UTLGetString(kClient, 0, 2 * kColumns + 1, byPosition.data(), 10);
+    Say("by_position " + Num(copied) + " " + Hex(byPosition));
+    for (int row = 1; row <= kRows; ++row) Say("screen_row " + Row(row));
     Say("set_cursor " + Num(UTLSetCursorLocation(kClient, 3, 5)));
-    Say("cursor " + Num(UTLGetCursorLocation(kClient)));
+    const int32_t cursor = UTLGetCursorLocation(kClient);
+    Say("cursor " + Num(cursor) + " " + Num(UTLRowColumn(kClient, cursor, 0)) + " " +
+        Num(UTLRowColumn(kClient, cursor, 1)));
+
     char oia[103] = {};
     const int32_t oiaResult = UTLGetOIABytes(kClient, oia, sizeof oia);
     // The same bytes straight from the 32-bit entry of this thread's block.
     char direct[104] = {};
-    int32_t function = HA_COPY_OIA;
-    int32_t length = 103;
-    int32_t rc = 0;
-    hllapi_thread(&function, direct, &length, &rc);
-    Say("oia " + Num(oiaResult) + " " + Num(rc) + " " +
-        Num(std::string(oia, sizeof oia) == std::string(direct, sizeof oia)));
+    const Outcome copy = RunOnThread(HA_COPY_OIA, direct, 103);
+    Say("oia " + Num(oiaResult) + " " + Num(copy.rc) + " " +
+        Num(std::string(oia, sizeof oia) == std::string(direct, sizeof oia)) + " " + Hex(oia, 1));
     Say("disconnect " + Num(UTLDisconnectSession(kClient)));
     Say("unregister " + Num(UTLUnregisterClient(kClient)));
     return 0;
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterRoles({
-    {"utlapi", UTLAPIRole, 1},
+    {"utlapi_sessions", UTLAPISessionsRole, 2},
+    {"utlapi_screen", UTLAPIScreenRole, 1},
 });
 
-std::string RowText(const Report& report, const std::string& key) {
-    const auto words = report[key];
-    if (words.size() != 2 || words[0] != "1") return "(" + key + ": " + report.Joined(key) + ")";
-    return FromHex(words[1]);
+// The text of a "result hex" line whose result is `result`.
+std::string TextOf(const std::vector<std::string>& words, const std::string& result = "1") {
+    if (words.empty() || words[0] != result) return "(answered " + (words.empty() ? "nothing" : words[0]) + ")";
+    return words.size() > 1 ? FromHex(words[1]) : "";
 }
 
-using UTLAPIEndToEnd = EmulatorEndToEnd;
+class UTLAPIEndToEnd : public EmulatorEndToEnd {
+protected:
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(config_, ignored);
+        EmulatorEndToEnd::TearDown();
+    }
 
-TEST_F(UTLAPIEndToEnd, AUTLAPIClientSignsOnReadsAndWritesByRowAndColumn) {
+    // Configures sessions B and C; answers B's profile path.
+    std::string Configure() {
+        config_ = std::filesystem::temp_directory_path() / ("utlapi-config-" + space_);
+        std::filesystem::create_directories(config_ / "trvha64");
+        const std::string parts = Installed().profiles + "/parts.prf";
+        std::ofstream(config_ / "trvha64" / "sessions") << "# the test's sessions\nB " << parts
+                                                        << "\nC /srv/none/Payroll.prf\n";
+        return parts;
+    }
+
+    std::filesystem::path config_;
+};
+
+TEST_F(UTLAPIEndToEnd, SessionsAreStartedListedQueriedAndStopped) {
+    const std::string parts = Configure();
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    Report report = RunCaller("utlapi", {"A"});
-    const std::vector<std::string> screen = emulator_->ScreenRows('A');
-    ASSERT_GE(screen.size(), 24u);
+    Report report = RunCaller("utlapi_sessions", {"A", config_.string()});
 
-    EXPECT_EQ(report.Joined("register"), "1");
-    EXPECT_EQ(report.Joined("connect"), "1");
-    EXPECT_EQ(report.Joined("size"), std::to_string(24 * kColumns));
-    EXPECT_EQ(RowText(report, "signon_row3").substr(21, 41), "Ombrel Palvero demonstration system DEMO1");
-    EXPECT_EQ(report.Joined("send_key"), "1");
+    const std::string configured = "B " + parts + ", C /srv/none/Payroll.prf,";
+    EXPECT_EQ(TextOf(report["configured"], std::to_string(configured.size() - 1)), configured);
+    ExpectLines(report, {"register 1", "configured_count 2", "configured_status 1 0",
+                         // started; started already; D is not configured
+                         "start 1 1 -11",
+                         // running (1), connected (2), established in the session table (4)
+                         "connected_count 2", "status 7 1 1 1", "connect 1", "size " + std::to_string(kRows * kColumns),
+                         "session_off 1", "status_off 5 1 0 1", "started_count 1", "session_on 1", "stop 1",
+                         "status_stopped 0 0 0 0", "unregister 1"});
+    // The long names come from the sessions' profile paths.
+    EXPECT_EQ(TextOf(report["connected_list"], "15"), "A demo, B parts,");
+    EXPECT_EQ(TextOf(report["started_list"], "7"), "B parts,");
+    EXPECT_EQ(TextOf(report["after_stop"], "6"), "A demo,");
+    EXPECT_EQ(TextOf(report["configuration"]), parts);
+    // Query System's version and level, as "v.ll".
+    const auto system = report["query_system"];
+    ASSERT_EQ(system.size(), 2u);
+    EXPECT_EQ(system[0], "0");
+    EXPECT_EQ(TextOf(report["version"], "4"), system[1].substr(0, 1) + "." + system[1].substr(1, 2));
+
+    // The emulator agrees: B is gone, A runs on.
+    auto sessions = emulator_->Command("list");
+    ASSERT_TRUE(sessions.has_value());
+    std::string all;
+    for (const auto& line : *sessions) all += line + "\n";
+    EXPECT_EQ(all.find("B "), std::string::npos) << all;
+    EXPECT_NE(all.find("A "), std::string::npos) << all;
+}
+
+TEST_F(UTLAPIEndToEnd, AClientSignsOnAndReadsAndWritesByRowAndColumn) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    Report report = RunCaller("utlapi_screen", {"A"});
+    const std::vector<std::string> screen = emulator_->ScreenRows('A');
+    ASSERT_EQ(screen.size(), static_cast<std::size_t>(kRows));
+
+    ExpectLines(report, {"register 1", "connect 1", "send_key 1", "write_field 1", "set_cursor 1",
+                         "cursor " + std::to_string(2 * kColumns + 5) + " 3 5", "disconnect 1", "unregister 1"});
+    EXPECT_EQ(TextOf(report["signon_row3"]).substr(21, 41), "Ombrel Palvero demonstration system DEMO1");
     EXPECT_NE(report.Joined("menu_found"), "0");
-    EXPECT_EQ(RowText(report, "menu_row1"), screen[0]);
+    const auto rows = report.All("screen_row");
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows));
+    for (std::size_t row = 0; row < rows.size(); ++row) EXPECT_EQ(TextOf(rows[row]), screen[row]) << "row " << row + 1;
+    EXPECT_NE(screen[0].find("Main Menu"), std::string::npos) << screen[0];
+    EXPECT_EQ(TextOf(report["by_position"]), screen[2].substr(0, 10));
 
     const auto field = report["field"];
     ASSERT_EQ(field.size(), 3u);
@@ -113,19 +226,32 @@ TEST_F(UTLAPIEndToEnd, AUTLAPIClientSignsOnReadsAndWritesByRowAndColumn) {
     const int column = std::stoi(field[2]);
     ASSERT_GT(position, 0);
     EXPECT_EQ((row - 1) * kColumns + column, position);
-    EXPECT_EQ(report.Joined("write_field"), "1");
-    EXPECT_GT(std::stoi(report.Joined("field_length")), 0);
-    // UTLGetStringFromField answers 1 here, but through the WinHLLAPI entry
-    // the field's text does not come back yet (the 32-bit entry returns it):
-    // only the result is checked until that is found.
-    EXPECT_EQ(report.Joined("read_field").substr(0, 2), "1 ");
-    EXPECT_EQ(screen[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)], '9');
+    // The input field is not protected; the title at 1,1 is.
+    EXPECT_EQ(report.Joined("field_info"), "0 1");
+    const int length = std::stoi(report.Joined("field_length"));
+    ASSERT_GT(length, 0);
+    const std::string shown = screen[static_cast<std::size_t>(row - 1)].substr(static_cast<std::size_t>(column - 1));
+    EXPECT_EQ(shown[0], '9');
+    EXPECT_EQ(TextOf(report["read_field"]), shown.substr(0, static_cast<std::size_t>(length)));
 
-    EXPECT_EQ(report.Joined("set_cursor"), "1");
-    EXPECT_EQ(report.Joined("cursor"), std::to_string(2 * kColumns + 5));
-    EXPECT_EQ(report.Joined("oia"), "1 0 1");
-    EXPECT_EQ(report.Joined("disconnect"), "1");
-    EXPECT_EQ(report.Joined("unregister"), "1");
+    const auto oia = report["oia"];
+    ASSERT_EQ(oia.size(), 4u);
+    EXPECT_EQ(oia[0] + oia[1] + oia[2], "101");
+}
+
+TEST_F(UTLAPIEndToEnd, TheExampleProgramSignsOn) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    auto demo = ChildProcess::Start({TRV_E2E_UTLAPI_DEMO, "A"}, {{"TRVHA64_NAMESPACE", space_}});
+    ASSERT_TRUE(demo != nullptr);
+    const auto code = demo->Wait(kCallerLimit);
+    std::string output;
+    for (const auto& line : demo->ReadRemainingLines(Milliseconds(1000))) output += line + "\n";
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_NE(output.find("utlapi_demo: done"), std::string::npos) << output;
+    // It printed the main menu as the emulator shows it.
+    const std::vector<std::string> screen = emulator_->ScreenRows('A');
+    ASSERT_GE(screen.size(), 3u);
+    EXPECT_NE(output.find("|" + screen[2] + "|"), std::string::npos) << output;
 }
 
 }  // namespace

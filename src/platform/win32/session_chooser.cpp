@@ -16,7 +16,12 @@ struct ChooserData {
     int chosen;
 };
 
-INT_PTR CALLBACK ListSessionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// The step hook of the dialog running on this thread (the dialog is modal,
+// so one at a time); it sees every message, also those before
+// WM_INITDIALOG.
+thread_local ChooserStepHook t_stepHook = nullptr;
+
+INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
             auto* data = reinterpret_cast<ChooserData*>(lParam);
@@ -48,6 +53,14 @@ INT_PTR CALLBACK ListSessionsProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
 }
 
+INT_PTR CALLBACK ListSessionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    const ChooserStepHook hook = t_stepHook;
+    if (hook != nullptr) hook(true, 0);
+    const INT_PTR answer = HandleMessage(dialog, message, wParam, lParam);
+    if (hook != nullptr) hook(false, answer);
+    return answer;
+}
+
 HMODULE ThisModule() {
     HMODULE module = nullptr;
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -58,13 +71,15 @@ HMODULE ThisModule() {
 }  // namespace
 
 int ChooseSession(std::uintptr_t owner, const std::string& title, const std::vector<std::string>& entries,
-                  bool unattended) {
+                  bool unattended, ChooserStepHook hook) {
     if (unattended) return -1;
     ChooserData data{&title, &entries, -1};
+    t_stepHook = hook;
     HWND ownerWindow = reinterpret_cast<HWND>(owner);
     if (ownerWindow != nullptr && !IsWindow(ownerWindow)) ownerWindow = nullptr;
     const INT_PTR result = DialogBoxParamA(ThisModule(), MAKEINTRESOURCEA(kDialogTemplate), ownerWindow,
                                            ListSessionsProc, reinterpret_cast<LPARAM>(&data));
+    t_stepHook = nullptr;
     return result == IDOK ? data.chosen : -1;
 }
 

@@ -646,12 +646,12 @@ public class HLLBridge {
     }
 
     /**
-     * Query Session Status: a 20-byte record goes to the caller. Byte 0 the
-     * letter; 1-8 the long name, which is the letter followed by zeros, as in
-     * the Query Sessions entry the library builds; 9 'D' (display session);
-     * 10 characteristics (0x80: extended attributes); 11-12 rows, 13-14
-     * columns, 15-16 the host code page (37), little-endian; 17-19 zero.
-     * Plain.
+     * Query Session Status: a 20-byte record in the 32-bit layout goes to
+     * the caller. Byte 0 the letter; 1-3 zero; 4-11 the long name, which is
+     * the letter followed by zeros, as in the Query Sessions entry the
+     * library builds; 12 'D' (display session); 13 characteristics (0x80:
+     * extended attributes); 14-15 rows, 16-17 columns, 18-19 the host code
+     * page (37), little-endian. Plain.
      */
     public long QuerySessionStatus() {
         return request(() -> {
@@ -663,6 +663,7 @@ public class HLLBridge {
     static byte[] sessionStatus(Session session) {
         ByteBuffer record = ByteBuffer.allocate(SESSION_STATUS_LENGTH).order(ByteOrder.LITTLE_ENDIAN);
         record.put((byte) session.shortName());
+        record.put(new byte[3]);
         record.put((byte) session.shortName());
         record.put(new byte[7]);
         record.put((byte) 'D');

@@ -244,10 +244,12 @@ class HLLBridgeTest {
             ByteBuffer status = ByteBuffer.wrap(bridge.lastReply()).order(ByteOrder.LITTLE_ENDIAN);
             assertEquals(20, status.capacity());
             assertEquals('A', status.get(0));
-            assertEquals("A\0\0\0\0\0\0\0", latin1(bridge.lastReply()).substring(1, 9));
-            assertEquals('D', status.get(9));
-            assertEquals(24, status.getShort(11));
-            assertEquals(80, status.getShort(13));
+            // The 32-bit layout: three reserved bytes after the letter.
+            assertEquals("\0\0\0A\0\0\0\0\0\0\0", latin1(bridge.lastReply()).substring(1, 12));
+            assertEquals('D', status.get(12));
+            assertEquals(24, status.getShort(14));
+            assertEquals(80, status.getShort(16));
+            assertEquals(37, status.getShort(18));
         }
 
         @Test
