@@ -126,23 +126,27 @@ std::int32_t SessionTest::Run(ApplicationBlock& block, std::uint32_t function) {
     return static_cast<std::int32_t>(block.ReturnCode);
 }
 
-void SessionTest::Record(const std::string& name, const std::string& signature, jlong result) {
-    Define(bridge_, name, signature, [this, name, signature, result](JNIEnv*, jobject, const jvalue* args) {
+void SessionTest::Record(const std::string& name, const std::string& signature, jlong result,
+                         ApplicationBlock* block, std::string write) {
+    Define(bridge_, name, signature, [=, this](JNIEnv*, jobject, const jvalue* args) {
         RecordedCall call;
         const jvalue* arg = args;
         for (std::size_t i = 1; signature[i] != ')'; ++i, ++arg) {
             if (signature[i] == '[') {
                 const auto bytes = jvm().BytesOf(static_cast<jbyteArray>(arg->l));
                 call.text.assign(bytes.begin(), bytes.end());
+                call.texts.push_back(call.text);
                 ++i;
             } else if (signature[i] == 'L') {
                 call.text = jvm().Utf8Of(static_cast<jstring>(arg->l));
+                call.texts.push_back(call.text);
                 i = signature.find(';', i);
             } else {
                 call.ints.push_back(signature[i] == 'Z' ? arg->z : arg->i);
             }
         }
         calls_[name].push_back(call);
+        if (block != nullptr && !write.empty()) std::memcpy(block->Data, write.c_str(), write.size() + 1);
         return JLong(result);
     });
 }

@@ -68,10 +68,11 @@ private:
     std::vector<std::uint32_t> blockThreads_;
 };
 
-// One call of a recorded method: the byte-array or string argument as text,
-// the other arguments as ints (booleans as 0 or 1).
+// One call of a recorded method: the byte-array and string arguments as
+// texts (`text` the last of them), the others as ints (booleans as 0 or 1).
 struct RecordedCall {
     std::string text;
+    std::vector<std::string> texts;
     std::vector<jint> ints;
 };
 
@@ -90,8 +91,11 @@ public:
     // return code.
     std::int32_t Run(ApplicationBlock& block, std::uint32_t function);
     // Defines `name` to answer `result` and to record its arguments, as
-    // `signature` types them, in calls_[name].
-    void Record(const std::string& name, const std::string& signature, jlong result);
+    // `signature` types them, in calls_[name]; while it runs it writes
+    // `write` (when not empty), with its NUL, into `block`'s Data, as the
+    // reply natives would.
+    void Record(const std::string& name, const std::string& signature, jlong result,
+                ApplicationBlock* block = nullptr, std::string write = {});
 
     jobject bridge_ = nullptr;
     std::map<std::string, std::vector<RecordedCall>> calls_;

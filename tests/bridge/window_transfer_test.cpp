@@ -21,67 +21,13 @@
 namespace trv::test {
 namespace {
 
-struct Recorded {
-    std::vector<std::string> texts;
-    std::vector<jint> ints;
-};
-
-class WindowTransferTest : public BridgeTest {
+class WindowTransferTest : public SessionTest {
 public:
-    void SetUp() override {
-        BridgeTest::SetUp();
-        bridge_ = NewBridge('W');
-        Register(bridge_);
-        ASSERT_TRUE(Eventually([this] { return jvm().daemonAttaches() == 1; }));
-    }
-
-    ApplicationBlock& Block() {
-        ApplicationBlock& block = ServedBlock('W');
-        std::memset(block.Data, 0, kDataSize);
-        block.DataLength = 0;
-        block.ReturnCode = 0;
-        return block;
-    }
-
-    std::int32_t Run(ApplicationBlock& block, std::uint32_t function) {
-        block.Function = function;
-        ProcessEHLLAPICall(block, Sessions()->GetSession('W'));
-        return static_cast<std::int32_t>(block.ReturnCode);
-    }
-
-    // Records a method's calls; `kinds` gives each argument by its signature
-    // letter ('[' byte array, 'L' string, 'I', 'Z'). `write` (may be empty)
-    // is written into Data, with its NUL, while the method runs.
-    void Record(const std::string& name, const std::string& signature, const std::string& kinds, jlong result,
-                ApplicationBlock* block = nullptr, std::string write = {}) {
-        Define(bridge_, name, signature, [=, this](JNIEnv*, jobject, const jvalue* args) {
-            Recorded call;
-            for (std::size_t i = 0; i < kinds.size(); ++i) {
-                if (kinds[i] == '[') {
-                    const auto bytes = jvm().BytesOf(static_cast<jbyteArray>(args[i].l));
-                    call.texts.emplace_back(bytes.begin(), bytes.end());
-                } else if (kinds[i] == 'L') {
-                    call.texts.push_back(jvm().Utf8Of(static_cast<jstring>(args[i].l)));
-                } else if (kinds[i] == 'Z') {
-                    call.ints.push_back(args[i].z);
-                } else {
-                    call.ints.push_back(args[i].i);
-                }
-            }
-            calls_[name].push_back(call);
-            if (block != nullptr && !write.empty()) std::memcpy(block->Data, write.c_str(), write.size() + 1);
-            return JLong(result);
-        });
-    }
-
     WindowStatusRecord Status(const ApplicationBlock& block) {
         WindowStatusRecord record;
         std::memcpy(&record, block.Data, sizeof record);
         return record;
     }
-
-    jobject bridge_ = nullptr;
-    std::map<std::string, std::vector<Recorded>> calls_;
 };
 
 // ---- file transfer ------------------------------------------------------------
@@ -128,20 +74,20 @@ TEST(TransferOptionsTest, TheRestSplitsIntoHostFileAndOptions) {
 }
 
 TEST_F(WindowTransferTest, SendReceiveFileHandsTheTransferToTheEmulator) {
-    Record("SendReceiveFile", "(ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)J", "ILLLZZ", 0);
+    Record("SendReceiveFile", "(ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)J", 0);
     ApplicationBlock& block = Block();
     std::strcpy(block.XferPCFile, "C:\\DATA\\PCFILE.TXT");
     std::strcpy(block.XferOptions, "FN FT A1 (ASCII TIME(30) CLEAR ");
     EXPECT_EQ(Run(block, HA_SEND_FILE), 3) << "a completed transfer answers 3";
     ASSERT_EQ(calls_["SendReceiveFile"].size(), 1u);
-    const Recorded& send = calls_["SendReceiveFile"][0];
+    const RecordedCall& send = calls_["SendReceiveFile"][0];
     EXPECT_EQ(send.texts, (std::vector<std::string>{"C:\\DATA\\PCFILE.TXT", "FN FT A1", "(ASCII  "}));
     EXPECT_EQ(send.ints, (std::vector<jint>{30, 1, 1}));
     EXPECT_STREQ(block.XferHostFile, "FN FT A1");
     EXPECT_STREQ(block.XferOptions, "(ASCII  ");
 
     // Receive, no TIME: -1; the emulator's own codes pass unchanged.
-    Record("SendReceiveFile", "(ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)J", "ILLLZZ", 27);
+    Record("SendReceiveFile", "(ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)J", 27);
     std::strcpy(block.XferOptions, "FN FT A1 NOCLEAR ");
     EXPECT_EQ(Run(block, HA_RECEIVE_FILE), 27);
     ASSERT_EQ(calls_["SendReceiveFile"].size(), 2u);
@@ -163,16 +109,16 @@ TEST_F(WindowTransferTest, SendReceiveFileHandsTheTransferToTheEmulator) {
 
 TEST_F(WindowTransferTest, ConnectWindowServicesSavesTheTitle) {
     ApplicationBlock& block = Block();
-    std::memcpy(block.Data, "W", 2);
-    Record("GetWindowTitle", "()J", "", 0, &block, "Session W - demo");
+    block.Data[0] = kSessionLetter;
+    Record("GetWindowTitle", "()J", 0, &block, "Session H - demo");
     EXPECT_EQ(Run(block, HA_CONNECT_PM_SRVCS), 0);
-    const SessionBlock session = Sessions()->GetSession('W');
-    EXPECT_STREQ(session.WindowTitle, "Session W - demo");
+    const SessionBlock session = Sessions()->GetSession(kSessionLetter);
+    EXPECT_STREQ(session.WindowTitle, "Session H - demo");
     EXPECT_EQ(session.WindowHandle, 0u) << "no such window exists";
-    EXPECT_EQ(block.Data[0], 'W');
+    EXPECT_EQ(block.Data[0], kSessionLetter);
     EXPECT_EQ(std::vector<std::uint8_t>(block.Data + 1, block.Data + 5), std::vector<std::uint8_t>(4, 0));
 
-    Record("GetWindowTitle", "()J", "", 12);
+    Record("GetWindowTitle", "()J", 12);
     EXPECT_EQ(Run(block, HA_CONNECT_PM_SRVCS), 12);
 }
 
@@ -195,38 +141,38 @@ TEST(CoordinateTextTest, TheFourNumbersAreReadBetweenTheirMarkers) {
 
 TEST_F(WindowTransferTest, QueryWindowCoordinatesWritesTheReply) {
     ApplicationBlock& block = Block();
-    block.Data[0] = 'W';
-    Record("QueryWindowCoordinates", "()J", "", 0, &block, " L10 B410 R610 T10W");
+    block.Data[0] = kSessionLetter;
+    Record("QueryWindowCoordinates", "()J", 0, &block, " L10 B410 R610 T10W");
     EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), 0);
     WindowCoordinatesReply reply;
     std::memcpy(&reply, block.Data, sizeof reply);
-    EXPECT_EQ(reply.ShortName, 'W');
+    EXPECT_EQ(reply.ShortName, kSessionLetter);
     EXPECT_EQ(reply.XLeft, 10);
     EXPECT_EQ(reply.YBottom, 410);
     EXPECT_EQ(reply.XRight, 610);
     EXPECT_EQ(reply.YTop, 10);
     EXPECT_EQ(block.Data[sizeof reply], 0);
 
-    Record("QueryWindowCoordinates", "()J", "", 0, &block, "nothing");
+    Record("QueryWindowCoordinates", "()J", 0, &block, "nothing");
     EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), kJavaCallFailed);
-    Record("QueryWindowCoordinates", "()J", "", 7);
+    Record("QueryWindowCoordinates", "()J", 7);
     EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), 7);
 }
 
 TEST_F(WindowTransferTest, WindowStatusQueries) {
     ApplicationBlock& block = Block();
-    Define(bridge_, "IsVisible", "()J", [](JNIEnv*, jobject, const jvalue*) { return JLong(1); });
-    Record("QueryWindowCoordinates", "()J", "", 0, &block, " L10 B410 R610 T10W");
-    Record("GetFontDimensions", "()J", "", (jlong{8} << 16) | 16);
+    DefineLong(bridge_, "IsVisible", 1);
+    Record("QueryWindowCoordinates", "()J", 0, &block, " L10 B410 R610 T10W");
+    Record("GetFontDimensions", "()J", (jlong{8} << 16) | 16);
 
     WindowStatusRecord query{};
-    query.ShortName = 'W';
+    query.ShortName = kSessionLetter;
     query.Option = kWindowStatusQuery;
     query.Flags = 0xFFFF;
     std::memcpy(block.Data, &query, sizeof query);
     EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 0);
     WindowStatusRecord answer = Status(block);
-    EXPECT_EQ(answer.ShortName, 'W');
+    EXPECT_EQ(answer.ShortName, kSessionLetter);
     EXPECT_EQ(answer.Flags, window_flags::kShow) << "without a window only the visibility is known";
     EXPECT_EQ(answer.X, 10);
     EXPECT_EQ(answer.Y, 10);
@@ -234,7 +180,7 @@ TEST_F(WindowTransferTest, WindowStatusQueries) {
     EXPECT_EQ(answer.Height, 400);
     EXPECT_EQ(block.Data[sizeof answer], 0) << "the rest of Data is cleared";
 
-    Define(bridge_, "IsVisible", "()J", [](JNIEnv*, jobject, const jvalue*) { return JLong(0); });
+    DefineLong(bridge_, "IsVisible", 0);
     query.Option = kWindowStatusQueryExtended;
     std::memset(block.Data, 0x5A, kDataSize);
     std::memcpy(block.Data, &query, sizeof query);
@@ -252,7 +198,7 @@ TEST_F(WindowTransferTest, WindowStatusQueries) {
     EXPECT_EQ(window, 0u);
     EXPECT_EQ(block.Data[sizeof answer], 0x5A) << "the extended query leaves the rest of Data";
 
-    Define(bridge_, "IsVisible", "()J", [](JNIEnv*, jobject, const jvalue*) { return JLong(9); });
+    DefineLong(bridge_, "IsVisible", 9);
     query.Option = kWindowStatusQuery;
     std::memcpy(block.Data, &query, sizeof query);
     EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 9);
@@ -265,7 +211,7 @@ TEST_F(WindowTransferTest, WindowStatusQueries) {
 
 TEST_F(WindowTransferTest, WindowStatusSetWithoutAWindow) {
     ApplicationBlock& block = Block();
-    Record("SetVisible", "(Z)J", "Z", 0);
+    Record("SetVisible", "(Z)J", 0);
     struct Row {
         std::uint16_t flags;
         std::int32_t result;
@@ -286,16 +232,16 @@ TEST_F(WindowTransferTest, WindowStatusSetWithoutAWindow) {
         SCOPED_TRACE("flags " + std::to_string(row.flags));
         calls_.clear();
         WindowStatusRecord set{};
-        set.ShortName = 'W';
+        set.ShortName = kSessionLetter;
         set.Option = kWindowStatusSet;
         set.Flags = row.flags;
         std::memcpy(block.Data, &set, sizeof set);
         EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), row.result);
         std::vector<jint> visible;
-        for (const Recorded& call : calls_["SetVisible"]) visible.push_back(call.ints[0]);
+        for (const RecordedCall& call : calls_["SetVisible"]) visible.push_back(call.ints[0]);
         EXPECT_EQ(visible, row.visible);
     }
-    Record("SetVisible", "(Z)J", "Z", 33);
+    Record("SetVisible", "(Z)J", 33);
     WindowStatusRecord set{};
     set.Option = kWindowStatusSet;
     set.Flags = window_flags::kShow;
@@ -305,30 +251,30 @@ TEST_F(WindowTransferTest, WindowStatusSetWithoutAWindow) {
 
 TEST_F(WindowTransferTest, ChangeWindowNameSavesAndRestoresTheTitle) {
     ApplicationBlock& block = Block();
-    Sessions()->SetWindowTitle('W', "");
+    Sessions()->SetWindowTitle(kSessionLetter, "");
     auto request = [&](std::uint8_t letter, const char* name) {
         std::memset(block.Data, 0, kDataSize);
-        block.Data[0] = 'W';
+        block.Data[0] = kSessionLetter;
         block.Data[kWindowNameRequestOffset] = letter;
         std::strcpy(reinterpret_cast<char*>(block.Data + kWindowNameTextOffset), name);
         return Run(block, HA_CHANGE_WINDOW_NAME);
     };
-    Record("ChangeWindowName", "([BZ)J", "[Z", 0);
+    Record("ChangeWindowName", "([BZ)J", 0);
     EXPECT_EQ(request(kWindowNameReset, ""), 0);
     ASSERT_EQ(calls_["ChangeWindowName"].size(), 1u);
     EXPECT_EQ(calls_["ChangeWindowName"][0].texts[0], "@@@@@DO***NOTHING@@@@@");
     EXPECT_EQ(calls_["ChangeWindowName"][0].ints[0], 0);
 
     // The first set keeps the title the emulator had.
-    Record("ChangeWindowName", "([BZ)J", "[Z", 0, &block, "Original title");
+    Record("ChangeWindowName", "([BZ)J", 0, &block, "Original title");
     EXPECT_EQ(request(kWindowNameSet, "New name"), 0);
     EXPECT_EQ(calls_["ChangeWindowName"][1].texts[0], "New name");
     EXPECT_EQ(calls_["ChangeWindowName"][1].ints[0], 1);
-    EXPECT_STREQ(Sessions()->GetSession('W').WindowTitle, "Original title");
+    EXPECT_STREQ(Sessions()->GetSession(kSessionLetter).WindowTitle, "Original title");
     EXPECT_STREQ(reinterpret_cast<const char*>(block.Data + kWindowNameTextOffset), "New name")
         << "the request is put back";
 
-    Record("ChangeWindowName", "([BZ)J", "[Z", 4);
+    Record("ChangeWindowName", "([BZ)J", 4);
     EXPECT_EQ(request(kWindowNameSet, "Second"), 4);
     EXPECT_EQ(calls_["ChangeWindowName"][2].ints[0], 0) << "a title is saved already";
     EXPECT_EQ(request(kWindowNameReset, ""), 4);
@@ -338,13 +284,13 @@ TEST_F(WindowTransferTest, ChangeWindowNameSavesAndRestoresTheTitle) {
 
 TEST_F(WindowTransferTest, StartMacroSendsTheNameAndAnswersTheLowBits) {
     ApplicationBlock& block = Block();
-    Record("StartMacro", "([B)J", "[", (jlong{5} << 16) | 0);
+    Record("StartMacro", "([B)J", (jlong{5} << 16) | 0);
     std::memcpy(block.Data, "SIGNON\0junk", 11);
     block.DataLength = 11;
     EXPECT_EQ(Run(block, HA_START_PLAYING_MACRO), 0);
     ASSERT_EQ(calls_["StartMacro"].size(), 1u);
     EXPECT_EQ(calls_["StartMacro"][0].texts[0], "SIGNON");
-    Record("StartMacro", "([B)J", "[", (jlong{5} << 16) | 2);
+    Record("StartMacro", "([B)J", (jlong{5} << 16) | 2);
     block.DataLength = 3;
     EXPECT_EQ(Run(block, HA_START_PLAYING_MACRO), 2);
     EXPECT_EQ(calls_["StartMacro"][1].texts[0], "SIG");

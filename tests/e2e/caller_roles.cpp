@@ -58,12 +58,7 @@ int Script(const std::vector<std::string>& steps) {
     uint64_t event = 0;
     uintptr_t window = 0;
     for (const std::string& step : steps) {
-        std::vector<std::string> w;
-        for (std::size_t at = 0; at < step.size();) {
-            const std::size_t end = std::min(step.find(' ', at), step.size());
-            if (end > at) w.push_back(step.substr(at, end - at));
-            at = end + 1;
-        }
+        const std::vector<std::string> w = Words(step);
         if (w.size() < 2) return 2;
         const std::string& key = w[0];
         const std::string& op = w[1];

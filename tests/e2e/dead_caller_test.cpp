@@ -80,12 +80,9 @@ TEST_P(KilledHolderEndToEnd, TheEmulatorForgetsWhatAKilledCallerHeld) {
     holder->Kill();
     ASSERT_TRUE(holder->Wait(kExitLimit).has_value());
 
-    const Clock::time_point limit = Clock::now() + kExitLimit;
-    auto answer = emulator_->Command(row.command);
-    while (answer != std::vector<std::string>{row.onceFree} && Clock::now() < limit) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        answer = emulator_->Command(row.command);
-    }
+    std::optional<std::vector<std::string>> answer;
+    Eventually([&] { return (answer = emulator_->Command(row.command)) == std::vector<std::string>{row.onceFree}; },
+               kExitLimit, Milliseconds(100));
     EXPECT_EQ(answer, std::vector<std::string>{row.onceFree}) << "still held for the killed caller: " << row.held;
 }
 
@@ -137,12 +134,8 @@ std::string Listed(const std::set<std::string>& names) {
 // limit passes; answers the last listing. The emulator gives up a gone caller's
 // reply event at its next look, about a second later.
 std::set<std::string> AwaitNamespaceObjects(const std::string& space, const std::set<std::string>& expected) {
-    const Clock::time_point limit = Clock::now() + kExitLimit;
-    std::set<std::string> count = NamespaceObjects(space);
-    while (count != expected && Clock::now() < limit) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        count = NamespaceObjects(space);
-    }
+    std::set<std::string> count;
+    Eventually([&] { return (count = NamespaceObjects(space)) == expected; }, kExitLimit, Milliseconds(100));
     return count;
 }
 

@@ -7,9 +7,11 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -23,24 +25,22 @@ using Clock = std::chrono::steady_clock;
 
 inline constexpr Milliseconds kCallerLimit{60000};
 
+// Polls `condition` every `step` until it holds or `limit` passes.
+inline bool Eventually(const std::function<bool()>& condition, Milliseconds limit = Milliseconds(10000),
+                       Milliseconds step = Milliseconds(20)) {
+    for (const auto until = Clock::now() + limit; !condition();) {
+        if (Clock::now() > until) return false;
+        std::this_thread::sleep_for(step);
+    }
+    return true;
+}
+
 inline std::string FromHex(const std::string& hex) {
     std::string bytes;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
         bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
     }
     return bytes;
-}
-
-inline std::vector<std::string> Words(const std::string& text) {
-    std::vector<std::string> words;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) end = text.size();
-        if (end > start) words.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return words;
 }
 
 // One step of the "script" role (caller_roles.cpp): the words, numbers

@@ -155,11 +155,9 @@ TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
 
     // The Enter has reached the host when input is inhibited; the character
     // after it now waits in the emulator for the host's answer.
-    bool waiting = false;
-    for (auto deadline = Clock::now() + kAnswerLimit; !waiting && Clock::now() < deadline && caller->Running();) {
-        waiting = emulator_->StatusLine('C').find("X SYSTEM") != std::string::npos;
-        if (!waiting) std::this_thread::sleep_for(Milliseconds(20));
-    }
+    const bool waiting = Eventually(
+        [&] { return !caller->Running() || emulator_->StatusLine('C').find("X SYSTEM") != std::string::npos; },
+        kAnswerLimit);
     if (!waiting || !caller->Running()) {
         std::string told;
         for (const auto& line : caller->ReadRemainingLines(Milliseconds(1000))) told += " [" + line + "]";

@@ -215,12 +215,8 @@ std::vector<char> StatusImage() {
 // up to 15 s. An Attn or System Request that replaced an earlier key's
 // answer is answered like any other key.
 void AwaitHost() {
-    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-         std::chrono::steady_clock::now() < deadline;) {
-        const auto image = StatusImage();
-        if (std::string(image.data() + kOiaInhibitText, 8).find("SYSTEM") == std::string::npos) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    Eventually([] { return std::string(StatusImage().data() + kOiaInhibitText, 8).find("SYSTEM") == std::string::npos; },
+               Milliseconds(15000), Milliseconds(10));
 }
 
 int32_t SendKeys(const std::string& keys) {

@@ -4,10 +4,7 @@
 // X11 connection (the X server and the window manager, not the library).
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <sstream>
-#include <thread>
 
 #include "e2e_fixture.h"
 #include "support/x11/window_probe.h"
@@ -66,15 +63,6 @@ int WindowStepsRole(const std::vector<std::string>& args) {
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterRoles({{"window_steps", WindowStepsRole, 1}});
-
-bool Eventually(const std::function<bool()>& condition) {
-    const auto until = Clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (Clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 class RealWindowEndToEnd : public EmulatorEndToEnd {
 protected:

@@ -4,6 +4,7 @@
 // blocks) and the test's go-ahead on standard input.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
@@ -87,6 +88,17 @@ inline std::string KeyWords(const Outcome& got, const unsigned char* data) {
     const auto length = static_cast<std::size_t>(got.length > 0 ? got.length : 0);
     return std::to_string(got.rc) + " " + std::string(1, static_cast<char>(data[4])) + " " +
            std::string(reinterpret_cast<const char*>(data + 5), length);
+}
+
+// The words of a line, apart by blanks.
+inline std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        if (end > at) words.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
 }
 
 inline void Say(const std::string& line) { std::cout << line << std::endl; }

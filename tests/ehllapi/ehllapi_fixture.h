@@ -86,9 +86,16 @@ inline std::int32_t Connect(char letter) {
     char name[4] = {letter};
     return Call(HA_CONNECT_PS, 1).Run(name).result;
 }
-inline std::int32_t SetParameters(const char* text) {
+inline Call SetParametersCall(const char* text) {
     std::string data = text;
-    return Call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(data.size())).Run(data.data()).result;
+    return Call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(data.size())).Run(data.data());
+}
+inline std::int32_t SetParameters(const char* text) { return SetParametersCall(text).result; }
+
+// A fixed-size name field of a shared table (BlockName, PSConnection, ...).
+template <std::size_t N>
+std::string FieldText(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
 }
 
 // This process's per-process exchange block, or nullptr.

@@ -21,24 +21,9 @@
 namespace trv::test {
 namespace {
 
-std::string BlockNameOf(const ApplicationBlock& block) {
-    return std::string(block.BlockName, strnlen(block.BlockName, sizeof block.BlockName));
-}
+std::string PSConnectionOf(char letter) { return FieldText(Sessions()->GetSession(letter).PSConnection); }
 
-std::string PSConnectionOf(char letter) {
-    SessionBlock session = Sessions()->GetSession(letter);
-    return std::string(session.PSConnection, strnlen(session.PSConnection, sizeof session.PSConnection));
-}
-
-class SessionFunctionsTest : public ResponderTest {
-protected:
-    static Call SetParametersCall(const char* text) {
-        std::string data = text;
-        Call call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(data.size()));
-        call.Run(data.data());
-        return call;
-    }
-};
+using SessionFunctionsTest = ResponderTest;
 
 TEST_F(SessionFunctionsTest, ConnectFoldsTheNameAndRecordsTheConnection) {
     EXPECT_EQ(Connect('b'), HLLAPI_RC_SUCCESS);
@@ -46,13 +31,13 @@ TEST_F(SessionFunctionsTest, ConnectFoldsTheNameAndRecordsTheConnection) {
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block->ShortName, 'B');
     EXPECT_EQ(block->SessionID, 1);
-    EXPECT_EQ(PSConnectionOf('B'), BlockNameOf(*block));
+    EXPECT_EQ(PSConnectionOf('B'), FieldText(block->BlockName));
 
     // Moving to another session gives the first one up.
     EXPECT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->ShortName, 'A');
     EXPECT_EQ(PSConnectionOf('B'), "");
-    EXPECT_EQ(PSConnectionOf('A'), BlockNameOf(*block));
+    EXPECT_EQ(PSConnectionOf('A'), FieldText(block->BlockName));
 
     EXPECT_EQ(Connect('Z'), HLLAPI_RC_NO_SESSION) << "Z is not established";
     EXPECT_EQ(Call(HA_CONNECT_PS, 1).Run(nullptr).result, HLLAPI_RC_NO_SESSION);
@@ -243,7 +228,7 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     ASSERT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    const std::string name = BlockNameOf(*block);
+    const std::string name = FieldText(block->BlockName);
     // Registrations whose own stop functions are not carried out yet.
     block->CloseInterceptMode[1] = kCloseByMessage;
     ASSERT_GE(Sessions()->AddToCloseNotificationList('B', *block), 0);

@@ -24,19 +24,8 @@ namespace {
 
 std::string HolderEventName() { return UniqueName("TRV_TEST_WIN_HOLDER"); }
 
-std::string WinConnectionOf(char letter) {
-    SessionBlock session = Sessions()->GetSession(letter);
-    return std::string(session.WinConnection, strnlen(session.WinConnection, sizeof session.WinConnection));
-}
-
-std::string CallerOf(char letter) {
-    SessionBlock session = Sessions()->GetSession(letter);
-    return std::string(session.Caller, strnlen(session.Caller, sizeof session.Caller));
-}
-
-std::string BlockNameOf(const ApplicationBlock& block) {
-    return std::string(block.BlockName, strnlen(block.BlockName, sizeof block.BlockName));
-}
+std::string WinConnectionOf(char letter) { return FieldText(Sessions()->GetSession(letter).WinConnection); }
+std::string CallerOf(char letter) { return FieldText(Sessions()->GetSession(letter).Caller); }
 
 std::int32_t ConnectWindow(char letter) {
     char name[4] = {letter};
@@ -47,25 +36,18 @@ std::int32_t DisconnectWindow(char letter) {
     return Call(HA_DISCONNECT_PM_SRVCS, 4).Run(name).result;
 }
 
-class WindowFunctionsTest : public testing::Test {
+// A is not established here.
+class WindowFunctionsTest : public ResponderTest {
 protected:
     static void SetUpTestSuite() { responder_ = new Responder("BC"); }
-    static void TearDownTestSuite() {
-        delete responder_;
-        responder_ = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(responder_->ready()); }
-    void TearDown() override { ForgetCallerBlocks(); }
-    static Responder* responder_;
 };
-Responder* WindowFunctionsTest::responder_ = nullptr;
 
 TEST_F(WindowFunctionsTest, WindowServicesAreHeldByOneCallerAndOnlyItsThreadLetsGo) {
     EXPECT_EQ(ConnectWindow('A'), HLLAPI_RC_NO_SESSION) << "A is not established";
     EXPECT_EQ(ConnectWindow('b'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    const std::string own = BlockNameOf(*block);
+    const std::string own = FieldText(block->BlockName);
     EXPECT_EQ(WinConnectionOf('B'), own);
     EXPECT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS) << "a second connect of the holder";
 
@@ -115,7 +97,7 @@ TEST_F(WindowFunctionsTest, AKilledHolderDoesNotKeepWindowServices) {
     holder.Kill();
     EXPECT_EQ(ConnectWindow('C'), HLLAPI_RC_SUCCESS);
     ASSERT_NE(ProcessBlock(), nullptr);
-    EXPECT_EQ(WinConnectionOf('C'), BlockNameOf(*ProcessBlock()));
+    EXPECT_EQ(WinConnectionOf('C'), FieldText(ProcessBlock()->BlockName));
     EXPECT_EQ(Applications()->GetApplicationBlock(holderName.c_str()), nullptr)
         << "the dead holder's block was not reclaimed";
 }
@@ -133,7 +115,7 @@ TEST_F(WindowFunctionsTest, WindowFunctionsNeedTheServicesHeld) {
     for (std::int32_t function : {HA_QUERY_WINDOW_COORDS, HA_PM_WINDOW_STATUS, HA_CHANGE_WINDOW_NAME}) {
         data[4] = 2;
         EXPECT_EQ(Call(function, 4).Run(data).result, HLLAPI_RC_SUCCESS) << function;
-        EXPECT_EQ(CallerOf('B'), BlockNameOf(*ProcessBlock())) << function;
+        EXPECT_EQ(CallerOf('B'), FieldText(ProcessBlock()->BlockName)) << function;
     }
     // Setting an empty window name is refused before the emulator is asked.
     std::memset(data, 0, sizeof data);
@@ -147,7 +129,7 @@ TEST_F(WindowFunctionsTest, WindowFunctionsNeedTheServicesHeld) {
 TEST_F(WindowFunctionsTest, LocksAndMacroGoToTheirSession) {
     unsigned char data[16] = {'c'};
     EXPECT_EQ(Call(HA_LOCK_PS, 8).Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(CallerOf('C'), BlockNameOf(*ProcessBlock()));
+    EXPECT_EQ(CallerOf('C'), FieldText(ProcessBlock()->BlockName));
     data[0] = 'Z';
     EXPECT_EQ(Call(HA_LOCK_PMSVC, 12).Run(data).result, HLLAPI_RC_NO_SESSION);
 
@@ -231,7 +213,7 @@ TEST_F(WindowFunctionsTest, FileTransferCommandsSplitIntoTheBlock) {
             EXPECT_EQ(std::string(block->XferOptions), row.options);
             EXPECT_STREQ(block->XferHostFile, "");
             for (char letter : {'B', 'C'}) {
-                EXPECT_EQ(CallerOf(letter) == BlockNameOf(*block), letter == row.session) << letter;
+                EXPECT_EQ(CallerOf(letter) == FieldText(block->BlockName), letter == row.session) << letter;
             }
         }
     }

@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,11 +17,13 @@
 #include "platform/mutex.h"
 #include "platform/thread.h"
 #include "support/child_role.h"
+#include "support/test_files.h"
 
 namespace fs = std::filesystem;
 using trv::platform::UniqueHandle;
 using trv::test::RoleProcess;
 using trv::test::UniqueName;
+using trv::test::ReadFile;
 
 namespace {
 
@@ -46,13 +47,6 @@ ControlSnapshot ReadControl() {
     snapshot.listsReady = bytes[13];
     trv::platform::UnmapView(bytes, 16);
     return snapshot;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // Lines of a trace file without their prefix (tick, program, pid, tid).
@@ -108,24 +102,16 @@ private:
     RoleProcess process_;
 };
 
+// The children started while it lives trace into a fresh directory.
 class ScopedTraceDirectory {
 public:
-    ScopedTraceDirectory() : dir_(fs::current_path() / UniqueName("lifecycle_trace")) {
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        trv::platform::SetEnvironment("EHLLAPI_TRACE", ("dir=" + dir_.string()).c_str());
-    }
-    ~ScopedTraceDirectory() {
-        trv::platform::SetEnvironment("EHLLAPI_TRACE", nullptr);
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
     fs::path FileOf(std::uint32_t processId) const {
-        return dir_ / ("ehllapi-trace-" + std::to_string(processId) + ".log");
+        return dir_.path() / ("ehllapi-trace-" + std::to_string(processId) + ".log");
     }
 
 private:
-    fs::path dir_;
+    trv::test::FreshDirectory dir_{"lifecycle_trace"};
+    trv::test::ScopedEnvironment trace_{"EHLLAPI_TRACE", ("dir=" + dir_.path().string()).c_str()};
 };
 
 bool Contains(const std::vector<std::string>& lines, const std::string& text) {

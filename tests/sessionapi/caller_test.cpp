@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,23 @@ protected:
     }
 };
 
-TEST_F(QMXAPICaller, SessionListCopiesAtMostTheEntriesAskedForAndAnswersTheEmulatorsCount) {
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
+// With a responder from the start; one not killed must end cleanly.
+class ServedCaller : public QMXAPICaller {
+protected:
+    void SetUp() override {
+        QMXAPICaller::SetUp();
+        responder_ = std::make_unique<Responder>();
+        ASSERT_TRUE(responder_->ready());
+    }
+    void TearDown() override {
+        if (!responder_->stopped()) EXPECT_EQ(responder_->Stop(), 0);
+        responder_.reset();
+        QMXAPICaller::TearDown();
+    }
+    std::unique_ptr<Responder> responder_;
+};
+
+TEST_F(ServedCaller, SessionListCopiesAtMostTheEntriesAskedForAndAnswersTheEmulatorsCount) {
     EXPECT_EQ(trvQuerySessionList(0, nullptr), kListedSessions);
     for (std::uint32_t asked : {0u, 2u, 10u}) {
         trvQMXSessionEntry entries[10];
@@ -54,7 +69,6 @@ TEST_F(QMXAPICaller, SessionListCopiesAtMostTheEntriesAskedForAndAnswersTheEmula
         EXPECT_EQ(std::memcmp(&entries[copied], &untouched, sizeof untouched), 0)
             << "asked for " << asked << ", an entry beyond was written";
     }
-    EXPECT_EQ(responder.Stop(), 0);
 }
 
 std::uint32_t StartAnswer(char letter, std::uint32_t profileLength, std::uint32_t mode) {
@@ -65,9 +79,7 @@ std::uint32_t StartAnswer(char letter, std::uint32_t profileLength, std::uint32_
 // in this order: the letter goes upper case; set link timeout sends none, so
 // the responder answers with the previous request's; the profile of a start
 // is cut to 259 characters, and a shorter one after it leaves no tail.
-TEST_F(QMXAPICaller, EachEntrySendsItsRequestAndAnswersTheEmulatorsResult) {
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
+TEST_F(ServedCaller, EachEntrySendsItsRequestAndAnswersTheEmulatorsResult) {
     const std::string longProfile(300, 'p');
     struct Row {
         const char* call;
@@ -92,12 +104,9 @@ TEST_F(QMXAPICaller, EachEntrySendsItsRequestAndAnswersTheEmulatorsResult) {
     };
 #undef ROW
     for (const Row& row : rows) EXPECT_EQ(row.run(), row.expected) << row.call;
-    EXPECT_EQ(responder.Stop(), 0);
 }
 
-TEST_F(QMXAPICaller, WorkstationProfileCopiesTheReplyTextOrWhatTheThreadLeftThere) {
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
+TEST_F(ServedCaller, WorkstationProfileCopiesTheReplyTextOrWhatTheThreadLeftThere) {
     char profile[QMX_PROFILE_SIZE];
     std::memset(profile, '#', sizeof profile);
     EXPECT_EQ(trvQueryWorkstationProfile('c', profile), 1u);
@@ -112,12 +121,9 @@ TEST_F(QMXAPICaller, WorkstationProfileCopiesTheReplyTextOrWhatTheThreadLeftTher
     EXPECT_EQ(trvQueryWorkstationProfile('D', profile), 0u);
     EXPECT_STREQ(profile, "started.ws");
     EXPECT_EQ(trvQueryWorkstationProfile('C', nullptr), 1u);
-    EXPECT_EQ(responder.Stop(), 0);
 }
 
-TEST_F(QMXAPICaller, CallersOfSeveralThreadsEachGetTheirOwnAnswer) {
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
+TEST_F(ServedCaller, CallersOfSeveralThreadsEachGetTheirOwnAnswer) {
     constexpr int kThreads = 4;
     constexpr int kCalls = 25;
     std::vector<int> wrong(kThreads, 0);
@@ -134,7 +140,6 @@ TEST_F(QMXAPICaller, CallersOfSeveralThreadsEachGetTheirOwnAnswer) {
     }
     for (auto& thread : threads) EXPECT_TRUE(thread->Join());
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
-    EXPECT_EQ(responder.Stop(), 0);
 }
 
 TEST_F(QMXAPICaller, WithoutAnEmulatorRequestsAnswerNineAtOnceAndTheReservedOrdinalAlways) {
@@ -166,9 +171,7 @@ TEST_F(QMXAPICaller, AStartWithoutAnEmulatorGoesThroughWhenOneRegistersMeanwhile
     EXPECT_EQ(responder.Stop(), 0);
 }
 
-TEST_F(QMXAPICaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
+TEST_F(ServedCaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {
     // Occupy every free record with threads of this (live) process.
     const std::uint32_t self = platform::CurrentProcessId();
     std::vector<std::uint32_t> fillers;
@@ -195,38 +198,31 @@ TEST_F(QMXAPICaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {
     EXPECT_EQ(answers, expected);
     // The records free again, the same requests reach the emulator.
     EXPECT_EQ(trvStopSession('A', 0), 1u);
-    EXPECT_EQ(responder.Stop(), 0);
 }
 
-TEST_F(QMXAPICaller, AnEmulatorKilledWhileACallerWaitsReleasesItWithNine) {
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
-    const std::uint32_t service = responder.serviceThread();
+TEST_F(ServedCaller, AnEmulatorKilledWhileACallerWaitsReleasesItWithNine) {
+    const std::uint32_t service = responder_->serviceThread();
     ASSERT_NE(service, 0u);
 
     std::uint32_t result = 0;
     CallerThread caller([&result] { result = trvStopSession(kHoldLetter, 0); });
-    ASSERT_TRUE(responder.WaitHeld());
-    responder.Kill();
+    ASSERT_TRUE(responder_->WaitHeld());
+    responder_->Kill();
     EXPECT_TRUE(caller.Join(kTestLimitMs));
     EXPECT_EQ(result, QMX_SYSTEM_ERROR);
     EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u) << "the dead emulator's thread id stayed";
 }
 
-TEST_F(QMXAPICaller, AStaleServiceThreadIdIsClearedByTheNextCaller) {
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
-    const std::uint32_t service = responder.serviceThread();
-    responder.Kill();
+TEST_F(ServedCaller, AStaleServiceThreadIdIsClearedByTheNextCaller) {
+    const std::uint32_t service = responder_->serviceThread();
+    responder_->Kill();
     ASSERT_EQ(Control().QMXAPIThreadId.load(), service) << "nobody should have cleared it yet";
 
     EXPECT_EQ(trvQueryEmulatorStatus('A'), QMX_SYSTEM_ERROR);
     EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u);
 }
 
-TEST_F(QMXAPICaller, AStaleReleaseDoesNotAnswerTheNextRequest) {
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
+TEST_F(ServedCaller, AStaleReleaseDoesNotAnswerTheNextRequest) {
     QMXAPIBlock* record = GetQMXAPIBlock();
     ASSERT_NE(record, nullptr);
     // A release that arrived after its request was answered.
@@ -238,7 +234,6 @@ TEST_F(QMXAPICaller, AStaleReleaseDoesNotAnswerTheNextRequest) {
     platform::SignalEvent(event.get());
 
     EXPECT_EQ(trvQueryEmulatorStatus('E'), 0x1000u | 'E');
-    EXPECT_EQ(responder.Stop(), 0);
 }
 
 }  // namespace

@@ -47,7 +47,11 @@ public:
     bool ready() const { return ready_; }
     std::uint32_t serviceThread() const { return serviceThread_; }
     bool WaitHeld();
-    void Kill() { process_->Kill(); }
+    void Kill() {
+        process_->Kill();
+        stopped_ = true;
+    }
+    bool stopped() const { return stopped_; }
     // Posts the quit message to its service thread; the exit code.
     int Stop();
 

@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include "platform/environment.h"
@@ -18,40 +16,14 @@
 #include "shared/named_objects.h"
 #include "shared/trace.h"
 #include "support/child_role.h"
+#include "support/test_files.h"
 
 namespace fs = std::filesystem;
 using trv::test::RoleProcess;
 using trv::test::UniqueName;
-
-namespace {
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Sets an environment variable for the children started while it lives.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        trv::platform::SetEnvironment(name, value);
-    }
-    ~ScopedEnvironment() { trv::platform::SetEnvironment(name_, nullptr); }
-
-private:
-    const char* name_;
-};
-
-fs::path FreshDirectory(const std::string& base) {
-    fs::path dir = fs::current_path() / UniqueName(base);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-}  // namespace
+using trv::test::FreshDirectory;
+using trv::test::ReadFile;
+using trv::test::ScopedEnvironment;
 
 // Opens the trace from the inherited environment, writes one line and
 // answers 1 when the trace was on, 0 when it stayed off.
@@ -101,7 +73,8 @@ TEST(TracePath, KeywordsAreCaseInsensitiveAndOthersTurnTheTraceOff) {
 // Each EHLLAPI_TRACE value (or none) in a child: whether it traces, and into
 // which file, one line with the prefix's columns.
 TEST(TraceFile, TheValueChoosesTheFileOrNoTrace) {
-    const fs::path dir = FreshDirectory("trace_dir");
+    const FreshDirectory fresh("trace_dir");
+    const fs::path& dir = fresh.path();
     const struct {
         std::optional<std::string> value;  // nullopt: unset
         fs::path directory;                // empty: no trace
@@ -131,11 +104,11 @@ TEST(TraceFile, TheValueChoosesTheFileOrNoTrace) {
         EXPECT_TRUE(std::regex_match(ReadFile(file), line)) << value << ": " << ReadFile(file);
         fs::remove(file);
     }
-    fs::remove_all(dir);
 }
 
 TEST(TraceFile, WithPathOnlyTheFirstProcessTraces) {
-    fs::path dir = FreshDirectory("trace_path");
+    const FreshDirectory fresh("trace_path");
+    const fs::path& dir = fresh.path();
     fs::path file = dir / "shared.log";
     ScopedEnvironment env("EHLLAPI_TRACE", ("path=" + file.string()).c_str());
     std::string opened = UniqueName("trace_opened");
@@ -154,7 +127,6 @@ TEST(TraceFile, WithPathOnlyTheFirstProcessTraces) {
     EXPECT_NE(text.find("holder line first"), std::string::npos);
     EXPECT_NE(text.find("holder done first"), std::string::npos);
     EXPECT_EQ(text.find("hello from the child"), std::string::npos) << text;
-    fs::remove_all(dir);
 }
 
 // The event wrappers trace each operation; a wait for an absent event's
@@ -185,7 +157,8 @@ TRV_CHILD_ROLE(error_box_unattended) {
 }
 
 TEST(MessageBoxes, UnattendedModeWritesTheBoxToTheTraceInsteadOfShowingIt) {
-    fs::path dir = FreshDirectory("trace_box");
+    const FreshDirectory fresh("trace_box");
+    const fs::path& dir = fresh.path();
     ScopedEnvironment trace("EHLLAPI_TRACE", ("dir=" + dir.string()).c_str());
     ScopedEnvironment unattended("TRVHA64_UNATTENDED", "1");
     RoleProcess child("error_box_unattended");
@@ -195,5 +168,4 @@ TEST(MessageBoxes, UnattendedModeWritesTheBoxToTheTraceInsteadOfShowingIt) {
               std::string::npos)
         << text;
     EXPECT_NE(text.find("MessageBox [Caption] Some text"), std::string::npos);
-    fs::remove_all(dir);
 }

@@ -3,17 +3,10 @@
 // "SunAWTFrame" (the one under test and one below it), and pumps their
 // messages until it is killed. The test finds the window by class and title
 // and asks the window manager about it directly.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include "bridge_fixture.h"
 #include "real_window/test_window.h"
 #include "support/child_role.h"
+#include "support/win32/windows_test.h"
 
 namespace trv::test {
 namespace {
@@ -76,12 +69,8 @@ TRV_CHILD_ROLE(real_window) {
 }
 
 std::unique_ptr<TestWindow> TestWindow::Open(const std::string& title, std::string* why) {
-    // Wine shows real windows only on an X display.
-    const bool underWine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-    if (underWine && GetEnvironmentVariableA("DISPLAY", nullptr, 0) == 0) {
-        *why = "no X display for Wine (DISPLAY is not set); ./run test provides one";
-        return nullptr;
-    }
+    *why = NoDisplayReason();
+    if (!why->empty()) return nullptr;
     auto window = std::make_unique<Win32Window>(title);
     if (!Eventually([&] { return window->Find(); }, 20000)) {
         *why = "the test window did not appear";

@@ -27,15 +27,9 @@ public:
         window_ = TestWindow::Open(title_, &why);
         if (!window_) GTEST_SKIP() << why;
         ApplicationBlock& block = Block();
-        Define(bridge_, "GetWindowTitle", "()J", [this, &block](JNIEnv*, jobject, const jvalue*) {
-            std::memcpy(block.Data, title_.c_str(), title_.size() + 1);
-            return JLong(0);
-        });
-        Define(bridge_, "IsVisible", "()J", [](JNIEnv*, jobject, const jvalue*) { return JLong(1); });
-        Define(bridge_, "QueryWindowCoordinates", "()J", [&block](JNIEnv*, jobject, const jvalue*) {
-            std::memcpy(block.Data, " L0 B0 R0 T0 W", 15);
-            return JLong(0);
-        });
+        Record("GetWindowTitle", "()J", 0, &block, title_);
+        DefineLong(bridge_, "IsVisible", 1);
+        Record("QueryWindowCoordinates", "()J", 0, &block, " L0 B0 R0 T0 W");
     }
 
     std::int32_t Status(std::uint8_t option, std::uint16_t requestFlags, WindowRect rect = {}, std::int32_t z = 0) {

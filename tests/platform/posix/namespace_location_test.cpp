@@ -14,6 +14,7 @@
 
 #include "platform/posix/namespace.h"
 #include "support/child_role.h"
+#include "support/test_files.h"
 
 namespace trv::platform {
 namespace {
@@ -25,26 +26,6 @@ TRV_CHILD_ROLE(ns_location) {
     if (args[1] == "ok") return usable ? 0 : 5;
     return !usable && posix::NamespaceProblem().find(args[0]) != std::string::npos ? 0 : 6;
 }
-
-// Sets an environment variable for the scope, for the children started in it.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 std::string Suffix() {
     const char* space = std::getenv("TRVHA64_NAMESPACE");
@@ -84,7 +65,7 @@ TEST_P(NamespaceLocationTest, TheNamespaceIsWhereOnlyItsUserCanCreateIt) {
         Suffix();
     const std::string expected = row.underRuntime ? inRuntime : fallback;
     {
-        ScopedVariable variable("XDG_RUNTIME_DIR", runtime);
+        test::ScopedEnvironment variable("XDG_RUNTIME_DIR", runtime.c_str());
         test::RoleProcess child("ns_location", test::RoleArgs{expected, row.outcome});
         EXPECT_EQ(child.Wait(10000), 0) << row.what << ": 4 elsewhere, 5 refused, 6 accepted or no reason";
     }

@@ -2,14 +2,6 @@
 // this binary): a worker thread runs it while the test finds it on the
 // screen, checks its list, selects an entry and presses a button with
 // window messages, as a user would.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,6 +10,7 @@
 #include <vector>
 
 #include "platform/session_chooser.h"
+#include "support/win32/windows_test.h"
 
 namespace trv::test {
 namespace {
@@ -33,11 +26,7 @@ struct ChooserRow {
 };
 
 TEST(SessionChooserTest, TheDialogAnswersTheEntryChosenOrCancelled) {
-    // Wine shows real windows only on an X display.
-    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr &&
-        GetEnvironmentVariableA("DISPLAY", nullptr, 0) == 0) {
-        GTEST_SKIP() << "no X display for Wine (DISPLAY is not set); ./run test provides one";
-    }
+    if (const std::string why = NoDisplayReason(); !why.empty()) GTEST_SKIP() << why;
     const std::vector<std::string> entries = {"A - demo", "B - payroll", "C - stock"};
     const ChooserRow rows[] = {
         {"OK on the first entry, selected at the start", -1, IDOK, 0},

@@ -2,13 +2,7 @@
 // PAGE_NOACCESS with VirtualProtect.
 #include "support/guarded_buffer.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "support/win32/windows_test.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,0 +1,60 @@
+// Files and environment variables of tests that look at what the library or
+// a child process leaves on disk: a fresh directory that goes with the
+// test, a whole file's text, and a variable set for the children started
+// meanwhile.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "platform/environment.h"
+#include "support/child_role.h"
+
+namespace trv::test {
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// An empty directory "<base>_<pid>" under the current one, removed with it.
+class FreshDirectory {
+public:
+    explicit FreshDirectory(const std::string& base) : path_(std::filesystem::current_path() / UniqueName(base)) {
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~FreshDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    FreshDirectory(const FreshDirectory&) = delete;
+    FreshDirectory& operator=(const FreshDirectory&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Sets (null: removes) a variable of this process's environment, which the
+// children started meanwhile inherit; puts the previous value back after.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name), old_(platform::GetEnvironment(name)) {
+        platform::SetEnvironment(name, value);
+    }
+    ~ScopedEnvironment() { platform::SetEnvironment(name_, old_ ? old_->c_str() : nullptr); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace trv::test
