@@ -24,8 +24,10 @@
 #include "bridge/version.h"
 #include "platform/clock.h"
 #include "platform/process.h"
+#include "platform/spin.h"
 #include "platform/thread.h"
 #include "protocol/library_version.h"
+#include "shared/exchange_words.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
@@ -207,15 +209,41 @@ void ServeRequests(char letter) {
         replies.DropGone(*applications);
         PlainCall(letter - 'A', "ForgetEndedCallers");
     };
+    // Right after a reply the caller is running (or being woken) and may
+    // send its next request within microseconds: the thread then polls the
+    // session's request word for up to one budget before it sleeps, unless
+    // the caller shares its CPU. Idle, it only sleeps.
+    ExchangeWord* requestWord = RequestWord(letter - 'A');
+    SpinAdvisor advisor;
+    std::uint32_t answeredCpu = platform::kUnknownCpu;
+    bool answered = false;
     for (;;) {
-        std::uint32_t status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
-        while (status == platform::kWaitTimeout) {
-            lookForEndedCallers();
-            status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
+        bool quiet = false;
+        if (requestWord != nullptr) {
+            requestWord->cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
+            const std::uint64_t budget = answered && PeerOnAnotherCpu(answeredCpu) ? advisor.NextBudgetNs() : 0;
+            quiet = PollForPost(*requestWord, budget, [] { return !platform::ThreadStopRequested(); },
+                                kExchangeServing);
+            if (budget > 0) {
+                if (quiet) advisor.Paid();
+                else advisor.Missed();
+            }
         }
-        if (status != platform::kWaitObject0) {
-            TRV_TRACE("TMan:EHLLAPIThreadProc - wait ended, session %c stops serving", letter);
-            return;
+        answered = false;
+        if (!quiet) {
+            std::uint32_t status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
+            while (status == platform::kWaitTimeout) {
+                lookForEndedCallers();
+                status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
+            }
+            if (status != platform::kWaitObject0) {
+                TRV_TRACE("TMan:EHLLAPIThreadProc - wait ended, session %c stops serving", letter);
+                return;
+            }
+            if (requestWord != nullptr) {
+                requestWord->cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
+                requestWord->state.store(kExchangeServing);
+            }
         }
         // A request that raced with the stop is left to the session's end,
         // which releases its caller.
@@ -241,7 +269,14 @@ void ServeRequests(char letter) {
         char replyName[kBlockNameSize + 1];
         TerminatedCopy<kBlockNameSize>(replyName, caller->ReplyEventName);
         TRV_TRACE("TMan:EHLLAPIThreadProc - TriggerEvent %s, Session ID %c", replyName, letter);
-        TriggerHLLEvent(replies.Get(replyName));
+        ExchangeWord* replyWord = ReplyWord(static_cast<int>(caller - &applications->Blocks[0]));
+        if (replyWord != nullptr) {
+            answeredCpu = replyWord->cpu.load(std::memory_order_relaxed);
+            PostExchange(*replyWord, replies.Get(replyName));
+            answered = true;
+        } else {
+            TriggerHLLEvent(replies.Get(replyName));
+        }
         if (platform::TickCount() - lastLook >= kHousekeepingSliceMs) lookForEndedCallers();
     }
 }
@@ -342,6 +377,12 @@ void RegisterSession(JNIEnv* env, jobject self, jobject argument) {
     // An emulator that was killed left its sessions registered; the letter
     // is taken over.
     ReclaimSessionsOfEndedProcesses();
+    // Whatever a killed owner's service thread left on the request word is
+    // set aside: until this thread polls, every request signals the event.
+    ExchangeWord* requestWord = RequestWord(index);
+    if (requestWord != nullptr && sessions->GetSession(letter).Established == 0) {
+        requestWord->state.store(kExchangeSleeping);
+    }
     if (!sessions->AddNamedSession(templ, letter)) {
         DeleteReferences(env, *service);
         return;

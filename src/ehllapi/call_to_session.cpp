@@ -16,7 +16,9 @@
 #include "platform/event.h"
 #include "platform/handle.h"
 #include "platform/process.h"
+#include "platform/spin.h"
 #include "protocol/caller_data.h"
+#include "shared/exchange_words.h"
 #include "shared/name_format.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
@@ -106,6 +108,43 @@ void ForgetRequestEvent(int index) {
     std::lock_guard<std::mutex> guard(cache.lock);
     FreeHLLEvent(cache.entries[index].event.handle());
     cache.entries[index] = RequestEventCache::Entry{};
+}
+
+// The exchange block's position in the application table, or -1 for a block
+// outside it (a caller that is not attached to the shared table).
+int BlockIndexOf(const ApplicationBlock& block) {
+    ApplicationList* applications = Applications();
+    if (applications == nullptr) return -1;
+    const ApplicationBlock* first = &applications->Blocks[0];
+    if (&block < first || &block >= first + kSessionCount) return -1;
+    return static_cast<int>(&block - first);
+}
+
+// How long each block's caller polls for its reply; used under the block's
+// request lock, so by one thread at a time.
+SpinAdvisor& ReplyAdvisorOf(int blockIndex) {
+    static SpinAdvisor* advisors = new SpinAdvisor[kSessionCount];  // outlives the process detach
+    return advisors[blockIndex];
+}
+
+// Polls for a reply the service thread is about to post, while it is
+// running on another CPU: it was polling for the request or serving one
+// when the request was posted (`serverBefore`), and it has not gone back to
+// waiting since. True when the reply was taken from the word.
+bool PollForReply(ExchangeWord& replyWord, const ExchangeWord& requestWord, std::uint32_t serverBefore,
+                  SpinAdvisor& advisor) {
+    const bool serverRunning = (serverBefore == kExchangeSpinning || serverBefore == kExchangeServing) &&
+                               PeerOnAnotherCpu(requestWord.cpu.load(std::memory_order_relaxed));
+    const std::uint64_t budget = serverRunning ? advisor.NextBudgetNs() : 0;
+    const bool taken = PollForPost(replyWord, budget, [&] {
+        const std::uint32_t server = requestWord.state.load(std::memory_order_relaxed);
+        return server == kExchangeServing || server == kExchangePostedQuiet || server == kExchangePostedLoud;
+    }, kExchangeIdle);
+    if (budget > 0) {
+        if (taken) advisor.Paid();
+        else advisor.Missed();
+    }
+    return taken;
 }
 
 // Waits for the reply to the request just sent. There is no limit on how long
@@ -331,12 +370,29 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
     // A signal left over from an earlier request (a late reply, or a
     // session end that raced with it) must not end this wait.
     ResetHLLEvent(reply);
+    // The reply word is armed before the request leaves: a reply that comes
+    // back at once finds the caller polling, and nothing an earlier request
+    // left on the word can stand for this one's reply.
+    const int blockIndex = BlockIndexOf(block);
+    ExchangeWord* replyWord = ReplyWord(blockIndex);
+    ExchangeWord* requestWord = RequestWord(index);
+    if (replyWord != nullptr) {
+        replyWord->cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
+        replyWord->state.store(kExchangeSpinning);
+    }
     // Waiting is set before the request leaves, so that a session ending
     // at any moment after it finds the caller to release.
     block.Waiting = 1;
     TRV_TRACE("EHLLAPICallToSession - TriggerEvent %s", eventName);
-    TriggerHLLEvent(request);
-    const bool replied = AwaitReply(reply, session);
+    bool replied = false;
+    if (replyWord != nullptr && requestWord != nullptr) {
+        const std::uint32_t serverBefore = PostExchange(*requestWord, request);
+        replied = PollForReply(*replyWord, *requestWord, serverBefore, ReplyAdvisorOf(blockIndex));
+    } else {
+        TriggerHLLEvent(request);
+    }
+    if (!replied) replied = AwaitReply(reply, session);
+    if (replyWord != nullptr) replyWord->state.store(kExchangeIdle);
     ResetHLLEvent(request);
     if (!replied) {
         block.ReturnCode = kRequestFailedCode;
