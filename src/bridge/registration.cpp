@@ -211,25 +211,24 @@ void ServeRequests(char letter) {
     };
     // Right after a reply the caller is running (or being woken) and may
     // send its next request within microseconds: the thread then polls the
-    // session's request word for up to one budget before it sleeps, unless
-    // the caller shares its CPU. Idle, it only sleeps.
+    // session's request word for up to one budget before it sleeps. Idle, it
+    // only sleeps.
     ExchangeWord* requestWord = RequestWord(letter - 'A');
     SpinAdvisor advisor;
-    std::uint32_t answeredCpu = platform::kUnknownCpu;
-    bool answered = false;
+    const ExchangeWord* answeredWord = nullptr;
     for (;;) {
         bool quiet = false;
         if (requestWord != nullptr) {
             requestWord->cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
-            const std::uint64_t budget = answered && PeerOnAnotherCpu(answeredCpu) ? advisor.NextBudgetNs() : 0;
-            quiet = PollForPost(*requestWord, budget, [] { return !platform::ThreadStopRequested(); },
-                                kExchangeServing);
+            const std::uint64_t budget = answeredWord != nullptr ? advisor.NextBudgetNs() : 0;
+            quiet = PollForPost(*requestWord, answeredWord, budget,
+                                [] { return !platform::ThreadStopRequested(); }, kExchangeServing);
             if (budget > 0) {
                 if (quiet) advisor.Paid();
                 else advisor.Missed();
             }
         }
-        answered = false;
+        answeredWord = nullptr;
         if (!quiet) {
             std::uint32_t status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
             while (status == platform::kWaitTimeout) {
@@ -271,9 +270,8 @@ void ServeRequests(char letter) {
         TRV_TRACE("TMan:EHLLAPIThreadProc - TriggerEvent %s, Session ID %c", replyName, letter);
         ExchangeWord* replyWord = ReplyWord(static_cast<int>(caller - &applications->Blocks[0]));
         if (replyWord != nullptr) {
-            answeredCpu = replyWord->cpu.load(std::memory_order_relaxed);
             PostExchange(*replyWord, replies.Get(replyName));
-            answered = true;
+            answeredWord = replyWord;
         } else {
             TriggerHLLEvent(replies.Get(replyName));
         }

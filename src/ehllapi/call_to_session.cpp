@@ -128,15 +128,14 @@ SpinAdvisor& ReplyAdvisorOf(int blockIndex) {
 }
 
 // Polls for a reply the service thread is about to post, while it is
-// running on another CPU: it was polling for the request or serving one
-// when the request was posted (`serverBefore`), and it has not gone back to
-// waiting since. True when the reply was taken from the word.
+// running: it was polling for the request or serving one when the request
+// was posted (`serverBefore`), and it has not gone back to waiting since.
+// True when the reply was taken from the word.
 bool PollForReply(ExchangeWord& replyWord, const ExchangeWord& requestWord, std::uint32_t serverBefore,
                   SpinAdvisor& advisor) {
-    const bool serverRunning = (serverBefore == kExchangeSpinning || serverBefore == kExchangeServing) &&
-                               PeerOnAnotherCpu(requestWord.cpu.load(std::memory_order_relaxed));
+    const bool serverRunning = serverBefore == kExchangeSpinning || serverBefore == kExchangeServing;
     const std::uint64_t budget = serverRunning ? advisor.NextBudgetNs() : 0;
-    const bool taken = PollForPost(replyWord, budget, [&] {
+    const bool taken = PollForPost(replyWord, &requestWord, budget, [&] {
         const std::uint32_t server = requestWord.state.load(std::memory_order_relaxed);
         return server == kExchangeServing || server == kExchangePostedQuiet || server == kExchangePostedLoud;
     }, kExchangeIdle);

@@ -1,7 +1,7 @@
 // What a thread needs to wait briefly by polling a word in shared memory
 // before it sleeps: the CPU's pause hint for the polling loop, a monotonic
-// clock in nanoseconds to bound it, and the CPU the thread runs on (polling
-// for a peer that shares this CPU only keeps the peer from running).
+// clock in nanoseconds to bound it, the CPU the thread runs on, and a way to
+// step aside for a peer that shares this CPU.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,22 @@ inline void CpuPause() {
     __asm__ __volatile__("" ::: "memory");
 #endif
 }
+
+// About what it costs to wake a thread that sleeps on an event, on an idle
+// machine: the longest a short polling loop should run before it sleeps.
+std::uint64_t WakeUpCostNs();
+
+// Gives the rest of the time slice to another thread that is ready to run on
+// this CPU, if any (a peer polled for on the same CPU can only answer once
+// the poller steps aside).
+void YieldCpu();
+
+// What a poller does when the peer it polls for last ran on its own CPU:
+// stop polling and sleep (where waking a thread on the waker's CPU is a
+// direct switch, cheaper than anything a poller could do), or yield the CPU
+// to it between looks (where a wake-up costs far more than a yield).
+enum class SameCpuPeer { sleep, yield };
+SameCpuPeer SameCpuPolicy();
 
 // Nanoseconds on a monotonic clock; only differences mean anything.
 std::uint64_t MonotonicNs();

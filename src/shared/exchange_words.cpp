@@ -15,6 +15,8 @@ namespace {
 std::atomic<ExchangeWords*> g_words{nullptr};
 platform::Handle g_mapping = platform::kNoHandle;
 
+// Misses in a row before polls are skipped, and the most skipped: 2^6 - 1.
+constexpr std::uint32_t kToleratedMisses = 2;
 constexpr std::uint32_t kMaxBackoffShift = 6;
 // Polling iterations between two looks at the clock and at keepPolling.
 constexpr std::uint32_t kPollsPerCheck = 32;
@@ -63,7 +65,7 @@ std::uint64_t SpinAdvisor::NextBudgetNs() {
         --skip_;
         return 0;
     }
-    return kSpinBudgetNs;
+    return platform::WakeUpCostNs();
 }
 
 void SpinAdvisor::Paid() {
@@ -72,8 +74,8 @@ void SpinAdvisor::Paid() {
 }
 
 void SpinAdvisor::Missed() {
-    if (misses_ < kMaxBackoffShift) ++misses_;
-    skip_ = (1u << misses_) - 1;
+    if (misses_ < kToleratedMisses + kMaxBackoffShift) ++misses_;
+    skip_ = misses_ > kToleratedMisses ? (1u << (misses_ - kToleratedMisses)) - 1 : 0;
 }
 
 std::uint32_t PostExchange(ExchangeWord& word, const platform::EventRef& event) {
@@ -88,8 +90,8 @@ std::uint32_t PostExchange(ExchangeWord& word, const platform::EventRef& event) 
     return before;
 }
 
-bool PollForPost(ExchangeWord& word, std::uint64_t budgetNs, const std::function<bool()>& keepPolling,
-                 std::uint32_t taken) {
+bool PollForPost(ExchangeWord& word, const ExchangeWord* peer, std::uint64_t budgetNs,
+                 const std::function<bool()>& keepPolling, std::uint32_t taken) {
     std::uint32_t state = word.state.load();
     // Arm: from rest to polling (or straight to sleeping without a budget);
     // a post that is already there decides at once.
@@ -104,8 +106,7 @@ bool PollForPost(ExchangeWord& word, std::uint64_t budgetNs, const std::function
     }
     if (budgetNs > 0) {
         const std::uint64_t end = platform::MonotonicNs() + budgetNs;
-        bool polling = true;
-        while (polling) {
+        for (;;) {
             for (std::uint32_t i = 0; i < kPollsPerCheck; ++i) {
                 if (word.state.load(std::memory_order_acquire) == kExchangePostedQuiet) {
                     word.state.store(taken);
@@ -113,7 +114,11 @@ bool PollForPost(ExchangeWord& word, std::uint64_t budgetNs, const std::function
                 }
                 platform::CpuPause();
             }
-            polling = platform::MonotonicNs() < end && keepPolling();
+            if (platform::MonotonicNs() >= end || !keepPolling()) break;
+            if (peer != nullptr && peer->cpu.load(std::memory_order_relaxed) == platform::CurrentCpu()) {
+                if (platform::SameCpuPolicy() == platform::SameCpuPeer::sleep) break;
+                platform::YieldCpu();
+            }
         }
         // Commit to sleep; a post that landed meanwhile was quiet (a post
         // turns only a polling waiter's word quiet) and is taken here.
@@ -126,12 +131,6 @@ bool PollForPost(ExchangeWord& word, std::uint64_t budgetNs, const std::function
         }
     }
     return false;
-}
-
-bool PeerOnAnotherCpu(std::uint32_t peerCpu) {
-    if (peerCpu == platform::kUnknownCpu) return true;
-    const std::uint32_t here = platform::CurrentCpu();
-    return here == platform::kUnknownCpu || here != peerCpu;
 }
 
 }  // namespace trv

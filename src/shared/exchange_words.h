@@ -68,15 +68,13 @@ void UnmapExchangeWords();
 ExchangeWord* RequestWord(int sessionIndex);
 ExchangeWord* ReplyWord(int blockIndex);
 
-// The longest a waiter polls before it sleeps: about what waking a sleeping
-// thread costs on an idle machine.
-constexpr std::uint64_t kSpinBudgetNs = 40000;
-
 // How long one waiter polls next time, kept by that waiter (process-local,
-// used by one thread at a time). Every wait that polled and missed doubles
-// the number of following waits that do not poll at all (up to 63), so that
-// a peer whose answers take longer than a budget costs at most one budget per
-// 64 waits; one wait whose poll paid starts polling every time again.
+// used by one thread at a time): about one wake-up's cost
+// (platform::WakeUpCostNs). After the second poll in a row that missed,
+// every further miss doubles the number of following waits that do not poll
+// at all (up to 63), so that a peer whose answers take longer than a budget
+// costs at most one budget per 64 waits; one poll that paid starts polling
+// every time again.
 class SpinAdvisor {
 public:
     std::uint64_t NextBudgetNs();  // 0: sleep at once this time
@@ -95,15 +93,14 @@ std::uint32_t PostExchange(ExchangeWord& word, const platform::EventRef& event);
 
 // Waits for a quiet post on `word` by polling for up to `budgetNs` (0: not
 // at all), asking `keepPolling` now and then whether polling still makes
-// sense (the peer still running, no stop requested). True when a quiet post
-// was taken: the word is left at `taken`. False when the caller must now
-// wait on the event: the word says kExchangeSleeping, or kExchangePostedLoud.
-bool PollForPost(ExchangeWord& word, std::uint64_t budgetNs, const std::function<bool()>& keepPolling,
-                 std::uint32_t taken);
-
-// Whether the peer that published `peerCpu` runs on another CPU than the
-// calling thread (unknown counts as another): polling for a peer on this
-// very CPU only keeps it from running.
-bool PeerOnAnotherCpu(std::uint32_t peerCpu);
+// sense (the peer still running, no stop requested). When the peer's last
+// published CPU (`peer`'s cpu, when given) is this thread's, polling would
+// only keep it from answering: the poll ends, or gives way to it at each
+// look, as platform::SameCpuPolicy says. True when
+// a quiet post was taken: the word is left at `taken`. False when the caller
+// must now wait on the event: the word says kExchangeSleeping, or
+// kExchangePostedLoud.
+bool PollForPost(ExchangeWord& word, const ExchangeWord* peer, std::uint64_t budgetNs,
+                 const std::function<bool()>& keepPolling, std::uint32_t taken);
 
 }  // namespace trv
