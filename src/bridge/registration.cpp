@@ -268,7 +268,7 @@ void ServeRequests(char letter) {
         char replyName[kBlockNameSize + 1];
         TerminatedCopy<kBlockNameSize>(replyName, caller->ReplyEventName);
         TRV_TRACE("TMan:EHLLAPIThreadProc - TriggerEvent %s, Session ID %c", replyName, letter);
-        ExchangeWord* replyWord = ReplyWord(static_cast<int>(caller - &applications->Blocks[0]));
+        ExchangeWord* replyWord = ReplyWord(ApplicationBlockIndex(*caller));
         if (replyWord != nullptr) {
             PostExchange(*replyWord, replies.Get(replyName));
             answeredWord = replyWord;

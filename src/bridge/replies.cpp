@@ -85,6 +85,7 @@ void SetRawData(JNIEnv* env, jchar letterArgument, jbyteArray data, jint length)
     if (caller == nullptr || !available) return;
     const std::int64_t wanted = length == -1 ? RequestedLength(*caller) : length;
     const std::size_t n = Bounded(wanted, *available, kDataSize - 1);
+    NoteDataWritten(*caller, n + 1);
     if (!CopyFromByteArray(env, data, n, caller->Data)) return;
     caller->ReplyLength = static_cast<std::uint32_t>(n);
     caller->ReplyCount = static_cast<std::int32_t>(n);
@@ -99,6 +100,7 @@ void SetRawDataUnicodePS(JNIEnv* env, jchar letterArgument, jbyteArray data, jin
     const std::int64_t requested = 2 * static_cast<std::int64_t>(static_cast<std::int32_t>(caller->DataLength));
     const std::int64_t wanted = length < requested ? length : requested;
     const std::size_t n = Bounded(wanted, *available, kDataSize - 2);
+    NoteDataWritten(*caller, n + 2);
     if (!CopyFromByteArray(env, data, n, caller->Data)) return;
     caller->ReplyCount = count;
     caller->ReplyLength = static_cast<std::uint32_t>(n);
@@ -116,6 +118,7 @@ void SetRawDataString(JNIEnv* env, jchar letterArgument, jstring text, jint leng
     const std::size_t n = Bounded(wanted, chars.size(), kDataSize - 1);
     caller->ReplyLength = static_cast<std::uint32_t>(n);
     caller->ReplyCount = static_cast<std::int32_t>(n);
+    NoteDataWritten(*caller, n + 1);
     std::memcpy(caller->Data, chars.data(), n);
     caller->Data[n] = 0;
 }

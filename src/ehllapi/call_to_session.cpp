@@ -110,16 +110,6 @@ void ForgetRequestEvent(int index) {
     cache.entries[index] = RequestEventCache::Entry{};
 }
 
-// The exchange block's position in the application table, or -1 for a block
-// outside it (a caller that is not attached to the shared table).
-int BlockIndexOf(const ApplicationBlock& block) {
-    ApplicationList* applications = Applications();
-    if (applications == nullptr) return -1;
-    const ApplicationBlock* first = &applications->Blocks[0];
-    if (&block < first || &block >= first + kSessionCount) return -1;
-    return static_cast<int>(&block - first);
-}
-
 // How long each block's caller polls for its reply; used under the block's
 // request lock, so by one thread at a time.
 SpinAdvisor& ReplyAdvisorOf(int blockIndex) {
@@ -311,6 +301,7 @@ std::int32_t SendToSession(ApplicationBlock& block, const CallerParameters& call
     block.DataLength = static_cast<std::uint32_t>(caller.LengthOrZero());
     block.ReturnCode = static_cast<std::uint32_t>(*caller.returnCode);
     if (caller.data != nullptr && requestBytes > 0) {
+        NoteDataWritten(block, static_cast<std::size_t>(requestBytes));
         std::memcpy(block.Data, caller.data, static_cast<std::size_t>(requestBytes));
     }
 
@@ -372,7 +363,7 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
     // The reply word is armed before the request leaves: a reply that comes
     // back at once finds the caller polling, and nothing an earlier request
     // left on the word can stand for this one's reply.
-    const int blockIndex = BlockIndexOf(block);
+    const int blockIndex = ApplicationBlockIndex(block);
     ExchangeWord* replyWord = ReplyWord(blockIndex);
     ExchangeWord* requestWord = RequestWord(index);
     if (replyWord != nullptr) {
@@ -420,7 +411,9 @@ void ReplyCopyBack(ApplicationBlock& block, const CallerParameters& caller) {
     block.ReturnCode = 0;
     if (caller.data != nullptr) {
         std::memcpy(caller.data, block.Data, bytes);
-        std::memset(block.Data, 0, sizeof block.Data);
+        // Only what was written since Data was last zero.
+        std::memset(block.Data, 0, DataWrittenExtent(block));
+        NoteDataCleared(block);
     }
 }
 
