@@ -23,16 +23,12 @@ inline void CpuPause() {
 std::uint64_t WakeUpCostNs();
 
 // Gives the rest of the time slice to another thread that is ready to run on
-// this CPU, if any (a peer polled for on the same CPU can only answer once
-// the poller steps aside).
+// this CPU, if any: a peer polled for on the same CPU can only answer once
+// the poller steps aside. (Sleeping would hand the CPU over as fast, but two
+// threads that take turns sleeping on one CPU never leave it, while two that
+// stay ready to run are soon spread over two CPUs by the scheduler, where
+// neither waits for the other's turn.)
 void YieldCpu();
-
-// What a poller does when the peer it polls for last ran on its own CPU:
-// stop polling and sleep (where waking a thread on the waker's CPU is a
-// direct switch, cheaper than anything a poller could do), or yield the CPU
-// to it between looks (where a wake-up costs far more than a yield).
-enum class SameCpuPeer { sleep, yield };
-SameCpuPeer SameCpuPolicy();
 
 // Nanoseconds on a monotonic clock; only differences mean anything.
 std::uint64_t MonotonicNs();

@@ -116,7 +116,6 @@ bool PollForPost(ExchangeWord& word, const ExchangeWord* peer, std::uint64_t bud
             }
             if (platform::MonotonicNs() >= end || !keepPolling()) break;
             if (peer != nullptr && peer->cpu.load(std::memory_order_relaxed) == platform::CurrentCpu()) {
-                if (platform::SameCpuPolicy() == platform::SameCpuPeer::sleep) break;
                 platform::YieldCpu();
             }
         }

@@ -93,10 +93,10 @@ std::uint32_t PostExchange(ExchangeWord& word, const platform::EventRef& event);
 
 // Waits for a quiet post on `word` by polling for up to `budgetNs` (0: not
 // at all), asking `keepPolling` now and then whether polling still makes
-// sense (the peer still running, no stop requested). When the peer's last
-// published CPU (`peer`'s cpu, when given) is this thread's, polling would
-// only keep it from answering: the poll ends, or gives way to it at each
-// look, as platform::SameCpuPolicy says. True when
+// sense (the peer still running, no stop requested). While the peer's last
+// published CPU (`peer`'s cpu, when given) is this thread's, each look gives
+// way to it (platform::YieldCpu): polling on its CPU would only keep it from
+// answering. True when
 // a quiet post was taken: the word is left at `taken`. False when the caller
 // must now wait on the event: the word says kExchangeSleeping, or
 // kExchangePostedLoud.

@@ -168,9 +168,17 @@ std::uint32_t ProcessStartStamp(std::uint32_t processId) {
 std::uint32_t CurrentProcessStartStamp() { return ProcessStartStamp(static_cast<std::uint32_t>(::getpid())); }
 
 bool IsProcessAlive(std::uint32_t processId, std::uint32_t startStamp) {
-    if (!IsProcessAlive(processId)) return false;
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT_MAX)) return false;
+    auto pid = static_cast<pid_t>(processId);
+    if (::kill(pid, 0) != 0 && errno != EPERM) return false;
+    // One read of the status line for both answers: waits on a session look
+    // at its emulator this way several times a second, and the status of a
+    // process of many threads (a JVM) is summed over all of them.
+    const std::string fields = StatFields(pid);
+    if (fields.empty()) return true;
+    if (fields[0] == 'Z' || fields[0] == 'X') return false;
     if (startStamp == 0) return true;
-    const std::uint32_t now = ProcessStartStamp(processId);
+    const std::uint32_t now = StartStampOf(fields);
     // Unreadable (another user's process under a restrictive /proc): the id alone.
     return now == 0 || now == startStamp;
 }

@@ -1,5 +1,5 @@
-// Clock and CPU number for short polling loops on POSIX (both read through
-// the vDSO on Linux, without a system call).
+// What short polling loops need on POSIX. The clock and the CPU number are
+// read through the vDSO on Linux, without a system call.
 #include "platform/spin.h"
 
 #include <ctime>
@@ -19,10 +19,6 @@ std::uint64_t MonotonicNs() {
 std::uint64_t WakeUpCostNs() { return 40000; }
 
 void YieldCpu() { sched_yield(); }
-
-// A futex wake-up of a thread on the waker's CPU switches to it at once,
-// while a yield leaves it behind any other ready thread of that CPU.
-SameCpuPeer SameCpuPolicy() { return SameCpuPeer::sleep; }
 
 std::uint32_t CurrentCpu() {
     const int cpu = sched_getcpu();

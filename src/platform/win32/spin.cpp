@@ -1,4 +1,4 @@
-// Clock and CPU number for short polling loops on Windows.
+// What short polling loops need on Windows.
 #include "platform/spin.h"
 
 #include "platform/win32/windows_api.h"
@@ -35,13 +35,6 @@ std::uint64_t MonotonicNs() {
 }
 
 void YieldCpu() { SwitchToThread(); }
-
-// Under Wine an event's wake-up passes through its server process, which
-// costs several times what a yield does; on Windows a wake-up is cheap.
-SameCpuPeer SameCpuPolicy() {
-    static const SameCpuPeer policy = UnderWine() ? SameCpuPeer::yield : SameCpuPeer::sleep;
-    return policy;
-}
 
 std::uint32_t CurrentCpu() { return GetCurrentProcessorNumber(); }
 
