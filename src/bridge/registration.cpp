@@ -218,7 +218,9 @@ void ServeRequests(char letter) {
     const ExchangeWord* answeredWord = nullptr;
     for (;;) {
         bool quiet = false;
-        if (requestWord != nullptr) {
+        // A thread asked to stop leaves the word to the session's next
+        // registration: the request it would take there is not its own.
+        if (requestWord != nullptr && !platform::ThreadStopRequested()) {
             requestWord->cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
             const std::uint64_t budget = answeredWord != nullptr ? advisor.NextBudgetNs() : 0;
             quiet = PollForPost(*requestWord, answeredWord, budget,
