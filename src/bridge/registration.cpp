@@ -66,6 +66,9 @@ std::mutex& SlotsLock() {
 // Owned by the slot until unregistration takes it.
 ServiceSession* g_slots[kSessionCount] = {};
 
+// Written by each slot's service thread around a request.
+std::atomic<ApplicationBlock*> g_inService[kSessionCount] = {};
+
 // The trace shows an environment pointer by its low 32 bits.
 unsigned PointerForTrace(const void* pointer) {
     return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(pointer) & 0xFFFFFFFFu);
@@ -256,10 +259,21 @@ void ServeRequests(char letter) {
                       session.Caller, letter);
             continue;
         }
+        // The caller's request number, when it counts them: a wake-up for a
+        // request already answered is dropped.
+        ExchangeWord* replyWord = ReplyWord(ApplicationBlockIndex(*caller));
+        const std::uint32_t request = replyWord != nullptr ? replyWord->posted.load() : 0;
+        if (request != 0 && request == replyWord->served.load()) {
+            TRV_TRACE("TMan:EHLLAPIThreadProc - request of [%.28s] answered already, session %c", session.Caller,
+                      letter);
+            continue;
+        }
         if (ClearServiceThreadInterrupt()) {
             TRV_TRACE("TMan:EHLLAPIThreadProc - interrupt left on session %c's thread cleared", letter);
         }
+        g_inService[letter - 'A'].store(caller);
         ProcessEHLLAPICall(*caller, session);
+        g_inService[letter - 'A'].store(nullptr);
         // A caller that ended during a long Java call may have left its block
         // to another caller, whose reply event must not be signalled.
         if (!StillTheCaller(*caller, session.Caller)) {
@@ -270,8 +284,8 @@ void ServeRequests(char letter) {
         char replyName[kBlockNameSize + 1];
         TerminatedCopy<kBlockNameSize>(replyName, caller->ReplyEventName);
         TRV_TRACE("TMan:EHLLAPIThreadProc - TriggerEvent %s, Session ID %c", replyName, letter);
-        ExchangeWord* replyWord = ReplyWord(ApplicationBlockIndex(*caller));
         if (replyWord != nullptr) {
+            replyWord->served.store(request);
             PostExchange(*replyWord, replies.Get(replyName));
             answeredWord = replyWord;
         } else {
@@ -452,6 +466,11 @@ jobject SessionObject(std::int32_t index) {
     if (index < 0 || index >= kSessionCount) return nullptr;
     std::lock_guard<std::mutex> guard(SlotsLock());
     return g_slots[index] != nullptr ? g_slots[index]->sessionObject : nullptr;
+}
+
+ApplicationBlock* BlockInService(std::int32_t index) {
+    if (index < 0 || index >= kSessionCount) return nullptr;
+    return g_inService[index].load();
 }
 
 void SetServiceStopWait(std::uint32_t milliseconds) { g_serviceStopWaitMs.store(milliseconds); }

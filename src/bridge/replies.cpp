@@ -14,6 +14,7 @@
 // when this process registered the session (they are its own handles).
 #include <cstring>
 
+#include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
 #include "jni/java_call.h"
 #include "protocol/mnemonic_table.h"
@@ -42,12 +43,15 @@ char LetterOf(jchar letter) {
 }
 
 // The block of the caller the session is serving, or nullptr (traced) when
-// there is none: the letter is bad, or the caller went away.
+// there is none: the letter is bad, or the caller went away. During a
+// request, the block the service thread serves; otherwise the caller the
+// session table records.
 ApplicationBlock* ServedCaller(char letter, const char* native) {
     if (letter == 0 || Sessions() == nullptr || Applications() == nullptr) {
         TRV_TRACE("%s - no session to reply for", native);
         return nullptr;
     }
+    if (ApplicationBlock* serving = BlockInService(letter - 'A')) return serving;
     const SessionBlock session = Sessions()->GetSession(letter);
     ApplicationBlock* caller = Applications()->GetApplicationBlock(session.Caller);
     if (caller == nullptr) {

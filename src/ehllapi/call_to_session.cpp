@@ -369,6 +369,7 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
     if (replyWord != nullptr) {
         replyWord->cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
         replyWord->state.store(kExchangeSpinning);
+        replyWord->posted.fetch_add(1);
     }
     // Waiting is set before the request leaves, so that a session ending
     // at any moment after it finds the caller to release.

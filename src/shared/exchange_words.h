@@ -48,6 +48,13 @@ struct alignas(64) ExchangeWord {
     // Exchange blocks only: bytes at the start of Data that may be non-zero
     // since Data was last cleared (each writer raises it before writing).
     std::atomic<std::uint32_t> dataExtent;
+    // Exchange blocks only: the number of the caller's latest request
+    // (counted up before it is posted) and of the latest one a service
+    // thread answered. A wake-up that finds them equal has nothing to serve:
+    // it was meant for a caller that died after posting, whose session a
+    // new caller took over before the service thread looked.
+    std::atomic<std::uint32_t> posted;
+    std::atomic<std::uint32_t> served;
 };
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 

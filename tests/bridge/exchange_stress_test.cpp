@@ -4,7 +4,9 @@
 // sessions for a few seconds while one more caller is killed in the middle of
 // its requests. The fake emulator checks that every tag it serves follows the
 // last one it served for that thread (each request seen once, none skipped);
-// every caller checks that each reply carries its own request's tag.
+// every caller checks that each reply carries its own request's tag. A
+// caller killed while its request is served must not have the reply land
+// in the block of the caller that takes the session over.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,12 +20,12 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
 #include "bridge_fixture.h"
 #include "library/process_lifecycle.h"
 #include "platform/clock.h"
-#include "tables/application_list.h"
-#include "tables/session_list.h"
+#include "tables/application_block.h"
 #include "trvha64.h"
 
 namespace trv::test {
@@ -97,8 +99,7 @@ protected:
     }
 
     void Answer(JNIEnv* env, jobject self, char letter) {
-        const SessionBlock session = Sessions()->GetSession(letter);
-        ApplicationBlock* block = Applications()->GetApplicationBlock(session.Caller);
+        const ApplicationBlock* block = BlockInService(letter - 'A');
         char reply[kStatusBytes] = {kAnswerMark};
         if (block != nullptr) {
             std::memcpy(reply + 1, block->Data + 1, kTagBytes);
