@@ -174,7 +174,7 @@ std::mutex& RequestLockOf(const ApplicationBlock& block) {
 BlockRequestLock::BlockRequestLock(const ApplicationBlock& block) : lock_(RequestLockOf(block)) {}
 
 ServedSession::ServedSession(const SessionBlock& session)
-    : letter(session.ShortName), processId(session.ProcessID) {}
+    : letter(session.ShortName), processId(session.ProcessID), ownerStartStamp(session.OwnerStartStamp()) {}
 
 bool SessionHasEnded(const ServedSession& served) {
     const SessionBlock now = Sessions()->GetSession(served.letter);
@@ -182,7 +182,10 @@ bool SessionHasEnded(const ServedSession& served) {
         TRV_TRACE("EHLLAPIParser - session %c ended during the call", served.letter);
         return true;
     }
-    if (SessionOwnerEnded(now)) {
+    // The same process still owns the session: whether it lives is asked of
+    // the watch, one cheap call per look.
+    if (!served.owner) served.owner.emplace(served.processId, served.ownerStartStamp);
+    if (served.owner->Ended()) {
         TRV_TRACE("EHLLAPIParser - process %x serving session %c has ended", served.processId,
                   served.letter);
         // What its unregistration would have done, so that later calls
