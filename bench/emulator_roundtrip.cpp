@@ -1,12 +1,15 @@
 // EHLLAPI round trips through the reference emulator's JVM, Linux only: a
 // native caller process loads the shared library (as applications do, by
-// dlopen, then "hllapi"), and the headless emulator serves two sessions
-// (A and B) of the demonstration host in its own JVM with the same library.
-// Measured in one run, after a warm-up:
-//   - Copy Presentation Space (a 24x80 screen: 1,920 bytes), Send Key (a
-//     cursor key that stays in the emulator) and Query Cursor Location;
-//   - the floor: the bare cross-process event round trip of this platform
-//     (bench_event_roundtrip, next to this binary, two processes);
+// dlopen, then "hllapi"), and the headless emulator serves three sessions in
+// its own JVM with the same library: A and B on the demonstration host, C on
+// one that answers after two seconds. Measured in one run, after a warm-up,
+// in this order:
+//   - as users run it, nothing pinned: Copy Presentation Space (a 24x80
+//     screen: 1,920 bytes), Query Cursor Location and Send Key (a cursor key
+//     that stays in the emulator); for Copy PS also the median of every
+//     block of 1,000 calls against the overall median, which shows whether
+//     the round trip switches between modes as the scheduler moves the two
+//     sides between CPUs;
 //   - the same full-screen read from s3270's scripted interface: Ascii() over
 //     its standard input and output, the screen painted with 24 rows of text
 //     by a local process (s3270's NVT mode, "-e"), so that Ascii() formats a
@@ -16,20 +19,21 @@
 //     between sessions A and B, each repeating one call for a fixed time:
 //     Copy PS for 1 and 2 callers (a session takes one connection at a
 //     time), Query Session Status (named by letter, no connection; a 20-byte
-//     reply from the JVM) for 1, 2 and 4.
+//     reply from the JVM) for 1, 2 and 4;
+//   - what idling costs: the CPU time of session A's service thread over 10
+//     idle seconds, and of this caller's thread in a Wait (function 4) for
+//     C's two-second answer to an Enter;
+//   - pinned: the caller and the service thread of A on one CPU (found as
+//     the JVM thread that was switched out once per request of a probe run
+//     with pauses between requests), Copy PS again, and the floor, the bare
+//     cross-process event round trip of this platform (bench_event_roundtrip,
+//     next to this binary, two processes pinned to the same CPU).
+// --cpu N picks the CPU to pin to (default: the last one this process may
+// use); --cpu none leaves out the pinned part.
 //
-// Placement. Where the scheduler puts the two sides of a round trip decides
-// its cost more than anything else here: a wake-up that lands on an idle
-// CPU of a virtual machine costs several microseconds more than one that
-// switches on a busy CPU, and whether the two sides share a CPU changes from
-// one measurement to the next with whatever else runs. So that the EHLLAPI
-// round trips and the floor meet the same conditions, both sides of each are
-// pinned to one CPU while they are timed: this process (the caller) and the
-// emulator's service thread of session A (found as the JVM thread that was
-// switched out once per request of a probe run), and both processes of the
-// floor. s3270 and the throughput runs are left to the scheduler. --cpu N
-// picks the CPU (default: the last one this process may use); --cpu none
-// pins nothing.
+// The run uses the object namespace TRVHA64_NAMESPACE names, as everything
+// else does; when it is not set, a namespace of its own ("bench-<pid>"), so
+// that it meets no other process's sessions.
 //
 //   bench_emulator_roundtrip [--count N] [--seconds S] [--library PATH] [--jar PATH] [--cpu N|none]
 // Role of its own caller processes: --caller LIBRARY LETTER copy|status START_MS END_MS.
@@ -63,7 +67,9 @@ namespace {
 using HllapiEntry = int32_t (*)(int32_t*, char*, int32_t*, int32_t*);
 
 constexpr int kWarmUp = 3000;
-constexpr int kDefaultCount = 5000;
+constexpr int kDefaultCount = 10000;
+constexpr std::size_t kBlockCalls = 1000;
+constexpr int kIdleSeconds = 10;
 constexpr double kDefaultSeconds = 2.0;
 constexpr int kStartLimitMs = 60000;   // the JVM's start-up
 constexpr int kAnswerLimitMs = 10000;  // any single answer
@@ -95,6 +101,36 @@ Summary Summarise(std::vector<double> micros) {
 
 void PrintRow(const char* what, const Summary& s) {
     std::printf("  %-44s median %9.2f us  p99 %9.2f us\n", what, s.median, s.p99);
+}
+
+// The lowest and highest median of the blocks of kBlockCalls calls, in the
+// order the calls were made.
+std::pair<double, double> BlockMedianRange(const std::vector<double>& micros) {
+    double lowest = 0;
+    double highest = 0;
+    for (std::size_t start = 0; start + kBlockCalls <= micros.size(); start += kBlockCalls) {
+        std::vector<double> block(micros.begin() + static_cast<std::ptrdiff_t>(start),
+                                  micros.begin() + static_cast<std::ptrdiff_t>(start + kBlockCalls));
+        const double median = Summarise(block).median;
+        if (start == 0 || median < lowest) lowest = median;
+        if (start == 0 || median > highest) highest = median;
+    }
+    return {lowest, highest};
+}
+
+// Time thread `tid` of process `pid` has run on a CPU, in nanoseconds; -1
+// when it cannot be read.
+long long ThreadCpuNanos(pid_t pid, pid_t tid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/schedstat");
+    long long onCpu = -1;
+    if (!(stat >> onCpu)) return -1;
+    return onCpu;
+}
+
+double ThisThreadCpuMillis() {
+    timespec used{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+    return static_cast<double>(used.tv_sec) * 1000.0 + static_cast<double>(used.tv_nsec) / 1e6;
 }
 
 // A child process with its standard input and output on pipes.
@@ -495,7 +531,7 @@ int Run(const Settings& settings) {
     // The emulator.
     auto emulator = Child::Start({TRV_BENCH_JAVA, "-Dtrvha64.library=" + settings.library,
                                   "-cp", settings.jar, "com.ombrel.eQintra.hllbridge.HeadlessEmulator",
-                                  "--profiles", TRV_BENCH_PROFILES, "demo=A", "demo=B"});
+                                  "--profiles", TRV_BENCH_PROFILES, "demo=A", "demo=B", "answer2s=C"});
     if (!emulator) {
         std::fprintf(stderr, "cannot start %s\n", TRV_BENCH_JAVA);
         return 1;
@@ -524,32 +560,21 @@ int Run(const Settings& settings) {
 
     std::printf("EHLLAPI through the JVM (%s), %d calls after %d warm-up\n", ready->c_str(), settings.count,
                 kWarmUp);
+    std::printf("as users run it: nothing pinned\n");
     char screen[kScreenBytes + 1];
-    Placement placement;
-    if (settings.cpu != -1) {
-        const int cpu = settings.cpu >= 0 ? settings.cpu : placement.LastAllowedCpu();
-        constexpr int kProbeCalls = 300;
-        const pid_t service = ThreadSwitchedPerCall(emulator->pid(), kProbeCalls, [&] {
-            library.Call(HA_COPY_PS, screen, kScreenBytes);
-        });
-        if (service != 0 && placement.Pin(cpu, service)) {
-            std::printf("  caller, service thread of A (%d) and the floor's processes pinned to CPU %d\n",
-                        static_cast<int>(service), cpu);
-        } else {
-            placement.Release();
-            std::printf("  nothing pinned: %s\n", service == 0 ? "the service thread of A was not found"
-                                                                : "cannot set the CPU affinity");
-        }
-    }
     int32_t failure = 0;
-    auto copy = TimeCalls([&](int) { return library.Call(HA_COPY_PS, screen, kScreenBytes); }, settings.count,
-                          &failure);
+    const auto copyScreen = [&](int) { return library.Call(HA_COPY_PS, screen, kScreenBytes); };
+    auto copy = TimeCalls(copyScreen, settings.count, &failure);
     if (copy.empty()) {
         std::fprintf(stderr, "Copy Presentation Space answered %d\n", failure);
         return 1;
     }
     const Summary copyPS = Summarise(copy);
     PrintRow("Copy Presentation Space (1,920 bytes)", copyPS);
+    const auto [lowest, highest] = BlockMedianRange(copy);
+    std::printf("  %-44s lowest %9.2f us  highest %9.2f us  (x%.2f to x%.2f of the median)\n",
+                "  medians of the blocks of 1,000 calls", lowest, highest, lowest / copyPS.median,
+                highest / copyPS.median);
 
     auto cursor = TimeCalls([&](int) { return library.Call(HA_QUERY_CURSOR_LOC, nullptr, 0); }, settings.count,
                             &failure);
@@ -569,35 +594,19 @@ int Run(const Settings& settings) {
     } else {
         PrintRow("Send Key (cursor right, left)", Summarise(keys));
     }
-    library.Call(HA_DISCONNECT_PS, nullptr, 0);
-
-    const std::optional<Summary> floor = Floor(settings.count * 4);
-    if (floor) {
-        PrintRow("floor: event round trip, two processes", *floor);
-    } else {
-        std::printf("  floor not measured (bench_event_roundtrip failed)\n");
-    }
-    placement.ReleaseSelf();
 
     std::string why;
     const std::optional<Summary> s3270 = S3270Screen(std::min(settings.count, 2000), &why);
     if (s3270) {
         PrintRow("s3270 Ascii(), full 24x80 screen (NVT)", *s3270);
+        std::printf("  s3270 / Copy PS:   median %6.2f  p99 %6.2f\n", s3270->median / copyPS.median,
+                    s3270->p99 / copyPS.p99);
     } else {
         std::printf("  s3270 not measured: %s\n", why.c_str());
     }
 
-    std::printf("ratios\n");
-    if (floor) {
-        std::printf("  Copy PS / floor:   median %6.2f  p99 %6.2f\n", copyPS.median / floor->median,
-                    copyPS.p99 / floor->p99);
-    }
-    if (s3270) {
-        std::printf("  s3270 / Copy PS:   median %6.2f  p99 %6.2f\n", s3270->median / copyPS.median,
-                    s3270->p99 / copyPS.p99);
-    }
-
-    placement.Release();
+    // The callers of the throughput runs connect to A and B themselves.
+    library.Call(HA_DISCONNECT_PS, nullptr, 0);
     std::printf("throughput, callers alternating between sessions A and B, %.1f s each\n", settings.seconds);
     struct Run {
         const char* function;
@@ -617,6 +626,79 @@ int Run(const Settings& settings) {
             if (single > 0) std::printf("  (x%.2f of one caller)", *perSecond / single);
             std::printf("\n");
         }
+    }
+
+    // The service thread of A switches out once per request when requests
+    // come with pauses between them: it sleeps between them.
+    library.Connect('A');
+    constexpr int kProbeCalls = 300;
+    const pid_t service = ThreadSwitchedPerCall(emulator->pid(), kProbeCalls, [&] {
+        library.Call(HA_COPY_PS, screen, kScreenBytes);
+        usleep(1000);
+    });
+
+    std::printf("idle\n");
+    if (service == 0) {
+        std::printf("  the service thread of A was not found\n");
+    } else {
+        const long long before = ThreadCpuNanos(emulator->pid(), service);
+        sleep(kIdleSeconds);
+        const long long after = ThreadCpuNanos(emulator->pid(), service);
+        if (before < 0 || after < 0) {
+            std::printf("  the service thread's CPU time cannot be read\n");
+        } else {
+            const double millis = static_cast<double>(after - before) / 1e6;
+            std::printf("  service thread of an idle session, %d s: %8.3f ms CPU (%.4f%% of a CPU)\n", kIdleSeconds,
+                        millis, millis / (kIdleSeconds * 10.0));
+        }
+    }
+    library.Call(HA_DISCONNECT_PS, nullptr, 0);
+    if (int32_t rc = library.Connect('C'); rc != 0) {
+        std::printf("  Wait not measured: Connect Presentation Space to C answered %d\n", rc);
+    } else {
+        char enter[] = "@E";
+        const int32_t sent = library.Call(HA_SENDKEY, enter, 2);
+        const double cpuBefore = ThisThreadCpuMillis();
+        const double wallBefore = NowMicros();
+        const int32_t waited = library.Call(HA_WAIT, nullptr, 0);
+        const double wallSeconds = (NowMicros() - wallBefore) / 1e6;
+        const double cpuMillis = ThisThreadCpuMillis() - cpuBefore;
+        std::printf("  caller in a Wait (Send Key %d, Wait %d) of %.2f s: %8.3f ms CPU\n", sent, waited,
+                    wallSeconds, cpuMillis);
+        library.Call(HA_DISCONNECT_PS, nullptr, 0);
+    }
+
+    if (settings.cpu == -1) {
+        std::printf("pinned: left out (--cpu none)\n");
+    } else {
+        Placement placement;
+        const int cpu = settings.cpu >= 0 ? settings.cpu : placement.LastAllowedCpu();
+        library.Connect('A');
+        if (service == 0 || !placement.Pin(cpu, service)) {
+            placement.Release();
+            std::printf("pinned: nothing pinned: %s\n", service == 0 ? "the service thread of A was not found"
+                                                                      : "cannot set the CPU affinity");
+        } else {
+            std::printf("pinned: caller, service thread of A (%d) and the floor's processes on CPU %d\n",
+                        static_cast<int>(service), cpu);
+            auto pinned = TimeCalls(copyScreen, settings.count, &failure);
+            const Summary pinnedCopy = Summarise(pinned);
+            if (!pinned.empty()) {
+                PrintRow("Copy Presentation Space (1,920 bytes)", pinnedCopy);
+                std::printf("  unpinned / pinned Copy PS: median %6.2f\n", copyPS.median / pinnedCopy.median);
+            }
+            const std::optional<Summary> floor = Floor(settings.count * 4);
+            if (floor) {
+                PrintRow("floor: event round trip, two processes", *floor);
+                if (!pinned.empty()) {
+                    std::printf("  pinned Copy PS / floor: median %6.2f  p99 %6.2f\n",
+                                pinnedCopy.median / floor->median, pinnedCopy.p99 / floor->p99);
+                }
+            } else {
+                std::printf("  floor not measured (bench_event_roundtrip failed)\n");
+            }
+        }
+        library.Call(HA_DISCONNECT_PS, nullptr, 0);
     }
 
     emulator->Write("quit\n");
@@ -643,10 +725,13 @@ int main(int argc, char** argv) {
             settings.cpu = std::strcmp(argv[i + 1], "none") == 0 ? -1 : std::max(0, std::atoi(argv[i + 1]));
         }
     }
-    // A namespace of its own, so that the run meets no other process's
-    // sessions; inherited by the emulator and the caller processes. One name
-    // for every run: objects a killed run left behind are swept by the next.
-    setenv("TRVHA64_NAMESPACE", "bench-emulator", 1);
+    // The namespace the environment names, as everywhere; without one, a
+    // namespace of this run's own, so that it meets no other process's
+    // sessions. Inherited by the emulator and the caller processes.
+    const char* named = std::getenv("TRVHA64_NAMESPACE");
+    if (named == nullptr || named[0] == '\0') {
+        setenv("TRVHA64_NAMESPACE", ("bench-" + std::to_string(getpid())).c_str(), 1);
+    }
     setenv("TRVHA64_UNATTENDED", "1", 1);
     signal(SIGPIPE, SIG_IGN);
     const int status = Run(settings);

@@ -1,11 +1,15 @@
 // Event ping-pong round trip: a request/reply exchange between two processes
-// through two named auto-reset events (what every EHLLAPI call to a session
-// costs in signalling), against the same ping-pong between two threads of
-// one process as the baseline, measured in the same run.
+// through two named auto-reset events (the bare signalling an EHLLAPI call to
+// a session would cost), against the same ping-pong between two threads of
+// one process as the baseline, and the library's own wait between two
+// processes: each side polls an exchange word for up to one spin budget
+// before it sleeps on its event, as a caller and a session's service thread
+// do. All three are measured in the same run; on Windows (under Wine) the
+// last against the first is the gain of the library's wait there.
 //
 //   bench_event_roundtrip [round trips]
-// The binary re-runs itself as "--pong PING PONG COUNT" to play the other
-// process.
+// The binary re-runs itself as "--pong PING PONG COUNT [WORDS]" to play the
+// other process (WORDS: the mapping of the two exchange words).
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -16,9 +20,12 @@
 #include <vector>
 
 #include "platform/event.h"
+#include "platform/mapping.h"
+#include "platform/spin.h"
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "platform/timeout.h"
+#include "shared/exchange_words.h"
 
 namespace {
 
@@ -29,11 +36,41 @@ constexpr int kWarmUp = 2000;
 constexpr int kDefaultRoundTrips = 20000;
 constexpr std::uint32_t kStepLimitMs = 5000;
 
+// The exchange words of the library's wait: [0] the ping side's, [1] the
+// pong side's; nullptr for the bare events.
+using trv::ExchangeWord;
+
+// One side's wait for the other's post: polls its word, then sleeps on the
+// event.
+bool AwaitPost(ExchangeWord* words, int mine, Handle event, trv::SpinAdvisor& advisor) {
+    if (words == nullptr) return trv::platform::WaitForEvent(event, kStepLimitMs) == kWaitObject0;
+    ExchangeWord& word = words[mine];
+    word.cpu.store(trv::platform::CurrentCpu(), std::memory_order_relaxed);
+    const std::uint64_t budget = advisor.NextBudgetNs();
+    if (trv::PollForPost(word, &words[1 - mine], budget, [] { return true; }, trv::kExchangeIdle)) {
+        advisor.Paid();
+        return true;
+    }
+    if (budget > 0) advisor.Missed();
+    if (trv::platform::WaitForEvent(event, kStepLimitMs) != kWaitObject0) return false;
+    word.state.store(trv::kExchangeIdle);
+    return true;
+}
+
+void Post(ExchangeWord* words, int theirs, Handle event) {
+    if (words == nullptr) {
+        trv::platform::SignalEvent(event);
+        return;
+    }
+    trv::PostExchange(words[theirs], trv::platform::EventRef(event));
+}
+
 // Answers every ping with a pong, `count` times.
-bool Pong(Handle ping, Handle pong, int count) {
+bool Pong(Handle ping, Handle pong, int count, ExchangeWord* words = nullptr) {
+    trv::SpinAdvisor advisor;
     for (int i = 0; i < count; ++i) {
-        if (trv::platform::WaitForEvent(ping, kStepLimitMs) != kWaitObject0) return false;
-        trv::platform::SignalEvent(pong);
+        if (!AwaitPost(words, 1, ping, advisor)) return false;
+        Post(words, 0, pong);
     }
     return true;
 }
@@ -52,17 +89,18 @@ std::uint32_t PongThreadMain(void* argument) {
 }
 
 // Times `count` round trips after the warm-up; empty when one went wrong.
-std::vector<double> PingPong(Handle ping, Handle pong, int count) {
+std::vector<double> PingPong(Handle ping, Handle pong, int count, ExchangeWord* words = nullptr) {
+    trv::SpinAdvisor advisor;
     for (int i = 0; i < kWarmUp; ++i) {
-        trv::platform::SignalEvent(ping);
-        if (trv::platform::WaitForEvent(pong, kStepLimitMs) != kWaitObject0) return {};
+        Post(words, 1, ping);
+        if (!AwaitPost(words, 0, pong, advisor)) return {};
     }
     std::vector<double> micros;
     micros.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         auto start = std::chrono::steady_clock::now();
-        trv::platform::SignalEvent(ping);
-        if (trv::platform::WaitForEvent(pong, kStepLimitMs) != kWaitObject0) return {};
+        Post(words, 1, ping);
+        if (!AwaitPost(words, 0, pong, advisor)) return {};
         auto end = std::chrono::steady_clock::now();
         micros.push_back(std::chrono::duration<double, std::micro>(end - start).count());
     }
@@ -84,12 +122,53 @@ std::string EventName(const char* role) {
            std::to_string(trv::platform::CurrentProcessId());
 }
 
+constexpr std::size_t kWordsSize = 2 * sizeof(ExchangeWord);
+
 int RunPongProcess(int argc, char** argv) {
-    if (argc != 5) return 2;
+    if (argc != 5 && argc != 6) return 2;
     trv::platform::UniqueHandle ping(trv::platform::OpenNamedEvent(argv[2]));
     trv::platform::UniqueHandle pong(trv::platform::OpenNamedEvent(argv[3]));
     if (!ping || !pong) return 3;
-    return Pong(ping.get(), pong.get(), std::atoi(argv[4])) ? 0 : 4;
+    ExchangeWord* words = nullptr;
+    trv::platform::UniqueHandle mapping;
+    if (argc == 6) {
+        mapping.reset(trv::platform::OpenNamedMapping(argv[5]));
+        if (!mapping) return 3;
+        words = static_cast<ExchangeWord*>(trv::platform::MapView(mapping.get(), kWordsSize));
+        if (words == nullptr) return 3;
+    }
+    return Pong(ping.get(), pong.get(), std::atoi(argv[4]), words) ? 0 : 4;
+}
+
+// Ping-pong with a child process; empty when it went wrong. With `words`
+// (the mapping named `wordsName`), through the library's wait.
+std::vector<double> ProcessPingPong(int count, ExchangeWord* words, const std::string& wordsName) {
+    const std::string pingName = EventName(words != nullptr ? "ping_words" : "ping");
+    const std::string pongName = EventName(words != nullptr ? "pong_words" : "pong");
+    trv::platform::UniqueHandle ping(trv::platform::CreateNamedEvent(false, pingName.c_str()));
+    trv::platform::UniqueHandle pong(trv::platform::CreateNamedEvent(false, pongName.c_str()));
+    if (!ping || !pong) {
+        std::fprintf(stderr, "cannot create the events\n");
+        return {};
+    }
+    std::vector<std::string> arguments = {"--pong", pingName, pongName, std::to_string(kWarmUp + count)};
+    if (words != nullptr) arguments.push_back(wordsName);
+    trv::platform::ChildProcess child = trv::platform::SpawnProcess(trv::platform::ExecutablePath(), arguments);
+    if (child.handle == trv::platform::kNoHandle) {
+        std::fprintf(stderr, "cannot start the pong process\n");
+        return {};
+    }
+    trv::platform::UniqueHandle childHandle(child.handle);
+    std::vector<double> micros = PingPong(ping.get(), pong.get(), count, words);
+    int exitCode = -1;
+    if (trv::platform::WaitForProcess(child.handle, kStepLimitMs, &exitCode) != kWaitObject0) {
+        trv::platform::KillProcess(child.handle);
+    }
+    if (micros.empty() || exitCode != 0) {
+        std::fprintf(stderr, "process ping-pong failed (pong exit code %d)\n", exitCode);
+        return {};
+    }
+    return micros;
 }
 
 }  // namespace
@@ -99,31 +178,23 @@ int main(int argc, char** argv) {
     const int count = argc >= 2 ? std::max(100, std::atoi(argv[1])) : kDefaultRoundTrips;
     const int total = kWarmUp + count;
 
-    // Between processes.
-    const std::string pingName = EventName("ping");
-    const std::string pongName = EventName("pong");
-    trv::platform::UniqueHandle ping(trv::platform::CreateNamedEvent(false, pingName.c_str()));
-    trv::platform::UniqueHandle pong(trv::platform::CreateNamedEvent(false, pongName.c_str()));
-    if (!ping || !pong) {
-        std::fprintf(stderr, "cannot create the events\n");
+    // Between processes, through the bare events.
+    std::vector<double> processMicros = ProcessPingPong(count, nullptr, "");
+    if (processMicros.empty()) return 1;
+
+    // Between processes, through the library's wait.
+    const std::string wordsName = EventName("words");
+    trv::platform::CreatedMapping created = trv::platform::CreateNamedMapping(wordsName.c_str(), kWordsSize);
+    trv::platform::UniqueHandle wordsMapping(created.handle);
+    auto* words = wordsMapping ? static_cast<ExchangeWord*>(trv::platform::MapView(created.handle, kWordsSize))
+                               : nullptr;
+    if (words == nullptr) {
+        std::fprintf(stderr, "cannot map the exchange words\n");
         return 1;
     }
-    trv::platform::ChildProcess child = trv::platform::SpawnProcess(
-        trv::platform::ExecutablePath(), {"--pong", pingName, pongName, std::to_string(total)});
-    if (child.handle == trv::platform::kNoHandle) {
-        std::fprintf(stderr, "cannot start the pong process\n");
-        return 1;
-    }
-    trv::platform::UniqueHandle childHandle(child.handle);
-    std::vector<double> processMicros = PingPong(ping.get(), pong.get(), count);
-    int exitCode = -1;
-    if (trv::platform::WaitForProcess(child.handle, kStepLimitMs, &exitCode) != kWaitObject0) {
-        trv::platform::KillProcess(child.handle);
-    }
-    if (processMicros.empty() || exitCode != 0) {
-        std::fprintf(stderr, "process ping-pong failed (pong exit code %d)\n", exitCode);
-        return 1;
-    }
+    std::vector<double> wordsMicros = ProcessPingPong(count, words, wordsName);
+    trv::platform::UnmapView(words, kWordsSize);
+    if (wordsMicros.empty()) return 1;
 
     // Between two threads of this process: the baseline.
     trv::platform::UniqueHandle threadPing(trv::platform::CreateNamedEvent(false, nullptr));
@@ -143,6 +214,7 @@ int main(int argc, char** argv) {
     }
 
     Summary process = Summarise(processMicros);
+    Summary library = Summarise(wordsMicros);
     Summary threads = Summarise(threadMicros);
     std::printf("event round trip, %d round trips after %d warm-up\n", count, kWarmUp);
     std::printf("  two processes: median %8.2f us  p99 %8.2f us\n", process.median, process.p99);
@@ -150,5 +222,9 @@ int main(int argc, char** argv) {
                 threads.p99);
     std::printf("  ratio processes/threads: median %.2f  p99 %.2f\n",
                 process.median / threads.median, process.p99 / threads.p99);
+    std::printf("  library's wait, two processes: median %8.2f us  p99 %8.2f us\n", library.median,
+                library.p99);
+    std::printf("  ratio events/library's wait: median %.2f  p99 %.2f\n", process.median / library.median,
+                process.p99 / library.p99);
     return 0;
 }

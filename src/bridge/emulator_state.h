@@ -16,6 +16,7 @@
 namespace trv {
 
 class JavaMethodCache;
+struct ApplicationBlock;
 
 // Global references of session slot `index` (0..25), or nullptr when this
 // process has not registered that letter (or the index is out of range).
@@ -36,6 +37,13 @@ bool HasServiceThread(std::int32_t index);
 
 // The identifier of the service thread of slot `index`, 0 when none.
 std::uint32_t ServiceThreadId(std::int32_t index);
+
+// The exchange block the service thread of slot `index` is serving a
+// request for, nullptr between requests (or for another slot). The reply
+// natives write there: the session's recorded caller may already be the
+// next one, when the caller being served died and another took the session
+// over meanwhile.
+ApplicationBlock* BlockInService(std::int32_t index);
 
 // How long unregistration waits for a service thread that is still inside a
 // Java call. Past it the session is ended all the same (its waiting caller is

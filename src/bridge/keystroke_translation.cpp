@@ -16,6 +16,7 @@
 #include "tables/session_parms.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
+#include "tables/application_list.h"
 #include "tables/session_block.h"
 
 namespace trv {
@@ -89,6 +90,7 @@ void PreTranslateKeys(ApplicationBlock& caller) {
         std::size_t moved = caller.DataLength > offset ? caller.DataLength - offset : 0;
         moved = std::min({moved, kMaxMovedBytes, kDataSize - offset - 1});
         if (caller.DataLength < std::numeric_limits<std::uint32_t>::max()) caller.DataLength += 1;
+        NoteDataWritten(caller, std::max(offset + 1 + moved, offset + 4));
         std::memmove(caller.Data + offset + 1, caller.Data + offset, moved);
         std::memcpy(caller.Data + offset, rule.replacement, std::min<std::size_t>(4, kDataSize - offset));
     }

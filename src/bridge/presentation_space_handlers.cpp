@@ -178,7 +178,7 @@ std::int32_t QuerySession(ApplicationBlock& caller, const SessionBlock& session)
             entry.LongName[0] = session.ShortName;
             entry.SessionType = 'H';
             entry.PSSize = size;
-            std::memcpy(caller.Data, &entry, sizeof entry);
+            caller.StoreData(&entry, sizeof entry);
         }
     }
     TRV_TRACE("QuerySession returns %d", result);

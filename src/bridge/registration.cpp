@@ -24,8 +24,10 @@
 #include "bridge/version.h"
 #include "platform/clock.h"
 #include "platform/process.h"
+#include "platform/spin.h"
 #include "platform/thread.h"
 #include "protocol/library_version.h"
+#include "shared/exchange_words.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
@@ -63,6 +65,9 @@ std::mutex& SlotsLock() {
 
 // Owned by the slot until unregistration takes it.
 ServiceSession* g_slots[kSessionCount] = {};
+
+// Written by each slot's service thread around a request.
+std::atomic<ApplicationBlock*> g_inService[kSessionCount] = {};
 
 // The trace shows an environment pointer by its low 32 bits.
 unsigned PointerForTrace(const void* pointer) {
@@ -207,15 +212,42 @@ void ServeRequests(char letter) {
         replies.DropGone(*applications);
         PlainCall(letter - 'A', "ForgetEndedCallers");
     };
+    // Right after a reply the caller is running (or being woken) and may
+    // send its next request within microseconds: the thread then polls the
+    // session's request word for up to one budget before it sleeps. Idle, it
+    // only sleeps.
+    ExchangeWord* requestWord = RequestWord(letter - 'A');
+    SpinAdvisor advisor;
+    const ExchangeWord* answeredWord = nullptr;
     for (;;) {
-        std::uint32_t status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
-        while (status == platform::kWaitTimeout) {
-            lookForEndedCallers();
-            status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
+        bool quiet = false;
+        // A thread asked to stop leaves the word to the session's next
+        // registration: the request it would take there is not its own.
+        if (requestWord != nullptr && !platform::ThreadStopRequested()) {
+            requestWord->cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
+            const std::uint64_t budget = answeredWord != nullptr ? advisor.NextBudgetNs() : 0;
+            quiet = PollForPost(*requestWord, answeredWord, budget,
+                                [] { return !platform::ThreadStopRequested(); }, kExchangeServing);
+            if (budget > 0) {
+                if (quiet) advisor.Paid();
+                else advisor.Missed();
+            }
         }
-        if (status != platform::kWaitObject0) {
-            TRV_TRACE("TMan:EHLLAPIThreadProc - wait ended, session %c stops serving", letter);
-            return;
+        answeredWord = nullptr;
+        if (!quiet) {
+            std::uint32_t status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
+            while (status == platform::kWaitTimeout) {
+                lookForEndedCallers();
+                status = AwaitHLLEvent(requests, kHousekeepingSliceMs);
+            }
+            if (status != platform::kWaitObject0) {
+                TRV_TRACE("TMan:EHLLAPIThreadProc - wait ended, session %c stops serving", letter);
+                return;
+            }
+            if (requestWord != nullptr) {
+                requestWord->cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
+                requestWord->state.store(kExchangeServing);
+            }
         }
         // A request that raced with the stop is left to the session's end,
         // which releases its caller.
@@ -227,10 +259,21 @@ void ServeRequests(char letter) {
                       session.Caller, letter);
             continue;
         }
+        // The caller's request number, when it counts them: a wake-up for a
+        // request already answered is dropped.
+        ExchangeWord* replyWord = ReplyWord(ApplicationBlockIndex(*caller));
+        const std::uint32_t request = replyWord != nullptr ? replyWord->posted.load() : 0;
+        if (request != 0 && request == replyWord->served.load()) {
+            TRV_TRACE("TMan:EHLLAPIThreadProc - request of [%.28s] answered already, session %c", session.Caller,
+                      letter);
+            continue;
+        }
         if (ClearServiceThreadInterrupt()) {
             TRV_TRACE("TMan:EHLLAPIThreadProc - interrupt left on session %c's thread cleared", letter);
         }
+        g_inService[letter - 'A'].store(caller);
         ProcessEHLLAPICall(*caller, session);
+        g_inService[letter - 'A'].store(nullptr);
         // A caller that ended during a long Java call may have left its block
         // to another caller, whose reply event must not be signalled.
         if (!StillTheCaller(*caller, session.Caller)) {
@@ -241,7 +284,13 @@ void ServeRequests(char letter) {
         char replyName[kBlockNameSize + 1];
         TerminatedCopy<kBlockNameSize>(replyName, caller->ReplyEventName);
         TRV_TRACE("TMan:EHLLAPIThreadProc - TriggerEvent %s, Session ID %c", replyName, letter);
-        TriggerHLLEvent(replies.Get(replyName));
+        if (replyWord != nullptr) {
+            replyWord->served.store(request);
+            PostExchange(*replyWord, replies.Get(replyName));
+            answeredWord = replyWord;
+        } else {
+            TriggerHLLEvent(replies.Get(replyName));
+        }
         if (platform::TickCount() - lastLook >= kHousekeepingSliceMs) lookForEndedCallers();
     }
 }
@@ -342,6 +391,12 @@ void RegisterSession(JNIEnv* env, jobject self, jobject argument) {
     // An emulator that was killed left its sessions registered; the letter
     // is taken over.
     ReclaimSessionsOfEndedProcesses();
+    // Whatever a killed owner's service thread left on the request word is
+    // set aside: until this thread polls, every request signals the event.
+    ExchangeWord* requestWord = RequestWord(index);
+    if (requestWord != nullptr && sessions->GetSession(letter).Established == 0) {
+        requestWord->state.store(kExchangeSleeping);
+    }
     if (!sessions->AddNamedSession(templ, letter)) {
         DeleteReferences(env, *service);
         return;
@@ -411,6 +466,11 @@ jobject SessionObject(std::int32_t index) {
     if (index < 0 || index >= kSessionCount) return nullptr;
     std::lock_guard<std::mutex> guard(SlotsLock());
     return g_slots[index] != nullptr ? g_slots[index]->sessionObject : nullptr;
+}
+
+ApplicationBlock* BlockInService(std::int32_t index) {
+    if (index < 0 || index >= kSessionCount) return nullptr;
+    return g_inService[index].load();
 }
 
 void SetServiceStopWait(std::uint32_t milliseconds) { g_serviceStopWaitMs.store(milliseconds); }

@@ -14,6 +14,7 @@
 // when this process registered the session (they are its own handles).
 #include <cstring>
 
+#include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
 #include "jni/java_call.h"
 #include "protocol/mnemonic_table.h"
@@ -42,12 +43,15 @@ char LetterOf(jchar letter) {
 }
 
 // The block of the caller the session is serving, or nullptr (traced) when
-// there is none: the letter is bad, or the caller went away.
+// there is none: the letter is bad, or the caller went away. During a
+// request, the block the service thread serves; otherwise the caller the
+// session table records.
 ApplicationBlock* ServedCaller(char letter, const char* native) {
     if (letter == 0 || Sessions() == nullptr || Applications() == nullptr) {
         TRV_TRACE("%s - no session to reply for", native);
         return nullptr;
     }
+    if (ApplicationBlock* serving = BlockInService(letter - 'A')) return serving;
     const SessionBlock session = Sessions()->GetSession(letter);
     ApplicationBlock* caller = Applications()->GetApplicationBlock(session.Caller);
     if (caller == nullptr) {
@@ -85,6 +89,7 @@ void SetRawData(JNIEnv* env, jchar letterArgument, jbyteArray data, jint length)
     if (caller == nullptr || !available) return;
     const std::int64_t wanted = length == -1 ? RequestedLength(*caller) : length;
     const std::size_t n = Bounded(wanted, *available, kDataSize - 1);
+    NoteDataWritten(*caller, n + 1);
     if (!CopyFromByteArray(env, data, n, caller->Data)) return;
     caller->ReplyLength = static_cast<std::uint32_t>(n);
     caller->ReplyCount = static_cast<std::int32_t>(n);
@@ -99,6 +104,7 @@ void SetRawDataUnicodePS(JNIEnv* env, jchar letterArgument, jbyteArray data, jin
     const std::int64_t requested = 2 * static_cast<std::int64_t>(static_cast<std::int32_t>(caller->DataLength));
     const std::int64_t wanted = length < requested ? length : requested;
     const std::size_t n = Bounded(wanted, *available, kDataSize - 2);
+    NoteDataWritten(*caller, n + 2);
     if (!CopyFromByteArray(env, data, n, caller->Data)) return;
     caller->ReplyCount = count;
     caller->ReplyLength = static_cast<std::uint32_t>(n);
@@ -116,6 +122,7 @@ void SetRawDataString(JNIEnv* env, jchar letterArgument, jstring text, jint leng
     const std::size_t n = Bounded(wanted, chars.size(), kDataSize - 1);
     caller->ReplyLength = static_cast<std::uint32_t>(n);
     caller->ReplyCount = static_cast<std::int32_t>(n);
+    NoteDataWritten(*caller, n + 1);
     std::memcpy(caller->Data, chars.data(), n);
     caller->Data[n] = 0;
 }

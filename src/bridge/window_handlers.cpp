@@ -19,6 +19,7 @@
 #include "shared/process_state.h"
 #include "shared/trace.h"
 #include "tables/application_block.h"
+#include "tables/application_list.h"
 #include "tables/session_block.h"
 #include "tables/session_list.h"
 #include "trvha64.h"
@@ -183,7 +184,7 @@ std::int32_t QueryStatus(JavaCallContext& java, ApplicationBlock& caller, const 
     record.Width = coordinates.right - coordinates.left;
     record.Height = coordinates.bottom - coordinates.top;
     std::memset(caller.Data, 0, kDataSize);
-    std::memcpy(caller.Data, &record, sizeof record);
+    caller.StoreData(&record, sizeof record);
     return 0;
 }
 
@@ -204,7 +205,7 @@ std::int32_t QueryExtendedStatus(JavaCallContext& java, ApplicationBlock& caller
     std::memcpy(bytes + kWindowStatusOnesOffset, &one, sizeof one);
     std::memcpy(bytes + kWindowStatusOnesOffset + sizeof one, &one, sizeof one);
     std::memcpy(bytes + kWindowStatusHandleOffset, &window, sizeof window);
-    std::memcpy(caller.Data, bytes, sizeof bytes);
+    caller.StoreData(bytes, sizeof bytes);
     return 0;
 }
 
@@ -256,6 +257,7 @@ std::int32_t ConnectWindowServices(ApplicationBlock& caller, const SessionBlock&
         TRV_TRACE("ConnectWindowServices - HWND [" TRV_PRIHANDLE "]", window);
         Sessions()->SetWindowHandle(SessionLetterOf(session), window);
     }
+    NoteDataWritten(caller, 1);
     caller.Data[0] = static_cast<std::uint8_t>(SessionLetterOf(session));
     std::memset(caller.Data + 1, 0, 4);
     TRV_TRACE("ConnectWindowServices return - nRet [%d] hWnd [" TRV_PRIHANDLE "]", result, window);
@@ -276,7 +278,7 @@ std::int32_t QueryWindowCoordinates(ApplicationBlock& caller, const SessionBlock
         reply.XRight = coordinates.right;
         reply.YTop = coordinates.top;
         std::memset(caller.Data, 0, kDataSize);
-        std::memcpy(caller.Data, &reply, sizeof reply);
+        caller.StoreData(&reply, sizeof reply);
     }
     TRV_TRACE("QueryWindowCoordinates return %d", result);
     return result;
@@ -325,7 +327,7 @@ std::int32_t ChangeWindowName(ApplicationBlock& caller, const SessionBlock& sess
         const std::string_view text = DataText(caller);
         std::memcpy(title, text.data(), text.size() < sizeof title - 1 ? text.size() : sizeof title - 1);
         Sessions()->SetWindowTitle(SessionLetterOf(session), title);
-        std::memcpy(caller.Data, request68, sizeof request68);
+        caller.StoreData(request68, sizeof request68);
         caller.Data[kWindowNameRequestSize] = 0;
     }
     TRV_TRACE("ChangeWindowName return %d", result);

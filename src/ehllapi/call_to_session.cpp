@@ -16,7 +16,9 @@
 #include "platform/event.h"
 #include "platform/handle.h"
 #include "platform/process.h"
+#include "platform/spin.h"
 #include "protocol/caller_data.h"
+#include "shared/exchange_words.h"
 #include "shared/name_format.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
@@ -108,6 +110,32 @@ void ForgetRequestEvent(int index) {
     cache.entries[index] = RequestEventCache::Entry{};
 }
 
+// How long each block's caller polls for its reply; used under the block's
+// request lock, so by one thread at a time.
+SpinAdvisor& ReplyAdvisorOf(int blockIndex) {
+    static SpinAdvisor* advisors = new SpinAdvisor[kSessionCount];  // outlives the process detach
+    return advisors[blockIndex];
+}
+
+// Polls for a reply the service thread is about to post, while it is
+// running: it was polling for the request or serving one when the request
+// was posted (`serverBefore`), and it has not gone back to waiting since.
+// True when the reply was taken from the word.
+bool PollForReply(ExchangeWord& replyWord, const ExchangeWord& requestWord, std::uint32_t serverBefore,
+                  SpinAdvisor& advisor) {
+    const bool serverRunning = serverBefore == kExchangeSpinning || serverBefore == kExchangeServing;
+    const std::uint64_t budget = serverRunning ? advisor.NextBudgetNs() : 0;
+    const bool taken = PollForPost(replyWord, &requestWord, budget, [&] {
+        const std::uint32_t server = requestWord.state.load(std::memory_order_relaxed);
+        return server == kExchangeServing || server == kExchangePostedQuiet || server == kExchangePostedLoud;
+    }, kExchangeIdle);
+    if (budget > 0) {
+        if (taken) advisor.Paid();
+        else advisor.Missed();
+    }
+    return taken;
+}
+
 // Waits for the reply to the request just sent. There is no limit on how long
 // the emulator may take, but between slices the caller makes sure the reply
 // can still come: when the session was unregistered without releasing this
@@ -146,7 +174,7 @@ std::mutex& RequestLockOf(const ApplicationBlock& block) {
 BlockRequestLock::BlockRequestLock(const ApplicationBlock& block) : lock_(RequestLockOf(block)) {}
 
 ServedSession::ServedSession(const SessionBlock& session)
-    : letter(session.ShortName), processId(session.ProcessID) {}
+    : letter(session.ShortName), processId(session.ProcessID), ownerStartStamp(session.OwnerStartStamp()) {}
 
 bool SessionHasEnded(const ServedSession& served) {
     const SessionBlock now = Sessions()->GetSession(served.letter);
@@ -154,7 +182,10 @@ bool SessionHasEnded(const ServedSession& served) {
         TRV_TRACE("EHLLAPIParser - session %c ended during the call", served.letter);
         return true;
     }
-    if (SessionOwnerEnded(now)) {
+    // The same process still owns the session: whether it lives is asked of
+    // the watch, one cheap call per look.
+    if (!served.owner) served.owner.emplace(served.processId, served.ownerStartStamp);
+    if (served.owner->Ended()) {
         TRV_TRACE("EHLLAPIParser - process %x serving session %c has ended", served.processId,
                   served.letter);
         // What its unregistration would have done, so that later calls
@@ -273,6 +304,7 @@ std::int32_t SendToSession(ApplicationBlock& block, const CallerParameters& call
     block.DataLength = static_cast<std::uint32_t>(caller.LengthOrZero());
     block.ReturnCode = static_cast<std::uint32_t>(*caller.returnCode);
     if (caller.data != nullptr && requestBytes > 0) {
+        NoteDataWritten(block, static_cast<std::size_t>(requestBytes));
         std::memcpy(block.Data, caller.data, static_cast<std::size_t>(requestBytes));
     }
 
@@ -331,12 +363,30 @@ std::int32_t EHLLAPICallToSession(ApplicationBlock& block, const SessionBlock& s
     // A signal left over from an earlier request (a late reply, or a
     // session end that raced with it) must not end this wait.
     ResetHLLEvent(reply);
+    // The reply word is armed before the request leaves: a reply that comes
+    // back at once finds the caller polling, and nothing an earlier request
+    // left on the word can stand for this one's reply.
+    const int blockIndex = ApplicationBlockIndex(block);
+    ExchangeWord* replyWord = ReplyWord(blockIndex);
+    ExchangeWord* requestWord = RequestWord(index);
+    if (replyWord != nullptr) {
+        replyWord->cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
+        replyWord->state.store(kExchangeSpinning);
+        replyWord->posted.fetch_add(1);
+    }
     // Waiting is set before the request leaves, so that a session ending
     // at any moment after it finds the caller to release.
     block.Waiting = 1;
     TRV_TRACE("EHLLAPICallToSession - TriggerEvent %s", eventName);
-    TriggerHLLEvent(request);
-    const bool replied = AwaitReply(reply, session);
+    bool replied = false;
+    if (replyWord != nullptr && requestWord != nullptr) {
+        const std::uint32_t serverBefore = PostExchange(*requestWord, request);
+        replied = PollForReply(*replyWord, *requestWord, serverBefore, ReplyAdvisorOf(blockIndex));
+    } else {
+        TriggerHLLEvent(request);
+    }
+    if (!replied) replied = AwaitReply(reply, session);
+    if (replyWord != nullptr) replyWord->state.store(kExchangeIdle);
     ResetHLLEvent(request);
     if (!replied) {
         block.ReturnCode = kRequestFailedCode;
@@ -365,7 +415,9 @@ void ReplyCopyBack(ApplicationBlock& block, const CallerParameters& caller) {
     block.ReturnCode = 0;
     if (caller.data != nullptr) {
         std::memcpy(caller.data, block.Data, bytes);
-        std::memset(block.Data, 0, sizeof block.Data);
+        // Only what was written since Data was last zero.
+        std::memset(block.Data, 0, DataWrittenExtent(block));
+        NoteDataCleared(block);
     }
 }
 

@@ -14,10 +14,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <span>
 
 #include "ehllapi/dispatcher.h"
 #include "platform/handle.h"
+#include "platform/process.h"
 
 namespace trv {
 
@@ -47,11 +49,15 @@ private:
 // is still served: a wait ends this long at most after the session's end.
 constexpr std::uint32_t kSessionWatchSliceMs = 250;
 
-// The session a caller waits on, as it was registered when the wait began.
+// The session a caller waits on, as it was registered when the wait began,
+// with a watch on its emulator process, opened at the first look (a wait
+// that ends within its first slice never opens one). Move-only.
 struct ServedSession {
     explicit ServedSession(const SessionBlock& session);
     char letter;
     std::uint32_t processId;
+    std::uint32_t ownerStartStamp;
+    mutable std::optional<platform::ProcessWatch> owner;
 };
 
 // True when the session is no longer registered by the same process, or that

@@ -19,6 +19,7 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "shared/control_segment.h"
+#include "shared/exchange_words.h"
 #include "shared/named_objects.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
@@ -151,6 +152,7 @@ void AttachProcess() {
         }
     }
     OpenProcessMutexes(process);
+    MapExchangeWords();
     process.notifyMessage = platform::RegisterMessageName("QMXHLL");
     TRV_TRACE("AttachProcess return - LoadCount is now [%d]", static_cast<int>(count));
 }
@@ -182,6 +184,7 @@ void DetachProcess() {
         UnmapTable(process.applications, process.applicationMapping);
         UnmapTable(process.sessions, process.sessionMapping);
     }
+    UnmapExchangeWords();
     CloseProcessMutexes(process);
     for (platform::Handle& mutex : process.tableMutexes) mutex = platform::kNoHandle;
     for (platform::Handle& mutex : g_tableMutexes) {

@@ -24,6 +24,31 @@ std::uint32_t CurrentProcessStartStamp();
 // record written without one) falls back to the id alone.
 bool IsProcessAlive(std::uint32_t processId, std::uint32_t startStamp);
 
+// A watch on the end of one process (`processId` with `startStamp`, as
+// IsProcessAlive takes them), for a waiter that looks several times a second:
+// after the first look each one costs a single cheap system call (a pidfd on
+// Linux 5.3 and later, a process handle on Windows); where neither can be
+// had, each look is IsProcessAlive. Move-only; closed with it.
+class ProcessWatch {
+public:
+    ProcessWatch() = default;
+    ProcessWatch(std::uint32_t processId, std::uint32_t startStamp);
+    ~ProcessWatch();
+    ProcessWatch(ProcessWatch&& other) noexcept;
+    ProcessWatch& operator=(ProcessWatch&& other) noexcept;
+    ProcessWatch(const ProcessWatch&) = delete;
+    ProcessWatch& operator=(const ProcessWatch&) = delete;
+
+    // True once the watched process has ended (or was gone at the start).
+    bool Ended() const;
+
+private:
+    std::uint32_t processId_ = 0;
+    std::uint32_t startStamp_ = 0;
+    std::intptr_t watch_ = -1;  // the pidfd or process handle; -1: none
+    bool goneAtStart_ = false;
+};
+
 // Windows: gives the process and the objects it creates security descriptors
 // without access restriction. POSIX: objects live in a per-user namespace
 // that every process of the user reaches and no other user does; this call

@@ -7,6 +7,7 @@
 
 #include "platform/process.h"
 #include "platform/thread.h"
+#include "shared/exchange_words.h"
 #include "shared/named_objects.h"
 #include "shared/trace.h"
 #include "tables/cleanup.h"
@@ -19,6 +20,7 @@ namespace trv {
 std::size_t ApplicationBlock::StoreData(const void* bytes, std::size_t length) {
     if (bytes == nullptr) return 0;
     std::size_t stored = length < kDataSize ? length : kDataSize;
+    NoteDataWritten(*this, stored);
     std::memcpy(Data, bytes, stored);
     return stored;
 }
@@ -294,6 +296,37 @@ void ApplicationList::RemoveApplicationBlock(std::uint32_t processId) {
         if (lock.held() && block->ProcessId == processId) ZeroBlock(*block);
     }
     TRV_TRACE("ApplicationList::RemoveApplicationBlock return");
+}
+
+// ---- what of Data was written -------------------------------------------------
+
+int ApplicationBlockIndex(const ApplicationBlock& block) {
+    ApplicationList* applications = Applications();
+    if (applications == nullptr) return -1;
+    const ApplicationBlock* first = &applications->Blocks[0];
+    if (&block < first || &block >= first + kSessionCount) return -1;
+    return static_cast<int>(&block - first);
+}
+
+void NoteDataWritten(const ApplicationBlock& block, std::size_t bytes) {
+    ExchangeWord* word = ReplyWord(ApplicationBlockIndex(block));
+    if (word == nullptr) return;
+    const auto extent = static_cast<std::uint32_t>(bytes < kDataSize ? bytes : kDataSize);
+    std::uint32_t noted = word->dataExtent.load();
+    while (noted < extent && !word->dataExtent.compare_exchange_weak(noted, extent)) {
+    }
+}
+
+std::size_t DataWrittenExtent(const ApplicationBlock& block) {
+    const ExchangeWord* word = ReplyWord(ApplicationBlockIndex(block));
+    if (word == nullptr) return kDataSize;
+    const std::uint32_t extent = word->dataExtent.load();
+    return extent < kDataSize ? extent : kDataSize;
+}
+
+void NoteDataCleared(const ApplicationBlock& block) {
+    ExchangeWord* word = ReplyWord(ApplicationBlockIndex(block));
+    if (word != nullptr) word->dataExtent.store(0);
 }
 
 }  // namespace trv

@@ -98,4 +98,17 @@ static_assert(sizeof(ApplicationList) == kApplicationListSize);
 static_assert(offsetof(ApplicationList, ListMutexHandle) == 0);
 static_assert(offsetof(ApplicationList, Blocks) == 8);
 
+// The block's position in the application table, or -1 for a block outside
+// it (a caller that is not attached to the shared table).
+int ApplicationBlockIndex(const ApplicationBlock& block);
+
+// What of Data may be non-zero since it was last cleared, kept beside the
+// table (in the block's exchange word) so that the caller's copy-back clears
+// only that: every writer of Data, in either process, notes how far it
+// writes before its reply is posted. A block without an exchange word counts
+// as written whole.
+void NoteDataWritten(const ApplicationBlock& block, std::size_t bytes);
+std::size_t DataWrittenExtent(const ApplicationBlock& block);
+void NoteDataCleared(const ApplicationBlock& block);
+
 }  // namespace trv

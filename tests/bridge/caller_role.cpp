@@ -1,11 +1,16 @@
 // The caller child: an application in its own process that reaches the
 // emulator's session through the EHLLAPI entry, as any application does.
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "bridge_fixture.h"
 #include "library/process_lifecycle.h"
+#include "platform/thread.h"
+#include "shared/process_state.h"
+#include "tables/application_list.h"
 #include "trvha64.h"
 
 namespace trv::test {
@@ -21,7 +26,8 @@ std::int32_t CallEHLLAPI(std::int32_t function, void* data, std::int32_t length,
 // args[0]: the session letter. Connects and copies the presentation space.
 // Exit code: the return code of Copy PS when it is not 0; 0 when the screen
 // came back whole; 100 + the code of a failed connect; 99 when the screen
-// differs from the fake emulator's.
+// differs from the fake emulator's; 97 when the block's Data is not zero
+// afterwards.
 TRV_CHILD_ROLE(bridge_caller) {
     if (args.empty() || args[0].size() != 1) return 98;
     OnProcessAttach();
@@ -38,6 +44,12 @@ TRV_CHILD_ROLE(bridge_caller) {
             exitCode = copied;
         } else if (std::memcmp(screen.data(), expected.data(), kScreenBytes) != 0) {
             exitCode = 99;
+        }
+        // The copy-back leaves Data zero, clearing only what the exchange wrote.
+        const ApplicationBlock* block = Applications()->FindApplicationBlock(platform::CurrentProcessId());
+        if (exitCode == 0 && (block == nullptr || std::any_of(std::begin(block->Data), std::end(block->Data),
+                                                              [](std::uint8_t b) { return b != 0; }))) {
+            exitCode = 97;
         }
     }
     OnProcessDetach();

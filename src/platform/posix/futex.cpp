@@ -1,13 +1,18 @@
-// futex_waitv and FUTEX_WAKE wrappers (see futex.h).
+// futex_waitv and FUTEX_WAKE wrappers, and the path for kernels without
+// futex_waitv (see futex.h).
 #include "platform/posix/futex.h"
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "platform/posix/namespace.h"
 #include "platform/posix/system.h"
 #include "platform/timeout.h"
 
@@ -15,12 +20,119 @@ namespace trv::platform::posix {
 namespace {
 
 constexpr long kNanosecondsPerSecond = 1000000000L;
+constexpr const char* kWakeSequenceName = "TRVHA_WAKE_SEQUENCE";
 
 std::uint32_t FutexFlags(bool shared) {
     return FUTEX_32 | (shared ? 0u : static_cast<std::uint32_t>(FUTEX_PRIVATE_FLAG));
 }
 
+bool ProbeFutexWaitv() {
+    const char* forced = std::getenv("TRVHA64_NO_FUTEX_WAITV");
+    if (forced != nullptr && forced[0] != '\0' && std::strcmp(forced, "0") != 0) return false;
+    const int saved = errno;
+    // Without words the call fails at once: EINVAL where the kernel has it.
+    const long result = ::syscall(SYS_futex_waitv, nullptr, 0u, 0u, nullptr, CLOCK_MONOTONIC);
+    const bool missing = result < 0 && errno == ENOSYS;
+    errno = saved;
+    return !missing;
+}
+
+const std::atomic<std::uint32_t>& AsWord(const void* word) {
+    return *static_cast<const std::atomic<std::uint32_t>*>(word);
+}
+
+// The wake sequences of the path without futex_waitv: one in this process
+// for sleepers on private words only, one in the namespace for the others.
+std::atomic<std::uint32_t> g_privateSequence{0};
+std::atomic<std::atomic<std::uint32_t>*> g_sharedSequence{nullptr};
+
+// The namespace's wake sequence, mapped on first use and held for the life of
+// the process; nullptr when the namespace cannot hold it.
+std::atomic<std::uint32_t>* SharedSequence() {
+    static std::atomic<std::uint32_t>* const sequence = []() -> std::atomic<std::uint32_t>* {
+        std::unique_ptr<NamespaceObject> object = NamespaceObject::Create(
+            ObjectKind::mapping, kWakeSequenceName, sizeof(std::uint32_t), true, [](void*) { return true; },
+            nullptr);
+        if (!object) return nullptr;
+        auto* word = static_cast<std::atomic<std::uint32_t>*>(object->data());
+        object.release();  // held until the process ends
+        g_sharedSequence.store(word);
+        return word;
+    }();
+    return sequence;
+}
+
+void Advance(std::atomic<std::uint32_t>& sequence, bool shared) {
+    sequence.fetch_add(1);
+    ::syscall(SYS_futex, &sequence, shared ? FUTEX_WAKE : FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+}
+
+long FutexWait(const void* word, std::uint32_t expected, bool shared, const timespec* at) {
+    const int op = FUTEX_WAIT_BITSET | (shared ? 0 : FUTEX_PRIVATE_FLAG);
+    return ::syscall(SYS_futex, word, op, expected, at, nullptr, FUTEX_BITSET_MATCH_ANY);
+}
+
+bool Earlier(const timespec& a, const timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// One sleep without futex_waitv; answers as SleepOnWords does.
+SleepOutcome SleepWithoutWaitv(const FutexWord* words, std::size_t count, const Deadline& deadline,
+                               const std::atomic<std::uint32_t>* stop) {
+    bool shared = false;
+    for (std::size_t i = 0; i < count; ++i) shared = shared || words[i].shared;
+    // One word woken by WakeWord or from outside, with no stop word to watch:
+    // that word itself. One foreign-woken word with a stop word: that word,
+    // in slices. Anything else: the wake sequence its words' wakers advance.
+    const bool alone = count == 1 && (stop == nullptr || words[0].foreignWaker);
+    std::atomic<std::uint32_t>* sequence = nullptr;
+    if (!alone) sequence = shared ? SharedSequence() : &g_privateSequence;
+    const std::uint32_t seen = sequence != nullptr ? sequence->load() : 0;
+    if (stop != nullptr && stop->load() != 0) {
+        RecordError(ECANCELED);
+        return SleepOutcome::stopped;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (AsWord(words[i].word).load() != words[i].expected) return SleepOutcome::woken;
+    }
+    const void* sleepOn = sequence != nullptr ? static_cast<const void*>(sequence) : words[0].word;
+    const std::uint32_t expected = sequence != nullptr ? seen : words[0].expected;
+    const bool sleepShared = sequence != nullptr ? shared : words[0].shared;
+    // Without a sequence to be woken by, a stop or another word can only be
+    // seen by looking again: in slices.
+    const bool sliced = sequence == nullptr && (stop != nullptr || count > 1);
+    const timespec* until = deadline.at();
+    bool sliceEnds = false;
+    const Deadline slice = Deadline::After(kForeignWakeSliceMs);
+    if (sliced && (until == nullptr || Earlier(*slice.at(), *until))) {
+        until = slice.at();
+        sliceEnds = true;
+    }
+    const long result = FutexWait(sleepOn, expected, sleepShared, until);
+    const int error = result < 0 ? errno : 0;
+    if (stop != nullptr && stop->load() != 0) {
+        RecordError(ECANCELED);
+        return SleepOutcome::stopped;
+    }
+    if (result >= 0) return SleepOutcome::woken;
+    switch (error) {
+        case EAGAIN:
+        case EINTR:
+            return SleepOutcome::woken;
+        case ETIMEDOUT:
+            return sliceEnds ? SleepOutcome::woken : SleepOutcome::timed_out;
+        default:
+            RecordError(error);
+            return SleepOutcome::failed;
+    }
+}
+
 }  // namespace
+
+bool FutexWaitvInUse() {
+    static const bool available = ProbeFutexWaitv();
+    return available;
+}
 
 Deadline Deadline::After(std::uint32_t timeoutMs) {
     Deadline deadline;
@@ -49,6 +161,7 @@ SleepOutcome SleepOnWords(const FutexWord* words, std::size_t count, const Deadl
         RecordError(EINVAL);
         return SleepOutcome::failed;
     }
+    if (!FutexWaitvInUse()) return SleepWithoutWaitv(words, count, deadline, stoppable ? CurrentStopWord() : nullptr);
     futex_waitv waiters[kMaxSleepWords + 1] = {};
     for (std::size_t i = 0; i < count; ++i) {
         waiters[i].val = words[i].expected;
@@ -86,6 +199,12 @@ SleepOutcome SleepOnWords(const FutexWord* words, std::size_t count, const Deadl
 void WakeWord(const void* word, int count, bool shared) {
     ::syscall(SYS_futex, word, shared ? FUTEX_WAKE : FUTEX_WAKE_PRIVATE, count, nullptr, nullptr,
               0);
+    if (FutexWaitvInUse()) return;
+    // Sleepers on several words sleep on a sequence: private words are slept
+    // on only by this process's threads, on either sequence.
+    Advance(g_privateSequence, false);
+    std::atomic<std::uint32_t>* sharedSequence = shared ? SharedSequence() : g_sharedSequence.load();
+    if (sharedSequence != nullptr) Advance(*sharedSequence, true);
 }
 
 }  // namespace trv::platform::posix

@@ -3,6 +3,17 @@
 // the wait is stoppable, the calling thread's stop word (see thread.h), so
 // that RequestThreadStop ends the wait at once. Time limits are absolute on
 // CLOCK_MONOTONIC, so a wait that wakes and sleeps again keeps its limit.
+//
+// Where the kernel has no futex_waitv (checked once per process), or the
+// environment variable TRVHA64_NO_FUTEX_WAITV is set and not "0", the waits
+// take a path that needs only FUTEX_WAIT and FUTEX_WAKE (any Linux since
+// 2.6.28), with the same results: a wait on one word sleeps on that word;
+// a wait on several (or on one plus the stop word) sleeps on the namespace's
+// wake sequence, a shared word that every WakeWord advances, so that it
+// wakes at every wake of any word and looks again. A word woken from outside
+// this layer (the C library's mutex unlock) is slept on itself, looking at
+// the stop word every kForeignWakeSliceMs. Nothing is held across a sleep
+// on either path: a process that dies asleep leaves nothing behind.
 #pragma once
 
 #include <atomic>
@@ -35,7 +46,13 @@ struct FutexWord {
     const void* word;
     std::uint32_t expected;
     bool shared;
+    // Woken by code outside this layer, not by WakeWord.
+    bool foreignWaker = false;
 };
+
+// Whether the waits sleep in futex_waitv (false: the path without it).
+bool FutexWaitvInUse();
+constexpr std::uint32_t kForeignWakeSliceMs = 50;
 
 enum class SleepOutcome { woken, timed_out, stopped, failed };
 

@@ -107,7 +107,8 @@ LockResult LockContended(pthread_mutex_t* mutex, std::uint32_t timeoutMs) {
             if (!word.compare_exchange_strong(value, flagged)) continue;
             value = flagged;
         }
-        posix::FutexWord sleepOn{&mutex->__data.__lock, static_cast<std::uint32_t>(value), true};
+        // The C library's unlock wakes this word, not WakeWord.
+        posix::FutexWord sleepOn{&mutex->__data.__lock, static_cast<std::uint32_t>(value), true, true};
         posix::SleepOutcome outcome = posix::SleepOnWords(&sleepOn, 1, deadline, true);
         slept = true;
         if (outcome == posix::SleepOutcome::woken) continue;

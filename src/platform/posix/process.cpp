@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -168,11 +169,60 @@ std::uint32_t ProcessStartStamp(std::uint32_t processId) {
 std::uint32_t CurrentProcessStartStamp() { return ProcessStartStamp(static_cast<std::uint32_t>(::getpid())); }
 
 bool IsProcessAlive(std::uint32_t processId, std::uint32_t startStamp) {
-    if (!IsProcessAlive(processId)) return false;
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT_MAX)) return false;
+    auto pid = static_cast<pid_t>(processId);
+    if (::kill(pid, 0) != 0 && errno != EPERM) return false;
+    // One read of the status line for both answers: waits on a session look
+    // at its emulator this way several times a second, and the status of a
+    // process of many threads (a JVM) is summed over all of them.
+    const std::string fields = StatFields(pid);
+    if (fields.empty()) return true;
+    if (fields[0] == 'Z' || fields[0] == 'X') return false;
     if (startStamp == 0) return true;
-    const std::uint32_t now = ProcessStartStamp(processId);
+    const std::uint32_t now = StartStampOf(fields);
     // Unreadable (another user's process under a restrictive /proc): the id alone.
     return now == 0 || now == startStamp;
+}
+
+ProcessWatch::ProcessWatch(std::uint32_t processId, std::uint32_t startStamp)
+    : processId_(processId), startStamp_(startStamp) {
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT_MAX)) {
+        goneAtStart_ = true;
+        return;
+    }
+    const long fd = ::syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0u);
+    if (fd >= 0) {
+        ::fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
+        watch_ = fd;
+    }
+    // Opened after the id could have passed to another process: the stamp
+    // tells whether the descriptor names the process meant.
+    goneAtStart_ = !IsProcessAlive(processId, startStamp);
+}
+
+ProcessWatch::~ProcessWatch() {
+    if (watch_ >= 0) ::close(static_cast<int>(watch_));
+}
+
+ProcessWatch::ProcessWatch(ProcessWatch&& other) noexcept { *this = std::move(other); }
+
+ProcessWatch& ProcessWatch::operator=(ProcessWatch&& other) noexcept {
+    if (this == &other) return *this;
+    if (watch_ >= 0) ::close(static_cast<int>(watch_));
+    processId_ = other.processId_;
+    startStamp_ = other.startStamp_;
+    watch_ = other.watch_;
+    goneAtStart_ = other.goneAtStart_;
+    other.watch_ = -1;
+    return *this;
+}
+
+bool ProcessWatch::Ended() const {
+    if (goneAtStart_) return true;
+    if (watch_ < 0) return !IsProcessAlive(processId_, startStamp_);
+    // A pidfd turns readable when its process ends (reaped or not).
+    pollfd ended{static_cast<int>(watch_), POLLIN, 0};
+    return ::poll(&ended, 1, 0) > 0;
 }
 
 void OpenObjectsToAllProcesses() {

@@ -2,6 +2,8 @@
 // security, and child processes for tests and tools.
 #include "platform/process.h"
 
+#include <utility>
+
 #include "platform/timeout.h"
 #include "platform/win32/windows_api.h"
 
@@ -109,6 +111,44 @@ bool IsProcessAlive(std::uint32_t processId, std::uint32_t startStamp) {
     const std::uint32_t now = ProcessStartStamp(processId);
     // Not openable (another user's process): the id alone.
     return now == 0 || now == startStamp;
+}
+
+ProcessWatch::ProcessWatch(std::uint32_t processId, std::uint32_t startStamp)
+    : processId_(processId), startStamp_(startStamp) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId);
+    if (process != nullptr) {
+        // The stamp tells whether the handle names the process meant, not a
+        // later one given the same id.
+        const std::uint32_t stamp = CreationStampOf(process);
+        if (startStamp != 0 && stamp != 0 && stamp != startStamp) goneAtStart_ = true;
+        watch_ = reinterpret_cast<std::intptr_t>(process);
+        return;
+    }
+    win32::RecordLastError();
+    goneAtStart_ = !IsProcessAlive(processId, startStamp);
+}
+
+ProcessWatch::~ProcessWatch() {
+    if (watch_ != -1) CloseHandle(reinterpret_cast<HANDLE>(watch_));
+}
+
+ProcessWatch::ProcessWatch(ProcessWatch&& other) noexcept { *this = std::move(other); }
+
+ProcessWatch& ProcessWatch::operator=(ProcessWatch&& other) noexcept {
+    if (this == &other) return *this;
+    if (watch_ != -1) CloseHandle(reinterpret_cast<HANDLE>(watch_));
+    processId_ = other.processId_;
+    startStamp_ = other.startStamp_;
+    watch_ = other.watch_;
+    goneAtStart_ = other.goneAtStart_;
+    other.watch_ = -1;
+    return *this;
+}
+
+bool ProcessWatch::Ended() const {
+    if (goneAtStart_) return true;
+    if (watch_ == -1) return !IsProcessAlive(processId_, startStamp_);
+    return WaitForSingleObject(reinterpret_cast<HANDLE>(watch_), 0) == WAIT_OBJECT_0;
 }
 
 void OpenObjectsToAllProcesses() {

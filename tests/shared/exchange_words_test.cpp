@@ -1,0 +1,70 @@
+// The poll-then-sleep protocol on one exchange word: every post is taken
+// exactly once, from the word when the waiter was polling and from the event
+// otherwise, whatever state the waiter was in when it landed.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/event.h"
+#include "platform/handle.h"
+#include "shared/exchange_words.h"
+
+namespace trv {
+namespace {
+
+using platform::kWaitObject0;
+using platform::kWaitTimeout;
+
+constexpr std::uint64_t kLongBudgetNs = 5000000000u;  // ended by the post, never by the clock
+
+struct Exchange {
+    ExchangeWord word{};
+    platform::UniqueHandle event{platform::CreateNamedEvent(false, nullptr)};
+    platform::EventRef ref{event.get()};
+};
+
+TEST(ExchangeWordsTest, APostIsTakenFromTheWordOrFromTheEventNeverBoth) {
+    const struct {
+        ExchangeState waiter;  // the waiter's state when the post lands
+        bool quiet;            // taken from the word, the event left alone
+    } rows[] = {
+        {kExchangeIdle, false},
+        {kExchangeSpinning, true},
+        {kExchangeSleeping, false},
+        {kExchangeServing, false},
+        {kExchangePostedLoud, false},  // an earlier post nobody took yet
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.waiter);
+        Exchange exchange;
+        exchange.word.state.store(row.waiter);
+        EXPECT_EQ(PostExchange(exchange.word, exchange.ref), static_cast<std::uint32_t>(row.waiter));
+        // A waiter that comes to look without a budget takes a quiet post at
+        // once and is sent to the event for a loud one.
+        EXPECT_EQ(PollForPost(exchange.word, nullptr, 0, [] { return true; }, kExchangeServing), row.quiet);
+        EXPECT_EQ(exchange.ref.Wait(0), row.quiet ? kWaitTimeout : kWaitObject0);
+        EXPECT_EQ(exchange.word.state.load(), row.quiet ? kExchangeServing : kExchangePostedLoud);
+    }
+}
+
+TEST(ExchangeWordsTest, APollingWaiterTakesAPostFromAnotherThreadWithoutTheEvent) {
+    Exchange exchange;
+    std::thread poster([&] {
+        while (exchange.word.state.load() != kExchangeSpinning) std::this_thread::yield();
+        PostExchange(exchange.word, exchange.ref);
+    });
+    EXPECT_TRUE(PollForPost(exchange.word, nullptr, kLongBudgetNs, [] { return true; }, kExchangeIdle));
+    poster.join();
+    EXPECT_EQ(exchange.ref.Wait(0), kWaitTimeout);
+    EXPECT_EQ(exchange.word.state.load(), kExchangeIdle);
+
+    // A waiter whose poll ends unanswered commits to the event, so the next
+    // post signals it.
+    EXPECT_FALSE(PollForPost(exchange.word, nullptr, kLongBudgetNs, [] { return false; }, kExchangeIdle));
+    EXPECT_EQ(exchange.word.state.load(), kExchangeSleeping);
+    PostExchange(exchange.word, exchange.ref);
+    EXPECT_EQ(exchange.ref.Wait(0), kWaitObject0);
+}
+
+}  // namespace
+}  // namespace trv
