@@ -34,9 +34,14 @@
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "trvha64_utlapi.h"
 
 namespace {
+
+using bench::Child;
+using bench::Summarise;
+using bench::Summary;
 
 constexpr int kDefaultCount = 300;
 constexpr int kStartLimitMs = 60000;
@@ -45,95 +50,17 @@ constexpr double kPollIntervalMs = 10.0;
 constexpr trvUTLClient kClient = 0xBE7C;
 constexpr int kFieldRow = 6;
 constexpr int kFieldColumn = 35;
-constexpr const char* kNamespace = "bench-utlwait";
 
 double NowMs() {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// The emulator with its standard input and output on pipes.
-class Emulator {
-public:
-    bool Start(const std::vector<std::string>& argv) {
-        int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return false;
-        pid_ = fork();
-        if (pid_ < 0) return false;
-        if (pid_ == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            std::vector<char*> args;
-            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execvp(args[0], args.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        in_ = in[1];
-        out_ = out[0];
-        return true;
+// Reads the lines of one command's answer up to its "end" line.
+bool ReadAnswer(Child& emulator) {
+    while (auto line = emulator.ReadLine(kAnswerLimitMs)) {
+        if (*line == "end") return true;
     }
-    ~Emulator() {
-        if (in_ >= 0) close(in_);
-        if (out_ >= 0) close(out_);
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool Write(const std::string& text) { return write(in_, text.data(), text.size()) == ssize_t(text.size()); }
-    std::optional<std::string> ReadLine(int limitMs) {
-        const double deadline = NowMs() + limitMs;
-        for (;;) {
-            const auto end = buffer_.find('\n');
-            if (end != std::string::npos) {
-                std::string line = buffer_.substr(0, end);
-                buffer_.erase(0, end + 1);
-                return line;
-            }
-            const int left = static_cast<int>(deadline - NowMs());
-            pollfd p{out_, POLLIN, 0};
-            if (left <= 0 || poll(&p, 1, left) <= 0) return std::nullopt;
-            char chunk[4096];
-            const ssize_t n = read(out_, chunk, sizeof chunk);
-            if (n <= 0) return std::nullopt;
-            buffer_.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-    // Reads the lines of one command's answer up to its "end" line.
-    bool ReadAnswer() {
-        while (auto line = ReadLine(kAnswerLimitMs)) {
-            if (*line == "end") return true;
-        }
-        return false;
-    }
-    void Quit() {
-        Write("quit\n");
-        close(in_);
-        in_ = -1;
-        for (int waited = 0; waited < kAnswerLimitMs && pid_ > 0; waited += 10) {
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
-            else usleep(10000);
-        }
-    }
-
-private:
-    pid_t pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
-    std::string buffer_;
-};
-
-struct Summary {
-    double median = 0;
-    double p99 = 0;
-};
-
-Summary Summarise(std::vector<double> ms) {
-    if (ms.empty()) return {};
-    std::sort(ms.begin(), ms.end());
-    return Summary{ms[ms.size() / 2], ms[ms.size() * 99 / 100]};
+    return false;
 }
 
 void PrintRow(const char* what, const Summary& s) {
@@ -141,13 +68,14 @@ void PrintRow(const char* what, const Summary& s) {
 }
 
 int Run(int count) {
-    Emulator emulator;
-    if (!emulator.Start({TRV_BENCH_JAVA, std::string("-Dtrvha64.library=") + TRV_BENCH_LIBRARY, "-cp", TRV_BENCH_JAR,
-                         "com.ombrel.eQintra.hllbridge.HeadlessEmulator", "--profiles", TRV_BENCH_PROFILES,
-                         "demo=A"})) {
+    auto started = Child::Start({TRV_BENCH_JAVA, std::string("-Dtrvha64.library=") + TRV_BENCH_LIBRARY, "-cp",
+                                 TRV_BENCH_JAR, "com.ombrel.eQintra.hllbridge.HeadlessEmulator", "--profiles",
+                                 TRV_BENCH_PROFILES, "demo=A"});
+    if (!started) {
         std::fprintf(stderr, "cannot start %s\n", TRV_BENCH_JAVA);
         return 1;
     }
+    Child& emulator = *started;
     std::optional<std::string> ready;
     while (auto line = emulator.ReadLine(kStartLimitMs)) {
         if (line->rfind("ready ", 0) == 0) {
@@ -180,7 +108,7 @@ int Run(int count) {
             std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(delay(random)));
             written[static_cast<std::size_t>(i)] = NowMs();
             if (!emulator.Write(std::string("keys A ") + (i % 2 == 0 ? "X" : "Y") + "[left]\n") ||
-                !emulator.ReadAnswer()) {
+                !ReadAnswer(emulator)) {
                 failed = true;
             }
             answered[static_cast<std::size_t>(i)] = NowMs();
@@ -210,7 +138,8 @@ int Run(int count) {
     }
     UTLDisconnectSession(kClient);
     UTLUnregisterClient(kClient);
-    emulator.Quit();
+    emulator.Write("quit\n");
+    emulator.Finish(kAnswerLimitMs);
 
     std::printf("UTLWaitForString on the reference emulator (%s), %d screen updates\n", ready->c_str(), count);
     PrintRow("update to UTLWaitForString's return", Summarise(toReturn));
@@ -227,16 +156,17 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--count") == 0) count = std::max(10, std::atoi(argv[i + 1]));
     }
     // The library attaches when this program loads and takes its namespace
-    // from the environment then: a run in its own namespace starts again
-    // with it set. The emulator inherits it.
-    const char* space = std::getenv("TRVHA64_NAMESPACE");
-    if (space == nullptr || std::strcmp(space, kNamespace) != 0) {
-        setenv("TRVHA64_NAMESPACE", kNamespace, 1);
+    // from the environment then. The run uses TRVHA64_NAMESPACE when it is
+    // set; otherwise it starts again in a namespace of its own, so that two
+    // runs on one machine never share sessions. The emulator inherits it.
+    if (std::getenv("TRVHA64_NAMESPACE") == nullptr) {
+        setenv("TRVHA64_NAMESPACE", ("bench-utlwait-" + std::to_string(getpid())).c_str(), 1);
         setenv("TRVHA64_UNATTENDED", "1", 1);
         execv("/proc/self/exe", argv);
         std::perror("execv");
         return 1;
     }
+    setenv("TRVHA64_UNATTENDED", "1", 0);  // never a session prompt on the terminal
     signal(SIGPIPE, SIG_IGN);
     return Run(count);
 }
