@@ -31,10 +31,12 @@ bool ProbeFutexWaitv() {
     if (forced != nullptr && forced[0] != '\0' && std::strcmp(forced, "0") != 0) return false;
     const int saved = errno;
     // Without words the call fails at once: EINVAL where the kernel has it.
+    // Any other answer means it cannot be used: ENOSYS from an older kernel,
+    // EPERM (or another code) from a system-call filter that does not know it.
     const long result = ::syscall(SYS_futex_waitv, nullptr, 0u, 0u, nullptr, CLOCK_MONOTONIC);
-    const bool missing = result < 0 && errno == ENOSYS;
+    const bool usable = result < 0 && errno == EINVAL;
     errno = saved;
-    return !missing;
+    return usable;
 }
 
 const std::atomic<std::uint32_t>& AsWord(const void* word) {

@@ -4,7 +4,8 @@
 // that RequestThreadStop ends the wait at once. Time limits are absolute on
 // CLOCK_MONOTONIC, so a wait that wakes and sleeps again keeps its limit.
 //
-// Where the kernel has no futex_waitv (checked once per process), or the
+// Where the kernel has no futex_waitv (checked once per process; a
+// system-call filter that refuses it counts as none), or the
 // environment variable TRVHA64_NO_FUTEX_WAITV is set and not "0", the waits
 // take a path that needs only FUTEX_WAIT and FUTEX_WAKE (any Linux since
 // 2.6.28), with the same results: a wait on one word sleeps on that word;
