@@ -11,10 +11,12 @@
 // 2.6.28), with the same results: a wait on one word sleeps on that word;
 // a wait on several (or on one plus the stop word) sleeps on the namespace's
 // wake sequence, a shared word that every WakeWord advances, so that it
-// wakes at every wake of any word and looks again. A word woken from outside
-// this layer (the C library's mutex unlock) is slept on itself, looking at
-// the stop word every kForeignWakeSliceMs. Nothing is held across a sleep
-// on either path: a process that dies asleep leaves nothing behind.
+// wakes at every wake of any word and looks again; it counts its sleepers,
+// and a process on the futex_waitv path advances it too while any sleep
+// there. A word woken from outside this layer (the C library's mutex unlock)
+// is slept on itself, looking at the stop word every kForeignWakeSliceMs.
+// A process that dies asleep leaves at most its count on the sequence, which
+// costs the wakers on the futex_waitv path one needless wake each.
 #pragma once
 
 #include <atomic>
