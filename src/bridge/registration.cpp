@@ -274,6 +274,13 @@ void ServeRequests(char letter) {
         g_inService[letter - 'A'].store(caller);
         ProcessEHLLAPICall(*caller, session);
         g_inService[letter - 'A'].store(nullptr);
+        // An unregistration that gave up waiting for this thread has answered
+        // its caller 9; the caller may since wait for the reply of another
+        // registration of the session, which this one must not stand for.
+        if (platform::ThreadStopRequested()) {
+            TRV_TRACE("TMan:EHLLAPIThreadProc - stopped during the request, no reply for session %c", letter);
+            return;
+        }
         // A caller that ended during a long Java call may have left its block
         // to another caller, whose reply event must not be signalled.
         if (!StillTheCaller(*caller, session.Caller)) {
