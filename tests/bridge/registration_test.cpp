@@ -1,7 +1,9 @@
 // Registration and unregistration of sessions, their service threads, the
 // free-letter queries and the version, including requests from a caller in
 // another process.
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <string>
 
 #include "bridge/emulator_state.h"
@@ -13,6 +15,7 @@
 #include "platform/thread.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
+#include "tables/application_list.h"
 #include "tables/session_list.h"
 
 namespace trv::test {
@@ -239,6 +242,28 @@ TEST_F(CrossProcessTest, AReleasedServiceThreadDoesNotAnswerTheCallersNextReques
     later.store(true);
     EXPECT_EQ(caller.Wait(kTestLimitMs), 7) << "the caller took the released thread's reply";
     Unregister(fresh);
+}
+
+// A caller killed while Java serves its request leaves its block to be
+// reclaimed, here by this process; the reply Java sends afterwards must not
+// land in the block's next owner.
+TEST_F(CrossProcessTest, AReplyForAKilledCallerDoesNotLandInItsBlocksNextOwner) {
+    SetServiceStopWait(kTestLimitMs);
+    jobject busy = NewBridge('B');
+    DefineEmulator(busy, 'B', true);
+    Register(busy);
+    RoleProcess caller("bridge_caller", {"B"});
+    ASSERT_TRUE(caller.started());
+    ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
+    const ApplicationBlock* killed = Applications()->FindApplicationBlock(caller.id());
+    caller.Kill();
+    ApplicationBlock* next = Applications()->AddApplicationBlock(platform::CurrentProcessId(), 0, true);
+    ASSERT_TRUE(next != nullptr && next == killed) << "this process was to take the killed caller's block";
+
+    go_.store(true);
+    Unregister(busy);  // waits for the request to end
+    EXPECT_TRUE(std::all_of(std::begin(next->Data), std::end(next->Data), [](std::uint8_t b) { return b == 0; }));
+    Applications()->RemoveApplicationBlock(platform::CurrentProcessId());
 }
 
 }  // namespace
