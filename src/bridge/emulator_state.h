@@ -42,8 +42,10 @@ std::uint32_t ServiceThreadId(std::int32_t index);
 // request for, nullptr between requests (or for another slot). The reply
 // natives write there: the session's recorded caller may already be the
 // next one, when the caller being served died and another took the session
-// over meanwhile.
-ApplicationBlock* BlockInService(std::int32_t index);
+// over meanwhile. When the caller being served has ended and its block was
+// reclaimed (and perhaps taken by another process) since, nullptr with
+// `*callerEnded` set: the reply has nowhere to go.
+ApplicationBlock* BlockInService(std::int32_t index, bool* callerEnded = nullptr);
 
 // How long unregistration waits for a service thread that is still inside a
 // Java call. Past it the session is ended all the same (its waiting caller is

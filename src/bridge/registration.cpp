@@ -66,8 +66,10 @@ std::mutex& SlotsLock() {
 // Owned by the slot until unregistration takes it.
 ServiceSession* g_slots[kSessionCount] = {};
 
-// Written by each slot's service thread around a request.
+// Written by each slot's service thread around a request: the block it
+// serves, and (before the block) the name of the caller it serves there.
 std::atomic<ApplicationBlock*> g_inService[kSessionCount] = {};
+char g_inServiceCaller[kSessionCount][kBlockNameSize] = {};
 
 // The trace shows an environment pointer by its low 32 bits.
 unsigned PointerForTrace(const void* pointer) {
@@ -271,9 +273,17 @@ void ServeRequests(char letter) {
         if (ClearServiceThreadInterrupt()) {
             TRV_TRACE("TMan:EHLLAPIThreadProc - interrupt left on session %c's thread cleared", letter);
         }
+        std::memcpy(g_inServiceCaller[letter - 'A'], session.Caller, kBlockNameSize);
         g_inService[letter - 'A'].store(caller);
         ProcessEHLLAPICall(*caller, session);
         g_inService[letter - 'A'].store(nullptr);
+        // An unregistration that gave up waiting for this thread has answered
+        // its caller 9; the caller may since wait for the reply of another
+        // registration of the session, which this one must not stand for.
+        if (platform::ThreadStopRequested()) {
+            TRV_TRACE("TMan:EHLLAPIThreadProc - stopped during the request, no reply for session %c", letter);
+            return;
+        }
         // A caller that ended during a long Java call may have left its block
         // to another caller, whose reply event must not be signalled.
         if (!StillTheCaller(*caller, session.Caller)) {
@@ -468,9 +478,13 @@ jobject SessionObject(std::int32_t index) {
     return g_slots[index] != nullptr ? g_slots[index]->sessionObject : nullptr;
 }
 
-ApplicationBlock* BlockInService(std::int32_t index) {
+ApplicationBlock* BlockInService(std::int32_t index, bool* callerEnded) {
+    if (callerEnded != nullptr) *callerEnded = false;
     if (index < 0 || index >= kSessionCount) return nullptr;
-    return g_inService[index].load();
+    ApplicationBlock* block = g_inService[index].load();
+    if (block == nullptr || StillTheCaller(*block, g_inServiceCaller[index])) return block;
+    if (callerEnded != nullptr) *callerEnded = true;
+    return nullptr;
 }
 
 void SetServiceStopWait(std::uint32_t milliseconds) { g_serviceStopWaitMs.store(milliseconds); }

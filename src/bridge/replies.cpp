@@ -51,7 +51,12 @@ ApplicationBlock* ServedCaller(char letter, const char* native) {
         TRV_TRACE("%s - no session to reply for", native);
         return nullptr;
     }
-    if (ApplicationBlock* serving = BlockInService(letter - 'A')) return serving;
+    bool callerEnded = false;
+    if (ApplicationBlock* serving = BlockInService(letter - 'A', &callerEnded)) return serving;
+    if (callerEnded) {
+        TRV_TRACE("%s - caller of session %c ended during the request, reply dropped", native, letter);
+        return nullptr;
+    }
     const SessionBlock session = Sessions()->GetSession(letter);
     ApplicationBlock* caller = Applications()->GetApplicationBlock(session.Caller);
     if (caller == nullptr) {

@@ -8,6 +8,8 @@
 
 #include "bridge_fixture.h"
 #include "library/process_lifecycle.h"
+#include "platform/event.h"
+#include "platform/handle.h"
 #include "platform/thread.h"
 #include "shared/process_state.h"
 #include "tables/application_list.h"
@@ -51,6 +53,27 @@ TRV_CHILD_ROLE(bridge_caller) {
                                                               [](std::uint8_t b) { return b != 0; }))) {
             exitCode = 97;
         }
+    }
+    OnProcessDetach();
+    return exitCode;
+}
+
+// args[0]: the session letter, args[1]: an event. Connects and copies the
+// presentation space, which must answer 9 (the session ends meanwhile); when
+// the event is signalled, connects again and copies once more. Exit code: the
+// second copy's return code; 90 when the first did not answer 9.
+TRV_CHILD_ROLE(bridge_caller_twice) {
+    if (args.size() != 2 || args[0].size() != 1) return 98;
+    platform::UniqueHandle again(platform::OpenNamedEvent(args[1].c_str()));
+    if (!again) return 98;
+    OnProcessAttach();
+    char session[2] = {args[0][0], '\0'};
+    std::vector<std::uint8_t> screen(kScreenBytes, 0);
+    CallEHLLAPI(HA_CONNECT_PS, session, 1);
+    int exitCode = CallEHLLAPI(HA_COPY_PS, screen.data(), static_cast<std::int32_t>(screen.size())) == 9 ? 0 : 90;
+    if (exitCode == 0 && platform::WaitForEvent(again.get(), 20000) == platform::kWaitObject0) {
+        CallEHLLAPI(HA_CONNECT_PS, session, 1);
+        exitCode = CallEHLLAPI(HA_COPY_PS, screen.data(), static_cast<std::int32_t>(screen.size()));
     }
     OnProcessDetach();
     return exitCode;

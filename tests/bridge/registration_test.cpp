@@ -1,7 +1,10 @@
 // Registration and unregistration of sessions, their service threads, the
 // free-letter queries and the version, including requests from a caller in
 // another process.
+#include <algorithm>
 #include <atomic>
+#include <iterator>
+#include <string>
 
 #include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
@@ -12,6 +15,7 @@
 #include "platform/thread.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
+#include "tables/application_list.h"
 #include "tables/session_list.h"
 
 namespace trv::test {
@@ -124,26 +128,29 @@ TEST_F(RegistrationTest, VersionTextCarriesTheBuildDate) {
 
 class CrossProcessTest : public BridgeTest {
 protected:
-    // Defines GetPSSize (optionally held until `go_` is set) and a
-    // CopyPS that sends the fake screen back through cppSetRawData.
-    void DefineEmulator(jobject bridge, jchar letter, bool hold) {
-        Define(bridge, "GetPSSize", "()J", [this, hold](JNIEnv*, jobject, const jvalue*) {
+    // Defines GetPSSize (optionally held until `gate`, by default `go_`, is
+    // set) and a CopyPS that sends the fake screen back through
+    // cppSetRawData and answers `answer`.
+    void DefineEmulator(jobject bridge, jchar letter, bool hold, std::atomic<bool>* gate = nullptr,
+                        jlong answer = 0) {
+        if (gate == nullptr) gate = &go_;
+        Define(bridge, "GetPSSize", "()J", [this, hold, gate](JNIEnv*, jobject, const jvalue*) {
             if (hold) {
                 // Stuck as Java code would be: a stop of the service thread
                 // ends the library's waits, not this one.
                 platform::SignalEvent(held_.get());
-                Eventually([this] { return go_.load(); });
+                Eventually([gate] { return gate->load(); });
             }
             return JLong(kScreenSizePacked);
         });
-        Define(bridge, "CopyPS", "(IIIZI)J", [letter](JNIEnv* env, jobject self, const jvalue* args) {
+        Define(bridge, "CopyPS", "(IIIZI)J", [letter, answer](JNIEnv* env, jobject self, const jvalue* args) {
             const std::vector<std::uint8_t> screen = FakeScreen();
             jbyteArray data = env->NewByteArray(static_cast<jsize>(screen.size()));
             env->SetByteArrayRegion(data, 0, static_cast<jsize>(screen.size()),
                                     reinterpret_cast<const jbyte*>(screen.data()));
             Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env, self, letter, data, args[1].i);
             env->DeleteLocalRef(data);
-            return JLong(0);
+            return JLong(answer);
         });
     }
 
@@ -198,6 +205,65 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndServesNoMore) {
     ASSERT_TRUE(late.started());
     EXPECT_NE(late.Wait(kTestLimitMs), 0);
     EXPECT_EQ(jvm().callsOf("GetPSSize"), 1);
+}
+
+// A service thread released by an unregistration while stuck in Java
+// finishes that request without replying: its caller was answered 9 by the
+// session's end and may already wait for the next registration's reply.
+TEST_F(CrossProcessTest, AReleasedServiceThreadDoesNotAnswerTheCallersNextRequest) {
+    SetServiceStopWait(200);
+    jobject busy = NewBridge('B');
+    DefineEmulator(busy, 'B', true);
+    Register(busy);
+    jobject other = NewBridge('C');  // keeps sessions available
+    DefineEmulator(other, 'C', false);
+    Register(other);
+    const int detachesBefore = jvm().detaches();
+    const std::string again = UniqueName("caller_again");
+    platform::UniqueHandle againEvent(platform::CreateNamedEvent(false, again.c_str()));
+
+    RoleProcess caller("bridge_caller_twice", {"B", again});
+    ASSERT_TRUE(caller.started());
+    ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
+    Unregister(busy);  // the caller's first Copy PS answers 9
+
+    // The session again, from a new registration whose emulator answers 7
+    // once `later` is set.
+    std::atomic<bool> later{false};
+    jobject fresh = NewBridge('B');
+    DefineEmulator(fresh, 'B', true, &later, 7);
+    Register(fresh);
+    platform::SignalEvent(againEvent.get());
+    ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
+    // The released thread finishes its request while the caller waits for
+    // the new one's answer.
+    go_.store(true);
+    ASSERT_TRUE(Eventually([&] { return jvm().detaches() == detachesBefore + 1; }));
+    later.store(true);
+    EXPECT_EQ(caller.Wait(kTestLimitMs), 7) << "the caller took the released thread's reply";
+    Unregister(fresh);
+}
+
+// A caller killed while Java serves its request leaves its block to be
+// reclaimed, here by this process; the reply Java sends afterwards must not
+// land in the block's next owner.
+TEST_F(CrossProcessTest, AReplyForAKilledCallerDoesNotLandInItsBlocksNextOwner) {
+    SetServiceStopWait(kTestLimitMs);
+    jobject busy = NewBridge('B');
+    DefineEmulator(busy, 'B', true);
+    Register(busy);
+    RoleProcess caller("bridge_caller", {"B"});
+    ASSERT_TRUE(caller.started());
+    ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
+    const ApplicationBlock* killed = Applications()->FindApplicationBlock(caller.id());
+    caller.Kill();
+    ApplicationBlock* next = Applications()->AddApplicationBlock(platform::CurrentProcessId(), 0, true);
+    ASSERT_TRUE(next != nullptr && next == killed) << "this process was to take the killed caller's block";
+
+    go_.store(true);
+    Unregister(busy);  // waits for the request to end
+    EXPECT_TRUE(std::all_of(std::begin(next->Data), std::end(next->Data), [](std::uint8_t b) { return b == 0; }));
+    Applications()->RemoveApplicationBlock(platform::CurrentProcessId());
 }
 
 }  // namespace

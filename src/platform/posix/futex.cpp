@@ -31,10 +31,12 @@ bool ProbeFutexWaitv() {
     if (forced != nullptr && forced[0] != '\0' && std::strcmp(forced, "0") != 0) return false;
     const int saved = errno;
     // Without words the call fails at once: EINVAL where the kernel has it.
+    // Any other answer means it cannot be used: ENOSYS from an older kernel,
+    // EPERM (or another code) from a system-call filter that does not know it.
     const long result = ::syscall(SYS_futex_waitv, nullptr, 0u, 0u, nullptr, CLOCK_MONOTONIC);
-    const bool missing = result < 0 && errno == ENOSYS;
+    const bool usable = result < 0 && errno == EINVAL;
     errno = saved;
-    return !missing;
+    return usable;
 }
 
 const std::atomic<std::uint32_t>& AsWord(const void* word) {
@@ -43,21 +45,28 @@ const std::atomic<std::uint32_t>& AsWord(const void* word) {
 
 // The wake sequences of the path without futex_waitv: one in this process
 // for sleepers on private words only, one in the namespace for the others.
+// The namespace's one also counts the threads asleep on it, so that a process
+// that sleeps in futex_waitv (another kernel setting, or the variable set for
+// one process only) still advances it for them.
+struct WakeSequence {
+    std::atomic<std::uint32_t> sequence;
+    std::atomic<std::uint32_t> sleepers;
+};
 std::atomic<std::uint32_t> g_privateSequence{0};
-std::atomic<std::atomic<std::uint32_t>*> g_sharedSequence{nullptr};
+std::atomic<WakeSequence*> g_sharedSequence{nullptr};
 
 // The namespace's wake sequence, mapped on first use and held for the life of
 // the process; nullptr when the namespace cannot hold it.
-std::atomic<std::uint32_t>* SharedSequence() {
-    static std::atomic<std::uint32_t>* const sequence = []() -> std::atomic<std::uint32_t>* {
+WakeSequence* SharedSequence() {
+    static WakeSequence* const sequence = []() -> WakeSequence* {
         std::unique_ptr<NamespaceObject> object = NamespaceObject::Create(
-            ObjectKind::mapping, kWakeSequenceName, sizeof(std::uint32_t), true, [](void*) { return true; },
+            ObjectKind::mapping, kWakeSequenceName, sizeof(WakeSequence), true, [](void*) { return true; },
             nullptr);
         if (!object) return nullptr;
-        auto* word = static_cast<std::atomic<std::uint32_t>*>(object->data());
+        auto* shared = static_cast<WakeSequence*>(object->data());
         object.release();  // held until the process ends
-        g_sharedSequence.store(word);
-        return word;
+        g_sharedSequence.store(shared);
+        return shared;
     }();
     return sequence;
 }
@@ -86,7 +95,22 @@ SleepOutcome SleepWithoutWaitv(const FutexWord* words, std::size_t count, const 
     // in slices. Anything else: the wake sequence its words' wakers advance.
     const bool alone = count == 1 && (stop == nullptr || words[0].foreignWaker);
     std::atomic<std::uint32_t>* sequence = nullptr;
-    if (!alone) sequence = shared ? SharedSequence() : &g_privateSequence;
+    WakeSequence* counted = nullptr;
+    if (!alone && shared) {
+        counted = SharedSequence();
+        if (counted != nullptr) sequence = &counted->sequence;
+    } else if (!alone) {
+        sequence = &g_privateSequence;
+    }
+    // Counted before the words are looked at: a waker that changes a word
+    // after that look sees the count (both sequentially consistent).
+    if (counted != nullptr) counted->sleepers.fetch_add(1);
+    struct Uncount {
+        WakeSequence* counted;
+        ~Uncount() {
+            if (counted != nullptr) counted->sleepers.fetch_sub(1);
+        }
+    } uncount{counted};
     const std::uint32_t seen = sequence != nullptr ? sequence->load() : 0;
     if (stop != nullptr && stop->load() != 0) {
         RecordError(ECANCELED);
@@ -199,12 +223,19 @@ SleepOutcome SleepOnWords(const FutexWord* words, std::size_t count, const Deadl
 void WakeWord(const void* word, int count, bool shared) {
     ::syscall(SYS_futex, word, shared ? FUTEX_WAKE : FUTEX_WAKE_PRIVATE, count, nullptr, nullptr,
               0);
-    if (FutexWaitvInUse()) return;
+    if (FutexWaitvInUse()) {
+        // Another process may sleep on the namespace's sequence for this word.
+        WakeSequence* sharedSequence = shared ? SharedSequence() : nullptr;
+        if (sharedSequence != nullptr && sharedSequence->sleepers.load() != 0) {
+            Advance(sharedSequence->sequence, true);
+        }
+        return;
+    }
     // Sleepers on several words sleep on a sequence: private words are slept
     // on only by this process's threads, on either sequence.
     Advance(g_privateSequence, false);
-    std::atomic<std::uint32_t>* sharedSequence = shared ? SharedSequence() : g_sharedSequence.load();
-    if (sharedSequence != nullptr) Advance(*sharedSequence, true);
+    WakeSequence* sharedSequence = shared ? SharedSequence() : g_sharedSequence.load();
+    if (sharedSequence != nullptr) Advance(sharedSequence->sequence, true);
 }
 
 }  // namespace trv::platform::posix

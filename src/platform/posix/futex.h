@@ -4,16 +4,19 @@
 // that RequestThreadStop ends the wait at once. Time limits are absolute on
 // CLOCK_MONOTONIC, so a wait that wakes and sleeps again keeps its limit.
 //
-// Where the kernel has no futex_waitv (checked once per process), or the
+// Where the kernel has no futex_waitv (checked once per process; a
+// system-call filter that refuses it counts as none), or the
 // environment variable TRVHA64_NO_FUTEX_WAITV is set and not "0", the waits
 // take a path that needs only FUTEX_WAIT and FUTEX_WAKE (any Linux since
 // 2.6.28), with the same results: a wait on one word sleeps on that word;
 // a wait on several (or on one plus the stop word) sleeps on the namespace's
 // wake sequence, a shared word that every WakeWord advances, so that it
-// wakes at every wake of any word and looks again. A word woken from outside
-// this layer (the C library's mutex unlock) is slept on itself, looking at
-// the stop word every kForeignWakeSliceMs. Nothing is held across a sleep
-// on either path: a process that dies asleep leaves nothing behind.
+// wakes at every wake of any word and looks again; it counts its sleepers,
+// and a process on the futex_waitv path advances it too while any sleep
+// there. A word woken from outside this layer (the C library's mutex unlock)
+// is slept on itself, looking at the stop word every kForeignWakeSliceMs.
+// A process that dies asleep leaves at most its count on the sequence, which
+// costs the wakers on the futex_waitv path one needless wake each.
 #pragma once
 
 #include <atomic>

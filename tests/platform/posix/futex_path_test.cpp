@@ -1,14 +1,129 @@
 // The suites run twice on Linux, the second time with TRVHA64_NO_FUTEX_WAITV
 // set (tests/CMakeLists.txt): that run must really take the waits' path for
-// kernels without futex_waitv.
+// kernels without futex_waitv. Processes on the two paths also wake each
+// other.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdlib>
+#include <iterator>
+#include <fstream>
+#include <memory>
+#include <string>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+
+#include "platform/clock.h"
+#include "platform/event.h"
+#include "platform/handle.h"
 #include "platform/posix/futex.h"
+#include "platform/timeout.h"
+#include "support/child_role.h"
+#include "support/test_files.h"
+
+namespace trv::platform {
+namespace {
 
 TEST(FutexPathTest, TheSettingForcesThePathWithoutFutexWaitv) {
     const char* forced = std::getenv("TRVHA64_NO_FUTEX_WAITV");
     if (forced == nullptr) GTEST_SKIP() << "the run with futex_waitv where the kernel has it";
-    EXPECT_FALSE(trv::platform::posix::FutexWaitvInUse());
+    EXPECT_FALSE(posix::FutexWaitvInUse());
 }
+
+// A process whose system-call filter refuses futex_waitv with EPERM (as
+// container profiles that predate it do) takes the path without it, and its
+// waits work. Exit code 0 when they do.
+TRV_CHILD_ROLE(futex_waitv_refused) {
+    sock_filter rules[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_futex_waitv, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(rules)), rules};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+        return 20;
+    }
+    if (posix::FutexWaitvInUse()) return 21;
+    UniqueHandle event(CreateNamedEvent(false, test::UniqueName("refused").c_str()));
+    if (!event) return 22;
+    return WaitForEvent(event.get(), 1) == kWaitTimeout ? 0 : 23;
+}
+
+TEST(FutexPathTest, AFilterThatRefusesFutexWaitvLeadsToThePathWithoutIt) {
+    test::ScopedEnvironment path("TRVHA64_NO_FUTEX_WAITV", "0");
+    test::RoleProcess refused("futex_waitv_refused");
+    EXPECT_EQ(refused.Wait(), 0);
+}
+
+// args: the events to wait on (no time limit) and the event to signal when
+// about to wait. Exit code 0 when the wait ended on the first event.
+TRV_CHILD_ROLE(futex_path_waiter) {
+    if (args.size() != 3) return 10;
+    UniqueHandle first(OpenNamedEvent(args[0].c_str()));
+    UniqueHandle second(OpenNamedEvent(args[1].c_str()));
+    UniqueHandle ready(OpenNamedEvent(args[2].c_str()));
+    if (!first || !second || !ready) return 11;
+    const Handle events[2] = {first.get(), second.get()};
+    SignalEvent(ready.get());
+    return WaitForEvents(2, events, false, kInfinite) == kWaitObject0 ? 0 : 12;
+}
+
+// args: the event to signal.
+TRV_CHILD_ROLE(futex_path_signaller) {
+    if (args.size() != 1) return 10;
+    UniqueHandle event(OpenNamedEvent(args[0].c_str()));
+    return event && SignalEvent(event.get()) ? 0 : 11;
+}
+
+// Whether the process runs (state R or D in /proc/<pid>/stat).
+bool Running(std::uint32_t processId) {
+    std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t end = line.rfind(')');
+    if (end == std::string::npos || end + 2 >= line.size()) return false;
+    return line[end + 2] == 'R' || line[end + 2] == 'D';
+}
+
+// A waiter on one path and a signaller on the other (the setting for one
+// process only, or two kernels' worth of processes in one namespace): the
+// signal ends the wait, in both directions.
+class MixedPathsTest : public testing::TestWithParam<bool> {};
+
+TEST_P(MixedPathsTest, ASignalFromTheOtherPathEndsAWait) {
+    const bool waiterWithout = GetParam();
+    const std::string names[3] = {test::UniqueName("mixed_first"), test::UniqueName("mixed_second"),
+                                  test::UniqueName("mixed_ready")};
+    UniqueHandle first(CreateNamedEvent(false, names[0].c_str()));
+    UniqueHandle second(CreateNamedEvent(false, names[1].c_str()));
+    UniqueHandle ready(CreateNamedEvent(false, names[2].c_str()));
+    ASSERT_TRUE(first && second && ready);
+
+    std::unique_ptr<test::RoleProcess> waiter;
+    {
+        test::ScopedEnvironment path("TRVHA64_NO_FUTEX_WAITV", waiterWithout ? "1" : "0");
+        waiter = std::make_unique<test::RoleProcess>("futex_path_waiter", test::RoleArgs(names, names + 3));
+    }
+    ASSERT_TRUE(waiter->started());
+    ASSERT_EQ(WaitForEvent(ready.get(), 10000), kWaitObject0);
+    // Asleep in its wait, not about to look at the event once more.
+    while (Running(waiter->id())) SleepMs(1);
+    {
+        test::ScopedEnvironment path("TRVHA64_NO_FUTEX_WAITV", waiterWithout ? "0" : "1");
+        test::RoleProcess signaller("futex_path_signaller", {names[0]});
+        EXPECT_EQ(signaller.Wait(), 0);
+    }
+    EXPECT_EQ(waiter->Wait(), 0) << "the waiter slept through the signal";
+}
+
+INSTANTIATE_TEST_SUITE_P(FutexPaths, MixedPathsTest, testing::Bool(), [](const testing::TestParamInfo<bool>& info) {
+    return info.param ? "WaiterWithoutFutexWaitv" : "WaiterWithFutexWaitv";
+});
+
+}  // namespace
+}  // namespace trv::platform
