@@ -110,13 +110,22 @@ void CloseProcessMutexes(ProcessState& process) {
     process.processMutex = platform::kNoHandle;
 }
 
+// How long the detach waits for the session-API service thread. The detach
+// runs as the process ends (perhaps from exit() on another thread, with that
+// thread inside a Java call), so it never waits without a limit: a thread
+// that has not ended by then ends with the process.
+constexpr std::uint32_t kDetachThreadStopLimitMs = 5000;
+
 // Stops the session-API service thread this process started and releases
 // the callers that still wait on it.
 void StopQMXAPIThread(ProcessState& process) {
     platform::PostToThread(Control().QMXAPIThreadId.load(), platform::kQuitMessage, 0, 0);
     if (process.qmxapiThread != platform::kNoHandle) {
-        platform::WaitForThread(process.qmxapiThread, platform::kInfinite);
-        platform::CloseObject(process.qmxapiThread);
+        if (platform::WaitForThread(process.qmxapiThread, kDetachThreadStopLimitMs) == platform::kWaitObject0) {
+            platform::CloseObject(process.qmxapiThread);
+        } else {
+            TRV_TRACE("DetachProcess - session-API service thread did not end, left to the process end");
+        }
     }
     AlertWaitingQMXAPIBlocks();
     Control().QMXAPIThreadId.store(0);

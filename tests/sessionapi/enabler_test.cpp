@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -316,8 +317,40 @@ TEST_F(QMXAPIEnablerSide, UnregistrationReleasesACallerWaitingForJava) {
     EXPECT_FALSE(Process().startedQMXAPIThread);
 }
 
+// An emulator that ends with exit() while registered, as one whose windowing
+// toolkit gives up on a lost display does, ends: the library's detach then
+// runs from the end-of-process destructors, after the C++ statics are gone,
+// and still stops the service thread.
+TEST(QMXAPIEnablerEnd, AProcessThatCallsExitWhileRegisteredEnds) {
+    RoleProcess emulator("qmx_exit_while_registered");
+    ASSERT_TRUE(emulator.started());
+    EXPECT_EQ(emulator.Wait(kTestLimitMs), 0) << "the process hung in its end";
+}
+
+bool g_detachAtEnd = false;
+
+// Where a shared library's own destructor runs: after exit()'s C++ destructors.
+__attribute__((destructor)) void DetachAtEnd() {
+    if (g_detachAtEnd) OnProcessDetach();
+}
+
 }  // namespace
 
 TRV_CHILD_ROLE(qmx_exit_at_once) { return 0; }
+
+TRV_CHILD_ROLE(qmx_exit_while_registered) {
+    OnProcessAttach();
+    FakeJvm jvm;
+    const jclass enabler = jvm.DefineClass(kEnablerClass);
+    const jclass argument = jvm.DefineClass("java/lang/Object");
+    {
+        JavaThreadScope java(jvm);
+        Java_com_ombrel_eQintra_hllbridge_QMXAPIEnabler_cppRegisterQMXAPI(jvm.env(), jvm.NewObject(enabler),
+                                                                         jvm.NewObject(argument));
+    }
+    if (Control().QMXAPIThreadId.load() == 0) return 3;
+    g_detachAtEnd = true;
+    std::exit(0);
+}
 
 }  // namespace trv::test

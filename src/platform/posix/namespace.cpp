@@ -197,18 +197,28 @@ std::string RuntimeDirectory() {
     return std::string();
 }
 
-std::mutex g_problemLock;
-std::string g_problem;
+// Never destroyed: a process that calls exit() runs the C++ destructors of
+// statics before the library's own destructor detaches it, and the detach
+// still opens named objects and may note a problem.
+std::mutex& ProblemLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+std::string& Problem() {
+    static auto* problem = new std::string;
+    return *problem;
+}
 
 void NoteProblem(const std::string& text) {
-    std::lock_guard lock(g_problemLock);
-    g_problem = text;
+    std::lock_guard lock(ProblemLock());
+    Problem() = text;
 }
 
 }  // namespace
 
 const std::string& NamespaceDirectory() {
-    static const std::string directory = [] {
+    // Never destroyed, for the detach that runs after exit()'s destructors.
+    static const std::string* directory = new std::string([] {
         // Under the runtime directory no other user can create the namespace
         // first; /dev/shm, where every user may create names, is the fallback.
         const std::string runtime = RuntimeDirectory();
@@ -220,13 +230,13 @@ const std::string& NamespaceDirectory() {
             path += suffix;
         }
         return path;
-    }();
-    return directory;
+    }());
+    return *directory;
 }
 
 std::string NamespaceProblem() {
-    std::lock_guard lock(g_problemLock);
-    return g_problem;
+    std::lock_guard lock(ProblemLock());
+    return Problem();
 }
 
 bool EnsureNamespace() {
