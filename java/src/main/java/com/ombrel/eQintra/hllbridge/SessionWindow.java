@@ -12,8 +12,10 @@ import com.ombrel.eQintra.emulator.Session;
 import java.awt.Font;
 import java.awt.FontMetrics;
 import java.awt.Rectangle;
-import java.lang.reflect.InvocationTargetException;
-import java.util.concurrent.atomic.AtomicReference;
+import java.util.concurrent.ExecutionException;
+import java.util.concurrent.FutureTask;
+import java.util.concurrent.TimeUnit;
+import java.util.concurrent.TimeoutException;
 import java.util.function.Supplier;
 import javax.swing.JFrame;
 import javax.swing.JTextArea;
@@ -24,6 +26,7 @@ import javax.swing.WindowConstants;
 final class SessionWindow {
 
     private static final int REFRESH_MILLIS = 250;
+    private static final long EVENT_THREAD_LIMIT_SECONDS = 5;
 
     private final JFrame frame;
     private final JTextArea screen;
@@ -88,27 +91,41 @@ final class SessionWindow {
         });
     }
 
+    /** Closes the window; a window whose display is gone is left as it is. */
     void close() {
-        onEventThread(() -> {
-            refresh.stop();
-            frame.dispose();
-            return null;
-        });
+        try {
+            onEventThread(() -> {
+                refresh.stop();
+                frame.dispose();
+                return null;
+            });
+        } catch (IllegalStateException e) {
+            // Nothing more to close: the event thread no longer runs.
+        }
     }
 
+    /**
+     * Runs {@code work} on the event thread and answers its result. The wait
+     * is bounded: an event thread that no longer runs (its display gone)
+     * must not hang the caller, whether that is a window request or the
+     * emulator ending.
+     */
     private static <T> T onEventThread(Supplier<T> work) {
         if (SwingUtilities.isEventDispatchThread()) {
             return work.get();
         }
-        AtomicReference<T> result = new AtomicReference<>();
+        FutureTask<T> task = new FutureTask<>(work::get);
+        SwingUtilities.invokeLater(task);
         try {
-            SwingUtilities.invokeAndWait(() -> result.set(work.get()));
+            return task.get(EVENT_THREAD_LIMIT_SECONDS, TimeUnit.SECONDS);
         } catch (InterruptedException e) {
             Thread.currentThread().interrupt();
             throw new IllegalStateException("interrupted while the window was being changed", e);
-        } catch (InvocationTargetException e) {
+        } catch (ExecutionException e) {
             throw new IllegalStateException("the window could not be changed", e.getCause());
+        } catch (TimeoutException e) {
+            task.cancel(false);
+            throw new IllegalStateException("the window's event thread did not answer", e);
         }
-        return result.get();
     }
 }
