@@ -115,8 +115,12 @@ TEST_F(RealWindowEndToEnd, WindowServicesActOnTheSessionsSwingWindow) {
     // Another window takes the focus; "to the front" brings the session's back.
     const test::X11Probe::Window other = x.Create("another application");
     EXPECT_TRUE(Eventually([&] { return x.Managed(other); }));
-    x.Activate(other);
-    EXPECT_TRUE(Eventually([&] { return x.Active(other); }));
+    // The window manager may pass over a request that comes while it is
+    // still showing the new window: ask again until it is the active one.
+    EXPECT_TRUE(Eventually([&] {
+        x.Activate(other);
+        return Eventually([&] { return x.Active(other); }, Milliseconds(500));
+    }));
     EXPECT_EQ(Ask("set 128 0 0 0 0 0"), (V{"set", "0"}));
     EXPECT_TRUE(Eventually([&] { return x.Active(window); })) << "to the front";
     query = Ask("query");
