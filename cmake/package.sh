@@ -34,7 +34,7 @@ cp "$root/docs/functions.md" "$top/docs/"
 # The Python package's sources, without caches.
 mkdir -p "$top/python"
 cp "$root/python/pyproject.toml" "$root/python/README.md" "$top/python/"
-cp -r "$root/python/trvha64" "$root/python/build_backend" "$top/python/"
+cp -r "$root/python/trvha64" "$root/python/wheel_backend" "$top/python/"
 find "$top/python" -name __pycache__ -prune -exec rm -rf {} +
 
 if [ "$kind" = linux ]; then

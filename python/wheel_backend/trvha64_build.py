@@ -120,7 +120,7 @@ def build_sdist(sdist_directory, config_settings=None):
     dist = _dist_name()
     name = dist + ".tar.gz"
     with tarfile.open(os.path.join(sdist_directory, name), "w:gz") as sdist:
-        for relative in ["pyproject.toml", "README.md", "build_backend/trvha64_build.py"]:
+        for relative in ["pyproject.toml", "README.md", "wheel_backend/trvha64_build.py"]:
             sdist.add(os.path.join(_ROOT, relative), dist + "/" + relative)
         for arcname, path in _modules():
             sdist.add(path, dist + "/" + arcname)
