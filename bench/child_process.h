@@ -139,4 +139,13 @@ inline Summary Summarise(std::vector<double> micros) {
     return Summary{micros[micros.size() / 2], micros[micros.size() * 99 / 100]};
 }
 
+// The emulator's "ready ..." line, read past whatever it prints before it;
+// nothing when it does not come within `limitMs` or the output ends.
+inline std::optional<std::string> ReadyLine(Child& emulator, int limitMs) {
+    while (auto line = emulator.ReadLine(limitMs)) {
+        if (line->rfind("ready ", 0) == 0) return line;
+    }
+    return std::nullopt;
+}
+
 }  // namespace bench

@@ -421,13 +421,7 @@ int Run(const Settings& settings) {
         std::fprintf(stderr, "cannot start %s\n", TRV_BENCH_JAVA);
         return 1;
     }
-    std::optional<std::string> ready;
-    while (auto line = emulator->ReadLine(kStartLimitMs)) {
-        if (line->rfind("ready ", 0) == 0) {
-            ready = line;
-            break;
-        }
-    }
+    const std::optional<std::string> ready = bench::ReadyLine(*emulator, kStartLimitMs);
     if (!ready) {
         std::fprintf(stderr, "no ready line from the emulator\n");
         return 1;

@@ -76,13 +76,7 @@ int Run(int count) {
         return 1;
     }
     Child& emulator = *started;
-    std::optional<std::string> ready;
-    while (auto line = emulator.ReadLine(kStartLimitMs)) {
-        if (line->rfind("ready ", 0) == 0) {
-            ready = line;
-            break;
-        }
-    }
+    const std::optional<std::string> ready = bench::ReadyLine(emulator, kStartLimitMs);
     if (!ready) {
         std::fprintf(stderr, "no ready line from the emulator\n");
         return 1;

@@ -154,6 +154,20 @@ protected:
         });
     }
 
+    // Session B, whose emulator holds GetPSSize until `go_`, with session C
+    // beside it so that sessions stay available when B goes; unregistration
+    // gives up on B's service thread after 200 ms. Answers B's bridge.
+    jobject RegisterHeldSession() {
+        SetServiceStopWait(200);
+        jobject busy = NewBridge('B');
+        DefineEmulator(busy, 'B', true);
+        Register(busy);
+        jobject other = NewBridge('C');
+        DefineEmulator(other, 'C', false);
+        Register(other);
+        return busy;
+    }
+
     platform::UniqueHandle held_{platform::CreateNamedEvent(false, nullptr)};
     std::atomic<bool> go_{false};
 };
@@ -177,13 +191,7 @@ TEST_F(CrossProcessTest, CallerInAnotherProcessCopiesTheScreen) {
 }
 
 TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndServesNoMore) {
-    SetServiceStopWait(200);
-    jobject busy = NewBridge('B');
-    DefineEmulator(busy, 'B', true);
-    Register(busy);
-    jobject other = NewBridge('C');  // keeps sessions available
-    DefineEmulator(other, 'C', false);
-    Register(other);
+    jobject busy = RegisterHeldSession();
     const int detachesBefore = jvm().detaches();
 
     RoleProcess caller("bridge_caller", {"B"});
@@ -211,13 +219,7 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndServesNoMore) {
 // finishes that request without replying: its caller was answered 9 by the
 // session's end and may already wait for the next registration's reply.
 TEST_F(CrossProcessTest, AReleasedServiceThreadDoesNotAnswerTheCallersNextRequest) {
-    SetServiceStopWait(200);
-    jobject busy = NewBridge('B');
-    DefineEmulator(busy, 'B', true);
-    Register(busy);
-    jobject other = NewBridge('C');  // keeps sessions available
-    DefineEmulator(other, 'C', false);
-    Register(other);
+    jobject busy = RegisterHeldSession();
     const int detachesBefore = jvm().detaches();
     const std::string again = UniqueName("caller_again");
     platform::UniqueHandle againEvent(platform::CreateNamedEvent(false, again.c_str()));
