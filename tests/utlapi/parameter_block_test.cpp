@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "library/process_lifecycle.h"
@@ -43,12 +42,11 @@ std::int32_t EntryResult(std::int32_t function, std::string data = {}, std::int3
     return Entry(function, data.data(), length, argument, a, b).result;
 }
 
-class UtlParameterBlockTest : public testing::Test {
+// The calling thread registered by the entry and bound to session A.
+class UtlParameterBlockTest : public ScreenResponderTest {
 protected:
-    static void SetUpTestSuite() { responder_ = std::make_unique<ScreenResponder>("A"); }
-    static void TearDownTestSuite() { responder_.reset(); }
     void SetUp() override {
-        ASSERT_TRUE(responder_->ready());
+        ScreenResponderTest::SetUp();
         ASSERT_EQ(EntryResult(244), 1);
         ASSERT_EQ(EntryResult(214, "A"), 1);
     }
@@ -56,12 +54,9 @@ protected:
         EventTable('A', kTable).Clear();
         EntryResult(216);
         EXPECT_EQ(EntryResult(268), 1);
-        ForgetCallerBlocks();
+        ScreenResponderTest::TearDown();
     }
-    static std::unique_ptr<ScreenResponder> responder_;
 };
-
-std::unique_ptr<ScreenResponder> UtlParameterBlockTest::responder_;
 
 // The add operations cover every packing shape (A, B; Ph, Pl; L, P; D ended
 // at L) and every kind of event-table entry. High bits beyond the 16 taken
@@ -149,7 +144,7 @@ TEST(UtlParameterBlockProcessTest, TheFirstConnectRegistersOnlyTheFirstThread) {
     ScreenResponder responder("A");
     ASSERT_TRUE(responder.ready());
     RoleProcess child("utl_entry_first_connect");
-    EXPECT_EQ(child.Wait(kUtlTestLimitMs), 0);
+    EXPECT_EQ(child.Wait(kTestLimitMs), 0);
 }
 
 TRV_CHILD_ROLE(utl_entry_first_connect) {
