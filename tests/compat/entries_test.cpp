@@ -238,23 +238,17 @@ TEST_F(EntriesTest, AsyncInterceptStartsAnswerTheirMessageIdentifier) {
     }
 }
 
-// The notification messages that reach this thread, by the function in the
-// low word of lParam (23 screen and status-line updates, 41 close
-// attempts): their wParam, and whether they came as "QMXHLL" to the window
-// of the 16-bit handle `window`.
-struct Notified {
-    std::uintptr_t wParam = 0;
-    bool asNotification = false;
-};
-std::map<std::uint32_t, Notified> AwaitNotifications(std::uint16_t window, std::size_t kinds) {
-    std::map<std::uint32_t, Notified> seen;
+// The notifications ("QMXHLL" messages to the window of the 16-bit handle
+// `window`) that reach this thread: their wParam, by the function in the low
+// word of lParam (23 screen and status-line updates, 41 close attempts).
+std::map<std::uint32_t, std::uintptr_t> AwaitNotifications(std::uint16_t window, std::size_t kinds) {
+    std::map<std::uint32_t, std::uintptr_t> seen;
     platform::ThreadMessage message;
     while (seen.size() < kinds &&
            platform::GetThreadMessage(message, kTestLimitMs) == platform::MessageWait::message) {
-        const auto function = static_cast<std::uint32_t>(message.lParam & 0xFFFF);
-        const bool asNotification = message.message == Process().notifyMessage &&
-                                    static_cast<std::uint16_t>(message.window) == window;
-        seen.emplace(function, Notified{message.wParam, asNotification});
+        if (message.message != Process().notifyMessage) continue;
+        if (static_cast<std::uint16_t>(message.window) != window) continue;
+        seen.emplace(static_cast<std::uint32_t>(message.lParam & 0xFFFF), message.wParam);
     }
     return seen;
 }
@@ -313,12 +307,8 @@ TEST_F(EntriesTest, SixteenBitCallsComeBackPackedAndMessageFormsCarryTheWindowWo
         // The session's notifications reach the window with those identifiers.
         responder_->Notify();
         const auto seen = AwaitNotifications(handle, 2);
-        ASSERT_EQ(seen.count(HA_START_HOST_NOTIFY), 1u) << "no screen-update message";
-        ASSERT_EQ(seen.count(HA_START_CLOSE_INTERCEPT), 1u) << "no close message";
-        EXPECT_EQ(seen.at(HA_START_HOST_NOTIFY).wParam, hostId);
-        EXPECT_TRUE(seen.at(HA_START_HOST_NOTIFY).asNotification);
-        EXPECT_EQ(seen.at(HA_START_CLOSE_INTERCEPT).wParam, closeId);
-        EXPECT_TRUE(seen.at(HA_START_CLOSE_INTERCEPT).asNotification);
+        EXPECT_EQ(seen, (std::map<std::uint32_t, std::uintptr_t>{{HA_START_HOST_NOTIFY, hostId},
+                                                                 {HA_START_CLOSE_INTERCEPT, closeId}}));
 
         for (std::uint16_t stop : {HA_STOP_HOST_NOTIFY, HA_STOP_CLOSE_INTERCEPT, HA_STOP_KEY_INTERCEPT}) {
             std::uint8_t letter[1] = {'A'};

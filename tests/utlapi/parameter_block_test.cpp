@@ -106,7 +106,7 @@ TEST_F(UtlParameterBlockTest, AddOperationsUnpackTheirArguments) {
     EXPECT_EQ(EventTable('A', kTable).Count(), 0u);
 }
 
-TEST_F(UtlParameterBlockTest, ScreenOperationsTakeRowColumnTextAndTimeOut) {
+TEST_F(UtlParameterBlockTest, ScreenOperationsTakeRowColumnTextAndTimeOutAndOtherNumbersAnswerOne) {
     EXPECT_EQ(EntryResult(260, "", 0, 0, 10, 1), 1);
     EXPECT_EQ(EntryResult(255, "HIJUNK", 2), 1);
     EXPECT_EQ(EntryResult(221), 9 * 80 + 3);
@@ -124,9 +124,8 @@ TEST_F(UtlParameterBlockTest, ScreenOperationsTakeRowColumnTextAndTimeOut) {
     std::string version(8, 'x');
     EXPECT_EQ(Entry(218, version.data(), 5).result, 1);
     EXPECT_STREQ(version.c_str(), UTL_VERSION_TEXT);
-}
 
-TEST_F(UtlParameterBlockTest, NumbersWithoutAnOperationAnswerOne) {
+    // Numbers without an operation answer 1 and leave their arguments.
     for (std::int32_t number : {278, 300, 150, 290, 401}) {
         char data[8] = "keep";
         const EntryCall call = Entry(number, data, 3, 77);

@@ -4,6 +4,9 @@
 // directory for the trace file.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "screen_responder.h"
@@ -31,18 +34,33 @@ protected:
 // directory, where "utlTrace.log" lands; restores the old one after.
 class ScratchDirectory {
 public:
-    explicit ScratchDirectory(const std::string& name);
-    ~ScratchDirectory();
+    explicit ScratchDirectory(const std::string& name)
+        : previous_(std::filesystem::current_path()),
+          path_((std::filesystem::temp_directory_path() / UniqueName(name)).string()) {
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+        std::filesystem::current_path(path_);
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        std::filesystem::current_path(previous_, ignored);
+        std::filesystem::remove_all(path_, ignored);
+    }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
     const std::string& path() const { return path_; }
 
 private:
+    std::filesystem::path previous_;
     std::string path_;
-    std::string previous_;
 };
 
 // The whole text of a file, bytes as written (the trace ends lines in CR LF).
-std::string ReadWholeFile(const std::string& path);
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
 
 }  // namespace trv::test

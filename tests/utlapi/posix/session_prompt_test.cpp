@@ -36,43 +36,79 @@ TRV_CHILD_ROLE(choose_session) {
     return 0;
 }
 
-// The child's environment: ours, without the unattended switch, with the
-// trace on (written into the scratch directory, its working directory).
-std::vector<std::string> ChildEnvironment() {
-    std::vector<std::string> variables;
+// Runs the role with our environment, without the unattended switch and with
+// the trace on (written into the scratch directory, its working directory).
+[[noreturn]] void ExecRole() {
+    std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string variable = *entry;
         if (variable.rfind("TRVHA64_UNATTENDED=", 0) == 0 || variable.rfind("UTL_DEBUG=", 0) == 0) continue;
-        variables.push_back(variable);
+        environment.push_back(variable);
     }
-    variables.push_back("UTL_DEBUG=yes");
-    return variables;
-}
-
-[[noreturn]] void ExecRole(std::vector<std::string>& environment) {
+    environment.push_back("UTL_DEBUG=yes");
     std::vector<char*> envp;
     for (std::string& variable : environment) envp.push_back(variable.data());
     envp.push_back(nullptr);
+    char self[] = "utlapi_tests";
     char role[] = "--role";
     char name[] = "choose_session";
-    char self[] = "utlapi_tests";
     char* argv[] = {self, role, name, nullptr};
     execve("/proc/self/exe", argv, envp.data());
     _exit(127);
 }
 
-// Waits for the child within the limit (killing it after); its exit code or -1.
-int Reap(pid_t child, std::chrono::steady_clock::time_point deadline) {
+// Runs the role on a new pseudo-terminal, or (terminal false) in a new
+// session without one, its output to a pipe; `answer` (null: none) is typed
+// once the prompt shows. Answers everything the child wrote.
+std::string RunChild(bool terminal, const char* answer) {
+    int output = -1;
+    pid_t child = -1;
+    if (terminal) {
+        child = forkpty(&output, nullptr, nullptr, nullptr);
+    } else {
+        int pipeEnds[2];
+        if (pipe(pipeEnds) != 0) return "(no pipe)";
+        child = fork();
+        if (child == 0) {
+            setsid();
+            dup2(pipeEnds[1], STDOUT_FILENO);
+        }
+        close(pipeEnds[1]);
+        output = pipeEnds[0];
+    }
+    if (child == 0) ExecRole();
+    if (child < 0) return "(no child)";
+    const auto deadline = std::chrono::steady_clock::now() + kChildLimit;
+    std::string shown;
+    bool answered = answer == nullptr;
+    auto complete = [&] {
+        const std::size_t result = shown.find("result ");
+        return result != std::string::npos && shown.find(']', result) != std::string::npos;
+    };
+    while (std::chrono::steady_clock::now() < deadline && !complete()) {
+        pollfd ready{output, POLLIN, 0};
+        if (poll(&ready, 1, 100) <= 0) continue;
+        char bytes[256];
+        const ssize_t n = read(output, bytes, sizeof bytes);
+        if (n <= 0) break;
+        shown.append(bytes, static_cast<std::size_t>(n));
+        if (!answered && shown.find(kPrompt) != std::string::npos) {
+            answered = write(output, answer, std::strlen(answer)) >= 0;
+        }
+    }
     int status = 0;
     while (waitpid(child, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
-            return -1;
+            ADD_FAILURE() << "the child did not end in time";
+            break;
         }
         usleep(10000);
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    close(output);
+    return shown;
 }
 
 class SessionPromptTest : public testing::Test {
@@ -82,41 +118,6 @@ protected:
         ASSERT_TRUE(platform::WriteConfiguredSession('A', "/srv/profiles/Payroll.ws"));
         ASSERT_TRUE(platform::WriteConfiguredSession('C', "sales"));
     }
-
-    // Runs the role on a new pseudo-terminal; `answer` (null: none) is typed
-    // once the prompt shows. Answers everything the terminal showed.
-    std::string RunOnTerminal(const char* answer) {
-        std::vector<std::string> environment = ChildEnvironment();
-        int master = -1;
-        const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
-        if (child == 0) ExecRole(environment);
-        if (child < 0) {
-            ADD_FAILURE() << "forkpty failed";
-            return {};
-        }
-        const auto deadline = std::chrono::steady_clock::now() + kChildLimit;
-        std::string shown;
-        bool answered = answer == nullptr;
-        auto complete = [&] {
-            const std::size_t result = shown.find("result ");
-            return result != std::string::npos && shown.find(']', result) != std::string::npos;
-        };
-        while (std::chrono::steady_clock::now() < deadline && !complete()) {
-            pollfd ready{master, POLLIN, 0};
-            if (poll(&ready, 1, 100) <= 0) continue;
-            char bytes[256];
-            const ssize_t n = read(master, bytes, sizeof bytes);
-            if (n <= 0) break;
-            shown.append(bytes, static_cast<std::size_t>(n));
-            if (!answered && shown.find(kPrompt) != std::string::npos) {
-                answered = write(master, answer, std::strlen(answer)) >= 0;
-            }
-        }
-        EXPECT_EQ(Reap(child, deadline), 0);
-        close(master);
-        return shown;
-    }
-
     ScratchDirectory dir_{"utl_prompt"};
 };
 
@@ -127,7 +128,7 @@ TEST_F(SessionPromptTest, TheUserPicksByNumberOrCancels) {
     } rows[] = {{"2\n", "result 8 [C  sales]"}, {"1\n", "result 27 [A  /srv/profiles/Payroll.ws]"},
                 {"\n", "result 0 []"}, {"3\n", "result 0 []"}, {"x\n", "result 0 []"}};
     for (const auto& row : rows) {
-        const std::string shown = RunOnTerminal(row.answer);
+        const std::string shown = RunChild(true, row.answer);
         EXPECT_NE(shown.find("Pick one"), std::string::npos) << shown;
         EXPECT_NE(shown.find("  2  C  sales"), std::string::npos) << shown;
         EXPECT_NE(shown.find(row.result), std::string::npos) << "answer " << row.answer << ":\n" << shown;
@@ -139,23 +140,7 @@ TEST_F(SessionPromptTest, TheUserPicksByNumberOrCancels) {
 }
 
 TEST_F(SessionPromptTest, WithoutATerminalTheChoiceIsCancelled) {
-    std::vector<std::string> environment = ChildEnvironment();
-    int output[2];
-    ASSERT_EQ(pipe(output), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        setsid();  // a new session has no controlling terminal
-        dup2(output[1], STDOUT_FILENO);
-        ExecRole(environment);
-    }
-    ASSERT_GT(child, 0);
-    close(output[1]);
-    EXPECT_EQ(Reap(child, std::chrono::steady_clock::now() + kChildLimit), 0);
-    std::string shown;
-    char bytes[256];
-    for (ssize_t n; (n = read(output[0], bytes, sizeof bytes)) > 0;) shown.append(bytes, static_cast<std::size_t>(n));
-    close(output[0]);
-    EXPECT_EQ(shown, "result 0 []\n");
+    EXPECT_EQ(RunChild(false, nullptr), "result 0 []\n");
 }
 
 }  // namespace
