@@ -188,27 +188,7 @@ TEST_F(EntriesTest, AsyncWaitIsAnsweredByAPostedMessageBeforeOneOneAndAtOnceAfte
     EXPECT_EQ(platform::GetThreadMessage(message, 0), platform::MessageWait::timed_out);
 }
 
-TEST_F(EntriesTest, AsyncFailuresAnswerZeroWithTheirCodes) {
-    ThreadWindow window;
-    std::uint16_t function = HA_START_CLOSE_INTERCEPT;
-    std::uint16_t length = 8;
-    std::uint16_t returnCode = 0;
-    std::uint8_t data[8] = {'A'};
-    EXPECT_EQ(WinHLLAPIAsync(window.get() + 1, &function, data, &length, &returnCode), 0);
-    EXPECT_EQ(returnCode, HLLAPI_RC_BAD_PARAMETER);
-    function = HA_COPY_PS;
-    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), 0);
-    EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
-    function = HA_START_CLOSE_INTERCEPT;
-    length = 6;
-    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), 0);
-    EXPECT_EQ(returnCode, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, nullptr), 0);
-    EXPECT_EQ(WinHLLAPIAsync(window.get(), nullptr, data, &length, &returnCode), 0);
-    EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
-}
-
-TEST_F(EntriesTest, AsyncInterceptStartsAnswerTheirMessageIdentifier) {
+TEST_F(EntriesTest, AsyncInterceptStartsAnswerTheirMessageIdentifierAndFailuresNoTask) {
     ThreadWindow window;
     // Close intercept: the identifier also comes back in the caller's word 2.
     std::uint8_t close[8] = {'A', 0, 0, 0, 0, 0, 'M', 0};
@@ -236,6 +216,23 @@ TEST_F(EntriesTest, AsyncInterceptStartsAnswerTheirMessageIdentifier) {
         length = 1;
         EXPECT_EQ(Call16(false, stop, letter, length), 0) << stop;
     }
+
+    // Failures answer no task, with their codes.
+    std::uint8_t data[8] = {'A'};
+    function = HA_START_CLOSE_INTERCEPT;
+    length = 8;
+    EXPECT_EQ(WinHLLAPIAsync(window.get() + 1, &function, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_BAD_PARAMETER);
+    function = HA_COPY_PS;
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
+    function = HA_START_CLOSE_INTERCEPT;
+    length = 6;
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, nullptr), 0);
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), nullptr, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
 }
 
 // The notifications ("QMXHLL" messages to the window of the 16-bit handle
