@@ -1,7 +1,9 @@
-// The POSIX "Choose a Session": a numbered list and a prompt on the
-// controlling terminal. A child of this binary runs UTLListSessions (type 1,
-// the configured sessions) with a pseudo-terminal as its controlling
-// terminal, or with none at all; the test answers the prompt as a user would.
+// The POSIX configured sessions: the file "trvha64/sessions" in the
+// configuration directory, what UTLAPI answers without it, and the "Choose a
+// Session" prompt, a numbered list on the controlling terminal. For the
+// prompt a child of this binary runs UTLListSessions (type 1, the configured
+// sessions) with a pseudo-terminal as its controlling terminal, or with none
+// at all; the test answers the prompt as a user would.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -13,6 +15,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -120,6 +124,31 @@ protected:
     }
     ScratchDirectory dir_{"utl_prompt"};
 };
+
+TEST(ConfiguredSessionsFile, WithoutTheFileNothingIsConfigured) {
+    ScratchDirectory dir("utl_nofile");
+    platform::SetEnvironment("XDG_CONFIG_HOME", dir.path().c_str());
+    EXPECT_FALSE(platform::ReadConfiguredSessions().opened);
+    char buffer[16];
+    EXPECT_EQ(UTLStartSession(1, "A", "N"), UTL_SYSTEM_ERROR);
+    EXPECT_EQ(UTLGetSessions(1, buffer, sizeof buffer, 4), 0);
+    EXPECT_EQ(UTLGetSessions(1, buffer, sizeof buffer, 1), 0);
+    EXPECT_EQ(UTLGetSessionStatus(1, "A", 1), 0);
+}
+
+TEST(ConfiguredSessionsFile, ReadsLetterAndPathPerLine) {
+    ScratchDirectory dir("utl_file");
+    platform::SetEnvironment("XDG_CONFIG_HOME", dir.path().c_str());
+    std::filesystem::create_directories(dir.path() + "/trvha64");
+    std::ofstream(dir.path() + "/trvha64/sessions") << "# sessions\n\nb  /srv/p/one.ws\r\nC\t/x y/two\n"
+                                                    << "DD /bad\n1 /bad\nE\n";
+    const platform::ConfiguredSessions sessions = platform::ReadConfiguredSessions();
+    ASSERT_TRUE(sessions.opened);
+    EXPECT_EQ(sessions.profiles[1], "/srv/p/one.ws");
+    EXPECT_EQ(sessions.profiles[2], "/x y/two");
+    EXPECT_EQ(sessions.profiles[3], "");
+    EXPECT_EQ(sessions.profiles[4], "");
+}
 
 TEST_F(SessionPromptTest, TheUserPicksByNumberOrCancels) {
     const struct {
