@@ -1,5 +1,5 @@
 // The UTLAPI event tables and UTLWaitForEvent against the screen responder
-// of utlapi_fixture.h (24 x 80, "MAIN MENU" at row 1, the cursor at 1). The
+// of screen_responder.h (24 x 80, "MAIN MENU" at row 1, the cursor at 1). The
 // entry each add function makes is checked with the parameter-block entry's
 // packing (parameter_block_test.cpp).
 #include <gtest/gtest.h>

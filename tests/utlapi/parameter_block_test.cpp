@@ -1,4 +1,4 @@
-// UTLAPIEntry against the screen responder of utlapi_fixture.h: each shape
+// UTLAPIEntry against the screen responder of screen_responder.h: each shape
 // of argument packing reaches its operation (the event-table entries show
 // what arrived), the thread id as client handle, the process-wide
 // registration flag, and the numbers without an operation.

@@ -1,5 +1,5 @@
 // The UTLAPI session binding, parameters, screen functions and single-shot
-// waits against the screen responder of utlapi_fixture.h: positions from
+// waits against the screen responder of screen_responder.h: positions from
 // rows and columns, what reached the session and what came back.
 #include <gtest/gtest.h>
 
