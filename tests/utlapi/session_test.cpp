@@ -22,7 +22,7 @@ constexpr trvUTLClient kClient = 0x5E55;
 class ConfiguredSessionsTest : public testing::Test {
 protected:
     void SetUp() override {
-        platform::SetEnvironment("XDG_CONFIG_HOME", dir_.path().c_str());
+        platform::SetEnvironment("XDG_CONFIG_HOME", dir_.path().string().c_str());
         for (char letter = 'A'; letter <= 'Z'; ++letter) ASSERT_TRUE(platform::WriteConfiguredSession(letter, ""));
         ASSERT_TRUE(platform::WriteConfiguredSession('A', "C:\\profiles\\Payroll.ws"));
         ASSERT_TRUE(platform::WriteConfiguredSession('C', "sales"));

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "screen_responder.h"
+#include "support/test_files.h"
 #include "trvha64_utlapi.h"
 
 namespace trv::test {
@@ -30,29 +31,21 @@ protected:
     }
 };
 
-// Runs the test body in a fresh directory of its own as the current
-// directory, where "utlTrace.log" lands; restores the old one after.
-class ScratchDirectory {
+// A fresh directory made the current one for the test's duration, so that
+// "utlTrace.log" lands there.
+class ScratchDirectory : public FreshDirectory {
 public:
     explicit ScratchDirectory(const std::string& name)
-        : previous_(std::filesystem::current_path()),
-          path_((std::filesystem::temp_directory_path() / UniqueName(name)).string()) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-        std::filesystem::current_path(path_);
+        : FreshDirectory(name), previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(path());
     }
     ~ScratchDirectory() {
         std::error_code ignored;
         std::filesystem::current_path(previous_, ignored);
-        std::filesystem::remove_all(path_, ignored);
     }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-    const std::string& path() const { return path_; }
 
 private:
     std::filesystem::path previous_;
-    std::string path_;
 };
 
 // The whole text of a file, bytes as written (the trace ends lines in CR LF).

@@ -139,8 +139,8 @@ TEST(ConfiguredSessionsFile, WithoutTheFileNothingIsConfigured) {
 TEST(ConfiguredSessionsFile, ReadsLetterAndPathPerLine) {
     ScratchDirectory dir("utl_file");
     platform::SetEnvironment("XDG_CONFIG_HOME", dir.path().c_str());
-    std::filesystem::create_directories(dir.path() + "/trvha64");
-    std::ofstream(dir.path() + "/trvha64/sessions") << "# sessions\n\nb  /srv/p/one.ws\r\nC\t/x y/two\n"
+    std::filesystem::create_directories(dir.path() / "trvha64");
+    std::ofstream(dir.path() / "trvha64" / "sessions") << "# sessions\n\nb  /srv/p/one.ws\r\nC\t/x y/two\n"
                                                     << "DD /bad\n1 /bad\nE\n";
     const platform::ConfiguredSessions sessions = platform::ReadConfiguredSessions();
     ASSERT_TRUE(sessions.opened);
