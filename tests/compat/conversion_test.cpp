@@ -42,11 +42,9 @@ struct Recorder {
     bool called = false;
     std::int32_t function = 0;
     std::int32_t length = 0;
-    std::int32_t returnCode = 0;
     Bytes seen;
     Bytes reply;  // written over the converted string
     std::int32_t replyLength = -1;  // -1: leave the length
-    std::int32_t replyCode = 0;
 };
 Recorder g_recorder;
 
@@ -54,13 +52,12 @@ std::int32_t RecordingEntry(std::int32_t* function, char* data, std::int32_t* le
     g_recorder.called = true;
     g_recorder.function = *function;
     g_recorder.length = *length;
-    g_recorder.returnCode = *returnCode;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
     g_recorder.seen = bytes != nullptr ? Bytes(bytes, bytes + *length) : Bytes{};
     if (data != nullptr) std::memcpy(data, g_recorder.reply.data(), g_recorder.reply.size());
     if (g_recorder.replyLength >= 0) *length = g_recorder.replyLength;
-    *returnCode = g_recorder.replyCode;
-    return *returnCode;
+    *returnCode = 0;
+    return 0;
 }
 
 struct Shape {
@@ -156,7 +153,6 @@ TEST_P(ShapeTest, EntryGetsTheConvertedLayoutAndTheCallerTheRepliesInItsOwn) {
     g_recorder = Recorder{};
     g_recorder.reply = shape.reply;
     g_recorder.replyLength = shape.replyLength;
-    g_recorder.replyCode = 0;
     // The caller's buffer sits inside a guard, which must stay untouched.
     Bytes guarded(shape.callerIn.size() + 64, 0xA5);
     std::copy(shape.callerIn.begin(), shape.callerIn.end(), guarded.begin() + 32);

@@ -1,6 +1,6 @@
-// The WinHLLAPI entries: 16-bit calls through 801 and 116 against a responder
-// in another process, the storage manager, start-up, and the asynchronous
-// call with its completion messages on a real window.
+// The WinHLLAPI entries: 16-bit calls through 801 and 116 against the screen
+// responder in another process, the storage manager, start-up, and the
+// asynchronous call with its completion messages on a real window.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,19 +9,25 @@
 
 #include "compat/storage_manager.h"
 #include "compat/winhllapi.h"
-#include "compat_fixture.h"
 #include "platform/message_queue.h"
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "platform/window.h"
 #include "shared/process_state.h"
+#include "support/attached_caller.h"
 #include "tables/application_list.h"
 #include "trvha64_winhllapi.h"
+#include "utlapi/screen_responder.h"
 
 namespace trv::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// The test process as a WinHLLAPI caller: its attach runs the WinHLLAPI hook
+// too, which registers the completion messages.
+[[maybe_unused]] testing::Environment* const g_attached =
+    testing::AddGlobalTestEnvironment(new AttachedCaller("compat-tests"));
 
 std::uint16_t U16At(const std::uint8_t* at) {
     std::uint16_t value;
@@ -29,10 +35,7 @@ std::uint16_t U16At(const std::uint8_t* at) {
     return value;
 }
 
-class EntriesTest : public testing::Test {
-protected:
-    void TearDown() override { ForgetCallerBlocks(); }
-};
+using EntriesTest = ScreenResponderTest;
 
 // One 16-bit call through 801 or 116.
 std::uint16_t Call16(bool through116, std::uint16_t function, std::uint8_t* data, std::uint16_t& length,
@@ -44,25 +47,6 @@ std::uint16_t Call16(bool through116, std::uint16_t function, std::uint8_t* data
         WinHLLAPI(&fn, data, &length, &returnCode);
     }
     return returnCode;
-}
-
-TEST_F(EntriesTest, SixteenBitCallsReachTheSessionAndComeBackPacked) {
-    CompatResponder responder("C");
-    ASSERT_TRUE(responder.ready());
-    for (bool through116 : {false, true}) {
-        SCOPED_TRACE(through116 ? "ordinal 116" : "ordinal 801");
-        // Query Session Status (the conversions are conversion_test.cpp's):
-        // the session saw its letter in the 32-bit layout (three zero bytes
-        // after it) and the caller gets the packed reply.
-        std::uint16_t length = 20;
-        std::uint8_t status[20];
-        std::memset(status, 0xEE, sizeof status);
-        status[0] = 'C';
-        EXPECT_EQ(Call16(through116, HA_QUERY_SESSION_STATUS, status, length), 0);
-        const std::uint8_t packed[20] = {'C', 'S', 'T', 'A', 'T', 'U', 'S', 'C', '!', 'D', 'X', 24,
-                                         0,   80,  0,   0xE4, 0x04, 0xEE, 0xEE, 0xEE};
-        EXPECT_EQ(Bytes(status, status + 20), Bytes(packed, packed + 20));
-    }
 }
 
 // One storage-manager request through 801.
@@ -91,8 +75,7 @@ TEST(StorageManagerTest, BlocksAreTakenSplitFreedAndMergedInOnePool) {
     // The 4-byte value is the block's address: the caller can use it.
     auto* block = reinterpret_cast<std::uint8_t*>(static_cast<std::uintptr_t>(first.address));
     for (int i = 0; i < 100; ++i) EXPECT_EQ(block[i], 0) << "a new block is zeroed";
-    for (int i = 0; i < 100; ++i) block[i] = static_cast<std::uint8_t>(i * 3);
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(block[i], static_cast<std::uint8_t>(i * 3));
+    std::memset(block, 0x5A, 100);
     EXPECT_EQ(StorageRequest(WHLLAPI_QUERY_FREE_STORAGE, 0).length, 65435);
 
     EXPECT_EQ(StorageRequest(WHLLAPI_FREE_STORAGE, 77).code, 2);
@@ -137,22 +120,39 @@ TEST(StartupTest, OffersOneOneAndRefusesNewerVersions) {
     EXPECT_EQ(WinHLLAPIStartup(WHLLAPI_VERSION(1, 0), nullptr), WHLLAPI_STARTUP_OK);
 }
 
-// A message window of the test thread, destroyed at the end of the test.
-class OwnWindow {
+// A message window of the test thread that a 16-bit caller can name, by the
+// low word of its handle. The POSIX window registry's handles fit in 16 bits
+// while their slot has been used fewer than 16 times; Windows takes a
+// window's low word for the window. The windows that did not fit stay until
+// the end of the test, so that each try gets another slot.
+class ThreadWindow {
 public:
-    OwnWindow() : window_(platform::CreateMessageWindow()) {}
-    ~OwnWindow() { platform::DestroyMessageWindow(window_); }
-    OwnWindow(const OwnWindow&) = delete;
-    OwnWindow& operator=(const OwnWindow&) = delete;
-    platform::WindowHandle get() const { return window_; }
+    ThreadWindow() {
+        for (int i = 0; i < kTries && word_ == 0; ++i) {
+            const platform::WindowHandle window = platform::CreateMessageWindow();
+            if (window == 0) return;
+            windows_.push_back(window);
+            const auto low = static_cast<std::uint16_t>(window);
+            if (low != 0 && platform::IsWindowHandle(low)) word_ = low;
+        }
+    }
+    ~ThreadWindow() {
+        for (platform::WindowHandle window : windows_) platform::DestroyMessageWindow(window);
+    }
+    ThreadWindow(const ThreadWindow&) = delete;
+    ThreadWindow& operator=(const ThreadWindow&) = delete;
+    platform::WindowHandle get() const { return word_ != 0 ? windows_.back() : 0; }
+    std::uint16_t word() const { return word_; }
 
 private:
-    platform::WindowHandle window_;
+    static constexpr int kTries = 64;
+    std::vector<platform::WindowHandle> windows_;
+    std::uint16_t word_ = 0;
 };
 
 TEST_F(EntriesTest, AsyncWaitIsAnsweredByAPostedMessageBeforeOneOneAndAtOnceAfter) {
     compat::SetNegotiatedVersion(0);
-    OwnWindow window;
+    ThreadWindow window;
     ASSERT_NE(window.get(), 0u);
     std::uint16_t function = HA_WAIT;
     std::uint16_t length = 0;
@@ -188,30 +188,8 @@ TEST_F(EntriesTest, AsyncWaitIsAnsweredByAPostedMessageBeforeOneOneAndAtOnceAfte
     EXPECT_EQ(platform::GetThreadMessage(message, 0), platform::MessageWait::timed_out);
 }
 
-TEST_F(EntriesTest, AsyncFailuresAnswerZeroWithTheirCodes) {
-    OwnWindow window;
-    std::uint16_t function = HA_START_CLOSE_INTERCEPT;
-    std::uint16_t length = 8;
-    std::uint16_t returnCode = 0;
-    std::uint8_t data[8] = {'A'};
-    EXPECT_EQ(WinHLLAPIAsync(window.get() + 1, &function, data, &length, &returnCode), 0);
-    EXPECT_EQ(returnCode, HLLAPI_RC_BAD_PARAMETER);
-    function = HA_COPY_PS;
-    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), 0);
-    EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
-    function = HA_START_CLOSE_INTERCEPT;
-    length = 6;
-    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), 0);
-    EXPECT_EQ(returnCode, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, nullptr), 0);
-    EXPECT_EQ(WinHLLAPIAsync(window.get(), nullptr, data, &length, &returnCode), 0);
-    EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
-}
-
-TEST_F(EntriesTest, AsyncInterceptStartsAnswerTheirMessageIdentifier) {
-    CompatResponder responder("A");
-    ASSERT_TRUE(responder.ready());
-    OwnWindow window;
+TEST_F(EntriesTest, AsyncInterceptStartsAnswerTheirMessageIdentifierAndFailuresNoTask) {
+    ThreadWindow window;
     // Close intercept: the identifier also comes back in the caller's word 2.
     std::uint8_t close[8] = {'A', 0, 0, 0, 0, 0, 'M', 0};
     std::uint16_t function = HA_START_CLOSE_INTERCEPT;
@@ -238,74 +216,66 @@ TEST_F(EntriesTest, AsyncInterceptStartsAnswerTheirMessageIdentifier) {
         length = 1;
         EXPECT_EQ(Call16(false, stop, letter, length), 0) << stop;
     }
+
+    // Failures answer no task, with their codes.
+    std::uint8_t data[8] = {'A'};
+    function = HA_START_CLOSE_INTERCEPT;
+    length = 8;
+    EXPECT_EQ(WinHLLAPIAsync(window.get() + 1, &function, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_BAD_PARAMETER);
+    function = HA_COPY_PS;
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
+    function = HA_START_CLOSE_INTERCEPT;
+    length = 6;
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), &function, data, &length, nullptr), 0);
+    EXPECT_EQ(WinHLLAPIAsync(window.get(), nullptr, data, &length, &returnCode), 0);
+    EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
 }
 
-// Message windows of the test thread until one can be named by a 16-bit
-// caller, that is by the low word of its handle. The POSIX window registry's
-// handles fit in 16 bits while their slot has been used fewer than 16 times;
-// Windows takes a window's low word for the window. The windows that did not
-// fit stay until the end of the test, so that each try gets another slot.
-class SixteenBitWindow {
-public:
-    SixteenBitWindow() {
-        for (int i = 0; i < kTries && handle_ == 0; ++i) {
-            const platform::WindowHandle window = platform::CreateMessageWindow();
-            if (window == 0) return;
-            windows_.push_back(window);
-            const auto low = static_cast<std::uint16_t>(window);
-            if (low != 0 && platform::IsWindowHandle(low)) handle_ = low;
-        }
-    }
-    ~SixteenBitWindow() {
-        for (platform::WindowHandle window : windows_) platform::DestroyMessageWindow(window);
-    }
-    SixteenBitWindow(const SixteenBitWindow&) = delete;
-    SixteenBitWindow& operator=(const SixteenBitWindow&) = delete;
-    std::uint16_t handle() const { return handle_; }
-
-private:
-    static constexpr int kTries = 64;
-    std::vector<platform::WindowHandle> windows_;
-    std::uint16_t handle_ = 0;
-};
-
-// The notification messages that reach this thread, by the function in the
-// low word of lParam (23 screen and status-line updates, 41 close
-// attempts): their wParam, and whether they came as "QMXHLL" to the window
-// of the 16-bit handle `window`.
-struct Notified {
-    std::uintptr_t wParam = 0;
-    bool asNotification = false;
-};
-std::map<std::uint32_t, Notified> AwaitNotifications(std::uint16_t window, std::size_t kinds) {
-    std::map<std::uint32_t, Notified> seen;
+// The notifications ("QMXHLL" messages to the window of the 16-bit handle
+// `window`) that reach this thread: their wParam, by the function in the low
+// word of lParam (23 screen and status-line updates, 41 close attempts).
+std::map<std::uint32_t, std::uintptr_t> AwaitNotifications(std::uint16_t window, std::size_t kinds) {
+    std::map<std::uint32_t, std::uintptr_t> seen;
     platform::ThreadMessage message;
     while (seen.size() < kinds &&
            platform::GetThreadMessage(message, kTestLimitMs) == platform::MessageWait::message) {
-        const auto function = static_cast<std::uint32_t>(message.lParam & 0xFFFF);
-        const bool asNotification = message.message == Process().notifyMessage &&
-                                    static_cast<std::uint16_t>(message.window) == window;
-        seen.emplace(function, Notified{message.wParam, asNotification});
+        if (message.message != Process().notifyMessage) continue;
+        if (static_cast<std::uint16_t>(message.window) != window) continue;
+        seen.emplace(static_cast<std::uint32_t>(message.lParam & 0xFFFF), message.wParam);
     }
     return seen;
 }
 
-TEST_F(EntriesTest, SixteenBitMessageFormsCarryTheWindowWordToTheSessionAndTheIdentifierBack) {
-    CompatResponder responder("A");
-    ASSERT_TRUE(responder.ready());
-    SixteenBitWindow window;
-    const std::uint16_t handle = window.handle();
+TEST_F(EntriesTest, SixteenBitCallsComeBackPackedAndMessageFormsCarryTheWindowWordBothWays) {
+    ThreadWindow window;
+    const std::uint16_t handle = window.word();
     ASSERT_NE(handle, 0) << "no window of this thread could be named in 16 bits";
     const auto low = static_cast<std::uint8_t>(handle & 0xFF);
     const auto high = static_cast<std::uint8_t>(handle >> 8);
     for (bool through116 : {false, true}) {
         SCOPED_TRACE(through116 ? "ordinal 116" : "ordinal 801");
+        // Query Session Status (the conversions are conversion_test.cpp's):
+        // the session saw its letter where the 32-bit layout has it, and the
+        // caller gets the reply packed.
+        std::uint8_t status[20];
+        std::memset(status, 0xEE, sizeof status);
+        status[0] = 'A';
+        std::uint16_t length = 20;
+        EXPECT_EQ(Call16(through116, HA_QUERY_SESSION_STATUS, status, length), 0);
+        const Bytes packed = {'A', 'S', 'E', 'S', 'S', 'I', 'O', 'N', ' ', 'D',
+                              'X', 24,  0,   80,  0,   0xE4, 0x04, 0xEE, 0xEE, 0xEE};
+        EXPECT_EQ(Bytes(status, status + 20), packed);
+
         // 23 and 50: letter, form, window word, option at 6; 41: letter,
         // window word, form at 6.
         std::uint8_t host[8] = {'A', 'M', low, high, 0xEE, 0xEE, 'B', 0xEE};
         std::uint8_t close[8] = {'A', 0xEE, low, high, 0xEE, 0xEE, 'm', 0xEE};
         std::uint8_t keys[8] = {'A', 'M', low, high, 0xEE, 0xEE, 'L', 0xEE};
-        std::uint16_t length = 7;
+        length = 7;
         ASSERT_EQ(Call16(through116, HA_START_HOST_NOTIFY, host, length), 0);
         length = 8;
         ASSERT_EQ(Call16(through116, HA_START_CLOSE_INTERCEPT, close, length), 0);
@@ -332,14 +302,10 @@ TEST_F(EntriesTest, SixteenBitMessageFormsCarryTheWindowWordToTheSessionAndTheId
         EXPECT_EQ(keyId, closeId) << "each is the first in its session's list";
 
         // The session's notifications reach the window with those identifiers.
-        responder.Notify();
+        responder_->Notify();
         const auto seen = AwaitNotifications(handle, 2);
-        ASSERT_EQ(seen.count(HA_START_HOST_NOTIFY), 1u) << "no screen-update message";
-        ASSERT_EQ(seen.count(HA_START_CLOSE_INTERCEPT), 1u) << "no close message";
-        EXPECT_EQ(seen.at(HA_START_HOST_NOTIFY).wParam, hostId);
-        EXPECT_TRUE(seen.at(HA_START_HOST_NOTIFY).asNotification);
-        EXPECT_EQ(seen.at(HA_START_CLOSE_INTERCEPT).wParam, closeId);
-        EXPECT_TRUE(seen.at(HA_START_CLOSE_INTERCEPT).asNotification);
+        EXPECT_EQ(seen, (std::map<std::uint32_t, std::uintptr_t>{{HA_START_HOST_NOTIFY, hostId},
+                                                                 {HA_START_CLOSE_INTERCEPT, closeId}}));
 
         for (std::uint16_t stop : {HA_STOP_HOST_NOTIFY, HA_STOP_CLOSE_INTERCEPT, HA_STOP_KEY_INTERCEPT}) {
             std::uint8_t letter[1] = {'A'};

@@ -1,13 +1,11 @@
 // The UTLAPI event tables and UTLWaitForEvent against the screen responder
-// of utlapi_fixture.h (24 x 80, "MAIN MENU" at row 1, the cursor at 1). The
+// of screen_responder.h (24 x 80, "MAIN MENU" at row 1, the cursor at 1). The
 // entry each add function makes is checked with the parameter-block entry's
 // packing (parameter_block_test.cpp).
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <vector>
 
-#include "trvha64_utlapi.h"
 #include "utlapi/event_tables.h"
 #include "utlapi_fixture.h"
 
@@ -17,28 +15,22 @@ namespace {
 using utl::EventTable;
 using utl::UTLEventEntry;
 
-constexpr trvUTLClient kClient = 0xE7E7;
 constexpr trvUTLClient kOther = 0xE7E8;
 constexpr int kTable = 49;
 
-class UtlEventTableTest : public testing::Test {
+// A second client, kOther, bound to A beside kClient.
+class UtlEventTableTest : public BoundClientTest {
 protected:
-    static void SetUpTestSuite() { responder_ = std::make_unique<ScreenResponder>("A"); }
-    static void TearDownTestSuite() { responder_.reset(); }
     void SetUp() override {
-        ASSERT_TRUE(responder_->ready());
-        for (trvUTLClient client : {kClient, kOther}) {
-            ASSERT_EQ(UTLRegisterClient(client), 1);
-            ASSERT_EQ(UTLConnectSession(client, "A"), 1);
-        }
+        BoundClientTest::SetUp();
+        ASSERT_EQ(UTLRegisterClient(kOther), 1);
+        ASSERT_EQ(UTLConnectSession(kOther, "A"), 1);
     }
     void TearDown() override {
         EventTable('A', kTable).Clear();
-        for (trvUTLClient client : {kClient, kOther}) {
-            UTLDisconnectSession(client);
-            UTLUnregisterClient(client);
-        }
-        ForgetCallerBlocks();
+        UTLDisconnectSession(kOther);
+        UTLUnregisterClient(kOther);
+        BoundClientTest::TearDown();
     }
     // (owner, event) of each entry, first to last, with the back links checked.
     static std::vector<std::pair<std::uint64_t, std::uint32_t>> Entries() {
@@ -53,10 +45,7 @@ protected:
         EXPECT_EQ(EventTable('A', kTable).Count(), entries.size());
         return entries;
     }
-    static std::unique_ptr<ScreenResponder> responder_;
 };
-
-std::unique_ptr<ScreenResponder> UtlEventTableTest::responder_;
 
 TEST_F(UtlEventTableTest, TableFiftyOrAClientWithoutSessionIsRefused) {
     EXPECT_EQ(UTLAddWaitForCursor(kClient, 50, 1, 1, 1), UTL_BAD_TABLE);

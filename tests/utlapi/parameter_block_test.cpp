@@ -1,11 +1,10 @@
-// UTLAPIEntry against the screen responder of utlapi_fixture.h: each shape
+// UTLAPIEntry against the screen responder of screen_responder.h: each shape
 // of argument packing reaches its operation (the event-table entries show
 // what arrived), the thread id as client handle, the process-wide
 // registration flag, and the numbers without an operation.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "library/process_lifecycle.h"
@@ -43,12 +42,11 @@ std::int32_t EntryResult(std::int32_t function, std::string data = {}, std::int3
     return Entry(function, data.data(), length, argument, a, b).result;
 }
 
-class UtlParameterBlockTest : public testing::Test {
+// The calling thread registered by the entry and bound to session A.
+class UtlParameterBlockTest : public ScreenResponderTest {
 protected:
-    static void SetUpTestSuite() { responder_ = std::make_unique<ScreenResponder>("A"); }
-    static void TearDownTestSuite() { responder_.reset(); }
     void SetUp() override {
-        ASSERT_TRUE(responder_->ready());
+        ScreenResponderTest::SetUp();
         ASSERT_EQ(EntryResult(244), 1);
         ASSERT_EQ(EntryResult(214, "A"), 1);
     }
@@ -56,12 +54,9 @@ protected:
         EventTable('A', kTable).Clear();
         EntryResult(216);
         EXPECT_EQ(EntryResult(268), 1);
-        ForgetCallerBlocks();
+        ScreenResponderTest::TearDown();
     }
-    static std::unique_ptr<ScreenResponder> responder_;
 };
-
-std::unique_ptr<ScreenResponder> UtlParameterBlockTest::responder_;
 
 // The add operations cover every packing shape (A, B; Ph, Pl; L, P; D ended
 // at L) and every kind of event-table entry. High bits beyond the 16 taken
@@ -111,7 +106,7 @@ TEST_F(UtlParameterBlockTest, AddOperationsUnpackTheirArguments) {
     EXPECT_EQ(EventTable('A', kTable).Count(), 0u);
 }
 
-TEST_F(UtlParameterBlockTest, ScreenOperationsTakeRowColumnTextAndTimeOut) {
+TEST_F(UtlParameterBlockTest, ScreenOperationsTakeRowColumnTextAndTimeOutAndOtherNumbersAnswerOne) {
     EXPECT_EQ(EntryResult(260, "", 0, 0, 10, 1), 1);
     EXPECT_EQ(EntryResult(255, "HIJUNK", 2), 1);
     EXPECT_EQ(EntryResult(221), 9 * 80 + 3);
@@ -129,9 +124,8 @@ TEST_F(UtlParameterBlockTest, ScreenOperationsTakeRowColumnTextAndTimeOut) {
     std::string version(8, 'x');
     EXPECT_EQ(Entry(218, version.data(), 5).result, 1);
     EXPECT_STREQ(version.c_str(), UTL_VERSION_TEXT);
-}
 
-TEST_F(UtlParameterBlockTest, NumbersWithoutAnOperationAnswerOne) {
+    // Numbers without an operation answer 1 and leave their arguments.
     for (std::int32_t number : {278, 300, 150, 290, 401}) {
         char data[8] = "keep";
         const EntryCall call = Entry(number, data, 3, 77);
@@ -149,7 +143,7 @@ TEST(UtlParameterBlockProcessTest, TheFirstConnectRegistersOnlyTheFirstThread) {
     ScreenResponder responder("A");
     ASSERT_TRUE(responder.ready());
     RoleProcess child("utl_entry_first_connect");
-    EXPECT_EQ(child.Wait(kUtlTestLimitMs), 0);
+    EXPECT_EQ(child.Wait(kTestLimitMs), 0);
 }
 
 TRV_CHILD_ROLE(utl_entry_first_connect) {

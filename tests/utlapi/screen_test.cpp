@@ -1,50 +1,28 @@
-// The UTLAPI session binding, parameters and screen functions against the
-// screen responder of utlapi_fixture.h: positions from rows and columns,
-// what reached the session and what came back.
+// The UTLAPI session binding, parameters, screen functions and single-shot
+// waits against the screen responder of screen_responder.h: positions from
+// rows and columns, what reached the session and what came back.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "platform/thread.h"
 #include "tables/application_list.h"
 #include "tables/session_parms.h"
-#include "trvha64_utlapi.h"
 #include "utlapi_fixture.h"
 
 namespace trv::test {
 namespace {
 
-constexpr trvUTLClient kClient = 0xC0FFEE;
-
-class UtlScreenTest : public testing::Test {
+class UtlScreenTest : public BoundClientTest {
 protected:
-    static void SetUpTestSuite() { responder_ = std::make_unique<ScreenResponder>("A"); }
-    static void TearDownTestSuite() { responder_.reset(); }
-    void SetUp() override {
-        ASSERT_TRUE(responder_->ready());
-        ASSERT_EQ(UTLRegisterClient(kClient), 1);
-        ASSERT_EQ(UTLConnectSession(kClient, "a"), 1);
-    }
-    void TearDown() override {
-        UTLDisconnectSession(kClient);
-        UTLUnregisterClient(kClient);
-        ForgetCallerBlocks();
-    }
     static std::string Read(std::int32_t row, std::int32_t column, std::int32_t length) {
         std::string text(static_cast<std::size_t>(length), '\0');
         EXPECT_EQ(UTLGetString(kClient, row, column, text.data(), length), 1) << row << "," << column;
         return text;
     }
-    static ApplicationBlock* OwnBlock() {
-        return Applications()->FindApplicationBlock(platform::CurrentProcessId(), platform::CurrentThreadId());
-    }
-    static std::unique_ptr<ScreenResponder> responder_;
 };
-
-std::unique_ptr<ScreenResponder> UtlScreenTest::responder_;
 
 TEST_F(UtlScreenTest, BindingUpperCasesTheNameAndDisconnectingUnbinds) {
     EXPECT_EQ(UTLGetSessionSize(kClient), 24 * 80);
@@ -57,14 +35,12 @@ TEST_F(UtlScreenTest, BindingUpperCasesTheNameAndDisconnectingUnbinds) {
     EXPECT_EQ(UTLConnectSession(kClient + 1, "A"), UTL_NOT_REGISTERED);
 }
 
-TEST_F(UtlScreenTest, WritesAndReadsByRowAndColumnOrPosition) {
+TEST_F(UtlScreenTest, WritesAndReadsByRowAndColumnPositionOrCursor) {
     EXPECT_EQ(UTLSendString(kClient, 3, 5, "HELLO"), 1);
     EXPECT_EQ(Read(3, 5, 5), "HELLO");
     EXPECT_EQ(Read(0, 2 * 80 + 5, 5), "HELLO");
     EXPECT_EQ(Read(1, 1, 9), "MAIN MENU");
-}
-
-TEST_F(UtlScreenTest, SendStringWithoutRowOrColumnWritesAtTheCursor) {
+    // Without row or column Send String writes at the cursor.
     ASSERT_EQ(UTLSetCursorLocation(kClient, 2, 10), 1);
     EXPECT_EQ(UTLGetCursorLocation(kClient), 90);
     EXPECT_EQ(UTLSendString(kClient, 0, 0, "AB"), 1);
@@ -73,17 +49,12 @@ TEST_F(UtlScreenTest, SendStringWithoutRowOrColumnWritesAtTheCursor) {
     EXPECT_EQ(Read(2, 10, 2), "AB");
     EXPECT_EQ(Read(4, 1, 2), "CD");
     EXPECT_EQ(Read(3, 1, 2), "  ");
-}
-
-TEST_F(UtlScreenTest, SendKeyReachesTheSession) {
     ASSERT_EQ(UTLSetCursorLocation(kClient, 10, 1), 1);
     EXPECT_EQ(UTLSendKey(kClient, "KEYS"), 1);
     EXPECT_EQ(Read(10, 1, 4), "KEYS");
     EXPECT_EQ(UTLGetCursorLocation(kClient), 9 * 80 + 5);
     EXPECT_EQ(UTLSendKey(kClient, nullptr), UTL_INVALID_PARAMETER);
-}
-
-TEST_F(UtlScreenTest, ControlBytesReadAsBlanksUnlessAttributesAreAsked) {
+    // Control bytes read as blanks unless attributes are asked for.
     EXPECT_EQ(Read(2, 1, 1), " ");
     EXPECT_EQ(UTLSetParameter(kClient, 1, 1, nullptr), 2);
     EXPECT_EQ(Read(2, 1, 1), "\x1F");
@@ -98,7 +69,7 @@ TEST_F(UtlScreenTest, RowColumnConvertsPositionsBothWays) {
     }
 }
 
-TEST_F(UtlScreenTest, FieldFunctionsUseTheFieldAtRowAndColumn) {
+TEST_F(UtlScreenTest, FieldSearchAndOIAFunctionsReadTheSession) {
     EXPECT_EQ(UTLSendStringToField(kClient, 5, 30, "FIELD"), 1);
     std::string text(5, '\0');
     EXPECT_EQ(UTLGetStringFromField(kClient, 5, 40, text.data(), 5), 1);
@@ -113,6 +84,16 @@ TEST_F(UtlScreenTest, FieldFunctionsUseTheFieldAtRowAndColumn) {
     EXPECT_EQ(UTLSearchSession(kClient, 1, 1, "ABSENT", 1), 0);
     EXPECT_EQ(UTLSearchSession(kClient, 1, 1, "MAIN", 3), 1);
     EXPECT_EQ(UTLSearchSession(kClient, 1, 2, "MAIN", 3), 0);
+
+    char oia[110];
+    std::memset(oia, 'x', sizeof oia);
+    EXPECT_EQ(UTLGetOIABytes(kClient, oia, 103), 1);
+    EXPECT_EQ(oia[0], '9');
+    EXPECT_EQ(oia[89], 0x04);
+    EXPECT_EQ(oia[103], 'x');
+    EXPECT_EQ(UTLGetConnectionStatus(kClient, 1), 1);
+    EXPECT_EQ(UTLGetConnectionStatus(kClient, 2), 5);
+    EXPECT_EQ(UTLGetConnectionStatus(kClient, 4), 1);
 }
 
 TEST_F(UtlScreenTest, FieldInfoTestsTheAttributeForTheSessionType) {
@@ -126,20 +107,9 @@ TEST_F(UtlScreenTest, FieldInfoTestsTheAttributeForTheSessionType) {
     }
 }
 
-TEST_F(UtlScreenTest, OIABytesAndConnectionStatus) {
-    char oia[110];
-    std::memset(oia, 'x', sizeof oia);
-    EXPECT_EQ(UTLGetOIABytes(kClient, oia, 103), 1);
-    EXPECT_EQ(oia[0], '9');
-    EXPECT_EQ(oia[89], 0x04);
-    EXPECT_EQ(oia[103], 'x');
-    EXPECT_EQ(UTLGetConnectionStatus(kClient, 1), 1);
-    EXPECT_EQ(UTLGetConnectionStatus(kClient, 2), 5);
-    EXPECT_EQ(UTLGetConnectionStatus(kClient, 4), 1);
-}
-
-TEST_F(UtlScreenTest, ParametersSendTheirKeywordsToTheSession) {
-    const ApplicationBlock* block = OwnBlock();
+TEST_F(UtlScreenTest, ParametersSendTheirKeywordsToTheSessionAndRefusedOnesNothing) {
+    const ApplicationBlock* block =
+        Applications()->FindApplicationBlock(platform::CurrentProcessId(), platform::CurrentThreadId());
     ASSERT_NE(block, nullptr);
     const struct {
         std::int32_t setting;
@@ -161,11 +131,8 @@ TEST_F(UtlScreenTest, ParametersSendTheirKeywordsToTheSession) {
     EXPECT_NE(block->SessionParms & parms::kNoReset, 0u);
     EXPECT_EQ(UTLSetParameter(kClient, 2, 1, nullptr), 2);
     EXPECT_EQ(block->SessionParms & parms::kNoReset, 0u);
-}
 
-TEST_F(UtlScreenTest, RefusedParametersSendNothing) {
-    const ApplicationBlock* block = OwnBlock();
-    ASSERT_NE(block, nullptr);
+    // Refused settings send nothing.
     const std::uint32_t before = block->SessionParms;
     const struct {
         std::int32_t index, setting;
@@ -203,6 +170,46 @@ TEST_F(UtlScreenTest, UnboundClientsAreRefusedBeforeAnyCall) {
     };
     for (const auto& row : rows) EXPECT_EQ(row.call(), row.result) << row.name;
     UTLUnregisterClient(unbound);
+}
+
+// The single-shot waits, with the cursor at row 2, column 80; no emulator
+// answers QMXAPI and no key is ever typed.
+TEST_F(UtlScreenTest, EachWaitAnswersWhatItFoundOrTimesOut) {
+    struct Row {
+        const char* what;
+        std::function<std::int32_t(trvUTLClient)> wait;
+        std::int32_t expected;
+        std::int32_t unbound = UTL_NOT_REGISTERED;  // for an unregistered client
+    };
+    const Row rows[] = {
+        {"string at row and column", [](trvUTLClient c) { return UTLWaitForString(c, 1, 1, "MAIN MENU", 2); }, 1},
+        {"string in a row", [](trvUTLClient c) { return UTLWaitForString(c, 1, 0, "MENU", 2); }, 6},
+        {"string in a column", [](trvUTLClient c) { return UTLWaitForString(c, 0, 6, "MENU", 2); }, 6},
+        {"string anywhere", [](trvUTLClient c) { return UTLWaitForString(c, 0, 0, "MAIN", 2); }, 1},
+        {"string not there", [](trvUTLClient c) { return UTLWaitForString(c, 3, 1, "MAIN", 1); }, UTL_TIMEOUT},
+        {"no string", [](trvUTLClient c) { return UTLWaitForString(c, 1, 1, nullptr, 1); }, UTL_INVALID_PARAMETER},
+        {"cursor at row and column", [](trvUTLClient c) { return UTLWaitForCursor(c, 2, 80, 1); }, 1},
+        {"cursor in a row", [](trvUTLClient c) { return UTLWaitForCursor(c, 2, 0, 1); }, 1},
+        {"cursor in the last column", [](trvUTLClient c) { return UTLWaitForCursor(c, 0, 80, 1); }, 1},
+        {"cursor in another row", [](trvUTLClient c) { return UTLWaitForCursor(c, 3, 0, 1); }, UTL_TIMEOUT},
+        {"cursor nowhere", [](trvUTLClient c) { return UTLWaitForCursor(c, 0, 0, 1); }, UTL_INVALID_PARAMETER},
+        {"cursor that stays", [](trvUTLClient c) { return UTLWaitForCursorMove(c, 1); }, UTL_TIMEOUT, UTL_TIMEOUT},
+        {"quiet, no settle time", [](trvUTLClient c) { return UTLWaitHostQuiet(c, 0, 0); }, 1},
+        {"quiet longer than the time-out", [](trvUTLClient c) { return UTLWaitHostQuiet(c, 1000, 1); }, UTL_TIMEOUT},
+        {"key never typed", [](trvUTLClient c) { return UTLWaitForKey(c, "@E", 1); }, UTL_TIMEOUT},
+        {"host connect, no emulator", [](trvUTLClient c) { return UTLWaitForHostConnect(c, 1); }, UTL_TIMEOUT},
+        {"host disconnect, no emulator", [](trvUTLClient c) { return UTLWaitForHostDisconnect(c, 1); }, UTL_TIMEOUT},
+        {"send and wait", [](trvUTLClient c) { return UTLSendAndWait(c, 2, 80, "K", "K", 2); }, 160},
+        {"send without a wait string", [](trvUTLClient c) { return UTLSendAndWait(c, 1, 1, "K", nullptr, 2); },
+         UTL_INVALID_PARAMETER, UTL_INVALID_PARAMETER},
+        {"EHLLAPI Wait", [](trvUTLClient c) { return UTLWait(c); }, 1},
+    };
+    ASSERT_EQ(UTLSetCursorLocation(kClient, 2, 80), 1);
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.wait(kClient), row.expected) << row.what;
+        EXPECT_EQ(UTLGetParameter(kClient, 10), 1) << row.what;
+        EXPECT_EQ(row.wait(kClient + 1), row.unbound) << row.what;
+    }
 }
 
 }  // namespace

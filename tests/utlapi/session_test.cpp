@@ -3,6 +3,7 @@
 // the long name of a profile path and the session dialog when unattended.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/configured_sessions.h"
@@ -21,7 +22,7 @@ constexpr trvUTLClient kClient = 0x5E55;
 class ConfiguredSessionsTest : public testing::Test {
 protected:
     void SetUp() override {
-        platform::SetEnvironment("XDG_CONFIG_HOME", dir_.path().c_str());
+        platform::SetEnvironment("XDG_CONFIG_HOME", dir_.path().string().c_str());
         for (char letter = 'A'; letter <= 'Z'; ++letter) ASSERT_TRUE(platform::WriteConfiguredSession(letter, ""));
         ASSERT_TRUE(platform::WriteConfiguredSession('A', "C:\\profiles\\Payroll.ws"));
         ASSERT_TRUE(platform::WriteConfiguredSession('C', "sales"));
@@ -33,7 +34,7 @@ protected:
     ScratchDirectory dir_{"utl_config"};
 };
 
-TEST_F(ConfiguredSessionsTest, ListsAndCountsTheConfiguredSessions) {
+TEST_F(ConfiguredSessionsTest, AreListedCountedAndQueriedButNotStartedWithoutProfile) {
     char buffer[64];
     const std::string listed = "A C:\\profiles\\Payroll.ws, C sales,";
     EXPECT_EQ(UTLGetSessions(kClient, buffer, sizeof buffer, 1), static_cast<std::int32_t>(listed.size()) - 1);
@@ -43,9 +44,8 @@ TEST_F(ConfiguredSessionsTest, ListsAndCountsTheConfiguredSessions) {
     EXPECT_EQ(UTLGetSessions(kClient, buffer, 10, 1), 7);
     EXPECT_EQ(std::string(buffer), "A C:\\pro");
     EXPECT_EQ(UTLGetSessions(kClient, buffer, 1, 1), UTL_INVALID_PARAMETER);
-}
 
-TEST_F(ConfiguredSessionsTest, StatusTypesOneAndTwoTellWhetherALetterIsConfigured) {
+    // Status types 1 and 2 tell whether a letter is configured.
     const struct {
         const char* name;
         std::int32_t type, result;
@@ -55,15 +55,11 @@ TEST_F(ConfiguredSessionsTest, StatusTypesOneAndTwoTellWhetherALetterIsConfigure
         EXPECT_EQ(UTLGetSessionStatus(kClient, row.name, row.type), row.result) << row.name << "/" << row.type;
     }
     EXPECT_EQ(UTLGetSessionStatus(kClient, nullptr, 1), UTL_INVALID_PARAMETER);
-}
-
-TEST_F(ConfiguredSessionsTest, StartingALetterWithoutProfileIsRefused) {
     EXPECT_EQ(UTLStartSession(kClient, "B", "N"), UTL_SESSION_REFUSED);
     EXPECT_EQ(UTLStartSession(kClient, "%", "N"), UTL_SESSION_REFUSED);
-}
 
-TEST_F(ConfiguredSessionsTest, TheUnattendedDialogIsCancelled) {
-    char buffer[32] = {};
+    // Unattended, the session dialog is cancelled and writes nothing.
+    std::memset(buffer, 0, sizeof buffer);
     EXPECT_EQ(UTLListSessions(kClient, buffer, 10, "t", 1), UTL_INVALID_PARAMETER);
     EXPECT_EQ(UTLListSessions(kClient, buffer, sizeof buffer, "t", 1), 0);
     EXPECT_EQ(buffer[0], 0);

@@ -1,66 +1,59 @@
 // What the UTLAPI tests share: the test process attached as a caller, in a
-// namespace of named objects of its own, and a responder child that
-// registers sessions and plays a 24 x 80 display session in the 32-bit
-// layouts of the exchange block:
-//   3 Send Key: writes the key text at the cursor and moves the cursor on
-//   6 Search Presentation Space: the position of the text's first occurrence
-//   7 / 40: the cursor position
-//   8 / 34: the screen (34: from the start of the position's row, one field
-//      per row) at the position, length characters
-//   13 Copy OIA: format '9', byte 89 = 0x04 (ready), other bytes 0
-//   14 Query Field Attribute: 0x24 on rows 1..12, 0x08 below
-//   15 / 33: writes the text at the position (33: at its row's start)
-//   22 Query Session Status: its record, display 'D', 24 rows, 80 columns
-//   30 Search Field: the position of the text in the position's row
-//   31 Find Field Position / 32 Length: the next row's start / 80
-// The screen starts blank with "MAIN MENU" at row 1 column 1, the byte 1F at
-// row 2 column 1 and the cursor at position 1.
+// namespace of named objects of its own, the screen responder of
+// screen_responder.h, a client bound to its session A, and a scratch
+// directory for the trace file.
 #pragma once
 
-#include <cstdint>
-#include <memory>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
-#include "platform/handle.h"
-#include "support/attached_caller.h"
-#include "support/child_role.h"
+#include "screen_responder.h"
+#include "support/test_files.h"
+#include "trvha64_utlapi.h"
 
 namespace trv::test {
 
-constexpr std::uint32_t kUtlTestLimitMs = 20000;
-
-class ScreenResponder {
-public:
-    explicit ScreenResponder(const std::string& letters);
-    ~ScreenResponder();
-    ScreenResponder(const ScreenResponder&) = delete;
-    ScreenResponder& operator=(const ScreenResponder&) = delete;
-    bool ready() const { return ready_; }
-
-private:
-    platform::UniqueHandle readyEvent_;
-    platform::UniqueHandle stop_;
-    std::unique_ptr<RoleProcess> process_;
-    bool ready_ = false;
+// The client kClient bound to session A of the suite's screen responder.
+class BoundClientTest : public ScreenResponderTest {
+protected:
+    static constexpr trvUTLClient kClient = 0xC0FFEE;
+    void SetUp() override {
+        ScreenResponderTest::SetUp();
+        ASSERT_EQ(UTLRegisterClient(kClient), 1);
+        ASSERT_EQ(UTLConnectSession(kClient, "a"), 1);
+    }
+    void TearDown() override {
+        UTLDisconnectSession(kClient);
+        UTLUnregisterClient(kClient);
+        ScreenResponderTest::TearDown();
+    }
 };
 
-// Runs the test body in a fresh directory of its own as the current
-// directory, where "utlTrace.log" lands; restores the old one after.
-class ScratchDirectory {
+// A fresh directory made the current one for the test's duration, so that
+// "utlTrace.log" lands there.
+class ScratchDirectory : public FreshDirectory {
 public:
-    explicit ScratchDirectory(const std::string& name);
-    ~ScratchDirectory();
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-    const std::string& path() const { return path_; }
+    explicit ScratchDirectory(const std::string& name)
+        : FreshDirectory(name), previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(path());
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        std::filesystem::current_path(previous_, ignored);
+    }
 
 private:
-    std::string path_;
-    std::string previous_;
+    std::filesystem::path previous_;
 };
 
-// The whole text of a file, empty when it does not exist.
-std::string ReadWholeFile(const std::string& path);
-bool FileExists(const std::string& path);
+// The whole text of a file, bytes as written (the trace ends lines in CR LF).
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
 
 }  // namespace trv::test

@@ -1,0 +1,180 @@
+// The screen responder of screen_responder.h: the child role and the test
+// process's handle on it.
+#include "screen_responder.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bridge/hll_bridge_natives.h"
+#include "library/process_lifecycle.h"
+#include "platform/clock.h"
+#include "platform/event.h"
+#include "protocol/caller_data.h"
+#include "support/test_sessions.h"
+#include "trvha64.h"
+
+namespace trv::test {
+namespace {
+
+constexpr std::uint32_t kResponderLifeMs = 120000;
+constexpr int kRows = 24;
+constexpr int kColumns = 80;
+constexpr int kScreenSize = kRows * kColumns;
+
+std::string ReadyName() { return UniqueName("screen_ready"); }
+std::string StopName() { return UniqueName("screen_stop"); }
+std::string NotifyName() { return UniqueName("screen_notify"); }
+
+struct Screen {
+    std::string text = std::string(kScreenSize, ' ');
+    int cursor = 1;
+
+    Screen() {
+        std::memcpy(text.data(), "MAIN MENU", 9);
+        text[kColumns] = '\x1F';
+    }
+    static int RowStart(int position) { return ((position - 1) / kColumns) * kColumns + 1; }
+    void Write(int position, const char* data, std::size_t n) {
+        for (std::size_t i = 0; i < n && position - 1 + static_cast<int>(i) < kScreenSize; ++i) {
+            text[static_cast<std::size_t>(position - 1) + i] = data[i];
+        }
+    }
+};
+
+void Answer(ApplicationBlock& block, Screen& screen) {
+    const int position = static_cast<int>(block.ReturnCode);
+    const std::size_t length = block.DataLength;
+    const char* data = reinterpret_cast<const char*>(block.Data);
+    block.ReturnCode = 0;
+    switch (block.Function) {
+        case HA_SENDKEY: {
+            const std::size_t n = strnlen(data, length);
+            screen.Write(screen.cursor, data, n);
+            screen.cursor += static_cast<int>(n);
+            break;
+        }
+        case HA_SEARCH_PS: {
+            const std::size_t at = screen.text.find(std::string(data, strnlen(data, length)));
+            if (at == std::string::npos) block.ReturnCode = 24;
+            else block.DataLength = static_cast<std::uint32_t>(at + 1);
+            break;
+        }
+        case HA_QUERY_CURSOR_LOC:
+            block.DataLength = static_cast<std::uint32_t>(screen.cursor);
+            break;
+        case HA_SET_CURSOR:
+            screen.cursor = position;
+            break;
+        case HA_COPY_PS_TO_STR:
+        case HA_COPY_FIELD_TO_STR: {
+            const int from = block.Function == HA_COPY_FIELD_TO_STR ? Screen::RowStart(position) : position;
+            const std::string part = screen.text.substr(static_cast<std::size_t>(from - 1), length);
+            std::memcpy(block.Data, part.data(), part.size());
+            block.ReplyLength = static_cast<std::uint32_t>(part.size());
+            break;
+        }
+        case HA_COPY_OIA:
+            std::memset(block.Data, 0, 104);
+            block.Data[0] = '9';
+            block.Data[89] = 0x04;
+            block.DataLength = 103;
+            break;
+        case HA_QUERY_FIELD_ATTR:
+            block.DataLength = position <= 12 * kColumns ? 0x24 : 0x08;
+            break;
+        case HA_COPY_STR_TO_PS:
+        case HA_COPY_STR_TO_FIELD: {
+            const int at = block.Function == HA_COPY_STR_TO_FIELD ? Screen::RowStart(position) : position;
+            screen.Write(at, data, strnlen(data, length));
+            break;
+        }
+        case HA_QUERY_SESSION_STATUS: {
+            QuerySessionStatusReply reply{};
+            reply.ShortName = static_cast<char>(block.Data[0]);
+            std::memcpy(reply.LongName, "SESSION ", sizeof reply.LongName);
+            reply.SessionType = 'D';
+            reply.Characteristics = 'X';
+            reply.Rows = kRows;
+            reply.Columns = kColumns;
+            reply.CodePage = 1252;
+            std::memcpy(block.Data, &reply, sizeof reply);
+            block.DataLength = sizeof reply;
+            break;
+        }
+        case HA_SEARCH_FIELD: {
+            const int start = Screen::RowStart(position);
+            const std::string row = screen.text.substr(static_cast<std::size_t>(start - 1), kColumns);
+            const std::size_t at = row.find(std::string(data, strnlen(data, length)));
+            if (at == std::string::npos) block.ReturnCode = 24;
+            else block.DataLength = static_cast<std::uint32_t>(start + static_cast<int>(at));
+            break;
+        }
+        case HA_FIND_FIELD_POS:
+            block.DataLength = static_cast<std::uint32_t>(Screen::RowStart(position) + kColumns);
+            break;
+        case HA_FIND_FIELD_LEN:
+            block.DataLength = kColumns;
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+ScreenResponder::ScreenResponder(const std::string& letters)
+    : readyEvent_(platform::CreateNamedEvent(false, ReadyName().c_str())),
+      stop_(platform::CreateNamedEvent(true, StopName().c_str())),
+      notify_(platform::CreateNamedEvent(false, NotifyName().c_str())) {
+    platform::ClearEvent(stop_.get());
+    process_ = std::make_unique<RoleProcess>("screen_responder", RoleArgs{letters});
+    ready_ = process_->started() && platform::WaitForEvent(readyEvent_.get(), kTestLimitMs) == platform::kWaitObject0;
+}
+
+ScreenResponder::~ScreenResponder() {
+    platform::SignalEvent(stop_.get());
+    process_->Wait(kTestLimitMs);
+}
+
+void ScreenResponder::Notify() { platform::SignalEvent(notify_.get()); }
+
+// args[0]: the session letters to register; each has its own screen.
+TRV_CHILD_ROLE(screen_responder) {
+    if (args.empty()) return 2;
+    OnProcessAttach();
+    const std::string letters = args[0];
+    std::vector<platform::Handle> waits;
+    std::vector<Screen> screens(letters.size());
+    if (!RegisterTestSessions(letters, waits)) return 4;
+    platform::UniqueHandle stop(platform::OpenNamedEvent(StopName().c_str()));
+    platform::UniqueHandle notify(platform::OpenNamedEvent(NotifyName().c_str()));
+    waits.push_back(stop.get());
+    waits.push_back(notify.get());
+    {
+        platform::UniqueHandle ready(platform::OpenNamedEvent(ReadyName().c_str()));
+        platform::SignalEvent(ready.get());
+    }
+    const std::uint32_t started = platform::TickCount();
+    while (platform::TickCount() - started < kResponderLifeMs) {
+        const std::uint32_t signalled = platform::WaitForEvents(waits.size(), waits.data(), false, 500);
+        if (signalled == platform::kWaitTimeout) continue;
+        if (signalled == letters.size() + 1) {
+            // The emulator's natives, as it calls them; they use no JNI.
+            for (char letter : letters) {
+                Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendPSNotifications(nullptr, nullptr, letter);
+                Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendClosingNotifications(nullptr, nullptr, letter);
+            }
+            continue;
+        }
+        if (signalled >= letters.size()) break;  // stop, or the wait failed
+        ApplicationBlock* block = CurrentCaller(letters[signalled]);
+        if (block == nullptr) continue;
+        Answer(*block, screens[signalled]);
+        WakeCaller(*block);
+    }
+    OnProcessDetach();
+    return 0;
+}
+
+}  // namespace trv::test
