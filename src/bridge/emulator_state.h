@@ -44,7 +44,10 @@ std::uint32_t ServiceThreadId(std::int32_t index);
 // next one, when the caller being served died and another took the session
 // over meanwhile. When the caller being served has ended and its block was
 // reclaimed (and perhaps taken by another process) since, nullptr with
-// `*callerEnded` set: the reply has nowhere to go.
+// `*callerEnded` set: the reply has nowhere to go. The same on a service
+// thread that unregistration gave up on: each registration keeps its own
+// record, so such a thread never writes into what a new registration of
+// the letter serves.
 ApplicationBlock* BlockInService(std::int32_t index, bool* callerEnded = nullptr);
 
 // How long unregistration waits for a service thread that is still inside a

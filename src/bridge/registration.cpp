@@ -56,6 +56,12 @@ struct ServiceSession {
     platform::Handle thread = platform::kNoHandle;
     std::uint32_t threadId = 0;
     std::atomic<int> phase{kRunning};
+    // Written by the service thread around a request: the block it serves,
+    // and (before the block) the name of the caller it serves there. One
+    // record per registration, so that a thread given up by unregistration
+    // and a new registration of the letter never share it.
+    std::atomic<ApplicationBlock*> inService{nullptr};
+    char inServiceCaller[kBlockNameSize] = {};
 };
 
 std::mutex& SlotsLock() {
@@ -66,10 +72,8 @@ std::mutex& SlotsLock() {
 // Owned by the slot until unregistration takes it.
 ServiceSession* g_slots[kSessionCount] = {};
 
-// Written by each slot's service thread around a request: the block it
-// serves, and (before the block) the name of the caller it serves there.
-std::atomic<ApplicationBlock*> g_inService[kSessionCount] = {};
-char g_inServiceCaller[kSessionCount][kBlockNameSize] = {};
+// The registration whose service thread this is; nullptr on other threads.
+thread_local ServiceSession* t_service = nullptr;
 
 // The trace shows an environment pointer by its low 32 bits.
 unsigned PointerForTrace(const void* pointer) {
@@ -184,7 +188,8 @@ bool StillTheCaller(const ApplicationBlock& block, const char (&name)[kBlockName
     return block.ProcessId != 0 && std::memcmp(block.BlockName, name, kBlockNameSize) == 0;
 }
 
-void ServeRequests(char letter) {
+void ServeRequests(ServiceSession& service) {
+    const char letter = service.letter;
     SessionList* sessions = Sessions();
     ApplicationList* applications = Applications();
     if (sessions == nullptr || applications == nullptr) return;
@@ -273,10 +278,10 @@ void ServeRequests(char letter) {
         if (ClearServiceThreadInterrupt()) {
             TRV_TRACE("TMan:EHLLAPIThreadProc - interrupt left on session %c's thread cleared", letter);
         }
-        std::memcpy(g_inServiceCaller[letter - 'A'], session.Caller, kBlockNameSize);
-        g_inService[letter - 'A'].store(caller);
+        std::memcpy(service.inServiceCaller, session.Caller, kBlockNameSize);
+        service.inService.store(caller);
         ProcessEHLLAPICall(*caller, session);
-        g_inService[letter - 'A'].store(nullptr);
+        service.inService.store(nullptr);
         // An unregistration that gave up waiting for this thread has answered
         // its caller 9; the caller may since wait for the reply of another
         // registration of the session, which this one must not stand for.
@@ -310,11 +315,13 @@ std::uint32_t EHLLAPIThreadProc(void* argument) {
     char threadName[] = "EHLLAPI session ?";
     threadName[sizeof threadName - 2] = service->letter;
     ServiceThreadAttachment java(service->vm, threadName);
+    t_service = service;
     try {
-        ServeRequests(service->letter);
+        ServeRequests(*service);
     } catch (...) {
         TRV_TRACE("TMan:EHLLAPIThreadProc - session %c ended by a failure", service->letter);
     }
+    t_service = nullptr;
     if (service->phase.exchange(kExited) == kHandedOff) {
         DeleteReferences(java.env(), *service);
         platform::CloseObject(service->thread);
@@ -478,13 +485,37 @@ jobject SessionObject(std::int32_t index) {
     return g_slots[index] != nullptr ? g_slots[index]->sessionObject : nullptr;
 }
 
+namespace {
+
+// The block `service` serves, nullptr between requests or (with
+// `*callerEnded` set) when the caller it serves has ended since.
+ApplicationBlock* ServedBlock(ServiceSession& service, bool* callerEnded) {
+    ApplicationBlock* block = service.inService.load();
+    if (block == nullptr || StillTheCaller(*block, service.inServiceCaller)) return block;
+    if (callerEnded != nullptr) *callerEnded = true;
+    return nullptr;
+}
+
+}  // namespace
+
 ApplicationBlock* BlockInService(std::int32_t index, bool* callerEnded) {
     if (callerEnded != nullptr) *callerEnded = false;
     if (index < 0 || index >= kSessionCount) return nullptr;
-    ApplicationBlock* block = g_inService[index].load();
-    if (block == nullptr || StillTheCaller(*block, g_inServiceCaller[index])) return block;
-    if (callerEnded != nullptr) *callerEnded = true;
-    return nullptr;
+    // On a service thread of the letter, its own registration's record. A
+    // thread that unregistration gave up on has answered nothing since its
+    // caller was released with 9: whatever its Java call still writes has
+    // nowhere to go, least of all the block a new registration serves.
+    if (t_service != nullptr && t_service->letter == 'A' + index) {
+        if (platform::ThreadStopRequested()) {
+            if (callerEnded != nullptr) *callerEnded = true;
+            return nullptr;
+        }
+        return ServedBlock(*t_service, callerEnded);
+    }
+    // On any other thread, the record of the letter's current registration.
+    std::lock_guard<std::mutex> guard(SlotsLock());
+    ServiceSession* service = g_slots[index];
+    return service != nullptr ? ServedBlock(*service, callerEnded) : nullptr;
 }
 
 void SetServiceStopWait(std::uint32_t milliseconds) { g_serviceStopWaitMs.store(milliseconds); }

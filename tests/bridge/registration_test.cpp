@@ -238,9 +238,13 @@ TEST_F(CrossProcessTest, AReleasedServiceThreadDoesNotAnswerTheCallersNextReques
     platform::SignalEvent(againEvent.get());
     ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
     // The released thread finishes its request while the caller waits for
-    // the new one's answer.
+    // the new one's answer; the screen its Java call still sends must not
+    // land in the block the new registration serves.
     go_.store(true);
     ASSERT_TRUE(Eventually([&] { return jvm().detaches() == detachesBefore + 1; }));
+    const ApplicationBlock* served = Applications()->FindApplicationBlock(caller.id());
+    ASSERT_NE(served, nullptr);
+    EXPECT_TRUE(std::all_of(std::begin(served->Data), std::end(served->Data), [](std::uint8_t b) { return b == 0; }));
     later.store(true);
     EXPECT_EQ(caller.Wait(kTestLimitMs), 7) << "the caller took the released thread's reply";
     Unregister(fresh);
