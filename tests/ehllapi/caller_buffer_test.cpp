@@ -5,8 +5,10 @@
 // function.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "ehllapi_fixture.h"
 #include "protocol/caller_data.h"
@@ -91,9 +93,12 @@ INSTANTIATE_TEST_SUITE_P(
                   HLLAPI_RC_SUCCESS, 102},
         BufferRow{"ConvertPositionNoSession", HA_CONVERT_POS_ROW_COL, "", sizeof(ConvertPositionRequest),
                   "1   P", 0, 81, HLLAPI_RC_NO_SESSION, 0},
-        BufferRow{"QuerySessionStatus", HA_QUERY_SESSION_STATUS, "", sizeof(QuerySessionStatusReply), "A", 20,
-                  0, HLLAPI_RC_SUCCESS, 20},
-        BufferRow{"QuerySystem", HA_QUERY_SYSTEM, "", sizeof(QuerySystemReply), "", 0, 0, HLLAPI_RC_SUCCESS, 0}),
+        // The session named, folded.
+        BufferRow{"QuerySessionStatus", HA_QUERY_SESSION_STATUS, "", sizeof(QuerySessionStatusReply), "b", 20,
+                  0, HLLAPI_RC_SUCCESS, 20, "BSTATUS"},
+        // Query System leaves the length alone.
+        BufferRow{"QuerySystem", HA_QUERY_SYSTEM, "", sizeof(QuerySystemReply), "", 5, 0, HLLAPI_RC_SUCCESS, 5,
+                  "119"}),
     [](const testing::TestParamInfo<BufferRow>& info) { return std::string(info.param.name); });
 
 // A request that fails after an earlier one answered: the earlier reply's
@@ -113,75 +118,54 @@ TEST_F(CallerBufferTest, AFailedCopyReportsNothingOfAnEarlierReply) {
     }
 }
 
-// Malformed notification and intercept requests answer 2 and leave nothing
-// registered: not in the block, not in the session's lists, not with the
-// emulator.
-TEST_F(CallerBufferTest, MalformedHostNotificationRegistersNothing) {
-    struct Malformed {
+// Start requests that are malformed, or name no session, answer their code
+// and leave nothing registered: not in the block (the query answers 8), not
+// in the session's lists, not with the emulator; corrected, each starts (a
+// refused one was not taken for a first start).
+TEST_F(CallerBufferTest, RefusedStartsRegisterNothing) {
+    using namespace std::string_view_literals;
+    struct StartRow {
         const char* name;
-        std::size_t size;  // buffer and length
-        char form;
-        char type;
+        std::int32_t start, query;
+        std::size_t size;  // the buffer's, from the request's first bytes
+        std::int32_t length;
+        std::string_view request;
+        std::int32_t expected;
     };
-    for (const Malformed& bad : {Malformed{"type X", 5, 'X', 0}, Malformed{"type 0", 5, '\0', 0},
-                                 Malformed{"event form, type X", sizeof(trv::NotifyRequest), 'A', 'X'},
-                                 Malformed{"event form in 5 bytes", 5, 'A', 0},
-                                 Malformed{"message form in 16 bytes", 16, 'M', 0},
-                                 Malformed{"basic form in 4 bytes", 4, 'P', 0}}) {
-        SCOPED_TRACE(bad.name);
-        GuardedBuffer buffer(bad.size, 0);
-        buffer.data()[0] = 'A';
-        if (bad.size > offsetof(trv::NotifyRequest, Form)) buffer.data()[offsetof(trv::NotifyRequest, Form)] = bad.form;
-        if (bad.size > offsetof(trv::NotifyRequest, Type)) buffer.data()[offsetof(trv::NotifyRequest, Type)] = bad.type;
-        EXPECT_EQ(Call(HA_START_HOST_NOTIFY, static_cast<std::int32_t>(bad.size)).Run(buffer.data()).result,
-                  HLLAPI_RC_BAD_PARAMETER);
-        char name[4] = "A";
-        EXPECT_EQ(Call(HA_QUERY_HOST_UPDATE, 1).Run(name).result, HLLAPI_RC_NOT_STARTED);
-        EXPECT_EQ(Sessions()->GetSession('A').HostNotifyCount, 0);
+    const std::int32_t eventSize = sizeof(trv::NotifyRequest);
+    const StartRow rows[] = {
+        {"host, type X", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, 5, "B   X", HLLAPI_RC_BAD_PARAMETER},
+        {"host, type 0", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, 5, "B", HLLAPI_RC_BAD_PARAMETER},
+        {"host event form, type X", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, sizeof(trv::NotifyRequest),
+         eventSize, "B   A\0\0\0\0\0\0\0\0\0\0\0X"sv, HLLAPI_RC_BAD_PARAMETER},
+        {"host event form in 5 bytes", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, 5, "B   A",
+         HLLAPI_RC_BAD_PARAMETER},
+        {"host message form in 16 bytes", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 16, 16, "B   M",
+         HLLAPI_RC_BAD_PARAMETER},
+        {"host basic form in 4 bytes", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 4, 4, "B   ",
+         HLLAPI_RC_BAD_PARAMETER},
+        {"host basic form", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, 5, "B   P", HLLAPI_RC_SUCCESS},
+        {"key option X", HA_START_KEY_INTERCEPT, 0, 5, 0, "B   X", HLLAPI_RC_BAD_PARAMETER},
+        {"key option D", HA_START_KEY_INTERCEPT, 0, 5, 0, "B   D", HLLAPI_RC_SUCCESS},
+        {"close in 5 bytes", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT, 5, 5, "B", HLLAPI_RC_BAD_PARAMETER},
+        {"close of no session", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT, kCloseInterceptRequestSize,
+         16, "Z   Q", HLLAPI_RC_NO_SESSION},
+        {"close in 16 bytes", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT, kCloseInterceptRequestSize, 16,
+         "B", HLLAPI_RC_SUCCESS},
+    };
+    for (const StartRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        GuardedBuffer buffer(row.size, 0);
+        std::memcpy(buffer.data(), row.request.data(), std::min(row.size, row.request.size()));
+        EXPECT_EQ(Call(row.start, row.length).Run(buffer.data()).result, row.expected);
+        const SessionBlock session = Sessions()->GetSession('B');
+        const bool started = row.expected == HLLAPI_RC_SUCCESS;
+        EXPECT_EQ(session.HostNotifyCount + session.KeyNotifyCount + session.CloseNotifyCount, started ? 1 : 0);
+        if (row.query != 0) {
+            EXPECT_EQ(Named(row.query, 'B'), started ? HLLAPI_RC_SUCCESS : HLLAPI_RC_NOT_STARTED);
+        }
+        ASSERT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
     }
-    GuardedBuffer basic(kBasicNotifyRequestSize, 0);
-    std::memcpy(basic.data(), "A   P", kBasicNotifyRequestSize);
-    EXPECT_EQ(Call(HA_START_HOST_NOTIFY, 5).Run(basic.data()).result, HLLAPI_RC_SUCCESS);
-    char name[4] = "A";
-    EXPECT_EQ(Call(HA_STOP_HOST_NOTIFY, 1).Run(name).result, HLLAPI_RC_SUCCESS);
-}
-
-TEST_F(CallerBufferTest, KeystrokeInterceptWithAnUnknownOptionRegistersNothing) {
-    GuardedBuffer bad(kBasicNotifyRequestSize, 0);
-    std::memcpy(bad.data(), "B   X", kBasicNotifyRequestSize);
-    EXPECT_EQ(Call(HA_START_KEY_INTERCEPT, 0).Run(bad.data()).result, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(Sessions()->GetSession('B').KeyNotifyCount, 0);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->KeyInterceptOptions[1], 0u);
-    char name[4] = "B";
-    EXPECT_EQ(Call(HA_GET_KEY, 10).Run(name).result, HLLAPI_RC_NOT_STARTED);
-
-    // Corrected, the start registers: the bad one was not taken for a first.
-    GuardedBuffer good(kBasicNotifyRequestSize, 0);
-    std::memcpy(good.data(), "B   D", kBasicNotifyRequestSize);
-    EXPECT_EQ(Call(HA_START_KEY_INTERCEPT, 0).Run(good.data()).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(Sessions()->GetSession('B').KeyNotifyCount, 1);
-    EXPECT_EQ(Call(HA_STOP_KEY_INTERCEPT, 1).Run(name).result, HLLAPI_RC_SUCCESS);
-}
-
-TEST_F(CallerBufferTest, CloseInterceptNeedsRoomForItsAnswer) {
-    GuardedBuffer shortRequest(kBasicNotifyRequestSize, 0);
-    shortRequest.data()[0] = 'B';
-    EXPECT_EQ(Call(HA_START_CLOSE_INTERCEPT, static_cast<std::int32_t>(kBasicNotifyRequestSize))
-                  .Run(shortRequest.data())
-                  .result,
-              HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(Sessions()->GetSession('B').CloseNotifyCount, 0);
-
-    GuardedBuffer request(kCloseInterceptRequestSize, 0);
-    request.data()[0] = 'B';
-    EXPECT_EQ(Call(HA_START_CLOSE_INTERCEPT, static_cast<std::int32_t>(kCloseInterceptRequestSize))
-                  .Run(request.data())
-                  .result,
-              HLLAPI_RC_SUCCESS);
-    char name[4] = "B";
-    EXPECT_EQ(Call(HA_STOP_CLOSE_INTERCEPT, 1).Run(name).result, HLLAPI_RC_SUCCESS);
 }
 
 }  // namespace

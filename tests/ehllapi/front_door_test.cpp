@@ -46,6 +46,7 @@ protected:
     void TearDown() override { ForgetCallerBlocks(); }
 };
 
+// Missing words, functions out of range and the asynchronous entry.
 TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
     SessionsAvailableAs registered(1);
     std::int32_t function = HA_QUERY_SYSTEM;
@@ -66,6 +67,8 @@ TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
         EXPECT_EQ(call.length, 5) << outside;
         EXPECT_EQ(Call(outside).RunPerThread(data).result, HLLAPI_RC_UNSUPPORTED) << outside;
     }
+    EXPECT_EQ(hllapi_async(&function, data, &length, &returnCode), HLLAPI_RC_UNSUPPORTED);
+    EXPECT_EQ(hllapi_async(nullptr, nullptr, nullptr, nullptr), HLLAPI_RC_UNSUPPORTED);
     EXPECT_EQ(ProcessBlock(), nullptr) << "a refused call took an exchange block";
     EXPECT_TRUE(std::all_of(std::begin(data), std::end(data), [](char c) { return c == 0; }));
 }
@@ -90,18 +93,6 @@ TEST_F(FrontDoorTest, WithoutSessionsEveryCallAnswersAtOnce) {
     EXPECT_EQ(ProcessBlock(), nullptr);
 }
 
-TEST_F(FrontDoorTest, ConfiguredDelayComesBeforeEveryCall) {
-    SessionsAvailableAs none(0);
-    SetQueryDelay(60);
-    const Clock::time_point start = Clock::now();
-    Call call(HA_QUERY_SYSTEM);
-    call.Run(nullptr);
-    const std::int64_t elapsed = MsSince(start);
-    SetQueryDelay(0);
-    EXPECT_EQ(call.result, HLLAPI_RC_NO_SESSION);
-    EXPECT_GE(elapsed, 55) << "the call did not wait for EHLLAPI_DELAY";
-}
-
 TEST_F(FrontDoorTest, FullApplicationTableAnswersSystemError) {
     SessionsAvailableAs registered(1);
     ApplicationList& list = *Applications();
@@ -123,13 +114,6 @@ TEST_F(FrontDoorTest, FullApplicationTableAnswersSystemError) {
         list.RemoveApplicationBlock(self, thread);
     }
     EXPECT_EQ(call.RunPerThread(data).result, HLLAPI_RC_SUCCESS) << "a freed block was not reused";
-}
-
-TEST_F(FrontDoorTest, AsynchronousEntryIsRefused) {
-    std::int32_t function = HA_QUERY_SYSTEM;
-    std::int32_t returnCode = 0;
-    EXPECT_EQ(hllapi_async(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_UNSUPPORTED);
-    EXPECT_EQ(hllapi_async(nullptr, nullptr, nullptr, nullptr), HLLAPI_RC_UNSUPPORTED);
 }
 
 class SerialisedCallsTest : public ResponderTest {};
@@ -166,16 +150,23 @@ TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesN
     EXPECT_EQ(system[0], '1');
 }
 
-TEST_F(SerialisedCallsTest, WaitKeepsItsGapAfterASuccessfulSendKey) {
-    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
+// The configured delay comes before every call, and Wait keeps its gap after
+// a successful Send Key. The tick count may have advanced by up to its
+// granularity before the clock here was read; the gap itself is 20 ms.
+TEST_F(SerialisedCallsTest, DelaysComeBeforeEveryCallAndBetweenSendKeyAndWait) {
+    SetQueryDelay(60);
+    Clock::time_point start = Clock::now();
+    const std::int32_t delayed = Connect('A');
+    const std::int64_t elapsed = MsSince(start);
+    SetQueryDelay(0);
+    ASSERT_EQ(delayed, HLLAPI_RC_SUCCESS);
+    EXPECT_GE(elapsed, 55) << "the call did not wait for EHLLAPI_DELAY";
+
     char keys[8] = "abc";
     ASSERT_EQ(Call(HA_SENDKEY, 3).Run(keys).result, HLLAPI_RC_SUCCESS);
-    const Clock::time_point sent = Clock::now();
-    Call wait(HA_WAIT);
-    wait.Run(nullptr);
-    // The tick count may have advanced by up to its granularity before the
-    // clock here was read; the gap itself is 20 ms.
-    EXPECT_GE(MsSince(sent), 10);
+    start = Clock::now();
+    Call(HA_WAIT).Run(nullptr);
+    EXPECT_GE(MsSince(start), 10);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ std::string PSConnectionOf(char letter) { return FieldText(Sessions()->GetSessio
 
 using SessionFunctionsTest = ResponderTest;
 
-TEST_F(SessionFunctionsTest, ConnectFoldsTheNameAndRecordsTheConnection) {
+TEST_F(SessionFunctionsTest, ConnectAndDisconnectRecordTheConnectingThreadsSession) {
     EXPECT_EQ(Connect('b'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
@@ -38,10 +38,22 @@ TEST_F(SessionFunctionsTest, ConnectFoldsTheNameAndRecordsTheConnection) {
     EXPECT_EQ(block->ShortName, 'A');
     EXPECT_EQ(PSConnectionOf('B'), "");
     EXPECT_EQ(PSConnectionOf('A'), FieldText(block->BlockName));
-
-    EXPECT_EQ(Connect('Z'), HLLAPI_RC_NO_SESSION) << "Z is not established";
     EXPECT_EQ(Call(HA_CONNECT_PS, 1).Run(nullptr).result, HLLAPI_RC_NO_SESSION);
     EXPECT_EQ(block->ShortName, 'A') << "a refused connect changed the connection";
+    char status[20] = " ";
+    EXPECT_EQ(Call(HA_QUERY_SESSION_STATUS, 20).Run(status).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(status[0], 'A') << "a blank name is the connected session";
+
+    // Only the connecting thread disconnects.
+    std::int32_t otherResult = -1;
+    CallerThread other([&otherResult] { otherResult = Call(HA_DISCONNECT_PS).Run(nullptr).result; });
+    ASSERT_TRUE(other.Join());
+    EXPECT_EQ(otherResult, HLLAPI_RC_NO_SESSION);
+    EXPECT_NE(PSConnectionOf('A'), "");
+    EXPECT_EQ(Call(HA_DISCONNECT_PS).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->ShortName, 0);
+    EXPECT_EQ(block->SessionID, -1);
+    EXPECT_EQ(PSConnectionOf('A'), "");
 }
 
 TEST_F(SessionFunctionsTest, ConnectToAPresentationSpaceHeldByAnotherBlockIsRefused) {
@@ -63,24 +75,7 @@ TEST_F(SessionFunctionsTest, ConnectToAPresentationSpaceHeldByAnotherBlockIsRefu
     EXPECT_NE(PSConnectionOf('C'), holder) << "the refused connect gave up C";
 }
 
-TEST_F(SessionFunctionsTest, OnlyTheConnectingThreadDisconnects) {
-    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
-    std::int32_t otherResult = -1;
-    CallerThread other([&otherResult] { otherResult = Call(HA_DISCONNECT_PS).Run(nullptr).result; });
-    ASSERT_TRUE(other.Join());
-    EXPECT_EQ(otherResult, HLLAPI_RC_NO_SESSION);
-    EXPECT_NE(PSConnectionOf('A'), "");
-
-    EXPECT_EQ(Call(HA_DISCONNECT_PS).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->ShortName, 0);
-    EXPECT_EQ(block->SessionID, -1);
-    EXPECT_EQ(PSConnectionOf('A'), "");
-    EXPECT_EQ(Call(HA_DISCONNECT_PS).Run(nullptr).result, HLLAPI_RC_NO_SESSION);
-}
-
-TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrder) {
+TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinTheLength) {
     Call first = SetParametersCall("XLATE");
     ASSERT_EQ(first.result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
@@ -114,13 +109,8 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrder) {
     Call cut(HA_SET_SESSION_PARMS, 7);
     EXPECT_EQ(cut.Run(text).length, 1);
     EXPECT_EQ(block->SessionParms & (parms::kConPhys | parms::kStrEot), parms::kConPhys);
-    SetParametersCall("CONLOG");
-}
 
-TEST_F(SessionFunctionsTest, SetSessionParametersRefusesLengthsItCannotRead) {
-    ASSERT_EQ(SetParametersCall("EAB").result, HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
+    // Lengths it cannot read are refused, changing nothing.
     const std::uint32_t before = block->SessionParms;
     std::vector<char> data(64, ' ');
     std::memcpy(data.data(), "NOEAB", 5);
@@ -168,8 +158,7 @@ TEST_F(SessionFunctionsTest, QuerySessionsReportsWhatTheBufferHolds) {
 }
 
 TEST_F(SessionFunctionsTest, ReserveAndRelease) {
-    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_NO_SESSION);
-    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS) << "nothing connected";
 
     ASSERT_EQ(Connect('B'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
@@ -190,36 +179,11 @@ TEST_F(SessionFunctionsTest, ReserveAndRelease) {
     EXPECT_EQ(block->Reserved, 0);
 }
 
-TEST_F(SessionFunctionsTest, QuerySessionStatusOfTheNamedOrConnectedSession) {
-    char data[32];
-    std::memset(data, '#', sizeof data);
-    data[0] = 'b';
-    Call named(HA_QUERY_SESSION_STATUS, 20);
-    EXPECT_EQ(named.Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(std::string(data, 7), std::string("BSTATUS"));
-    EXPECT_EQ(data[20], '#');
-
-    std::memset(data, ' ', sizeof data);
-    EXPECT_EQ(Call(HA_QUERY_SESSION_STATUS, 20).Run(data).result, HLLAPI_RC_NO_SESSION);
-    ASSERT_EQ(Connect('C'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(Call(HA_QUERY_SESSION_STATUS, 20).Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(data[0], 'C');
-
-    char unknown[32] = "Q";
-    EXPECT_EQ(Call(HA_QUERY_SESSION_STATUS, 20).Run(unknown).result, HLLAPI_RC_NO_SESSION);
-}
-
-TEST_F(SessionFunctionsTest, QuerySystemDescribesTheLibrary) {
-    char data[40];
-    std::memset(data, '#', sizeof data);
-    Call query(HA_QUERY_SYSTEM, 5);
-    EXPECT_EQ(query.Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(query.length, 5) << "Query System changed the length";
-    EXPECT_EQ(std::string(data, 3), "119");
-    std::uint16_t nls = 0;
-    std::memcpy(&nls, data + 30, 2);
-    EXPECT_EQ(nls, platform::AnsiCodePage());
-    EXPECT_EQ(data[36], '#');
+// Its size and first bytes: a row of caller_buffer_test.cpp.
+TEST_F(SessionFunctionsTest, QuerySystemGivesTheCodePageAndNeedsABuffer) {
+    QuerySystemReply reply{};
+    EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(&reply).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(reply.CodePage, platform::AnsiCodePage());
     EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
 }
 
@@ -254,16 +218,56 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     EXPECT_EQ(ProcessBlock()->SessionParms, parms::kEab);
 }
 
-TEST_F(SessionFunctionsTest, FunctionsNotCarriedOutAnswerUnsupported) {
-    char data[64] = "A";
-    std::int32_t length = 4;
-    for (std::int32_t function : {16, 17, 120, 127, 129}) {
-        Call call(function, length);
-        EXPECT_EQ(call.Run(data).result, HLLAPI_RC_UNSUPPORTED) << function;
-        EXPECT_EQ(call.returnCode, HLLAPI_RC_UNSUPPORTED) << function;
-        EXPECT_EQ(call.length, length) << function;
+// Requests for a session that is not established, not connected (a blank
+// name) or has nothing started, and functions the dispatcher does not carry
+// out: each answers its code at once.
+TEST_F(SessionFunctionsTest, RequestsForNoSessionOrNothingStartedAreRefused) {
+    struct Row {
+        std::int32_t function;
+        char letter;
+        std::int32_t expected;
+        char byte4 = '\0';
+    };
+    const Row rows[] = {
+        {HA_CONNECT_PS, 'Z', HLLAPI_RC_NO_SESSION},
+        {HA_DISCONNECT_PS, ' ', HLLAPI_RC_NO_SESSION},
+        {HA_RESERVE, ' ', HLLAPI_RC_NO_SESSION},
+        {HA_WAIT, ' ', HLLAPI_RC_NO_SESSION},
+        {HA_QUERY_SESSION_STATUS, ' ', HLLAPI_RC_NO_SESSION},
+        {HA_QUERY_SESSION_STATUS, 'Q', HLLAPI_RC_NO_SESSION},
+        {HA_QUERY_HOST_UPDATE, 'A', HLLAPI_RC_NOT_STARTED},
+        {HA_QUERY_HOST_UPDATE, 'Z', HLLAPI_RC_NO_SESSION},
+        {HA_QUERY_HOST_UPDATE, ' ', HLLAPI_RC_NO_SESSION},
+        {HA_STOP_HOST_NOTIFY, 'B', HLLAPI_RC_NOT_STARTED},
+        {HA_QUERY_CLOSE_INTERCEPT, 'A', HLLAPI_RC_NOT_STARTED},
+        {HA_QUERY_CLOSE_INTERCEPT, 'Z', HLLAPI_RC_NOT_ESTABLISHED},
+        {HA_QUERY_CLOSE_INTERCEPT, ' ', HLLAPI_RC_NO_SESSION},
+        {HA_STOP_CLOSE_INTERCEPT, 'A', HLLAPI_RC_NOT_STARTED},
+        {HA_GET_KEY, 'A', HLLAPI_RC_NOT_STARTED},
+        {HA_GET_KEY, 'Z', HLLAPI_RC_NO_SESSION},
+        {HA_STOP_KEY_INTERCEPT, 'A', HLLAPI_RC_NOT_STARTED},
+        {HA_POST_INTERCEPT_STATUS, 'B', HLLAPI_RC_NOT_STARTED, 'A'},
+        {HA_DISCONNECT_PM_SRVCS, 'C', HLLAPI_RC_NO_SESSION},
+        {HA_QUERY_WINDOW_COORDS, 'B', HLLAPI_RC_NO_SESSION},
+        {HA_PM_WINDOW_STATUS, 'B', HLLAPI_RC_NO_SESSION},
+        {HA_CHANGE_SWITCH_NAME, 'B', HLLAPI_RC_NO_SESSION},
+        {HA_CHANGE_WINDOW_NAME, 'B', HLLAPI_RC_NO_SESSION},
+        {HA_LOCK_PMSVC, 'Z', HLLAPI_RC_NO_SESSION},
+        {HA_START_PLAYING_MACRO, 'S', HLLAPI_RC_NO_SESSION},
+        {16, 'A', HLLAPI_RC_UNSUPPORTED},
+        {17, 'A', HLLAPI_RC_UNSUPPORTED},
+        {120, 'A', HLLAPI_RC_UNSUPPORTED},
+        {127, 'A', HLLAPI_RC_UNSUPPORTED},
+        {129, 'A', HLLAPI_RC_UNSUPPORTED},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "function " << row.function << " session '" << row.letter << "'");
+        char data[8] = {row.letter, 0, 0, 0, row.byte4};
+        Call call(row.function, 4);
+        EXPECT_EQ(call.Run(data).result, row.expected);
+        EXPECT_EQ(call.returnCode, row.expected);
+        EXPECT_EQ(data[0], row.letter);
     }
-    EXPECT_EQ(std::string(data), "A");
 }
 
 }  // namespace
