@@ -75,34 +75,33 @@ TEST_F(SessionFunctionsTest, ConnectToAPresentationSpaceHeldByAnotherBlockIsRefu
     EXPECT_NE(PSConnectionOf('C'), holder) << "the refused connect gave up C";
 }
 
+// Keywords apply in order, separated by commas or blanks, up to the first
+// one refused; the length reported is the number of keywords taken.
 TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinTheLength) {
-    Call first = SetParametersCall("XLATE");
-    ASSERT_EQ(first.result, HLLAPI_RC_SUCCESS);
+    const struct {
+        const char* text;
+        std::int32_t result, length;
+    } rows[] = {{"XLATE", HLLAPI_RC_SUCCESS, 1},
+                {"IPAUSE,EAB  NOXLATE", HLLAPI_RC_SUCCESS, 3},
+                {"QUIET, frobnicate", HLLAPI_RC_BAD_PARAMETER, 1},
+                {"TIMEOUT=J", HLLAPI_RC_SUCCESS, 1},
+                {"timeout=j", HLLAPI_RC_SUCCESS, 1},  // a lower-case letter is no timeout
+                {"esc=#,EOT=;,lwait,nullattrb", HLLAPI_RC_SUCCESS, 4},
+                {"ESC=", HLLAPI_RC_SUCCESS, 1}};  // an empty value replaces nothing
+    for (const auto& row : rows) {
+        const Call call = SetParametersCall(row.text);
+        EXPECT_EQ(call.result, row.result) << row.text;
+        EXPECT_EQ(call.length, row.length) << row.text;
+    }
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->SessionParms & parms::kXlate, parms::kXlate);
-
-    Call mixed = SetParametersCall("IPAUSE,EAB  NOXLATE");
-    EXPECT_EQ(mixed.result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(mixed.length, 3);
-    EXPECT_EQ(block->SessionParms & (parms::kIPause | parms::kEab | parms::kXlate), parms::kIPause | parms::kEab);
-
-    Call junk = SetParametersCall("QUIET, frobnicate");
-    EXPECT_EQ(junk.result, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(junk.length, 1);
-    EXPECT_EQ(block->SessionParms & parms::kQuiet, parms::kQuiet);
-
-    EXPECT_EQ(SetParametersCall("TIMEOUT=J").result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(SetParametersCall("timeout=j").result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->TimeoutValue, 300u) << "a lower-case letter changed the timeout";
-
-    EXPECT_EQ(SetParametersCall("esc=#,EOT=;,lwait,nullattrb").length, 4);
+    const std::uint32_t checked = parms::kIPause | parms::kEab | parms::kXlate | parms::kQuiet;
+    EXPECT_EQ(block->SessionParms & checked, parms::kIPause | parms::kEab | parms::kQuiet);
+    EXPECT_EQ(block->TimeoutValue, 300u);
     EXPECT_EQ(block->EscChar, '#');
     EXPECT_EQ(block->EotChar, ';');
     EXPECT_EQ(block->WaitTimeout, kNoWaitLimit);
     EXPECT_EQ(block->AttrMode, 2u);
-    EXPECT_EQ(SetParametersCall("ESC=").result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->EscChar, '#') << "an empty value replaced the escape character";
 
     // The text ends at the caller's length, not at its terminator.
     char text[] = "CONPHYS STREOT";
@@ -223,50 +222,33 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
 // out: each answers its code at once.
 TEST_F(SessionFunctionsTest, RequestsForNoSessionOrNothingStartedAreRefused) {
     struct Row {
-        std::int32_t function;
         char letter;
         std::int32_t expected;
-        char byte4 = '\0';
+        std::vector<std::int32_t> functions;
     };
     const Row rows[] = {
-        {HA_CONNECT_PS, 'Z', HLLAPI_RC_NO_SESSION},
-        {HA_DISCONNECT_PS, ' ', HLLAPI_RC_NO_SESSION},
-        {HA_RESERVE, ' ', HLLAPI_RC_NO_SESSION},
-        {HA_WAIT, ' ', HLLAPI_RC_NO_SESSION},
-        {HA_QUERY_SESSION_STATUS, ' ', HLLAPI_RC_NO_SESSION},
-        {HA_QUERY_SESSION_STATUS, 'Q', HLLAPI_RC_NO_SESSION},
-        {HA_QUERY_HOST_UPDATE, 'A', HLLAPI_RC_NOT_STARTED},
-        {HA_QUERY_HOST_UPDATE, 'Z', HLLAPI_RC_NO_SESSION},
-        {HA_QUERY_HOST_UPDATE, ' ', HLLAPI_RC_NO_SESSION},
-        {HA_STOP_HOST_NOTIFY, 'B', HLLAPI_RC_NOT_STARTED},
-        {HA_QUERY_CLOSE_INTERCEPT, 'A', HLLAPI_RC_NOT_STARTED},
-        {HA_QUERY_CLOSE_INTERCEPT, 'Z', HLLAPI_RC_NOT_ESTABLISHED},
-        {HA_QUERY_CLOSE_INTERCEPT, ' ', HLLAPI_RC_NO_SESSION},
-        {HA_STOP_CLOSE_INTERCEPT, 'A', HLLAPI_RC_NOT_STARTED},
-        {HA_GET_KEY, 'A', HLLAPI_RC_NOT_STARTED},
-        {HA_GET_KEY, 'Z', HLLAPI_RC_NO_SESSION},
-        {HA_STOP_KEY_INTERCEPT, 'A', HLLAPI_RC_NOT_STARTED},
-        {HA_POST_INTERCEPT_STATUS, 'B', HLLAPI_RC_NOT_STARTED, 'A'},
-        {HA_DISCONNECT_PM_SRVCS, 'C', HLLAPI_RC_NO_SESSION},
-        {HA_QUERY_WINDOW_COORDS, 'B', HLLAPI_RC_NO_SESSION},
-        {HA_PM_WINDOW_STATUS, 'B', HLLAPI_RC_NO_SESSION},
-        {HA_CHANGE_SWITCH_NAME, 'B', HLLAPI_RC_NO_SESSION},
-        {HA_CHANGE_WINDOW_NAME, 'B', HLLAPI_RC_NO_SESSION},
-        {HA_LOCK_PMSVC, 'Z', HLLAPI_RC_NO_SESSION},
-        {HA_START_PLAYING_MACRO, 'S', HLLAPI_RC_NO_SESSION},
-        {16, 'A', HLLAPI_RC_UNSUPPORTED},
-        {17, 'A', HLLAPI_RC_UNSUPPORTED},
-        {120, 'A', HLLAPI_RC_UNSUPPORTED},
-        {127, 'A', HLLAPI_RC_UNSUPPORTED},
-        {129, 'A', HLLAPI_RC_UNSUPPORTED},
+        {'A', HLLAPI_RC_NOT_STARTED,
+         {HA_QUERY_HOST_UPDATE, HA_STOP_HOST_NOTIFY, HA_QUERY_CLOSE_INTERCEPT, HA_STOP_CLOSE_INTERCEPT, HA_GET_KEY,
+          HA_STOP_KEY_INTERCEPT, HA_POST_INTERCEPT_STATUS}},
+        {'Z', HLLAPI_RC_NO_SESSION, {HA_CONNECT_PS, HA_QUERY_SESSION_STATUS, HA_QUERY_HOST_UPDATE, HA_GET_KEY,
+                                     HA_LOCK_PMSVC}},
+        {'Z', HLLAPI_RC_NOT_ESTABLISHED, {HA_QUERY_CLOSE_INTERCEPT}},
+        {' ', HLLAPI_RC_NO_SESSION, {HA_DISCONNECT_PS, HA_RESERVE, HA_WAIT, HA_QUERY_SESSION_STATUS,
+                                     HA_QUERY_HOST_UPDATE, HA_QUERY_CLOSE_INTERCEPT, HA_START_PLAYING_MACRO}},
+        // Window services not held.
+        {'B', HLLAPI_RC_NO_SESSION, {HA_DISCONNECT_PM_SRVCS, HA_QUERY_WINDOW_COORDS, HA_PM_WINDOW_STATUS,
+                                     HA_CHANGE_SWITCH_NAME, HA_CHANGE_WINDOW_NAME}},
+        {'A', HLLAPI_RC_UNSUPPORTED, {16, 17, 120, 127, 129}},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << "function " << row.function << " session '" << row.letter << "'");
-        char data[8] = {row.letter, 0, 0, 0, row.byte4};
-        Call call(row.function, 4);
-        EXPECT_EQ(call.Run(data).result, row.expected);
-        EXPECT_EQ(call.returnCode, row.expected);
-        EXPECT_EQ(data[0], row.letter);
+        for (std::int32_t function : row.functions) {
+            SCOPED_TRACE(testing::Message() << "function " << function << " session '" << row.letter << "'");
+            char data[8] = {row.letter, 0, 0, 0, 'A'};  // byte 4: a status for Post Intercept Status
+            Call call(function, 4);
+            EXPECT_EQ(call.Run(data).result, row.expected);
+            EXPECT_EQ(call.returnCode, row.expected);
+            EXPECT_EQ(data[0], row.letter);
+        }
     }
 }
 
