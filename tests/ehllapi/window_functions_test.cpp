@@ -37,7 +37,6 @@ protected:
 };
 
 TEST_F(WindowFunctionsTest, WindowServicesAreHeldByOneCallerAndOnlyItsThreadLetsGo) {
-    EXPECT_EQ(ConnectWindow('A'), HLLAPI_RC_NO_SESSION) << "A is not established";
     EXPECT_EQ(ConnectWindow('b'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
