@@ -189,16 +189,10 @@ TEST_F(SessionFunctionsTest, QuerySystemGivesTheCodePageAndNeedsABuffer) {
 TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     ASSERT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    const std::string name = FieldText(block->BlockName);
-    // Registrations whose own stop functions are not carried out yet.
-    block->CloseInterceptMode[1] = kCloseByMessage;
-    ASSERT_GE(Sessions()->AddToCloseNotificationList('B', *block), 0);
-    block->KeyInterceptOptions[2] = kInterceptAidKeys;
-    ASSERT_GE(Sessions()->AddToKeyNotificationList('C', *block), 0);
-    block->HostUpdateNotifyType[0] = kNotifyPS;
-    ASSERT_GE(Sessions()->AddToHostNotificationList('A', *block), 0);
+    NotifyRequest close('B', 'Q'), keys('C', 'D'), host('A', 'P');
+    ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(close.bytes).result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Call(HA_START_KEY_INTERCEPT, 16).Run(keys.bytes).result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Call(HA_START_HOST_NOTIFY, 5).Run(host.bytes).result, HLLAPI_RC_SUCCESS);
 
     Call reset(HA_RESET_SYSTEM);
     EXPECT_EQ(reset.Run(nullptr).result, HLLAPI_RC_SUCCESS);

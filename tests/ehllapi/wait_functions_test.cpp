@@ -18,6 +18,10 @@
 namespace trv::test {
 namespace {
 
+std::int32_t Start(NotifyRequest request, std::int32_t function = HA_START_HOST_NOTIFY) {
+    return Call(function, sizeof request.bytes).Run(request.bytes).result;
+}
+
 class WaitFunctionsTest : public ResponderTest {
 protected:
     // Updates an earlier test left unconsumed must not end this one's pause.
@@ -34,9 +38,6 @@ protected:
         Sessions()->SetInhibitedStatus('A', 0);
         Call(HA_RESET_SYSTEM).Run(nullptr);
         ResponderTest::TearDown();
-    }
-    static std::int32_t Start(NotifyRequest request, std::int32_t function = HA_START_HOST_NOTIFY) {
-        return Call(function, sizeof request.bytes).Run(request.bytes).result;
     }
     static int ListCount(char letter) {
         const SessionBlock session = Sessions()->GetSession(letter);
@@ -213,8 +214,7 @@ TEST_P(WaitEndedBySessionEndTest, AnswersThatTheSessionIsGone) {
         Sessions()->SetInhibitedStatus('E', 1);
     } else {
         const bool keys = row.function == HA_GET_KEY;
-        NotifyRequest start('E', keys ? 'L' : 'B');
-        ASSERT_EQ(Call(keys ? HA_START_KEY_INTERCEPT : HA_START_HOST_NOTIFY, sizeof start.bytes).Run(start.bytes).result,
+        ASSERT_EQ(Start(NotifyRequest('E', keys ? 'L' : 'B'), keys ? HA_START_KEY_INTERCEPT : HA_START_HOST_NOTIFY),
                   HLLAPI_RC_SUCCESS);
     }
     CallerThread waiter([&wait, &name] { wait.Run(name); });
