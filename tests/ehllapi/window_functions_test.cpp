@@ -12,12 +12,9 @@
 #include "library/process_lifecycle.h"
 #include "platform/clock.h"
 #include "platform/event.h"
-#include "platform/thread.h"
-#include "shared/process_state.h"
 #include "tables/application_block.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
-#include "tables/session_parms.h"
 
 namespace trv::test {
 namespace {
@@ -93,9 +90,10 @@ TEST_F(WindowFunctionsTest, AKilledHolderDoesNotKeepWindowServices) {
         << "the dead holder's block was not reclaimed";
 }
 
-// Without the services held they answer 1: the table in
-// session_functions_test.cpp.
-TEST_F(WindowFunctionsTest, WindowFunctionsReachTheEmulatorWithTheServicesHeld) {
+// Window requests reach the emulator for the holder of the services (without
+// them they answer 1: the table in session_functions_test.cpp); locks and
+// the macro go to their session.
+TEST_F(WindowFunctionsTest, WindowLockAndMacroRequestsReachTheirSession) {
     unsigned char data[80] = {'B'};
     EXPECT_EQ(Call(HA_QUERY_WINDOW_COORDS, 4).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
     ASSERT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS);
@@ -113,13 +111,10 @@ TEST_F(WindowFunctionsTest, WindowFunctionsReachTheEmulatorWithTheServicesHeld) 
     EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_BAD_PARAMETER);
     data[5] = 'N';
     EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_SUCCESS);
-}
 
-TEST_F(WindowFunctionsTest, LocksAndMacroGoToTheirSession) {
-    unsigned char data[16] = {'c'};
+    data[0] = 'c';
     EXPECT_EQ(Call(HA_LOCK_PS, 8).Run(data).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(CallerOf('C'), FieldText(ProcessBlock()->BlockName));
-
     char macro[] = "SIGNON";
     ASSERT_EQ(Connect('B'), HLLAPI_RC_SUCCESS);
     Call start(HA_START_PLAYING_MACRO, 6);
