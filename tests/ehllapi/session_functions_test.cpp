@@ -1,7 +1,7 @@
 // The session and connection functions as a caller sees them: Connect,
 // Disconnect, Set Session Parameters, Query Sessions, Reserve, Release,
-// Query System, Reset System, Query Session Status, and functions the
-// dispatcher does not carry out.
+// Query System, Reset System; and the answers of every kind of request for
+// no session or nothing started, and of functions not carried out.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -5,6 +5,7 @@
 // unregisters it or is killed.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "ehllapi_fixture.h"
@@ -193,6 +194,7 @@ struct EndedDuringTheWait {
     std::int32_t function;
     bool killed;  // else unregistered
 };
+void PrintTo(const EndedDuringTheWait& row, std::ostream* out) { *out << row.name; }
 
 class WaitEndedBySessionEndTest : public testing::TestWithParam<EndedDuringTheWait> {
 protected:
