@@ -55,16 +55,13 @@ TEST_F(CallToSessionTest, ARequestNeedsAConnectionAndLeavesTheBlockClear) {
     EXPECT_EQ(block->DataLength + block->ReturnCode + block->Waiting, 0u);
 
     // Missing data or length words are not dereferenced.
-    std::int32_t function = HA_SENDKEY;
-    std::int32_t returnCode = 0;
-    EXPECT_EQ(hllapi(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_SUCCESS);
-    function = HA_COPY_OIA;
-    EXPECT_EQ(hllapi(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_SUCCESS);
-    function = HA_COPY_PS_TO_STR;
-    returnCode = 7;
-    std::int32_t length = 12;
-    EXPECT_EQ(hllapi(&function, nullptr, &length, &returnCode), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(length, 5);
+    for (std::int32_t function : {HA_SENDKEY, HA_COPY_OIA}) {
+        std::int32_t returnCode = 0;
+        EXPECT_EQ(hllapi(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_SUCCESS) << function;
+    }
+    Call noData(HA_COPY_PS_TO_STR, 12, 7);
+    EXPECT_EQ(noData.Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(noData.length, 5);
 }
 
 struct BufferRow {

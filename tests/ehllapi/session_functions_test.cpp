@@ -131,29 +131,29 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinThe
     EXPECT_EQ(block->SessionParms & parms::kEab, 0u);
 }
 
+// Whatever the buffer, the length reports the number of sessions; the
+// entries that fit the caller's length are written, and nothing past them.
 TEST_F(SessionFunctionsTest, QuerySessionsReportsWhatTheBufferHolds) {
-    std::vector<char> data(64, '#');
-    Call one(HA_QUERY_SESSIONS, 16);
-    EXPECT_EQ(one.Run(data.data()).result, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(one.length, 3);
-    EXPECT_EQ(std::string(data.data(), 8), "ASESSION");
-    EXPECT_EQ(data[16], '#');
-
-    std::fill(data.begin(), data.end(), '#');
-    Call all(HA_QUERY_SESSIONS, 50);
-    EXPECT_EQ(all.Run(data.data()).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(all.length, 3);
-    EXPECT_EQ(data[0], 'A');
-    EXPECT_EQ(data[16], 'B');
-    EXPECT_EQ(data[32], 'C');
-    EXPECT_EQ(data[48], '#');
-
-    Call countOnly(HA_QUERY_SESSIONS, 48);
-    EXPECT_EQ(countOnly.Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(countOnly.length, 3);
-    Call negative(HA_QUERY_SESSIONS, -16);
-    EXPECT_EQ(negative.Run(data.data()).result, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(negative.length, 3);
+    const struct {
+        std::int32_t length;
+        bool withData;
+        std::int32_t result;
+        std::string entries;  // the sessions of the entries written
+    } rows[] = {{16, true, HLLAPI_RC_BAD_PARAMETER, "A"},
+                {50, true, HLLAPI_RC_SUCCESS, "ABC"},
+                {48, false, HLLAPI_RC_BAD_PARAMETER, ""},
+                {-16, true, HLLAPI_RC_BAD_PARAMETER, ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "length " << row.length);
+        std::vector<char> data(64, '#');
+        Call call(HA_QUERY_SESSIONS, row.length);
+        EXPECT_EQ(call.Run(row.withData ? data.data() : nullptr).result, row.result);
+        EXPECT_EQ(call.length, 3);
+        for (std::size_t i = 0; i < row.entries.size(); ++i) {
+            EXPECT_EQ(std::string(&data[16 * i], 8), row.entries[i] + std::string("SESSION"));
+        }
+        EXPECT_EQ(data[16 * row.entries.size()], '#');
+    }
 }
 
 TEST_F(SessionFunctionsTest, ReserveAndRelease) {
