@@ -178,7 +178,7 @@ TEST_F(SessionFunctionsTest, ReserveAndRelease) {
     EXPECT_EQ(block->Reserved, 0);
 }
 
-// Its size and first bytes: a row of caller_buffer_test.cpp.
+// Its size and first bytes: a row of call_to_session_test.cpp.
 TEST_F(SessionFunctionsTest, QuerySystemGivesTheCodePageAndNeedsABuffer) {
     QuerySystemReply reply{};
     EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(&reply).result, HLLAPI_RC_SUCCESS);
