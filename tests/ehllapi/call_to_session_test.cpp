@@ -1,19 +1,26 @@
-// Requests to a session and their replies as the caller sees them (the
-// per-function replies are rows of caller_buffer_test.cpp): the screen copied
-// back, oversized requests, a caller released when its session's emulator
-// dies mid-request, and requests reaching the emulator that registers a
-// session next.
+// Requests to a session and their replies as the caller sees them. The
+// library writes into a caller's buffer only what belongs there, and reads
+// only the request's own bytes: the buffers of the per-function rows end at
+// a page that may not be touched, so a single byte too many ends the test
+// binary; each row gives the buffer exactly the size include/trvha64.h
+// states for the function. Then oversized requests, refused starts, callers
+// released when their session's emulator ends, and requests reaching the
+// emulator that registers a session next.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "ehllapi/call_to_session.h"
 #include "ehllapi_fixture.h"
+#include "protocol/caller_data.h"
 #include "shared/shared_control.h"
+#include "support/guarded_buffer.h"
 #include "tables/application_block.h"
-#include "tables/cleanup.h"
 #include "tables/session_list.h"
 
 namespace trv::test {
@@ -30,9 +37,9 @@ TEST(SessionIndexTest, FoldsLettersAndRejectsEverythingElse) {
     for (auto [name, index] : rows) EXPECT_EQ(SessionIndex(name), index) << (name ? name : "null");
 }
 
-class CallToSessionTest : public ResponderTest {};
+using CallToSessionTest = ResponderTest;
 
-TEST_F(CallToSessionTest, CopyPresentationSpaceCopiesTheScreenAndClearsTheBlock) {
+TEST_F(CallToSessionTest, ARequestNeedsAConnectionAndLeavesTheBlockClear) {
     std::vector<char> screen(4000, '#');
     EXPECT_EQ(Call(HA_COPY_PS, 4000).Run(screen.data()).result, HLLAPI_RC_NO_SESSION);
     EXPECT_EQ(screen[0], '#') << "the buffer was touched without a connection";
@@ -41,17 +48,113 @@ TEST_F(CallToSessionTest, CopyPresentationSpaceCopiesTheScreenAndClearsTheBlock)
 
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Call(HA_COPY_PS, 4000).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
-    Call copy(HA_COPY_PS, 4000);
-    EXPECT_EQ(copy.Run(screen.data()).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(copy.returnCode, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(screen[27], 'B');
-    EXPECT_EQ(screen[1919], static_cast<char>('A' + 1919 % 26));
-    EXPECT_EQ(screen[1920], '#') << "more than DataLength bytes were copied back";
-
+    EXPECT_EQ(Call(HA_COPY_PS, 4000).Run(screen.data()).result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
     EXPECT_TRUE(AllZero(block->Data, sizeof block->Data));
     EXPECT_EQ(block->DataLength + block->ReturnCode + block->Waiting, 0u);
+
+    // Missing data or length words are not dereferenced.
+    for (std::int32_t function : {HA_SENDKEY, HA_COPY_OIA}) {
+        std::int32_t returnCode = 0;
+        EXPECT_EQ(hllapi(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_SUCCESS) << function;
+    }
+    Call noData(HA_COPY_PS_TO_STR, 12, 7);
+    EXPECT_EQ(noData.Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(noData.length, 5);
+}
+
+struct BufferRow {
+    const char* name;
+    std::int32_t function;
+    const char* sessionParms;  // set first when not empty
+    std::size_t bufferSize;    // the size include/trvha64.h gives
+    const char* request;       // the buffer's first bytes
+    std::int32_t length;       // the caller's length word
+    std::int32_t position;
+    std::int32_t expectedResult;
+    std::int32_t expectedLength;
+    const char* reply = "";  // the buffer's first bytes afterwards
+};
+
+std::ostream& operator<<(std::ostream& out, const BufferRow& row) { return out << row.name; }
+
+class BufferSizeTest : public CallToSessionTest, public testing::WithParamInterface<BufferRow> {};
+
+TEST_P(BufferSizeTest, StaysWithinTheDocumentedSize) {
+    const BufferRow& row = GetParam();
+    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
+    if (row.sessionParms[0] != '\0') {
+        ASSERT_EQ(SetParameters(row.sessionParms), HLLAPI_RC_SUCCESS);
+    }
+    GuardedBuffer buffer(row.bufferSize);
+    std::memcpy(buffer.data(), row.request, std::strlen(row.request));
+    Call call(row.function, row.length, row.position);
+    EXPECT_EQ(call.Run(buffer.data()).result, row.expectedResult);
+    EXPECT_EQ(call.length, row.expectedLength);
+    EXPECT_EQ(std::string(buffer.chars(), std::strlen(row.reply)), row.reply);
+}
+
+// The responder's replies: Answer in ehllapi_fixture.cpp.
+INSTANTIATE_TEST_SUITE_P(
+    Functions, BufferSizeTest,
+    testing::Values(
+        // The emulator asks for three screens' worth with STREOT; the caller
+        // receives the screen it delivered.
+        BufferRow{"CopyPSWithStrEot", HA_COPY_PS, "STREOT", 1920, "", 1920, 0, HLLAPI_RC_SUCCESS, 1920},
+        BufferRow{"CopyPS", HA_COPY_PS, "", 1920, "", 0, 0, HLLAPI_RC_SUCCESS, 1920, "ABCDEFGHIJKLMNOPQRSTUVWXYZAB"},
+        // The emulator's status line is 104 bytes; a caller's is 103.
+        BufferRow{"CopyOIA", HA_COPY_OIA, "", sizeof(OIAReply), "", 103, 0, HLLAPI_RC_SUCCESS, 104, "OOO"},
+        // A reply longer than the caller's length is cut at it.
+        BufferRow{"CopyPSToString", HA_COPY_PS_TO_STR, "", 10, "", 10, 7, HLLAPI_RC_SUCCESS, 5, "COPIED-TEX"},
+        // ReplyCount -1 reports ReplyLength; any other count as it stands.
+        BufferRow{"CopyPSToStringWhole", HA_COPY_PS_TO_STR, "", 12, "", 12, 1, HLLAPI_RC_SUCCESS, 12,
+                  "COPIED-TEXT!"},
+        BufferRow{"CopyFieldToString", HA_COPY_FIELD_TO_STR, "", 12, "", 12, 7, HLLAPI_RC_SUCCESS, 5,
+                  "COPIED-TEXT!"},
+        // A failed search reports no length.
+        BufferRow{"SearchPS", HA_SEARCH_PS, "", 6, "needle", 6, 0, 24, 0},
+        BufferRow{"QueryCursor", HA_QUERY_CURSOR_LOC, "", 2, "", 0, 0, HLLAPI_RC_SUCCESS, 1234},
+        BufferRow{"CopyStringToPS", HA_COPY_STR_TO_PS, "", 5, "hello", 5, 0, HLLAPI_RC_SUCCESS, 0},
+        // Only the request's bytes travel: the emulator counts what arrived.
+        BufferRow{"SendKey", HA_SENDKEY, "", 10, "ABCDEFGHIJ", 4, 0, HLLAPI_RC_SUCCESS, 4},
+        BufferRow{"FindFieldPositionLongLength", HA_FIND_FIELD_POS, "", 11, "12345678XYZ", 11, 1,
+                  HLLAPI_RC_SUCCESS, 2},
+        BufferRow{"FindFieldPosition", HA_FIND_FIELD_POS, "", sizeof(FieldCodeRequest), "T ", 2, 1,
+                  HLLAPI_RC_SUCCESS, 2},
+        // The emulator's raise-window reply (516) is a success.
+        BufferRow{"SetCursorRaisesTheWindow", HA_SET_CURSOR, "", 1, "", 0, 81, HLLAPI_RC_SUCCESS, 0},
+        BufferRow{"FindFieldLength", HA_FIND_FIELD_LEN, "", sizeof(FieldCodeRequest), "NU", 2, 1,
+                  HLLAPI_RC_SUCCESS, 2},
+        // Convert Position goes to the session it names.
+        BufferRow{"ConvertPosition", HA_CONVERT_POS_ROW_COL, "", sizeof(ConvertPositionRequest), "c   P", 0, 81,
+                  HLLAPI_RC_SUCCESS, 102},
+        BufferRow{"ConvertPositionNoSession", HA_CONVERT_POS_ROW_COL, "", sizeof(ConvertPositionRequest),
+                  "1   P", 0, 81, HLLAPI_RC_NO_SESSION, 0},
+        // The session named, folded.
+        BufferRow{"QuerySessionStatus", HA_QUERY_SESSION_STATUS, "", sizeof(QuerySessionStatusReply), "b", 20,
+                  0, HLLAPI_RC_SUCCESS, 20, "BSTATUS"},
+        // Query System leaves the length alone.
+        BufferRow{"QuerySystem", HA_QUERY_SYSTEM, "", sizeof(QuerySystemReply), "", 5, 0, HLLAPI_RC_SUCCESS, 5,
+                  "119"}),
+    [](const testing::TestParamInfo<BufferRow>& info) { return std::string(info.param.name); });
+
+// A request that fails after an earlier one answered: the earlier reply's
+// length is neither reported nor copied.
+TEST_F(CallToSessionTest, AFailedCopyReportsNothingOfAnEarlierReply) {
+    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
+    for (std::int32_t function : {HA_COPY_PS_TO_STR, HA_COPY_FIELD_TO_STR}) {
+        for (std::int32_t badPosition : {0, 5000}) {
+            SCOPED_TRACE(testing::Message() << "function " << function << " position " << badPosition);
+            char earlier[64] = {};
+            ASSERT_EQ(Call(function, 12, 1).Run(earlier).result, HLLAPI_RC_SUCCESS);
+            GuardedBuffer buffer(10);
+            Call failed(function, 10, badPosition);
+            EXPECT_EQ(failed.Run(buffer.data()).result, 7);
+            EXPECT_EQ(failed.length, 0);
+            EXPECT_EQ(buffer.data()[0], '#') << "the earlier reply reached the buffer";
+        }
+    }
 }
 
 TEST_F(CallToSessionTest, OversizedAndNegativeLengthsAreRefused) {
@@ -75,56 +178,61 @@ TEST_F(CallToSessionTest, OversizedAndNegativeLengthsAreRefused) {
     EXPECT_EQ(full.length, HLLAPI_MAX_DATA);
 }
 
-TEST_F(CallToSessionTest, MissingDataOrLengthIsNotDereferenced) {
-    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
-    std::int32_t function = HA_SENDKEY;
-    std::int32_t returnCode = 0;
-    EXPECT_EQ(hllapi(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_SUCCESS);
-    function = HA_COPY_OIA;
-    EXPECT_EQ(hllapi(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_SUCCESS);
-    function = HA_COPY_PS_TO_STR;
-    returnCode = 7;
-    std::int32_t length = 12;
-    EXPECT_EQ(hllapi(&function, nullptr, &length, &returnCode), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(length, 5);
+// Start requests that are malformed, or name no session, answer their code
+// and leave nothing registered: not in the block (the query answers 8), not
+// in the session's lists, not with the emulator; corrected, each starts (a
+// refused one was not taken for a first start).
+TEST_F(CallToSessionTest, RefusedStartsRegisterNothing) {
+    using namespace std::string_view_literals;
+    struct StartRow {
+        const char* name;
+        std::int32_t start, query;
+        std::size_t size;  // the buffer and the length word
+        std::string_view request;  // the buffer's first bytes
+        std::int32_t expected;
+    };
+    const StartRow rows[] = {
+        {"host, type X", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, "B   X", HLLAPI_RC_BAD_PARAMETER},
+        {"host, type 0", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, "B", HLLAPI_RC_BAD_PARAMETER},
+        {"host event form, type X", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, sizeof(trv::NotifyRequest),
+         "B   A\0\0\0\0\0\0\0\0\0\0\0X"sv, HLLAPI_RC_BAD_PARAMETER},
+        {"host event form in 5 bytes", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, "B   A",
+         HLLAPI_RC_BAD_PARAMETER},
+        {"host message form in 16 bytes", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 16, "B   M",
+         HLLAPI_RC_BAD_PARAMETER},
+        {"host basic form in 4 bytes", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 4, "B   ",
+         HLLAPI_RC_BAD_PARAMETER},
+        {"host basic form", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, "B   P", HLLAPI_RC_SUCCESS},
+        {"key option X", HA_START_KEY_INTERCEPT, 0, 5, "B   X", HLLAPI_RC_BAD_PARAMETER},
+        {"key option D", HA_START_KEY_INTERCEPT, 0, 5, "B   D", HLLAPI_RC_SUCCESS},
+        {"close in 5 bytes", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT, 5, "B", HLLAPI_RC_BAD_PARAMETER},
+        {"close of no session", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT, kCloseInterceptRequestSize,
+         "Z   Q", HLLAPI_RC_NO_SESSION},
+        {"close in 16 bytes", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT, kCloseInterceptRequestSize, "B",
+         HLLAPI_RC_SUCCESS},
+    };
+    for (const StartRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        GuardedBuffer buffer(row.size, 0);
+        std::memcpy(buffer.data(), row.request.data(), std::min(row.size, row.request.size()));
+        EXPECT_EQ(Call(row.start, static_cast<std::int32_t>(row.size)).Run(buffer.data()).result, row.expected);
+        const SessionBlock session = Sessions()->GetSession('B');
+        const bool started = row.expected == HLLAPI_RC_SUCCESS;
+        EXPECT_EQ(session.HostNotifyCount + session.KeyNotifyCount + session.CloseNotifyCount, started ? 1 : 0);
+        if (row.query != 0) {
+            EXPECT_EQ(Named(row.query, 'B'), started ? HLLAPI_RC_SUCCESS : HLLAPI_RC_NOT_STARTED);
+        }
+        ASSERT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    }
 }
 
-// A responder killed while it holds a request: the caller notices that the
-// process serving its session has ended, is released with 9, and the dead
-// process's session is reclaimed so that later calls answer "no session".
-TEST(CallerReleaseTest, CallerOfAKilledResponderIsReleasedWithSystemError) {
-    Responder responder("D");
-    ASSERT_TRUE(responder.ready());
-    char name[4] = "D";
-    ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
-
-    std::vector<char> screen(2000, '#');
-    Call copy(HA_COPY_PS, 2000, kDiePosition);
-    CallerThread caller([&] { copy.Run(screen.data()); });
-    ASSERT_TRUE(responder.WaitHeld());
-    responder.Kill();
-
-    EXPECT_TRUE(caller.Join()) << "the caller was not released";
-    EXPECT_EQ(copy.result, HLLAPI_RC_SYSTEM_ERROR);
-    EXPECT_EQ(copy.returnCode, HLLAPI_RC_SYSTEM_ERROR);
-    EXPECT_EQ(Sessions()->GetSession('D').Established, 0);
-    EXPECT_EQ(Control().SessionsAvailable.load(), 0);
-
-    // The caller's connection ended with the session.
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->ShortName, 0);
-    EXPECT_EQ(block->Waiting, 0);
-    EXPECT_EQ(Call(HA_COPY_PS, 2000).Run(screen.data()).result, HLLAPI_RC_NO_SESSION);
-    ForgetCallerBlocks();
-}
-
-// A caller keeps the request event of a session open between requests; when
-// the session's emulator ends (unregistering, or killed) the session is no
-// longer offered, and when another one registers the session again, the
-// caller's next requests reach the new one.
-TEST(CallerReleaseTest, RequestsReachTheSessionsNextEmulator) {
-    char name[4] = "F";
+// A session's emulator ends, unregistering or killed while it holds the
+// caller's request: a held caller notices that the process serving its
+// session has ended and is released with 9; the session is no longer
+// offered and the caller's connection ends with it. The caller keeps the
+// session's request event open between requests, so when another emulator
+// registers the session again, the caller's next requests must reach it.
+TEST(CallerReleaseTest, CallersOfAnEndedEmulatorAreReleasedAndReachTheSessionsNext) {
     std::vector<char> screen(2000, '#');
     auto copyScreen = [&screen]() {
         Call copy(HA_COPY_PS, 2000);
@@ -137,21 +245,33 @@ TEST(CallerReleaseTest, RequestsReachTheSessionsNextEmulator) {
         {
             Responder first("F");
             ASSERT_TRUE(first.ready());
-            ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+            ASSERT_EQ(Connect('F'), HLLAPI_RC_SUCCESS);
             ASSERT_EQ(copyScreen(), HLLAPI_RC_SUCCESS);
             if (killed) {
+                Call copy(HA_COPY_PS, 2000, kDiePosition);
+                CallerThread caller([&] { copy.Run(screen.data()); });
+                ASSERT_TRUE(first.WaitHeld());
                 first.Kill();
+                EXPECT_TRUE(caller.Join()) << "the caller was not released";
+                EXPECT_EQ(copy.result, HLLAPI_RC_SYSTEM_ERROR);
+                EXPECT_EQ(copy.returnCode, HLLAPI_RC_SYSTEM_ERROR);
             } else {
                 EXPECT_EQ(first.Stop(), 0);
             }
         }
-        EXPECT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_NO_SESSION);
         EXPECT_EQ(Sessions()->GetSession('F').Established, 0);
         EXPECT_EQ(Control().SessionsAvailable.load(), 0);
+        ApplicationBlock* block = ProcessBlock();
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(block->ShortName, 0);
+        EXPECT_EQ(block->Waiting, 0);
+        EXPECT_EQ(Call(HA_COPY_PS, 2000).Run(screen.data()).result, HLLAPI_RC_NO_SESSION);
+        EXPECT_EQ(Connect('F'), HLLAPI_RC_NO_SESSION);
 
         Responder second("F");
         ASSERT_TRUE(second.ready());
-        ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+        ASSERT_EQ(Connect('F'), HLLAPI_RC_SUCCESS);
+        screen[0] = '#';
         for (int i = 0; i < 3; ++i) EXPECT_EQ(copyScreen(), HLLAPI_RC_SUCCESS) << "request " << i;
         EXPECT_EQ(screen[0], 'A');
         ForgetCallerBlocks();

@@ -1,18 +1,19 @@
 // The guarded entries and the front door: argument checks, answers without a
-// registered session, the configured delay, a full application table, and
-// the serialisation of one process's calls (except Stop Keystroke
-// Intercept).
+// registered session, the configured delay, a full application table, the
+// serialisation of one process's calls (except Stop Keystroke Intercept), and
+// locks that cannot be taken.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
+#include <ostream>
 #include <vector>
 
 #include "ehllapi/query_delay.h"
 #include "ehllapi_fixture.h"
-#include "platform/thread.h"
+#include "platform/mutex.h"
+#include "platform/process.h"
 #include "shared/named_objects.h"
 #include "shared/shared_control.h"
 #include "tables/application_list.h"
@@ -20,19 +21,11 @@
 namespace trv::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-std::int64_t MsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 // Forces SessionsAvailable for a test, as if an emulator had registered (or
 // none had), and puts it back.
 class SessionsAvailableAs {
 public:
-    explicit SessionsAvailableAs(std::uint8_t value) : saved_(Control().SessionsAvailable.load()) {
-        Control().SessionsAvailable.store(value);
-    }
+    explicit SessionsAvailableAs(std::uint8_t value) : saved_(Control().SessionsAvailable.exchange(value)) {}
     ~SessionsAvailableAs() { Control().SessionsAvailable.store(saved_); }
     SessionsAvailableAs(const SessionsAvailableAs&) = delete;
     SessionsAvailableAs& operator=(const SessionsAvailableAs&) = delete;
@@ -46,6 +39,7 @@ protected:
     void TearDown() override { ForgetCallerBlocks(); }
 };
 
+// Missing words, functions out of range and the asynchronous entry.
 TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
     SessionsAvailableAs registered(1);
     std::int32_t function = HA_QUERY_SYSTEM;
@@ -66,6 +60,8 @@ TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
         EXPECT_EQ(call.length, 5) << outside;
         EXPECT_EQ(Call(outside).RunPerThread(data).result, HLLAPI_RC_UNSUPPORTED) << outside;
     }
+    EXPECT_EQ(hllapi_async(&function, data, &length, &returnCode), HLLAPI_RC_UNSUPPORTED);
+    EXPECT_EQ(hllapi_async(nullptr, nullptr, nullptr, nullptr), HLLAPI_RC_UNSUPPORTED);
     EXPECT_EQ(ProcessBlock(), nullptr) << "a refused call took an exchange block";
     EXPECT_TRUE(std::all_of(std::begin(data), std::end(data), [](char c) { return c == 0; }));
 }
@@ -90,18 +86,6 @@ TEST_F(FrontDoorTest, WithoutSessionsEveryCallAnswersAtOnce) {
     EXPECT_EQ(ProcessBlock(), nullptr);
 }
 
-TEST_F(FrontDoorTest, ConfiguredDelayComesBeforeEveryCall) {
-    SessionsAvailableAs none(0);
-    SetQueryDelay(60);
-    const Clock::time_point start = Clock::now();
-    Call call(HA_QUERY_SYSTEM);
-    call.Run(nullptr);
-    const std::int64_t elapsed = MsSince(start);
-    SetQueryDelay(0);
-    EXPECT_EQ(call.result, HLLAPI_RC_NO_SESSION);
-    EXPECT_GE(elapsed, 55) << "the call did not wait for EHLLAPI_DELAY";
-}
-
 TEST_F(FrontDoorTest, FullApplicationTableAnswersSystemError) {
     SessionsAvailableAs registered(1);
     ApplicationList& list = *Applications();
@@ -123,13 +107,6 @@ TEST_F(FrontDoorTest, FullApplicationTableAnswersSystemError) {
         list.RemoveApplicationBlock(self, thread);
     }
     EXPECT_EQ(call.RunPerThread(data).result, HLLAPI_RC_SUCCESS) << "a freed block was not reused";
-}
-
-TEST_F(FrontDoorTest, AsynchronousEntryIsRefused) {
-    std::int32_t function = HA_QUERY_SYSTEM;
-    std::int32_t returnCode = 0;
-    EXPECT_EQ(hllapi_async(&function, nullptr, nullptr, &returnCode), HLLAPI_RC_UNSUPPORTED);
-    EXPECT_EQ(hllapi_async(nullptr, nullptr, nullptr, nullptr), HLLAPI_RC_UNSUPPORTED);
 }
 
 class SerialisedCallsTest : public ResponderTest {};
@@ -166,17 +143,119 @@ TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesN
     EXPECT_EQ(system[0], '1');
 }
 
-TEST_F(SerialisedCallsTest, WaitKeepsItsGapAfterASuccessfulSendKey) {
-    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
+// The configured delay comes before every call, and Wait keeps its gap after
+// a successful Send Key. The tick count may have advanced by up to its
+// granularity before the clock here was read; the gap itself is 20 ms.
+TEST_F(SerialisedCallsTest, DelaysComeBeforeEveryCallAndBetweenSendKeyAndWait) {
+    using Clock = std::chrono::steady_clock;
+    const auto msSince = [](Clock::time_point start) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    };
+    SetQueryDelay(60);
+    Clock::time_point start = Clock::now();
+    const std::int32_t delayed = Connect('A');
+    const auto elapsed = msSince(start);
+    SetQueryDelay(0);
+    ASSERT_EQ(delayed, HLLAPI_RC_SUCCESS);
+    EXPECT_GE(elapsed, 55) << "the call did not wait for EHLLAPI_DELAY";
+
     char keys[8] = "abc";
     ASSERT_EQ(Call(HA_SENDKEY, 3).Run(keys).result, HLLAPI_RC_SUCCESS);
-    const Clock::time_point sent = Clock::now();
-    Call wait(HA_WAIT);
-    wait.Run(nullptr);
-    // The tick count may have advanced by up to its granularity before the
-    // clock here was read; the gap itself is 20 ms.
-    EXPECT_GE(MsSince(sent), 10);
+    start = Clock::now();
+    Call(HA_WAIT).Run(nullptr);
+    EXPECT_GE(msSince(start), 10);
 }
+
+// A lock that cannot be taken is an error, never a reason to go on unlocked.
+// Each row's call runs once for every mutex acquisition it makes, with that
+// acquisition failing (the platform's fault seam): the process's call mutex
+// (always the first), the session mutex and the table locks. The call
+// answers 9; where the failing lock guarded only a copy of a session record,
+// the copy's failure result is the all-zero record of an unregistered
+// letter, so the call may answer 1 (no session), or its own answer when it
+// did not need the copy. Afterwards no lock is left held (a call from
+// another thread goes through), and the application table holds at most
+// this process's one block, whole.
+struct LockRow {
+    const char* name;
+    std::int32_t function;
+    std::vector<unsigned char> data;
+    std::int32_t length;
+    bool connectFirst;
+    std::int32_t answer;  // the call's answer when every lock is taken
+};
+void PrintTo(const LockRow& row, std::ostream* out) { *out << row.name; }
+
+int WholeBlocksOfThisProcess() {
+    int count = 0;
+    for (const ApplicationBlock& block : Applications()->Blocks) {
+        if (block.ProcessId != platform::CurrentProcessId()) continue;
+        if (block.BlockName[0] == '\0' || block.ReplyEventName[0] == '\0') return -1;
+        ++count;
+    }
+    return count;
+}
+
+class LockFailureTest : public ResponderTest, public testing::WithParamInterface<LockRow> {
+protected:
+    void TearDown() override {
+        platform::FailMutexAcquisitionOnThisThread(0);
+        ResponderTest::TearDown();
+    }
+    static std::int32_t RunRow(const LockRow& row) {
+        std::vector<unsigned char> data = row.data;
+        data.resize(256, 0);
+        return Call(row.function, row.length).Run(data.data()).result;
+    }
+};
+
+TEST_P(LockFailureTest, EachFailingAcquisitionAnswers9AndLeavesNothingHeld) {
+    const LockRow& row = GetParam();
+    int refused = 0;
+    std::uint32_t failing = 1;
+    for (;; ++failing) {
+        ASSERT_LT(failing, 64u) << "the call never ran out of acquisitions";
+        ForgetCallerBlocks();
+        if (row.connectFirst) {
+            ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
+        }
+
+        platform::FailMutexAcquisitionOnThisThread(failing);
+        const std::int32_t result = RunRow(row);
+        const bool reached = !platform::MutexFaultPending();
+        platform::FailMutexAcquisitionOnThisThread(0);
+        if (!reached) break;  // the call makes fewer acquisitions
+
+        SCOPED_TRACE(testing::Message() << "acquisition " << failing << " failed");
+        if (result == HLLAPI_RC_SYSTEM_ERROR) ++refused;
+        if (failing == 1) {
+            EXPECT_EQ(result, HLLAPI_RC_SYSTEM_ERROR) << "the call mutex failed";
+        }
+        EXPECT_TRUE(result == HLLAPI_RC_SYSTEM_ERROR || result == HLLAPI_RC_NO_SESSION || result == row.answer)
+            << "the call answered " << result;
+        const int blocks = WholeBlocksOfThisProcess();
+        EXPECT_TRUE(blocks == 0 || blocks == 1) << blocks;
+
+        // Another thread's call would wait for ever on a lock left held.
+        std::int32_t other = -1;
+        CallerThread thread([&] {
+            if (row.connectFirst) Connect('A');
+            other = RunRow(row);
+        });
+        ASSERT_TRUE(thread.Join()) << "a lock was left held";
+        EXPECT_EQ(other, row.answer);
+    }
+    EXPECT_GT(failing, 2u) << "the call took fewer locks than expected";
+    EXPECT_GT(refused, 0) << "no failing lock was answered with 9";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, LockFailureTest,
+    testing::Values(LockRow{"Connect", HA_CONNECT_PS, {'A'}, 1, false, HLLAPI_RC_SUCCESS},
+                    LockRow{"QueryCursor", HA_QUERY_CURSOR_LOC, {}, 0, true, HLLAPI_RC_SUCCESS},
+                    LockRow{"StartHostNotification", HA_START_HOST_NOTIFY, {'A', 0, 0, 0, 'B'}, 24, true,
+                            HLLAPI_RC_SUCCESS}),
+    [](const testing::TestParamInfo<LockRow>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace trv::test

@@ -1,33 +1,42 @@
-// The close and keystroke intercepts as a caller sees them. The responder
-// answers the start and stop requests; keystrokes are queued into this
-// process's block and the session's key event signalled by name, as the
-// emulator's key path does, or typed by the typer child through the
-// emulator's keystroke native.
+// The keystroke intercept as a caller sees it (the close intercept's forms:
+// wait_functions_test.cpp). The responder answers the start and stop
+// requests; keystrokes are queued into this process's block and the
+// session's key event signalled by name, as the emulator's key path does, or
+// typed by the typer child through the emulator's keystroke native.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "protocol/mnemonic_table.h"
+#include "bridge/hll_bridge_natives.h"
 #include "ehllapi_fixture.h"
+#include "library/process_lifecycle.h"
 #include "platform/clock.h"
 #include "platform/event.h"
+#include "protocol/mnemonic_table.h"
+#include "protocol/notification.h"
+#include "support/jni_double.h"
 #include "tables/application_block.h"
+#include "tables/application_list.h"
 #include "tables/session_list.h"
+#include "tables/table_support.h"
 
 namespace trv::test {
 namespace {
 
-// The typer's keys: key i is two characters of kKeyAlphabet, which no
-// mnemonic begins with, numbered i modulo kTypedKeyNumbers; -1 for any
-// other pair.
+// The typer's keys: key i is the pair kKeyAlphabet[n % 62], kKeyAlphabet[n /
+// 62] with n = i % kTypedKeyNumbers; no mnemonic begins with either.
+constexpr const char* kKeyAlphabet = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+constexpr int kAlphabetSize = 62;
+constexpr int kTypedKeyNumbers = kAlphabetSize * kAlphabetSize;
+
+// The number of a typed key from its two characters; -1 for any other pair.
 int TypedKeyNumber(unsigned char low, unsigned char high) {
     const char* lowAt = std::strchr(kKeyAlphabet, low);
     const char* highAt = std::strchr(kKeyAlphabet, high);
     if (low == 0 || high == 0 || lowAt == nullptr || highAt == nullptr) return -1;
-    const int base = static_cast<int>(std::strlen(kKeyAlphabet));
-    return static_cast<int>(lowAt - kKeyAlphabet) + base * static_cast<int>(highAt - kKeyAlphabet);
+    return static_cast<int>(lowAt - kKeyAlphabet) + kAlphabetSize * static_cast<int>(highAt - kKeyAlphabet);
 }
 
 struct KeyRead {
@@ -43,10 +52,6 @@ protected:
         ResponderTest::TearDown();
     }
 
-    static std::int32_t Named(std::int32_t function, char session, char status = '\0') {
-        char data[8] = {session, 0, 0, 0, status};
-        return Call(function, 4).Run(data).result;
-    }
     static std::int32_t StartKeys(char session, char option, std::int32_t length = 16) {
         NotifyRequest request(session, option);
         return Call(HA_START_KEY_INTERCEPT, length).Run(request.bytes).result;
@@ -64,49 +69,19 @@ protected:
             ASSERT_TRUE(block.QueueKey(slot, KeyQueueEntry{'A', 0, static_cast<std::uint8_t>(c)}));
         }
     }
-    static void SignalKeyEvent(char letter) {
-        const SessionBlock session = Sessions()->GetSession(letter);
-        char name[kBlockNameSize + 1] = {};
-        std::memcpy(name, session.KeyEventName, kBlockNameSize);
-        platform::UniqueHandle event(platform::OpenNamedEvent(name));
-        platform::SignalEvent(event.get());
-    }
-    static SessionBlock SessionOf(char letter) { return Sessions()->GetSession(letter); }
+    static int KeyListCount(char letter) { return Sessions()->GetSession(letter).KeyNotifyCount; }
 };
 
-// The forms of the close intercept: wait_functions_test.cpp.
-TEST_F(InterceptFunctionsTest, CloseInterceptIsRecordedInTheBlockAndTheSessionsList) {
-    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
-    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, 'Z'), HLLAPI_RC_NOT_ESTABLISHED);
-    EXPECT_EQ(Named(HA_QUERY_CLOSE_INTERCEPT, ' '), HLLAPI_RC_NO_SESSION);
-    NotifyRequest unknown('Z', 'Q');
-    EXPECT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(unknown.bytes).result, HLLAPI_RC_NO_SESSION);
-
-    NotifyRequest request('a', 'q');
-    ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->CloseInterceptMode[0], 'Q');
-    EXPECT_EQ(SessionOf('A').CloseNotifyCount, 1);
-    EXPECT_EQ(Named(HA_STOP_CLOSE_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->CloseInterceptMode[0], '\0');
-    EXPECT_EQ(SessionOf('A').CloseNotifyCount, 0);
-}
-
 TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrder) {
-    EXPECT_EQ(GetKey('A').result, HLLAPI_RC_NOT_STARTED);
-    EXPECT_EQ(GetKey('Z').result, HLLAPI_RC_NO_SESSION);
     ASSERT_EQ(StartKeys('A', 'L'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->KeyInterceptOptions[0], 3u);
-    EXPECT_EQ(block->KeyQueueLimit[0], 96);
-    EXPECT_EQ(SessionOf('A').KeyNotifyCount, 1);
+    EXPECT_EQ(KeyListCount('A'), 1);
 
     QueueCharacters(*block, 0, "xyz");
-    // A second start changes nothing, the queue included.
+    // A second start changes nothing, the queue and the option included.
     EXPECT_EQ(StartKeys('A', 'D'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->KeyInterceptOptions[0], 3u);
+    EXPECT_EQ(block->KeyInterceptOptions[0], kInterceptAidKeys | kInterceptAllKeys);
     for (char expected : std::string("xyz")) {
         const KeyRead read = GetKey('A');
         EXPECT_EQ(read.result, HLLAPI_RC_SUCCESS);
@@ -114,18 +89,17 @@ TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrder) {
         EXPECT_EQ(read.data[4], 'A');
         EXPECT_EQ(read.data[5], expected);
     }
-    EXPECT_EQ(block->KeyQueueCount[0], 0);
 
     // A mnemonic comes back with the caller's escape character.
     const int enter = FindMnemonicPrefixOf("[enter]");
     ASSERT_GE(enter, 0);
+    const std::string code = MnemonicTable[static_cast<std::size_t>(enter)].code;
     block->EscChar = '#';
     ASSERT_TRUE(block->QueueKey(0, KeyQueueEntry{'M', 0, static_cast<std::uint16_t>(enter)}));
     const KeyRead mnemonic = GetKey('A');
     EXPECT_EQ(mnemonic.result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(mnemonic.data + 5)),
-              "#" + std::string(MnemonicTable[static_cast<std::size_t>(enter)].code + 1));
-    EXPECT_EQ(mnemonic.length, static_cast<std::int32_t>(std::strlen(MnemonicTable[static_cast<std::size_t>(enter)].code)));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(mnemonic.data + 5)), "#" + code.substr(1));
+    EXPECT_EQ(mnemonic.length, static_cast<std::int32_t>(code.size()));
 
     block->WaitTimeout = 0;  // NWAIT
     const KeyRead none = GetKey('A');
@@ -135,7 +109,6 @@ TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrder) {
     EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'A', 'r'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'A', 'A'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'A', 'X'), HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'B', 'A'), HLLAPI_RC_NOT_STARTED);
 }
 
 TEST_F(InterceptFunctionsTest, GetKeyBeyondAThirdOfTheLimitDropsTheNewestKey) {
@@ -152,14 +125,11 @@ TEST_F(InterceptFunctionsTest, GetKeyBeyondAThirdOfTheLimitDropsTheNewestKey) {
     EXPECT_EQ(block->KeyQueueCount[0], 38);
     EXPECT_EQ(block->KeyQueue[0][37].Value, '0' + 38);
     EXPECT_EQ(block->KeyQueue[0][38].Kind, 0) << "the newest key is gone";
-    EXPECT_EQ(block->KeyQueue[0][39].Kind, 0);
-    const KeyRead second = GetKey('A');
-    EXPECT_EQ(second.data[5], '1');
+    EXPECT_EQ(GetKey('A').data[5], '1');
     EXPECT_EQ(block->KeyQueueCount[0], 36);
 
     // A longer caller length raises the limit, up to its cap.
     ASSERT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->KeyQueueLimit[0], 32);
     ASSERT_EQ(StartKeys('A', 'L', 300), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->KeyQueueLimit[0], 300);
     EXPECT_EQ(block->KeyQueueCount[0], 0);
@@ -168,7 +138,9 @@ TEST_F(InterceptFunctionsTest, GetKeyBeyondAThirdOfTheLimitDropsTheNewestKey) {
     EXPECT_EQ(block->KeyQueueLimit[0], 3069);
 }
 
-TEST_F(InterceptFunctionsTest, GetKeyWaitsForTheKeyEvent) {
+// A Get Key waiting for a key ends when the key event comes, and when
+// another thread stops the intercept (answering that no key came).
+TEST_F(InterceptFunctionsTest, AWaitingGetKeyEndsWithTheKeyEventOrAStop) {
     ASSERT_EQ(StartKeys('B', 'D'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
@@ -176,31 +148,23 @@ TEST_F(InterceptFunctionsTest, GetKeyWaitsForTheKeyEvent) {
     CallerThread reader([&read] { read = GetKey('B'); });
     EXPECT_TRUE(reader.StillRunningAfter(300));
     QueueCharacters(*block, 1, "k");
-    SignalKeyEvent('B');
+    platform::SignalEvent(OpenSessionEvent(Sessions()->GetSession('B').KeyEventName).get());
     EXPECT_TRUE(reader.Join());
     EXPECT_EQ(read.result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(read.data[5], 'k');
-}
 
-TEST_F(InterceptFunctionsTest, StopFromAnotherThreadReleasesAWaitingGetKey) {
-    ASSERT_EQ(StartKeys('A', 'L'), HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    KeyRead read;
-    CallerThread reader([&read] { read = GetKey('A'); });
-    ASSERT_TRUE(reader.StillRunningAfter(300));
-
+    CallerThread waiting([&read] { read = GetKey('B'); });
+    ASSERT_TRUE(waiting.StillRunningAfter(300));
     std::int32_t stopped = -1;
-    CallerThread stopper([&stopped] { stopped = Named(HA_STOP_KEY_INTERCEPT, 'A'); });
+    CallerThread stopper([&stopped] { stopped = Named(HA_STOP_KEY_INTERCEPT, 'B'); });
     EXPECT_TRUE(stopper.Join());
     EXPECT_EQ(stopped, HLLAPI_RC_SUCCESS);
-    EXPECT_TRUE(reader.Join());
+    EXPECT_TRUE(waiting.Join());
     EXPECT_EQ(read.result, HLLAPI_RC_NO_KEY);
     EXPECT_EQ(read.length, 0);
-    EXPECT_EQ(block->KeyInterceptOptions[0], 0u);
-    EXPECT_EQ(block->KeyInterceptEvent[0], platform::kNoHandle);
-    EXPECT_EQ(SessionOf('A').KeyNotifyCount, 0);
-    EXPECT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_NOT_STARTED);
+    EXPECT_EQ(block->KeyInterceptEvent[1], platform::kNoHandle);
+    EXPECT_EQ(KeyListCount('B'), 0);
+    EXPECT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'B'), HLLAPI_RC_NOT_STARTED);
 }
 
 // Stop Keystroke Intercept runs outside the process's call mutex. From a
@@ -234,7 +198,7 @@ TEST_F(InterceptFunctionsTest, StopFromASecondThreadLeavesARequestInFlightAlone)
         EXPECT_EQ(status.result, HLLAPI_RC_SUCCESS);
         EXPECT_EQ(std::string(statusData, 7), "BSTATUS");
         EXPECT_EQ(stopped, HLLAPI_RC_SUCCESS);
-        EXPECT_EQ(SessionOf('A').KeyNotifyCount, 0);
+        EXPECT_EQ(KeyListCount('A'), 0);
         ForgetCallerBlocks();
     }
 }
@@ -279,4 +243,42 @@ TEST_F(InterceptFunctionsTest, KeysTypedWhileTheCallerDrainsArriveOnceAndInOrder
 }
 
 }  // namespace
+
+// The typer: an operator typing on session args[0] while a caller intercepts
+// its keys, args[1] keys in all. It types through the emulator's own
+// keystroke native (with a stand-in for the Java side), so the keys are
+// queued as the emulator queues them; it holds back while the first
+// intercepting caller's queue is nearly a third full, so that no key is
+// dropped for lack of room.
+TRV_CHILD_ROLE(ehllapi_typer) {
+    if (args.size() < 2 || args[0].empty()) return 2;
+    OnProcessAttach();
+    if (Sessions() == nullptr || Applications() == nullptr) return 3;
+    const char letter = args[0][0];
+    const int slot = letter - 'A';
+    const int keys = std::stoi(args[1]);
+    const SessionBlock session = Sessions()->GetSession(letter);
+    if (session.Established == 0 || session.KeyNotifyCount < 1) return 4;
+    const ApplicationBlock* caller = Applications()->GetApplicationBlock(FieldText(session.KeyNotifyList[0]).c_str());
+    if (caller == nullptr) return 5;
+    FakeJvm jvm;
+    jvm.AttachCurrentThreadAsJava();
+    int result = 0;
+    for (int i = 0; i < keys && result == 0; ++i) {
+        while (caller->QueuedKeys(slot) + 1 >= caller->KeyQueueLimit[slot] / 3) platform::SleepMs(1);
+        const int number = i % kTypedKeyNumbers;
+        const std::u16string key = {static_cast<char16_t>(kKeyAlphabet[number % kAlphabetSize]),
+                                    static_cast<char16_t>(kKeyAlphabet[number / kAlphabetSize])};
+        jstring text = jvm.NewString(key);
+        if (Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendKeyNotifications(
+                jvm.env(), nullptr, static_cast<jchar>(letter), text) != JNI_TRUE) {
+            result = 6;
+        }
+        jvm.env()->DeleteLocalRef(text);
+    }
+    jvm.DetachCurrentThreadAsJava();
+    OnProcessDetach();
+    return result;
+}
+
 }  // namespace trv::test

@@ -1,7 +1,7 @@
 // The session and connection functions as a caller sees them: Connect,
 // Disconnect, Set Session Parameters, Query Sessions, Reserve, Release,
-// Query System, Reset System, Query Session Status, and functions the
-// dispatcher does not carry out.
+// Query System, Reset System; and the answers of every kind of request for
+// no session or nothing started, and of functions not carried out.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -25,7 +25,7 @@ std::string PSConnectionOf(char letter) { return FieldText(Sessions()->GetSessio
 
 using SessionFunctionsTest = ResponderTest;
 
-TEST_F(SessionFunctionsTest, ConnectFoldsTheNameAndRecordsTheConnection) {
+TEST_F(SessionFunctionsTest, ConnectAndDisconnectRecordTheConnectingThreadsSession) {
     EXPECT_EQ(Connect('b'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
@@ -38,10 +38,22 @@ TEST_F(SessionFunctionsTest, ConnectFoldsTheNameAndRecordsTheConnection) {
     EXPECT_EQ(block->ShortName, 'A');
     EXPECT_EQ(PSConnectionOf('B'), "");
     EXPECT_EQ(PSConnectionOf('A'), FieldText(block->BlockName));
-
-    EXPECT_EQ(Connect('Z'), HLLAPI_RC_NO_SESSION) << "Z is not established";
     EXPECT_EQ(Call(HA_CONNECT_PS, 1).Run(nullptr).result, HLLAPI_RC_NO_SESSION);
     EXPECT_EQ(block->ShortName, 'A') << "a refused connect changed the connection";
+    char status[20] = " ";
+    EXPECT_EQ(Call(HA_QUERY_SESSION_STATUS, 20).Run(status).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(status[0], 'A') << "a blank name is the connected session";
+
+    // Only the connecting thread disconnects.
+    std::int32_t otherResult = -1;
+    CallerThread other([&otherResult] { otherResult = Call(HA_DISCONNECT_PS).Run(nullptr).result; });
+    ASSERT_TRUE(other.Join());
+    EXPECT_EQ(otherResult, HLLAPI_RC_NO_SESSION);
+    EXPECT_NE(PSConnectionOf('A'), "");
+    EXPECT_EQ(Call(HA_DISCONNECT_PS).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->ShortName, 0);
+    EXPECT_EQ(block->SessionID, -1);
+    EXPECT_EQ(PSConnectionOf('A'), "");
 }
 
 TEST_F(SessionFunctionsTest, ConnectToAPresentationSpaceHeldByAnotherBlockIsRefused) {
@@ -63,64 +75,41 @@ TEST_F(SessionFunctionsTest, ConnectToAPresentationSpaceHeldByAnotherBlockIsRefu
     EXPECT_NE(PSConnectionOf('C'), holder) << "the refused connect gave up C";
 }
 
-TEST_F(SessionFunctionsTest, OnlyTheConnectingThreadDisconnects) {
-    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
-    std::int32_t otherResult = -1;
-    CallerThread other([&otherResult] { otherResult = Call(HA_DISCONNECT_PS).Run(nullptr).result; });
-    ASSERT_TRUE(other.Join());
-    EXPECT_EQ(otherResult, HLLAPI_RC_NO_SESSION);
-    EXPECT_NE(PSConnectionOf('A'), "");
-
-    EXPECT_EQ(Call(HA_DISCONNECT_PS).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+// Keywords apply in order, separated by commas or blanks, up to the first
+// one refused; the length reported is the number of keywords taken.
+TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinTheLength) {
+    const struct {
+        const char* text;
+        std::int32_t result, length;
+    } rows[] = {{"XLATE", HLLAPI_RC_SUCCESS, 1},
+                {"IPAUSE,EAB  NOXLATE", HLLAPI_RC_SUCCESS, 3},
+                {"QUIET, frobnicate", HLLAPI_RC_BAD_PARAMETER, 1},
+                {"TIMEOUT=J", HLLAPI_RC_SUCCESS, 1},
+                {"timeout=j", HLLAPI_RC_SUCCESS, 1},  // a lower-case letter is no timeout
+                {"esc=#,EOT=;,lwait,nullattrb", HLLAPI_RC_SUCCESS, 4},
+                {"ESC=", HLLAPI_RC_SUCCESS, 1}};  // an empty value replaces nothing
+    for (const auto& row : rows) {
+        const Call call = SetParametersCall(row.text);
+        EXPECT_EQ(call.result, row.result) << row.text;
+        EXPECT_EQ(call.length, row.length) << row.text;
+    }
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->ShortName, 0);
-    EXPECT_EQ(block->SessionID, -1);
-    EXPECT_EQ(PSConnectionOf('A'), "");
-    EXPECT_EQ(Call(HA_DISCONNECT_PS).Run(nullptr).result, HLLAPI_RC_NO_SESSION);
-}
-
-TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrder) {
-    Call first = SetParametersCall("XLATE");
-    ASSERT_EQ(first.result, HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->SessionParms & parms::kXlate, parms::kXlate);
-
-    Call mixed = SetParametersCall("IPAUSE,EAB  NOXLATE");
-    EXPECT_EQ(mixed.result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(mixed.length, 3);
-    EXPECT_EQ(block->SessionParms & (parms::kIPause | parms::kEab | parms::kXlate), parms::kIPause | parms::kEab);
-
-    Call junk = SetParametersCall("QUIET, frobnicate");
-    EXPECT_EQ(junk.result, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(junk.length, 1);
-    EXPECT_EQ(block->SessionParms & parms::kQuiet, parms::kQuiet);
-
-    EXPECT_EQ(SetParametersCall("TIMEOUT=J").result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(SetParametersCall("timeout=j").result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->TimeoutValue, 300u) << "a lower-case letter changed the timeout";
-
-    EXPECT_EQ(SetParametersCall("esc=#,EOT=;,lwait,nullattrb").length, 4);
+    const std::uint32_t checked = parms::kIPause | parms::kEab | parms::kXlate | parms::kQuiet;
+    EXPECT_EQ(block->SessionParms & checked, parms::kIPause | parms::kEab | parms::kQuiet);
+    EXPECT_EQ(block->TimeoutValue, 300u);
     EXPECT_EQ(block->EscChar, '#');
     EXPECT_EQ(block->EotChar, ';');
     EXPECT_EQ(block->WaitTimeout, kNoWaitLimit);
     EXPECT_EQ(block->AttrMode, 2u);
-    EXPECT_EQ(SetParametersCall("ESC=").result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->EscChar, '#') << "an empty value replaced the escape character";
 
     // The text ends at the caller's length, not at its terminator.
     char text[] = "CONPHYS STREOT";
     Call cut(HA_SET_SESSION_PARMS, 7);
     EXPECT_EQ(cut.Run(text).length, 1);
     EXPECT_EQ(block->SessionParms & (parms::kConPhys | parms::kStrEot), parms::kConPhys);
-    SetParametersCall("CONLOG");
-}
 
-TEST_F(SessionFunctionsTest, SetSessionParametersRefusesLengthsItCannotRead) {
-    ASSERT_EQ(SetParametersCall("EAB").result, HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
+    // Lengths it cannot read are refused, changing nothing.
     const std::uint32_t before = block->SessionParms;
     std::vector<char> data(64, ' ');
     std::memcpy(data.data(), "NOEAB", 5);
@@ -142,34 +131,33 @@ TEST_F(SessionFunctionsTest, SetSessionParametersRefusesLengthsItCannotRead) {
     EXPECT_EQ(block->SessionParms & parms::kEab, 0u);
 }
 
+// Whatever the buffer, the length reports the number of sessions; the
+// entries that fit the caller's length are written, and nothing past them.
 TEST_F(SessionFunctionsTest, QuerySessionsReportsWhatTheBufferHolds) {
-    std::vector<char> data(64, '#');
-    Call one(HA_QUERY_SESSIONS, 16);
-    EXPECT_EQ(one.Run(data.data()).result, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(one.length, 3);
-    EXPECT_EQ(std::string(data.data(), 8), "ASESSION");
-    EXPECT_EQ(data[16], '#');
-
-    std::fill(data.begin(), data.end(), '#');
-    Call all(HA_QUERY_SESSIONS, 50);
-    EXPECT_EQ(all.Run(data.data()).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(all.length, 3);
-    EXPECT_EQ(data[0], 'A');
-    EXPECT_EQ(data[16], 'B');
-    EXPECT_EQ(data[32], 'C');
-    EXPECT_EQ(data[48], '#');
-
-    Call countOnly(HA_QUERY_SESSIONS, 48);
-    EXPECT_EQ(countOnly.Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(countOnly.length, 3);
-    Call negative(HA_QUERY_SESSIONS, -16);
-    EXPECT_EQ(negative.Run(data.data()).result, HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(negative.length, 3);
+    const struct {
+        std::int32_t length;
+        bool withData;
+        std::int32_t result;
+        std::string entries;  // the sessions of the entries written
+    } rows[] = {{16, true, HLLAPI_RC_BAD_PARAMETER, "A"},
+                {50, true, HLLAPI_RC_SUCCESS, "ABC"},
+                {48, false, HLLAPI_RC_BAD_PARAMETER, ""},
+                {-16, true, HLLAPI_RC_BAD_PARAMETER, ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "length " << row.length);
+        std::vector<char> data(64, '#');
+        Call call(HA_QUERY_SESSIONS, row.length);
+        EXPECT_EQ(call.Run(row.withData ? data.data() : nullptr).result, row.result);
+        EXPECT_EQ(call.length, 3);
+        for (std::size_t i = 0; i < row.entries.size(); ++i) {
+            EXPECT_EQ(std::string(&data[16 * i], 8), row.entries[i] + std::string("SESSION"));
+        }
+        EXPECT_EQ(data[16 * row.entries.size()], '#');
+    }
 }
 
 TEST_F(SessionFunctionsTest, ReserveAndRelease) {
-    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_NO_SESSION);
-    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS) << "nothing connected";
 
     ASSERT_EQ(Connect('B'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
@@ -190,52 +178,21 @@ TEST_F(SessionFunctionsTest, ReserveAndRelease) {
     EXPECT_EQ(block->Reserved, 0);
 }
 
-TEST_F(SessionFunctionsTest, QuerySessionStatusOfTheNamedOrConnectedSession) {
-    char data[32];
-    std::memset(data, '#', sizeof data);
-    data[0] = 'b';
-    Call named(HA_QUERY_SESSION_STATUS, 20);
-    EXPECT_EQ(named.Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(std::string(data, 7), std::string("BSTATUS"));
-    EXPECT_EQ(data[20], '#');
-
-    std::memset(data, ' ', sizeof data);
-    EXPECT_EQ(Call(HA_QUERY_SESSION_STATUS, 20).Run(data).result, HLLAPI_RC_NO_SESSION);
-    ASSERT_EQ(Connect('C'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(Call(HA_QUERY_SESSION_STATUS, 20).Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(data[0], 'C');
-
-    char unknown[32] = "Q";
-    EXPECT_EQ(Call(HA_QUERY_SESSION_STATUS, 20).Run(unknown).result, HLLAPI_RC_NO_SESSION);
-}
-
-TEST_F(SessionFunctionsTest, QuerySystemDescribesTheLibrary) {
-    char data[40];
-    std::memset(data, '#', sizeof data);
-    Call query(HA_QUERY_SYSTEM, 5);
-    EXPECT_EQ(query.Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(query.length, 5) << "Query System changed the length";
-    EXPECT_EQ(std::string(data, 3), "119");
-    std::uint16_t nls = 0;
-    std::memcpy(&nls, data + 30, 2);
-    EXPECT_EQ(nls, platform::AnsiCodePage());
-    EXPECT_EQ(data[36], '#');
+// Its size and first bytes: a row of call_to_session_test.cpp.
+TEST_F(SessionFunctionsTest, QuerySystemGivesTheCodePageAndNeedsABuffer) {
+    QuerySystemReply reply{};
+    EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(&reply).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(reply.CodePage, platform::AnsiCodePage());
     EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
 }
 
 TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     ASSERT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    const std::string name = FieldText(block->BlockName);
-    // Registrations whose own stop functions are not carried out yet.
-    block->CloseInterceptMode[1] = kCloseByMessage;
-    ASSERT_GE(Sessions()->AddToCloseNotificationList('B', *block), 0);
-    block->KeyInterceptOptions[2] = kInterceptAidKeys;
-    ASSERT_GE(Sessions()->AddToKeyNotificationList('C', *block), 0);
-    block->HostUpdateNotifyType[0] = kNotifyPS;
-    ASSERT_GE(Sessions()->AddToHostNotificationList('A', *block), 0);
+    NotifyRequest close('B', 'Q'), keys('C', 'D'), host('A', 'P');
+    ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(close.bytes).result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Call(HA_START_KEY_INTERCEPT, 16).Run(keys.bytes).result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Call(HA_START_HOST_NOTIFY, 5).Run(host.bytes).result, HLLAPI_RC_SUCCESS);
 
     Call reset(HA_RESET_SYSTEM);
     EXPECT_EQ(reset.Run(nullptr).result, HLLAPI_RC_SUCCESS);
@@ -254,16 +211,39 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     EXPECT_EQ(ProcessBlock()->SessionParms, parms::kEab);
 }
 
-TEST_F(SessionFunctionsTest, FunctionsNotCarriedOutAnswerUnsupported) {
-    char data[64] = "A";
-    std::int32_t length = 4;
-    for (std::int32_t function : {16, 17, 120, 127, 129}) {
-        Call call(function, length);
-        EXPECT_EQ(call.Run(data).result, HLLAPI_RC_UNSUPPORTED) << function;
-        EXPECT_EQ(call.returnCode, HLLAPI_RC_UNSUPPORTED) << function;
-        EXPECT_EQ(call.length, length) << function;
+// Requests for a session that is not established, not connected (a blank
+// name) or has nothing started, and functions the dispatcher does not carry
+// out: each answers its code at once.
+TEST_F(SessionFunctionsTest, RequestsForNoSessionOrNothingStartedAreRefused) {
+    struct Row {
+        char letter;
+        std::int32_t expected;
+        std::vector<std::int32_t> functions;
+    };
+    const Row rows[] = {
+        {'A', HLLAPI_RC_NOT_STARTED,
+         {HA_QUERY_HOST_UPDATE, HA_STOP_HOST_NOTIFY, HA_QUERY_CLOSE_INTERCEPT, HA_STOP_CLOSE_INTERCEPT, HA_GET_KEY,
+          HA_STOP_KEY_INTERCEPT, HA_POST_INTERCEPT_STATUS}},
+        {'Z', HLLAPI_RC_NO_SESSION, {HA_CONNECT_PS, HA_CONNECT_PM_SRVCS, HA_QUERY_SESSION_STATUS,
+                                     HA_QUERY_HOST_UPDATE, HA_GET_KEY, HA_LOCK_PMSVC}},
+        {'Z', HLLAPI_RC_NOT_ESTABLISHED, {HA_QUERY_CLOSE_INTERCEPT}},
+        {' ', HLLAPI_RC_NO_SESSION, {HA_DISCONNECT_PS, HA_RESERVE, HA_WAIT, HA_QUERY_SESSION_STATUS,
+                                     HA_QUERY_HOST_UPDATE, HA_QUERY_CLOSE_INTERCEPT, HA_START_PLAYING_MACRO}},
+        // Window services not held.
+        {'B', HLLAPI_RC_NO_SESSION, {HA_DISCONNECT_PM_SRVCS, HA_QUERY_WINDOW_COORDS, HA_PM_WINDOW_STATUS,
+                                     HA_CHANGE_SWITCH_NAME, HA_CHANGE_WINDOW_NAME}},
+        {'A', HLLAPI_RC_UNSUPPORTED, {16, 17, 120, 127, 129}},
+    };
+    for (const Row& row : rows) {
+        for (std::int32_t function : row.functions) {
+            SCOPED_TRACE(testing::Message() << "function " << function << " session '" << row.letter << "'");
+            char data[8] = {row.letter, 0, 0, 0, 'A'};  // byte 4: a status for Post Intercept Status
+            Call call(function, 4);
+            EXPECT_EQ(call.Run(data).result, row.expected);
+            EXPECT_EQ(call.returnCode, row.expected);
+            EXPECT_EQ(data[0], row.letter);
+        }
     }
-    EXPECT_EQ(std::string(data), "A");
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 // unregisters it or is killed.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <ostream>
 #include <string>
 
 #include "ehllapi_fixture.h"
@@ -19,21 +19,19 @@
 namespace trv::test {
 namespace {
 
+std::int32_t Start(NotifyRequest request, std::int32_t function = HA_START_HOST_NOTIFY) {
+    return Call(function, sizeof request.bytes).Run(request.bytes).result;
+}
+
 class WaitFunctionsTest : public ResponderTest {
 protected:
+    // Updates an earlier test left unconsumed must not end this one's pause.
     void SetUp() override {
         ResponderTest::SetUp();
-        ClearUpdateEvents();
-    }
-    // Updates an earlier test left unconsumed must not end this one's pause.
-    static void ClearUpdateEvents() {
         for (char letter : {'A', 'B'}) {
             const SessionBlock session = Sessions()->GetSession(letter);
-            for (const char* name : {session.PSEventName, session.OIAEventName, session.BothEventName}) {
-                char terminated[kBlockNameSize + 1] = {};
-                std::memcpy(terminated, name, kBlockNameSize);
-                platform::UniqueHandle event(platform::OpenNamedEvent(terminated));
-                platform::ClearEvent(event.get());
+            for (const auto* name : {&session.PSEventName, &session.OIAEventName, &session.BothEventName}) {
+                platform::ClearEvent(OpenSessionEvent(*name).get());
             }
         }
     }
@@ -42,24 +40,18 @@ protected:
         Call(HA_RESET_SYSTEM).Run(nullptr);
         ResponderTest::TearDown();
     }
-    static std::int32_t Start(NotifyRequest& request) {
-        return Call(HA_START_HOST_NOTIFY, sizeof request.bytes).Run(request.bytes).result;
+    static int ListCount(char letter) {
+        const SessionBlock session = Sessions()->GetSession(letter);
+        return session.HostNotifyCount + session.CloseNotifyCount;
     }
-    static std::int32_t Query(char session) {
-        char data[4] = {session};
-        return Call(HA_QUERY_HOST_UPDATE, 1).Run(data).result;
-    }
-    static std::int32_t Stop(char session) {
-        char data[4] = {session};
-        return Call(HA_STOP_HOST_NOTIFY, 1).Run(data).result;
-    }
-    static int HostListCount(char letter) { return Sessions()->GetSession(letter).HostNotifyCount; }
 };
 
-TEST_F(WaitFunctionsTest, WaitAnswersAtOnceUnlessInputIsInhibited) {
+// Wait answers at once while input is not inhibited, whatever its limit;
+// inhibited, it waits up to its limit for the session's wait event, and a
+// release signalled before the Wait began does not count.
+TEST_F(WaitFunctionsTest, WaitAnswersAtOnceUnlessInputIsInhibitedThenForTheWaitEvent) {
     EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_NO_SESSION);
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
-    // Not inhibited: no limit at all does not matter.
     ASSERT_EQ(SetParameters("LWAIT"), HLLAPI_RC_SUCCESS);
     Call free(HA_WAIT);
     CallerThread notInhibited([&free] { free.Run(nullptr); });
@@ -67,16 +59,6 @@ TEST_F(WaitFunctionsTest, WaitAnswersAtOnceUnlessInputIsInhibited) {
     EXPECT_EQ(free.result, HLLAPI_RC_SUCCESS);
 
     Sessions()->SetInhibitedStatus('A', 1);
-    ASSERT_EQ(SetParameters("NWAIT"), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_WAIT_TIMEOUT);
-    ProcessBlock()->WaitTimeout = 100;
-    EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_WAIT_TIMEOUT);
-}
-
-TEST_F(WaitFunctionsTest, WaitIsReleasedByTheSessionsWaitEvent) {
-    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
-    Sessions()->SetInhibitedStatus('A', 1);
-    // A release signalled before the Wait began does not count.
     ASSERT_EQ(Notify('A', "wait"), 0);
     Call wait(HA_WAIT);
     CallerThread waiter([&wait] { wait.Run(nullptr); });
@@ -84,22 +66,24 @@ TEST_F(WaitFunctionsTest, WaitIsReleasedByTheSessionsWaitEvent) {
     ASSERT_EQ(Notify('A', "wait"), 0);
     EXPECT_TRUE(waiter.Join());
     EXPECT_EQ(wait.result, HLLAPI_RC_SUCCESS);
+
+    ASSERT_EQ(SetParameters("NWAIT"), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_WAIT_TIMEOUT);
+    ProcessBlock()->WaitTimeout = 100;
+    EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_WAIT_TIMEOUT);
 }
 
 TEST_F(WaitFunctionsTest, PauseEndsEarlyOnlyForARegisteredUpdate) {
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     // Without IPAUSE the pause is a plain sleep of the half-seconds asked.
-    Call sleep(HA_PAUSE, 1);
-    EXPECT_EQ(sleep.Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Call(HA_PAUSE, 1).Run(nullptr).result, HLLAPI_RC_SUCCESS);
 
     ASSERT_EQ(SetParameters("IPAUSE"), HLLAPI_RC_SUCCESS);
     // Interruptible, but nothing registered that could interrupt it.
     EXPECT_EQ(Call(HA_PAUSE, 0).Run(nullptr).result, HLLAPI_RC_SYSTEM_ERROR);
 
-    NotifyRequest request('A', 'p');
-    ASSERT_EQ(Start(request), HLLAPI_RC_SUCCESS);
-    Call timed(HA_PAUSE, 1);
-    EXPECT_EQ(timed.Run(nullptr).result, HLLAPI_RC_SUCCESS) << "ran to its end";
+    ASSERT_EQ(Start(NotifyRequest('A', 'p')), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Call(HA_PAUSE, 1).Run(nullptr).result, HLLAPI_RC_SUCCESS) << "ran to its end";
 
     Call pause(HA_PAUSE, 40);
     CallerThread pauser([&pause] { pause.Run(nullptr); });
@@ -108,52 +92,28 @@ TEST_F(WaitFunctionsTest, PauseEndsEarlyOnlyForARegisteredUpdate) {
     EXPECT_TRUE(pauser.Join());
     EXPECT_EQ(pause.result, HLLAPI_RC_EVENT_OCCURRED);
     // Pause leaves the update to Query Host Update.
-    EXPECT_EQ(Query('A'), HLLAPI_RC_PS_UPDATED);
-}
-
-TEST_F(WaitFunctionsTest, QueryHostUpdateReportsAndConsumesTheRegisteredKinds) {
-    EXPECT_EQ(Query('A'), HLLAPI_RC_NOT_STARTED);
-    EXPECT_EQ(Query('Z'), HLLAPI_RC_NO_SESSION);
-    EXPECT_EQ(Query(' '), HLLAPI_RC_NO_SESSION) << "blank names the connected session: none";
-
-    NotifyRequest both('A', 'B');
-    ASSERT_EQ(Start(both), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(HostListCount('A'), 1);
-    EXPECT_EQ(Query('A'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(Notify('A', "ps"), 0);
-    ASSERT_EQ(Notify('A', "oia"), 0);
-    EXPECT_EQ(Query('A'), HLLAPI_RC_BOTH_UPDATED);
-    EXPECT_EQ(Query('A'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(Notify('A', "oia"), 0);
-    EXPECT_EQ(Query('A'), HLLAPI_RC_OIA_UPDATED);
+    EXPECT_EQ(Named(HA_QUERY_HOST_UPDATE, 'A'), HLLAPI_RC_PS_UPDATED);
 
     // Status line only: a presentation-space update is not reported.
-    ASSERT_EQ(Stop('A'), HLLAPI_RC_SUCCESS);
-    NotifyRequest oia('B', 'O');
-    ASSERT_EQ(Start(oia), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(Notify('B', "ps"), 0);
-    EXPECT_EQ(Query('B'), HLLAPI_RC_SUCCESS);
-
-    EXPECT_EQ(Stop('B'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(Stop('B'), HLLAPI_RC_NOT_STARTED);
-    EXPECT_EQ(Query('B'), HLLAPI_RC_NOT_STARTED);
-    EXPECT_EQ(HostListCount('A'), 0);
-    EXPECT_EQ(HostListCount('B'), 0);
+    ASSERT_EQ(Named(HA_STOP_HOST_NOTIFY, 'A'), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Start(NotifyRequest('A', 'O')), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Notify('A', "ps"), 0);
+    EXPECT_EQ(Named(HA_QUERY_HOST_UPDATE, 'A'), HLLAPI_RC_SUCCESS);
 }
 
 // Host notification and close intercept in their event and message forms:
 // the event form hands out the address of the block's handle to wait on,
 // which a notification signals and the query resets; the message form posts
 // to the caller's window (refused for anything else) only for the kinds
-// registered.
+// registered. The query reports each kind registered once, and consumes it.
 struct FormRow {
     const char* name;
     std::int32_t start, query, stop;
     char form, type;
-    const char* unregistered;  // an event (see Notify) that must not be reported, or ""
-    const char* event;         // the event that is
-    std::int32_t occurred;     // the query's answer after it
-    std::intptr_t lParam;      // the message's, in message form
+    const char* before;     // an event (see Notify) before the one waited for, or ""
+    const char* event;      // the event waited for
+    std::int32_t occurred;  // the query's answer after it
+    std::intptr_t lParam;   // the message's, in message form
 };
 void PrintTo(const FormRow& row, std::ostream* out) { *out << row.name; }
 
@@ -162,31 +122,30 @@ class NotificationFormTest : public WaitFunctionsTest, public testing::WithParam
 TEST_P(NotificationFormTest, ReportsTheEventInItsForm) {
     const FormRow& row = GetParam();
     const bool message = row.form == 'm';
-    char name[4] = "A";
     platform::WindowHandle window = 0;
     if (message) {
         platform::EnsureMessageQueue();
         window = platform::CreateMessageWindow();
         ASSERT_NE(window, 0u);
-        NotifyRequest notAWindow('A', 'M', row.type, window + 0x1000);
-        EXPECT_EQ(Call(row.start, sizeof notAWindow.bytes).Run(notAWindow.bytes).result, HLLAPI_RC_BAD_PARAMETER);
-        EXPECT_EQ(Call(row.query, 1).Run(name).result, HLLAPI_RC_NOT_STARTED);
+        EXPECT_EQ(Start(NotifyRequest('A', 'M', row.type, window + 0x1000), row.start), HLLAPI_RC_BAD_PARAMETER);
+        EXPECT_EQ(Named(row.query, 'A'), HLLAPI_RC_NOT_STARTED);
     }
-    NotifyRequest request('A', row.form, row.type, window);
+    NotifyRequest request('a', row.form, row.type, window);
     ASSERT_EQ(Call(row.start, sizeof request.bytes).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(ListCount('A'), 1);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    const auto* handle = reinterpret_cast<const std::uintptr_t*>(request.Word8());
+    const auto* handle = reinterpret_cast<const std::uintptr_t*>(request.Handle());
     if (message) {
-        EXPECT_EQ(request.MessageId(), HLLAPI_NOTIFY_WPARAM_BASE);
+        EXPECT_EQ(request.Handle() & 0xFFFF, HLLAPI_NOTIFY_WPARAM_BASE) << "the message identifier";
     } else {
-        ASSERT_LT(request.Word8() - reinterpret_cast<std::uintptr_t>(block), sizeof *block) << "not the block's";
+        ASSERT_LT(request.Handle() - reinterpret_cast<std::uintptr_t>(block), sizeof *block) << "not the block's";
         ASSERT_NE(*handle, platform::kNoHandle);
         platform::ClearEvent(*handle);
     }
-    EXPECT_EQ(Call(row.query, 1).Run(name).result, HLLAPI_RC_SUCCESS);
-    if (row.unregistered[0] != '\0') {
-        ASSERT_EQ(Notify('A', row.unregistered), 0);
+    EXPECT_EQ(Named(row.query, 'A'), HLLAPI_RC_SUCCESS);
+    if (row.before[0] != '\0') {
+        ASSERT_EQ(Notify('A', row.before), 0);
     }
 
     ASSERT_EQ(Notify('A', row.event), 0);
@@ -200,23 +159,24 @@ TEST_P(NotificationFormTest, ReportsTheEventInItsForm) {
     } else {
         EXPECT_EQ(platform::WaitForEvent(*handle, kTestLimitMs), platform::kWaitObject0);
     }
-    EXPECT_EQ(Call(row.query, 1).Run(name).result, row.occurred);
+    EXPECT_EQ(Named(row.query, 'A'), row.occurred);
     if (!message) {
         EXPECT_EQ(platform::WaitForEvent(*handle, 0), platform::kWaitTimeout) << "the query resets it";
     }
-    EXPECT_EQ(Call(row.query, 1).Run(name).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(Call(row.stop, 1).Run(name).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Named(row.query, 'A'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(Named(row.stop, 'A'), HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(ListCount('A'), 0);
     if (!message) {
         EXPECT_EQ(*handle, 0u);
     }
-    EXPECT_EQ(Call(row.stop, 1).Run(name).result, HLLAPI_RC_NOT_STARTED);
+    EXPECT_EQ(Named(row.stop, 'A'), HLLAPI_RC_NOT_STARTED);
     if (message) platform::DestroyMessageWindow(window);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, NotificationFormTest,
     testing::Values(FormRow{"HostEvent", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, HA_STOP_HOST_NOTIFY, 'a', 'b',
-                            "", "oia", HLLAPI_RC_OIA_UPDATED, 0},
+                            "ps", "oia", HLLAPI_RC_BOTH_UPDATED, 0},
                     FormRow{"HostMessage", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, HA_STOP_HOST_NOTIFY, 'm',
                             'p', "oia", "ps", HLLAPI_RC_PS_UPDATED, HLLAPI_NOTIFY_PRESENTATION_SPACE},
                     FormRow{"CloseEvent", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT,
@@ -234,6 +194,7 @@ struct EndedDuringTheWait {
     std::int32_t function;
     bool killed;  // else unregistered
 };
+void PrintTo(const EndedDuringTheWait& row, std::ostream* out) { *out << row.name; }
 
 class WaitEndedBySessionEndTest : public testing::TestWithParam<EndedDuringTheWait> {
 protected:
@@ -248,21 +209,15 @@ TEST_P(WaitEndedBySessionEndTest, AnswersThatTheSessionIsGone) {
     Responder responder("E");
     ASSERT_TRUE(responder.ready());
     char name[24] = "E";
-    Call wait(row.function);
+    Call wait(row.function, row.function == HA_GET_KEY ? 16 : 0);  // Pause: 0 is 1,200 seconds
+    ASSERT_EQ(SetParameters(row.function == HA_PAUSE ? "IPAUSE" : "LWAIT"), HLLAPI_RC_SUCCESS);
     if (row.function == HA_WAIT) {
-        ASSERT_EQ(Call(HA_CONNECT_PS, 1).Run(name).result, HLLAPI_RC_SUCCESS);
-        ASSERT_EQ(SetParameters("LWAIT"), HLLAPI_RC_SUCCESS);
+        ASSERT_EQ(Connect('E'), HLLAPI_RC_SUCCESS);
         Sessions()->SetInhibitedStatus('E', 1);
-    } else if (row.function == HA_GET_KEY) {
-        ASSERT_EQ(SetParameters("LWAIT"), HLLAPI_RC_SUCCESS);
-        NotifyRequest start('E', 'L');
-        ASSERT_EQ(Call(HA_START_KEY_INTERCEPT, 16).Run(start.bytes).result, HLLAPI_RC_SUCCESS);
-        wait.length = 16;
     } else {
-        ASSERT_EQ(SetParameters("IPAUSE"), HLLAPI_RC_SUCCESS);
-        NotifyRequest start('E', 'B');
-        ASSERT_EQ(Call(HA_START_HOST_NOTIFY, sizeof start.bytes).Run(start.bytes).result, HLLAPI_RC_SUCCESS);
-        wait.length = 0;  // 1,200 seconds
+        const bool keys = row.function == HA_GET_KEY;
+        ASSERT_EQ(Start(NotifyRequest('E', keys ? 'L' : 'B'), keys ? HA_START_KEY_INTERCEPT : HA_START_HOST_NOTIFY),
+                  HLLAPI_RC_SUCCESS);
     }
     CallerThread waiter([&wait, &name] { wait.Run(name); });
     ASSERT_TRUE(waiter.StillRunningAfter(300)) << "answered " << wait.result << " before the end";
