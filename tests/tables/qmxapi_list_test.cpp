@@ -14,6 +14,14 @@ namespace {
 
 const std::uint32_t kSelf = platform::CurrentProcessId();
 
+TRV_CHILD_ROLE(tables_exit_at_once) { return 0; }
+
+// The id of a process that has ended: a child that exits at once.
+std::uint32_t EndedProcessId() {
+    RoleProcess child("tables_exit_at_once");
+    return child.started() && child.Wait() == 0 ? child.id() : 0;
+}
+
 // Removal leaves the event handle to its owner, which is this test.
 void FreeRecords(QMXAPIList& list) {
     for (QMXAPIBlock& record : list.Blocks) {
