@@ -1,5 +1,5 @@
-// Session table: letters, registration and removal, bounded fields and the
-// three notification lists.
+// Session table: letters, registration and removal, the window-services
+// claim, bounded fields and the three notification lists.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -76,6 +76,18 @@ TEST(SessionListTest, LettersFoldALetterIsRegisteredOnceAndRemovalLeavesOnlyInde
     EXPECT_EQ(sessions.SessionCount, 1);
     sessions.RemoveSession('Q');  // a free letter does not lower the count
     EXPECT_EQ(sessions.SessionCount, 1);
+}
+
+// Unlike the plain connect, a claim of the window services never takes them
+// from another holder: it settles a race between two callers' connects.
+TEST(SessionListTest, AWindowServicesClaimNeverTakesThemFromAnotherHolder) {
+    Tables tables;
+    SessionList& sessions = *tables.sessions;
+    std::vector<ApplicationBlock*> callers = MakeCallers(*tables.applications, 2);
+    EXPECT_TRUE(sessions.ClaimSessionWin(callers[1]->BlockName, 'E'));
+    EXPECT_FALSE(sessions.ClaimSessionWin(callers[0]->BlockName, 'E'));
+    EXPECT_TRUE(sessions.ClaimSessionWin(callers[1]->BlockName, 'E'));
+    EXPECT_STREQ(sessions.GetSession('E').WinConnection, callers[1]->BlockName);
 }
 
 TEST(SessionListTest, FieldsAreBoundedAndInvalidLettersWriteNothing) {
