@@ -17,12 +17,6 @@ namespace trv::test {
 
 namespace {
 
-const std::uint32_t kSelf = platform::CurrentProcessId();
-
-void CloseReplyEvents(ApplicationList& list) {
-    for (ApplicationBlock& block : list.Blocks) platform::CloseObject(block.ReplyEvent);
-}
-
 TEST(ApplicationListTest, ProcessFormSharesOneBlockThreadFormGivesEachThreadItsOwnFoundByAllOfItsName) {
     Tables tables;
     ApplicationList& list = *tables.applications;
@@ -55,7 +49,6 @@ TEST(ApplicationListTest, ProcessFormSharesOneBlockThreadFormGivesEachThreadItsO
     EXPECT_EQ(list.GetApplicationBlock(lookup), nullptr) << "the 28th byte was not compared";
     const char empty[kBlockNameSize] = {};
     EXPECT_EQ(list.GetApplicationBlock(empty), nullptr) << "matched a free block";
-    CloseReplyEvents(list);
 }
 
 TEST(ApplicationListTest, TwentySeventhCallerIsRefusedAndAFreedSlotIsReusedFresh) {
@@ -79,7 +72,6 @@ TEST(ApplicationListTest, TwentySeventhCallerIsRefusedAndAFreedSlotIsReusedFresh
     EXPECT_EQ(reused->ThreadId, 27u);
     EXPECT_EQ(reused->EscChar, '@') << "not made afresh";
     EXPECT_EQ(reused->KeyQueueCount[7], 0);
-    CloseReplyEvents(list);
 }
 
 TEST(ApplicationBlockTest, DataAndKeyQueuesNeverRunPastTheirEnds) {
@@ -110,7 +102,6 @@ TEST(ApplicationBlockTest, DataAndKeyQueuesNeverRunPastTheirEnds) {
         EXPECT_LE(block->QueuedKeys(3), 1024);
     }
     EXPECT_FALSE(block->QueueKey(kSessionCount, KeyQueueEntry{}));
-    CloseReplyEvents(*tables.applications);
 }
 
 // Whether the table mutex is reached by name or, as in an attached process,
@@ -135,7 +126,6 @@ TEST(ApplicationListTest, AddingABlockWaitsForTheTableLock) {
         EXPECT_EQ(added.load()->ThreadId, thread);
     }
     processHandle = saved;
-    CloseReplyEvents(*tables.applications);
 }
 
 }  // namespace

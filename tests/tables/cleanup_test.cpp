@@ -19,8 +19,6 @@
 namespace trv::test {
 namespace {
 
-const std::uint32_t kSelf = platform::CurrentProcessId();
-
 // Another caller process that lives until the test kills it.
 TRV_CHILD_ROLE(tables_other_caller) {
     platform::UniqueHandle never(platform::CreateNamedEvent(true, UniqueName("trv_tables_never").c_str()));
@@ -128,7 +126,6 @@ TEST(AlertWaitingBlocksTest, ReleasesNotifiesAndDetachesEveryCallerOfTheSession)
     platform::DestroyMessageWindow(window);
     Control().SessionsAvailable.store(available);
     Process().notifyMessage = savedMessage;
-    for (ApplicationBlock& block : list.Blocks) platform::CloseObject(block.ReplyEvent);
 }
 
 TEST(ApplicationDestroyedTest, FreesEveryBlockOfTheProcessWhicheverThreadDetaches) {

@@ -104,14 +104,13 @@ TEST_F(DeadHoldersTest, KilledCallersAndThoseWhoseIdWasReusedAreReclaimed) {
     const std::string winName = NameOf(*BlockOfProcess(*tables_.applications, win.id()));
 
     listed.Kill();
-    const std::uint32_t self = platform::CurrentProcessId();
-    std::vector<ApplicationBlock*> mine = {tables_.applications->AddApplicationBlock(self, 1, false)};
+    std::vector<ApplicationBlock*> mine = {tables_.applications->AddApplicationBlock(kSelf, 1, false)};
     ASSERT_NE(mine[0], nullptr);
     EXPECT_EQ(BlockOfProcess(*tables_.applications, listed.id()), nullptr) << "the killed caller's block was kept";
     EXPECT_EQ(H().HostNotifyCount, 2);
     EXPECT_EQ(H().CloseNotifyCount, 2);
     for (std::uint32_t tid = 2; tid < kSessionCount - 1; ++tid) {
-        mine.push_back(tables_.applications->AddApplicationBlock(self, tid, false));
+        mine.push_back(tables_.applications->AddApplicationBlock(kSelf, tid, false));
         ASSERT_NE(mine.back(), nullptr);
     }
     for (ApplicationBlock* block : mine) ASSERT_GE(tables_.sessions->AddToHostNotificationList('H', *block), 0);
@@ -126,7 +125,6 @@ TEST_F(DeadHoldersTest, KilledCallersAndThoseWhoseIdWasReusedAreReclaimed) {
     EXPECT_EQ(H().HostNotifyCount, kSessionCount);
     for (int i = 0; i < kSessionCount; ++i) EXPECT_NE(std::string(H().HostNotifyList[i]), winName) << i;
     EXPECT_EQ(H().WinConnection[0], '\0');
-    for (ApplicationBlock* block : mine) platform::CloseObject(block->ReplyEvent);
 
     ApplicationBlock* psBlock = BlockOfProcess(*tables_.applications, ps.id());
     ASSERT_NE(psBlock, nullptr);

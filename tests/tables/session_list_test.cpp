@@ -12,8 +12,6 @@
 namespace trv::test {
 namespace {
 
-const std::uint32_t kSelf = platform::CurrentProcessId();
-
 std::vector<ApplicationBlock*> MakeCallers(ApplicationList& applications, int count) {
     std::vector<ApplicationBlock*> callers;
     for (int i = 0; i < count; ++i) callers.push_back(applications.AddApplicationBlock(kSelf, 0x100 + i, false));

@@ -17,8 +17,11 @@
 #include "tables/application_list.h"
 #include "tables/qmxapi_list.h"
 #include "tables/session_list.h"
+#include "tables/table_support.h"
 
 namespace trv::test {
+
+inline const std::uint32_t kSelf = platform::CurrentProcessId();
 
 // The memory of one table: a heap buffer when it has no name, else a view of
 // the named mapping that a child process opens under the same name.
@@ -51,8 +54,9 @@ private:
 // The three tables, built (constructed in place, destroyed at the end) or
 // only opened, and installed in Process() meanwhile: in heap memory without
 // a base name, else in the named mappings "<base>_sess_<run>" and so on.
-// Sessions this process registered are removed first, so that no event
-// outlives its test.
+// Sessions this process registered, the events it made for the blocks and
+// every record are removed first, so that no event or atom outlives its
+// test.
 class Tables {
 public:
     explicit Tables(const std::string& base = "", bool build = true)
@@ -74,6 +78,14 @@ public:
             if (block.Established != 0 && block.ProcessID == platform::CurrentProcessId()) {
                 sessions->RemoveSession(static_cast<char>('A' + i));
             }
+        }
+        for (ApplicationBlock& block : applications->Blocks) {
+            if (TakeOwnHandle(&block.ReplyEvent, block.ReplyEvent)) platform::CloseObject(block.ReplyEvent);
+        }
+        for (QMXAPIBlock& record : qmxapi->Blocks) {
+            if (record.ProcessId == 0) continue;
+            if (TakeOwnHandle(&record.Event, record.Event)) platform::CloseObject(record.Event);
+            qmxapi->RemoveQMXAPIBlock(record.ProcessId, record.ThreadId);
         }
         qmxapi->~QMXAPIList();
         applications->~ApplicationList();
