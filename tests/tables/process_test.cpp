@@ -2,7 +2,8 @@
 // processes throughout): callers killed outright, or whose id a later
 // process has, leave blocks and sessions that are given back, also before
 // the table is full, and a full notification list makes room in place of a
-// killed caller.
+// killed caller; a detaching process frees its own blocks and closes only
+// its own handles.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -82,7 +83,7 @@ ApplicationBlock* BlockOfProcess(ApplicationList& list, std::uint32_t processId)
 
 // The tables in named mappings that the holders open, and the event that
 // keeps them waiting until they are killed.
-class DeadHoldersTest : public testing::Test {
+class CallerProcessesTest : public testing::Test {
 protected:
     Tables tables_{"trv_holders", true};
     platform::UniqueHandle never_{SharedEvent("trv_holder_never")};
@@ -97,7 +98,7 @@ protected:
 // now names a later process (another start stamp) is given back when its
 // name is checked. Their ties to H go with them. A session registered
 // under a reused id is given back the same way.
-TEST_F(DeadHoldersTest, KilledCallersAndThoseWhoseIdWasReusedAreReclaimed) {
+TEST_F(CallerProcessesTest, KilledCallersAndThoseWhoseIdWasReusedAreReclaimed) {
     Holder ps("0"), win("1"), listed("2");
     ASSERT_TRUE(ps.ok() && win.ok() && listed.ok());
     ASSERT_TRUE(H().PSConnection[0] != '\0' && H().WinConnection[0] != '\0');
@@ -147,6 +148,65 @@ TEST_F(DeadHoldersTest, KilledCallersAndThoseWhoseIdWasReusedAreReclaimed) {
     tables_.sessions->Blocks['J' - 'A'].SetOwnerStartStamp(stamp ^ 0x5A5A);
     EXPECT_EQ(ReclaimSessionsOfEndedProcesses(), 1);
     EXPECT_EQ(tables_.sessions->IsSessionEstablished('J'), 0);
+}
+
+// The detach of a process frees every block it has, whichever thread
+// detaches, with their ties to the sessions and the handles it made, around
+// another process's caller listed first; when that process ends in turn,
+// the handles stored in its block are left to it.
+TEST_F(CallerProcessesTest, ApplicationDestroyedFreesEveryBlockOfTheProcessAndClosesOnlyItsOwnHandles) {
+    Holder other("2");  // in H's host and close lists
+    ASSERT_TRUE(other.ok());
+    SessionList& sessions = *tables_.sessions;
+    const int h = 'H' - 'A';
+    ApplicationBlock* shared = tables_.applications->AddApplicationBlock(kSelf, 10, true);
+    ApplicationBlock* t11 = tables_.applications->AddApplicationBlock(kSelf, 11, false);
+    ApplicationBlock* t12 = tables_.applications->AddApplicationBlock(kSelf, 12, false);
+    std::vector<std::string> ownReplies = {shared->ReplyEventName, t11->ReplyEventName, t12->ReplyEventName};
+    sessions.ConnectSessionPS(shared->BlockName, 'H');
+    shared->ShortName = 'H';
+    shared->HostUpdateNotifyType[h] = kNotifyBoth;
+    sessions.AddToHostNotificationList('H', *shared);
+    sessions.ConnectSessionWin(t11->BlockName, 'E');
+    t11->WinConnected['E' - 'A'] = 1;
+    const std::string closeName = UniqueName("trv_tables_close_intercept");
+    const std::string keyName = UniqueName("trv_tables_key_intercept");
+    t11->CloseInterceptMode[h] = kCloseByEvent;
+    t11->CloseInterceptHandle[h] = platform::CreateNamedEvent(true, closeName.c_str());
+    sessions.AddToCloseNotificationList('H', *t11);
+    t12->KeyInterceptEvent['F' - 'A'] = platform::CreateNamedEvent(false, keyName.c_str());
+    sessions.AddToKeyNotificationList('F', *t12);
+
+    ApplicationDestroyed(kSelf, 0xBEEF);  // a thread that owns no block
+
+    EXPECT_EQ(tables_.applications->FindApplicationBlock(kSelf), nullptr);
+    ApplicationBlock* otherBlock = BlockOfProcess(*tables_.applications, other.id());
+    ASSERT_NE(otherBlock, nullptr);
+    for (const std::string& name : ownReplies) {
+        EXPECT_FALSE(platform::UniqueHandle(platform::OpenNamedEvent(name.c_str())))
+            << "the reply event " << name << " outlived its block";
+    }
+    EXPECT_EQ(H().PSConnection[0], '\0');
+    EXPECT_EQ(H().HostNotifyCount, 1);
+    EXPECT_STREQ(H().HostNotifyList[0], otherBlock->BlockName);
+    EXPECT_EQ(H().CloseNotifyCount, 1);
+    EXPECT_EQ(sessions.Blocks['E' - 'A'].WinConnection[0], '\0');
+    EXPECT_EQ(sessions.Blocks['F' - 'A'].KeyNotifyCount, 0);
+    platform::UniqueHandle closeLeft(platform::OpenNamedEvent(closeName.c_str()));
+    platform::UniqueHandle keyLeft(platform::OpenNamedEvent(keyName.c_str()));
+    EXPECT_FALSE(closeLeft) << "the close-intercept event handle was not closed";
+    EXPECT_FALSE(keyLeft) << "the key-intercept event handle was not closed";
+
+    const std::string probeName = UniqueName("trv_tables_foreign_probe");
+    platform::UniqueHandle probe(platform::CreateNamedEvent(true, probeName.c_str()));
+    otherBlock->CloseInterceptMode[h] = kCloseByEvent;
+    otherBlock->CloseInterceptHandle[h] = probe.get();
+    otherBlock->KeyInterceptEvent[h] = probe.get();
+    ApplicationDestroyed(other.id(), 5);
+    EXPECT_EQ(otherBlock->ProcessId, 0u);
+    EXPECT_EQ(H().HostNotifyCount + H().CloseNotifyCount, 0);
+    platform::UniqueHandle probeSeen(platform::OpenNamedEvent(probeName.c_str()));
+    EXPECT_TRUE(probeSeen) << "a handle stored for another process was closed";
 }
 
 }  // namespace
