@@ -75,7 +75,7 @@ public:
         if (!build_ || !ok()) return;
         for (int i = 0; i < kSessionCount; ++i) {
             const SessionBlock& block = sessions->Blocks[i];
-            if (block.Established != 0 && block.ProcessID == platform::CurrentProcessId()) {
+            if (block.Established != 0 && block.ProcessID == kSelf) {
                 sessions->RemoveSession(static_cast<char>('A' + i));
             }
         }
