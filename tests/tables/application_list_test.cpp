@@ -1,6 +1,6 @@
 // Application table: creation defaults and names, the per-process and
-// per-thread forms, capacity and reuse, lookup by name, and the bounds of
-// Data and the key queues.
+// per-thread forms, lookup by name, capacity and reuse, the bounds of Data
+// and the key queues, and the table's lock.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -15,22 +15,9 @@
 
 namespace trv::test {
 
-TRV_CHILD_ROLE(tables_exit_at_once) { return 0; }
-
-std::uint32_t EndedProcessId() {
-    RoleProcess child("tables_exit_at_once");
-    return child.started() && child.Wait() == 0 ? child.id() : 0;
-}
-
 namespace {
 
-const std::uint32_t kSelf = platform::CurrentProcessId();
-
-void CloseReplyEvents(ApplicationList& list) {
-    for (ApplicationBlock& block : list.Blocks) platform::CloseObject(block.ReplyEvent);
-}
-
-TEST(ApplicationListTest, ProcessFormSharesOneBlockThreadFormGivesEachThreadItsOwn) {
+TEST(ApplicationListTest, ProcessFormSharesOneBlockThreadFormGivesEachThreadItsOwnFoundByAllOfItsName) {
     Tables tables;
     ApplicationList& list = *tables.applications;
     ApplicationBlock* block = list.AddApplicationBlock(0x1A2B, 0x3C, true);
@@ -54,7 +41,14 @@ TEST(ApplicationListTest, ProcessFormSharesOneBlockThreadFormGivesEachThreadItsO
     EXPECT_EQ(list.FindApplicationBlock(kSelf), threadA);
     EXPECT_EQ(list.FindApplicationBlock(kSelf, 22), threadB);
     EXPECT_EQ(list.FindApplicationBlock(0), nullptr) << "a free block is nobody's";
-    CloseReplyEvents(list);
+
+    char lookup[kBlockNameSize];
+    std::memcpy(lookup, threadA->BlockName, kBlockNameSize);
+    EXPECT_EQ(list.GetApplicationBlock(lookup), threadA);
+    lookup[kBlockNameSize - 1] = 'x';
+    EXPECT_EQ(list.GetApplicationBlock(lookup), nullptr) << "the 28th byte was not compared";
+    const char empty[kBlockNameSize] = {};
+    EXPECT_EQ(list.GetApplicationBlock(empty), nullptr) << "matched a free block";
 }
 
 TEST(ApplicationListTest, TwentySeventhCallerIsRefusedAndAFreedSlotIsReusedFresh) {
@@ -78,20 +72,6 @@ TEST(ApplicationListTest, TwentySeventhCallerIsRefusedAndAFreedSlotIsReusedFresh
     EXPECT_EQ(reused->ThreadId, 27u);
     EXPECT_EQ(reused->EscChar, '@') << "not made afresh";
     EXPECT_EQ(reused->KeyQueueCount[7], 0);
-    CloseReplyEvents(list);
-}
-
-TEST(ApplicationListTest, LookupByNameComparesAllTwentyEightBytes) {
-    Tables tables;
-    ApplicationBlock* block = tables.applications->AddApplicationBlock(kSelf, 0x77, false);
-    char name[kBlockNameSize];
-    std::memcpy(name, block->BlockName, kBlockNameSize);
-    EXPECT_EQ(tables.applications->GetApplicationBlock(name), block);
-    name[kBlockNameSize - 1] = 'x';
-    EXPECT_EQ(tables.applications->GetApplicationBlock(name), nullptr);
-    const char empty[kBlockNameSize] = {};
-    EXPECT_EQ(tables.applications->GetApplicationBlock(empty), nullptr) << "matched a free block";
-    CloseReplyEvents(*tables.applications);
 }
 
 TEST(ApplicationBlockTest, DataAndKeyQueuesNeverRunPastTheirEnds) {
@@ -122,7 +102,6 @@ TEST(ApplicationBlockTest, DataAndKeyQueuesNeverRunPastTheirEnds) {
         EXPECT_LE(block->QueuedKeys(3), 1024);
     }
     EXPECT_FALSE(block->QueueKey(kSessionCount, KeyQueueEntry{}));
-    CloseReplyEvents(*tables.applications);
 }
 
 // Whether the table mutex is reached by name or, as in an attached process,
@@ -147,7 +126,6 @@ TEST(ApplicationListTest, AddingABlockWaitsForTheTableLock) {
         EXPECT_EQ(added.load()->ThreadId, thread);
     }
     processHandle = saved;
-    CloseReplyEvents(*tables.applications);
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
-// AlertWaitingBlocks and ApplicationDestroyed within one process: every
-// caller of an ending session is released, told and detached; every block
-// of an ending caller process is freed and unlinked, and only its own
-// process's handles are closed.
+// AlertWaitingBlocks within one process: every caller of an ending session
+// is released, told and detached. (ApplicationDestroyed, which meets another
+// process's blocks, is tested with the tables across processes.)
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "platform/atom.h"
@@ -18,15 +16,6 @@
 
 namespace trv::test {
 namespace {
-
-const std::uint32_t kSelf = platform::CurrentProcessId();
-
-// Another caller process that lives until the test kills it.
-TRV_CHILD_ROLE(tables_other_caller) {
-    platform::UniqueHandle never(platform::CreateNamedEvent(true, UniqueName("trv_tables_never").c_str()));
-    platform::WaitForEvent(never.get(), 60000);
-    return 0;
-}
 
 struct Posted {
     std::uintptr_t window;
@@ -128,73 +117,6 @@ TEST(AlertWaitingBlocksTest, ReleasesNotifiesAndDetachesEveryCallerOfTheSession)
     platform::DestroyMessageWindow(window);
     Control().SessionsAvailable.store(available);
     Process().notifyMessage = savedMessage;
-    for (ApplicationBlock& block : list.Blocks) platform::CloseObject(block.ReplyEvent);
-}
-
-TEST(ApplicationDestroyedTest, FreesEveryBlockOfTheProcessWhicheverThreadDetaches) {
-    Tables tables;
-    SessionList& sessions = *tables.sessions;
-    ApplicationList& list = *tables.applications;
-    const int d = 'D' - 'A';
-    RoleProcess otherProcess("tables_other_caller");
-    const std::uint32_t otherId = otherProcess.id();
-    ApplicationBlock* other = list.AddApplicationBlock(otherId, 5, false);
-    ApplicationBlock* shared = list.AddApplicationBlock(kSelf, 10, true);
-    ApplicationBlock* t11 = list.AddApplicationBlock(kSelf, 11, false);
-    ApplicationBlock* t12 = list.AddApplicationBlock(kSelf, 12, false);
-    const platform::Handle otherReply = other->ReplyEvent;
-    std::vector<std::string> ownReplies = {shared->ReplyEventName, t11->ReplyEventName, t12->ReplyEventName};
-
-    // Another process's caller is listed first, so ours must be removed
-    // around it and the list kept dense.
-    other->HostUpdateNotifyType[d] = kNotifyBoth;
-    sessions.AddToHostNotificationList('D', *other);
-    sessions.ConnectSessionPS(shared->BlockName, 'D');
-    shared->ShortName = 'D';
-    shared->HostUpdateNotifyType[d] = kNotifyBoth;
-    sessions.AddToHostNotificationList('D', *shared);
-    sessions.ConnectSessionWin(t11->BlockName, 'E');
-    t11->WinConnected['E' - 'A'] = 1;
-    const std::string closeName = UniqueName("trv_tables_close_intercept");
-    const std::string keyName = UniqueName("trv_tables_key_intercept");
-    t11->CloseInterceptMode[d] = kCloseByEvent;
-    t11->CloseInterceptHandle[d] = platform::CreateNamedEvent(true, closeName.c_str());
-    sessions.AddToCloseNotificationList('D', *t11);
-    t12->KeyInterceptEvent['F' - 'A'] = platform::CreateNamedEvent(false, keyName.c_str());
-    sessions.AddToKeyNotificationList('F', *t12);
-
-    ApplicationDestroyed(kSelf, 0xBEEF);  // a thread that owns no block
-
-    EXPECT_EQ(list.FindApplicationBlock(kSelf), nullptr);
-    EXPECT_EQ(other->ProcessId, otherId);
-    for (const std::string& name : ownReplies) {
-        EXPECT_FALSE(platform::UniqueHandle(platform::OpenNamedEvent(name.c_str())))
-            << "the reply event " << name << " outlived its block";
-    }
-    const SessionBlock& sd = sessions.Blocks[d];
-    EXPECT_EQ(sd.PSConnection[0], '\0');
-    EXPECT_EQ(sd.HostNotifyCount, 1);
-    EXPECT_STREQ(sd.HostNotifyList[0], other->BlockName);
-    EXPECT_EQ(sd.CloseNotifyCount, 0);
-    EXPECT_EQ(sessions.Blocks['E' - 'A'].WinConnection[0], '\0');
-    EXPECT_EQ(sessions.Blocks['F' - 'A'].KeyNotifyCount, 0);
-    platform::UniqueHandle closeLeft(platform::OpenNamedEvent(closeName.c_str()));
-    platform::UniqueHandle keyLeft(platform::OpenNamedEvent(keyName.c_str()));
-    EXPECT_FALSE(closeLeft) << "the close-intercept event handle was not closed";
-    EXPECT_FALSE(keyLeft) << "the key-intercept event handle was not closed";
-
-    // Another process's block is freed without closing what it stores.
-    const std::string probeName = UniqueName("trv_tables_foreign_probe");
-    platform::UniqueHandle probe(platform::CreateNamedEvent(true, probeName.c_str()));
-    other->CloseInterceptMode[d] = kCloseByEvent;
-    other->CloseInterceptHandle[d] = probe.get();
-    other->KeyInterceptEvent[d] = probe.get();
-    ApplicationDestroyed(otherId, 5);
-    EXPECT_EQ(other->ProcessId, 0u);
-    EXPECT_EQ(sd.HostNotifyCount, 0);
-    platform::UniqueHandle probeSeen(platform::OpenNamedEvent(probeName.c_str()));
-    EXPECT_TRUE(probeSeen) << "a handle stored for another process was closed";
-    platform::CloseObject(otherReply);
 }
 
 }  // namespace

@@ -13,8 +13,6 @@
 namespace trv::test {
 namespace {
 
-const std::uint32_t kSelf = platform::CurrentProcessId();
-
 // Runs `operation` with its first mutex acquisition failing; checks that it
 // reached the lock.
 template <typename Operation>

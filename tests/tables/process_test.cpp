@@ -1,12 +1,12 @@
 // The tables across processes (the interfaces' tests share them with child
-// processes throughout): callers killed outright leave blocks that the next
-// caller gets back, also before the table is full; a full notification list
-// makes room in place of a killed caller; a holder whose id a later process
-// has is not alive.
+// processes throughout): callers killed outright, or whose id a later
+// process has, leave blocks and sessions that are given back, also before
+// the table is full, and a full notification list makes room in place of a
+// killed caller; a detaching process frees its own blocks and closes only
+// its own handles.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -81,94 +81,132 @@ ApplicationBlock* BlockOfProcess(ApplicationList& list, std::uint32_t processId)
     return nullptr;
 }
 
-// Callers killed outright, one connected to H's presentation space, one to
-// its window services, both in its host and close lists: the next new
-// caller gets a block (not only once the table is full) and the dead
-// callers' ties to H are gone.
-TEST(DeadHoldersTest, KilledCallersAreReclaimedByTheNextNewCaller) {
-    Tables tables("trv_holders", true);
-    ASSERT_TRUE(tables.ok());
-    platform::UniqueHandle never(SharedEvent("trv_holder_never"));
-    Holder ps("0"), win("1");
-    ASSERT_TRUE(ps.ok() && win.ok());
-    const SessionBlock& h = tables.sessions->Blocks['H' - 'A'];
-    ASSERT_EQ(h.HostNotifyCount, 2);
-    ASSERT_NE(h.PSConnection[0], '\0');
-    ASSERT_NE(h.WinConnection[0], '\0');
-    ps.Kill();
-    win.Kill();
+// The tables in named mappings that the holders open, and the event that
+// keeps them waiting until they are killed.
+class CallerProcessesTest : public testing::Test {
+protected:
+    Tables tables_{"trv_holders", true};
+    platform::UniqueHandle never_{SharedEvent("trv_holder_never")};
+    void SetUp() override { ASSERT_TRUE(tables_.ok()); }
+    const SessionBlock& H() const { return tables_.sessions->Blocks['H' - 'A']; }
+};
 
-    const std::uint32_t self = platform::CurrentProcessId();
-    ApplicationBlock* mine = tables.applications->AddApplicationBlock(self, platform::CurrentThreadId(), true);
-    ASSERT_EQ(mine, &tables.applications->Blocks[0]) << "the killed callers' blocks were not reclaimed";
-    EXPECT_EQ(BlockOfProcess(*tables.applications, ps.id()), nullptr);
-    EXPECT_EQ(BlockOfProcess(*tables.applications, win.id()), nullptr);
-    EXPECT_EQ(h.HostNotifyCount + h.CloseNotifyCount, 0);
-    EXPECT_TRUE(AllZero(h.HostNotifyList, sizeof h.HostNotifyList));
-    EXPECT_EQ(h.PSConnection[0], '\0');
-    EXPECT_EQ(h.WinConnection[0], '\0');
-    platform::CloseObject(mine->ReplyEvent);
-}
+// Three callers in H's host and close lists, one connected to H's
+// presentation space, one to its window services. One killed outright is
+// given back to the next new caller while the table has room; one killed
+// while the host list is full makes room for a newcomer; the one whose id
+// now names a later process (another start stamp) is given back when its
+// name is checked. Their ties to H go with them. A session registered
+// under a reused id is given back the same way.
+TEST_F(CallerProcessesTest, KilledCallersAndThoseWhoseIdWasReusedAreReclaimed) {
+    Holder ps("0"), win("1"), listed("2");
+    ASSERT_TRUE(ps.ok() && win.ok() && listed.ok());
+    ASSERT_TRUE(H().PSConnection[0] != '\0' && H().WinConnection[0] != '\0');
+    const std::string winName = NameOf(*BlockOfProcess(*tables_.applications, win.id()));
 
-TEST(DeadHoldersTest, AFullNotificationListTakesANewCallerInPlaceOfAKilledOne) {
-    Tables tables("trv_holders", true);
-    ASSERT_TRUE(tables.ok());
-    platform::UniqueHandle never(SharedEvent("trv_holder_never"));
-    Holder holder("2");
-    ASSERT_TRUE(holder.ok());
-    const std::uint32_t self = platform::CurrentProcessId();
-    std::vector<ApplicationBlock*> mine;
-    for (std::uint32_t tid = 1; tid < kSessionCount; ++tid) {
-        mine.push_back(tables.applications->AddApplicationBlock(self, tid, false));
+    listed.Kill();
+    std::vector<ApplicationBlock*> mine = {tables_.applications->AddApplicationBlock(kSelf, 1, false)};
+    ASSERT_NE(mine[0], nullptr);
+    EXPECT_EQ(BlockOfProcess(*tables_.applications, listed.id()), nullptr) << "the killed caller's block was kept";
+    EXPECT_EQ(H().HostNotifyCount, 2);
+    EXPECT_EQ(H().CloseNotifyCount, 2);
+    for (std::uint32_t tid = 2; tid < kSessionCount - 1; ++tid) {
+        mine.push_back(tables_.applications->AddApplicationBlock(kSelf, tid, false));
         ASSERT_NE(mine.back(), nullptr);
-        ASSERT_GE(tables.sessions->AddToHostNotificationList('H', *mine.back()), 0);
     }
-    const SessionBlock& h = tables.sessions->Blocks['H' - 'A'];
-    ASSERT_EQ(h.HostNotifyCount, kSessionCount);
-    const std::string killedName = NameOf(*BlockOfProcess(*tables.applications, holder.id()));
-    holder.Kill();
-
+    for (ApplicationBlock* block : mine) ASSERT_GE(tables_.sessions->AddToHostNotificationList('H', *block), 0);
+    ASSERT_EQ(H().HostNotifyCount, kSessionCount);
+    win.Kill();
     // A caller whose block is not in this table (another view of the table
-    // would be the same): it only needs a name of its own.
+    // would be the same): a list entry only needs a name.
     std::vector<unsigned char> newcomerBytes(sizeof(ApplicationBlock));
     auto* newcomer = reinterpret_cast<ApplicationBlock*>(newcomerBytes.data());
     std::strcpy(newcomer->BlockName, "APPL_BLOCK_NEWCOMER");
-    EXPECT_GE(tables.sessions->AddToHostNotificationList('H', *newcomer), 0) << "the list stays full of the dead";
-    EXPECT_EQ(h.HostNotifyCount, kSessionCount);
-    for (int i = 0; i < kSessionCount; ++i) EXPECT_NE(std::string(h.HostNotifyList[i]), killedName) << i;
-    for (ApplicationBlock* block : mine) platform::CloseObject(block->ReplyEvent);
+    EXPECT_GE(tables_.sessions->AddToHostNotificationList('H', *newcomer), 0) << "the list stays full of the dead";
+    EXPECT_EQ(H().HostNotifyCount, kSessionCount);
+    for (int i = 0; i < kSessionCount; ++i) EXPECT_NE(std::string(H().HostNotifyList[i]), winName) << i;
+    EXPECT_EQ(H().WinConnection[0], '\0');
+
+    ApplicationBlock* psBlock = BlockOfProcess(*tables_.applications, ps.id());
+    ASSERT_NE(psBlock, nullptr);
+    const std::string psName = NameOf(*psBlock);
+    const std::uint32_t stamp = platform::ProcessStartStamp(ps.id());
+    ASSERT_NE(stamp, 0u);
+    EXPECT_EQ(psBlock->OwnerStartStamp, stamp);
+    EXPECT_FALSE(tables_.applications->ReclaimIfHolderEnded(psName.c_str())) << "a live holder was reclaimed";
+    psBlock->OwnerStartStamp = stamp ^ 0x5A5A;  // as if written by an earlier process with this id
+    EXPECT_TRUE(tables_.applications->ReclaimIfHolderEnded(psName.c_str()));
+    EXPECT_EQ(psBlock->ProcessId, 0u);
+    EXPECT_EQ(H().PSConnection[0], '\0');
+    EXPECT_EQ(H().CloseNotifyCount, 0);
+
+    SessionBlock templ = RegistrationTemplate(ps.id());
+    templ.SetOwnerStartStamp(stamp);
+    ASSERT_TRUE(tables_.sessions->AddNamedSession(templ, 'J'));
+    EXPECT_EQ(ReclaimSessionsOfEndedProcesses(), 0);
+    EXPECT_EQ(tables_.sessions->IsSessionEstablished('J'), 1);
+    tables_.sessions->Blocks['J' - 'A'].SetOwnerStartStamp(stamp ^ 0x5A5A);
+    EXPECT_EQ(ReclaimSessionsOfEndedProcesses(), 1);
+    EXPECT_EQ(tables_.sessions->IsSessionEstablished('J'), 0);
 }
 
-// A process id is used again once its process has ended: a record naming
-// a live process by id but with another start stamp is a dead holder's.
-TEST(DeadHoldersTest, AHolderWhoseIdNowBelongsToAnotherProcessCountsAsEnded) {
-    Tables tables("trv_holders", true);
-    ASSERT_TRUE(tables.ok());
-    platform::UniqueHandle never(SharedEvent("trv_holder_never"));
-    Holder holder("0");
-    ASSERT_TRUE(holder.ok());
-    ApplicationBlock* block = BlockOfProcess(*tables.applications, holder.id());
-    ASSERT_NE(block, nullptr);
-    const std::string name = NameOf(*block);
-    const std::uint32_t stamp = platform::ProcessStartStamp(holder.id());
-    ASSERT_NE(stamp, 0u);
-    EXPECT_EQ(block->OwnerStartStamp, stamp);
+// The detach of a process frees every block it has, whichever thread
+// detaches, with their ties to the sessions and the handles it made, around
+// another process's caller listed first; when that process ends in turn,
+// the handles stored in its block are left to it.
+TEST_F(CallerProcessesTest, ApplicationDestroyedFreesEveryBlockOfTheProcessAndClosesOnlyItsOwnHandles) {
+    Holder other("2");  // in H's host and close lists
+    ASSERT_TRUE(other.ok());
+    SessionList& sessions = *tables_.sessions;
+    const int h = 'H' - 'A';
+    ApplicationBlock* shared = tables_.applications->AddApplicationBlock(kSelf, 10, true);
+    ApplicationBlock* t11 = tables_.applications->AddApplicationBlock(kSelf, 11, false);
+    ApplicationBlock* t12 = tables_.applications->AddApplicationBlock(kSelf, 12, false);
+    std::vector<std::string> ownReplies = {shared->ReplyEventName, t11->ReplyEventName, t12->ReplyEventName};
+    sessions.ConnectSessionPS(shared->BlockName, 'H');
+    shared->ShortName = 'H';
+    shared->HostUpdateNotifyType[h] = kNotifyBoth;
+    sessions.AddToHostNotificationList('H', *shared);
+    sessions.ConnectSessionWin(t11->BlockName, 'E');
+    t11->WinConnected['E' - 'A'] = 1;
+    const std::string closeName = UniqueName("trv_tables_close_intercept");
+    const std::string keyName = UniqueName("trv_tables_key_intercept");
+    t11->CloseInterceptMode[h] = kCloseByEvent;
+    t11->CloseInterceptHandle[h] = platform::CreateNamedEvent(true, closeName.c_str());
+    sessions.AddToCloseNotificationList('H', *t11);
+    t12->KeyInterceptEvent['F' - 'A'] = platform::CreateNamedEvent(false, keyName.c_str());
+    sessions.AddToKeyNotificationList('F', *t12);
 
-    EXPECT_FALSE(tables.applications->ReclaimIfHolderEnded(name.c_str())) << "a live holder was reclaimed";
-    block->OwnerStartStamp = stamp ^ 0x5A5A;  // as if written by an earlier process with this id
-    EXPECT_TRUE(tables.applications->ReclaimIfHolderEnded(name.c_str()));
-    EXPECT_EQ(block->ProcessId, 0u);
-    EXPECT_EQ(tables.sessions->Blocks['H' - 'A'].PSConnection[0], '\0');
+    ApplicationDestroyed(kSelf, 0xBEEF);  // a thread that owns no block
 
-    // The same for a session registered under the live process's id.
-    SessionBlock templ = RegistrationTemplate(holder.id());
-    templ.SetOwnerStartStamp(stamp);
-    ASSERT_TRUE(tables.sessions->AddNamedSession(templ, 'J'));
-    EXPECT_EQ(ReclaimSessionsOfEndedProcesses(), 0);
-    EXPECT_EQ(tables.sessions->IsSessionEstablished('J'), 1);
-    tables.sessions->Blocks['J' - 'A'].SetOwnerStartStamp(stamp ^ 0x5A5A);
-    EXPECT_EQ(ReclaimSessionsOfEndedProcesses(), 1);
-    EXPECT_EQ(tables.sessions->IsSessionEstablished('J'), 0);
+    EXPECT_EQ(tables_.applications->FindApplicationBlock(kSelf), nullptr);
+    ApplicationBlock* otherBlock = BlockOfProcess(*tables_.applications, other.id());
+    ASSERT_NE(otherBlock, nullptr);
+    for (const std::string& name : ownReplies) {
+        EXPECT_FALSE(platform::UniqueHandle(platform::OpenNamedEvent(name.c_str())))
+            << "the reply event " << name << " outlived its block";
+    }
+    EXPECT_EQ(H().PSConnection[0], '\0');
+    EXPECT_EQ(H().HostNotifyCount, 1);
+    EXPECT_STREQ(H().HostNotifyList[0], otherBlock->BlockName);
+    EXPECT_EQ(H().CloseNotifyCount, 1);
+    EXPECT_EQ(sessions.Blocks['E' - 'A'].WinConnection[0], '\0');
+    EXPECT_EQ(sessions.Blocks['F' - 'A'].KeyNotifyCount, 0);
+    platform::UniqueHandle closeLeft(platform::OpenNamedEvent(closeName.c_str()));
+    platform::UniqueHandle keyLeft(platform::OpenNamedEvent(keyName.c_str()));
+    EXPECT_FALSE(closeLeft) << "the close-intercept event handle was not closed";
+    EXPECT_FALSE(keyLeft) << "the key-intercept event handle was not closed";
+
+    const std::string probeName = UniqueName("trv_tables_foreign_probe");
+    platform::UniqueHandle probe(platform::CreateNamedEvent(true, probeName.c_str()));
+    otherBlock->CloseInterceptMode[h] = kCloseByEvent;
+    otherBlock->CloseInterceptHandle[h] = probe.get();
+    otherBlock->KeyInterceptEvent[h] = probe.get();
+    ApplicationDestroyed(other.id(), 5);
+    EXPECT_EQ(otherBlock->ProcessId, 0u);
+    EXPECT_EQ(H().HostNotifyCount + H().CloseNotifyCount, 0);
+    platform::UniqueHandle probeSeen(platform::OpenNamedEvent(probeName.c_str()));
+    EXPECT_TRUE(probeSeen) << "a handle stored for another process was closed";
 }
 
 }  // namespace

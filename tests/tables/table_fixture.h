@@ -4,10 +4,11 @@
 // clean-up routines work on them without the library entry.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "platform/mapping.h"
 #include "platform/thread.h"
@@ -16,15 +17,21 @@
 #include "tables/application_list.h"
 #include "tables/qmxapi_list.h"
 #include "tables/session_list.h"
+#include "tables/table_support.h"
 
 namespace trv::test {
 
-// The table memory: a heap buffer, or a view of a named mapping that a
-// child process opens under the same test-unique name.
+inline const std::uint32_t kSelf = platform::CurrentProcessId();
+
+// The memory of one table: a heap buffer when it has no name, else a view of
+// the named mapping that a child process opens under the same name.
 class TableMemory {
 public:
-    explicit TableMemory(std::size_t size) : size_(size), heap_(new unsigned char[size]) {}
     TableMemory(const std::string& name, std::size_t size, bool create) : size_(size) {
+        if (name.empty()) {
+            heap_.resize(size);
+            return;
+        }
         mapping_ = create ? platform::CreateNamedMapping(name.c_str(), size).handle
                           : platform::OpenNamedMapping(name.c_str());
         if (mapping_ != platform::kNoHandle) view_ = platform::MapView(mapping_, size);
@@ -35,32 +42,32 @@ public:
     }
     TableMemory(const TableMemory&) = delete;
     TableMemory& operator=(const TableMemory&) = delete;
-    unsigned char* bytes() const {
-        return heap_ ? heap_.get() : static_cast<unsigned char*>(view_);
-    }
+    unsigned char* bytes() { return heap_.empty() ? static_cast<unsigned char*>(view_) : heap_.data(); }
 
 private:
     std::size_t size_;
-    std::unique_ptr<unsigned char[]> heap_;
+    std::vector<unsigned char> heap_;
     platform::Handle mapping_ = platform::kNoHandle;
     void* view_ = nullptr;
 };
 
 // The three tables, built (constructed in place, destroyed at the end) or
-// only opened, and installed in Process() meanwhile. Sessions this process
-// registered are removed first, so that no event outlives its test.
+// only opened, and installed in Process() meanwhile: in heap memory without
+// a base name, else in the named mappings "<base>_sess_<run>" and so on.
+// Sessions this process registered, the events it made for the blocks and
+// every record are removed first, so that no event or atom outlives its
+// test.
 class Tables {
 public:
-    // In heap memory.
-    Tables() : Tables(std::make_unique<TableMemory>(sizeof(SessionList)),
-                      std::make_unique<TableMemory>(sizeof(ApplicationList)),
-                      std::make_unique<TableMemory>(sizeof(QMXAPIList)), true) {}
-    // In named mappings "<base>_sess_<run>" and so on.
-    Tables(const std::string& base, bool build)
-        : Tables(std::make_unique<TableMemory>(UniqueName(base + "_sess"), sizeof(SessionList), build),
-                 std::make_unique<TableMemory>(UniqueName(base + "_appl"), sizeof(ApplicationList), build),
-                 std::make_unique<TableMemory>(UniqueName(base + "_qmx"), sizeof(QMXAPIList), build),
-                 build) {}
+    explicit Tables(const std::string& base = "", bool build = true)
+        : build_(build),
+          memory_{{MappingName(base, "_sess"), sizeof(SessionList), build},
+                  {MappingName(base, "_appl"), sizeof(ApplicationList), build},
+                  {MappingName(base, "_qmx"), sizeof(QMXAPIList), build}} {
+        Process().sessions = sessions = Place<SessionList>(memory_[0].bytes());
+        Process().applications = applications = Place<ApplicationList>(memory_[1].bytes());
+        Process().qmxapi = qmxapi = Place<QMXAPIList>(memory_[2].bytes());
+    }
     ~Tables() {
         Process().sessions = savedSessions_;
         Process().applications = savedApplications_;
@@ -68,9 +75,17 @@ public:
         if (!build_ || !ok()) return;
         for (int i = 0; i < kSessionCount; ++i) {
             const SessionBlock& block = sessions->Blocks[i];
-            if (block.Established != 0 && block.ProcessID == platform::CurrentProcessId()) {
+            if (block.Established != 0 && block.ProcessID == kSelf) {
                 sessions->RemoveSession(static_cast<char>('A' + i));
             }
+        }
+        for (ApplicationBlock& block : applications->Blocks) {
+            if (TakeOwnHandle(&block.ReplyEvent, block.ReplyEvent)) platform::CloseObject(block.ReplyEvent);
+        }
+        for (QMXAPIBlock& record : qmxapi->Blocks) {
+            if (record.ProcessId == 0) continue;
+            if (TakeOwnHandle(&record.Event, record.Event)) platform::CloseObject(record.Event);
+            qmxapi->RemoveQMXAPIBlock(record.ProcessId, record.ThreadId);
         }
         qmxapi->~QMXAPIList();
         applications->~ApplicationList();
@@ -86,15 +101,8 @@ public:
     QMXAPIList* qmxapi = nullptr;
 
 private:
-    Tables(std::unique_ptr<TableMemory> s, std::unique_ptr<TableMemory> a,
-           std::unique_ptr<TableMemory> q, bool build)
-        : build_(build), memory_{std::move(s), std::move(a), std::move(q)} {
-        sessions = Place<SessionList>(memory_[0]->bytes());
-        applications = Place<ApplicationList>(memory_[1]->bytes());
-        qmxapi = Place<QMXAPIList>(memory_[2]->bytes());
-        Process().sessions = sessions;
-        Process().applications = applications;
-        Process().qmxapi = qmxapi;
+    static std::string MappingName(const std::string& base, const char* table) {
+        return base.empty() ? base : UniqueName(base + table);
     }
     template <typename Table>
     Table* Place(unsigned char* memory) {
@@ -102,11 +110,11 @@ private:
         return build_ ? new (memory) Table() : reinterpret_cast<Table*>(memory);
     }
 
-    bool build_;
-    std::unique_ptr<TableMemory> memory_[3];
     SessionList* savedSessions_ = Process().sessions;
     ApplicationList* savedApplications_ = Process().applications;
     QMXAPIList* savedQMXAPI_ = Process().qmxapi;
+    bool build_;
+    TableMemory memory_[3];
 };
 
 inline SessionBlock RegistrationTemplate(std::uint32_t processId) {
@@ -117,14 +125,8 @@ inline SessionBlock RegistrationTemplate(std::uint32_t processId) {
 }
 
 inline bool AllZero(const void* bytes, std::size_t size) {
-    const unsigned char* p = static_cast<const unsigned char*>(bytes);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (p[i] != 0) return false;
-    }
-    return true;
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    return std::all_of(p, p + size, [](unsigned char b) { return b == 0; });
 }
-
-// Process id of a process that has ended: a child that exits at once.
-std::uint32_t EndedProcessId();
 
 }  // namespace trv::test
