@@ -1,7 +1,7 @@
 // The QMXAPI entries as a caller sees them, against a responder child that
-// serves the requests at the protocol level: what each entry sends, what it
-// copies back, the answers without an emulator or without a record, and an
-// emulator killed while a caller waits.
+// serves the requests with the scripted enabler (sessionapi_fixture.h): what
+// each entry sends, what it copies back, the answers without an emulator or
+// without a record, and an emulator killed while a caller waits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,6 +20,7 @@
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "tables/qmxapi_list.h"
+#include "tables/session_list.h"
 #include "trvha64.h"
 
 namespace trv::test {
@@ -37,17 +38,25 @@ protected:
     }
 };
 
-// With a responder from the start; one not killed must end cleanly.
+// With a responder from the start; one not killed must end cleanly. Session
+// B is established in the session table.
 class ServedCaller : public QMXAPICaller {
 protected:
     void SetUp() override {
         QMXAPICaller::SetUp();
+        SessionBlock templ;
+        templ.ProcessID = platform::CurrentProcessId();
+        templ.Established = 1;
+        ASSERT_TRUE(Sessions()->AddNamedSession(templ, 'B'));
         responder_ = std::make_unique<Responder>();
         ASSERT_TRUE(responder_->ready());
     }
     void TearDown() override {
-        if (!responder_->stopped()) EXPECT_EQ(responder_->Stop(), 0);
+        if (responder_ != nullptr && !responder_->stopped()) {
+            EXPECT_EQ(responder_->Stop(), 0);
+        }
         responder_.reset();
+        Sessions()->RemoveSession('B');
         QMXAPICaller::TearDown();
     }
     std::unique_ptr<Responder> responder_;
@@ -64,21 +73,18 @@ TEST_F(ServedCaller, SessionListCopiesAtMostTheEntriesAskedForAndAnswersTheEmula
         for (std::uint32_t i = 0; i < copied; ++i) {
             EXPECT_EQ(entries[i].short_name, static_cast<char>('A' + i)) << asked;
             EXPECT_EQ(std::memcmp(entries[i].reserved, "xyz", 3), 0) << asked;
-            EXPECT_EQ(entries[i].status, 0x100u * (i + 1)) << asked;
+            EXPECT_EQ(entries[i].status, (0x100u * (i + 1)) | (i == 1 ? QMX_SESSION_ESTABLISHED : 0)) << asked;
         }
         EXPECT_EQ(std::memcmp(&entries[copied], &untouched, sizeof untouched), 0)
             << "asked for " << asked << ", an entry beyond was written";
     }
 }
 
-std::uint32_t StartAnswer(char letter, std::uint32_t profileLength, std::uint32_t mode) {
-    return (static_cast<std::uint32_t>(letter) << 24) | (profileLength << 8) | mode;
-}
-
-// Each entry against the responder's scripted answers (sessionapi_fixture.h),
-// in this order: the letter goes upper case; set link timeout sends none, so
-// the responder answers with the previous request's; the profile of a start
-// is cut to 259 characters, and a shorter one after it leaves no tail.
+// Each entry against the scripted answers: the letter goes upper case, B's
+// status carries the established bit, the answers of 0 follow answers of 1
+// (a request not sent would answer the record's last result), and the
+// profile of a start is cut to 259 characters, a shorter one after it
+// leaving no tail.
 TEST_F(ServedCaller, EachEntrySendsItsRequestAndAnswersTheEmulatorsResult) {
     const std::string longProfile(300, 'p');
     struct Row {
@@ -89,21 +95,25 @@ TEST_F(ServedCaller, EachEntrySendsItsRequestAndAnswersTheEmulatorsResult) {
 #define ROW(call, expected) Row{#call, [&] { return call; }, expected}
     const Row rows[] = {
         ROW(trvQueryEmulatorStatus('d'), 0x1000u | 'D'),
+        ROW(trvQueryEmulatorStatus('b'), 0x1000u | 'B' | QMX_SESSION_ESTABLISHED),
         ROW(trvStopSession('a', 7), 1u),
-        ROW(trvStopSession('B', 0), 0u),
+        ROW(trvQueryConnectionInfo('A', nullptr), 0u),
         ROW(trvConnectSession('b'), 1u),
+        ROW(trvSetLinkTimeout('x', 30), 0u),
+        ROW(trvStopSession('B', 0), 0u),
         ROW(trvConnectSession('A'), 0u),
         ROW(trvDisconnectSession('b'), 1u),
         ROW(trvDisconnectSession('C'), 0u),
-        ROW(trvQueryConnectionInfo('A', nullptr), 0u),
-        ROW(trvStopSession('k', 0), 0u),
-        ROW(trvSetLinkTimeout('x', 30), static_cast<std::uint32_t>('K')),
         ROW(trvStartSession("work.ws", 'c', 2), StartAnswer('C', 7, 2)),
         ROW(trvStartSession(longProfile.c_str(), 'Z', 3), StartAnswer('Z', 259, 3)),
         ROW(trvStartSession("ab", 'A', 1), StartAnswer('A', 2, 1)),
     };
 #undef ROW
     for (const Row& row : rows) EXPECT_EQ(row.run(), row.expected) << row.call;
+    // Neither sends a short name: the record keeps the last row's.
+    trvSetLinkTimeout('x', 30);
+    trvQueryConnectionInfo('y', nullptr);
+    EXPECT_EQ(GetQMXAPIBlock()->ShortName, 'A');
 }
 
 TEST_F(ServedCaller, WorkstationProfileCopiesTheReplyTextOrWhatTheThreadLeftThere) {
@@ -130,7 +140,7 @@ TEST_F(ServedCaller, CallersOfSeveralThreadsEachGetTheirOwnAnswer) {
     std::vector<std::unique_ptr<CallerThread>> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.push_back(std::make_unique<CallerThread>([t, &wrong] {
-            const char letter = static_cast<char>('A' + t);
+            const char letter = static_cast<char>('C' + t);
             for (int i = 0; i < kCalls; ++i) {
                 if (trvQueryEmulatorStatus(letter) != (0x1000u | static_cast<unsigned char>(letter))) {
                     ++wrong[t];
@@ -200,26 +210,23 @@ TEST_F(ServedCaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {
     EXPECT_EQ(trvStopSession('A', 0), 1u);
 }
 
-TEST_F(ServedCaller, AnEmulatorKilledWhileACallerWaitsReleasesItWithNine) {
+// The caller that waits finds the emulator gone; one that comes later finds
+// only its stale thread id.
+TEST_F(ServedCaller, AKilledEmulatorReleasesItsWaitingCallerWithNineAndItsIdIsCleared) {
     const std::uint32_t service = responder_->serviceThread();
     ASSERT_NE(service, 0u);
-
+    Hold hold;
     std::uint32_t result = 0;
     CallerThread caller([&result] { result = trvStopSession(kHoldLetter, 0); });
-    ASSERT_TRUE(responder_->WaitHeld());
+    ASSERT_TRUE(hold.WaitHeld());
     responder_->Kill();
     EXPECT_TRUE(caller.Join(kTestLimitMs));
     EXPECT_EQ(result, QMX_SYSTEM_ERROR);
     EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u) << "the dead emulator's thread id stayed";
-}
 
-TEST_F(ServedCaller, AStaleServiceThreadIdIsClearedByTheNextCaller) {
-    const std::uint32_t service = responder_->serviceThread();
-    responder_->Kill();
-    ASSERT_EQ(Control().QMXAPIThreadId.load(), service) << "nobody should have cleared it yet";
-
+    Control().QMXAPIThreadId.store(service);
     EXPECT_EQ(trvQueryEmulatorStatus('A'), QMX_SYSTEM_ERROR);
-    EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u);
+    EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u) << "a stale thread id stayed";
 }
 
 TEST_F(ServedCaller, AStaleReleaseDoesNotAnswerTheNextRequest) {
