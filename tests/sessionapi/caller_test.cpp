@@ -1,7 +1,7 @@
-// The QMXAPI entries as a caller sees them, against a responder child that
-// serves the requests with the scripted enabler (sessionapi_fixture.h): what
-// each entry sends, what it copies back, the answers without an emulator or
-// without a record, and an emulator killed while a caller waits.
+// The QMXAPI entries as a caller sees them, against the scripted enabler
+// (sessionapi_fixture.h) served in this process or, when it is killed while
+// a caller waits, in a child: what each entry sends, what it copies back,
+// and the answers without an emulator or without a record.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,56 +11,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
 #include "platform/event.h"
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "sessionapi/call_to_emulator.h"
 #include "sessionapi_fixture.h"
-#include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "tables/qmxapi_list.h"
-#include "tables/session_list.h"
 #include "trvha64.h"
 
 namespace trv::test {
 namespace {
 
-class QMXAPICaller : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_NE(QMXAPITable(), nullptr);
-        ASSERT_EQ(Control().QMXAPIThreadId.load(), 0u) << "a service thread is left from earlier";
-    }
-    void TearDown() override {
-        ForgetOwnRecord();
-        Control().QMXAPIThreadId.store(0);
-    }
-};
-
-// With a responder from the start; one not killed must end cleanly. Session
-// B is established in the session table.
-class ServedCaller : public QMXAPICaller {
-protected:
-    void SetUp() override {
-        QMXAPICaller::SetUp();
-        SessionBlock templ;
-        templ.ProcessID = platform::CurrentProcessId();
-        templ.Established = 1;
-        ASSERT_TRUE(Sessions()->AddNamedSession(templ, 'B'));
-        responder_ = std::make_unique<Responder>();
-        ASSERT_TRUE(responder_->ready());
-    }
-    void TearDown() override {
-        if (responder_ != nullptr && !responder_->stopped()) {
-            EXPECT_EQ(responder_->Stop(), 0);
-        }
-        responder_.reset();
-        Sessions()->RemoveSession('B');
-        QMXAPICaller::TearDown();
-    }
-    std::unique_ptr<Responder> responder_;
-};
+using QMXAPICaller = QMXAPITest;
+using ServedCaller = ServedQMXAPITest;
 
 TEST_F(ServedCaller, SessionListCopiesAtMostTheEntriesAskedForAndAnswersTheEmulatorsCount) {
     EXPECT_EQ(trvQuerySessionList(0, nullptr), kListedSessions);
@@ -174,11 +138,9 @@ TEST_F(QMXAPICaller, AStartWithoutAnEmulatorGoesThroughWhenOneRegistersMeanwhile
     CallerThread caller([&result] { result = trvStartSession("late.ws", 'b', 1); });
     ASSERT_TRUE(caller.started());
     EXPECT_TRUE(caller.StillRunningAfter(400)) << "the start did not wait for an emulator";
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
+    Register();
     EXPECT_TRUE(caller.Join());
     EXPECT_EQ(result, StartAnswer('B', 7, 1));
-    EXPECT_EQ(responder.Stop(), 0);
 }
 
 TEST_F(ServedCaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {
@@ -210,16 +172,22 @@ TEST_F(ServedCaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {
     EXPECT_EQ(trvStopSession('A', 0), 1u);
 }
 
-// The caller that waits finds the emulator gone; one that comes later finds
-// only its stale thread id.
-TEST_F(ServedCaller, AKilledEmulatorReleasesItsWaitingCallerWithNineAndItsIdIsCleared) {
-    const std::uint32_t service = responder_->serviceThread();
-    ASSERT_NE(service, 0u);
+// Requests served by an emulator in another process; then the caller that
+// waits finds the emulator gone, and one that comes later only its stale id.
+TEST_F(QMXAPICaller, AKilledEmulatorReleasesItsWaitingCallerWithNineAndItsIdIsCleared) {
     Hold hold;
+    std::unique_ptr<RoleProcess> emulator = StartEmulatorProcess();
+    ASSERT_NE(emulator, nullptr);
+    const std::uint32_t service = Control().QMXAPIThreadId.load();
+    EXPECT_EQ(trvQueryEmulatorStatus('b'), 0x1000u | 'B' | QMX_SESSION_ESTABLISHED);
+    char profile[QMX_PROFILE_SIZE] = {};
+    EXPECT_EQ(trvQueryWorkstationProfile('C', profile), 1u);
+    EXPECT_STREQ(profile, kProfileOfC);
+
     std::uint32_t result = 0;
     CallerThread caller([&result] { result = trvStopSession(kHoldLetter, 0); });
     ASSERT_TRUE(hold.WaitHeld());
-    responder_->Kill();
+    emulator->Kill();
     EXPECT_TRUE(caller.Join(kTestLimitMs));
     EXPECT_EQ(result, QMX_SYSTEM_ERROR);
     EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u) << "the dead emulator's thread id stayed";

@@ -1,14 +1,13 @@
 // The emulator side against a stand-in virtual machine: the scripted
-// QMXAPIEnabler (sessionapi_fixture.h) registered in this process through
-// the library's native method, its service thread serving this process's
-// callers (the answers themselves are caller_test.cpp's), Java failures,
-// vanished callers and the end of the thread.
+// QMXAPIEnabler (sessionapi_fixture.h) registered in this process, its
+// service thread serving this process's callers (the answers themselves are
+// caller_test.cpp's) through Java failures and vanished callers, and the end
+// of the thread.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "jni/java_vm.h"
 #include "library/process_lifecycle.h"
 #include "platform/message_queue.h"
 #include "platform/process.h"
@@ -23,23 +22,7 @@
 namespace trv::test {
 namespace {
 
-class QMXAPIEnablerSide : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_NE(QMXAPITable(), nullptr);
-        ASSERT_EQ(Control().QMXAPIThreadId.load(), 0u);
-        RegisterEnabler(jvm_, enabler_);
-    }
-
-    void TearDown() override {
-        if (Process().startedQMXAPIThread) UnregisterEnabler(jvm_);
-        ForgetOwnRecord();
-        SetEmulatorJavaVM(nullptr);  // the stand-in dies with the test
-    }
-
-    FakeJvm jvm_;
-    const ScriptedEnabler enabler_ = DefineScriptedEnabler(jvm_);
-};
+using QMXAPIEnablerSide = ServedQMXAPITest;
 
 TEST_F(QMXAPIEnablerSide, JavaFailuresAnswerNineAndTheServiceThreadGoesOnLeavingNoReferences) {
     // Answered requests first: the list leaves its sessions in the reply area.
@@ -130,7 +113,7 @@ TEST_F(QMXAPIEnablerSide, QuitEndsTheThreadAndUnregistrationReleasesEverything) 
     EXPECT_EQ(trvStopSession('A', 0), QMX_SYSTEM_ERROR);
 
     // A new registration serves again.
-    RegisterEnabler(jvm_, enabler_);
+    Register();
     EXPECT_EQ(trvStopSession('A', 0), 1u);
 }
 

@@ -1,7 +1,7 @@
 // The shared session-API fixture (sessionapi_fixture.h): the test process
 // attached once for the whole binary in a namespace of named objects of its
 // own, so that other test runs of the same user do not meet its service
-// thread; the scripted enabler; and the responder child that registers it.
+// thread; the scripted enabler; and the child process that registers it.
 #include "sessionapi_fixture.h"
 
 #include <gtest/gtest.h>
@@ -9,20 +9,22 @@
 #include <cstring>
 #include <vector>
 
+#include "jni/java_vm.h"
 #include "library/process_lifecycle.h"
 #include "platform/event.h"
-#include "platform/message_queue.h"
 #include "platform/process.h"
 #include "sessionapi/enabler.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "support/attached_caller.h"
 #include "tables/qmxapi_list.h"
+#include "tables/session_list.h"
 
 namespace trv::test {
 namespace {
 
-constexpr std::uint32_t kResponderLifeMs = 60000;
+// How long a held request and an emulator child wait for the test at most.
+constexpr std::uint32_t kWaitForTheTestMs = 60000;
 
 [[maybe_unused]] testing::Environment* const g_attached =
     testing::AddGlobalTestEnvironment(new AttachedCaller("sessionapi-tests"));
@@ -44,6 +46,13 @@ void SetReplyData(JNIEnv* env, jobject self, const std::vector<std::uint8_t>& by
     Java_com_ombrel_eQintra_hllbridge_QMXAPIEnabler_cppSetQMXAPIData(env, self, array,
                                                                      static_cast<jint>(bytes.size()));
     env->DeleteLocalRef(array);
+}
+
+// Frees the calling thread's session-API record.
+void ForgetOwnRecord() {
+    if (QMXAPIList* table = QMXAPITable()) {
+        table->RemoveQMXAPIBlock(platform::CurrentProcessId(), platform::CurrentThreadId());
+    }
 }
 
 std::vector<std::uint8_t> ListedSessions() {
@@ -74,7 +83,7 @@ ScriptedEnabler DefineScriptedEnabler(FakeJvm& jvm) {
         if (text(args[1])[0] == kHoldLetter) {
             Signal(HeldEventName());
             platform::UniqueHandle release(platform::OpenNamedEvent(ReleaseEventName().c_str()));
-            platform::WaitForEvent(release.get(), kResponderLifeMs);
+            platform::WaitForEvent(release.get(), kWaitForTheTestMs);
         }
         return JBoolean(text(args[1]) == "A");
     });
@@ -120,26 +129,30 @@ bool Hold::WaitHeld() { return platform::WaitForEvent(held_.get(), kTestLimitMs)
 
 void Hold::Release() { platform::SignalEvent(release_.get()); }
 
-Responder::Responder()
-    : readyEvent_(platform::CreateNamedEvent(false, ReadyEventName().c_str())), process_("qmx_responder") {
-    ready_ = process_.started() && platform::WaitForEvent(readyEvent_.get(), kTestLimitMs) == platform::kWaitObject0;
-    if (ready_) serviceThread_ = Control().QMXAPIThreadId.load();
-}
-
-Responder::~Responder() {
-    if (!stopped_) Stop();
-}
-
-int Responder::Stop() {
-    stopped_ = true;
-    if (serviceThread_ != 0) platform::PostToThread(serviceThread_, platform::kQuitMessage, 0, 0);
-    return process_.Wait(kTestLimitMs);
-}
-
-void ForgetOwnRecord() {
-    if (QMXAPIList* table = QMXAPITable()) {
-        table->RemoveQMXAPIBlock(platform::CurrentProcessId(), platform::CurrentThreadId());
+std::unique_ptr<RoleProcess> StartEmulatorProcess() {
+    platform::UniqueHandle ready(platform::CreateNamedEvent(false, ReadyEventName().c_str()));
+    auto process = std::make_unique<RoleProcess>("qmx_emulator");
+    if (!process->started() || platform::WaitForEvent(ready.get(), kTestLimitMs) != platform::kWaitObject0) {
+        return nullptr;
     }
+    return process;
+}
+
+void QMXAPITest::SetUp() {
+    ASSERT_NE(QMXAPITable(), nullptr);
+    ASSERT_EQ(Control().QMXAPIThreadId.load(), 0u) << "a service thread is left from earlier";
+    SessionBlock templ;
+    templ.ProcessID = platform::CurrentProcessId();
+    templ.Established = 1;
+    ASSERT_TRUE(Sessions()->AddNamedSession(templ, 'B'));
+}
+
+void QMXAPITest::TearDown() {
+    if (Process().startedQMXAPIThread) UnregisterEnabler(jvm_);
+    SetEmulatorJavaVM(nullptr);  // the stand-in dies with the test
+    ForgetOwnRecord();
+    Sessions()->RemoveSession('B');
+    Control().QMXAPIThreadId.store(0);  // a killed emulator's
 }
 
 CallerThread::CallerThread(std::function<void()> body)
@@ -148,18 +161,14 @@ CallerThread::CallerThread(std::function<void()> body)
           ForgetOwnRecord();
       }) {}
 
-// The emulator of the caller tests: the scripted enabler registered in a
-// process of its own, serving until its service thread is told to quit.
-TRV_CHILD_ROLE(qmx_responder) {
+TRV_CHILD_ROLE(qmx_emulator) {
     OnProcessAttach();
     FakeJvm jvm;
     RegisterEnabler(jvm, DefineScriptedEnabler(jvm));
     if (!Process().startedQMXAPIThread) return 3;
     Signal(ReadyEventName());
-    const bool quit = platform::WaitForThread(Process().qmxapiThread, kResponderLifeMs) == platform::kWaitObject0;
-    UnregisterEnabler(jvm);
-    OnProcessDetach();
-    return quit ? 0 : 4;
+    platform::WaitForThread(Process().qmxapiThread, kWaitForTheTestMs);  // the test kills it meanwhile
+    return 0;
 }
 
 }  // namespace trv::test

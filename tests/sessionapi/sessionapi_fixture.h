@@ -1,16 +1,18 @@
 // What the session-API tests share: the test process attached to the shared
 // state (in a namespace of its own); a stand-in QMXAPIEnabler whose Java
 // methods answer from a script (DefineScriptedEnabler, whose answers the
-// tests know); a responder child that registers it with the library, so
-// that callers meet a real service thread in another process; and caller
-// threads with a time limit. The library itself answers connection info and
-// link timeout with 0, and adds the established bit for a session that is
-// established in the session table.
+// tests know), registered through the library's native method in the test
+// process or in a child; and caller threads with a time limit. The library
+// itself answers connection info and link timeout with 0, and adds the
+// established bit for a session established in the session table.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "platform/handle.h"
 #include "support/child_role.h"
@@ -47,7 +49,7 @@ void RegisterEnabler(FakeJvm& jvm, const ScriptedEnabler& enabler);
 void UnregisterEnabler(FakeJvm& jvm);
 
 // The events a stop request for kHoldLetter signals and waits for; the
-// script finds them by name, in this process or a responder child.
+// script finds them by name, in this process or an emulator child.
 class Hold {
 public:
     Hold();
@@ -59,31 +61,30 @@ private:
     platform::UniqueHandle release_;
 };
 
-// A responder child; ready() once its service thread serves. Destroying it
-// asks it to quit and waits (killing it past the limit).
-class Responder {
-public:
-    Responder();
-    ~Responder();
-    Responder(const Responder&) = delete;
-    Responder& operator=(const Responder&) = delete;
+// The scripted enabler registered in a child process of its own, serving
+// until it is killed; nullptr when it did not serve within the limit.
+std::unique_ptr<RoleProcess> StartEmulatorProcess();
 
-    bool ready() const { return ready_; }
-    std::uint32_t serviceThread() const { return serviceThread_; }
-    void Kill() {
-        process_.Kill();
-        stopped_ = true;
+// The test process as its own emulator and caller: session B established in
+// the session table; the scripted enabler, registered by Register() and
+// unregistered at the end; no service thread left over from the test.
+class QMXAPITest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    void Register() { RegisterEnabler(jvm_, enabler_); }
+
+    FakeJvm jvm_;
+    const ScriptedEnabler enabler_ = DefineScriptedEnabler(jvm_);
+};
+
+// Registered from the start.
+class ServedQMXAPITest : public QMXAPITest {
+protected:
+    void SetUp() override {
+        QMXAPITest::SetUp();
+        Register();
     }
-    bool stopped() const { return stopped_; }
-    // Posts the quit message to its service thread; the exit code.
-    int Stop();
-
-private:
-    platform::UniqueHandle readyEvent_;
-    RoleProcess process_;
-    std::uint32_t serviceThread_ = 0;
-    bool ready_ = false;
-    bool stopped_ = false;
 };
 
 // A caller thread of the test process (see support/test_thread.h) that frees
@@ -92,8 +93,5 @@ class CallerThread : public TestThread {
 public:
     explicit CallerThread(std::function<void()> body);
 };
-
-// Frees the calling thread's session-API record.
-void ForgetOwnRecord();
 
 }  // namespace trv::test
