@@ -7,12 +7,12 @@
 // established bit for a session established in the session table.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "platform/handle.h"
 #include "support/child_role.h"
