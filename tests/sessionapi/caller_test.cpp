@@ -1,23 +1,21 @@
-// The QMXAPI entries as a caller sees them, against a responder child that
-// serves the requests at the protocol level: what each entry sends, what it
-// copies back, the answers without an emulator or without a record, and an
-// emulator killed while a caller waits.
+// The QMXAPI entries as a caller sees them, against the scripted enabler
+// (sessionapi_fixture.h) served in this process or, when it is killed while
+// a caller waits, in a child: what each entry sends, what it copies back,
+// and the answers without an emulator or without a record.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
 #include "platform/event.h"
 #include "platform/process.h"
 #include "platform/thread.h"
-#include "sessionapi/call_to_emulator.h"
 #include "sessionapi_fixture.h"
-#include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "tables/qmxapi_list.h"
 #include "trvha64.h"
@@ -25,33 +23,8 @@
 namespace trv::test {
 namespace {
 
-class QMXAPICaller : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_NE(QMXAPITable(), nullptr);
-        ASSERT_EQ(Control().QMXAPIThreadId.load(), 0u) << "a service thread is left from earlier";
-    }
-    void TearDown() override {
-        ForgetOwnRecord();
-        Control().QMXAPIThreadId.store(0);
-    }
-};
-
-// With a responder from the start; one not killed must end cleanly.
-class ServedCaller : public QMXAPICaller {
-protected:
-    void SetUp() override {
-        QMXAPICaller::SetUp();
-        responder_ = std::make_unique<Responder>();
-        ASSERT_TRUE(responder_->ready());
-    }
-    void TearDown() override {
-        if (!responder_->stopped()) EXPECT_EQ(responder_->Stop(), 0);
-        responder_.reset();
-        QMXAPICaller::TearDown();
-    }
-    std::unique_ptr<Responder> responder_;
-};
+using QMXAPICaller = QMXAPITest;
+using ServedCaller = ServedQMXAPITest;
 
 TEST_F(ServedCaller, SessionListCopiesAtMostTheEntriesAskedForAndAnswersTheEmulatorsCount) {
     EXPECT_EQ(trvQuerySessionList(0, nullptr), kListedSessions);
@@ -64,21 +37,18 @@ TEST_F(ServedCaller, SessionListCopiesAtMostTheEntriesAskedForAndAnswersTheEmula
         for (std::uint32_t i = 0; i < copied; ++i) {
             EXPECT_EQ(entries[i].short_name, static_cast<char>('A' + i)) << asked;
             EXPECT_EQ(std::memcmp(entries[i].reserved, "xyz", 3), 0) << asked;
-            EXPECT_EQ(entries[i].status, 0x100u * (i + 1)) << asked;
+            EXPECT_EQ(entries[i].status, (0x100u * (i + 1)) | (i == 1 ? QMX_SESSION_ESTABLISHED : 0)) << asked;
         }
         EXPECT_EQ(std::memcmp(&entries[copied], &untouched, sizeof untouched), 0)
             << "asked for " << asked << ", an entry beyond was written";
     }
 }
 
-std::uint32_t StartAnswer(char letter, std::uint32_t profileLength, std::uint32_t mode) {
-    return (static_cast<std::uint32_t>(letter) << 24) | (profileLength << 8) | mode;
-}
-
-// Each entry against the responder's scripted answers (sessionapi_fixture.h),
-// in this order: the letter goes upper case; set link timeout sends none, so
-// the responder answers with the previous request's; the profile of a start
-// is cut to 259 characters, and a shorter one after it leaves no tail.
+// Each entry against the scripted answers: the letter goes upper case, B's
+// status carries the established bit, the answers of 0 follow answers of 1
+// (a request not sent would answer the record's last result), and the
+// profile of a start is cut to 259 characters, a shorter one after it
+// leaving no tail.
 TEST_F(ServedCaller, EachEntrySendsItsRequestAndAnswersTheEmulatorsResult) {
     const std::string longProfile(300, 'p');
     struct Row {
@@ -89,21 +59,25 @@ TEST_F(ServedCaller, EachEntrySendsItsRequestAndAnswersTheEmulatorsResult) {
 #define ROW(call, expected) Row{#call, [&] { return call; }, expected}
     const Row rows[] = {
         ROW(trvQueryEmulatorStatus('d'), 0x1000u | 'D'),
+        ROW(trvQueryEmulatorStatus('b'), 0x1000u | 'B' | QMX_SESSION_ESTABLISHED),
         ROW(trvStopSession('a', 7), 1u),
-        ROW(trvStopSession('B', 0), 0u),
+        ROW(trvQueryConnectionInfo('A', nullptr), 0u),
         ROW(trvConnectSession('b'), 1u),
+        ROW(trvSetLinkTimeout('x', 30), 0u),
+        ROW(trvStopSession('B', 0), 0u),
         ROW(trvConnectSession('A'), 0u),
         ROW(trvDisconnectSession('b'), 1u),
         ROW(trvDisconnectSession('C'), 0u),
-        ROW(trvQueryConnectionInfo('A', nullptr), 0u),
-        ROW(trvStopSession('k', 0), 0u),
-        ROW(trvSetLinkTimeout('x', 30), static_cast<std::uint32_t>('K')),
         ROW(trvStartSession("work.ws", 'c', 2), StartAnswer('C', 7, 2)),
         ROW(trvStartSession(longProfile.c_str(), 'Z', 3), StartAnswer('Z', 259, 3)),
         ROW(trvStartSession("ab", 'A', 1), StartAnswer('A', 2, 1)),
     };
 #undef ROW
     for (const Row& row : rows) EXPECT_EQ(row.run(), row.expected) << row.call;
+    // Neither sends a short name: the record keeps the last row's.
+    trvSetLinkTimeout('x', 30);
+    trvQueryConnectionInfo('y', nullptr);
+    EXPECT_EQ(GetQMXAPIBlock()->ShortName, 'A');
 }
 
 TEST_F(ServedCaller, WorkstationProfileCopiesTheReplyTextOrWhatTheThreadLeftThere) {
@@ -124,22 +98,17 @@ TEST_F(ServedCaller, WorkstationProfileCopiesTheReplyTextOrWhatTheThreadLeftTher
 }
 
 TEST_F(ServedCaller, CallersOfSeveralThreadsEachGetTheirOwnAnswer) {
-    constexpr int kThreads = 4;
-    constexpr int kCalls = 25;
-    std::vector<int> wrong(kThreads, 0);
+    std::atomic<int> wrong{0};
     std::vector<std::unique_ptr<CallerThread>> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.push_back(std::make_unique<CallerThread>([t, &wrong] {
-            const char letter = static_cast<char>('A' + t);
-            for (int i = 0; i < kCalls; ++i) {
-                if (trvQueryEmulatorStatus(letter) != (0x1000u | static_cast<unsigned char>(letter))) {
-                    ++wrong[t];
-                }
+    for (char letter = 'C'; letter < 'G'; ++letter) {
+        threads.push_back(std::make_unique<CallerThread>([letter, &wrong] {
+            for (int i = 0; i < 25; ++i) {
+                if (trvQueryEmulatorStatus(letter) != (0x1000u | letter)) ++wrong;
             }
         }));
     }
     for (auto& thread : threads) EXPECT_TRUE(thread->Join());
-    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(QMXAPICaller, WithoutAnEmulatorRequestsAnswerNineAtOnceAndTheReservedOrdinalAlways) {
@@ -164,11 +133,9 @@ TEST_F(QMXAPICaller, AStartWithoutAnEmulatorGoesThroughWhenOneRegistersMeanwhile
     CallerThread caller([&result] { result = trvStartSession("late.ws", 'b', 1); });
     ASSERT_TRUE(caller.started());
     EXPECT_TRUE(caller.StillRunningAfter(400)) << "the start did not wait for an emulator";
-    Responder responder;
-    ASSERT_TRUE(responder.ready());
+    Register();
     EXPECT_TRUE(caller.Join());
     EXPECT_EQ(result, StartAnswer('B', 7, 1));
-    EXPECT_EQ(responder.Stop(), 0);
 }
 
 TEST_F(ServedCaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {
@@ -200,26 +167,29 @@ TEST_F(ServedCaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {
     EXPECT_EQ(trvStopSession('A', 0), 1u);
 }
 
-TEST_F(ServedCaller, AnEmulatorKilledWhileACallerWaitsReleasesItWithNine) {
-    const std::uint32_t service = responder_->serviceThread();
-    ASSERT_NE(service, 0u);
+// Requests served by an emulator in another process; then the caller that
+// waits finds the emulator gone, and one that comes later only its stale id.
+TEST_F(QMXAPICaller, AKilledEmulatorReleasesItsWaitingCallerWithNineAndItsIdIsCleared) {
+    Hold hold;
+    std::unique_ptr<RoleProcess> emulator = StartEmulatorProcess();
+    ASSERT_NE(emulator, nullptr);
+    const std::uint32_t service = Control().QMXAPIThreadId.load();
+    EXPECT_EQ(trvQueryEmulatorStatus('b'), 0x1000u | 'B' | QMX_SESSION_ESTABLISHED);
+    char profile[QMX_PROFILE_SIZE] = {};
+    EXPECT_EQ(trvQueryWorkstationProfile('C', profile), 1u);
+    EXPECT_STREQ(profile, kProfileOfC);
 
     std::uint32_t result = 0;
     CallerThread caller([&result] { result = trvStopSession(kHoldLetter, 0); });
-    ASSERT_TRUE(responder_->WaitHeld());
-    responder_->Kill();
+    ASSERT_TRUE(hold.WaitHeld());
+    emulator->Kill();
     EXPECT_TRUE(caller.Join(kTestLimitMs));
     EXPECT_EQ(result, QMX_SYSTEM_ERROR);
     EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u) << "the dead emulator's thread id stayed";
-}
 
-TEST_F(ServedCaller, AStaleServiceThreadIdIsClearedByTheNextCaller) {
-    const std::uint32_t service = responder_->serviceThread();
-    responder_->Kill();
-    ASSERT_EQ(Control().QMXAPIThreadId.load(), service) << "nobody should have cleared it yet";
-
+    Control().QMXAPIThreadId.store(service);
     EXPECT_EQ(trvQueryEmulatorStatus('A'), QMX_SYSTEM_ERROR);
-    EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u);
+    EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u) << "a stale thread id stayed";
 }
 
 TEST_F(ServedCaller, AStaleReleaseDoesNotAnswerTheNextRequest) {

@@ -1,56 +1,158 @@
-// The test process as a session-API caller: attached once for the whole
-// binary in a namespace of named objects of its own, so that other test
-// runs of the same user do not meet its service thread.
+// The shared session-API fixture (sessionapi_fixture.h): the test process
+// attached once for the whole binary in a namespace of named objects of its
+// own, so that other test runs of the same user do not meet its service
+// thread; the scripted enabler; and the child process that registers it.
 #include "sessionapi_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include "support/attached_caller.h"
+#include <cstring>
+#include <vector>
+
+#include "jni/java_vm.h"
+#include "library/process_lifecycle.h"
 #include "platform/event.h"
-#include "platform/message_queue.h"
 #include "platform/process.h"
+#include "sessionapi/enabler.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
+#include "support/attached_caller.h"
 #include "tables/qmxapi_list.h"
+#include "tables/session_list.h"
 
 namespace trv::test {
 namespace {
 
+// How long a held request and an emulator child wait for the test at most.
+constexpr std::uint32_t kWaitForTheTestMs = 60000;
+
 [[maybe_unused]] testing::Environment* const g_attached =
     testing::AddGlobalTestEnvironment(new AttachedCaller("sessionapi-tests"));
 
-}  // namespace
+std::string ReadyEventName() { return UniqueName("qmx_ready"); }
+std::string HeldEventName() { return UniqueName("qmx_held"); }
+std::string ReleaseEventName() { return UniqueName("qmx_release"); }
 
-std::string ResponderReadyEventName() { return UniqueName("qmx_ready"); }
-std::string ResponderHeldEventName() { return UniqueName("qmx_held"); }
-
-Responder::Responder()
-    : readyEvent_(platform::CreateNamedEvent(false, ResponderReadyEventName().c_str())),
-      heldEvent_(platform::CreateNamedEvent(false, ResponderHeldEventName().c_str())) {
-    process_ = std::make_unique<RoleProcess>("qmx_responder");
-    ready_ = process_->started() &&
-             platform::WaitForEvent(readyEvent_.get(), kTestLimitMs) == platform::kWaitObject0;
-    if (ready_) serviceThread_ = Control().QMXAPIThreadId.load();
+void Signal(const std::string& name) {
+    platform::UniqueHandle event(platform::OpenNamedEvent(name.c_str()));
+    platform::SignalEvent(event.get());
 }
 
-Responder::~Responder() {
-    if (!stopped_) Stop();
+// Hands `bytes` to the library as the enabler's Java code does.
+void SetReplyData(JNIEnv* env, jobject self, const std::vector<std::uint8_t>& bytes) {
+    jbyteArray array = env->NewByteArray(static_cast<jsize>(bytes.size()));
+    env->SetByteArrayRegion(array, 0, static_cast<jsize>(bytes.size()),
+                            reinterpret_cast<const jbyte*>(bytes.data()));
+    Java_com_ombrel_eQintra_hllbridge_QMXAPIEnabler_cppSetQMXAPIData(env, self, array,
+                                                                     static_cast<jint>(bytes.size()));
+    env->DeleteLocalRef(array);
 }
 
-bool Responder::WaitHeld() {
-    return platform::WaitForEvent(heldEvent_.get(), kTestLimitMs) == platform::kWaitObject0;
-}
-
-int Responder::Stop() {
-    stopped_ = true;
-    if (serviceThread_ != 0) platform::PostToThread(serviceThread_, platform::kQuitMessage, 0, 0);
-    return process_->Wait(kTestLimitMs);
-}
-
+// Frees the calling thread's session-API record.
 void ForgetOwnRecord() {
     if (QMXAPIList* table = QMXAPITable()) {
         table->RemoveQMXAPIBlock(platform::CurrentProcessId(), platform::CurrentThreadId());
     }
+}
+
+std::vector<std::uint8_t> ListedSessions() {
+    std::vector<std::uint8_t> bytes(kListedSessions * sizeof(QMXAPISessionEntry));
+    for (std::uint32_t i = 0; i < kListedSessions; ++i) {
+        QMXAPISessionEntry entry{static_cast<char>('A' + i), {'x', 'y', 'z'}, 0x100 * (i + 1)};
+        std::memcpy(bytes.data() + i * sizeof entry, &entry, sizeof entry);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+ScriptedEnabler DefineScriptedEnabler(FakeJvm& jvm) {
+    const ScriptedEnabler enabler{jvm.DefineClass("com/ombrel/eQintra/hllbridge/QMXAPIEnabler"),
+                                  jvm.DefineClass("java/lang/Object")};
+    auto text = [&jvm](const jvalue& arg) { return jvm.Utf8Of(static_cast<jstring>(arg.l)); };
+    jvm.DefineMethod(enabler.type, "startSession", kStartSignature,
+                     [text, enabler](JNIEnv* env, jobject, const jvalue* args) {
+                         if (args[0].l == nullptr || !env->IsInstanceOf(args[0].l, enabler.argument)) {
+                             return JLong(0xBAD);
+                         }
+                         const auto length = static_cast<std::uint32_t>(text(args[1]).size());
+                         const auto mode = static_cast<std::uint32_t>(args[3].i);
+                         return JLong((jlong{5} << 32) | StartAnswer(text(args[2])[0], length, mode));
+                     });
+    jvm.DefineMethod(enabler.type, "stopSession", kShortNameZ, [text](JNIEnv*, jobject, const jvalue* args) {
+        if (text(args[1])[0] == kHoldLetter) {
+            Signal(HeldEventName());
+            platform::UniqueHandle release(platform::OpenNamedEvent(ReleaseEventName().c_str()));
+            platform::WaitForEvent(release.get(), kWaitForTheTestMs);
+        }
+        return JBoolean(text(args[1]) == "A");
+    });
+    auto trueForB = [text](JNIEnv*, jobject, const jvalue* args) { return JBoolean(text(args[1]) == "B"); };
+    jvm.DefineMethod(enabler.type, "connectSession", kShortNameZ, trueForB);
+    jvm.DefineMethod(enabler.type, "disconnectSession", kShortNameZ, trueForB);
+    jvm.DefineMethod(enabler.type, "queryEmulatorStatus", "(Ljava/lang/Object;Ljava/lang/String;)J",
+                     [text](JNIEnv*, jobject, const jvalue* args) { return JLong(0x1000 | text(args[1])[0]); });
+    jvm.DefineMethod(enabler.type, "queryProfile", kShortNameZ,
+                     [text](JNIEnv* env, jobject self, const jvalue* args) {
+                         if (text(args[1]) != "C") return JBoolean(false);
+                         SetReplyData(env, self, {kProfileOfC, kProfileOfC + std::strlen(kProfileOfC) + 1});
+                         return JBoolean(true);
+                     });
+    jvm.DefineMethod(enabler.type, "querySessionList", "(Ljava/lang/Object;)J",
+                     [](JNIEnv* env, jobject self, const jvalue*) {
+                         SetReplyData(env, self, ListedSessions());
+                         return JLong(kListedSessions);
+                     });
+    return enabler;
+}
+
+void RegisterEnabler(FakeJvm& jvm, const ScriptedEnabler& enabler) {
+    JavaThreadScope java(jvm);
+    JNIEnv* env = jvm.env();
+    jobject object = jvm.NewObject(enabler.type);
+    jobject argument = jvm.NewObject(enabler.argument);
+    Java_com_ombrel_eQintra_hllbridge_QMXAPIEnabler_cppRegisterQMXAPI(env, object, argument);
+    env->DeleteLocalRef(object);
+    env->DeleteLocalRef(argument);
+}
+
+void UnregisterEnabler(FakeJvm& jvm) {
+    JavaThreadScope java(jvm);
+    Java_com_ombrel_eQintra_hllbridge_QMXAPIEnabler_cppUnregisterQMXAPI(jvm.env(), nullptr, nullptr);
+}
+
+Hold::Hold()
+    : held_(platform::CreateNamedEvent(false, HeldEventName().c_str())),
+      release_(platform::CreateNamedEvent(true, ReleaseEventName().c_str())) {}
+
+bool Hold::WaitHeld() { return platform::WaitForEvent(held_.get(), kTestLimitMs) == platform::kWaitObject0; }
+
+void Hold::Release() { platform::SignalEvent(release_.get()); }
+
+std::unique_ptr<RoleProcess> StartEmulatorProcess() {
+    platform::UniqueHandle ready(platform::CreateNamedEvent(false, ReadyEventName().c_str()));
+    auto process = std::make_unique<RoleProcess>("qmx_emulator");
+    if (!process->started() || platform::WaitForEvent(ready.get(), kTestLimitMs) != platform::kWaitObject0) {
+        return nullptr;
+    }
+    return process;
+}
+
+void QMXAPITest::SetUp() {
+    ASSERT_NE(QMXAPITable(), nullptr);
+    ASSERT_EQ(Control().QMXAPIThreadId.load(), 0u) << "a service thread is left from earlier";
+    SessionBlock templ;
+    templ.ProcessID = platform::CurrentProcessId();
+    templ.Established = 1;
+    ASSERT_TRUE(Sessions()->AddNamedSession(templ, 'B'));
+}
+
+void QMXAPITest::TearDown() {
+    if (Process().startedQMXAPIThread) UnregisterEnabler(jvm_);
+    SetEmulatorJavaVM(nullptr);  // the stand-in dies with the test
+    ForgetOwnRecord();
+    Sessions()->RemoveSession('B');
+    Control().QMXAPIThreadId.store(0);  // a killed emulator's
 }
 
 CallerThread::CallerThread(std::function<void()> body)
@@ -59,5 +161,14 @@ CallerThread::CallerThread(std::function<void()> body)
           ForgetOwnRecord();
       }) {}
 
+TRV_CHILD_ROLE(qmx_emulator) {
+    OnProcessAttach();
+    FakeJvm jvm;
+    RegisterEnabler(jvm, DefineScriptedEnabler(jvm));
+    if (!Process().startedQMXAPIThread) return 3;
+    Signal(ReadyEventName());
+    platform::WaitForThread(Process().qmxapiThread, kWaitForTheTestMs);  // the test kills it meanwhile
+    return 0;
+}
 
 }  // namespace trv::test

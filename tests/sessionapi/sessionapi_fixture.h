@@ -1,19 +1,13 @@
 // What the session-API tests share: the test process attached to the shared
-// state (in a namespace of its own), a responder child that serves QMXAPI
-// requests at the protocol level as the emulator's service thread does, and
-// caller threads with a time limit.
-//
-// The responder answers by request code (see responder_role.cpp):
-//   start (0)    (short name << 24) | (length of the profile << 8) | window mode
-//   stop (1)     1 for 'A', else 0; 'H' signals "held" and never answers
-//   connect (2), disconnect (4)   1 for 'B', else 0
-//   list (8)     5 sessions 'A'..'E', bytes 1..3 "xyz", status 0x100 * (i + 1)
-//   status (16)  0x1000 | short name
-//   profile (32) 'C': text "PROFILE-C.WS" and 1; else 0, text untouched
-//   connection info (64)   0
-//   link timeout (128)     the short name found in the record (a test probe)
-//   other codes: the result is left untouched
+// state (in a namespace of its own); a stand-in QMXAPIEnabler whose Java
+// methods answer from a script (DefineScriptedEnabler, whose answers the
+// tests know), registered through the library's native method in the test
+// process or in a child; and caller threads with a time limit. The library
+// itself answers connection info and link timeout with 0, and adds the
+// established bit for a session established in the session table.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
@@ -21,8 +15,8 @@
 #include <string>
 
 #include "platform/handle.h"
-#include "platform/thread.h"
 #include "support/child_role.h"
+#include "support/jni_double.h"
 #include "support/test_thread.h"
 
 namespace trv::test {
@@ -31,37 +25,66 @@ constexpr std::uint32_t kTestLimitMs = 20000;
 constexpr char kHoldLetter = 'H';
 constexpr std::uint32_t kListedSessions = 5;
 constexpr const char* kProfileOfC = "PROFILE-C.WS";
+constexpr const char* kShortNameZ = "(Ljava/lang/Object;Ljava/lang/String;)Z";
+constexpr const char* kStartSignature = "(Ljava/lang/Object;Ljava/lang/String;Ljava/lang/String;I)J";
 
-std::string ResponderReadyEventName();
-std::string ResponderHeldEventName();
+constexpr std::uint32_t StartAnswer(char letter, std::uint32_t profileLength, std::uint32_t mode) {
+    return (static_cast<std::uint32_t>(letter) << 24) | (profileLength << 8) | mode;
+}
 
-// A responder child; ready() once its service id is in the control record.
-// Destroying it asks it to quit and waits (killing it past the limit).
-class Responder {
+// The scripted QMXAPIEnabler class of `jvm` and the class of its
+// registration's argument. The start answers StartAnswer() of what it was
+// sent, with 5 in the high 32 bits that the library drops (0xBAD when the
+// first argument is not the registration's); a stop of kHoldLetter waits
+// for the Hold's release.
+struct ScriptedEnabler {
+    jclass type;
+    jclass argument;
+};
+ScriptedEnabler DefineScriptedEnabler(FakeJvm& jvm);
+
+// Registration and unregistration as the emulator does them, with the
+// calling thread attached as a Java thread for the call.
+void RegisterEnabler(FakeJvm& jvm, const ScriptedEnabler& enabler);
+void UnregisterEnabler(FakeJvm& jvm);
+
+// The events a stop request for kHoldLetter signals and waits for; the
+// script finds them by name, in this process or an emulator child.
+class Hold {
 public:
-    Responder();
-    ~Responder();
-    Responder(const Responder&) = delete;
-    Responder& operator=(const Responder&) = delete;
-
-    bool ready() const { return ready_; }
-    std::uint32_t serviceThread() const { return serviceThread_; }
+    Hold();
     bool WaitHeld();
-    void Kill() {
-        process_->Kill();
-        stopped_ = true;
-    }
-    bool stopped() const { return stopped_; }
-    // Posts the quit message to its service thread; the exit code.
-    int Stop();
+    void Release();
 
 private:
-    platform::UniqueHandle readyEvent_;
-    platform::UniqueHandle heldEvent_;
-    std::unique_ptr<RoleProcess> process_;
-    std::uint32_t serviceThread_ = 0;
-    bool ready_ = false;
-    bool stopped_ = false;
+    platform::UniqueHandle held_;
+    platform::UniqueHandle release_;
+};
+
+// The scripted enabler registered in a child process of its own, serving
+// until it is killed; nullptr when it did not serve within the limit.
+std::unique_ptr<RoleProcess> StartEmulatorProcess();
+
+// The test process as its own emulator and caller: session B established in
+// the session table; the scripted enabler, registered by Register() and
+// unregistered at the end; no service thread left over from the test.
+class QMXAPITest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    void Register() { RegisterEnabler(jvm_, enabler_); }
+
+    FakeJvm jvm_;
+    const ScriptedEnabler enabler_ = DefineScriptedEnabler(jvm_);
+};
+
+// Registered from the start.
+class ServedQMXAPITest : public QMXAPITest {
+protected:
+    void SetUp() override {
+        QMXAPITest::SetUp();
+        Register();
+    }
 };
 
 // A caller thread of the test process (see support/test_thread.h) that frees
@@ -70,8 +93,5 @@ class CallerThread : public TestThread {
 public:
     explicit CallerThread(std::function<void()> body);
 };
-
-// Frees the calling thread's session-API record.
-void ForgetOwnRecord();
 
 }  // namespace trv::test

@@ -2,6 +2,22 @@
 // freed while the double lives (so a deleted reference is recognised when it
 // is used again), per-thread attachment and pending exceptions, and the
 // function tables that JNIEnv and JavaVM point to.
+//
+// The JNI functions implemented:
+//   invocation: GetEnv, AttachCurrentThread, AttachCurrentThreadAsDaemon,
+//               DetachCurrentThread, DestroyJavaVM (refused)
+//   environment: GetVersion, GetJavaVM, FindClass, GetObjectClass,
+//               IsInstanceOf, IsSameObject, GetMethodID,
+//               Call{Object,Boolean,Char,Int,Long,Void}Method and their V and
+//               A forms, NewGlobalRef, DeleteGlobalRef, NewLocalRef,
+//               DeleteLocalRef, NewByteArray, GetArrayLength,
+//               Get/SetByteArrayRegion, Get/ReleaseByteArrayElements,
+//               NewStringUTF, GetStringLength, GetStringUTFLength,
+//               GetStringUTFChars/Release..., GetStringChars/Release...,
+//               Throw, ThrowNew, ExceptionCheck, ExceptionOccurred,
+//               ExceptionClear, ExceptionDescribe.
+// Every other slot of the function tables aborts the test with the slot's
+// index (count it in jni.h's JNINativeInterface_ to find the function).
 #include "support/jni_double.h"
 
 #include <cstdarg>
@@ -16,11 +32,8 @@
 namespace trv::test {
 
 jvalue JLong(jlong value) { jvalue v{}; v.j = value; return v; }
-jvalue JInt(jint value) { jvalue v{}; v.i = value; return v; }
 jvalue JChar(jchar value) { jvalue v{}; v.c = value; return v; }
 jvalue JBoolean(bool value) { jvalue v{}; v.z = value ? JNI_TRUE : JNI_FALSE; return v; }
-jvalue JObject(jobject value) { jvalue v{}; v.l = value; return v; }
-jvalue JVoid() { return jvalue{}; }
 
 namespace {
 
@@ -756,7 +769,6 @@ FakeJvm::~FakeJvm() {
     for (const void* held : impl_->heldStrings) std::free(const_cast<void*>(held));
 }
 
-JavaVM* FakeJvm::vm() { return &impl_->vm; }
 JNIEnv* FakeJvm::env() { return &impl_->env; }
 
 void FakeJvm::AttachCurrentThreadAsJava() {
@@ -872,24 +884,10 @@ int FakeJvm::detaches() const { std::lock_guard<std::mutex> g(impl_->lock); retu
 int FakeJvm::failedDetaches() const { std::lock_guard<std::mutex> g(impl_->lock); return impl_->failedDetaches; }
 int FakeJvm::exceptionsCleared() const { std::lock_guard<std::mutex> g(impl_->lock); return impl_->exceptionsCleared; }
 
-int FakeJvm::attachedThreads() const {
-    std::lock_guard<std::mutex> guard(impl_->lock);
-    int count = 0;
-    for (const auto& [id, state] : impl_->threads) count += state.attached ? 1 : 0;
-    return count;
-}
-
 int FakeJvm::liveGlobalRefs() const {
     std::lock_guard<std::mutex> guard(impl_->lock);
     int count = 0;
     for (const auto& ref : impl_->refs) count += ref->live && ref->global && !ref->internal ? 1 : 0;
-    return count;
-}
-
-int FakeJvm::liveLocalRefs() const {
-    std::lock_guard<std::mutex> guard(impl_->lock);
-    int count = 0;
-    for (const auto& ref : impl_->refs) count += ref->live && !ref->global ? 1 : 0;
     return count;
 }
 

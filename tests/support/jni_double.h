@@ -1,36 +1,16 @@
 // A small in-process stand-in for a Java virtual machine, for testing native
 // code that is called through JNI and calls back into Java, on targets where
 // no JVM runs (Windows under Wine) and where one would be too slow to start
-// for every test.
+// for every test. It implements only the JNI functions this library uses
+// (listed in jni_double.cpp); any other aborts the test.
 //
-// It implements only the JNI functions this library uses:
-//   invocation: GetEnv, AttachCurrentThread, AttachCurrentThreadAsDaemon,
-//               DetachCurrentThread, DestroyJavaVM (refused)
-//   environment: GetVersion, GetJavaVM, FindClass, GetObjectClass,
-//               IsInstanceOf, IsSameObject, GetMethodID,
-//               Call{Object,Boolean,Char,Int,Long,Void}Method and their V and
-//               A forms, NewGlobalRef, DeleteGlobalRef, NewLocalRef,
-//               DeleteLocalRef, NewByteArray, GetArrayLength,
-//               Get/SetByteArrayRegion, Get/ReleaseByteArrayElements,
-//               NewStringUTF, GetStringLength, GetStringUTFLength,
-//               GetStringUTFChars/Release..., GetStringChars/Release...,
-//               Throw, ThrowNew, ExceptionCheck, ExceptionOccurred,
-//               ExceptionClear, ExceptionDescribe.
-// Every other slot of the function tables aborts the test with the slot's
-// index (count it in jni.h's JNINativeInterface_ to find the function).
-//
-// Java is played by C++: a FakeClass has methods registered by name and
+// Java is played by C++: a defined class has methods registered by name and
 // signature whose bodies are callbacks; a callback may call natives of the
 // library with the env it receives, and may raise a Java exception with
-// Throw(). The double checks what a real VM would punish and aborts loudly:
-// a JNI call from a thread that is not attached, a call (other than the
-// exception and release functions) with an exception pending, a deleted or
-// foreign reference, a local reference used on another thread, a method
-// called with the wrong Call<Type>Method or on an object of another class.
-//
-// Counters let tests assert on attachment (attaches, daemon attaches,
-// detaches), reference hygiene (live global and local references, held
-// array elements and strings), exceptions, method lookups and method calls.
+// Throw(). The double aborts loudly on what a real VM would punish: a JNI
+// call from a thread that is not attached or with an exception pending, a
+// deleted or foreign reference, a local reference used on another thread, a
+// method called with the wrong Call<Type>Method or on another class's object.
 // A method replaced by DefineMethod keeps its id, which then calls the new
 // body (as a virtual machine's class redefinition keeps method ids valid).
 //
@@ -52,15 +32,12 @@ namespace trv::test {
 
 // A method body: the env of the calling thread, the object the method was
 // called on, and the arguments in order. Answers the result (ignored for
-// void methods); see the JLong/JChar/... helpers.
+// void methods); see the JLong/JChar/JBoolean helpers.
 using FakeMethod = std::function<jvalue(JNIEnv* env, jobject self, const jvalue* args)>;
 
 jvalue JLong(jlong value);
-jvalue JInt(jint value);
 jvalue JChar(jchar value);
 jvalue JBoolean(bool value);
-jvalue JObject(jobject value);
-jvalue JVoid();
 
 class FakeJvm {
 public:
@@ -69,7 +46,6 @@ public:
     FakeJvm(const FakeJvm&) = delete;
     FakeJvm& operator=(const FakeJvm&) = delete;
 
-    JavaVM* vm();
     // The environment handed to every attached thread. Valid for the
     // double's life; JNI calls through it require an attached thread.
     JNIEnv* env();
@@ -103,14 +79,12 @@ public:
     // meant for method callbacks, which then return.
     void Throw(const std::string& className, const std::string& message = {});
 
-    // ---- counters ----------------------------------------------------------
+    // ---- counters: attachment, reference hygiene, exceptions, methods ------
     int attaches() const;        // AttachCurrentThread(AsDaemon) that attached
     int daemonAttaches() const;  // of which as daemon
     int detaches() const;        // DetachCurrentThread that detached
     int failedDetaches() const;  // DetachCurrentThread of a thread not attached
-    int attachedThreads() const;
     int liveGlobalRefs() const;  // not counting the classes' own references
-    int liveLocalRefs() const;
     int liveLocalRefsOnThread(std::uint32_t threadId) const;
     int heldArrayElements() const;  // Get...Elements not released
     int heldStrings() const;        // Get...Chars not released

@@ -80,15 +80,9 @@ X11Probe::Rect X11Probe::Outer(Window window) {
         if (parent == root) break;
         top = parent;
     }
-    ::Window root = 0;
-    int x = 0;
-    int y = 0;
-    unsigned int width = 0;
-    unsigned int height = 0;
-    unsigned int border = 0;
-    unsigned int depth = 0;
-    XGetGeometry(display, top, &root, &x, &y, &width, &height, &border, &depth);
-    return {x, y, static_cast<int>(width + 2 * border), static_cast<int>(height + 2 * border)};
+    XWindowAttributes frame{};
+    if (XGetWindowAttributes(display, top, &frame) == 0) return {};
+    return {frame.x, frame.y, frame.width + 2 * frame.border_width, frame.height + 2 * frame.border_width};
 }
 
 std::string X11Probe::Title(Window window) {
