@@ -190,60 +190,42 @@ TEST_F(CrossProcessTest, CallerInAnotherProcessCopiesTheScreen) {
     EXPECT_EQ(jvm().heldArrayElements(), 0);
 }
 
-TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndServesNoMore) {
-    jobject busy = RegisterHeldSession();
-    const int detachesBefore = jvm().detaches();
-
-    RoleProcess caller("bridge_caller", {"B"});
-    ASSERT_TRUE(caller.started());
-    ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
-    // The emulator is stuck inside GetPSSize: the session ends all the same
-    // and the caller gets 9 while the Java call still runs.
-    Unregister(busy);
-    EXPECT_EQ(caller.Wait(kTestLimitMs), 9);
-    EXPECT_EQ(Sessions()->IsSessionEstablished('B'), 0);
-
-    go_.store(true);
-    // The released thread finishes its one request (the reply has nowhere
-    // to go), then stops, detaches and deletes the session's references.
-    EXPECT_TRUE(Eventually([&] { return jvm().detaches() == detachesBefore + 1; }));
-    EXPECT_EQ(jvm().failedDetaches(), 0);
-
-    RoleProcess late("bridge_caller", {"B"});
-    ASSERT_TRUE(late.started());
-    EXPECT_NE(late.Wait(kTestLimitMs), 0);
-    EXPECT_EQ(jvm().callsOf("GetPSSize"), 1);
-}
-
-// A service thread released by an unregistration while stuck in Java
-// finishes that request without replying: its caller was answered 9 by the
-// session's end and may already wait for the next registration's reply.
-TEST_F(CrossProcessTest, AReleasedServiceThreadDoesNotAnswerTheCallersNextRequest) {
+// The emulator stuck inside GetPSSize: the unregistration ends the session
+// all the same, and the waiting caller gets 9 while the Java call still runs.
+// The released service thread then finishes that request without replying:
+// its caller may already wait for the next registration's reply.
+TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswersNoMore) {
     jobject busy = RegisterHeldSession();
     const int detachesBefore = jvm().detaches();
     const std::string again = UniqueName("caller_again");
     platform::UniqueHandle againEvent(platform::CreateNamedEvent(false, again.c_str()));
 
-    RoleProcess caller("bridge_caller_twice", {"B", again});
+    RoleProcess caller("bridge_caller", {"B", again});
     ASSERT_TRUE(caller.started());
     ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
-    Unregister(busy);  // the caller's first Copy PS answers 9
+    Unregister(busy);
+    const ApplicationBlock* waiting = Applications()->FindApplicationBlock(caller.id());
+    ASSERT_NE(waiting, nullptr);
+    EXPECT_TRUE(Eventually([&] { return waiting->Waiting == 0; })) << "released only after the Java call";
+    EXPECT_EQ(Sessions()->IsSessionEstablished('B'), 0);
+    RoleProcess late("bridge_caller", {"B"});
+    EXPECT_NE(late.Wait(kTestLimitMs), 0);
 
     // The session again, from a new registration whose emulator answers 7
-    // once `later` is set.
+    // once `later` is set; the released thread finishes its request (and
+    // detaches) while the caller waits for the new one's answer.
     std::atomic<bool> later{false};
     jobject fresh = NewBridge('B');
     DefineEmulator(fresh, 'B', true, &later, 7);
     Register(fresh);
     platform::SignalEvent(againEvent.get());
     ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
-    // The released thread finishes its request while the caller waits for
-    // the new one's answer.
     go_.store(true);
     ASSERT_TRUE(Eventually([&] { return jvm().detaches() == detachesBefore + 1; }));
+    EXPECT_EQ(jvm().failedDetaches(), 0);
     later.store(true);
-    EXPECT_EQ(caller.Wait(kTestLimitMs), 7) << "the caller took the released thread's reply";
-    Unregister(fresh);
+    EXPECT_EQ(caller.Wait(kTestLimitMs), 7) << "0: it took the released thread's reply; 90: its first request was not answered 9";
+    EXPECT_EQ(jvm().callsOf("GetPSSize"), 2);
 }
 
 // A caller killed while Java serves its request leaves its block to be
