@@ -128,14 +128,12 @@ TEST_F(RegistrationTest, VersionTextCarriesTheBuildDate) {
 
 class CrossProcessTest : public BridgeTest {
 protected:
-    // Defines GetPSSize (optionally held until `gate`, by default `go_`, is
-    // set) and a CopyPS that sends the fake screen back through
-    // cppSetRawData and answers `answer`.
-    void DefineEmulator(jobject bridge, jchar letter, bool hold, std::atomic<bool>* gate = nullptr,
-                        jlong answer = 0) {
-        if (gate == nullptr) gate = &go_;
-        Define(bridge, "GetPSSize", "()J", [this, hold, gate](JNIEnv*, jobject, const jvalue*) {
-            if (hold) {
+    // Defines GetPSSize (held, when `gate` is given, until it is set) and a
+    // CopyPS that sends the fake screen back through cppSetRawData and
+    // answers `answer`.
+    void DefineEmulator(jobject bridge, jchar letter, std::atomic<bool>* gate = nullptr, jlong answer = 0) {
+        Define(bridge, "GetPSSize", "()J", [this, gate](JNIEnv*, jobject, const jvalue*) {
+            if (gate != nullptr) {
                 // Stuck as Java code would be: a stop of the service thread
                 // ends the library's waits, not this one.
                 platform::SignalEvent(held_.get());
@@ -160,10 +158,10 @@ protected:
     jobject RegisterHeldSession() {
         SetServiceStopWait(200);
         jobject busy = NewBridge('B');
-        DefineEmulator(busy, 'B', true);
+        DefineEmulator(busy, 'B', &go_);
         Register(busy);
         jobject other = NewBridge('C');
-        DefineEmulator(other, 'C', false);
+        DefineEmulator(other, 'C');
         Register(other);
         return busy;
     }
@@ -172,28 +170,11 @@ protected:
     std::atomic<bool> go_{false};
 };
 
-TEST_F(CrossProcessTest, CallerInAnotherProcessCopiesTheScreen) {
-    jobject bridge = NewBridge('A');
-    DefineEmulator(bridge, 'A', false);
-    Register(bridge);
-
-    for (int round = 0; round < 2; ++round) {
-        RoleProcess caller("bridge_caller", {"A"});
-        ASSERT_TRUE(caller.started());
-        EXPECT_EQ(caller.Wait(kTestLimitMs), 0) << "round " << round;
-    }
-    EXPECT_EQ(jvm().callsOf("GetPSSize"), 2);
-    EXPECT_EQ(jvm().callsOf("CopyPS"), 2);
-    // The service thread made and deleted a byte array per request: nothing
-    // of it may stay alive on a thread that never returns to Java.
-    EXPECT_EQ(jvm().liveLocalRefsOnThread(ServiceThreadId(0)), 0);
-    EXPECT_EQ(jvm().heldArrayElements(), 0);
-}
-
-// The emulator stuck inside GetPSSize: the unregistration ends the session
-// all the same, and the waiting caller gets 9 while the Java call still runs.
-// The released service thread then finishes that request without replying:
-// its caller may already wait for the next registration's reply.
+// The emulator stuck inside GetPSSize of session B: the unregistration ends
+// the session all the same, and the waiting caller gets 9 while the Java call
+// still runs; session C serves callers in other processes all along. The
+// released service thread then finishes that request without replying: its
+// caller may already wait for the next registration's reply.
 TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswersNoMore) {
     jobject busy = RegisterHeldSession();
     const int detachesBefore = jvm().detaches();
@@ -210,13 +191,17 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswers
     EXPECT_EQ(Sessions()->IsSessionEstablished('B'), 0);
     RoleProcess late("bridge_caller", {"B"});
     EXPECT_NE(late.Wait(kTestLimitMs), 0);
+    for (int round = 0; round < 2; ++round) {
+        RoleProcess other("bridge_caller", {"C"});
+        EXPECT_EQ(other.Wait(kTestLimitMs), 0) << "round " << round;
+    }
 
     // The session again, from a new registration whose emulator answers 7
     // once `later` is set; the released thread finishes its request (and
     // detaches) while the caller waits for the new one's answer.
     std::atomic<bool> later{false};
     jobject fresh = NewBridge('B');
-    DefineEmulator(fresh, 'B', true, &later, 7);
+    DefineEmulator(fresh, 'B', &later, 7);
     Register(fresh);
     platform::SignalEvent(againEvent.get());
     ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
@@ -225,7 +210,11 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswers
     EXPECT_EQ(jvm().failedDetaches(), 0);
     later.store(true);
     EXPECT_EQ(caller.Wait(kTestLimitMs), 7) << "0: it took the released thread's reply; 90: its first request was not answered 9";
-    EXPECT_EQ(jvm().callsOf("GetPSSize"), 2);
+    EXPECT_EQ(jvm().callsOf("CopyPS"), 4) << "C's two, and one for each registration of B";
+    // The service threads made and deleted a byte array per copy: nothing of
+    // it may stay alive on a thread that never returns to Java.
+    EXPECT_EQ(jvm().liveLocalRefsOnThread(ServiceThreadId('C' - 'A')), 0);
+    EXPECT_EQ(jvm().heldArrayElements(), 0);
 }
 
 // A caller killed while Java serves its request leaves its block to be
@@ -234,7 +223,7 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswers
 TEST_F(CrossProcessTest, AReplyForAKilledCallerDoesNotLandInItsBlocksNextOwner) {
     SetServiceStopWait(kTestLimitMs);
     jobject busy = NewBridge('B');
-    DefineEmulator(busy, 'B', true);
+    DefineEmulator(busy, 'B', &go_);
     Register(busy);
     RoleProcess caller("bridge_caller", {"B"});
     ASSERT_TRUE(caller.started());
