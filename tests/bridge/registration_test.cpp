@@ -32,33 +32,12 @@ int FreeLetters() {
     return free;
 }
 
-TEST_F(RegistrationTest, RegisteredSessionIsServedAndUnregisteredCleanly) {
-    const int globalsBefore = jvm().liveGlobalRefs();
-    const int detachesBefore = jvm().detaches();
-    jobject bridge = NewBridge('A');
-    Register(bridge);
-
-    EXPECT_EQ(Sessions()->IsSessionEstablished('A'), 1);
-    EXPECT_EQ(Control().SessionsAvailable.load(), 1);
-    EXPECT_TRUE(Process().registeredSessions);
-    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore + 2);
-    EXPECT_TRUE(Eventually([&] { return jvm().daemonAttaches() == 1; }));
-
-    Unregister(bridge);
-    EXPECT_EQ(Sessions()->IsSessionEstablished('A'), 0);
-    EXPECT_EQ(Control().SessionsAvailable.load(), 0);
-    EXPECT_FALSE(HasServiceThread(0));
-    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore);
-    // The service thread detached what it attached, leaving no local
-    // reference behind (the double aborts on a leak at detach).
-    EXPECT_EQ(jvm().detaches(), detachesBefore + 1);
-    EXPECT_EQ(jvm().failedDetaches(), 0);
-}
-
-TEST_F(RegistrationTest, RefusedRegistrationsLeaveNothingBehind) {
+// Bad letters, a throwing or missing getSessionID and a letter taken already
+// ('d' folds to D) are refused and leave nothing behind; the session
+// registered is served by a thread of its own until it is unregistered.
+TEST_F(RegistrationTest, SessionsAreRegisteredOnceAndUnregisteredCleanly) {
     const int globalsBefore = jvm().liveGlobalRefs();
     const int freeBefore = FreeLetters();
-
     for (jchar bad : {jchar{'#'}, jchar{0}, jchar{'['}, jchar{0x100}}) {
         Register(NewBridge(bad));
     }
@@ -68,9 +47,7 @@ TEST_F(RegistrationTest, RefusedRegistrationsLeaveNothingBehind) {
         return JChar(0);
     });
     Register(throwing);
-    jclass bare = jvm().DefineClass("BridgeWithoutSessionID");
-    Register(jvm().NewObject(bare));
-
+    Register(jvm().NewObject(jvm().DefineClass("BridgeWithoutSessionID")));
     EXPECT_EQ(FreeLetters(), freeBefore);
     EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore);
     EXPECT_EQ(jvm().attaches(), 1);  // the test thread only: no service thread
@@ -78,15 +55,28 @@ TEST_F(RegistrationTest, RefusedRegistrationsLeaveNothingBehind) {
     EXPECT_EQ(jvm().exceptionsCleared(), 2);
     EXPECT_EQ(Control().SessionsAvailable.load(), 0);
 
-    // A letter taken already ('d' folds to D).
     jobject first = NewBridge('D');
     Register(first);
+    EXPECT_EQ(Sessions()->IsSessionEstablished('D'), 1);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 1);
+    EXPECT_TRUE(Process().registeredSessions);
+    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore + 2);
     ASSERT_TRUE(Eventually([&] { return jvm().daemonAttaches() == 1; }));
-    const int globals = jvm().liveGlobalRefs();
     Register(NewBridge('d'));
-    EXPECT_EQ(jvm().liveGlobalRefs(), globals);
+    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore + 2);
     EXPECT_EQ(jvm().daemonAttaches(), 1);
     EXPECT_TRUE(env()->IsSameObject(BridgeObject(3), first));
+
+    const int detachesBefore = jvm().detaches();
+    Unregister(first);
+    EXPECT_EQ(Sessions()->IsSessionEstablished('D'), 0);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 0);
+    EXPECT_FALSE(HasServiceThread(3));
+    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore);
+    // The service thread detached what it attached, leaving no local
+    // reference behind (the double aborts on a leak at detach).
+    EXPECT_EQ(jvm().detaches(), detachesBefore + 1);
+    EXPECT_EQ(jvm().failedDetaches(), 0);
 }
 
 TEST_F(RegistrationTest, AvailableSessionIDsFollowTheTable) {
