@@ -5,7 +5,8 @@
 // its requests. The fake emulator checks that every tag it serves follows the
 // last one it served for that thread (each request seen once, none skipped);
 // every caller checks that each reply carries its own request's tag, so that
-// a reply for the killed caller landing in another caller's block fails too.
+// a reply for the killed caller landing with the caller that takes the
+// session over fails too.
 #include <atomic>
 #include <cstdio>
 #include <cstring>
