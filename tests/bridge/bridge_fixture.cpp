@@ -14,6 +14,7 @@
 #include "shared/process_state.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
+#include "trvha64.h"
 
 namespace trv::test {
 namespace {
@@ -124,6 +125,20 @@ std::int32_t SessionTest::Run(ApplicationBlock& block, std::uint32_t function) {
     block.Function = function;
     ProcessEHLLAPICall(block, Sessions()->GetSession(kSessionLetter));
     return static_cast<std::int32_t>(block.ReturnCode);
+}
+
+std::int32_t SessionTest::WindowStatus(std::uint8_t option, std::uint16_t flags,
+                                      std::array<std::int32_t, 5> geometry) {
+    ApplicationBlock& block = ServedBlock(kSessionLetter);
+    status_ = {};
+    status_.ShortName = kSessionLetter;
+    status_.Option = option;
+    status_.Flags = flags;
+    std::memcpy(&status_.X, geometry.data(), sizeof geometry);
+    std::memcpy(block.Data, &status_, sizeof status_);
+    const std::int32_t result = Run(block, HA_PM_WINDOW_STATUS);
+    std::memcpy(&status_, block.Data, sizeof status_);
+    return result;
 }
 
 void SessionTest::Record(const std::string& name, const std::string& signature, jlong result,

@@ -5,6 +5,7 @@
 // test thread's block, and a caller child process.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/handle.h"
+#include "protocol/caller_data.h"
 #include "support/child_role.h"
 #include "support/jni_double.h"
 
@@ -96,9 +98,15 @@ public:
     // reply natives would.
     void Record(const std::string& name, const std::string& signature, jlong result,
                 ApplicationBlock* block = nullptr, std::string write = {});
+    // Window Status on the test thread's block: the request (`option`,
+    // `flags`, and for a set X, Y, Width, Height and ZOrder) into Data, the
+    // rest of Data as it is; answers the return code and leaves in `status_`
+    // the record Data holds afterwards.
+    std::int32_t WindowStatus(std::uint8_t option, std::uint16_t flags, std::array<std::int32_t, 5> geometry = {});
 
     jobject bridge_ = nullptr;
     std::map<std::string, std::vector<RecordedCall>> calls_;
+    WindowStatusRecord status_{};
 };
 
 // A packed result of the emulator's methods: the value above the low 16

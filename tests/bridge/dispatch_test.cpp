@@ -5,6 +5,7 @@
 // what a failing Java side answers.
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bridge/bridge_call.h"
@@ -44,11 +45,12 @@ struct HandlerRow {
 
 std::ostream& operator<<(std::ostream& out, const HandlerRow& row) {
     return out << "function " << row.function << " " << (row.method ? row.method : "-") << " parms 0x"
-               << std::hex << row.parms << std::dec << " data \"" << row.data << "\"";
+               << std::hex << row.parms << std::dec << " data \"" << row.data.substr(0, 16) << "\"";
 }
 
 const jlong kHigh = jlong{3} << 32;  // plain results read only the low 32 bits
 const std::uint32_t kEabPut = parms::kPutEab | parms::kEab;
+const std::string kOpen(kDataSize, 'x');  // Data without an end character
 
 const HandlerRow kHandlerRows[] = {
     {HA_CONNECT_PS, "SendToFront", "()J", 0xFFFFFFFF, 0, "", 0, 0, -1, 0, "", {}},
@@ -105,6 +107,20 @@ const HandlerRow kHandlerRows[] = {
     {HA_CONVERT_POS_ROW_COL, "ConvertRowCol", "(II)J", 201, 0, "A\0\0\0r"s, 3, 41, 201, 3, "", {3, 41}},
     {HA_CONVERT_POS_ROW_COL, "ConvertRowCol", "(II)J", 0xFFFFFFFF, 0, "A\0\0\0R"s, 30, 90, 0, 0, "", {30, 90}},
     {HA_CONVERT_POS_ROW_COL, nullptr, "", 0, 0, "A\0\0\0X"s, 3, 41, 9999, 3, "", {}},
+    // Strings are taken within Data: STREOT without its end character in
+    // Data, or a string (with its attribute bytes) running past it, answers
+    // 2 without a Java call; the largest strings that fit are sent whole.
+    {HA_COPY_STR_TO_PS, nullptr, "", 0, parms::kStrEot, kOpen, 3, 1, 2, 3, "", {}},
+    {HA_SEARCH_FIELD, nullptr, "", 0, parms::kStrEot, kOpen, 3, 1, 2, 3, "", {}},
+    {HA_SEARCH_PS, nullptr, "", 0, parms::kStrEot, kOpen, 3, 1, 2, 3, "", {}},
+    {HA_COPY_STR_TO_FIELD, nullptr, "", 0, kEabPut, "", kDataSize / 2 + 1, 1, 2, kDataSize / 2 + 1, "", {}},
+    {HA_COPY_STR_TO_PS, nullptr, "", 0, 0, "", 0xFFFFFFFFu, 1, 2, 0xFFFFFFFFu, "", {}},
+    {HA_COPY_STR_TO_FIELD, "CopyStringToField", "([BI)J", 0, kEabPut, kOpen, kDataSize / 2, 1, 0, kDataSize / 2,
+     std::string(kDataSize / 2, 'x'), {1}},
+    {HA_COPY_STR_TO_PS, "CopyStringToPS", "([BI)J", 0, 0, kOpen, kDataSize, 1, 0, kDataSize, kOpen, {1}},
+    // A macro's name ends at a zero or at DataLength; the low bits answer.
+    {HA_START_PLAYING_MACRO, "StartMacro", "([B)J", Packed(5), 0, "SIGNON\0junk"s, 11, 0, 0, 11, "SIGNON", {}},
+    {HA_START_PLAYING_MACRO, "StartMacro", "([B)J", Packed(5, 2), 0, "SIGNON"s, 3, 0, 2, 3, "SIG", {}},
 };
 
 class HandlerRowTest : public SessionTest, public testing::WithParamInterface<HandlerRow> {};
@@ -152,113 +168,79 @@ TEST_F(DispatchTest, FunctionsWithoutHandlerAnswer10WithoutJava) {
     EXPECT_EQ(jvm().callsOf("GetPSSize"), 0);
 }
 
-TEST_F(DispatchTest, CopyPSSizesTheRequestByTheSessionParameters) {
+// The copies of the presentation space and of a field: what length they ask
+// the emulator for (the screen's or field's size, doubled by EAB and again by
+// XLATE with it, and for Copy PS by STREOT) and give back in DataLength.
+TEST_F(DispatchTest, CopiesSizeTheRequestByTheSessionParameters) {
     DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
-    Record("CopyPS", "(IIIZI)J", 0);
-    struct Case {
-        std::uint32_t parms;
-        std::uint32_t length;
-        jint eabMode;
-    } cases[] = {{0, 1920, 0}, {parms::kEab, 3840, 1}, {parms::kStrEot, 5760, 0},
-                 {parms::kEab | parms::kStrEot | parms::kXlate, 7680, 2}};
-    for (const Case& c : cases) {
-        calls_.clear();
-        ApplicationBlock& block = Block(c.parms | parms::kNoDisplay, 1);
-        EXPECT_EQ(Run(block, HA_COPY_PS), 0);
-        EXPECT_EQ(block.DataLength, c.length);
-        ASSERT_EQ(calls_["CopyPS"].size(), 1u);
-        EXPECT_EQ(calls_["CopyPS"][0].ints, (std::vector<jint>{1, static_cast<jint>(c.length), 3, 0, c.eabMode}));
-    }
-    // A failing size: its code, and no copy.
-    DefineLong(bridge_, "GetPSSize", kScreenSizePacked | 2);
-    ApplicationBlock& block = Block(0, 77);
-    EXPECT_EQ(Run(block, HA_COPY_PS), 2);
-    EXPECT_EQ(block.DataLength, 77u);
-    EXPECT_EQ(calls_["CopyPS"].size(), 1u);
-}
-
-TEST_F(DispatchTest, MethodsAreLookedUpOncePerRegistration) {
-    DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
-    Record("CopyPS", "(IIIZI)J", 0);
-    EXPECT_EQ(Run(Block(0, 1), HA_COPY_PS), 0);
-    EXPECT_EQ(Run(Block(0, 1), HA_COPY_PS), 0);
-    EXPECT_EQ(jvm().callsOf("CopyPS"), 2);
-    EXPECT_EQ(jvm().lookupsOf("GetPSSize"), 1);
-    EXPECT_EQ(jvm().lookupsOf("CopyPS"), 1);
-
-    // The letter registered again by an object of another class: that
-    // class's methods are looked up and called, not the ones kept before.
-    Unregister(bridge_);
-    bridge_ = NewBridge(kSessionLetter);
-    DefineLong(bridge_, "GetPSSize", Packed(80));
-    Record("CopyPS", "(IIIZI)J", 0);
-    Register(bridge_);
-    calls_.clear();
-    EXPECT_EQ(Run(Block(0, 1), HA_COPY_PS), 0);
-    ASSERT_EQ(calls_["CopyPS"].size(), 1u);
-    EXPECT_EQ(calls_["CopyPS"][0].ints[1], 80);
-    EXPECT_EQ(jvm().lookupsOf("CopyPS"), 2);
-}
-
-TEST_F(DispatchTest, CopyFieldToStringCapsTheLength) {
+    Record("CopyPS", "(IIIZI)J", 6);
     Record("FindFieldLength", "(Ljava/lang/String;I)J", Packed(10));
     Record("CopyFieldToString", "(IIIZI)J", 6);
     struct Case {
+        std::uint32_t function;
         std::uint32_t parms;
-        std::uint32_t length;
-        std::uint32_t capped;
+        std::uint32_t dataLength;
+        std::uint32_t after;
+        jint copyLength;
         jint eabMode;
-    } cases[] = {{0, 50, 10, 0},
-                 {parms::kEab, 50, 20, 1},
-                 {parms::kEab, 8, 8, 1},
-                 {parms::kEab | parms::kXlate | parms::kStrEot, 100, 40, 2},
-                 {parms::kXlate, 50, 10, 0}};
+    } cases[] = {{HA_COPY_PS, 0, 1, 1920, 1920, 0},
+                 {HA_COPY_PS, parms::kEab, 1, 3840, 3840, 1},
+                 {HA_COPY_PS, parms::kStrEot, 1, 5760, 5760, 0},
+                 {HA_COPY_PS, parms::kEab | parms::kStrEot | parms::kXlate, 1, 7680, 7680, 2},
+                 {HA_COPY_FIELD_TO_STR, 0, 50, 10, 50, 0},
+                 {HA_COPY_FIELD_TO_STR, parms::kEab, 50, 20, 50, 1},
+                 {HA_COPY_FIELD_TO_STR, parms::kEab, 8, 8, 8, 1},
+                 {HA_COPY_FIELD_TO_STR, parms::kEab | parms::kXlate | parms::kStrEot, 100, 40, 100, 2},
+                 {HA_COPY_FIELD_TO_STR, parms::kXlate, 50, 10, 50, 0}};
     for (const Case& c : cases) {
+        SCOPED_TRACE("function " + std::to_string(c.function) + " parms " + std::to_string(c.parms));
         calls_.clear();
-        ApplicationBlock& block = Block(c.parms | parms::kNoDisplay, c.length, 300);
-        EXPECT_EQ(Run(block, HA_COPY_FIELD_TO_STR), 6);
-        EXPECT_EQ(block.DataLength, c.capped) << c.parms;
-        ASSERT_EQ(calls_["FindFieldLength"].size(), 1u);
-        EXPECT_EQ(calls_["FindFieldLength"][0].text, "  ");
-        EXPECT_EQ(calls_["FindFieldLength"][0].ints, std::vector<jint>{300});
-        ASSERT_EQ(calls_["CopyFieldToString"].size(), 1u);
-        EXPECT_EQ(calls_["CopyFieldToString"][0].ints,
-                  (std::vector<jint>{300, static_cast<jint>(c.length), 3, 0, c.eabMode}));
+        ApplicationBlock& block = Block(c.parms | parms::kNoDisplay, c.dataLength, 300);
+        EXPECT_EQ(Run(block, c.function), 6);
+        EXPECT_EQ(block.DataLength, c.after);
+        const bool field = c.function == HA_COPY_FIELD_TO_STR;
+        ASSERT_EQ(calls_.size(), field ? 2u : 1u);
+        const std::vector<RecordedCall>& copies = calls_[field ? "CopyFieldToString" : "CopyPS"];
+        ASSERT_EQ(copies.size(), 1u);
+        EXPECT_EQ(copies[0].ints, (std::vector<jint>{field ? 300 : 1, c.copyLength, 3, 0, c.eabMode}));
+        if (field) {
+            EXPECT_EQ(calls_["FindFieldLength"][0].text, "  ");
+            EXPECT_EQ(calls_["FindFieldLength"][0].ints, std::vector<jint>{300});
+        }
     }
-    // No field: the length becomes 0 and the copy still answers.
+    // Each method was looked up once for all its calls.
+    EXPECT_EQ(jvm().lookupsOf("GetPSSize"), 1);
+    EXPECT_EQ(jvm().lookupsOf("CopyFieldToString"), 1);
+    // A failing size: its code, and no copy. No field: the length becomes 0
+    // and the copy still answers.
+    calls_.clear();
+    DefineLong(bridge_, "GetPSSize", kScreenSizePacked | 2);
     Record("FindFieldLength", "(Ljava/lang/String;I)J", Packed(10, 24));
     Record("CopyFieldToString", "(IIIZI)J", 24);
+    ApplicationBlock& block = Block(0, 77);
+    EXPECT_EQ(Run(block, HA_COPY_PS), 2);
+    EXPECT_EQ(block.DataLength, 77u);
+    EXPECT_EQ(calls_.count("CopyPS"), 0u);
     ApplicationBlock& none = Block(0, 50, 300);
     EXPECT_EQ(Run(none, HA_COPY_FIELD_TO_STR), 24);
     EXPECT_EQ(none.DataLength, 0u);
     EXPECT_EQ(calls_["CopyFieldToString"].back().ints[3], 1);  // display
 }
 
-TEST_F(DispatchTest, StringsAreTakenWithinData) {
-    Record("CopyStringToPS", "([BI)J", 0);
-    Record("CopyStringToField", "([BI)J", 0);
-    Record("SearchField", "([BIIZ)J", 0);
-    Record("SearchPS", "([BIIZ)J", 0);
-    // STREOT without its end character anywhere in Data, and strings that
-    // (with their attribute bytes) would run past Data: 2, no Java call.
-    for (std::uint32_t function : {HA_COPY_STR_TO_PS, HA_SEARCH_FIELD, HA_SEARCH_PS}) {
-        ApplicationBlock& open = Block(parms::kStrEot, 3, 1);
-        std::memset(open.Data, 'x', kDataSize);
-        EXPECT_EQ(Run(open, function), 2) << function;
-    }
-    EXPECT_EQ(Run(Block(kEabPut, kDataSize / 2 + 1, 1), HA_COPY_STR_TO_FIELD), 2);
-    EXPECT_EQ(Run(Block(0, 0xFFFFFFFFu, 1), HA_COPY_STR_TO_PS), 2);
-    EXPECT_TRUE(calls_.empty());
-
-    // The largest strings that fit are sent whole.
-    ApplicationBlock& half = Block(kEabPut, kDataSize / 2, 1);
-    std::memset(half.Data, 'q', kDataSize);
-    EXPECT_EQ(Run(half, HA_COPY_STR_TO_FIELD), 0);
-    EXPECT_EQ(calls_["CopyStringToField"][0].text, std::string(kDataSize / 2, 'q'));
-    ApplicationBlock& full = Block(0, kDataSize, 1);
-    std::memset(full.Data, 'r', kDataSize);
-    EXPECT_EQ(Run(full, HA_COPY_STR_TO_PS), 0);
-    EXPECT_EQ(calls_["CopyStringToPS"][0].text.size(), kDataSize);
+// The letter registered again by an object of another class: that class's
+// methods are looked up and called, not the ones kept before.
+TEST_F(DispatchTest, ARegistrationAgainUsesTheNewObjectsMethods) {
+    DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
+    EXPECT_EQ(Run(Block(0, 1), HA_COPY_PS), kJavaCallFailed);
+    Unregister(bridge_);
+    bridge_ = NewBridge(kSessionLetter);
+    DefineLong(bridge_, "GetPSSize", Packed(80));
+    Record("CopyPS", "(IIIZI)J", 0);
+    Register(bridge_);
+    EXPECT_EQ(Run(Block(0, 1), HA_COPY_PS), 0);
+    ASSERT_EQ(calls_["CopyPS"].size(), 1u);
+    EXPECT_EQ(calls_["CopyPS"][0].ints[1], 80);
+    EXPECT_EQ(jvm().lookupsOf("GetPSSize"), 2);
 }
 
 TEST_F(DispatchTest, QuerySessionWritesTheSessionRecord) {
@@ -310,20 +292,6 @@ TEST_F(DispatchTest, JavaFailuresAnswer9AndLeaveNothingPending) {
     EXPECT_EQ(block.ReturnCode, static_cast<std::uint32_t>(kJavaCallFailed));
 }
 
-// Runs Reserve on a thread of its own, which is no Java thread.
-struct OtherThreadCall {
-    DispatchTest* test;
-    std::int32_t result = -1;
-    bool attachedAfter = true;
-};
-
-std::uint32_t ReserveOnThisThread(void* argument) {
-    auto* call = static_cast<OtherThreadCall*>(argument);
-    call->result = call->test->Run(call->test->Block(), HA_RESERVE);
-    call->attachedAfter = call->test->jvm().IsCurrentThreadAttached();
-    return 0;
-}
-
 TEST_F(DispatchTest, HandlersAttachOnlyThreadsThatWereNotAttached) {
     DefineLong(bridge_, "Reserve", 0);
     const int detaches = jvm().detaches();
@@ -336,13 +304,14 @@ TEST_F(DispatchTest, HandlersAttachOnlyThreadsThatWereNotAttached) {
     const int attaches = jvm().attaches();
     for (bool withVm : {true, false}) {
         if (!withVm) SetEmulatorJavaVM(nullptr);
-        OtherThreadCall call{this};
-        platform::StartedThread thread = platform::StartThread(&ReserveOnThisThread, &call);
-        ASSERT_NE(thread.handle, platform::kNoHandle);
-        EXPECT_EQ(platform::WaitForThread(thread.handle, kTestLimitMs), platform::kWaitObject0);
-        platform::CloseObject(thread.handle);
-        EXPECT_EQ(call.result, withVm ? 0 : kJavaCallFailed);
-        EXPECT_FALSE(call.attachedAfter);
+        std::int32_t result = -1;
+        bool attachedAfter = true;
+        std::thread([&] {
+            result = Run(Block(), HA_RESERVE);
+            attachedAfter = jvm().IsCurrentThreadAttached();
+        }).join();
+        EXPECT_EQ(result, withVm ? 0 : kJavaCallFailed);
+        EXPECT_FALSE(attachedAfter);
     }
     EXPECT_EQ(jvm().callsOf("Reserve"), 2);
     EXPECT_EQ(jvm().attaches(), attaches + 1);

@@ -32,33 +32,12 @@ int FreeLetters() {
     return free;
 }
 
-TEST_F(RegistrationTest, RegisteredSessionIsServedAndUnregisteredCleanly) {
-    const int globalsBefore = jvm().liveGlobalRefs();
-    const int detachesBefore = jvm().detaches();
-    jobject bridge = NewBridge('A');
-    Register(bridge);
-
-    EXPECT_EQ(Sessions()->IsSessionEstablished('A'), 1);
-    EXPECT_EQ(Control().SessionsAvailable.load(), 1);
-    EXPECT_TRUE(Process().registeredSessions);
-    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore + 2);
-    EXPECT_TRUE(Eventually([&] { return jvm().daemonAttaches() == 1; }));
-
-    Unregister(bridge);
-    EXPECT_EQ(Sessions()->IsSessionEstablished('A'), 0);
-    EXPECT_EQ(Control().SessionsAvailable.load(), 0);
-    EXPECT_FALSE(HasServiceThread(0));
-    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore);
-    // The service thread detached what it attached, leaving no local
-    // reference behind (the double aborts on a leak at detach).
-    EXPECT_EQ(jvm().detaches(), detachesBefore + 1);
-    EXPECT_EQ(jvm().failedDetaches(), 0);
-}
-
-TEST_F(RegistrationTest, RefusedRegistrationsLeaveNothingBehind) {
+// Bad letters, a throwing or missing getSessionID and a letter taken already
+// ('d' folds to D) are refused and leave nothing behind; the session
+// registered is served by a thread of its own until it is unregistered.
+TEST_F(RegistrationTest, SessionsAreRegisteredOnceAndUnregisteredCleanly) {
     const int globalsBefore = jvm().liveGlobalRefs();
     const int freeBefore = FreeLetters();
-
     for (jchar bad : {jchar{'#'}, jchar{0}, jchar{'['}, jchar{0x100}}) {
         Register(NewBridge(bad));
     }
@@ -68,9 +47,7 @@ TEST_F(RegistrationTest, RefusedRegistrationsLeaveNothingBehind) {
         return JChar(0);
     });
     Register(throwing);
-    jclass bare = jvm().DefineClass("BridgeWithoutSessionID");
-    Register(jvm().NewObject(bare));
-
+    Register(jvm().NewObject(jvm().DefineClass("BridgeWithoutSessionID")));
     EXPECT_EQ(FreeLetters(), freeBefore);
     EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore);
     EXPECT_EQ(jvm().attaches(), 1);  // the test thread only: no service thread
@@ -78,15 +55,28 @@ TEST_F(RegistrationTest, RefusedRegistrationsLeaveNothingBehind) {
     EXPECT_EQ(jvm().exceptionsCleared(), 2);
     EXPECT_EQ(Control().SessionsAvailable.load(), 0);
 
-    // A letter taken already ('d' folds to D).
     jobject first = NewBridge('D');
     Register(first);
+    EXPECT_EQ(Sessions()->IsSessionEstablished('D'), 1);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 1);
+    EXPECT_TRUE(Process().registeredSessions);
+    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore + 2);
     ASSERT_TRUE(Eventually([&] { return jvm().daemonAttaches() == 1; }));
-    const int globals = jvm().liveGlobalRefs();
     Register(NewBridge('d'));
-    EXPECT_EQ(jvm().liveGlobalRefs(), globals);
+    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore + 2);
     EXPECT_EQ(jvm().daemonAttaches(), 1);
     EXPECT_TRUE(env()->IsSameObject(BridgeObject(3), first));
+
+    const int detachesBefore = jvm().detaches();
+    Unregister(first);
+    EXPECT_EQ(Sessions()->IsSessionEstablished('D'), 0);
+    EXPECT_EQ(Control().SessionsAvailable.load(), 0);
+    EXPECT_FALSE(HasServiceThread(3));
+    EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore);
+    // The service thread detached what it attached, leaving no local
+    // reference behind (the double aborts on a leak at detach).
+    EXPECT_EQ(jvm().detaches(), detachesBefore + 1);
+    EXPECT_EQ(jvm().failedDetaches(), 0);
 }
 
 TEST_F(RegistrationTest, AvailableSessionIDsFollowTheTable) {
@@ -128,14 +118,12 @@ TEST_F(RegistrationTest, VersionTextCarriesTheBuildDate) {
 
 class CrossProcessTest : public BridgeTest {
 protected:
-    // Defines GetPSSize (optionally held until `gate`, by default `go_`, is
-    // set) and a CopyPS that sends the fake screen back through
-    // cppSetRawData and answers `answer`.
-    void DefineEmulator(jobject bridge, jchar letter, bool hold, std::atomic<bool>* gate = nullptr,
-                        jlong answer = 0) {
-        if (gate == nullptr) gate = &go_;
-        Define(bridge, "GetPSSize", "()J", [this, hold, gate](JNIEnv*, jobject, const jvalue*) {
-            if (hold) {
+    // Defines GetPSSize (held, when `gate` is given, until it is set) and a
+    // CopyPS that sends the fake screen back through cppSetRawData and
+    // answers `answer`.
+    void DefineEmulator(jobject bridge, jchar letter, std::atomic<bool>* gate = nullptr, jlong answer = 0) {
+        Define(bridge, "GetPSSize", "()J", [this, gate](JNIEnv*, jobject, const jvalue*) {
+            if (gate != nullptr) {
                 // Stuck as Java code would be: a stop of the service thread
                 // ends the library's waits, not this one.
                 platform::SignalEvent(held_.get());
@@ -160,10 +148,10 @@ protected:
     jobject RegisterHeldSession() {
         SetServiceStopWait(200);
         jobject busy = NewBridge('B');
-        DefineEmulator(busy, 'B', true);
+        DefineEmulator(busy, 'B', &go_);
         Register(busy);
         jobject other = NewBridge('C');
-        DefineEmulator(other, 'C', false);
+        DefineEmulator(other, 'C');
         Register(other);
         return busy;
     }
@@ -172,82 +160,54 @@ protected:
     std::atomic<bool> go_{false};
 };
 
-TEST_F(CrossProcessTest, CallerInAnotherProcessCopiesTheScreen) {
-    jobject bridge = NewBridge('A');
-    DefineEmulator(bridge, 'A', false);
-    Register(bridge);
-
-    for (int round = 0; round < 2; ++round) {
-        RoleProcess caller("bridge_caller", {"A"});
-        ASSERT_TRUE(caller.started());
-        EXPECT_EQ(caller.Wait(kTestLimitMs), 0) << "round " << round;
-    }
-    EXPECT_EQ(jvm().callsOf("GetPSSize"), 2);
-    EXPECT_EQ(jvm().callsOf("CopyPS"), 2);
-    // The service thread made and deleted a byte array per request: nothing
-    // of it may stay alive on a thread that never returns to Java.
-    EXPECT_EQ(jvm().liveLocalRefsOnThread(ServiceThreadId(0)), 0);
-    EXPECT_EQ(jvm().heldArrayElements(), 0);
-}
-
-TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndServesNoMore) {
-    jobject busy = RegisterHeldSession();
-    const int detachesBefore = jvm().detaches();
-
-    RoleProcess caller("bridge_caller", {"B"});
-    ASSERT_TRUE(caller.started());
-    ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
-    // The emulator is stuck inside GetPSSize: the session ends all the same
-    // and the caller gets 9 while the Java call still runs.
-    Unregister(busy);
-    EXPECT_EQ(caller.Wait(kTestLimitMs), 9);
-    EXPECT_EQ(Sessions()->IsSessionEstablished('B'), 0);
-
-    go_.store(true);
-    // The released thread finishes its one request (the reply has nowhere
-    // to go), then stops, detaches and deletes the session's references.
-    EXPECT_TRUE(Eventually([&] { return jvm().detaches() == detachesBefore + 1; }));
-    EXPECT_EQ(jvm().failedDetaches(), 0);
-
-    RoleProcess late("bridge_caller", {"B"});
-    ASSERT_TRUE(late.started());
-    EXPECT_NE(late.Wait(kTestLimitMs), 0);
-    EXPECT_EQ(jvm().callsOf("GetPSSize"), 1);
-}
-
-// A service thread released by an unregistration while stuck in Java
-// finishes that request without replying: its caller was answered 9 by the
-// session's end and may already wait for the next registration's reply.
-TEST_F(CrossProcessTest, AReleasedServiceThreadDoesNotAnswerTheCallersNextRequest) {
+// The emulator stuck inside GetPSSize of session B: the unregistration ends
+// the session all the same, and the waiting caller gets 9 while the Java call
+// still runs; session C serves callers in other processes all along. The
+// released service thread then finishes that request without replying: its
+// caller may already wait for the next registration's reply.
+TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswersNoMore) {
     jobject busy = RegisterHeldSession();
     const int detachesBefore = jvm().detaches();
     const std::string again = UniqueName("caller_again");
     platform::UniqueHandle againEvent(platform::CreateNamedEvent(false, again.c_str()));
 
-    RoleProcess caller("bridge_caller_twice", {"B", again});
+    RoleProcess caller("bridge_caller", {"B", again});
     ASSERT_TRUE(caller.started());
     ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
-    Unregister(busy);  // the caller's first Copy PS answers 9
+    Unregister(busy);
+    const ApplicationBlock* waiting = Applications()->FindApplicationBlock(caller.id());
+    ASSERT_NE(waiting, nullptr);
+    EXPECT_TRUE(Eventually([&] { return waiting->Waiting == 0; })) << "released only after the Java call";
+    EXPECT_EQ(Sessions()->IsSessionEstablished('B'), 0);
+    RoleProcess late("bridge_caller", {"B"});
+    EXPECT_NE(late.Wait(kTestLimitMs), 0);
+    for (int round = 0; round < 2; ++round) {
+        RoleProcess other("bridge_caller", {"C"});
+        EXPECT_EQ(other.Wait(kTestLimitMs), 0) << "round " << round;
+    }
 
     // The session again, from a new registration whose emulator answers 7
-    // once `later` is set.
+    // once `later` is set; the released thread finishes its request (and
+    // detaches) while the caller waits for the new one's answer.
     std::atomic<bool> later{false};
     jobject fresh = NewBridge('B');
-    DefineEmulator(fresh, 'B', true, &later, 7);
+    DefineEmulator(fresh, 'B', &later, 7);
     Register(fresh);
     platform::SignalEvent(againEvent.get());
     ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
-    // The released thread finishes its request while the caller waits for
-    // the new one's answer; the screen its Java call still sends must not
-    // land in the block the new registration serves.
     go_.store(true);
     ASSERT_TRUE(Eventually([&] { return jvm().detaches() == detachesBefore + 1; }));
-    const ApplicationBlock* served = Applications()->FindApplicationBlock(caller.id());
-    ASSERT_NE(served, nullptr);
-    EXPECT_TRUE(std::all_of(std::begin(served->Data), std::end(served->Data), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_EQ(jvm().failedDetaches(), 0);
+    // The screen its Java call still sent must not land in the block the new
+    // registration serves.
+    EXPECT_TRUE(std::all_of(std::begin(waiting->Data), std::end(waiting->Data), [](std::uint8_t b) { return b == 0; }));
     later.store(true);
-    EXPECT_EQ(caller.Wait(kTestLimitMs), 7) << "the caller took the released thread's reply";
-    Unregister(fresh);
+    EXPECT_EQ(caller.Wait(kTestLimitMs), 7) << "0: it took the released thread's reply; 90: its first request was not answered 9";
+    EXPECT_EQ(jvm().callsOf("CopyPS"), 4) << "C's two, and one for each registration of B";
+    // The service threads made and deleted a byte array per copy: nothing of
+    // it may stay alive on a thread that never returns to Java.
+    EXPECT_EQ(jvm().liveLocalRefsOnThread(ServiceThreadId('C' - 'A')), 0);
+    EXPECT_EQ(jvm().heldArrayElements(), 0);
 }
 
 // A caller killed while Java serves its request leaves its block to be
@@ -256,7 +216,7 @@ TEST_F(CrossProcessTest, AReleasedServiceThreadDoesNotAnswerTheCallersNextReques
 TEST_F(CrossProcessTest, AReplyForAKilledCallerDoesNotLandInItsBlocksNextOwner) {
     SetServiceStopWait(kTestLimitMs);
     jobject busy = NewBridge('B');
-    DefineEmulator(busy, 'B', true);
+    DefineEmulator(busy, 'B', &go_);
     Register(busy);
     RoleProcess caller("bridge_caller", {"B"});
     ASSERT_TRUE(caller.started());

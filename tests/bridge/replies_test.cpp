@@ -181,16 +181,7 @@ TEST_F(NotificationsTest, HostUpdatesMarkOnlyTheCallersThatAskedAndSignalTheEven
     Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppInterruptWait(env(), bridge_, kLetter);
     EXPECT_TRUE(Signalled("WAIT_EVENT_SESS_%c"));
 
-    block_->CloseInterceptMode[kSlot] = kCloseByMessage;
-    block_->CloseInterceptHandle[kSlot] = window;
-    ASSERT_EQ(Sessions()->AddToCloseNotificationList(kLetter, *block_), 0);
-    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendClosingNotifications(env(), bridge_, kLetter);
-    EXPECT_EQ(block_->CloseRequested, 1);
-    EXPECT_TRUE(Signalled("CLOSE_EVENT_SESS_%c"));
-    EXPECT_EQ(NextMessage().lParam, HLLAPI_NOTIFY_CLOSE_ATTEMPT);
-
     Sessions()->RemoveFromHostNotificationList(kLetter, *block_);
-    Sessions()->RemoveFromCloseNotificationList(kLetter, *block_);
     platform::DestroyMessageWindow(window);
 }
 

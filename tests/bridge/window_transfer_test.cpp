@@ -1,5 +1,5 @@
-// The file-transfer handler's option handling and the window-services and
-// macro handlers, against a fake emulator whose methods record their
+// The file-transfer handler's option handling and the window-services
+// handlers, against a fake emulator whose methods record their
 // arguments and write their answers into Data as the reply natives would.
 // No test here has a real emulator window: the window operations answer as
 // for a window that cannot be found.
@@ -11,7 +11,6 @@
 #include "bridge/bridge_call.h"
 #include "bridge/dispatch.h"
 #include "bridge/transfer_options.h"
-#include "bridge/window_text.h"
 #include "bridge_fixture.h"
 #include "protocol/caller_data.h"
 #include "tables/application_block.h"
@@ -21,14 +20,7 @@
 namespace trv::test {
 namespace {
 
-class WindowTransferTest : public SessionTest {
-public:
-    WindowStatusRecord Status(const ApplicationBlock& block) {
-        WindowStatusRecord record;
-        std::memcpy(&record, block.Data, sizeof record);
-        return record;
-    }
-};
+using WindowTransferTest = SessionTest;
 
 // ---- file transfer ------------------------------------------------------------
 
@@ -122,27 +114,12 @@ TEST_F(WindowTransferTest, ConnectWindowServicesSavesTheTitle) {
     EXPECT_EQ(Run(block, HA_CONNECT_PM_SRVCS), 12);
 }
 
-TEST(CoordinateTextTest, TheFourNumbersAreReadBetweenTheirMarkers) {
-    const auto full = ParseCoordinateText("xx L10 B410 R610 T10W");
-    ASSERT_TRUE(full.has_value());
-    EXPECT_EQ(full->left, 10);
-    EXPECT_EQ(full->bottom, 410);
-    EXPECT_EQ(full->right, 610);
-    EXPECT_EQ(full->top, 10);
-    const auto negative = ParseCoordinateText(" L-5 B-1 R-2 T-300W");
-    ASSERT_TRUE(negative.has_value());
-    EXPECT_EQ(negative->left, -5);
-    EXPECT_EQ(negative->top, -300);
-    for (const char* bad : {"", "L10 B410 R610 T10W", " L10 B410 R610 T10", " L10 R610 B410 T10W", " L B1 R2 T3W",
-                            " L1000000000 B1000000000 R1000000000 T100W"}) {
-        EXPECT_FALSE(ParseCoordinateText(bad).has_value()) << bad;
-    }
-}
-
-TEST_F(WindowTransferTest, QueryWindowCoordinatesWritesTheReply) {
+// The emulator's coordinate text " L<left> B<bottom> R<right> T<top>W",
+// read between its markers into the reply record; any other text answers 9.
+TEST_F(WindowTransferTest, QueryWindowCoordinatesReadsTheEmulatorsText) {
     ApplicationBlock& block = Block();
     block.Data[0] = kSessionLetter;
-    Record("QueryWindowCoordinates", "()J", 0, &block, " L10 B410 R610 T10W");
+    Record("QueryWindowCoordinates", "()J", 0, &block, "xx L10 B410 R610 T-300W");
     EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), 0);
     WindowCoordinatesReply reply;
     std::memcpy(&reply, block.Data, sizeof reply);
@@ -150,103 +127,76 @@ TEST_F(WindowTransferTest, QueryWindowCoordinatesWritesTheReply) {
     EXPECT_EQ(reply.XLeft, 10);
     EXPECT_EQ(reply.YBottom, 410);
     EXPECT_EQ(reply.XRight, 610);
-    EXPECT_EQ(reply.YTop, 10);
+    EXPECT_EQ(reply.YTop, -300);
     EXPECT_EQ(block.Data[sizeof reply], 0);
 
-    Record("QueryWindowCoordinates", "()J", 0, &block, "nothing");
-    EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), kJavaCallFailed);
+    for (const char* bad : {"nothing", "L10 B410 R610 T10W", " L10 B410 R610 T10", " L10 R610 B410 T10W",
+                            " L B1 R2 T3W", " L1000000000 B1000000000 R1000000000 T100W"}) {
+        Record("QueryWindowCoordinates", "()J", 0, &block, bad);
+        EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), kJavaCallFailed) << bad;
+    }
     Record("QueryWindowCoordinates", "()J", 7);
     EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), 7);
 }
 
-TEST_F(WindowTransferTest, WindowStatusQueries) {
+TEST_F(WindowTransferTest, WindowStatusWithoutAWindow) {
     ApplicationBlock& block = Block();
     DefineLong(bridge_, "IsVisible", 1);
     Record("QueryWindowCoordinates", "()J", 0, &block, " L10 B410 R610 T10W");
     Record("GetFontDimensions", "()J", (jlong{8} << 16) | 16);
 
-    WindowStatusRecord query{};
-    query.ShortName = kSessionLetter;
-    query.Option = kWindowStatusQuery;
-    query.Flags = 0xFFFF;
-    std::memcpy(block.Data, &query, sizeof query);
-    EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 0);
-    WindowStatusRecord answer = Status(block);
-    EXPECT_EQ(answer.ShortName, kSessionLetter);
-    EXPECT_EQ(answer.Flags, window_flags::kShow) << "without a window only the visibility is known";
-    EXPECT_EQ(answer.X, 10);
-    EXPECT_EQ(answer.Y, 10);
-    EXPECT_EQ(answer.Width, 600);
-    EXPECT_EQ(answer.Height, 400);
-    EXPECT_EQ(block.Data[sizeof answer], 0) << "the rest of Data is cleared";
+    // Queries: only the visibility is known, the rectangle is the emulator's.
+    std::memset(block.Data, 0x5A, kDataSize);
+    EXPECT_EQ(WindowStatus(kWindowStatusQuery, 0xFFFF), 0);
+    EXPECT_EQ(status_.ShortName, kSessionLetter);
+    EXPECT_EQ(status_.Flags, window_flags::kShow);
+    EXPECT_EQ(std::vector<std::int32_t>({status_.X, status_.Y, status_.Width, status_.Height}),
+              std::vector<std::int32_t>({10, 10, 600, 400}));
+    EXPECT_EQ(block.Data[sizeof status_], 0) << "the rest of Data is cleared";
 
     DefineLong(bridge_, "IsVisible", 0);
-    query.Option = kWindowStatusQueryExtended;
     std::memset(block.Data, 0x5A, kDataSize);
-    std::memcpy(block.Data, &query, sizeof query);
-    EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 0);
-    answer = Status(block);
-    EXPECT_EQ(answer.Flags, window_flags::kHide);
+    EXPECT_EQ(WindowStatus(kWindowStatusQueryExtended, 0xFFFF), 0);
+    EXPECT_EQ(status_.Flags, window_flags::kHide);
     std::uint16_t words[6];
-    std::memcpy(words, block.Data + 8, sizeof words);
-    EXPECT_EQ(words[0], 8);
-    EXPECT_EQ(words[1], 16);
-    EXPECT_EQ(words[4], 1);
-    EXPECT_EQ(words[5], 1);
+    std::memcpy(words, block.Data + kWindowStatusFontWidthOffset, sizeof words);
+    EXPECT_EQ(std::vector<std::uint16_t>(words, words + 6), std::vector<std::uint16_t>({8, 16, 0, 0, 1, 1}));
     std::uint64_t window = 1;
     std::memcpy(&window, block.Data + kWindowStatusHandleOffset, sizeof window);
     EXPECT_EQ(window, 0u);
-    EXPECT_EQ(block.Data[sizeof answer], 0x5A) << "the extended query leaves the rest of Data";
+    EXPECT_EQ(block.Data[sizeof status_], 0x5A) << "the extended query leaves the rest of Data";
 
     DefineLong(bridge_, "IsVisible", 9);
-    query.Option = kWindowStatusQuery;
-    std::memcpy(block.Data, &query, sizeof query);
-    EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 9);
+    EXPECT_EQ(WindowStatus(kWindowStatusQuery, 0), 9);
+    EXPECT_EQ(WindowStatus(7, 0xFFFF), 0);
+    EXPECT_EQ(status_.Flags, 0xFFFF) << "another option changes nothing";
 
-    query.Option = 7;
-    std::memcpy(block.Data, &query, sizeof query);
-    EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 0);
-    EXPECT_EQ(Status(block).Flags, 0xFFFF) << "another option changes nothing";
-}
-
-TEST_F(WindowTransferTest, WindowStatusSetWithoutAWindow) {
-    ApplicationBlock& block = Block();
+    // Sets: the flags and what SetVisible received (sizing and moving the
+    // missing window fail before it; foreground failures do not stop the
+    // request and answer 516); its own failure answers its code.
     Record("SetVisible", "(Z)J", 0);
-    struct Row {
+    namespace flags = window_flags;
+    const struct {
         std::uint16_t flags;
         std::int32_t result;
-        std::vector<jint> visible;  // the SetVisible arguments
-    };
-    const Row rows[] = {
-        {window_flags::kShow, 0, {1}},
-        {window_flags::kHide, 0, {0}},
-        // Sizing and moving the missing window fail before SetVisible.
-        {window_flags::kSize | window_flags::kShow, 1, {}},
-        {window_flags::kMove | window_flags::kMinimize, 1, {}},
-        // Foreground failures do not stop the request; they answer 516.
-        {window_flags::kActivate | window_flags::kHide, 516, {0}},
-        {window_flags::kDeactivate, 1, {}},
-        {window_flags::kMinimize | window_flags::kMaximize | window_flags::kRestore, 0, {}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE("flags " + std::to_string(row.flags));
+        std::vector<jint> visible;
+    } sets[] = {{flags::kShow, 0, {1}},
+                {flags::kHide, 0, {0}},
+                {flags::kSize | flags::kShow, 1, {}},
+                {flags::kMove | flags::kMinimize, 1, {}},
+                {flags::kActivate | flags::kHide, 516, {0}},
+                {flags::kDeactivate, 1, {}},
+                {flags::kMinimize | flags::kMaximize | flags::kRestore, 0, {}}};
+    for (const auto& set : sets) {
+        SCOPED_TRACE("flags " + std::to_string(set.flags));
         calls_.clear();
-        WindowStatusRecord set{};
-        set.ShortName = kSessionLetter;
-        set.Option = kWindowStatusSet;
-        set.Flags = row.flags;
-        std::memcpy(block.Data, &set, sizeof set);
-        EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), row.result);
+        EXPECT_EQ(WindowStatus(kWindowStatusSet, set.flags), set.result);
         std::vector<jint> visible;
         for (const RecordedCall& call : calls_["SetVisible"]) visible.push_back(call.ints[0]);
-        EXPECT_EQ(visible, row.visible);
+        EXPECT_EQ(visible, set.visible);
     }
     Record("SetVisible", "(Z)J", 33);
-    WindowStatusRecord set{};
-    set.Option = kWindowStatusSet;
-    set.Flags = window_flags::kShow;
-    std::memcpy(block.Data, &set, sizeof set);
-    EXPECT_EQ(Run(block, HA_PM_WINDOW_STATUS), 33);
+    EXPECT_EQ(WindowStatus(kWindowStatusSet, window_flags::kShow), 33);
 }
 
 TEST_F(WindowTransferTest, ChangeWindowNameSavesAndRestoresTheTitle) {
@@ -280,20 +230,6 @@ TEST_F(WindowTransferTest, ChangeWindowNameSavesAndRestoresTheTitle) {
     EXPECT_EQ(request(kWindowNameReset, ""), 4);
     EXPECT_EQ(calls_["ChangeWindowName"][3].texts[0], "Original title");
     EXPECT_EQ(calls_["ChangeWindowName"][3].ints[0], 0);
-}
-
-TEST_F(WindowTransferTest, StartMacroSendsTheNameAndAnswersTheLowBits) {
-    ApplicationBlock& block = Block();
-    Record("StartMacro", "([B)J", (jlong{5} << 16) | 0);
-    std::memcpy(block.Data, "SIGNON\0junk", 11);
-    block.DataLength = 11;
-    EXPECT_EQ(Run(block, HA_START_PLAYING_MACRO), 0);
-    ASSERT_EQ(calls_["StartMacro"].size(), 1u);
-    EXPECT_EQ(calls_["StartMacro"][0].texts[0], "SIGNON");
-    Record("StartMacro", "([B)J", (jlong{5} << 16) | 2);
-    block.DataLength = 3;
-    EXPECT_EQ(Run(block, HA_START_PLAYING_MACRO), 2);
-    EXPECT_EQ(calls_["StartMacro"][1].texts[0], "SIG");
 }
 
 }  // namespace

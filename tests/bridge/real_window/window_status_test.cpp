@@ -33,25 +33,11 @@ public:
     }
 
     std::int32_t Status(std::uint8_t option, std::uint16_t requestFlags, WindowRect rect = {}, std::int32_t z = 0) {
-        ApplicationBlock& block = Block();
-        WindowStatusRecord record{};
-        record.ShortName = kSessionLetter;
-        record.Option = option;
-        record.Flags = requestFlags;
-        record.X = rect.x;
-        record.Y = rect.y;
-        record.Width = rect.width;
-        record.Height = rect.height;
-        record.ZOrder = z;
-        std::memcpy(block.Data, &record, sizeof record);
-        const std::int32_t result = Run(block, HA_PM_WINDOW_STATUS);
-        std::memcpy(&answer_, block.Data, sizeof answer_);
-        return result;
+        return WindowStatus(option, requestFlags, {rect.x, rect.y, rect.width, rect.height, z});
     }
 
     std::string title_;
     std::unique_ptr<TestWindow> window_;
-    WindowStatusRecord answer_{};
 };
 
 struct SetRow {
@@ -96,9 +82,9 @@ TEST_F(RealWindowTest, SetRequestsActOnTheWindowAndQueriesReportIt) {
         int steady = 0;
         EXPECT_TRUE(Eventually([&] { return (steady = row.holds(*window_) ? steady + 1 : 0) >= 20; }, 8000));
         ASSERT_EQ(Status(kWindowStatusQuery, 0), 0);
-        EXPECT_EQ(answer_.Flags & (flags::kMinimize | flags::kMaximize), row.shown);
+        EXPECT_EQ(status_.Flags & (flags::kMinimize | flags::kMaximize), row.shown);
         if (row.front >= 0) {
-            EXPECT_EQ(answer_.Flags & (flags::kActivate | flags::kDeactivate),
+            EXPECT_EQ(status_.Flags & (flags::kActivate | flags::kDeactivate),
                       row.front == 1 ? flags::kActivate : flags::kDeactivate);
         }
     }
