@@ -1,19 +1,17 @@
 // End to end: applications that use only the UTLAPI functions against the
 // reference emulator. One manages sessions (the configured ones of a
-// configuration file, started, listed, queried, switched and stopped); one
-// signs on to the demonstration host with UTLSendKey and reads and writes
-// the screen and its fields by row and column; and examples/utlapi_demo
-// runs as it is. Each is checked against what the emulator shows.
+// configuration file, started, listed, queried, switched and stopped);
+// examples/utlapi_demo signs on and reads the screen as it is. Each is
+// checked against what the emulator shows. (The screen functions one by one
+// are the UTLAPI unit tests'.)
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "e2e_fixture.h"
@@ -24,15 +22,6 @@ namespace trv::e2e {
 namespace {
 
 constexpr trvUTLClient kClient = 0x0E2E;
-constexpr int kRows = 24;
-constexpr int kColumns = 80;
-constexpr auto kHostLimit = std::chrono::seconds(10);
-
-std::string Row(int row) {
-    std::string text(kColumns, '\0');
-    const int32_t result = UTLGetString(kClient, row, 1, text.data(), kColumns);
-    return Num(result) + " " + Hex(text);
-}
 
 // A result, then the text the call left in the buffer.
 std::string ResultAndText(int32_t result, const char* text) { return Num(result) + " " + Hex(std::string(text)); }
@@ -86,60 +75,8 @@ int UTLAPISessionsRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-// utlapi_screen L: signs on, then reads and writes the menu.
-int UTLAPIScreenRole(const std::vector<std::string>& args) {
-    Say("register " + Num(UTLRegisterClient(kClient)));
-    Say("connect " + Num(UTLConnectSession(kClient, args[0].c_str())));
-    Say("signon_row3 " + Row(3));
-    Say("send_key " + Num(UTLSendKey(kClient, "DEMO01@TPALVERO@E")));
-    const auto deadline = std::chrono::steady_clock::now() + kHostLimit;
-    int32_t found = 0;
-    while ((found = UTLSearchSession(kClient, 1, 1, "Main Menu", 1)) <= 0 &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    Say("menu_found " + Num(found));
-
-    // The first input field: found, converted to row and column, written.
-    const int32_t field = UTLGetFieldPosition(kClient, 1, 1, 4);
-    const int32_t row = UTLRowColumn(kClient, field, 0);
-    const int32_t column = UTLRowColumn(kClient, field, 1);
-    Say("field " + Num(field) + " " + Num(row) + " " + Num(column));
-    Say("field_info " + Num(UTLGetFieldInfo(kClient, row, column, 1)) + " " + Num(UTLGetFieldInfo(kClient, 1, 1, 1)));
-    Say("write_field " + Num(UTLSendStringToField(kClient, row, column, "9")));
-    const int32_t fieldLength = UTLGetFieldLength(kClient, row, column, 0);
-    Say("field_length " + Num(fieldLength));
-    // The text is read after the call has filled it (a call inside the same
-    // expression as the read of its buffer may run after that read).
-    std::string text(static_cast<std::size_t>(fieldLength > 0 ? fieldLength : 1), '\0');
-    const int32_t read = UTLGetStringFromField(kClient, row, column, text.data(), static_cast<int32_t>(text.size()));
-    Say("read_field " + Num(read) + " " + Hex(text));
-
-    // Row 0 takes the column as a position.
-    std::string byPosition(10, '\0');
-    const int32_t copied = UTLGetString(kClient, 0, 2 * kColumns + 1, byPosition.data(), 10);
-    Say("by_position " + Num(copied) + " " + Hex(byPosition));
-    for (int row = 1; row <= kRows; ++row) Say("screen_row " + Row(row));
-    Say("set_cursor " + Num(UTLSetCursorLocation(kClient, 3, 5)));
-    const int32_t cursor = UTLGetCursorLocation(kClient);
-    Say("cursor " + Num(cursor) + " " + Num(UTLRowColumn(kClient, cursor, 0)) + " " +
-        Num(UTLRowColumn(kClient, cursor, 1)));
-
-    char oia[103] = {};
-    const int32_t oiaResult = UTLGetOIABytes(kClient, oia, sizeof oia);
-    // The same bytes straight from the 32-bit entry of this thread's block.
-    char direct[104] = {};
-    const Outcome copy = RunOnThread(HA_COPY_OIA, direct, 103);
-    Say("oia " + Num(oiaResult) + " " + Num(copy.rc) + " " +
-        Num(std::string(oia, sizeof oia) == std::string(direct, sizeof oia)) + " " + Hex(oia, 1));
-    Say("disconnect " + Num(UTLDisconnectSession(kClient)));
-    Say("unregister " + Num(UTLUnregisterClient(kClient)));
-    return 0;
-}
-
 [[maybe_unused]] const bool kRegistered = RegisterRoles({
     {"utlapi_sessions", UTLAPISessionsRole, 2},
-    {"utlapi_screen", UTLAPIScreenRole, 1},
 });
 
 // The text of a "result hex" line whose result is `result`.
@@ -180,7 +117,7 @@ TEST_F(UTLAPIEndToEnd, SessionsAreStartedListedQueriedAndStopped) {
                          // started; started already; D is not configured
                          "start 1 1 -11",
                          // running (1), connected (2), established in the session table (4)
-                         "connected_count 2", "status 7 1 1 1", "connect 1", "size " + std::to_string(kRows * kColumns),
+                         "connected_count 2", "status 7 1 1 1", "connect 1", "size 1920",
                          "session_off 1", "status_off 5 1 0 1", "started_count 1", "session_on 1", "stop 1",
                          "status_stopped 0 0 0 0", "unregister 1"});
     // The long names come from the sessions' profile paths.
@@ -201,42 +138,6 @@ TEST_F(UTLAPIEndToEnd, SessionsAreStartedListedQueriedAndStopped) {
     for (const auto& line : *sessions) all += line + "\n";
     EXPECT_EQ(all.find("B "), std::string::npos) << all;
     EXPECT_NE(all.find("A "), std::string::npos) << all;
-}
-
-TEST_F(UTLAPIEndToEnd, AClientSignsOnAndReadsAndWritesByRowAndColumn) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    Report report = RunCaller("utlapi_screen", {"A"});
-    const std::vector<std::string> screen = emulator_->ScreenRows('A');
-    ASSERT_EQ(screen.size(), static_cast<std::size_t>(kRows));
-
-    ExpectLines(report, {"register 1", "connect 1", "send_key 1", "write_field 1", "set_cursor 1",
-                         "cursor " + std::to_string(2 * kColumns + 5) + " 3 5", "disconnect 1", "unregister 1"});
-    EXPECT_EQ(TextOf(report["signon_row3"]).substr(21, 41), "Ombrel Palvero demonstration system DEMO1");
-    EXPECT_NE(report.Joined("menu_found"), "0");
-    const auto rows = report.All("screen_row");
-    ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows));
-    for (std::size_t row = 0; row < rows.size(); ++row) EXPECT_EQ(TextOf(rows[row]), screen[row]) << "row " << row + 1;
-    EXPECT_NE(screen[0].find("Main Menu"), std::string::npos) << screen[0];
-    EXPECT_EQ(TextOf(report["by_position"]), screen[2].substr(0, 10));
-
-    const auto field = report["field"];
-    ASSERT_EQ(field.size(), 3u);
-    const int position = std::stoi(field[0]);
-    const int row = std::stoi(field[1]);
-    const int column = std::stoi(field[2]);
-    ASSERT_GT(position, 0);
-    EXPECT_EQ((row - 1) * kColumns + column, position);
-    // The input field is not protected; the title at 1,1 is.
-    EXPECT_EQ(report.Joined("field_info"), "0 1");
-    const int length = std::stoi(report.Joined("field_length"));
-    ASSERT_GT(length, 0);
-    const std::string shown = screen[static_cast<std::size_t>(row - 1)].substr(static_cast<std::size_t>(column - 1));
-    EXPECT_EQ(shown[0], '9');
-    EXPECT_EQ(TextOf(report["read_field"]), shown.substr(0, static_cast<std::size_t>(length)));
-
-    const auto oia = report["oia"];
-    ASSERT_EQ(oia.size(), 4u);
-    EXPECT_EQ(oia[0] + oia[1] + oia[2], "101");
 }
 
 TEST_F(UTLAPIEndToEnd, TheExampleProgramSignsOn) {

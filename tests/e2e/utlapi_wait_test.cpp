@@ -1,8 +1,8 @@
 // End to end: the UTLAPI waits and event tables on the demonstration host,
 // each released by what the host does (its answer on the screen, the cursor
-// it places, its end of the busy time, the session stopping) and each also
-// timing out; a wait that outlives a killed emulator; and a whole sign-on
-// and inquiry through the parameter-block entry UTLAPIEntry alone.
+// it places, its end of the busy time, the session stopping, the operator's
+// key) and each also timing out; and a wait that outlives a killed emulator.
+// (The parameter-block entry UTLAPIEntry is the UTLAPI unit tests'.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -81,97 +81,41 @@ int UTLWaitsRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-// utl_wait_disconnect L: says "waiting" and waits for the session to go.
-int UTLWaitDisconnectRole(const std::vector<std::string>& args) {
-    const int32_t registered = UTLRegisterClient(kClient);
-    const int32_t connected = UTLConnectSession(kClient, args[0].c_str());
-    const int32_t hostConnect = UTLWaitForHostConnect(kClient, 4);
-    const int32_t timeout = UTLWaitForHostDisconnect(kClient, 1);
+// utl_released_wait L KIND: a wait of the KIND that only the test's action
+// releases, after one that timed out: "disconnect" (the session stops),
+// "key" (the operator's Enter, which then reaches the host) or "string" (a
+// text that never comes, outliving the emulator, which is killed; then the
+// other waits with the emulator gone).
+int UTLReleasedWaitRole(const std::vector<std::string>& args) {
+    const std::string kind = args[1];
+    auto wait = [&kind](int32_t limit) {
+        return kind == "key"        ? UTLWaitForKey(kClient, "@E", limit)
+               : kind == "string"   ? UTLWaitForString(kClient, 0, 0, "NEVER SHOWN", limit)
+                                    : UTLWaitForHostDisconnect(kClient, limit);
+    };
+    Say("register " + Num(UTLRegisterClient(kClient)));
+    Say("connect " + Num(UTLConnectSession(kClient, args[0].c_str())));
+    if (kind == "disconnect") Say("host_connect " + Num(UTLWaitForHostConnect(kClient, 4)));
+    Say("timeout " + Num(wait(1)));
     Say("ready");
-    Say("waiting");
-    const int32_t released = UTLWaitForHostDisconnect(kClient, 2 * kLong);
-    Say("register " + Num(registered));
-    Say("connect " + Num(connected));
-    Say("host_connect " + Num(hostConnect));
-    Say("disconnect_timeout " + Num(timeout));
-    Say("disconnect " + Num(released));
-    return 0;
-}
-
-// utl_wait_key L: says "waiting" and waits for the operator's Enter, which
-// it passes on to the host.
-int UTLWaitKeyRole(const std::vector<std::string>& args) {
-    const int32_t registered = UTLRegisterClient(kClient);
-    const int32_t connected = UTLConnectSession(kClient, args[0].c_str());
-    const int32_t timeout = UTLWaitForKey(kClient, "@E", 1);
-    Say("ready");
-    Say("waiting");
-    const int32_t released = UTLWaitForKey(kClient, "@E", kLong);
-    Say("register " + Num(registered));
-    Say("connect " + Num(connected));
-    Say("key_timeout " + Num(timeout));
-    Say("key " + Num(released));
-    Say("wait_mode " + Num(UTLGetParameter(kClient, 10)));
-    // Enter on an empty sign-on screen: the host asks for the user.
-    Say("passed_on " + Num(UTLWaitForString(kClient, 22, 0, "Type your user ID", kLong)));
-    return 0;
-}
-
-// utl_wait_outlives L: waits for a text that never comes; the emulator is
-// killed during the wait. Then the other waits with the emulator gone.
-int UTLWaitOutlivesRole(const std::vector<std::string>& args) {
-    const int32_t registered = UTLRegisterClient(kClient);
-    const int32_t connected = UTLConnectSession(kClient, args[0].c_str());
-    Say("ready");
-    Say("calling");
-    const int32_t string = UTLWaitForString(kClient, 0, 0, "NEVER SHOWN", 6);
-    Say("register " + Num(registered));
-    Say("connect " + Num(connected));
-    Say("string " + Num(string));
-    Say("cursor_move " + Num(UTLWaitForCursorMove(kClient, 1)));
-    Say("quiet " + Num(UTLWaitHostQuiet(kClient, 100, 1)));
-    Say("host_connect " + Num(UTLWaitForHostConnect(kClient, 1)));
-    Say("add " + Nums({UTLAddWait(kClient, 1, 5), UTLAddWaitForCursorMove(kClient, 1, 6)}));
-    Say("event " + Num(UTLWaitForEvent(kClient, 1, 1)));
-    return 0;
-}
-
-int32_t Entry(int32_t function, std::string text = {}, int32_t argument = 0, int32_t a = 0, int32_t b = 0,
-              std::string* out = nullptr, int32_t length = -1) {
-    std::vector<char> data(text.begin(), text.end());
-    data.resize(data.size() + 128, '\0');
-    int32_t n = function;
-    int32_t l = length >= 0 ? length : static_cast<int32_t>(text.size());
-    const int32_t result = UTLAPIEntry(&n, data.data(), &l, &argument, &a, &b);
-    if (out != nullptr) *out = std::string(data.data(), static_cast<std::size_t>(l));
-    return result;
-}
-
-// utl_entry_signon L: signs on and looks up a customer through UTLAPIEntry
-// only.
-int UTLEntrySignOnRole(const std::vector<std::string>& args) {
-    Say("register " + Num(Entry(244)));
-    Say("connect " + Num(Entry(214, args[0])));
-    Say("signon " + Num(Entry(255, "DEMO01@TPALVERO@E")));
-    Say("menu " + Num(Entry(276, "Main Menu", kLong, 1, 0)));
-    Say("option " + Num(Entry(255, "1@E")));
-    Say("inquiry " + Num(Entry(276, "Customer Inquiry", kLong, 1, 0)));
-    Say("lookup " + Num(Entry(255, "100100@E")));
-    Say("name " + Num(Entry(276, "ALDERTON", kLong, 7, 27)));
-    std::string name;
-    const int32_t got = Entry(235, "", 0, 7, 27, &name, 21);
-    Say("get " + Num(got) + " " + Hex(name));
-    Say("disconnect " + Num(Entry(216)));
-    Say("unregister " + Num(Entry(268)));
+    Say("released " + Num(wait(kind == "string" ? 6 : 2 * kLong)));
+    if (kind == "key") {
+        Say("wait_mode " + Num(UTLGetParameter(kClient, 10)));
+        // Enter on an empty sign-on screen: the host asks for the user.
+        Say("passed_on " + Num(UTLWaitForString(kClient, 22, 0, "Type your user ID", kLong)));
+    } else if (kind == "string") {
+        Say("cursor_move " + Num(UTLWaitForCursorMove(kClient, 1)));
+        Say("quiet " + Num(UTLWaitHostQuiet(kClient, 100, 1)));
+        Say("host_connect " + Num(UTLWaitForHostConnect(kClient, 1)));
+        Say("add " + Nums({UTLAddWait(kClient, 1, 5), UTLAddWaitForCursorMove(kClient, 1, 6)}));
+        Say("event " + Num(UTLWaitForEvent(kClient, 1, 1)));
+    }
     return 0;
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterRoles({
     {"utl_waits", UTLWaitsRole, 1},
-    {"utl_wait_disconnect", UTLWaitDisconnectRole, 1},
-    {"utl_wait_outlives", UTLWaitOutlivesRole, 1},
-    {"utl_wait_key", UTLWaitKeyRole, 1},
-    {"utl_entry_signon", UTLEntrySignOnRole, 1},
+    {"utl_released_wait", UTLReleasedWaitRole, 2},
 });
 
 // --- the tests ----------------------------------------------------------
@@ -200,54 +144,51 @@ TEST_F(UTLAPIWaitEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
     EXPECT_EQ(screen[6].substr(26, 14), "BRACKEN & SONS");
 }
 
-TEST_F(UTLAPIWaitEndToEnd, StoppingTheSessionReleasesTheDisconnectWait) {
+// A wait that only the test's action releases; none of them answers before.
+struct ReleasedWait {
+    const char* kind;
+    const char* command;  // the emulator's command; none: the emulator is killed
+    const char* answer;
+    std::vector<std::string> lines;
+};
+
+void PrintTo(const ReleasedWait& row, std::ostream* out) { *out << row.kind; }
+
+class ReleasedWaitEndToEnd : public EmulatorEndToEnd, public testing::WithParamInterface<ReleasedWait> {};
+
+TEST_P(ReleasedWaitEndToEnd, TheWaitEndsWithTheTestsAction) {
+    const ReleasedWait& row = GetParam();
+    if (row.command == nullptr) {
+        ASSERT_NO_FATAL_FAILURE(StartHolder());
+    }
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto waiter = StartReady("utl_wait_disconnect", {"A"});
+    auto waiter = StartReady("utl_released_wait", {"A", row.kind});
     ASSERT_TRUE(waiter != nullptr);
-    ASSERT_TRUE(waiter->ReadUntil("waiting", kAnswerLimit).has_value());
     std::this_thread::sleep_for(kSettle);
-    ASSERT_TRUE(waiter->Running()) << "the disconnect wait did not wait for the running session";
-    ASSERT_EQ(emulator_->Command("stop A"), std::vector<std::string>{"stopped"});
-    Report report = Finish(*waiter);
-    ExpectLines(report, {"register 1", "connect 1", "host_connect 1", "disconnect_timeout -4", "disconnect 1"});
+    ASSERT_TRUE(waiter->Running()) << "the wait did not wait";
+    Report report;
+    if (row.command == nullptr) {
+        report = KillEmulatorAndAwaitRelease(*waiter);
+        report.Add(early_[waiter.get()]);
+    } else {
+        EXPECT_EQ(emulator_->Command(row.command), std::vector<std::string>{row.answer});
+        report = Finish(*waiter);
+    }
+    ExpectLines(report, row.lines);
 }
 
-TEST_F(UTLAPIWaitEndToEnd, TheOperatorsKeyReleasesTheKeyWaitAndReachesTheHost) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto waiter = StartReady("utl_wait_key", {"A"});
-    ASSERT_TRUE(waiter != nullptr);
-    ASSERT_TRUE(waiter->ReadUntil("waiting", kAnswerLimit).has_value());
-    std::this_thread::sleep_for(kSettle);
-    ASSERT_TRUE(waiter->Running()) << "the key wait did not wait for a key";
-    ASSERT_TRUE(emulator_->Command("keys A [enter]").has_value());
-    Report report = Finish(*waiter);
-    ExpectLines(report, {"register 1", "connect 1", "key_timeout -4", "key 1", "wait_mode 1",
-                         "passed_on " + std::to_string(21 * 80 + 2)});
-}
-
-TEST_F(UTLAPIWaitEndToEnd, AWaitOutlivesAKilledEmulatorAndTimesOut) {
-    ASSERT_NO_FATAL_FAILURE(StartHolder());
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto waiter = StartReady("utl_wait_outlives", {"A"});
-    ASSERT_TRUE(waiter != nullptr);
-    ASSERT_TRUE(waiter->ReadUntil("calling", kAnswerLimit).has_value());
-    std::this_thread::sleep_for(kSettle);
-    ASSERT_TRUE(waiter->Running());
-    Report report = KillEmulatorAndAwaitRelease(*waiter);
-    ExpectLines(report, {"register 1", "connect 1", "string -4", "cursor_move -4", "quiet -4", "host_connect -4",
-                         "add 1 1", "event -4"});
-}
-
-TEST_F(UTLAPIWaitEndToEnd, SignOnAndInquiryThroughTheParameterBlockEntryAlone) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    Report report = RunCaller("utl_entry_signon", {"A"});
-    const std::vector<std::string> screen = emulator_->ScreenRows('A');
-    ASSERT_GE(screen.size(), 24u);
-    ExpectLines(report, {"register 1", "connect 1", "signon 1", "menu 35", "option 1", "inquiry 32", "lookup 1",
-                         "name " + std::to_string(6 * 80 + 27),
-                         "get 1 " + Hex(screen[6].substr(26, 21)), "disconnect 1", "unregister 1"});
-    EXPECT_EQ(screen[6].substr(26, 21), "ALDERTON HARDWARE LTD");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ReleasedWaitEndToEnd,
+    testing::Values(
+        ReleasedWait{"disconnect", "stop A", "stopped",
+                     {"register 1", "connect 1", "host_connect 1", "timeout -4", "released 1"}},
+        ReleasedWait{"key", "keys A [enter]", "OK",
+                     {"register 1", "connect 1", "timeout -4", "released 1", "wait_mode 1",
+                      "passed_on " + std::to_string(21 * 80 + 2)}},
+        ReleasedWait{"string", nullptr, "",
+                     {"register 1", "connect 1", "timeout -4", "released -4", "cursor_move -4", "quiet -4",
+                      "host_connect -4", "add 1 1", "event -4"}}),
+    [](const testing::TestParamInfo<ReleasedWait>& info) { return std::string(info.param.kind); });
 
 }  // namespace
 }  // namespace trv::e2e
