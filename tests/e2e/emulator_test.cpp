@@ -1,13 +1,13 @@
 // End to end: the reference emulator in a JDK 17 virtual machine with
 // libtrvha64.so loaded offers its sessions; native caller processes reach
-// them through the library's EHLLAPI and QMXAPI entries. Each test runs its
+// them through the library's EHLLAPI entries. (Sessions are managed in the
+// UTLAPI test, which goes through QMXAPI.) Each test runs its
 // own emulator in a namespace of named objects of its own and ends it (quit,
 // or killed) before it returns.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include "e2e_fixture.h"
-#include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
@@ -100,38 +100,44 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 1), "x");
 }
 
-TEST_F(EmulatorEndToEnd, ANativeCallerManagesTheSessions) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "demo=B"}));
-    const int n = QMX_MAX_SESSIONS;
+// The demonstration host's 27x132 exchange-rate screen, with characters
+// outside Latin-1: Query Sessions gives its size; Copy PS to String gives
+// two bytes a position (the length in positions, a 16-bit terminator after
+// the text) when the caller left room for them, single bytes with '?' for
+// those characters otherwise.
+TEST_F(EmulatorEndToEnd, AWideScreenCopiesAsUnicodeOrAsSingleBytes) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"rates=A"}));
+    constexpr int kWideSize = 27 * 132;
     Report report = RunCaller(
-        "script",
-        {"list_count_only list", Step("list list", n), "status_A status A", "status_b status b", "status_Z status Z",
-         "profile_A profile A", "disconnect_A qmx disconnect A", "status_A_disconnected status A",
-         "disconnect_A_again qmx disconnect A", "connect_A qmx connect a", "status_A_connected status A",
-         "start_D qmx start d demo", "start_D_again qmx start D demo", "start_missing qmx start E no-such-profile",
-         Step("after_start list", n), Step("ehllapi_connect_D call", HA_CONNECT_PS, "D"),
-         Step("ehllapi_copy_D calld", HA_COPY_PS, "-", 0, 0, kColumns), Step("ehllapi_disconnect call", HA_DISCONNECT_PS),
-         "stop_D qmx stop D", "stop_D_again qmx stop D", Step("after_stop list", n),
-         Step("ehllapi_connect_D_stopped call", HA_CONNECT_PS, "D")});
+        "script", {Step("connect call", HA_CONNECT_PS, "A"), Step("sign_on call", HA_SENDKEY, "demo01@Tpalvero@E"),
+                   Step("wait call", HA_WAIT), Step("rates call", HA_SENDKEY, "3@E"), Step("rates_wait call", HA_WAIT),
+                   Step("size calld", HA_QUERY_SESSIONS, "-", 0, 26 * 16, 16),
+                   Step("unicode calld", HA_COPY_PS_TO_STR, "-", 1, 2 * kWideSize, 2 * kWideSize + 2),
+                   Step("single calld", HA_COPY_PS_TO_STR, "-", 1, kWideSize, kWideSize)});
+    ExpectLines(report, {"connect 0", "wait 0", "rates_wait 0"});
+    const std::string entry = FromHex(report["size"].at(2));
+    EXPECT_EQ(ReadU16(reinterpret_cast<const unsigned char*>(entry.data()) + 14), unsigned{kWideSize});
 
-    // Established sessions carry 4 besides the emulator's running (1) and
-    // connected (2). A started session is offered to EHLLAPI callers at once,
-    // and a stopped one is gone for them.
-    ExpectLines(report, {"list_count_only 2", "list 2", "status_A 7", "status_b 7", "status_Z 0",
-                         "profile_A 1 " + Hex(Installed().profiles + "/demo.prf"), "disconnect_A 1",
-                         "status_A_disconnected 5", "disconnect_A_again 0", "connect_A 1", "status_A_connected 7",
-                         "start_D 0", "start_D_again 2", "start_missing 3", "after_start 3", "ehllapi_connect_D 0",
-                         "ehllapi_copy_D 0 1920 " + Hex(ExpectedSignOnScreen().substr(0, kColumns)),
-                         "ehllapi_disconnect 0", "stop_D 1", "stop_D_again 0", "after_stop 2",
-                         "ehllapi_connect_D_stopped 1"});
-    const std::vector<std::vector<std::string>> listed = {{"A", "7"}, {"B", "7"}};
-    EXPECT_EQ(report.All("list_entry"), listed);
-    const auto started = report.All("after_start_entry");
-    ASSERT_EQ(started.size(), 3u);
-    EXPECT_EQ(started[2], (std::vector<std::string>{"D", "7"}));
-    auto sessions = emulator_->Command("list");
-    ASSERT_TRUE(sessions.has_value());
-    EXPECT_EQ(sessions->size(), 2u);
+    const auto single = report["single"];
+    ASSERT_EQ(single.size(), 3u);
+    EXPECT_EQ(single[0] + " " + single[1], "0 " + std::to_string(kWideSize));
+    const std::string bytes = FromHex(single[2]);
+    EXPECT_EQ(bytes.substr(6 * 132 + 1, 15), "EUR  ?     Euro");
+    EXPECT_EQ(bytes.substr(7 * 132 + 1, 28), "PLN  z?    Polish z?oty     ");
+
+    const auto unicode = report["unicode"];
+    ASSERT_EQ(unicode.size(), 3u);
+    EXPECT_EQ(unicode[0] + " " + unicode[1], "0 " + std::to_string(kWideSize));
+    const std::string units = FromHex(unicode[2]);
+    ASSERT_EQ(units.size(), 2u * kWideSize + 2);
+    EXPECT_EQ(units.substr(2u * kWideSize), std::string(2, '\0'));
+    auto unitAt = [&units](int row, int column) {
+        return ReadU16(reinterpret_cast<const unsigned char*>(units.data()) + 2 * ((row - 1) * 132 + column - 1));
+    };
+    EXPECT_EQ(unitAt(7, 2), unsigned{'E'});
+    EXPECT_EQ(unitAt(7, 7), 0x20ACu) << "euro sign";
+    EXPECT_EQ(unitAt(8, 8), 0x0142u) << "l with stroke";
+    EXPECT_EQ(unitAt(11, 7), 0x00A5u) << "yen sign, inside Latin-1";
 }
 
 TEST_F(EmulatorEndToEnd, ATerminationSignalUnregistersEverything) {
