@@ -1,7 +1,5 @@
 // The role registry of the end-to-end tests and the "script" role: the
-// EHLLAPI and QMXAPI application a test writes as steps. Every role writes
-// its observations as "<key> <values>" lines and flushes after each, so that
-// a test can follow a role that blocks.
+// EHLLAPI and QMXAPI application a test writes as steps.
 #include "caller_roles.h"
 
 #include <algorithm>
@@ -13,13 +11,22 @@
 #include <thread>
 #include <vector>
 
-#include "role_support.h"
 #include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The event handle held at the address that an event-form start (Start Host
+// Notification, Start Close Intercept) wrote into data bytes 8-15.
+uint64_t HandleAt(const unsigned char* bytes) {
+    uint64_t address = 0;
+    for (int i = 7; i >= 0; --i) address = (address << 8) | bytes[i];
+    uint64_t handle = 0;
+    std::memcpy(&handle, reinterpret_cast<const void*>(address), sizeof handle);
+    return handle;
+}
 
 // script STEP...: a caller that runs its steps in order; a test writes the
 // application it needs as steps instead of a role of its own. A step is
@@ -79,7 +86,7 @@ int Script(const std::vector<std::string>& steps) {
             request[16] = static_cast<unsigned char>(arg(6, std::string(1, '\0'))[0]);
             const bool message = request[4] == 'M';
             if (message && window == 0) window = trvCreateMessageWindow();
-            if (message) WriteU64(request.data() + 8, window);
+            for (int i = 0; message && i < 8; ++i) request[8 + i] = static_cast<unsigned char>(window >> (8 * i));
             const int32_t rc = Run(num(2), request.data(), num(4)).rc;
             if (rc == HLLAPI_RC_SUCCESS && (request[4] == 'A' || request[4] == 'Q')) event = HandleAt(request.data() + 8);
             Say(key + " " + Num(rc) + (message ? " " + Num(ReadU16(request.data() + 8)) : ""));
@@ -87,8 +94,10 @@ int Script(const std::vector<std::string>& steps) {
             Say(key + " " + Num(trvWaitForHandle(event, static_cast<uint32_t>(num(2)))));
         } else if (op == "getkey") {
             unsigned char data[16] = {static_cast<unsigned char>(arg(2)[0])};
+            // The return code, the entry's kind (byte 4) and the key (from byte 5).
             const Outcome got = Run(HA_GET_KEY, data, sizeof data);
-            Say(key + " " + KeyWords(got, data));
+            Say(key + " " + Num(got.rc) + " " + std::string(1, static_cast<char>(data[4])) + " " +
+                std::string(reinterpret_cast<const char*>(data + 5), static_cast<std::size_t>(std::max(got.length, 0))));
         } else if (op == "updates") {
             char name[4] = {arg(2)[0]};
             int32_t seen = 0;

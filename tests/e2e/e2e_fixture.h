@@ -1,6 +1,7 @@
 // What the end-to-end tests share (each test file includes this header for
-// its roles and tests): the reports of caller roles, parsed, and the fixture that runs an emulator (and, when asked, a process holding the
-// library) in a namespace of the test's own, ending both before it returns.
+// its roles and tests): the reports of caller roles, parsed, and the fixture
+// that runs an emulator (and, when asked, a process holding the library) in
+// a namespace of the test's own, ending both before it returns.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 
 #include "caller_roles.h"
 #include "e2e_environment.h"
-#include "role_support.h"
 
 namespace trv::e2e {
 

@@ -4,11 +4,11 @@
 // X11 connection (the X server and the window manager, not the library).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "e2e_fixture.h"
 #include "support/x11/window_probe.h"
-#include "trvha64.h"
 
 namespace trv::e2e {
 namespace {
