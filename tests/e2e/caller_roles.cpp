@@ -50,14 +50,7 @@ uint64_t HandleAt(const unsigned char* bytes) {
 //   messages LPARAM...         the window's notifications until one of each
 //                              kind came: "KEY <lParam> <wParam>" each
 //   row POSITION LENGTH        Copy PS to String: the text in hexadecimal
-//   until POS LEN TEXT MS      "row" until the text holds TEXT or MS passed
 //   status L                   trvQueryEmulatorStatus
-//   qmx OP L [PROFILE]         trvConnectSession, trvDisconnectSession,
-//                              trvStopSession (OP connect, disconnect, stop)
-//                              or trvStartSession (start) with mode 1
-//   profile L                  trvQueryWorkstationProfile: known, the text
-//   list [COUNT]               trvQuerySessionList for COUNT entries (none:
-//                              the count only), then "KEY_entry L status" each
 //   say                        the key alone ("ready", "calling")
 //   go                         waits for the test's go-ahead (reports nothing)
 //   hold                       waits until standard input closes
@@ -122,37 +115,12 @@ int Script(const std::vector<std::string>& steps) {
                 }
             }
             for (std::size_t i = 2; i < w.size(); ++i) Say(key + " " + seen[i]);
-        } else if (op == "row" || op == "until") {
-            std::string wanted = arg(4);
-            std::replace(wanted.begin(), wanted.end(), '~', ' ');
+        } else if (op == "row") {
             std::vector<char> row(HLLAPI_MAX_DATA, '\0');
-            for (auto end = Clock::now() + std::chrono::milliseconds(num(5));;) {
-                Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));
-                const bool found = std::string(row.data(), static_cast<std::size_t>(num(3))).find(wanted) != std::string::npos;
-                if (op == "row" || found || Clock::now() > end) break;
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
+            Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));
             Say(key + " " + Hex(row.data(), static_cast<std::size_t>(num(3))));
         } else if (op == "status") {
             Say(key + " " + Num(trvQueryEmulatorStatus(arg(2)[0])));
-        } else if (op == "qmx") {
-            const char letter = arg(3)[0];
-            const uint32_t answer = arg(2) == "connect"      ? trvConnectSession(letter)
-                                    : arg(2) == "disconnect" ? trvDisconnectSession(letter)
-                                    : arg(2) == "stop"       ? trvStopSession(letter, 0)
-                                                             : trvStartSession(arg(4).c_str(), letter, 1);
-            Say(key + " " + Num(answer));
-        } else if (op == "profile") {
-            char profile[QMX_PROFILE_SIZE] = {};
-            const uint32_t known = trvQueryWorkstationProfile(arg(2)[0], profile);
-            Say(key + " " + Num(known) + " " + Hex(profile, std::strlen(profile)));
-        } else if (op == "list") {
-            trvQMXSessionEntry entries[QMX_MAX_SESSIONS] = {};
-            const uint32_t count = trvQuerySessionList(static_cast<uint32_t>(num(2)), w.size() > 2 ? entries : nullptr);
-            Say(key + " " + Num(count));
-            for (uint32_t i = 0; i < count && i < static_cast<uint32_t>(num(2)); ++i) {
-                Say(key + "_entry " + std::string(1, entries[i].short_name) + " " + Num(entries[i].status));
-            }
         } else if (op == "say") {
             Say(key);
         } else if (op == "go") {
