@@ -124,7 +124,8 @@ int Script(const std::vector<std::string>& steps) {
         } else if (op == "say") {
             Say(key);
         } else if (op == "go") {
-            AwaitGo();
+            std::string line;
+            std::getline(std::cin, line);
         } else if (op == "hold") {
             for (std::string line; std::getline(std::cin, line);) {
             }

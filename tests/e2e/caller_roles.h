@@ -52,15 +52,6 @@ inline Outcome Run(int32_t function, void* data, int32_t length, int32_t positio
     return {rc, len};
 }
 
-// The same call on the calling thread's own exchange block (hllapi_thread).
-inline Outcome RunOnThread(int32_t function, void* data, int32_t length, int32_t position = 0) {
-    int32_t fn = function;
-    int32_t len = length;
-    int32_t rc = position;
-    hllapi_thread(&fn, static_cast<char*>(data), &len, &rc);
-    return {rc, len};
-}
-
 // The text as the data string (with room after it), its length as the
 // length: the return code.
 inline int32_t RunText(int32_t function, const std::string& text) {
@@ -98,10 +89,5 @@ inline std::vector<std::string> Words(const std::string& text) {
 
 inline void Say(const std::string& line) { std::cout << line << std::endl; }
 inline std::string Num(long long value) { return std::to_string(value); }
-
-inline void AwaitGo() {
-    std::string line;
-    std::getline(std::cin, line);
-}
 
 }  // namespace trv::e2e
