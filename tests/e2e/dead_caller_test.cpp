@@ -102,46 +102,41 @@ TEST_F(DeadCallerEndToEnd, AnEmulatorStartedAfterOneWasKilledServesItsSessions) 
     EXPECT_EQ(emulator_->ScreenRows('A').size(), 24u);
 }
 
-// The files of the test's namespace, the named objects that exist.
-std::set<std::string> NamespaceObjects(const std::string& space) {
+// The names of the test's namespace (the named objects that exist), apart
+// by blanks.
+std::string NamespaceObjects(const std::string& space) {
     std::error_code ignored;
     std::set<std::string> names;
     for (auto it = std::filesystem::directory_iterator(NamespaceDirectory(space), ignored);
          it != std::filesystem::directory_iterator(); it.increment(ignored)) {
         names.insert(it->path().filename().string());
     }
-    return names;
-}
-
-std::string Listed(const std::set<std::string>& names) {
     std::string text;
     for (const std::string& name : names) text += " " + name;
     return text;
 }
 
-// Polls until the namespace holds the `expected` objects again or the
-// limit passes; answers the last listing. The emulator gives up a gone caller's
+// Polls until the namespace holds the `expected` objects again or the limit
+// passes; answers the last listing. The emulator gives up a gone caller's
 // reply event at its next look, about a second later.
-std::set<std::string> AwaitNamespaceObjects(const std::string& space, const std::set<std::string>& expected) {
-    std::set<std::string> count;
-    Eventually([&] { return (count = NamespaceObjects(space)) == expected; }, kExitLimit, Milliseconds(100));
-    return count;
+std::string AwaitNamespaceObjects(const std::string& space, const std::string& expected) {
+    std::string now;
+    Eventually([&] { return (now = NamespaceObjects(space)) == expected; }, kExitLimit, Milliseconds(100));
+    return now;
 }
 
 TEST_F(DeadCallerEndToEnd, CallersThatEndedLeaveNoNamedObjectsNorAHeldSessionBehind) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     ASSERT_NO_FATAL_FAILURE(StartHolder());
-    const std::set<std::string> before = NamespaceObjects(space_);
+    const std::string before = NamespaceObjects(space_);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(RunCaller("script", ConnectTo('A')).Joined("connect"), "0");
-    EXPECT_EQ(Listed(AwaitNamespaceObjects(space_, before)), Listed(before))
-        << "callers that exited cleanly left objects";
+    EXPECT_EQ(AwaitNamespaceObjects(space_, before), before) << "callers that exited cleanly left objects";
 
     auto killed = StartReady("script", {Step("connect call", HA_CONNECT_PS, "A"), "ready say", "- go"});
     ASSERT_TRUE(killed != nullptr);
     killed->Kill();
     ASSERT_TRUE(killed->Wait(kExitLimit).has_value());
-    EXPECT_EQ(Listed(AwaitNamespaceObjects(space_, before)), Listed(before))
-        << "a killed caller's objects were not swept";
+    EXPECT_EQ(AwaitNamespaceObjects(space_, before), before) << "a killed caller's objects were not swept";
     // Nor does it still hold the presentation space it was connected to.
     ExpectLines(RunCaller("script", ConnectTo('A')), {"connect 0", "disconnect 0"});
 }

@@ -164,10 +164,6 @@ std::vector<std::string> ChildProcess::ReadRemainingLines(Milliseconds limit) {
         if (!line) break;
         lines.push_back(*line);
     }
-    if (!buffered_.empty() && outputEnded_) {
-        lines.push_back(buffered_);
-        buffered_.clear();
-    }
     return lines;
 }
 
