@@ -211,25 +211,17 @@ TEST_F(EmulatorEndToEnd, ATerminationSignalUnregistersEverything) {
 TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
     ASSERT_NO_FATAL_FAILURE(StartHolder());
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "slow=C"}));
-    auto caller = StartCaller(space_, "script",
-                              {Step("connect call", HA_CONNECT_PS, "C"), "calling say", Step("send_keys call", HA_SENDKEY, "@Ex")});
+    auto caller = StartReady("script", {Step("connect call", HA_CONNECT_PS, "C"), "ready say",
+                                        Step("send_keys call", HA_SENDKEY, "@Ex")});
     ASSERT_TRUE(caller != nullptr);
-    ASSERT_EQ(caller->ReadUntil("connect ", kCallerLimit), "connect 0");
-    ASSERT_TRUE(caller->ReadUntil("calling", kAnswerLimit).has_value());
-
     // The Enter has reached the host when input is inhibited; the character
     // after it now waits in the emulator for the host's answer.
-    const bool waiting = Eventually(
-        [&] { return !caller->Running() || emulator_->StatusLine('C').find("X SYSTEM") != std::string::npos; },
-        kAnswerLimit);
-    if (!waiting || !caller->Running()) {
-        std::string told;
-        for (const auto& line : caller->ReadRemainingLines(Milliseconds(1000))) told += " [" + line + "]";
-        FAIL() << "the keystrokes did not reach session C, or the caller came back before the host "
-                  "answered; the caller reported:" << told;
-    }
+    ASSERT_TRUE(Eventually([&] { return emulator_->StatusLine('C').find("X SYSTEM") != std::string::npos; },
+                           kAnswerLimit))
+        << "the keystrokes did not reach session C";
+    ASSERT_TRUE(caller->Running()) << "the caller came back before the host answered";
 
-    EXPECT_EQ(KillEmulatorAndAwaitRelease(*caller).Joined("send_keys"), "9");
+    ExpectLines(KillEmulatorAndAwaitRelease(*caller), {"connect 0", "send_keys 9"});
     ExpectEmulatorGone();
 }
 
