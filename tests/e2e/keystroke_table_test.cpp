@@ -34,7 +34,7 @@ enum class Check { kExact, kContains };
 struct KeyCase {
     char session;         // 'A' the 3270, 'B' the 5250
     int32_t start;        // cursor before the keys
-    std::string keys;     // Send Key strings, '|' between calls
+    std::string keys;     // the Send Key string
     int32_t read;         // what is read afterwards: position and length
     int32_t length;
     Check check;
@@ -120,16 +120,10 @@ void AwaitHost() {
                Milliseconds(15000), Milliseconds(10));
 }
 
+// Send Key, then the host's answer: the return code.
 int32_t SendKeys(const std::string& keys) {
-    int32_t rc = 0;
-    std::size_t start = 0;
-    while (start <= keys.size()) {
-        std::size_t end = keys.find('|', start);
-        if (end == std::string::npos) end = keys.size();
-        rc = RunText(HA_SENDKEY, keys.substr(start, end - start));
-        AwaitHost();
-        start = end + 1;
-    }
+    const int32_t rc = RunText(HA_SENDKEY, keys);
+    AwaitHost();
     return rc;
 }
 
@@ -172,8 +166,7 @@ int KeystrokeTableRole(const std::vector<std::string>&) {
         RunText(HA_CONNECT_PS, std::string(1, session));
         for (std::size_t row = 0; row < static_cast<std::size_t>(kMnemonicEndRow); ++row) {
             if (SentByAnEarlierRow(row)) continue;
-            const int32_t rc = RunText(HA_SENDKEY, MnemonicTable[row].code);
-            AwaitHost();
+            const int32_t rc = SendKeys(MnemonicTable[row].code);
             Say("code " + std::string(1, session) + " " + Num(static_cast<long long>(row)) + " " + Num(rc));
         }
     }
