@@ -1,7 +1,5 @@
 // The role registry of the end-to-end tests and the "script" role: the
-// EHLLAPI and QMXAPI application a test writes as steps. Every role writes
-// its observations as "<key> <values>" lines and flushes after each, so that
-// a test can follow a role that blocks.
+// EHLLAPI and QMXAPI application a test writes as steps.
 #include "caller_roles.h"
 
 #include <algorithm>
@@ -13,13 +11,22 @@
 #include <thread>
 #include <vector>
 
-#include "role_support.h"
 #include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The event handle held at the address that an event-form start (Start Host
+// Notification, Start Close Intercept) wrote into data bytes 8-15.
+uint64_t HandleAt(const unsigned char* bytes) {
+    uint64_t address = 0;
+    for (int i = 7; i >= 0; --i) address = (address << 8) | bytes[i];
+    uint64_t handle = 0;
+    std::memcpy(&handle, reinterpret_cast<const void*>(address), sizeof handle);
+    return handle;
+}
 
 // script STEP...: a caller that runs its steps in order; a test writes the
 // application it needs as steps instead of a role of its own. A step is
@@ -43,14 +50,7 @@ using Clock = std::chrono::steady_clock;
 //   messages LPARAM...         the window's notifications until one of each
 //                              kind came: "KEY <lParam> <wParam>" each
 //   row POSITION LENGTH        Copy PS to String: the text in hexadecimal
-//   until POS LEN TEXT MS      "row" until the text holds TEXT or MS passed
 //   status L                   trvQueryEmulatorStatus
-//   qmx OP L [PROFILE]         trvConnectSession, trvDisconnectSession,
-//                              trvStopSession (OP connect, disconnect, stop)
-//                              or trvStartSession (start) with mode 1
-//   profile L                  trvQueryWorkstationProfile: known, the text
-//   list [COUNT]               trvQuerySessionList for COUNT entries (none:
-//                              the count only), then "KEY_entry L status" each
 //   say                        the key alone ("ready", "calling")
 //   go                         waits for the test's go-ahead (reports nothing)
 //   hold                       waits until standard input closes
@@ -79,7 +79,7 @@ int Script(const std::vector<std::string>& steps) {
             request[16] = static_cast<unsigned char>(arg(6, std::string(1, '\0'))[0]);
             const bool message = request[4] == 'M';
             if (message && window == 0) window = trvCreateMessageWindow();
-            if (message) WriteU64(request.data() + 8, window);
+            for (int i = 0; message && i < 8; ++i) request[8 + i] = static_cast<unsigned char>(window >> (8 * i));
             const int32_t rc = Run(num(2), request.data(), num(4)).rc;
             if (rc == HLLAPI_RC_SUCCESS && (request[4] == 'A' || request[4] == 'Q')) event = HandleAt(request.data() + 8);
             Say(key + " " + Num(rc) + (message ? " " + Num(ReadU16(request.data() + 8)) : ""));
@@ -87,8 +87,10 @@ int Script(const std::vector<std::string>& steps) {
             Say(key + " " + Num(trvWaitForHandle(event, static_cast<uint32_t>(num(2)))));
         } else if (op == "getkey") {
             unsigned char data[16] = {static_cast<unsigned char>(arg(2)[0])};
+            // The return code, the entry's kind (byte 4) and the key (from byte 5).
             const Outcome got = Run(HA_GET_KEY, data, sizeof data);
-            Say(key + " " + KeyWords(got, data));
+            Say(key + " " + Num(got.rc) + " " + std::string(1, static_cast<char>(data[4])) + " " +
+                std::string(reinterpret_cast<const char*>(data + 5), static_cast<std::size_t>(std::max(got.length, 0))));
         } else if (op == "updates") {
             char name[4] = {arg(2)[0]};
             int32_t seen = 0;
@@ -113,41 +115,17 @@ int Script(const std::vector<std::string>& steps) {
                 }
             }
             for (std::size_t i = 2; i < w.size(); ++i) Say(key + " " + seen[i]);
-        } else if (op == "row" || op == "until") {
-            std::string wanted = arg(4);
-            std::replace(wanted.begin(), wanted.end(), '~', ' ');
+        } else if (op == "row") {
             std::vector<char> row(HLLAPI_MAX_DATA, '\0');
-            for (auto end = Clock::now() + std::chrono::milliseconds(num(5));;) {
-                Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));
-                const bool found = std::string(row.data(), static_cast<std::size_t>(num(3))).find(wanted) != std::string::npos;
-                if (op == "row" || found || Clock::now() > end) break;
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
+            Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));
             Say(key + " " + Hex(row.data(), static_cast<std::size_t>(num(3))));
         } else if (op == "status") {
             Say(key + " " + Num(trvQueryEmulatorStatus(arg(2)[0])));
-        } else if (op == "qmx") {
-            const char letter = arg(3)[0];
-            const uint32_t answer = arg(2) == "connect"      ? trvConnectSession(letter)
-                                    : arg(2) == "disconnect" ? trvDisconnectSession(letter)
-                                    : arg(2) == "stop"       ? trvStopSession(letter, 0)
-                                                             : trvStartSession(arg(4).c_str(), letter, 1);
-            Say(key + " " + Num(answer));
-        } else if (op == "profile") {
-            char profile[QMX_PROFILE_SIZE] = {};
-            const uint32_t known = trvQueryWorkstationProfile(arg(2)[0], profile);
-            Say(key + " " + Num(known) + " " + Hex(profile, std::strlen(profile)));
-        } else if (op == "list") {
-            trvQMXSessionEntry entries[QMX_MAX_SESSIONS] = {};
-            const uint32_t count = trvQuerySessionList(static_cast<uint32_t>(num(2)), w.size() > 2 ? entries : nullptr);
-            Say(key + " " + Num(count));
-            for (uint32_t i = 0; i < count && i < static_cast<uint32_t>(num(2)); ++i) {
-                Say(key + "_entry " + std::string(1, entries[i].short_name) + " " + Num(entries[i].status));
-            }
         } else if (op == "say") {
             Say(key);
         } else if (op == "go") {
-            AwaitGo();
+            std::string line;
+            std::getline(std::cin, line);
         } else if (op == "hold") {
             for (std::string line; std::getline(std::cin, line);) {
             }

@@ -1,18 +1,76 @@
-// What the end-to-end tests run: the JDK 17 launcher, the emulator's jar, the
-// library and the test profiles (paths fixed at build time), the namespaces
-// of named objects that keep the tests apart, and the emulator process with
-// its command protocol (see com.ombrel.eQintra.hllbridge.HeadlessEmulator).
+// What the end-to-end tests run, and how: child processes (the emulator's
+// Java virtual machine and the native caller roles of this test binary) with
+// pipes for their standard input and output, read line by line and always
+// with a time limit; the JDK 17 launcher, the emulator's jar, the library
+// and the test profiles (paths fixed at build time); the namespaces of named
+// objects that keep the tests apart; and the emulator process with its
+// command protocol (see com.ombrel.eQintra.hllbridge.HeadlessEmulator).
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-
 namespace trv::e2e {
+
+using Milliseconds = std::chrono::milliseconds;
+
+// A child process with pipes to its standard input and output. The
+// destructor kills and reaps a child that is still running, so a failing
+// test leaves no process behind.
+class ChildProcess {
+public:
+    // Starts argv[0] (an absolute path) with the environment of this process,
+    // changed by `environment` (name → value). Null when the start failed.
+    static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& argv,
+                                               const std::map<std::string, std::string>& environment);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+
+    // The next line of standard output without its newline; nullopt when the
+    // limit passes or the output ends first.
+    std::optional<std::string> ReadLine(Milliseconds limit);
+    // Reads lines until one starts with `prefix` and answers it; every line
+    // read goes to `seen` when given.
+    std::optional<std::string> ReadUntil(const std::string& prefix, Milliseconds limit,
+                                         std::vector<std::string>* seen = nullptr);
+    // Everything the child still writes until it closes its output (or the limit).
+    std::vector<std::string> ReadRemainingLines(Milliseconds limit);
+
+    bool WriteLine(const std::string& line);
+    void CloseInput();
+
+    // The exit code, or 128 + the signal that ended it; nullopt when the
+    // child is still running at the limit.
+    std::optional<int> Wait(Milliseconds limit);
+    void Signal(int signal);
+    // SIGKILL, then reap.
+    void Kill();
+    bool Running();
+
+private:
+    ChildProcess() = default;
+    bool Fill(Milliseconds limit);
+
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+    std::string buffered_;
+    bool outputEnded_ = false;
+    std::optional<int> status_;
+};
+
+// The path of this test binary, for starting its caller roles.
+std::string SelfPath();
 
 // Time limits of the multi-process steps.
 inline constexpr Milliseconds kEmulatorStartLimit{60000};

@@ -1,12 +1,12 @@
 // What the end-to-end tests share (each test file includes this header for
-// its roles and tests): the reports of caller roles, parsed, and the fixture that runs an emulator (and, when asked, a process holding the
-// library) in a namespace of the test's own, ending both before it returns.
+// its roles and tests): the reports of caller roles, parsed, and the fixture
+// that runs an emulator (and, when asked, a process holding the library) in
+// a namespace of the test's own, ending both before it returns.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,7 +17,6 @@
 
 #include "caller_roles.h"
 #include "e2e_environment.h"
-#include "role_support.h"
 
 namespace trv::e2e {
 
@@ -67,15 +66,14 @@ public:
         for (const auto& line : lines) {
             auto words = Words(line);
             if (words.empty()) continue;
-            std::string key = words.front();
-            words.erase(words.begin());
-            values_[key].push_back(words);
+            const std::string key = words.front();
+            values_[key].emplace_back(words.begin() + 1, words.end());
         }
     }
     // The values of the only (or first) line with the key; empty when missing.
     std::vector<std::string> operator[](const std::string& key) const {
-        auto found = values_.find(key);
-        return found == values_.end() ? std::vector<std::string>{} : found->second.front();
+        const auto all = All(key);
+        return all.empty() ? std::vector<std::string>{} : all.front();
     }
     std::string Joined(const std::string& key) const {
         std::string text;
@@ -174,27 +172,18 @@ protected:
     }
 
     // Kills the emulator; `caller`, blocked in a call, must then come back
-    // with its answer. Answers its report; how long the release took after
-    // the kill is printed and recorded with the test.
+    // with its answer. Answers its whole report.
     Report KillEmulatorAndAwaitRelease(ChildProcess& caller) {
         emulator_->process().Kill();
-        const Clock::time_point killed = Clock::now();
-        Report report;
-        auto code = caller.Wait(kExitLimit);
-        const long long releasedAfterMs =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed).count();
-        EXPECT_EQ(code, 0) << (code ? "the caller failed" : "the caller was not released after the kill");
-        report.Add(caller.ReadRemainingLines(Milliseconds(1000)));
-        RecordProperty("released_after_ms", std::to_string(releasedAfterMs));
-        std::printf("    caller released %lld ms after the emulator was killed\n", releasedAfterMs);
-        return report;
+        return Finish(caller);
     }
 
     // What callers see once the emulator is gone: no session, and no
     // session-management service.
     void ExpectEmulatorGone() {
         ExpectLines(RunCaller("script", {Step("connect call", HA_CONNECT_PS, "A"),
-                                         Step("query_sessions calln", HA_QUERY_SESSIONS, "-", 0, 416), "qmx_status status A"}),
+                                         Step("query_sessions calln", HA_QUERY_SESSIONS, "-", 0, 416),
+                                         "qmx_status status A"}),
                     {"connect 1", "query_sessions 0 0", "qmx_status 9"});
     }
 

@@ -1,40 +1,27 @@
 // End to end: the reference emulator in a JDK 17 virtual machine with
 // libtrvha64.so loaded offers its sessions; native caller processes reach
-// them through the library's EHLLAPI and QMXAPI entries. Each test runs its
-// own emulator in a namespace of named objects of its own and ends it (quit,
-// or killed) before it returns.
+// them through the library's EHLLAPI entries: the screen, the fields and the
+// keystrokes of the demonstration host, a wide screen in Unicode, and the
+// emulator ending (on a signal, killed) or its service thread interrupted.
+// (Sessions are managed in the UTLAPI test, which goes through QMXAPI.) Each
+// test runs its own emulator in a namespace of named objects of its own and
+// ends it (quit, or killed) before it returns.
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "e2e_fixture.h"
-#include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
 
-constexpr int kRows = 24;
 constexpr int kColumns = 80;
 // The sign-on screen puts the cursor into the user field at row 6, column 35.
 constexpr int kUserField = 5 * kColumns + 35;
-
-// The demonstration host's sign-on screen, as a 24x80 display shows it:
-// attribute positions and nulls are blanks.
-std::string ExpectedSignOnScreen() {
-    std::string screen(kRows * kColumns, ' ');
-    auto put = [&](int row, int column, const std::string& text) {
-        screen.replace(static_cast<std::size_t>((row - 1) * kColumns + column - 1), text.size(), text);
-    };
-    put(1, 2, "SIGNON");
-    put(1, 36, "Sign On");
-    put(1, 66, "System: DEMO1");
-    put(3, 22, "Ombrel Palvero demonstration system DEMO1");
-    put(6, 10, "User  . . . . . . . . . .");
-    put(6, 34, " ");  // the user field's attribute covers the label's last dot
-    put(7, 10, "Password  . . . . . . . .");
-    put(7, 34, " ");
-    put(24, 2, "Enter=Sign on  F3=Exit");
-    return screen;
-}
+constexpr int kPasswordField = 6 * kColumns + 35;   // row 7, column 35
+constexpr int kSelectionField = 19 * kColumns + 17;  // the main menu's row 20, column 17
 
 TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "demo=B"}));
@@ -60,12 +47,12 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     report.Add(lines);
 
     // Query Sessions: one 16-byte entry per session, with the size of its
-    // screen. Copy PS: the sign-on screen byte for byte, as expected and as
-    // the emulator renders it itself. Copy PS to String from row 7, column 1:
-    // that row.
+    // screen. Copy PS: the sign-on screen byte for byte, as the emulator
+    // renders it itself. Copy PS to String from row 7, column 1: that row.
     std::string rendered;
     for (const auto& row : emulator_->ScreenRows('A')) rendered += row;
-    EXPECT_EQ(rendered, ExpectedSignOnScreen());
+    ASSERT_EQ(rendered.size(), 1920u);
+    EXPECT_NE(rendered.find("Sign On"), std::string::npos) << rendered;
     auto entry = [](char letter) {
         return Hex(std::string(1, letter) + std::string(3, '\0') + std::string(1, letter) + std::string(7, '\0') +
                    "H" + std::string(1, '\0') + "\x80\x07");
@@ -100,38 +87,115 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 1), "x");
 }
 
-TEST_F(EmulatorEndToEnd, ANativeCallerManagesTheSessions) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "demo=B"}));
-    const int n = QMX_MAX_SESSIONS;
+// The demonstration host's 27x132 exchange-rate screen, with characters
+// outside Latin-1: Query Sessions gives its size; Copy PS to String gives
+// two bytes a position (the length in positions, a 16-bit terminator after
+// the text) when the caller left room for them, single bytes with '?' for
+// those characters otherwise.
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The sign-on screen through the field functions; then keystrokes (an
+// unknown code, a literal bracket, the sign-on: user ID, Tab, password,
+// Enter) and the host's main menu.
+TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     Report report = RunCaller(
         "script",
-        {"list_count_only list", Step("list list", n), "status_A status A", "status_b status b", "status_Z status Z",
-         "profile_A profile A", "disconnect_A qmx disconnect A", "status_A_disconnected status A",
-         "disconnect_A_again qmx disconnect A", "connect_A qmx connect a", "status_A_connected status A",
-         "start_D qmx start d demo", "start_D_again qmx start D demo", "start_missing qmx start E no-such-profile",
-         Step("after_start list", n), Step("ehllapi_connect_D call", HA_CONNECT_PS, "D"),
-         Step("ehllapi_copy_D calld", HA_COPY_PS, "-", 0, 0, kColumns), Step("ehllapi_disconnect call", HA_DISCONNECT_PS),
-         "stop_D qmx stop D", "stop_D_again qmx stop D", Step("after_stop list", n),
-         Step("ehllapi_connect_D_stopped call", HA_CONNECT_PS, "D")});
+        {Step("connect call", HA_CONNECT_PS, "A"), Step("field_attribute calln", HA_QUERY_FIELD_ATTR, "-", kUserField),
+         Step("field_position calln", HA_FIND_FIELD_POS, "T~", kUserField + 3),
+         Step("field_length calln", HA_FIND_FIELD_LEN, "T~", kUserField),
+         Step("next_unprotected calln", HA_FIND_FIELD_POS, "NU", kUserField),
+         Step("protected_attribute calln", HA_QUERY_FIELD_ATTR, "-", 1),
+         Step("copy_string_to_field call", HA_COPY_STR_TO_FIELD, "demo", kUserField),
+         Step("copy_string_to_ps_protected call", HA_COPY_STR_TO_PS, "x", 3),
+         Step("copy_field_to_string calld", HA_COPY_FIELD_TO_STR, "-", kUserField, 10, 10),
+         Step("search_field calln", HA_SEARCH_FIELD, "mo", kUserField),
+         Step("search_field_missing call", HA_SEARCH_FIELD, "Sign", kUserField),
+         Step("set_cursor call", HA_SET_CURSOR, "-", kPasswordField), Step("cursor calln", HA_QUERY_CURSOR_LOC),
+         Step("set_cursor_off_screen call", HA_SET_CURSOR, "-", 1921),
+         Step("convert_pos calln", HA_CONVERT_POS_ROW_COL, "A~~~P", kPasswordField, 0),
+         Step("convert_row_col call", HA_CONVERT_POS_ROW_COL, "A~~~r", 35, 7),
+         Step("session_status calld", HA_QUERY_SESSION_STATUS, "-", 0, 20, 20),
+         Step("set_cursor_user call", HA_SET_CURSOR, "-", kUserField), Step("send_unknown call", HA_SENDKEY, "ab@K"),
+         Step("send_bracket call", HA_SENDKEY, "@Fa[b]"),
+         Step("user_field calld", HA_COPY_FIELD_TO_STR, "-", kUserField, 10, 10),
+         Step("set_cursor_user_again call", HA_SET_CURSOR, "-", kUserField),
+         Step("send_sign_on call", HA_SENDKEY, "@Fdemo01@Tpalvero@E"), Step("menu_wait call", HA_WAIT),
+         Step("menu row 1 80"), Step("menu_cursor calln", HA_QUERY_CURSOR_LOC)});
+    ASSERT_EQ(report.Joined("connect"), "0");
 
-    // Established sessions carry 4 besides the emulator's running (1) and
-    // connected (2). A started session is offered to EHLLAPI callers at once,
-    // and a stopped one is gone for them.
-    ExpectLines(report, {"list_count_only 2", "list 2", "status_A 7", "status_b 7", "status_Z 0",
-                         "profile_A 1 " + Hex(Installed().profiles + "/demo.prf"), "disconnect_A 1",
-                         "status_A_disconnected 5", "disconnect_A_again 0", "connect_A 1", "status_A_connected 7",
-                         "start_D 0", "start_D_again 2", "start_missing 3", "after_start 3", "ehllapi_connect_D 0",
-                         "ehllapi_copy_D 0 1920 " + Hex(ExpectedSignOnScreen().substr(0, kColumns)),
-                         "ehllapi_disconnect 0", "stop_D 1", "stop_D_again 0", "after_stop 2",
-                         "ehllapi_connect_D_stopped 1"});
-    const std::vector<std::vector<std::string>> listed = {{"A", "7"}, {"B", "7"}};
-    EXPECT_EQ(report.All("list_entry"), listed);
-    const auto started = report.All("after_start_entry");
-    ASSERT_EQ(started.size(), 3u);
-    EXPECT_EQ(started[2], (std::vector<std::string>{"D", "7"}));
-    auto sessions = emulator_->Command("list");
-    ASSERT_TRUE(sessions.has_value());
-    EXPECT_EQ(sessions->size(), 2u);
+    // Fields of the sign-on screen; strings into and out of fields (Search
+    // Field's caller side reports no length); cursor and conversion (column
+    // as the return code, row as the length).
+    ExpectLines(report, {"field_position 0 " + std::to_string(kUserField), "field_length 0 10",
+                         "next_unprotected 0 " + std::to_string(kPasswordField), "copy_string_to_field 0",
+                         "copy_string_to_ps_protected 5", "search_field 0 0", "search_field_missing 24",
+                         "set_cursor 0", "cursor 0 " + std::to_string(kPasswordField), "set_cursor_off_screen 7",
+                         "convert_pos 35 7", "convert_row_col " + std::to_string(kPasswordField),
+                         "set_cursor_user 0", "send_unknown 2", "send_bracket 0", "send_sign_on 0", "menu_wait 0",
+                         "menu_cursor 0 " + std::to_string(kSelectionField)});
+    ASSERT_EQ(report["field_attribute"].size(), 2u);
+    ASSERT_EQ(report["protected_attribute"].size(), 2u);
+    EXPECT_EQ(report["field_attribute"][0] + report["protected_attribute"][0], "00");
+    EXPECT_NE(report["protected_attribute"][1], report["field_attribute"][1]);
+    ASSERT_EQ(report["copy_field_to_string"].size(), 3u);
+    EXPECT_EQ(report["copy_field_to_string"][2].substr(0, 8), Hex(std::string("demo")));
+    ASSERT_EQ(report["session_status"].size(), 3u);
+    EXPECT_EQ(report["session_status"][0], "0");
+    const std::string status = FromHex(report["session_status"][2]);
+    ASSERT_EQ(status.size(), 20u);
+    // The 32-bit layout: letter, three reserved bytes, the name, the type,
+    // then rows and columns at 14 and 16.
+    EXPECT_EQ(std::string() + status[0] + status[12], "AD");
+    EXPECT_EQ(ReadU16(reinterpret_cast<const unsigned char*>(status.data()) + 14), 24u);
+    EXPECT_EQ(ReadU16(reinterpret_cast<const unsigned char*>(status.data()) + 16), 80u);
+
+    // An unknown code sends nothing but the reset, a literal bracket is
+    // typed as itself, and the sign-on reaches the host.
+    ASSERT_EQ(report["user_field"].size(), 3u);
+    EXPECT_EQ(report["user_field"][0], "0");
+    EXPECT_EQ(Lower(FromHex(report["user_field"][2]).substr(0, 4)), "a[b]")
+        << "the unknown code's text must not have been typed";
+    EXPECT_NE(FromHex(report.Joined("menu")).find("Main Menu"), std::string::npos) << FromHex(report.Joined("menu"));
+}
+
+TEST_F(EmulatorEndToEnd, AWideScreenCopiesAsUnicodeOrAsSingleBytes) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"rates=A"}));
+    constexpr int kWideSize = 27 * 132;
+    Report report = RunCaller(
+        "script", {Step("connect call", HA_CONNECT_PS, "A"), Step("sign_on call", HA_SENDKEY, "demo01@Tpalvero@E"),
+                   Step("wait call", HA_WAIT), Step("rates call", HA_SENDKEY, "3@E"), Step("rates_wait call", HA_WAIT),
+                   Step("size calld", HA_QUERY_SESSIONS, "-", 0, 26 * 16, 16),
+                   Step("unicode calld", HA_COPY_PS_TO_STR, "-", 1, 2 * kWideSize, 2 * kWideSize + 2),
+                   Step("single calld", HA_COPY_PS_TO_STR, "-", 1, kWideSize, kWideSize)});
+    ExpectLines(report, {"connect 0", "wait 0", "rates_wait 0"});
+    const std::string entry = FromHex(report["size"].at(2));
+    EXPECT_EQ(ReadU16(reinterpret_cast<const unsigned char*>(entry.data()) + 14), unsigned{kWideSize});
+
+    const auto single = report["single"];
+    ASSERT_EQ(single.size(), 3u);
+    EXPECT_EQ(single[0] + " " + single[1], "0 " + std::to_string(kWideSize));
+    const std::string bytes = FromHex(single[2]);
+    EXPECT_EQ(bytes.substr(6 * 132 + 1, 15), "EUR  ?     Euro");
+    EXPECT_EQ(bytes.substr(7 * 132 + 1, 28), "PLN  z?    Polish z?oty     ");
+
+    const auto unicode = report["unicode"];
+    ASSERT_EQ(unicode.size(), 3u);
+    EXPECT_EQ(unicode[0] + " " + unicode[1], "0 " + std::to_string(kWideSize));
+    const std::string units = FromHex(unicode[2]);
+    ASSERT_EQ(units.size(), 2u * kWideSize + 2);
+    EXPECT_EQ(units.substr(2u * kWideSize), std::string(2, '\0'));
+    auto unitAt = [&units](int row, int column) {
+        return ReadU16(reinterpret_cast<const unsigned char*>(units.data()) + 2 * ((row - 1) * 132 + column - 1));
+    };
+    EXPECT_EQ(unitAt(7, 2), unsigned{'E'});
+    EXPECT_EQ(unitAt(7, 7), 0x20ACu) << "euro sign";
+    EXPECT_EQ(unitAt(8, 8), 0x0142u) << "l with stroke";
+    EXPECT_EQ(unitAt(11, 7), 0x00A5u) << "yen sign, inside Latin-1";
 }
 
 TEST_F(EmulatorEndToEnd, ATerminationSignalUnregistersEverything) {
@@ -147,25 +211,17 @@ TEST_F(EmulatorEndToEnd, ATerminationSignalUnregistersEverything) {
 TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
     ASSERT_NO_FATAL_FAILURE(StartHolder());
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "slow=C"}));
-    auto caller = StartCaller(space_, "script",
-                              {Step("connect call", HA_CONNECT_PS, "C"), "calling say", Step("send_keys call", HA_SENDKEY, "@Ex")});
+    auto caller = StartReady("script", {Step("connect call", HA_CONNECT_PS, "C"), "ready say",
+                                        Step("send_keys call", HA_SENDKEY, "@Ex")});
     ASSERT_TRUE(caller != nullptr);
-    ASSERT_EQ(caller->ReadUntil("connect ", kCallerLimit), "connect 0");
-    ASSERT_TRUE(caller->ReadUntil("calling", kAnswerLimit).has_value());
-
     // The Enter has reached the host when input is inhibited; the character
     // after it now waits in the emulator for the host's answer.
-    const bool waiting = Eventually(
-        [&] { return !caller->Running() || emulator_->StatusLine('C').find("X SYSTEM") != std::string::npos; },
-        kAnswerLimit);
-    if (!waiting || !caller->Running()) {
-        std::string told;
-        for (const auto& line : caller->ReadRemainingLines(Milliseconds(1000))) told += " [" + line + "]";
-        FAIL() << "the keystrokes did not reach session C, or the caller came back before the host "
-                  "answered; the caller reported:" << told;
-    }
+    ASSERT_TRUE(Eventually([&] { return emulator_->StatusLine('C').find("X SYSTEM") != std::string::npos; },
+                           kAnswerLimit))
+        << "the keystrokes did not reach session C";
+    ASSERT_TRUE(caller->Running()) << "the caller came back before the host answered";
 
-    EXPECT_EQ(KillEmulatorAndAwaitRelease(*caller).Joined("send_keys"), "9");
+    ExpectLines(KillEmulatorAndAwaitRelease(*caller), {"connect 0", "send_keys 9"});
     ExpectEmulatorGone();
 }
 

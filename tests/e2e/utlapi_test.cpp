@@ -1,17 +1,21 @@
 // End to end: applications that use only the UTLAPI functions against the
 // reference emulator. One manages sessions (the configured ones of a
-// configuration file, started, listed, queried, switched and stopped); one
-// signs on to the demonstration host with UTLSendKey and reads and writes
-// the screen and its fields by row and column; and examples/utlapi_demo
-// runs as it is. Each is checked against what the emulator shows.
+// configuration file, started, listed, queried, switched and stopped);
+// examples/utlapi_demo signs on and reads the screen as it is; and the
+// waits and event tables on the demonstration host, each released by what
+// the host does (its answer on the screen, the cursor it places, its end of
+// the busy time, the session stopping, the operator's key) and each also
+// timing out, and a wait that outlives a killed emulator. Each is checked
+// against what the emulator shows. (The screen functions one by one and the
+// parameter-block entry UTLAPIEntry are the UTLAPI unit tests'.)
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,15 +28,6 @@ namespace trv::e2e {
 namespace {
 
 constexpr trvUTLClient kClient = 0x0E2E;
-constexpr int kRows = 24;
-constexpr int kColumns = 80;
-constexpr auto kHostLimit = std::chrono::seconds(10);
-
-std::string Row(int row) {
-    std::string text(kColumns, '\0');
-    const int32_t result = UTLGetString(kClient, row, 1, text.data(), kColumns);
-    return Num(result) + " " + Hex(text);
-}
 
 // A result, then the text the call left in the buffer.
 std::string ResultAndText(int32_t result, const char* text) { return Num(result) + " " + Hex(std::string(text)); }
@@ -52,10 +47,6 @@ int UTLAPISessionsRole(const std::vector<std::string>& args) {
         return values;
     };
     Say("register " + Num(UTLRegisterClient(kClient)));
-    list("configured", 1);
-    list("configured_count", 4);
-    Say("configured_status " + Num(UTLGetSessionStatus(kClient, "b", 1)) + " " +
-        Num(UTLGetSessionStatus(kClient, "D", 2)));
     Say("start " + Num(UTLStartSession(kClient, "b", "N")) + " " + Num(UTLStartSession(kClient, "B", "x")) + " " +
         Num(UTLStartSession(kClient, "D", "N")));
     list("connected_list", 12);
@@ -86,60 +77,8 @@ int UTLAPISessionsRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-// utlapi_screen L: signs on, then reads and writes the menu.
-int UTLAPIScreenRole(const std::vector<std::string>& args) {
-    Say("register " + Num(UTLRegisterClient(kClient)));
-    Say("connect " + Num(UTLConnectSession(kClient, args[0].c_str())));
-    Say("signon_row3 " + Row(3));
-    Say("send_key " + Num(UTLSendKey(kClient, "DEMO01@TPALVERO@E")));
-    const auto deadline = std::chrono::steady_clock::now() + kHostLimit;
-    int32_t found = 0;
-    while ((found = UTLSearchSession(kClient, 1, 1, "Main Menu", 1)) <= 0 &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    Say("menu_found " + Num(found));
-
-    // The first input field: found, converted to row and column, written.
-    const int32_t field = UTLGetFieldPosition(kClient, 1, 1, 4);
-    const int32_t row = UTLRowColumn(kClient, field, 0);
-    const int32_t column = UTLRowColumn(kClient, field, 1);
-    Say("field " + Num(field) + " " + Num(row) + " " + Num(column));
-    Say("field_info " + Num(UTLGetFieldInfo(kClient, row, column, 1)) + " " + Num(UTLGetFieldInfo(kClient, 1, 1, 1)));
-    Say("write_field " + Num(UTLSendStringToField(kClient, row, column, "9")));
-    const int32_t fieldLength = UTLGetFieldLength(kClient, row, column, 0);
-    Say("field_length " + Num(fieldLength));
-    // The text is read after the call has filled it (a call inside the same
-    // expression as the read of its buffer may run after that read).
-    std::string text(static_cast<std::size_t>(fieldLength > 0 ? fieldLength : 1), '\0');
-    const int32_t read = UTLGetStringFromField(kClient, row, column, text.data(), static_cast<int32_t>(text.size()));
-    Say("read_field " + Num(read) + " " + Hex(text));
-
-    // Row 0 takes the column as a position.
-    std::string byPosition(10, '\0');
-    const int32_t copied = UTLGetString(kClient, 0, 2 * kColumns + 1, byPosition.data(), 10);
-    Say("by_position " + Num(copied) + " " + Hex(byPosition));
-    for (int row = 1; row <= kRows; ++row) Say("screen_row " + Row(row));
-    Say("set_cursor " + Num(UTLSetCursorLocation(kClient, 3, 5)));
-    const int32_t cursor = UTLGetCursorLocation(kClient);
-    Say("cursor " + Num(cursor) + " " + Num(UTLRowColumn(kClient, cursor, 0)) + " " +
-        Num(UTLRowColumn(kClient, cursor, 1)));
-
-    char oia[103] = {};
-    const int32_t oiaResult = UTLGetOIABytes(kClient, oia, sizeof oia);
-    // The same bytes straight from the 32-bit entry of this thread's block.
-    char direct[104] = {};
-    const Outcome copy = RunOnThread(HA_COPY_OIA, direct, 103);
-    Say("oia " + Num(oiaResult) + " " + Num(copy.rc) + " " +
-        Num(std::string(oia, sizeof oia) == std::string(direct, sizeof oia)) + " " + Hex(oia, 1));
-    Say("disconnect " + Num(UTLDisconnectSession(kClient)));
-    Say("unregister " + Num(UTLUnregisterClient(kClient)));
-    return 0;
-}
-
 [[maybe_unused]] const bool kRegistered = RegisterRoles({
     {"utlapi_sessions", UTLAPISessionsRole, 2},
-    {"utlapi_screen", UTLAPIScreenRole, 1},
 });
 
 // The text of a "result hex" line whose result is `result`.
@@ -174,13 +113,11 @@ TEST_F(UTLAPIEndToEnd, SessionsAreStartedListedQueriedAndStopped) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     Report report = RunCaller("utlapi_sessions", {"A", config_.string()});
 
-    const std::string configured = "B " + parts + ", C /srv/none/Payroll.prf,";
-    EXPECT_EQ(TextOf(report["configured"], std::to_string(configured.size() - 1)), configured);
-    ExpectLines(report, {"register 1", "configured_count 2", "configured_status 1 0",
-                         // started; started already; D is not configured
+    ExpectLines(report, {"register 1",
+                         // started (its profile from the configuration); started already; D is not configured
                          "start 1 1 -11",
                          // running (1), connected (2), established in the session table (4)
-                         "connected_count 2", "status 7 1 1 1", "connect 1", "size " + std::to_string(kRows * kColumns),
+                         "connected_count 2", "status 7 1 1 1", "connect 1", "size 1920",
                          "session_off 1", "status_off 5 1 0 1", "started_count 1", "session_on 1", "stop 1",
                          "status_stopped 0 0 0 0", "unregister 1"});
     // The long names come from the sessions' profile paths.
@@ -203,42 +140,6 @@ TEST_F(UTLAPIEndToEnd, SessionsAreStartedListedQueriedAndStopped) {
     EXPECT_NE(all.find("A "), std::string::npos) << all;
 }
 
-TEST_F(UTLAPIEndToEnd, AClientSignsOnAndReadsAndWritesByRowAndColumn) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    Report report = RunCaller("utlapi_screen", {"A"});
-    const std::vector<std::string> screen = emulator_->ScreenRows('A');
-    ASSERT_EQ(screen.size(), static_cast<std::size_t>(kRows));
-
-    ExpectLines(report, {"register 1", "connect 1", "send_key 1", "write_field 1", "set_cursor 1",
-                         "cursor " + std::to_string(2 * kColumns + 5) + " 3 5", "disconnect 1", "unregister 1"});
-    EXPECT_EQ(TextOf(report["signon_row3"]).substr(21, 41), "Ombrel Palvero demonstration system DEMO1");
-    EXPECT_NE(report.Joined("menu_found"), "0");
-    const auto rows = report.All("screen_row");
-    ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows));
-    for (std::size_t row = 0; row < rows.size(); ++row) EXPECT_EQ(TextOf(rows[row]), screen[row]) << "row " << row + 1;
-    EXPECT_NE(screen[0].find("Main Menu"), std::string::npos) << screen[0];
-    EXPECT_EQ(TextOf(report["by_position"]), screen[2].substr(0, 10));
-
-    const auto field = report["field"];
-    ASSERT_EQ(field.size(), 3u);
-    const int position = std::stoi(field[0]);
-    const int row = std::stoi(field[1]);
-    const int column = std::stoi(field[2]);
-    ASSERT_GT(position, 0);
-    EXPECT_EQ((row - 1) * kColumns + column, position);
-    // The input field is not protected; the title at 1,1 is.
-    EXPECT_EQ(report.Joined("field_info"), "0 1");
-    const int length = std::stoi(report.Joined("field_length"));
-    ASSERT_GT(length, 0);
-    const std::string shown = screen[static_cast<std::size_t>(row - 1)].substr(static_cast<std::size_t>(column - 1));
-    EXPECT_EQ(shown[0], '9');
-    EXPECT_EQ(TextOf(report["read_field"]), shown.substr(0, static_cast<std::size_t>(length)));
-
-    const auto oia = report["oia"];
-    ASSERT_EQ(oia.size(), 4u);
-    EXPECT_EQ(oia[0] + oia[1] + oia[2], "101");
-}
-
 TEST_F(UTLAPIEndToEnd, TheExampleProgramSignsOn) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     auto demo = ChildProcess::Start({TRV_E2E_UTLAPI_DEMO, "A"}, {{"TRVHA64_NAMESPACE", space_}});
@@ -253,6 +154,173 @@ TEST_F(UTLAPIEndToEnd, TheExampleProgramSignsOn) {
     ASSERT_GE(screen.size(), 3u);
     EXPECT_NE(output.find("|" + screen[2] + "|"), std::string::npos) << output;
 }
+
+// --- waits ----------------------------------------------------------------
+
+constexpr int32_t kLong = 40;  // half seconds: far beyond any host answer here
+
+// The results in the order of the calls: a braced list is evaluated from
+// left to right, the operands of + are not.
+std::string Nums(std::initializer_list<int32_t> results) {
+    std::string text;
+    for (int32_t result : results) text += (text.empty() ? "" : " ") + Num(result);
+    return text;
+}
+
+std::string ScreenText(int row, int column, int length) {
+    std::string text(static_cast<std::size_t>(length), '\0');
+    UTLGetString(kClient, row, column, text.data(), length);
+    return Hex(text);
+}
+
+// utl_waits L: on a host that answers after two seconds, signs on with
+// UTLSendAndWait, opens the inquiry with UTLSendKey and UTLWaitForString,
+// waits for the host to be quiet after a look-up, then waits on event tables
+// that mix a string, a cursor and a host-quiet entry.
+int UTLWaitsRole(const std::vector<std::string>& args) {
+    Say("register " + Num(UTLRegisterClient(kClient)));
+    Say("connect " + Num(UTLConnectSession(kClient, args[0].c_str())));
+    Say("menu_timeout " + Num(UTLWaitForString(kClient, 1, 0, "Main Menu", 1)));
+    Say("send_and_wait " + Num(UTLSendAndWait(kClient, 1, 0, "DEMO01@TPALVERO@E", "Main Menu", kLong)));
+    Say("send_key " + Num(UTLSendKey(kClient, "1@E")));
+    Say("inquiry " + Num(UTLWaitForString(kClient, 0, 0, "Customer Inquiry", kLong)));
+
+    // The host is busy for its two seconds after Enter; quiet comes after.
+    Say("lookup " + Num(UTLSendKey(kClient, "100100@E")));
+    Say("quiet " + Num(UTLWaitHostQuiet(kClient, 200, kLong)));
+    Say("quiet_name " + ScreenText(7, 27, 21));
+    Say("quiet_timeout " + Num(UTLWaitHostQuiet(kClient, 5000, 1)));
+
+    // A string, a cursor and a host-quiet entry: the host's answer fires the
+    // string.
+    Say("add " + Nums({UTLAddWaitForCursor(kClient, 0, 20, 24, 80), UTLAddWaitHostQuiet(kClient, 0, 30, 60000),
+                       UTLAddWaitForString(kClient, 0, 10, 7, 27, "BRACKEN & SONS")}));
+    Say("lookup2 " + Num(UTLSendKey(kClient, "100215@E")));
+    Say("event_string " + Num(UTLWaitForEvent(kClient, 0, kLong)));
+    Say("event_string_again " + Num(UTLWaitForEvent(kClient, 0, kLong)));
+    // The client moves the cursor away; the host's answer puts it back at
+    // the number field, row 5 column 27.
+    Say("wait " + Num(UTLWait(kClient)));
+    Say("away " + Nums({UTLSetCursorLocation(kClient, 3, 2), UTLGetCursorLocation(kClient)}));
+    Say("add_cursor " + Nums({UTLClearEventTable(kClient, 0), UTLAddWaitForString(kClient, 0, 11, 7, 27, "NOT ON SCREEN"),
+                              UTLAddWaitHostQuiet(kClient, 0, 31, 60000), UTLAddWaitForCursor(kClient, 0, 21, 5, 27)}));
+    Say("event_cursor_timeout " + Num(UTLWaitForEvent(kClient, 0, 1)));
+    Say("enter " + Num(UTLSendKey(kClient, "@E")));
+    Say("event_cursor " + Num(UTLWaitForEvent(kClient, 0, kLong)));
+    // The string entry never holds and the cursor stays: the quiet entry,
+    // once its settle time has passed.
+    Say("add_quiet " + Nums({UTLDeleteEvent(kClient, 0, 21), UTLDeleteEvent(kClient, 0, 31),
+                             UTLAddWaitForCursor(kClient, 0, 22, 24, 80), UTLAddWaitHostQuiet(kClient, 0, 32, 300)}));
+    Say("event_quiet " + Num(UTLWaitForEvent(kClient, 0, kLong)));
+    Say("wait_mode " + Num(UTLGetParameter(kClient, 10)));
+    Say("clear " + Num(UTLClearEventTable(kClient, 0)));
+    Say("disconnect " + Num(UTLDisconnectSession(kClient)));
+    return 0;
+}
+
+// utl_released_wait L KIND: a wait of the KIND that only the test's action
+// releases, after one that timed out: "disconnect" (the session stops),
+// "key" (the operator's Enter, which then reaches the host) or "string" (a
+// text that never comes, outliving the emulator, which is killed; then the
+// other waits with the emulator gone).
+int UTLReleasedWaitRole(const std::vector<std::string>& args) {
+    const std::string kind = args[1];
+    auto wait = [&kind](int32_t limit) {
+        return kind == "key"        ? UTLWaitForKey(kClient, "@E", limit)
+               : kind == "string"   ? UTLWaitForString(kClient, 0, 0, "NEVER SHOWN", limit)
+                                    : UTLWaitForHostDisconnect(kClient, limit);
+    };
+    Say("register " + Num(UTLRegisterClient(kClient)));
+    Say("connect " + Num(UTLConnectSession(kClient, args[0].c_str())));
+    if (kind == "disconnect") Say("host_connect " + Num(UTLWaitForHostConnect(kClient, 4)));
+    Say("timeout " + Num(wait(1)));
+    Say("ready");
+    Say("released " + Num(wait(kind == "string" ? 6 : 2 * kLong)));
+    if (kind == "key") {
+        Say("wait_mode " + Num(UTLGetParameter(kClient, 10)));
+        // Enter on an empty sign-on screen: the host asks for the user.
+        Say("passed_on " + Num(UTLWaitForString(kClient, 22, 0, "Type your user ID", kLong)));
+    } else if (kind == "string") {
+        Say("cursor_move " + Num(UTLWaitForCursorMove(kClient, 1)));
+        Say("quiet " + Num(UTLWaitHostQuiet(kClient, 100, 1)));
+        Say("host_connect " + Num(UTLWaitForHostConnect(kClient, 1)));
+        Say("add " + Nums({UTLAddWait(kClient, 1, 5), UTLAddWaitForCursorMove(kClient, 1, 6)}));
+        Say("event " + Num(UTLWaitForEvent(kClient, 1, 1)));
+    }
+    return 0;
+}
+
+[[maybe_unused]] const bool kWaitRolesRegistered = RegisterRoles({
+    {"utl_waits", UTLWaitsRole, 1},
+    {"utl_released_wait", UTLReleasedWaitRole, 2},
+});
+
+using UTLAPIWaitEndToEnd = EmulatorEndToEnd;
+
+// Long enough for a caller to be inside its wait.
+constexpr Milliseconds kSettle{300};
+
+TEST_F(UTLAPIWaitEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"answer2s=B"}));
+    Report report = RunCaller("utl_waits", {"B"});
+    ExpectLines(report, {
+        "register 1", "connect 1", "menu_timeout -4",
+        "send_and_wait 35",  // "Main Menu" centred on row 1
+        "send_key 1",
+        "inquiry 32",  // "Customer Inquiry" on row 1
+        "lookup 1", "quiet 1", "quiet_name " + Hex(std::string("ALDERTON HARDWARE LTD")), "quiet_timeout -4",
+        "add 1 1 1", "lookup2 1", "event_string 10", "event_string_again 10",
+        "wait 1", "away 1 " + std::to_string(2 * 80 + 2),
+        "add_cursor 1 1 1 1", "event_cursor_timeout -4", "enter 1", "event_cursor 21",
+        "add_quiet 1 1 1 1", "event_quiet 32", "wait_mode 1", "clear 1", "disconnect 1",
+    });
+    const std::vector<std::string> screen = emulator_->ScreenRows('B');
+    ASSERT_GE(screen.size(), 24u);
+    EXPECT_EQ(screen[6].substr(26, 14), "BRACKEN & SONS");
+}
+
+// A wait that only the test's action releases; none of them answers before.
+struct ReleasedWait {
+    const char* kind;
+    const char* command;  // the emulator's command; none: the emulator is killed
+    const char* answer;
+    std::vector<std::string> lines;
+};
+
+void PrintTo(const ReleasedWait& row, std::ostream* out) { *out << row.kind; }
+
+class ReleasedWaitEndToEnd : public EmulatorEndToEnd, public testing::WithParamInterface<ReleasedWait> {};
+
+TEST_P(ReleasedWaitEndToEnd, TheWaitEndsWithTheTestsAction) {
+    const ReleasedWait& row = GetParam();
+    if (row.command == nullptr) {
+        ASSERT_NO_FATAL_FAILURE(StartHolder());
+    }
+    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
+    auto waiter = StartReady("utl_released_wait", {"A", row.kind});
+    ASSERT_TRUE(waiter != nullptr);
+    std::this_thread::sleep_for(kSettle);
+    ASSERT_TRUE(waiter->Running()) << "the wait did not wait";
+    if (row.command == nullptr) {
+        ExpectLines(KillEmulatorAndAwaitRelease(*waiter), row.lines);
+        return;
+    }
+    EXPECT_EQ(emulator_->Command(row.command), std::vector<std::string>{row.answer});
+    ExpectLines(Finish(*waiter), row.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ReleasedWaitEndToEnd,
+    testing::Values(
+        ReleasedWait{"disconnect", "stop A", "stopped",
+                     {"register 1", "connect 1", "host_connect 1", "timeout -4", "released 1"}},
+        ReleasedWait{"key", "keys A [enter]", "OK",
+                     {"register 1", "connect 1", "timeout -4", "released 1", "wait_mode 1",
+                      "passed_on " + std::to_string(21 * 80 + 2)}},
+        ReleasedWait{"string", nullptr, "",
+                     {"register 1", "connect 1", "timeout -4", "released -4", "cursor_move -4", "quiet -4",
+                      "host_connect -4", "add 1 1", "event -4"}}),
+    [](const testing::TestParamInfo<ReleasedWait>& info) { return std::string(info.param.kind); });
 
 }  // namespace
 }  // namespace trv::e2e
