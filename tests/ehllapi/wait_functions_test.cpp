@@ -7,6 +7,7 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "ehllapi_fixture.h"
 #include "platform/event.h"
@@ -189,14 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A wait of each kind in progress when the process serving its session is
 // killed or unregisters the session: the wait ends, answering that the
 // session is gone (9), even without a time limit.
-struct EndedDuringTheWait {
-    const char* name;
-    std::int32_t function;
-    bool killed;  // else unregistered
-};
-void PrintTo(const EndedDuringTheWait& row, std::ostream* out) { *out << row.name; }
-
-class WaitEndedBySessionEndTest : public testing::TestWithParam<EndedDuringTheWait> {
+class WaitEndedBySessionEndTest : public testing::Test {
 protected:
     void TearDown() override {
         Call(HA_RESET_SYSTEM).Run(nullptr);
@@ -204,41 +198,37 @@ protected:
     }
 };
 
-TEST_P(WaitEndedBySessionEndTest, AnswersThatTheSessionIsGone) {
-    const EndedDuringTheWait& row = GetParam();
-    Responder responder("E");
-    ASSERT_TRUE(responder.ready());
-    char name[24] = "E";
-    Call wait(row.function, row.function == HA_GET_KEY ? 16 : 0);  // Pause: 0 is 1,200 seconds
-    ASSERT_EQ(SetParameters(row.function == HA_PAUSE ? "IPAUSE" : "LWAIT"), HLLAPI_RC_SUCCESS);
-    if (row.function == HA_WAIT) {
-        ASSERT_EQ(Connect('E'), HLLAPI_RC_SUCCESS);
-        Sessions()->SetInhibitedStatus('E', 1);
-    } else {
-        const bool keys = row.function == HA_GET_KEY;
-        ASSERT_EQ(Start(NotifyRequest('E', keys ? 'L' : 'B'), keys ? HA_START_KEY_INTERCEPT : HA_START_HOST_NOTIFY),
-                  HLLAPI_RC_SUCCESS);
+TEST_F(WaitEndedBySessionEndTest, EachWaitAnswersThatTheSessionIsGone) {
+    const std::pair<std::int32_t, bool> rows[] = {  // the wait; killed, else unregistered
+        {HA_WAIT, true}, {HA_WAIT, false}, {HA_GET_KEY, true}, {HA_GET_KEY, false}, {HA_PAUSE, true}};
+    for (const auto& [function, killed] : rows) {
+        SCOPED_TRACE(testing::Message() << "function " << function << (killed ? ", killed" : ", unregistered"));
+        Responder responder("E");
+        ASSERT_TRUE(responder.ready());
+        char name[24] = "E";
+        Call wait(function, function == HA_GET_KEY ? 16 : 0);  // Pause: 0 is 1,200 seconds
+        ASSERT_EQ(SetParameters(function == HA_PAUSE ? "IPAUSE" : "LWAIT"), HLLAPI_RC_SUCCESS);
+        if (function == HA_WAIT) {
+            ASSERT_EQ(Connect('E'), HLLAPI_RC_SUCCESS);
+            Sessions()->SetInhibitedStatus('E', 1);
+        } else {
+            const bool keys = function == HA_GET_KEY;
+            ASSERT_EQ(Start(NotifyRequest('E', keys ? 'L' : 'B'), keys ? HA_START_KEY_INTERCEPT : HA_START_HOST_NOTIFY),
+                      HLLAPI_RC_SUCCESS);
+        }
+        CallerThread waiter([&wait, &name] { wait.Run(name); });
+        ASSERT_TRUE(waiter.StillRunningAfter(300)) << "answered " << wait.result << " before the end";
+        if (killed) {
+            responder.Kill();
+        } else {
+            ASSERT_EQ(responder.Stop(), 0);
+        }
+        ASSERT_TRUE(waiter.Join()) << "still waiting after the session's end";
+        EXPECT_EQ(wait.result, HLLAPI_RC_SYSTEM_ERROR);
+        EXPECT_EQ(Sessions()->GetSession('E').Established, 0);
+        TearDown();
     }
-    CallerThread waiter([&wait, &name] { wait.Run(name); });
-    ASSERT_TRUE(waiter.StillRunningAfter(300)) << "answered " << wait.result << " before the end";
-    if (row.killed) {
-        responder.Kill();
-    } else {
-        ASSERT_EQ(responder.Stop(), 0);
-    }
-    ASSERT_TRUE(waiter.Join()) << "still waiting after the session's end";
-    EXPECT_EQ(wait.result, HLLAPI_RC_SYSTEM_ERROR);
-    EXPECT_EQ(Sessions()->GetSession('E').Established, 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EachWait, WaitEndedBySessionEndTest,
-    testing::Values(EndedDuringTheWait{"WaitKilled", HA_WAIT, true},
-                    EndedDuringTheWait{"WaitUnregistered", HA_WAIT, false},
-                    EndedDuringTheWait{"GetKeyKilled", HA_GET_KEY, true},
-                    EndedDuringTheWait{"GetKeyUnregistered", HA_GET_KEY, false},
-                    EndedDuringTheWait{"PauseKilled", HA_PAUSE, true}),
-    [](const testing::TestParamInfo<EndedDuringTheWait>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace trv::test
