@@ -122,69 +122,52 @@ TEST_F(WindowFunctionsTest, WindowLockAndMacroRequestsReachTheirSession) {
     EXPECT_EQ(start.length, 6) << "the responder did not see the macro name";
 }
 
-// One row of the file-transfer command table: the caller's data and length
-// (-1: its text's length), the session parameters, and what the block and
-// the result show.
+// The file-transfer command split into the block: the fields it leaves and
+// the session the request reached (0: none). Length -1: the command's own.
 struct TransferRow {
-    const char* title;
     std::string command;
-    std::int32_t length;
-    bool strEot;
     std::int32_t result;
     std::string pcFile;   // XferPCFile after the call
     std::string options;  // XferOptions after the call
-    char session;         // the session the request reached, 0 when none
+    char session;
+    std::int32_t length = -1;
+    bool strEot = false;  // with '#' as the end character
 };
 
-std::vector<TransferRow> TransferRows() {
+TEST_F(WindowFunctionsTest, FileTransferCommandsSplitIntoTheBlock) {
     const std::string name255(255, 'N');
     const std::string rest510 = std::string(504, 'H') + " FT A1";  // 511 with the blank
-    return {
-        {"letter names the session", "pcfile.txt b:hostfile opts", -1, false, 0, "PCFILE.TXT",
-         "HOSTFILE OPTS ", 'B'},
-        {"quoted name with blanks", "\"my file.txt\" c: fn ft a1 (time(5)", -1, false, 0, "MY FILE.TXT",
-         "FN FT A1 (TIME(5) ", 'C'},
-        {"quote right before the letter", "\"a b\"B:X", -1, false, 0, "A B", "X ", 'B'},
-        {"no letter and A not established", "pcfile fn ft a1", -1, false, HLLAPI_RC_BAD_PARAMETER, "PCFILE",
-         "FN FT A1 ", 0},
-        {"unterminated quote", "\"my file b:fn ft a1", -1, false, HLLAPI_RC_BAD_PARAMETER, "", "", 0},
-        {"no host file", "pcfile", -1, false, HLLAPI_RC_BAD_PARAMETER, "PCFILE", "", 0},
-        {"letter without a host file", "pcfile b:   ", -1, false, HLLAPI_RC_BAD_PARAMETER, "PCFILE", "", 0},
-        {"length cuts the command", "pcfile b:fn ft a1 clear", 17, false, 0, "PCFILE", "FN FT A1 ", 'B'},
-        {"STREOT cuts at the end character", "pcfile b:fn ft a1#clear", 200, true, 0, "PCFILE",
-         "FN FT A1 ", 'B'},
-        {"STREOT without the end character", "pcfile b:fn ft a1", -1, true, HLLAPI_RC_BAD_PARAMETER, "",
-         "", 0},
-        {"letter of no session", "pcfile 1:fn ft a1", -1, false, HLLAPI_RC_NO_SESSION, "PCFILE", "FN FT A1 ",
-         0},
-        {"name of 255 characters", name255 + " b:x", -1, false, 0, name255, "X ", 'B'},
-        {"name of 256 characters", name255 + "N b:x", -1, false, HLLAPI_RC_BAD_PARAMETER, "", "X ", 0},
-        {"quoted name of 256 characters", "\"" + name255 + "N\" b:x", -1, false, HLLAPI_RC_BAD_PARAMETER, "",
-         "X ", 0},
-        {"rest of 511 characters", "p b:" + rest510, -1, false, 0, "P", rest510 + " ", 'B'},
-        {"rest of 512 characters", "p b:" + rest510 + "X", -1, false, HLLAPI_RC_BAD_PARAMETER, "P", "", 0},
-        {"negative length", "pcfile b:fn ft a1", -5, false, HLLAPI_RC_BAD_PARAMETER, "", "", 0},
+    const TransferRow rows[] = {
+        {"pcfile.txt b:hostfile opts", 0, "PCFILE.TXT", "HOSTFILE OPTS ", 'B'},
+        {"\"my file.txt\" c: fn ft a1 (time(5)", 0, "MY FILE.TXT", "FN FT A1 (TIME(5) ", 'C'},
+        {"\"a b\"B:X", 0, "A B", "X ", 'B'},
+        {"pcfile fn ft a1", HLLAPI_RC_BAD_PARAMETER, "PCFILE", "FN FT A1 ", 0},  // A is not established
+        {"\"my file b:fn ft a1", HLLAPI_RC_BAD_PARAMETER, "", "", 0},
+        {"pcfile", HLLAPI_RC_BAD_PARAMETER, "PCFILE", "", 0},
+        {"pcfile b:   ", HLLAPI_RC_BAD_PARAMETER, "PCFILE", "", 0},
+        {"pcfile b:fn ft a1 clear", 0, "PCFILE", "FN FT A1 ", 'B', 17},
+        {"pcfile b:fn ft a1#clear", 0, "PCFILE", "FN FT A1 ", 'B', 200, true},
+        {"pcfile b:fn ft a1", HLLAPI_RC_BAD_PARAMETER, "", "", 0, -1, true},
+        {"pcfile 1:fn ft a1", HLLAPI_RC_NO_SESSION, "PCFILE", "FN FT A1 ", 0},
+        {name255 + " b:x", 0, name255, "X ", 'B'},
+        {name255 + "N b:x", HLLAPI_RC_BAD_PARAMETER, "", "X ", 0},
+        {"\"" + name255 + "N\" b:x", HLLAPI_RC_BAD_PARAMETER, "", "X ", 0},
+        {"p b:" + rest510, 0, "P", rest510 + " ", 'B'},
+        {"p b:" + rest510 + "X", HLLAPI_RC_BAD_PARAMETER, "P", "", 0},
+        {"pcfile b:fn ft a1", HLLAPI_RC_BAD_PARAMETER, "", "", 0, -5},
     };
-}
-
-TEST_F(WindowFunctionsTest, FileTransferCommandsSplitIntoTheBlock) {
     for (std::int32_t function : {HA_SEND_FILE, HA_RECEIVE_FILE}) {
-        for (const TransferRow& row : TransferRows()) {
-            SCOPED_TRACE(std::string(row.title) + ", function " + std::to_string(function));
+        for (const TransferRow& row : rows) {
+            SCOPED_TRACE(testing::Message() << "function " << function << ": " << row.command.substr(0, 40));
             ForgetCallerBlocks();
             if (row.strEot) {
-                char parameters[] = "STREOT";
-                ASSERT_EQ(Call(HA_SET_SESSION_PARMS, 6).Run(parameters).result, HLLAPI_RC_SUCCESS);
-                ProcessBlock()->EotChar = '#';
+                ASSERT_EQ(SetParameters("STREOT,EOT=#"), HLLAPI_RC_SUCCESS);
             }
             for (char letter : {'B', 'C'}) Sessions()->SetCaller("", letter);
             std::vector<char> data(row.command.begin(), row.command.end());
             // STREOT searches the end character within one Data's worth.
             data.resize(data.size() + HLLAPI_MAX_DATA, '\0');
-            const std::int32_t length = row.length >= 0 || row.length < -1
-                                            ? row.length
-                                            : static_cast<std::int32_t>(row.command.size());
-            Call call(function, length);
+            Call call(function, row.length == -1 ? static_cast<std::int32_t>(row.command.size()) : row.length);
             EXPECT_EQ(call.Run(data.data()).result, row.result);
             EXPECT_EQ(call.returnCode, row.result);
             ApplicationBlock* block = ProcessBlock();
