@@ -48,6 +48,7 @@ TEST_F(CallToSessionTest, ARequestNeedsAConnectionAndLeavesTheBlockClear) {
 
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Call(HA_COPY_PS, 4000).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(Call(HA_COPY_PS, 4000).Run(screen.data()).result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);

@@ -12,6 +12,8 @@
 
 #include "ehllapi/query_delay.h"
 #include "ehllapi_fixture.h"
+#include "protocol/caller_data.h"
+#include "platform/environment.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "shared/named_objects.h"
@@ -113,10 +115,10 @@ TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesN
     ASSERT_TRUE(responder_->WaitHeld());
 
     std::atomic<bool> secondDone{false};
-    char system[36] = {};
+    QuerySystemReply system{};
     Call query(HA_QUERY_SYSTEM);
     CallerThread second([&] {
-        query.Run(system);
+        query.Run(&system);
         secondDone = true;
     });
     EXPECT_TRUE(second.StillRunningAfter(300)) << "a second call ran beside the first";
@@ -133,7 +135,7 @@ TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesN
     EXPECT_TRUE(second.Join());
     EXPECT_EQ(held.result, HLLAPI_RC_SUCCESS) << "516 from the emulator is not a failure";
     EXPECT_EQ(query.result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(system[0], '1');
+    EXPECT_EQ(system.CodePage, platform::AnsiCodePage());
 }
 
 // The configured delay comes before every call, and Wait keeps its gap after

@@ -68,7 +68,7 @@ protected:
     static int KeyListCount(char letter) { return Sessions()->GetSession(letter).KeyNotifyCount; }
 };
 
-TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrder) {
+TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrderAndBeyondAThirdOfTheLimitDropsTheNewest) {
     ASSERT_EQ(StartKeys('A', 'L'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
@@ -105,12 +105,8 @@ TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrder) {
     EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'A', 'r'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'A', 'A'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Named(HA_POST_INTERCEPT_STATUS, 'A', 'X'), HLLAPI_RC_BAD_PARAMETER);
-}
 
-TEST_F(InterceptFunctionsTest, GetKeyBeyondAThirdOfTheLimitDropsTheNewestKey) {
-    ASSERT_EQ(StartKeys('A', 'L'), HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
+    // Beyond a third of the limit, Get Key drops the newest key.
     for (int i = 0; i < 40; ++i) {
         ASSERT_TRUE(block->QueueKey(0, KeyQueueEntry{'A', 0, static_cast<std::uint16_t>('0' + i)}));
     }

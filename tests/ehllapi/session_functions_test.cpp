@@ -1,6 +1,6 @@
 // The session and connection functions as a caller sees them: Connect,
 // Disconnect, Set Session Parameters, Query Sessions, Reserve, Release,
-// Query System, Reset System; and the answers of every kind of request for
+// Reset System; and the answers of every kind of request for
 // no session or nothing started, and of functions not carried out.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 
 #include "ehllapi/keyword_table.h"
 #include "ehllapi_fixture.h"
-#include "platform/environment.h"
 #include "platform/thread.h"
 #include "protocol/notification.h"
 #include "tables/application_block.h"
@@ -178,14 +177,6 @@ TEST_F(SessionFunctionsTest, ReserveAndRelease) {
     EXPECT_EQ(block->Reserved, 0);
 }
 
-// Its size and first bytes: a row of call_to_session_test.cpp.
-TEST_F(SessionFunctionsTest, QuerySystemGivesTheCodePageAndNeedsABuffer) {
-    QuerySystemReply reply{};
-    EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(&reply).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(reply.CodePage, platform::AnsiCodePage());
-    EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
-}
-
 TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     ASSERT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
@@ -193,6 +184,7 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(close.bytes).result, HLLAPI_RC_SUCCESS);
     ASSERT_EQ(Call(HA_START_KEY_INTERCEPT, 16).Run(keys.bytes).result, HLLAPI_RC_SUCCESS);
     ASSERT_EQ(Call(HA_START_HOST_NOTIFY, 5).Run(host.bytes).result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Named(HA_CONNECT_PM_SRVCS, 'C'), HLLAPI_RC_SUCCESS);
 
     Call reset(HA_RESET_SYSTEM);
     EXPECT_EQ(reset.Run(nullptr).result, HLLAPI_RC_SUCCESS);
@@ -202,6 +194,7 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     EXPECT_EQ(Sessions()->GetSession('B').CloseNotifyCount, 0);
     EXPECT_EQ(Sessions()->GetSession('C').KeyNotifyCount, 0);
     EXPECT_EQ(Sessions()->GetSession('A').HostNotifyCount, 0);
+    EXPECT_EQ(FieldText(Sessions()->GetSession('C').WinConnection), "");
 
     // Nothing set up: still 0, and the next call starts with a fresh block.
     EXPECT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);

@@ -64,13 +64,6 @@ TEST_F(WindowFunctionsTest, WindowServicesAreHeldByOneCallerAndOnlyItsThreadLets
     EXPECT_EQ(WinConnectionOf('B'), "");
     EXPECT_EQ(block->WinConnected[1], 0);
     EXPECT_EQ(DisconnectWindow('B'), HLLAPI_RC_NO_SESSION);
-
-    // Reset System lets go of every session's services.
-    ASSERT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(ConnectWindow('C'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(WinConnectionOf('B'), "");
-    EXPECT_EQ(WinConnectionOf('C'), "");
 }
 
 TEST_F(WindowFunctionsTest, AKilledHolderDoesNotKeepWindowServices) {
