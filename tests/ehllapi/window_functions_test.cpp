@@ -33,7 +33,12 @@ protected:
     static void SetUpTestSuite() { responder_ = new Responder("BC"); }
 };
 
-TEST_F(WindowFunctionsTest, WindowServicesAreHeldByOneCallerAndOnlyItsThreadLetsGo) {
+// Window services are held by one caller, and only its thread lets go. The
+// window requests reach the emulator for the holder (without the services
+// they answer 1: the table in session_functions_test.cpp); locks and the
+// macro go to their session.
+TEST_F(WindowFunctionsTest, WindowServicesHolderAndTheWindowLockAndMacroRequests) {
+    EXPECT_EQ(Call(HA_QUERY_WINDOW_COORDS, 4).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(ConnectWindow('b'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
@@ -60,6 +65,30 @@ TEST_F(WindowFunctionsTest, WindowServicesAreHeldByOneCallerAndOnlyItsThreadLets
     EXPECT_EQ(WinConnectionOf('B'), own);
     EXPECT_EQ(block->WinConnected[1], 1);
 
+    // The responder answers with the count of non-zero request bytes, which
+    // the window functions do not report; the code says they got through.
+    unsigned char data[80] = {'B'};
+    for (std::int32_t function : {HA_QUERY_WINDOW_COORDS, HA_PM_WINDOW_STATUS, HA_CHANGE_WINDOW_NAME}) {
+        data[4] = 2;
+        EXPECT_EQ(Call(function, 4).Run(data).result, HLLAPI_RC_SUCCESS) << function;
+        EXPECT_EQ(CallerOf('B'), own) << function;
+    }
+    // Setting an empty window name is refused before the emulator is asked.
+    std::memset(data, 0, sizeof data);
+    data[0] = 'B';
+    data[4] = 1;
+    EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_BAD_PARAMETER);
+    data[5] = 'N';
+    EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_SUCCESS);
+    data[0] = 'c';
+    EXPECT_EQ(Call(HA_LOCK_PS, 8).Run(data).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(CallerOf('C'), own);
+    char macro[] = "SIGNON";
+    ASSERT_EQ(Connect('B'), HLLAPI_RC_SUCCESS);
+    Call start(HA_START_PLAYING_MACRO, 6);
+    EXPECT_EQ(start.Run(macro).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(start.length, 6) << "the responder did not see the macro name";
+
     EXPECT_EQ(DisconnectWindow('B'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(WinConnectionOf('B'), "");
     EXPECT_EQ(block->WinConnected[1], 0);
@@ -81,38 +110,6 @@ TEST_F(WindowFunctionsTest, AKilledHolderDoesNotKeepWindowServices) {
     EXPECT_EQ(WinConnectionOf('C'), FieldText(ProcessBlock()->BlockName));
     EXPECT_EQ(Applications()->GetApplicationBlock(holderName.c_str()), nullptr)
         << "the dead holder's block was not reclaimed";
-}
-
-// Window requests reach the emulator for the holder of the services (without
-// them they answer 1: the table in session_functions_test.cpp); locks and
-// the macro go to their session.
-TEST_F(WindowFunctionsTest, WindowLockAndMacroRequestsReachTheirSession) {
-    unsigned char data[80] = {'B'};
-    EXPECT_EQ(Call(HA_QUERY_WINDOW_COORDS, 4).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
-    ASSERT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS);
-    // The responder answers with the count of non-zero request bytes, which
-    // the window functions do not report; the code says they got through.
-    for (std::int32_t function : {HA_QUERY_WINDOW_COORDS, HA_PM_WINDOW_STATUS, HA_CHANGE_WINDOW_NAME}) {
-        data[4] = 2;
-        EXPECT_EQ(Call(function, 4).Run(data).result, HLLAPI_RC_SUCCESS) << function;
-        EXPECT_EQ(CallerOf('B'), FieldText(ProcessBlock()->BlockName)) << function;
-    }
-    // Setting an empty window name is refused before the emulator is asked.
-    std::memset(data, 0, sizeof data);
-    data[0] = 'B';
-    data[4] = 1;
-    EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_BAD_PARAMETER);
-    data[5] = 'N';
-    EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_SUCCESS);
-
-    data[0] = 'c';
-    EXPECT_EQ(Call(HA_LOCK_PS, 8).Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(CallerOf('C'), FieldText(ProcessBlock()->BlockName));
-    char macro[] = "SIGNON";
-    ASSERT_EQ(Connect('B'), HLLAPI_RC_SUCCESS);
-    Call start(HA_START_PLAYING_MACRO, 6);
-    EXPECT_EQ(start.Run(macro).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(start.length, 6) << "the responder did not see the macro name";
 }
 
 // The file-transfer command split into the block: the fields it leaves and
