@@ -5,9 +5,7 @@
 // typed by the typer child through the emulator's keystroke native.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "bridge/hll_bridge_natives.h"
 #include "ehllapi_fixture.h"
@@ -20,7 +18,6 @@
 #include "tables/application_block.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
-#include "tables/table_support.h"
 
 namespace trv::test {
 namespace {

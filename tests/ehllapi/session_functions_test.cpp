@@ -10,7 +10,6 @@
 
 #include "ehllapi/keyword_table.h"
 #include "ehllapi_fixture.h"
-#include "platform/thread.h"
 #include "protocol/notification.h"
 #include "tables/application_block.h"
 #include "tables/application_list.h"
@@ -24,7 +23,7 @@ std::string PSConnectionOf(char letter) { return FieldText(Sessions()->GetSessio
 
 using SessionFunctionsTest = ResponderTest;
 
-TEST_F(SessionFunctionsTest, ConnectAndDisconnectRecordTheConnectingThreadsSession) {
+TEST_F(SessionFunctionsTest, ConnectReserveAndDisconnectActOnTheConnectingThreadsSession) {
     EXPECT_EQ(Connect('b'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
@@ -49,10 +48,24 @@ TEST_F(SessionFunctionsTest, ConnectAndDisconnectRecordTheConnectingThreadsSessi
     ASSERT_TRUE(other.Join());
     EXPECT_EQ(otherResult, HLLAPI_RC_NO_SESSION);
     EXPECT_NE(PSConnectionOf('A'), "");
+
+    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->Reserved, 1);
+    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->Reserved, 0);
+    block->KeyInterceptOptions[0] = kInterceptAidKeys;
+    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_KEY_INTERCEPT_ACTIVE);
+    EXPECT_EQ(block->Reserved, 0);
+    block->KeyInterceptOptions[0] = 0;
+
+    // Disconnecting releases a reservation first.
+    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Call(HA_DISCONNECT_PS).Run(nullptr).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->ShortName, 0);
     EXPECT_EQ(block->SessionID, -1);
+    EXPECT_EQ(block->Reserved, 0);
     EXPECT_EQ(PSConnectionOf('A'), "");
+    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS) << "nothing connected";
 }
 
 TEST_F(SessionFunctionsTest, ConnectToAPresentationSpaceHeldByAnotherBlockIsRefused) {
@@ -153,28 +166,6 @@ TEST_F(SessionFunctionsTest, QuerySessionsReportsWhatTheBufferHolds) {
         }
         EXPECT_EQ(data[16 * row.entries.size()], '#');
     }
-}
-
-TEST_F(SessionFunctionsTest, ReserveAndRelease) {
-    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS) << "nothing connected";
-
-    ASSERT_EQ(Connect('B'), HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->Reserved, 1);
-    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->Reserved, 0);
-
-    block->KeyInterceptOptions[1] = kInterceptAidKeys;
-    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_KEY_INTERCEPT_ACTIVE);
-    EXPECT_EQ(block->Reserved, 0);
-    block->KeyInterceptOptions[1] = 0;
-
-    // Disconnecting releases a reservation first.
-    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(Call(HA_DISCONNECT_PS).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->Reserved, 0);
 }
 
 TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
