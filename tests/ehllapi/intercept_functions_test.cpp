@@ -46,8 +46,7 @@ protected:
     }
 
     static std::int32_t StartKeys(char session, char option, std::int32_t length = 16) {
-        NotifyRequest request(session, option);
-        return Call(HA_START_KEY_INTERCEPT, length).Run(request.bytes).result;
+        return Start(HA_START_KEY_INTERCEPT, NotifyRequest(session, option), length);
     }
     static KeyRead GetKey(char session) {
         KeyRead read;

@@ -171,10 +171,9 @@ TEST_F(SessionFunctionsTest, QuerySessionsReportsWhatTheBufferHolds) {
 TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     ASSERT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    NotifyRequest close('B', 'Q'), keys('C', 'D'), host('A', 'P');
-    ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(close.bytes).result, HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(Call(HA_START_KEY_INTERCEPT, 16).Run(keys.bytes).result, HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(Call(HA_START_HOST_NOTIFY, 5).Run(host.bytes).result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Start(HA_START_CLOSE_INTERCEPT, NotifyRequest('B', 'Q'), 16), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Start(HA_START_KEY_INTERCEPT, NotifyRequest('C', 'D'), 16), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Start(HA_START_HOST_NOTIFY, NotifyRequest('A', 'P'), 5), HLLAPI_RC_SUCCESS);
     ASSERT_EQ(Named(HA_CONNECT_PM_SRVCS, 'C'), HLLAPI_RC_SUCCESS);
 
     Call reset(HA_RESET_SYSTEM);
