@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "ehllapi/query_delay.h"
@@ -64,15 +65,15 @@ TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
 TEST_F(FrontDoorTest, WithoutSessionsEveryCallAnswersAtOnce) {
     Control().SessionsAvailable = 0;
     char data[64] = "A";
-    Call query(HA_QUERY_SESSIONS, 64, 77);
-    EXPECT_EQ(query.Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(query.returnCode, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(query.length, 0);
-
-    for (std::int32_t function : {HA_CONNECT_PS, HA_COPY_PS, HA_QUERY_SYSTEM, HA_RESET_SYSTEM}) {
-        Call call(function, 64);
-        EXPECT_EQ(call.Run(data).result, HLLAPI_RC_NO_SESSION) << function;
-        EXPECT_EQ(call.returnCode, HLLAPI_RC_NO_SESSION) << function;
+    const std::pair<std::int32_t, std::int32_t> rows[] = {{HA_QUERY_SESSIONS, HLLAPI_RC_SUCCESS},
+                                                          {HA_CONNECT_PS, HLLAPI_RC_NO_SESSION},
+                                                          {HA_COPY_PS, HLLAPI_RC_NO_SESSION},
+                                                          {HA_QUERY_SYSTEM, HLLAPI_RC_NO_SESSION},
+                                                          {HA_RESET_SYSTEM, HLLAPI_RC_NO_SESSION}};
+    for (const auto& [function, expected] : rows) {
+        Call call(function, 64, 77);
+        EXPECT_EQ(call.Run(data).result, expected) << function;
+        EXPECT_EQ(call.returnCode, expected) << function;
         EXPECT_EQ(call.length, 0) << function;
     }
     std::int32_t function = HA_COPY_PS;

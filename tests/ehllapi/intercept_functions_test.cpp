@@ -169,11 +169,7 @@ TEST_F(InterceptFunctionsTest, StopFromASecondThreadLeavesARequestInFlightAlone)
             NotifyRequest request('A', 'L');
             Call start(HA_START_KEY_INTERCEPT, 16);
             started = (perThread ? start.RunPerThread(request.bytes) : start.Run(request.bytes)).result;
-            if (perThread) {
-                status.RunPerThread(statusData);
-            } else {
-                status.Run(statusData);
-            }
+            perThread ? status.RunPerThread(statusData) : status.Run(statusData);
         });
         ASSERT_TRUE(responder_->WaitHeld());
         ASSERT_EQ(started, HLLAPI_RC_SUCCESS);

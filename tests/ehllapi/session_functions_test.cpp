@@ -117,8 +117,7 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinThe
 
     // The text ends at the caller's length, not at its terminator.
     char text[] = "CONPHYS STREOT";
-    Call cut(HA_SET_SESSION_PARMS, 7);
-    EXPECT_EQ(cut.Run(text).length, 1);
+    EXPECT_EQ(Call(HA_SET_SESSION_PARMS, 7).Run(text).length, 1);
     EXPECT_EQ(block->SessionParms & (parms::kConPhys | parms::kStrEot), parms::kConPhys);
 
     // Lengths it cannot read are refused, changing nothing.
@@ -130,8 +129,7 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinThe
         EXPECT_EQ(call.Run(data.data()).result, HLLAPI_RC_BAD_PARAMETER) << length;
         EXPECT_EQ(call.length, 0) << length;
     }
-    Call missing(HA_SET_SESSION_PARMS, 5);
-    EXPECT_EQ(missing.Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(Call(HA_SET_SESSION_PARMS, 5).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(block->SessionParms, before);
 
     // A full-size parameter string, every byte used.
