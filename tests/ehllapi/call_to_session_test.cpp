@@ -1,11 +1,8 @@
 // Requests to a session and their replies as the caller sees them. The
-// library writes into a caller's buffer only what belongs there, and reads
-// only the request's own bytes: the buffers of the per-function rows end at
-// a page that may not be touched, so a single byte too many ends the test
-// binary; each row gives the buffer exactly the size include/trvha64.h
-// states for the function. Then oversized requests, refused starts, callers
-// released when their session's emulator ends, and requests reaching the
-// emulator that registers a session next.
+// buffers of the per-function rows have the size include/trvha64.h states
+// for the function and end at a page that may not be touched: a byte read or
+// written too many ends the test binary. Then oversized requests, refused
+// starts, and the callers of a session whose emulator ends.
 #include <gtest/gtest.h>
 
 #include <algorithm>
