@@ -1,11 +1,8 @@
 // Requests to a session and their replies as the caller sees them. The
-// library writes into a caller's buffer only what belongs there, and reads
-// only the request's own bytes: the buffers of the per-function rows end at
-// a page that may not be touched, so a single byte too many ends the test
-// binary; each row gives the buffer exactly the size include/trvha64.h
-// states for the function. Then oversized requests, refused starts, callers
-// released when their session's emulator ends, and requests reaching the
-// emulator that registers a session next.
+// buffers of the per-function rows have the size include/trvha64.h states
+// for the function and end at a page that may not be touched: a byte read or
+// written too many ends the test binary. Then oversized requests, refused
+// starts, and the callers of a session whose emulator ends.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -48,6 +45,7 @@ TEST_F(CallToSessionTest, ARequestNeedsAConnectionAndLeavesTheBlockClear) {
 
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Call(HA_COPY_PS, 4000).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(Call(HA_COPY_PS, 4000).Run(screen.data()).result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
@@ -67,17 +65,52 @@ TEST_F(CallToSessionTest, ARequestNeedsAConnectionAndLeavesTheBlockClear) {
 struct BufferRow {
     const char* name;
     std::int32_t function;
-    const char* sessionParms;  // set first when not empty
-    std::size_t bufferSize;    // the size include/trvha64.h gives
-    const char* request;       // the buffer's first bytes
-    std::int32_t length;       // the caller's length word
+    std::size_t bufferSize;  // the size include/trvha64.h gives
+    const char* request;     // the buffer's first bytes
+    std::int32_t length;     // the caller's length word
     std::int32_t position;
     std::int32_t expectedResult;
     std::int32_t expectedLength;
-    const char* reply = "";  // the buffer's first bytes afterwards
+    const char* reply = "";         // the buffer's first bytes afterwards
+    const char* sessionParms = "";  // set first when not empty
 };
 
 std::ostream& operator<<(std::ostream& out, const BufferRow& row) { return out << row.name; }
+
+// The responder's replies: Answer in ehllapi_fixture.cpp.
+const BufferRow kBufferRows[] = {
+    // The emulator asks for three screens' worth with STREOT; the caller
+    // receives the screen it delivered.
+    {"CopyPSWithStrEot", HA_COPY_PS, 1920, "", 1920, 0, HLLAPI_RC_SUCCESS, 1920, "", "STREOT"},
+    {"CopyPS", HA_COPY_PS, 1920, "", 0, 0, HLLAPI_RC_SUCCESS, 1920, "ABCDEFGHIJKLMNOPQRSTUVWXYZAB"},
+    // The emulator's status line is 104 bytes; a caller's is 103.
+    {"CopyOIA", HA_COPY_OIA, sizeof(OIAReply), "", 103, 0, HLLAPI_RC_SUCCESS, 104, "OOO"},
+    // A reply longer than the caller's length is cut at it.
+    {"CopyPSToString", HA_COPY_PS_TO_STR, 10, "", 10, 7, HLLAPI_RC_SUCCESS, 5, "COPIED-TEX"},
+    // ReplyCount -1 reports ReplyLength; any other count as it stands.
+    {"CopyPSToStringWhole", HA_COPY_PS_TO_STR, 12, "", 12, 1, HLLAPI_RC_SUCCESS, 12, "COPIED-TEXT!"},
+    {"CopyFieldToString", HA_COPY_FIELD_TO_STR, 12, "", 12, 7, HLLAPI_RC_SUCCESS, 5, "COPIED-TEXT!"},
+    // A failed search reports no length.
+    {"SearchPS", HA_SEARCH_PS, 6, "needle", 6, 0, 24, 0},
+    {"QueryCursor", HA_QUERY_CURSOR_LOC, 2, "", 0, 0, HLLAPI_RC_SUCCESS, 1234},
+    {"CopyStringToPS", HA_COPY_STR_TO_PS, 5, "hello", 5, 0, HLLAPI_RC_SUCCESS, 0},
+    // Only the request's bytes travel: the emulator counts what arrived.
+    {"SendKey", HA_SENDKEY, 10, "ABCDEFGHIJ", 4, 0, HLLAPI_RC_SUCCESS, 4},
+    {"FindFieldPositionLongLength", HA_FIND_FIELD_POS, 11, "12345678XYZ", 11, 1, HLLAPI_RC_SUCCESS, 2},
+    {"FindFieldPosition", HA_FIND_FIELD_POS, sizeof(FieldCodeRequest), "T ", 2, 1, HLLAPI_RC_SUCCESS, 2},
+    // The emulator's raise-window reply (516) is a success.
+    {"SetCursorRaisesTheWindow", HA_SET_CURSOR, 1, "", 0, 81, HLLAPI_RC_SUCCESS, 0},
+    {"FindFieldLength", HA_FIND_FIELD_LEN, sizeof(FieldCodeRequest), "NU", 2, 1, HLLAPI_RC_SUCCESS, 2},
+    // Convert Position goes to the session it names.
+    {"ConvertPosition", HA_CONVERT_POS_ROW_COL, sizeof(ConvertPositionRequest), "c   P", 0, 81, HLLAPI_RC_SUCCESS, 102},
+    {"ConvertPositionNoSession", HA_CONVERT_POS_ROW_COL, sizeof(ConvertPositionRequest), "1   P", 0, 81,
+     HLLAPI_RC_NO_SESSION, 0},
+    // The session named, folded.
+    {"QuerySessionStatus", HA_QUERY_SESSION_STATUS, sizeof(QuerySessionStatusReply), "b", 20, 0, HLLAPI_RC_SUCCESS,
+     20, "BSTATUS"},
+    // Query System leaves the length alone.
+    {"QuerySystem", HA_QUERY_SYSTEM, sizeof(QuerySystemReply), "", 5, 0, HLLAPI_RC_SUCCESS, 5, "119"},
+};
 
 class BufferSizeTest : public CallToSessionTest, public testing::WithParamInterface<BufferRow> {};
 
@@ -95,49 +128,8 @@ TEST_P(BufferSizeTest, StaysWithinTheDocumentedSize) {
     EXPECT_EQ(std::string(buffer.chars(), std::strlen(row.reply)), row.reply);
 }
 
-// The responder's replies: Answer in ehllapi_fixture.cpp.
-INSTANTIATE_TEST_SUITE_P(
-    Functions, BufferSizeTest,
-    testing::Values(
-        // The emulator asks for three screens' worth with STREOT; the caller
-        // receives the screen it delivered.
-        BufferRow{"CopyPSWithStrEot", HA_COPY_PS, "STREOT", 1920, "", 1920, 0, HLLAPI_RC_SUCCESS, 1920},
-        BufferRow{"CopyPS", HA_COPY_PS, "", 1920, "", 0, 0, HLLAPI_RC_SUCCESS, 1920, "ABCDEFGHIJKLMNOPQRSTUVWXYZAB"},
-        // The emulator's status line is 104 bytes; a caller's is 103.
-        BufferRow{"CopyOIA", HA_COPY_OIA, "", sizeof(OIAReply), "", 103, 0, HLLAPI_RC_SUCCESS, 104, "OOO"},
-        // A reply longer than the caller's length is cut at it.
-        BufferRow{"CopyPSToString", HA_COPY_PS_TO_STR, "", 10, "", 10, 7, HLLAPI_RC_SUCCESS, 5, "COPIED-TEX"},
-        // ReplyCount -1 reports ReplyLength; any other count as it stands.
-        BufferRow{"CopyPSToStringWhole", HA_COPY_PS_TO_STR, "", 12, "", 12, 1, HLLAPI_RC_SUCCESS, 12,
-                  "COPIED-TEXT!"},
-        BufferRow{"CopyFieldToString", HA_COPY_FIELD_TO_STR, "", 12, "", 12, 7, HLLAPI_RC_SUCCESS, 5,
-                  "COPIED-TEXT!"},
-        // A failed search reports no length.
-        BufferRow{"SearchPS", HA_SEARCH_PS, "", 6, "needle", 6, 0, 24, 0},
-        BufferRow{"QueryCursor", HA_QUERY_CURSOR_LOC, "", 2, "", 0, 0, HLLAPI_RC_SUCCESS, 1234},
-        BufferRow{"CopyStringToPS", HA_COPY_STR_TO_PS, "", 5, "hello", 5, 0, HLLAPI_RC_SUCCESS, 0},
-        // Only the request's bytes travel: the emulator counts what arrived.
-        BufferRow{"SendKey", HA_SENDKEY, "", 10, "ABCDEFGHIJ", 4, 0, HLLAPI_RC_SUCCESS, 4},
-        BufferRow{"FindFieldPositionLongLength", HA_FIND_FIELD_POS, "", 11, "12345678XYZ", 11, 1,
-                  HLLAPI_RC_SUCCESS, 2},
-        BufferRow{"FindFieldPosition", HA_FIND_FIELD_POS, "", sizeof(FieldCodeRequest), "T ", 2, 1,
-                  HLLAPI_RC_SUCCESS, 2},
-        // The emulator's raise-window reply (516) is a success.
-        BufferRow{"SetCursorRaisesTheWindow", HA_SET_CURSOR, "", 1, "", 0, 81, HLLAPI_RC_SUCCESS, 0},
-        BufferRow{"FindFieldLength", HA_FIND_FIELD_LEN, "", sizeof(FieldCodeRequest), "NU", 2, 1,
-                  HLLAPI_RC_SUCCESS, 2},
-        // Convert Position goes to the session it names.
-        BufferRow{"ConvertPosition", HA_CONVERT_POS_ROW_COL, "", sizeof(ConvertPositionRequest), "c   P", 0, 81,
-                  HLLAPI_RC_SUCCESS, 102},
-        BufferRow{"ConvertPositionNoSession", HA_CONVERT_POS_ROW_COL, "", sizeof(ConvertPositionRequest),
-                  "1   P", 0, 81, HLLAPI_RC_NO_SESSION, 0},
-        // The session named, folded.
-        BufferRow{"QuerySessionStatus", HA_QUERY_SESSION_STATUS, "", sizeof(QuerySessionStatusReply), "b", 20,
-                  0, HLLAPI_RC_SUCCESS, 20, "BSTATUS"},
-        // Query System leaves the length alone.
-        BufferRow{"QuerySystem", HA_QUERY_SYSTEM, "", sizeof(QuerySystemReply), "", 5, 0, HLLAPI_RC_SUCCESS, 5,
-                  "119"}),
-    [](const testing::TestParamInfo<BufferRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Functions, BufferSizeTest, testing::ValuesIn(kBufferRows),
+                         [](const testing::TestParamInfo<BufferRow>& info) { return std::string(info.param.name); });
 
 // A request that fails after an earlier one answered: the earlier reply's
 // length is neither reported nor copied.
@@ -185,42 +177,37 @@ TEST_F(CallToSessionTest, OversizedAndNegativeLengthsAreRefused) {
 TEST_F(CallToSessionTest, RefusedStartsRegisterNothing) {
     using namespace std::string_view_literals;
     struct StartRow {
-        const char* name;
-        std::int32_t start, query;
-        std::size_t size;  // the buffer and the length word
+        std::int32_t start;
+        std::size_t size;          // the buffer and the length word
         std::string_view request;  // the buffer's first bytes
         std::int32_t expected;
     };
     const StartRow rows[] = {
-        {"host, type X", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, "B   X", HLLAPI_RC_BAD_PARAMETER},
-        {"host, type 0", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, "B", HLLAPI_RC_BAD_PARAMETER},
-        {"host event form, type X", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, sizeof(trv::NotifyRequest),
-         "B   A\0\0\0\0\0\0\0\0\0\0\0X"sv, HLLAPI_RC_BAD_PARAMETER},
-        {"host event form in 5 bytes", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, "B   A",
-         HLLAPI_RC_BAD_PARAMETER},
-        {"host message form in 16 bytes", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 16, "B   M",
-         HLLAPI_RC_BAD_PARAMETER},
-        {"host basic form in 4 bytes", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 4, "B   ",
-         HLLAPI_RC_BAD_PARAMETER},
-        {"host basic form", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, 5, "B   P", HLLAPI_RC_SUCCESS},
-        {"key option X", HA_START_KEY_INTERCEPT, 0, 5, "B   X", HLLAPI_RC_BAD_PARAMETER},
-        {"key option D", HA_START_KEY_INTERCEPT, 0, 5, "B   D", HLLAPI_RC_SUCCESS},
-        {"close in 5 bytes", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT, 5, "B", HLLAPI_RC_BAD_PARAMETER},
-        {"close of no session", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT, kCloseInterceptRequestSize,
-         "Z   Q", HLLAPI_RC_NO_SESSION},
-        {"close in 16 bytes", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT, kCloseInterceptRequestSize, "B",
-         HLLAPI_RC_SUCCESS},
+        {HA_START_HOST_NOTIFY, 5, "B   X", HLLAPI_RC_BAD_PARAMETER},
+        {HA_START_HOST_NOTIFY, 5, "B", HLLAPI_RC_BAD_PARAMETER},
+        {HA_START_HOST_NOTIFY, sizeof(trv::NotifyRequest), "B   A\0\0\0\0\0\0\0\0\0\0\0X"sv, HLLAPI_RC_BAD_PARAMETER},
+        {HA_START_HOST_NOTIFY, 5, "B   A", HLLAPI_RC_BAD_PARAMETER},   // the event form in 5 bytes
+        {HA_START_HOST_NOTIFY, 16, "B   M", HLLAPI_RC_BAD_PARAMETER},  // the message form in 16
+        {HA_START_HOST_NOTIFY, 4, "B   ", HLLAPI_RC_BAD_PARAMETER},   // the basic form in 4
+        {HA_START_HOST_NOTIFY, 5, "B   P", HLLAPI_RC_SUCCESS},
+        {HA_START_KEY_INTERCEPT, 5, "B   X", HLLAPI_RC_BAD_PARAMETER},
+        {HA_START_KEY_INTERCEPT, 5, "B   D", HLLAPI_RC_SUCCESS},
+        {HA_START_CLOSE_INTERCEPT, 5, "B", HLLAPI_RC_BAD_PARAMETER},
+        {HA_START_CLOSE_INTERCEPT, kCloseInterceptRequestSize, "Z   Q", HLLAPI_RC_NO_SESSION},
+        {HA_START_CLOSE_INTERCEPT, kCloseInterceptRequestSize, "B", HLLAPI_RC_SUCCESS},
     };
     for (const StartRow& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(testing::Message() << "function " << row.start << ", " << row.size << " bytes: " << row.request);
         GuardedBuffer buffer(row.size, 0);
         std::memcpy(buffer.data(), row.request.data(), std::min(row.size, row.request.size()));
         EXPECT_EQ(Call(row.start, static_cast<std::int32_t>(row.size)).Run(buffer.data()).result, row.expected);
         const SessionBlock session = Sessions()->GetSession('B');
         const bool started = row.expected == HLLAPI_RC_SUCCESS;
         EXPECT_EQ(session.HostNotifyCount + session.KeyNotifyCount + session.CloseNotifyCount, started ? 1 : 0);
-        if (row.query != 0) {
-            EXPECT_EQ(Named(row.query, 'B'), started ? HLLAPI_RC_SUCCESS : HLLAPI_RC_NOT_STARTED);
+        if (row.start != HA_START_KEY_INTERCEPT) {
+            const std::int32_t query =
+                row.start == HA_START_HOST_NOTIFY ? HA_QUERY_HOST_UPDATE : HA_QUERY_CLOSE_INTERCEPT;
+            EXPECT_EQ(Named(query, 'B'), started ? HLLAPI_RC_SUCCESS : HLLAPI_RC_NOT_STARTED);
         }
         ASSERT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
     }

@@ -1,15 +1,11 @@
-// The test process as an EHLLAPI caller: attached once for the whole binary,
-// with error boxes unattended, in a namespace of named objects of its own
-// (POSIX): one per test executable, so that the tests of other binaries and
-// of other build trees neither see its sessions nor lend it theirs, while
-// the objects a killed run left behind are still reclaimed by the next run.
+// The test process is attached as a caller once for the whole binary, in a
+// namespace of named objects of its own (see AttachedCaller).
 //
-// The responder: a child process that registers sessions as the emulator's
-// registration does and serves their requests at the protocol level (request
-// event, the caller's block found by the session's Caller, the reply written
-// into the block, the block's reply event signalled by name). Asked by
-// Notify, it reports a session's events through the emulator's own
-// notification natives, as the process that registered the session.
+// The responder registers sessions as the emulator's registration does and
+// serves their requests at the protocol level (request event, the caller's
+// block found by the session's Caller, the reply written into the block, the
+// block's reply event signalled by name). Asked by Notify, it reports a
+// session's events through the emulator's own notification natives.
 #include "ehllapi_fixture.h"
 
 #include <gtest/gtest.h>
@@ -42,14 +38,11 @@ constexpr std::uint32_t kResponderLifeMs = 300000;
 constexpr std::uint32_t kScreenBytes = 1920;
 constexpr const char* kEvents[] = {"wait", "ps", "oia", "close"};
 
-std::string ReadyEventName() { return UniqueName("ehl_ready"); }
-std::string HeldEventName() { return UniqueName("ehl_held"); }
-std::string GoEventName() { return UniqueName("ehl_go"); }
-std::string StopEventName() { return UniqueName("ehl_stop"); }
+// The events between a test and its responder, by what they carry.
+std::string EventName(const std::string& what) { return UniqueName("ehl_" + what); }
 std::string NotifyEventName(char letter, const std::string& event) {
-    return UniqueName(std::string("ehl_notify_") + letter + event);
+    return EventName(std::string("notify_") + letter + event);
 }
-std::string NotifiedEventName() { return UniqueName("ehl_notified"); }
 
 void SignalByName(const std::string& name) {
     platform::UniqueHandle event(platform::OpenNamedEvent(name.c_str()));
@@ -142,22 +135,17 @@ void Serve(char letter, platform::Handle held, platform::Handle go) {
 
 void Report(char letter, int event) {
     const jchar session = static_cast<jchar>(letter);
-    switch (event) {
-        case 0:
-            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppInterruptWait(nullptr, nullptr, session);
-            break;
-        case 1:
-            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendPSNotifications(nullptr, nullptr, session);
-            break;
-        case 2:
-            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendOIANotifications(
-                nullptr, nullptr, session, Sessions()->GetSession(letter).InhibitedStatus != 0 ? JNI_TRUE : JNI_FALSE);
-            break;
-        default:
-            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendClosingNotifications(nullptr, nullptr, session);
-            break;
+    if (event == 0) {
+        Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppInterruptWait(nullptr, nullptr, session);
+    } else if (event == 1) {
+        Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendPSNotifications(nullptr, nullptr, session);
+    } else if (event == 2) {
+        Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendOIANotifications(
+            nullptr, nullptr, session, Sessions()->GetSession(letter).InhibitedStatus != 0 ? JNI_TRUE : JNI_FALSE);
+    } else {
+        Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendClosingNotifications(nullptr, nullptr, session);
     }
-    SignalByName(NotifiedEventName());
+    SignalByName(EventName("notified"));
 }
 
 }  // namespace
@@ -168,10 +156,10 @@ ApplicationBlock* ProcessBlock() {
 }
 
 Responder::Responder(const std::string& letters)
-    : ready_event_(platform::CreateNamedEvent(false, ReadyEventName().c_str())),
-      held_(platform::CreateNamedEvent(false, HeldEventName().c_str())),
-      go_(platform::CreateNamedEvent(false, GoEventName().c_str())),
-      stop_(platform::CreateNamedEvent(true, StopEventName().c_str())) {
+    : ready_event_(platform::CreateNamedEvent(false, EventName("ready").c_str())),
+      held_(platform::CreateNamedEvent(false, EventName("held").c_str())),
+      go_(platform::CreateNamedEvent(false, EventName("go").c_str())),
+      stop_(platform::CreateNamedEvent(true, EventName("stop").c_str())) {
     platform::ClearEvent(stop_.get());
     process_ = std::make_unique<RoleProcess>("ehllapi_responder", RoleArgs{letters});
     ready_ = process_->started() &&
@@ -192,7 +180,7 @@ int Responder::Stop() {
 }
 
 int Notify(char letter, const std::string& event) {
-    platform::UniqueHandle done(platform::CreateNamedEvent(false, NotifiedEventName().c_str()));
+    platform::UniqueHandle done(platform::CreateNamedEvent(false, EventName("notified").c_str()));
     platform::UniqueHandle ask(platform::OpenNamedEvent(NotifyEventName(letter, event).c_str()));
     if (!ask) return 1;
     platform::SignalEvent(ask.get());
@@ -214,13 +202,13 @@ TRV_CHILD_ROLE(ehllapi_responder) {
         }
     }
 
-    platform::UniqueHandle held(platform::OpenNamedEvent(HeldEventName().c_str()));
-    platform::UniqueHandle go(platform::OpenNamedEvent(GoEventName().c_str()));
-    platform::UniqueHandle stop(platform::OpenNamedEvent(StopEventName().c_str()));
+    platform::UniqueHandle held(platform::OpenNamedEvent(EventName("held").c_str()));
+    platform::UniqueHandle go(platform::OpenNamedEvent(EventName("go").c_str()));
+    platform::UniqueHandle stop(platform::OpenNamedEvent(EventName("stop").c_str()));
     std::vector<platform::Handle> waits = requests;
     for (const platform::UniqueHandle& notification : notifications) waits.push_back(notification.get());
     waits.push_back(stop.get());
-    SignalByName(ReadyEventName());
+    SignalByName(EventName("ready"));
     const std::uint32_t started = platform::TickCount();
     while (platform::TickCount() - started < kResponderLifeMs) {
         const std::uint32_t signalled = platform::WaitForEvents(waits.size(), waits.data(), false, 500);

@@ -130,6 +130,12 @@ struct NotifyRequest {
     }
 };
 
+// A start of host notification or of the close or key intercept; its answer.
+inline std::int32_t Start(std::int32_t function, NotifyRequest request,
+                          std::int32_t length = sizeof NotifyRequest::bytes) {
+    return Call(function, length).Run(request.bytes).result;
+}
+
 using CallerThread = TestThread;
 
 // A test suite served by one responder child for sessions A, B and C,

@@ -7,11 +7,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <ostream>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "ehllapi/query_delay.h"
 #include "ehllapi_fixture.h"
+#include "protocol/caller_data.h"
+#include "platform/environment.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "shared/named_objects.h"
@@ -21,27 +24,20 @@
 namespace trv::test {
 namespace {
 
-// Forces SessionsAvailable for a test, as if an emulator had registered (or
-// none had), and puts it back.
-class SessionsAvailableAs {
-public:
-    explicit SessionsAvailableAs(std::uint8_t value) : saved_(Control().SessionsAvailable.exchange(value)) {}
-    ~SessionsAvailableAs() { Control().SessionsAvailable.store(saved_); }
-    SessionsAvailableAs(const SessionsAvailableAs&) = delete;
-    SessionsAvailableAs& operator=(const SessionsAvailableAs&) = delete;
-
-private:
-    std::uint8_t saved_;
-};
-
+// SessionsAvailable is forced by some tests, as if an emulator had
+// registered (or none had), and put back after each.
 class FrontDoorTest : public testing::Test {
 protected:
-    void TearDown() override { ForgetCallerBlocks(); }
+    void TearDown() override {
+        Control().SessionsAvailable.store(saved_);
+        ForgetCallerBlocks();
+    }
+    const std::uint8_t saved_ = Control().SessionsAvailable.load();
 };
 
 // Missing words, functions out of range and the asynchronous entry.
 TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
-    SessionsAvailableAs registered(1);
+    Control().SessionsAvailable = 1;
     std::int32_t function = HA_QUERY_SYSTEM;
     std::int32_t length = 7;
     char data[64] = {};
@@ -67,17 +63,17 @@ TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
 }
 
 TEST_F(FrontDoorTest, WithoutSessionsEveryCallAnswersAtOnce) {
-    SessionsAvailableAs none(0);
+    Control().SessionsAvailable = 0;
     char data[64] = "A";
-    Call query(HA_QUERY_SESSIONS, 64, 77);
-    EXPECT_EQ(query.Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(query.returnCode, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(query.length, 0);
-
-    for (std::int32_t function : {HA_CONNECT_PS, HA_COPY_PS, HA_QUERY_SYSTEM, HA_RESET_SYSTEM}) {
-        Call call(function, 64);
-        EXPECT_EQ(call.Run(data).result, HLLAPI_RC_NO_SESSION) << function;
-        EXPECT_EQ(call.returnCode, HLLAPI_RC_NO_SESSION) << function;
+    const std::pair<std::int32_t, std::int32_t> rows[] = {{HA_QUERY_SESSIONS, HLLAPI_RC_SUCCESS},
+                                                          {HA_CONNECT_PS, HLLAPI_RC_NO_SESSION},
+                                                          {HA_COPY_PS, HLLAPI_RC_NO_SESSION},
+                                                          {HA_QUERY_SYSTEM, HLLAPI_RC_NO_SESSION},
+                                                          {HA_RESET_SYSTEM, HLLAPI_RC_NO_SESSION}};
+    for (const auto& [function, expected] : rows) {
+        Call call(function, 64, 77);
+        EXPECT_EQ(call.Run(data).result, expected) << function;
+        EXPECT_EQ(call.returnCode, expected) << function;
         EXPECT_EQ(call.length, 0) << function;
     }
     std::int32_t function = HA_COPY_PS;
@@ -87,7 +83,7 @@ TEST_F(FrontDoorTest, WithoutSessionsEveryCallAnswersAtOnce) {
 }
 
 TEST_F(FrontDoorTest, FullApplicationTableAnswersSystemError) {
-    SessionsAvailableAs registered(1);
+    Control().SessionsAvailable = 1;
     ApplicationList& list = *Applications();
     const std::uint32_t self = platform::CurrentProcessId();
     std::vector<std::uint32_t> taken;
@@ -120,10 +116,10 @@ TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesN
     ASSERT_TRUE(responder_->WaitHeld());
 
     std::atomic<bool> secondDone{false};
-    char system[36] = {};
+    QuerySystemReply system{};
     Call query(HA_QUERY_SYSTEM);
     CallerThread second([&] {
-        query.Run(system);
+        query.Run(&system);
         secondDone = true;
     });
     EXPECT_TRUE(second.StillRunningAfter(300)) << "a second call ran beside the first";
@@ -140,7 +136,7 @@ TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesN
     EXPECT_TRUE(second.Join());
     EXPECT_EQ(held.result, HLLAPI_RC_SUCCESS) << "516 from the emulator is not a failure";
     EXPECT_EQ(query.result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(system[0], '1');
+    EXPECT_EQ(system.CodePage, platform::AnsiCodePage());
 }
 
 // The configured delay comes before every call, and Wait keeps its gap after
@@ -168,24 +164,13 @@ TEST_F(SerialisedCallsTest, DelaysComeBeforeEveryCallAndBetweenSendKeyAndWait) {
 
 // A lock that cannot be taken is an error, never a reason to go on unlocked.
 // Each row's call runs once for every mutex acquisition it makes, with that
-// acquisition failing (the platform's fault seam): the process's call mutex
-// (always the first), the session mutex and the table locks. The call
-// answers 9; where the failing lock guarded only a copy of a session record,
-// the copy's failure result is the all-zero record of an unregistered
-// letter, so the call may answer 1 (no session), or its own answer when it
-// did not need the copy. Afterwards no lock is left held (a call from
-// another thread goes through), and the application table holds at most
-// this process's one block, whole.
-struct LockRow {
-    const char* name;
-    std::int32_t function;
-    std::vector<unsigned char> data;
-    std::int32_t length;
-    bool connectFirst;
-    std::int32_t answer;  // the call's answer when every lock is taken
-};
-void PrintTo(const LockRow& row, std::ostream* out) { *out << row.name; }
-
+// acquisition failing (the platform's fault seam). The process's call mutex
+// (always the first) answers 9; where the failing lock guarded only a copy of
+// a session record, the copy's failure result is the all-zero record of an
+// unregistered letter, so the call may answer 1, or succeed where it did not
+// need the copy. Afterwards no lock is left held (a call from another thread
+// goes through), and the application table holds at most this process's one
+// block, whole.
 int WholeBlocksOfThisProcess() {
     int count = 0;
     for (const ApplicationBlock& block : Applications()->Blocks) {
@@ -196,66 +181,60 @@ int WholeBlocksOfThisProcess() {
     return count;
 }
 
-class LockFailureTest : public ResponderTest, public testing::WithParamInterface<LockRow> {
-protected:
-    void TearDown() override {
-        platform::FailMutexAcquisitionOnThisThread(0);
-        ResponderTest::TearDown();
-    }
-    static std::int32_t RunRow(const LockRow& row) {
-        std::vector<unsigned char> data = row.data;
-        data.resize(256, 0);
-        return Call(row.function, row.length).Run(data.data()).result;
-    }
-};
+TEST_F(SerialisedCallsTest, EachFailingLockAnswers9AndLeavesNothingHeld) {
+    struct Row {
+        std::int32_t function;
+        std::vector<unsigned char> data;
+        std::int32_t length;
+    };
+    const Row rows[] = {{HA_CONNECT_PS, {'A'}, 1},
+                        {HA_QUERY_CURSOR_LOC, {}, 0},
+                        {HA_START_HOST_NOTIFY, {'A', 0, 0, 0, 'B'}, 24}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "function " << row.function);
+        // Connect is the caller's first call; the others run connected. The
+        // call's answer, or none when it made fewer than `failing` acquisitions.
+        const auto run = [&row](std::uint32_t failing) -> std::optional<std::int32_t> {
+            if (row.function != HA_CONNECT_PS) {
+                EXPECT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
+            }
+            std::vector<unsigned char> data = row.data;
+            data.resize(256, 0);
+            platform::FailMutexAcquisitionOnThisThread(failing);
+            const std::int32_t result = Call(row.function, row.length).Run(data.data()).result;
+            const bool reached = !platform::MutexFaultPending();
+            platform::FailMutexAcquisitionOnThisThread(0);
+            if (!reached) return std::nullopt;
+            return result;
+        };
+        int refused = 0;
+        std::uint32_t failing = 1;
+        for (;; ++failing) {
+            ASSERT_LT(failing, 64u) << "the call never ran out of acquisitions";
+            ForgetCallerBlocks();
+            const std::optional<std::int32_t> result = run(failing);
+            if (!result) break;
 
-TEST_P(LockFailureTest, EachFailingAcquisitionAnswers9AndLeavesNothingHeld) {
-    const LockRow& row = GetParam();
-    int refused = 0;
-    std::uint32_t failing = 1;
-    for (;; ++failing) {
-        ASSERT_LT(failing, 64u) << "the call never ran out of acquisitions";
-        ForgetCallerBlocks();
-        if (row.connectFirst) {
-            ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
+            SCOPED_TRACE(testing::Message() << "acquisition " << failing << " failed");
+            if (*result == HLLAPI_RC_SYSTEM_ERROR) ++refused;
+            if (failing == 1) {
+                EXPECT_EQ(*result, HLLAPI_RC_SYSTEM_ERROR) << "the call mutex failed";
+            }
+            EXPECT_TRUE(*result == HLLAPI_RC_SYSTEM_ERROR || *result == HLLAPI_RC_NO_SESSION ||
+                        *result == HLLAPI_RC_SUCCESS)
+                << "the call answered " << *result;
+            const int blocks = WholeBlocksOfThisProcess();
+            EXPECT_TRUE(blocks == 0 || blocks == 1) << blocks;
+
+            std::optional<std::int32_t> other;
+            CallerThread thread([&] { other = run(0); });
+            ASSERT_TRUE(thread.Join()) << "a lock was left held";
+            EXPECT_EQ(other, HLLAPI_RC_SUCCESS);
         }
-
-        platform::FailMutexAcquisitionOnThisThread(failing);
-        const std::int32_t result = RunRow(row);
-        const bool reached = !platform::MutexFaultPending();
-        platform::FailMutexAcquisitionOnThisThread(0);
-        if (!reached) break;  // the call makes fewer acquisitions
-
-        SCOPED_TRACE(testing::Message() << "acquisition " << failing << " failed");
-        if (result == HLLAPI_RC_SYSTEM_ERROR) ++refused;
-        if (failing == 1) {
-            EXPECT_EQ(result, HLLAPI_RC_SYSTEM_ERROR) << "the call mutex failed";
-        }
-        EXPECT_TRUE(result == HLLAPI_RC_SYSTEM_ERROR || result == HLLAPI_RC_NO_SESSION || result == row.answer)
-            << "the call answered " << result;
-        const int blocks = WholeBlocksOfThisProcess();
-        EXPECT_TRUE(blocks == 0 || blocks == 1) << blocks;
-
-        // Another thread's call would wait for ever on a lock left held.
-        std::int32_t other = -1;
-        CallerThread thread([&] {
-            if (row.connectFirst) Connect('A');
-            other = RunRow(row);
-        });
-        ASSERT_TRUE(thread.Join()) << "a lock was left held";
-        EXPECT_EQ(other, row.answer);
+        EXPECT_GT(failing, 2u) << "the call took fewer locks than expected";
+        EXPECT_GT(refused, 0) << "no failing lock was answered with 9";
     }
-    EXPECT_GT(failing, 2u) << "the call took fewer locks than expected";
-    EXPECT_GT(refused, 0) << "no failing lock was answered with 9";
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Calls, LockFailureTest,
-    testing::Values(LockRow{"Connect", HA_CONNECT_PS, {'A'}, 1, false, HLLAPI_RC_SUCCESS},
-                    LockRow{"QueryCursor", HA_QUERY_CURSOR_LOC, {}, 0, true, HLLAPI_RC_SUCCESS},
-                    LockRow{"StartHostNotification", HA_START_HOST_NOTIFY, {'A', 0, 0, 0, 'B'}, 24, true,
-                            HLLAPI_RC_SUCCESS}),
-    [](const testing::TestParamInfo<LockRow>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace trv::test

@@ -1,6 +1,6 @@
 // The session and connection functions as a caller sees them: Connect,
 // Disconnect, Set Session Parameters, Query Sessions, Reserve, Release,
-// Query System, Reset System; and the answers of every kind of request for
+// Reset System; and the answers of every kind of request for
 // no session or nothing started, and of functions not carried out.
 #include <gtest/gtest.h>
 
@@ -10,8 +10,6 @@
 
 #include "ehllapi/keyword_table.h"
 #include "ehllapi_fixture.h"
-#include "platform/environment.h"
-#include "platform/thread.h"
 #include "protocol/notification.h"
 #include "tables/application_block.h"
 #include "tables/application_list.h"
@@ -25,7 +23,7 @@ std::string PSConnectionOf(char letter) { return FieldText(Sessions()->GetSessio
 
 using SessionFunctionsTest = ResponderTest;
 
-TEST_F(SessionFunctionsTest, ConnectAndDisconnectRecordTheConnectingThreadsSession) {
+TEST_F(SessionFunctionsTest, ConnectReserveAndDisconnectActOnTheConnectingThreadsSession) {
     EXPECT_EQ(Connect('b'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
@@ -50,10 +48,24 @@ TEST_F(SessionFunctionsTest, ConnectAndDisconnectRecordTheConnectingThreadsSessi
     ASSERT_TRUE(other.Join());
     EXPECT_EQ(otherResult, HLLAPI_RC_NO_SESSION);
     EXPECT_NE(PSConnectionOf('A'), "");
+
+    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->Reserved, 1);
+    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(block->Reserved, 0);
+    block->KeyInterceptOptions[0] = kInterceptAidKeys;
+    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_KEY_INTERCEPT_ACTIVE);
+    EXPECT_EQ(block->Reserved, 0);
+    block->KeyInterceptOptions[0] = 0;
+
+    // Disconnecting releases a reservation first.
+    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Call(HA_DISCONNECT_PS).Run(nullptr).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->ShortName, 0);
     EXPECT_EQ(block->SessionID, -1);
+    EXPECT_EQ(block->Reserved, 0);
     EXPECT_EQ(PSConnectionOf('A'), "");
+    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS) << "nothing connected";
 }
 
 TEST_F(SessionFunctionsTest, ConnectToAPresentationSpaceHeldByAnotherBlockIsRefused) {
@@ -105,8 +117,7 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinThe
 
     // The text ends at the caller's length, not at its terminator.
     char text[] = "CONPHYS STREOT";
-    Call cut(HA_SET_SESSION_PARMS, 7);
-    EXPECT_EQ(cut.Run(text).length, 1);
+    EXPECT_EQ(Call(HA_SET_SESSION_PARMS, 7).Run(text).length, 1);
     EXPECT_EQ(block->SessionParms & (parms::kConPhys | parms::kStrEot), parms::kConPhys);
 
     // Lengths it cannot read are refused, changing nothing.
@@ -118,8 +129,7 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinThe
         EXPECT_EQ(call.Run(data.data()).result, HLLAPI_RC_BAD_PARAMETER) << length;
         EXPECT_EQ(call.length, 0) << length;
     }
-    Call missing(HA_SET_SESSION_PARMS, 5);
-    EXPECT_EQ(missing.Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
+    EXPECT_EQ(Call(HA_SET_SESSION_PARMS, 5).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(block->SessionParms, before);
 
     // A full-size parameter string, every byte used.
@@ -156,43 +166,13 @@ TEST_F(SessionFunctionsTest, QuerySessionsReportsWhatTheBufferHolds) {
     }
 }
 
-TEST_F(SessionFunctionsTest, ReserveAndRelease) {
-    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS) << "nothing connected";
-
-    ASSERT_EQ(Connect('B'), HLLAPI_RC_SUCCESS);
-    ApplicationBlock* block = ProcessBlock();
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->Reserved, 1);
-    EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->Reserved, 0);
-
-    block->KeyInterceptOptions[1] = kInterceptAidKeys;
-    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_KEY_INTERCEPT_ACTIVE);
-    EXPECT_EQ(block->Reserved, 0);
-    block->KeyInterceptOptions[1] = 0;
-
-    // Disconnecting releases a reservation first.
-    EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(Call(HA_DISCONNECT_PS).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->Reserved, 0);
-}
-
-// Its size and first bytes: a row of call_to_session_test.cpp.
-TEST_F(SessionFunctionsTest, QuerySystemGivesTheCodePageAndNeedsABuffer) {
-    QuerySystemReply reply{};
-    EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(&reply).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(reply.CodePage, platform::AnsiCodePage());
-    EXPECT_EQ(Call(HA_QUERY_SYSTEM).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
-}
-
 TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     ASSERT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    NotifyRequest close('B', 'Q'), keys('C', 'D'), host('A', 'P');
-    ASSERT_EQ(Call(HA_START_CLOSE_INTERCEPT, 16).Run(close.bytes).result, HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(Call(HA_START_KEY_INTERCEPT, 16).Run(keys.bytes).result, HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(Call(HA_START_HOST_NOTIFY, 5).Run(host.bytes).result, HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Start(HA_START_CLOSE_INTERCEPT, NotifyRequest('B', 'Q'), 16), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Start(HA_START_KEY_INTERCEPT, NotifyRequest('C', 'D'), 16), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Start(HA_START_HOST_NOTIFY, NotifyRequest('A', 'P'), 5), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Named(HA_CONNECT_PM_SRVCS, 'C'), HLLAPI_RC_SUCCESS);
 
     Call reset(HA_RESET_SYSTEM);
     EXPECT_EQ(reset.Run(nullptr).result, HLLAPI_RC_SUCCESS);
@@ -202,6 +182,7 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     EXPECT_EQ(Sessions()->GetSession('B').CloseNotifyCount, 0);
     EXPECT_EQ(Sessions()->GetSession('C').KeyNotifyCount, 0);
     EXPECT_EQ(Sessions()->GetSession('A').HostNotifyCount, 0);
+    EXPECT_EQ(FieldText(Sessions()->GetSession('C').WinConnection), "");
 
     // Nothing set up: still 0, and the next call starts with a fresh block.
     EXPECT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);

@@ -7,21 +7,17 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "ehllapi_fixture.h"
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
-#include "shared/process_state.h"
 #include "tables/application_block.h"
 #include "tables/session_list.h"
 
 namespace trv::test {
 namespace {
-
-std::int32_t Start(NotifyRequest request, std::int32_t function = HA_START_HOST_NOTIFY) {
-    return Call(function, sizeof request.bytes).Run(request.bytes).result;
-}
 
 class WaitFunctionsTest : public ResponderTest {
 protected:
@@ -82,7 +78,7 @@ TEST_F(WaitFunctionsTest, PauseEndsEarlyOnlyForARegisteredUpdate) {
     // Interruptible, but nothing registered that could interrupt it.
     EXPECT_EQ(Call(HA_PAUSE, 0).Run(nullptr).result, HLLAPI_RC_SYSTEM_ERROR);
 
-    ASSERT_EQ(Start(NotifyRequest('A', 'p')), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Start(HA_START_HOST_NOTIFY, NotifyRequest('A', 'p')), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Call(HA_PAUSE, 1).Run(nullptr).result, HLLAPI_RC_SUCCESS) << "ran to its end";
 
     Call pause(HA_PAUSE, 40);
@@ -96,7 +92,7 @@ TEST_F(WaitFunctionsTest, PauseEndsEarlyOnlyForARegisteredUpdate) {
 
     // Status line only: a presentation-space update is not reported.
     ASSERT_EQ(Named(HA_STOP_HOST_NOTIFY, 'A'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(Start(NotifyRequest('A', 'O')), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(Start(HA_START_HOST_NOTIFY, NotifyRequest('A', 'O')), HLLAPI_RC_SUCCESS);
     ASSERT_EQ(Notify('A', "ps"), 0);
     EXPECT_EQ(Named(HA_QUERY_HOST_UPDATE, 'A'), HLLAPI_RC_SUCCESS);
 }
@@ -110,7 +106,7 @@ struct FormRow {
     const char* name;
     std::int32_t start, query, stop;
     char form, type;
-    const char* before;     // an event (see Notify) before the one waited for, or ""
+    const char* before;     // an event (see Notify) before the one waited for
     const char* event;      // the event waited for
     std::int32_t occurred;  // the query's answer after it
     std::intptr_t lParam;   // the message's, in message form
@@ -127,7 +123,7 @@ TEST_P(NotificationFormTest, ReportsTheEventInItsForm) {
         platform::EnsureMessageQueue();
         window = platform::CreateMessageWindow();
         ASSERT_NE(window, 0u);
-        EXPECT_EQ(Start(NotifyRequest('A', 'M', row.type, window + 0x1000), row.start), HLLAPI_RC_BAD_PARAMETER);
+        EXPECT_EQ(Start(row.start, NotifyRequest('A', 'M', row.type, window + 0x1000)), HLLAPI_RC_BAD_PARAMETER);
         EXPECT_EQ(Named(row.query, 'A'), HLLAPI_RC_NOT_STARTED);
     }
     NotifyRequest request('a', row.form, row.type, window);
@@ -144,16 +140,12 @@ TEST_P(NotificationFormTest, ReportsTheEventInItsForm) {
         platform::ClearEvent(*handle);
     }
     EXPECT_EQ(Named(row.query, 'A'), HLLAPI_RC_SUCCESS);
-    if (row.before[0] != '\0') {
-        ASSERT_EQ(Notify('A', row.before), 0);
-    }
-
+    ASSERT_EQ(Notify('A', row.before), 0);
     ASSERT_EQ(Notify('A', row.event), 0);
     if (message) {
         platform::ThreadMessage posted;
         ASSERT_EQ(platform::GetThreadMessage(posted, kTestLimitMs), platform::MessageWait::message);
         EXPECT_EQ(posted.window, window);
-        EXPECT_EQ(posted.message, Process().notifyMessage);
         EXPECT_EQ(posted.wParam, HLLAPI_NOTIFY_WPARAM_BASE);
         EXPECT_EQ(posted.lParam, row.lParam) << "only the registered kind is posted";
     } else {
@@ -180,23 +172,16 @@ INSTANTIATE_TEST_SUITE_P(
                     FormRow{"HostMessage", HA_START_HOST_NOTIFY, HA_QUERY_HOST_UPDATE, HA_STOP_HOST_NOTIFY, 'm',
                             'p', "oia", "ps", HLLAPI_RC_PS_UPDATED, HLLAPI_NOTIFY_PRESENTATION_SPACE},
                     FormRow{"CloseEvent", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT,
-                            HA_STOP_CLOSE_INTERCEPT, 'q', '\0', "", "close", HLLAPI_RC_EVENT_OCCURRED, 0},
+                            HA_STOP_CLOSE_INTERCEPT, 'q', '\0', "ps", "close", HLLAPI_RC_EVENT_OCCURRED, 0},
                     FormRow{"CloseMessage", HA_START_CLOSE_INTERCEPT, HA_QUERY_CLOSE_INTERCEPT,
-                            HA_STOP_CLOSE_INTERCEPT, 'm', '\0', "", "close", HLLAPI_RC_EVENT_OCCURRED,
+                            HA_STOP_CLOSE_INTERCEPT, 'm', '\0', "ps", "close", HLLAPI_RC_EVENT_OCCURRED,
                             HLLAPI_NOTIFY_CLOSE_ATTEMPT}),
     [](const testing::TestParamInfo<FormRow>& info) { return std::string(info.param.name); });
 
 // A wait of each kind in progress when the process serving its session is
 // killed or unregisters the session: the wait ends, answering that the
 // session is gone (9), even without a time limit.
-struct EndedDuringTheWait {
-    const char* name;
-    std::int32_t function;
-    bool killed;  // else unregistered
-};
-void PrintTo(const EndedDuringTheWait& row, std::ostream* out) { *out << row.name; }
-
-class WaitEndedBySessionEndTest : public testing::TestWithParam<EndedDuringTheWait> {
+class WaitEndedBySessionEndTest : public testing::Test {
 protected:
     void TearDown() override {
         Call(HA_RESET_SYSTEM).Run(nullptr);
@@ -204,41 +189,37 @@ protected:
     }
 };
 
-TEST_P(WaitEndedBySessionEndTest, AnswersThatTheSessionIsGone) {
-    const EndedDuringTheWait& row = GetParam();
-    Responder responder("E");
-    ASSERT_TRUE(responder.ready());
-    char name[24] = "E";
-    Call wait(row.function, row.function == HA_GET_KEY ? 16 : 0);  // Pause: 0 is 1,200 seconds
-    ASSERT_EQ(SetParameters(row.function == HA_PAUSE ? "IPAUSE" : "LWAIT"), HLLAPI_RC_SUCCESS);
-    if (row.function == HA_WAIT) {
-        ASSERT_EQ(Connect('E'), HLLAPI_RC_SUCCESS);
-        Sessions()->SetInhibitedStatus('E', 1);
-    } else {
-        const bool keys = row.function == HA_GET_KEY;
-        ASSERT_EQ(Start(NotifyRequest('E', keys ? 'L' : 'B'), keys ? HA_START_KEY_INTERCEPT : HA_START_HOST_NOTIFY),
-                  HLLAPI_RC_SUCCESS);
+TEST_F(WaitEndedBySessionEndTest, EachWaitAnswersThatTheSessionIsGone) {
+    const std::pair<std::int32_t, bool> rows[] = {  // the wait; killed, else unregistered
+        {HA_WAIT, true}, {HA_WAIT, false}, {HA_GET_KEY, true}, {HA_GET_KEY, false}, {HA_PAUSE, true}};
+    for (const auto& [function, killed] : rows) {
+        SCOPED_TRACE(testing::Message() << "function " << function << (killed ? ", killed" : ", unregistered"));
+        Responder responder("E");
+        ASSERT_TRUE(responder.ready());
+        char name[24] = "E";
+        Call wait(function, function == HA_GET_KEY ? 16 : 0);  // Pause: 0 is 1,200 seconds
+        ASSERT_EQ(SetParameters(function == HA_PAUSE ? "IPAUSE" : "LWAIT"), HLLAPI_RC_SUCCESS);
+        if (function == HA_WAIT) {
+            ASSERT_EQ(Connect('E'), HLLAPI_RC_SUCCESS);
+            Sessions()->SetInhibitedStatus('E', 1);
+        } else {
+            const bool keys = function == HA_GET_KEY;
+            ASSERT_EQ(Start(keys ? HA_START_KEY_INTERCEPT : HA_START_HOST_NOTIFY, NotifyRequest('E', keys ? 'L' : 'B')),
+                      HLLAPI_RC_SUCCESS);
+        }
+        CallerThread waiter([&wait, &name] { wait.Run(name); });
+        ASSERT_TRUE(waiter.StillRunningAfter(300)) << "answered " << wait.result << " before the end";
+        if (killed) {
+            responder.Kill();
+        } else {
+            ASSERT_EQ(responder.Stop(), 0);
+        }
+        ASSERT_TRUE(waiter.Join()) << "still waiting after the session's end";
+        EXPECT_EQ(wait.result, HLLAPI_RC_SYSTEM_ERROR);
+        EXPECT_EQ(Sessions()->GetSession('E').Established, 0);
+        TearDown();
     }
-    CallerThread waiter([&wait, &name] { wait.Run(name); });
-    ASSERT_TRUE(waiter.StillRunningAfter(300)) << "answered " << wait.result << " before the end";
-    if (row.killed) {
-        responder.Kill();
-    } else {
-        ASSERT_EQ(responder.Stop(), 0);
-    }
-    ASSERT_TRUE(waiter.Join()) << "still waiting after the session's end";
-    EXPECT_EQ(wait.result, HLLAPI_RC_SYSTEM_ERROR);
-    EXPECT_EQ(Sessions()->GetSession('E').Established, 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EachWait, WaitEndedBySessionEndTest,
-    testing::Values(EndedDuringTheWait{"WaitKilled", HA_WAIT, true},
-                    EndedDuringTheWait{"WaitUnregistered", HA_WAIT, false},
-                    EndedDuringTheWait{"GetKeyKilled", HA_GET_KEY, true},
-                    EndedDuringTheWait{"GetKeyUnregistered", HA_GET_KEY, false},
-                    EndedDuringTheWait{"PauseKilled", HA_PAUSE, true}),
-    [](const testing::TestParamInfo<EndedDuringTheWait>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace trv::test

@@ -33,7 +33,12 @@ protected:
     static void SetUpTestSuite() { responder_ = new Responder("BC"); }
 };
 
-TEST_F(WindowFunctionsTest, WindowServicesAreHeldByOneCallerAndOnlyItsThreadLetsGo) {
+// Window services are held by one caller, and only its thread lets go. The
+// window requests reach the emulator for the holder (without the services
+// they answer 1: the table in session_functions_test.cpp); locks and the
+// macro go to their session.
+TEST_F(WindowFunctionsTest, WindowServicesHolderAndTheWindowLockAndMacroRequests) {
+    EXPECT_EQ(Call(HA_QUERY_WINDOW_COORDS, 4).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(ConnectWindow('b'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
@@ -60,17 +65,34 @@ TEST_F(WindowFunctionsTest, WindowServicesAreHeldByOneCallerAndOnlyItsThreadLets
     EXPECT_EQ(WinConnectionOf('B'), own);
     EXPECT_EQ(block->WinConnected[1], 1);
 
+    // The responder answers with the count of non-zero request bytes, which
+    // the window functions do not report; the code says they got through.
+    unsigned char data[80] = {'B'};
+    for (std::int32_t function : {HA_QUERY_WINDOW_COORDS, HA_PM_WINDOW_STATUS, HA_CHANGE_WINDOW_NAME}) {
+        data[4] = 2;
+        EXPECT_EQ(Call(function, 4).Run(data).result, HLLAPI_RC_SUCCESS) << function;
+        EXPECT_EQ(CallerOf('B'), own) << function;
+    }
+    // Setting an empty window name is refused before the emulator is asked.
+    std::memset(data, 0, sizeof data);
+    data[0] = 'B';
+    data[4] = 1;
+    EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_BAD_PARAMETER);
+    data[5] = 'N';
+    EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_SUCCESS);
+    data[0] = 'c';
+    EXPECT_EQ(Call(HA_LOCK_PS, 8).Run(data).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(CallerOf('C'), own);
+    char macro[] = "SIGNON";
+    ASSERT_EQ(Connect('B'), HLLAPI_RC_SUCCESS);
+    Call start(HA_START_PLAYING_MACRO, 6);
+    EXPECT_EQ(start.Run(macro).result, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(start.length, 6) << "the responder did not see the macro name";
+
     EXPECT_EQ(DisconnectWindow('B'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(WinConnectionOf('B'), "");
     EXPECT_EQ(block->WinConnected[1], 0);
     EXPECT_EQ(DisconnectWindow('B'), HLLAPI_RC_NO_SESSION);
-
-    // Reset System lets go of every session's services.
-    ASSERT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(ConnectWindow('C'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(WinConnectionOf('B'), "");
-    EXPECT_EQ(WinConnectionOf('C'), "");
 }
 
 TEST_F(WindowFunctionsTest, AKilledHolderDoesNotKeepWindowServices) {
@@ -90,101 +112,52 @@ TEST_F(WindowFunctionsTest, AKilledHolderDoesNotKeepWindowServices) {
         << "the dead holder's block was not reclaimed";
 }
 
-// Window requests reach the emulator for the holder of the services (without
-// them they answer 1: the table in session_functions_test.cpp); locks and
-// the macro go to their session.
-TEST_F(WindowFunctionsTest, WindowLockAndMacroRequestsReachTheirSession) {
-    unsigned char data[80] = {'B'};
-    EXPECT_EQ(Call(HA_QUERY_WINDOW_COORDS, 4).Run(nullptr).result, HLLAPI_RC_BAD_PARAMETER);
-    ASSERT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS);
-    // The responder answers with the count of non-zero request bytes, which
-    // the window functions do not report; the code says they got through.
-    for (std::int32_t function : {HA_QUERY_WINDOW_COORDS, HA_PM_WINDOW_STATUS, HA_CHANGE_WINDOW_NAME}) {
-        data[4] = 2;
-        EXPECT_EQ(Call(function, 4).Run(data).result, HLLAPI_RC_SUCCESS) << function;
-        EXPECT_EQ(CallerOf('B'), FieldText(ProcessBlock()->BlockName)) << function;
-    }
-    // Setting an empty window name is refused before the emulator is asked.
-    std::memset(data, 0, sizeof data);
-    data[0] = 'B';
-    data[4] = 1;
-    EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_BAD_PARAMETER);
-    data[5] = 'N';
-    EXPECT_EQ(Call(HA_CHANGE_SWITCH_NAME, 4).Run(data).result, HLLAPI_RC_SUCCESS);
-
-    data[0] = 'c';
-    EXPECT_EQ(Call(HA_LOCK_PS, 8).Run(data).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(CallerOf('C'), FieldText(ProcessBlock()->BlockName));
-    char macro[] = "SIGNON";
-    ASSERT_EQ(Connect('B'), HLLAPI_RC_SUCCESS);
-    Call start(HA_START_PLAYING_MACRO, 6);
-    EXPECT_EQ(start.Run(macro).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(start.length, 6) << "the responder did not see the macro name";
-}
-
-// One row of the file-transfer command table: the caller's data and length
-// (-1: its text's length), the session parameters, and what the block and
-// the result show.
+// The file-transfer command split into the block: the fields it leaves and
+// the session the request reached (0: none). Length -1: the command's own.
 struct TransferRow {
-    const char* title;
     std::string command;
-    std::int32_t length;
-    bool strEot;
     std::int32_t result;
     std::string pcFile;   // XferPCFile after the call
     std::string options;  // XferOptions after the call
-    char session;         // the session the request reached, 0 when none
+    char session;
+    std::int32_t length = -1;
+    bool strEot = false;  // with '#' as the end character
 };
 
-std::vector<TransferRow> TransferRows() {
+TEST_F(WindowFunctionsTest, FileTransferCommandsSplitIntoTheBlock) {
     const std::string name255(255, 'N');
     const std::string rest510 = std::string(504, 'H') + " FT A1";  // 511 with the blank
-    return {
-        {"letter names the session", "pcfile.txt b:hostfile opts", -1, false, 0, "PCFILE.TXT",
-         "HOSTFILE OPTS ", 'B'},
-        {"quoted name with blanks", "\"my file.txt\" c: fn ft a1 (time(5)", -1, false, 0, "MY FILE.TXT",
-         "FN FT A1 (TIME(5) ", 'C'},
-        {"quote right before the letter", "\"a b\"B:X", -1, false, 0, "A B", "X ", 'B'},
-        {"no letter and A not established", "pcfile fn ft a1", -1, false, HLLAPI_RC_BAD_PARAMETER, "PCFILE",
-         "FN FT A1 ", 0},
-        {"unterminated quote", "\"my file b:fn ft a1", -1, false, HLLAPI_RC_BAD_PARAMETER, "", "", 0},
-        {"no host file", "pcfile", -1, false, HLLAPI_RC_BAD_PARAMETER, "PCFILE", "", 0},
-        {"letter without a host file", "pcfile b:   ", -1, false, HLLAPI_RC_BAD_PARAMETER, "PCFILE", "", 0},
-        {"length cuts the command", "pcfile b:fn ft a1 clear", 17, false, 0, "PCFILE", "FN FT A1 ", 'B'},
-        {"STREOT cuts at the end character", "pcfile b:fn ft a1#clear", 200, true, 0, "PCFILE",
-         "FN FT A1 ", 'B'},
-        {"STREOT without the end character", "pcfile b:fn ft a1", -1, true, HLLAPI_RC_BAD_PARAMETER, "",
-         "", 0},
-        {"letter of no session", "pcfile 1:fn ft a1", -1, false, HLLAPI_RC_NO_SESSION, "PCFILE", "FN FT A1 ",
-         0},
-        {"name of 255 characters", name255 + " b:x", -1, false, 0, name255, "X ", 'B'},
-        {"name of 256 characters", name255 + "N b:x", -1, false, HLLAPI_RC_BAD_PARAMETER, "", "X ", 0},
-        {"quoted name of 256 characters", "\"" + name255 + "N\" b:x", -1, false, HLLAPI_RC_BAD_PARAMETER, "",
-         "X ", 0},
-        {"rest of 511 characters", "p b:" + rest510, -1, false, 0, "P", rest510 + " ", 'B'},
-        {"rest of 512 characters", "p b:" + rest510 + "X", -1, false, HLLAPI_RC_BAD_PARAMETER, "P", "", 0},
-        {"negative length", "pcfile b:fn ft a1", -5, false, HLLAPI_RC_BAD_PARAMETER, "", "", 0},
+    const TransferRow rows[] = {
+        {"pcfile.txt b:hostfile opts", 0, "PCFILE.TXT", "HOSTFILE OPTS ", 'B'},
+        {"\"my file.txt\" c: fn ft a1 (time(5)", 0, "MY FILE.TXT", "FN FT A1 (TIME(5) ", 'C'},
+        {"\"a b\"B:X", 0, "A B", "X ", 'B'},
+        {"pcfile fn ft a1", HLLAPI_RC_BAD_PARAMETER, "PCFILE", "FN FT A1 ", 0},  // A is not established
+        {"\"my file b:fn ft a1", HLLAPI_RC_BAD_PARAMETER, "", "", 0},
+        {"pcfile", HLLAPI_RC_BAD_PARAMETER, "PCFILE", "", 0},
+        {"pcfile b:   ", HLLAPI_RC_BAD_PARAMETER, "PCFILE", "", 0},
+        {"pcfile b:fn ft a1 clear", 0, "PCFILE", "FN FT A1 ", 'B', 17},
+        {"pcfile b:fn ft a1#clear", 0, "PCFILE", "FN FT A1 ", 'B', 200, true},
+        {"pcfile b:fn ft a1", HLLAPI_RC_BAD_PARAMETER, "", "", 0, -1, true},
+        {"pcfile 1:fn ft a1", HLLAPI_RC_NO_SESSION, "PCFILE", "FN FT A1 ", 0},
+        {name255 + " b:x", 0, name255, "X ", 'B'},
+        {name255 + "N b:x", HLLAPI_RC_BAD_PARAMETER, "", "X ", 0},
+        {"\"" + name255 + "N\" b:x", HLLAPI_RC_BAD_PARAMETER, "", "X ", 0},
+        {"p b:" + rest510, 0, "P", rest510 + " ", 'B'},
+        {"p b:" + rest510 + "X", HLLAPI_RC_BAD_PARAMETER, "P", "", 0},
+        {"pcfile b:fn ft a1", HLLAPI_RC_BAD_PARAMETER, "", "", 0, -5},
     };
-}
-
-TEST_F(WindowFunctionsTest, FileTransferCommandsSplitIntoTheBlock) {
     for (std::int32_t function : {HA_SEND_FILE, HA_RECEIVE_FILE}) {
-        for (const TransferRow& row : TransferRows()) {
-            SCOPED_TRACE(std::string(row.title) + ", function " + std::to_string(function));
+        for (const TransferRow& row : rows) {
+            SCOPED_TRACE(testing::Message() << "function " << function << ": " << row.command.substr(0, 40));
             ForgetCallerBlocks();
             if (row.strEot) {
-                char parameters[] = "STREOT";
-                ASSERT_EQ(Call(HA_SET_SESSION_PARMS, 6).Run(parameters).result, HLLAPI_RC_SUCCESS);
-                ProcessBlock()->EotChar = '#';
+                ASSERT_EQ(SetParameters("STREOT,EOT=#"), HLLAPI_RC_SUCCESS);
             }
             for (char letter : {'B', 'C'}) Sessions()->SetCaller("", letter);
             std::vector<char> data(row.command.begin(), row.command.end());
             // STREOT searches the end character within one Data's worth.
             data.resize(data.size() + HLLAPI_MAX_DATA, '\0');
-            const std::int32_t length = row.length >= 0 || row.length < -1
-                                            ? row.length
-                                            : static_cast<std::int32_t>(row.command.size());
-            Call call(function, length);
+            Call call(function, row.length == -1 ? static_cast<std::int32_t>(row.command.size()) : row.length);
             EXPECT_EQ(call.Run(data.data()).result, row.result);
             EXPECT_EQ(call.returnCode, row.result);
             ApplicationBlock* block = ProcessBlock();
