@@ -25,20 +25,18 @@ bool Holds(const unsigned char* bytes, std::size_t size, unsigned factor) {
     return true;
 }
 
-// args: mapping name, size. Opens the existing mapping through create, checks
-// the pattern the test wrote and answers by writing its own.
+// args: mapping name. Opens the existing mapping through create, checks the
+// pattern the test wrote and answers by writing its own.
 TRV_CHILD_ROLE(mapping_peer) {
-    if (args.size() != 2) return 10;
-    const std::size_t size = std::stoul(args[1]);
-    CreatedMapping created = CreateNamedMapping(args[0].c_str(), size);
+    if (args.size() != 1) return 10;
+    CreatedMapping created = CreateNamedMapping(args[0].c_str(), kSize);
     UniqueHandle mapping(created.handle);
-    if (!mapping) return 11;
-    if (!created.existed) return 12;
-    auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), size));
-    if (bytes == nullptr) return 13;
-    const int result = Holds(bytes, size, 7) ? 0 : 14;
-    Fill(bytes, size, 3);
-    UnmapView(bytes, size);
+    if (!mapping || !created.existed) return 11;
+    auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), kSize));
+    if (bytes == nullptr) return 12;
+    const int result = Holds(bytes, kSize, 7) ? 0 : 13;
+    Fill(bytes, kSize, 3);
+    UnmapView(bytes, kSize);
     return result;
 }
 
@@ -52,7 +50,7 @@ TEST(MappingTest, ANewMappingIsZeroFilledAndSharedWithAnotherProcess) {
     ASSERT_NE(bytes, nullptr);
     EXPECT_TRUE(Holds(bytes, kSize, 0));
     Fill(bytes, kSize, 7);
-    test::RoleProcess peer("mapping_peer", {name, std::to_string(kSize)});
+    test::RoleProcess peer("mapping_peer", {name});
     EXPECT_EQ(peer.Wait(), 0);
     EXPECT_TRUE(Holds(bytes, kSize, 3)) << "the peer's answer did not arrive";
     UnmapView(bytes, kSize);

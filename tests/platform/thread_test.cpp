@@ -11,11 +11,10 @@
 #include "platform/mutex.h"
 #include "platform/thread.h"
 #include "platform/timeout.h"
+#include "platform_support.h"
 
 namespace trv::platform {
 namespace {
-
-constexpr std::uint32_t kLimitMs = 10000;
 
 struct Job {
     std::atomic<std::uint32_t> ranOn{0};
