@@ -37,7 +37,9 @@ TEST_P(TwoWaitersTest, OneSignalReleasesOneWaiterOrAll) {
     ASSERT_TRUE(Eventually([&] { return released() >= expected; }));
     SleepMs(300);  // a further release would show within this window
     EXPECT_EQ(released(), expected);
-    if (!manual) ASSERT_TRUE(SignalEvent(event.get()));  // releases the other one
+    if (!manual) {
+        ASSERT_TRUE(SignalEvent(event.get()));  // releases the other one
+    }
     EXPECT_EQ(first.Wait(), 0);
     EXPECT_EQ(second.Wait(), 0);
     EXPECT_EQ(WaitForEvent(event.get(), 0), manual ? kWaitObject0 : kWaitTimeout);
@@ -48,40 +50,20 @@ INSTANTIATE_TEST_SUITE_P(EventAcrossProcesses, TwoWaitersTest, testing::Bool(),
                              return info.param ? "ManualReset" : "AutoReset";
                          });
 
-TEST(EventAcrossProcessesTest, WaitAnyAndWaitAllEndWhenAnotherProcessSignals) {
-    std::string names[3];
-    UniqueHandle events[3];
-    Handle handles[3];
-    for (int i = 0; i < 3; ++i) {
-        names[i] = test::UniqueName("ev_any_" + std::to_string(i));
-        events[i].reset(CreateNamedEvent(i == 0, names[i].c_str()));
-        ASSERT_TRUE(events[i]);
-        handles[i] = events[i].get();
-    }
-    test::RoleProcess signalsOne("signal_event", {names[1]});
-    EXPECT_EQ(WaitForEvents(3, handles, false, kLimitMs), kWaitObject0 + 1);
-    EXPECT_EQ(signalsOne.Wait(), 0);
-    EXPECT_EQ(WaitForEvents(3, handles, false, 0), kWaitTimeout);  // consumed
-
-    SignalEvent(handles[0]);  // manual-reset
-    test::RoleProcess signalsLast("signal_event", {names[2]});
-    EXPECT_EQ(WaitForEvents(2, handles + 1, true, 0), kWaitTimeout);
-    // Index 1 is signalled in this process; the last one comes from the child.
-    SignalEvent(handles[1]);
-    EXPECT_EQ(WaitForEvents(3, handles, true, kLimitMs), kWaitObject0);
-    EXPECT_EQ(signalsLast.Wait(), 0);
-    EXPECT_EQ(WaitForEvent(handles[0], 0), kWaitObject0) << "a manual-reset event was consumed";
-    EXPECT_EQ(WaitForEvents(2, handles + 1, false, 30), kWaitTimeout) << "auto-reset events stayed set";
-}
-
+// The lowest signalled index answers and only auto-reset events are taken;
+// a signal from another process ends the wait.
 TEST(EventWaitTest, WaitAnyAnswersTheLowestSignalledIndexAndConsumesOnlyAutoReset) {
+    const std::string name = test::UniqueName("ev_any");
     UniqueHandle autoFirst(CreateNamedEvent(false, nullptr));
     UniqueHandle manual(CreateNamedEvent(true, nullptr));
-    UniqueHandle autoLast(CreateNamedEvent(false, nullptr));
+    UniqueHandle autoLast(CreateNamedEvent(false, name.c_str()));
     ASSERT_TRUE(autoFirst && manual && autoLast);
     const Handle handles[3] = {autoFirst.get(), manual.get(), autoLast.get()};
 
     EXPECT_EQ(WaitForEvents(3, handles, false, 30), kWaitTimeout);
+    test::RoleProcess signaller("signal_event", {name});
+    EXPECT_EQ(WaitForEvents(3, handles, false, kLimitMs), kWaitObject0 + 2);
+    EXPECT_EQ(signaller.Wait(), 0);
     SignalEvent(autoLast.get());
     SignalEvent(autoLast.get());  // signalling a signalled event changes nothing
     SignalEvent(manual.get());
@@ -96,33 +78,28 @@ TEST(EventWaitTest, WaitAnyAnswersTheLowestSignalledIndexAndConsumesOnlyAutoRese
     EXPECT_EQ(WaitForEvents(3, handles, false, kLimitMs), kWaitObject0 + 2);
 }
 
+// Wait-all takes nothing until every event is signalled, the last one here
+// by another process; then it takes the auto-reset ones only.
 TEST(EventWaitTest, WaitAllTakesNothingUntilEverySignalIsThere) {
+    const std::string name = test::UniqueName("ev_all");
     UniqueHandle first(CreateNamedEvent(false, nullptr));
-    UniqueHandle second(CreateNamedEvent(false, nullptr));
-    ASSERT_TRUE(first && second);
-    const Handle handles[2] = {first.get(), second.get()};
+    UniqueHandle manual(CreateNamedEvent(true, nullptr));
+    UniqueHandle last(CreateNamedEvent(false, name.c_str()));
+    ASSERT_TRUE(first && manual && last);
+    const Handle handles[3] = {first.get(), manual.get(), last.get()};
 
     SignalEvent(first.get());
-    EXPECT_EQ(WaitForEvents(2, handles, true, 50), kWaitTimeout);
+    SignalEvent(manual.get());
+    EXPECT_EQ(WaitForEvents(3, handles, true, 50), kWaitTimeout);
     EXPECT_EQ(WaitForEvent(first.get(), 0), kWaitObject0);  // still there, not consumed
 
     SignalEvent(first.get());
-    SignalEvent(second.get());
-    EXPECT_EQ(WaitForEvents(2, handles, true, kLimitMs), kWaitObject0);
-    EXPECT_EQ(WaitForEvents(2, handles, false, 0), kWaitTimeout);
-}
-
-TEST(EventWaitTest, CreatingAnExistingEventKeepsItsKindAndState) {
-    const std::string name = test::UniqueName("ev_reopen");
-    UniqueHandle created(CreateNamedEvent(true, name.c_str()));
-    ASSERT_TRUE(created);
-    SignalEvent(created.get());
-    UniqueHandle again(CreateNamedEvent(false, name.c_str()));
-    ASSERT_TRUE(again);
-    EXPECT_EQ(WaitForEvent(again.get(), 0), kWaitObject0);
-    EXPECT_EQ(WaitForEvent(created.get(), 0), kWaitObject0);  // manual: still set
-    ClearEvent(again.get());
-    EXPECT_EQ(WaitForEvent(created.get(), 0), kWaitTimeout);
+    test::RoleProcess signaller("signal_event", {name});
+    EXPECT_EQ(WaitForEvents(3, handles, true, kLimitMs), kWaitObject0);
+    EXPECT_EQ(signaller.Wait(), 0);
+    EXPECT_EQ(WaitForEvent(manual.get(), 0), kWaitObject0) << "a manual-reset event was consumed";
+    EXPECT_EQ(WaitForEvents(2, handles, false, 0), kWaitObject0 + 1) << "an auto-reset event stayed set";
+    EXPECT_EQ(WaitForEvent(last.get(), 0), kWaitTimeout);
 }
 
 // A reference acts on its event as the handle does; bad counts, no handle and

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/event.h"
 #include "platform/timeout.h"
@@ -33,45 +34,44 @@ TRV_CHILD_ROLE(mutex_waiter) {
     return Exit(result);
 }
 
-TEST(MutexAcrossProcessesTest, AHeldMutexExcludesAnotherProcessUntilReleased) {
-    const std::string name = test::UniqueName("mx_exclusion");
-    const std::string waitingName = name + "_waiting";
-    UniqueHandle mutex(CreateNamedMutex(name.c_str()));
-    UniqueHandle waiting(CreateNamedEvent(false, waitingName.c_str()));
-    ASSERT_TRUE(mutex && waiting);
-    ASSERT_EQ(WaitMutex(mutex.get(), 0), LockResult::acquired);
-    for (const char* limit : {"0", "100"}) {
-        test::RoleProcess refused("mutex_waiter", {name, limit});
-        EXPECT_EQ(refused.Wait(), Exit(LockResult::timed_out)) << limit;
-    }
-
-    // A waiter blocked in the kernel gets the mutex when it is released.
-    test::RoleProcess blocked("mutex_waiter", {name, std::to_string(kLimitMs), waitingName});
-    ASSERT_EQ(WaitForEvent(waiting.get(), kLimitMs), kWaitObject0);
-    ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
-    EXPECT_EQ(blocked.Wait(), Exit(LockResult::acquired));
-    EXPECT_EQ(LockFromAnotherThread(mutex.get(), kLimitMs), LockResult::acquired);
-}
-
-TEST(MutexAcrossProcessesTest, AWaiterBlockedWhenTheOwnerIsKilledGetsTheMutexAsAbandoned) {
-    const std::string name = test::UniqueName("mx_abandoned");
+// Another process is refused a held mutex (at once or at its time limit),
+// gets it when it is released, and gets it as abandoned, once, when its owner
+// is killed; a watch on the owner sees that end.
+TEST(MutexAcrossProcessesTest, AWaitingProcessGetsTheMutexOnReleaseOrAsAbandonedOnTheOwnersEnd) {
+    const std::string name = test::UniqueName("mx_across");
     const std::string readyName = name + "_ready";
     UniqueHandle mutex(CreateNamedMutex(name.c_str()));
     UniqueHandle ready(CreateNamedEvent(false, readyName.c_str()));
     ASSERT_TRUE(mutex && ready);
+    ASSERT_EQ(WaitMutex(mutex.get(), 0), LockResult::acquired);
+    for (const char* limit : {"0", "100"}) {
+        EXPECT_EQ(test::RoleProcess("mutex_waiter", {name, limit}).Wait(), Exit(LockResult::timed_out)) << limit;
+    }
+    const test::RoleArgs blockedWaiter{name, std::to_string(kLimitMs), readyName};
+    {
+        test::RoleProcess blocked("mutex_waiter", blockedWaiter);
+        ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
+        ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
+        EXPECT_EQ(blocked.Wait(), Exit(LockResult::acquired));
+    }
+
     test::RoleProcess holder("hold_until_killed", {name + "_mapping", name + "_event", name, readyName});
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     EXPECT_EQ(WaitMutex(mutex.get(), 0), LockResult::timed_out);
-    test::RoleProcess waiter("mutex_waiter", {name, std::to_string(kLimitMs), readyName});
+    test::RoleProcess waiter("mutex_waiter", blockedWaiter);
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
+    ProcessWatch holderEnd = WatchEnd(holder);
+    EXPECT_FALSE(holderEnd.Ended());
     holder.Kill();
+    EXPECT_TRUE(ProcessWatch(std::move(holderEnd)).Ended());
     EXPECT_EQ(waiter.Wait(), Exit(LockResult::acquired_owner_died));
-    // Abandonment is reported once; afterwards the mutex is an ordinary one.
-    EXPECT_EQ(WaitMutex(mutex.get(), kLimitMs), LockResult::acquired);
-    EXPECT_TRUE(ReleaseNamedMutex(mutex.get()));
+    EXPECT_EQ(LockFromAnotherThread(mutex.get(), kLimitMs), LockResult::acquired);
+    // Another stamp: not the process meant, whatever bears the id now.
+    EXPECT_TRUE(ProcessWatch(CurrentProcessId(), CurrentProcessStartStamp() + 1).Ended());
+    EXPECT_FALSE(ProcessWatch(CurrentProcessId(), CurrentProcessStartStamp()).Ended());
 }
 
-TEST(MutexRecursionTest, TheOwnerReentersEveryWaitNeedsItsReleaseAndOnlyTheOwnerReleases) {
+TEST(MutexRecursionTest, TheOwnerReentersOnlyTheOwnerReleasesAndAnEndedOwnerAbandons) {
     UniqueHandle mutex(CreateNamedMutex(test::UniqueName("mx_recursion").c_str()));
     ASSERT_TRUE(mutex);
     EXPECT_FALSE(ReleaseNamedMutex(mutex.get()));  // not owned at all
@@ -88,11 +88,8 @@ TEST(MutexRecursionTest, TheOwnerReentersEveryWaitNeedsItsReleaseAndOnlyTheOwner
     ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
     EXPECT_EQ(LockFromAnotherThread(mutex.get(), kLimitMs), LockResult::acquired);
     EXPECT_FALSE(ReleaseNamedMutex(mutex.get()));  // no longer the owner
-}
 
-TEST(MutexRecursionTest, AMutexLeftByAnEndedThreadIsAbandonedOnce) {
-    UniqueHandle mutex(CreateNamedMutex(test::UniqueName("mx_thread_end").c_str()));
-    ASSERT_TRUE(mutex);
+    // A thread that ends holding it leaves it abandoned, once.
     ASSERT_EQ(LockFromAnotherThread(mutex.get(), 0, false), LockResult::acquired);
     EXPECT_EQ(WaitMutex(mutex.get(), kLimitMs), LockResult::acquired_owner_died);
     EXPECT_TRUE(ReleaseNamedMutex(mutex.get()));
