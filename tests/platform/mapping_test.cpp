@@ -49,14 +49,15 @@ TEST(MappingTest, AViewOutlivesItsHandleAndTheLastHolderEndsTheMapping) {
     ASSERT_NE(bytes, nullptr);
     CloseObject(created.handle);
     bytes[100] = 42;  // still the shared memory, though its handle is closed
+    UnmapView(bytes, 4096);
 
+    // The other handle kept the mapping, and what was written, alive.
     UniqueHandle reopened(OpenNamedMapping(name.c_str()));
     ASSERT_TRUE(reopened);
     auto* again = static_cast<unsigned char*>(MapView(reopened.get(), 4096));
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again[100], 42);
     UnmapView(again, 4096);
-    UnmapView(bytes, 4096);
     reopened.reset();
     other.reset();
 
