@@ -47,7 +47,6 @@ TEST(GlobalAtomTest, OneNumberPerNameIgnoringCaseInEveryProcess) {
     EXPECT_NE(RegisterMessageName(trv::test::UniqueName("TrvOtherName").c_str()), message);
     trv::test::RoleProcess reader("atom_reader", {name, std::to_string(atom), std::to_string(message)});
     EXPECT_EQ(reader.Wait(), 0);
-    DeleteGlobalAtom(atom);
 
     const std::string counted = trv::test::UniqueName("TrvAtomCase");
     const std::uint16_t twice = AddGlobalAtom(counted.c_str());
@@ -62,6 +61,7 @@ TEST(GlobalAtomTest, OneNumberPerNameIgnoringCaseInEveryProcess) {
     EXPECT_EQ(DeleteGlobalAtom(twice), 0);
     EXPECT_EQ(FindGlobalAtom(counted.c_str()), 0);
     EXPECT_EQ(AtomName(twice), "");
+    DeleteGlobalAtom(atom);
 }
 
 }  // namespace
