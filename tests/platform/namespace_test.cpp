@@ -4,6 +4,7 @@
 // is tested with the mappings.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -27,12 +28,9 @@ TRV_CHILD_ROLE(ns_newcomer) {
     if (!mapping || created.existed) return 13;
     auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), kMappingSize));
     if (bytes == nullptr) return 14;
-    int result = 0;
-    for (std::size_t i = 0; i < kMappingSize; ++i) {
-        if (bytes[i] != 0) result = 15;
-    }
+    const bool zeros = std::all_of(bytes, bytes + kMappingSize, [](unsigned char b) { return b == 0; });
     UnmapView(bytes, kMappingSize);
-    return result;
+    return zeros ? 0 : 15;
 }
 
 TEST(NamespaceTest, AfterEveryHolderWasKilledANewProcessStartsClean) {
