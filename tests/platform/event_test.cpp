@@ -50,10 +50,11 @@ INSTANTIATE_TEST_SUITE_P(EventAcrossProcesses, TwoWaitersTest, testing::Bool(),
                              return info.param ? "ManualReset" : "AutoReset";
                          });
 
-// The lowest signalled index answers and only auto-reset events are taken;
-// a signal from another process ends the wait.
-TEST(EventWaitTest, WaitAnyAnswersTheLowestSignalledIndexAndConsumesOnlyAutoReset) {
-    const std::string name = test::UniqueName("ev_any");
+// Wait-any answers the lowest signalled index and takes only auto-reset
+// events; wait-all takes nothing until every event is signalled, then the
+// auto-reset ones only. Signals from another process end both.
+TEST(EventWaitTest, WaitAnyAnswersTheLowestIndexAndWaitAllWaitsForEverySignal) {
+    const std::string name = test::UniqueName("ev_any_all");
     UniqueHandle autoFirst(CreateNamedEvent(false, nullptr));
     UniqueHandle manual(CreateNamedEvent(true, nullptr));
     UniqueHandle autoLast(CreateNamedEvent(false, name.c_str()));
@@ -74,30 +75,18 @@ TEST(EventWaitTest, WaitAnyAnswersTheLowestSignalledIndexAndConsumesOnlyAutoRese
     EXPECT_EQ(WaitForEvents(3, handles, false, 0), kWaitTimeout);
     SignalEvent(autoFirst.get());
     EXPECT_EQ(WaitForEvents(3, handles, false, kLimitMs), kWaitObject0);
-}
 
-// Wait-all takes nothing until every event is signalled, the last one here
-// by another process; then it takes the auto-reset ones only.
-TEST(EventWaitTest, WaitAllTakesNothingUntilEverySignalIsThere) {
-    const std::string name = test::UniqueName("ev_all");
-    UniqueHandle first(CreateNamedEvent(false, nullptr));
-    UniqueHandle manual(CreateNamedEvent(true, nullptr));
-    UniqueHandle last(CreateNamedEvent(false, name.c_str()));
-    ASSERT_TRUE(first && manual && last);
-    const Handle handles[3] = {first.get(), manual.get(), last.get()};
-
-    SignalEvent(first.get());
+    SignalEvent(autoFirst.get());
     SignalEvent(manual.get());
     EXPECT_EQ(WaitForEvents(3, handles, true, 50), kWaitTimeout);
-    EXPECT_EQ(WaitForEvent(first.get(), 0), kWaitObject0);  // still there, not consumed
-
-    SignalEvent(first.get());
-    test::RoleProcess signaller("signal_event", {name});
+    EXPECT_EQ(WaitForEvent(autoFirst.get(), 0), kWaitObject0);  // still there, not consumed
+    SignalEvent(autoFirst.get());
+    test::RoleProcess lastSignaller("signal_event", {name});
     EXPECT_EQ(WaitForEvents(3, handles, true, kLimitMs), kWaitObject0);
-    EXPECT_EQ(signaller.Wait(), 0);
+    EXPECT_EQ(lastSignaller.Wait(), 0);
     EXPECT_EQ(WaitForEvent(manual.get(), 0), kWaitObject0) << "a manual-reset event was consumed";
     EXPECT_EQ(WaitForEvents(2, handles, false, 0), kWaitObject0 + 1) << "an auto-reset event stayed set";
-    EXPECT_EQ(WaitForEvent(last.get(), 0), kWaitTimeout);
+    EXPECT_EQ(WaitForEvent(autoLast.get(), 0), kWaitTimeout);
 }
 
 // A reference acts on its event as the handle does; bad counts, no handle and
