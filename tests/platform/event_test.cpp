@@ -2,54 +2,14 @@
 // wait-any indices, wait-all, time limits and argument checks.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
 #include <string>
 
-#include "platform/clock.h"
 #include "platform/event.h"
-#include "platform/mapping.h"
 #include "platform/timeout.h"
-#include "support/child_role.h"
+#include "platform_support.h"
 
 namespace trv::platform {
 namespace {
-
-constexpr std::uint32_t kLimitMs = 10000;
-
-// Counters the waiter processes share with the test.
-struct WaiterCounters {
-    std::atomic<std::int32_t> ready;     // waiters about to wait
-    std::atomic<std::int32_t> released;  // waiters whose wait succeeded
-};
-
-// args: event, counters mapping, ready event, released event. Waits once for
-// the event; counts itself ready before and released after.
-TRV_CHILD_ROLE(event_waiter) {
-    if (args.size() != 4) return 10;
-    UniqueHandle event(OpenNamedEvent(args[0].c_str()));
-    UniqueHandle mapping(OpenNamedMapping(args[1].c_str()));
-    UniqueHandle ready(OpenNamedEvent(args[2].c_str()));
-    UniqueHandle released(OpenNamedEvent(args[3].c_str()));
-    if (!event || !mapping || !ready || !released) return 11;
-    auto* counters = static_cast<WaiterCounters*>(MapView(mapping.get(), sizeof(WaiterCounters)));
-    if (counters == nullptr) return 12;
-    counters->ready.fetch_add(1);
-    SignalEvent(ready.get());
-    const std::uint32_t result = WaitForEvent(event.get(), kLimitMs);
-    if (result == kWaitObject0) counters->released.fetch_add(1);
-    SignalEvent(released.get());
-    UnmapView(counters, sizeof(WaiterCounters));
-    return result == kWaitObject0 ? 0 : 13;
-}
-
-// args: event name. Opens the event by name and signals it.
-TRV_CHILD_ROLE(event_signaller) {
-    if (args.size() != 1) return 10;
-    UniqueHandle event(OpenNamedEvent(args[0].c_str()));
-    return event && SignalEvent(event.get()) ? 0 : 11;
-}
 
 // Two waiter processes on one event (manual-reset or not, the parameter): one
 // signal releases one waiter of an auto-reset event and both of a manual one,
@@ -58,40 +18,31 @@ class TwoWaitersTest : public testing::TestWithParam<bool> {};
 
 TEST_P(TwoWaitersTest, OneSignalReleasesOneWaiterOrAll) {
     const bool manual = GetParam();
-    const std::string tag = manual ? "ev_manual" : "ev_auto";
-    const std::string names[4] = {test::UniqueName(tag), test::UniqueName(tag + "_counters"),
-                                  test::UniqueName(tag + "_ready"), test::UniqueName(tag + "_released")};
-    UniqueHandle event(CreateNamedEvent(manual, names[0].c_str()));
-    UniqueHandle mapping(CreateNamedMapping(names[1].c_str(), sizeof(WaiterCounters)).handle);
-    UniqueHandle ready(CreateNamedEvent(false, names[2].c_str()));
-    UniqueHandle released(CreateNamedEvent(false, names[3].c_str()));
-    ASSERT_TRUE(event && mapping && ready && released);
-    auto* counters = static_cast<WaiterCounters*>(MapView(mapping.get(), sizeof(WaiterCounters)));
-    ASSERT_NE(counters, nullptr);
-    const test::RoleArgs args(std::begin(names), std::end(names));
-    test::RoleProcess first("event_waiter", args);
-    test::RoleProcess second("event_waiter", args);
-    while (counters->ready.load() < 2) {
-        ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
-    }
+    const std::string name = test::UniqueName(manual ? "ev_manual" : "ev_auto");
+    const std::string readyName = name + "_ready";
+    UniqueHandle event(CreateNamedEvent(manual, name.c_str()));
+    UniqueHandle ready(CreateNamedEvent(false, readyName.c_str()));
+    ASSERT_TRUE(event && ready);
+    const test::RoleArgs args{readyName, std::to_string(kLimitMs), name};
+    test::RoleProcess first("wait_events", args);
+    ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
+    test::RoleProcess second("wait_events", args);
+    ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     SleepMs(50);  // lets both reach their wait; the outcome does not depend on it
+    const ProcessWatch ends[2] = {WatchEnd(first), WatchEnd(second)};
+    const auto released = [&] { return int{ends[0].Ended()} + int{ends[1].Ended()}; };
 
     ASSERT_TRUE(SignalEvent(event.get()));
     const int expected = manual ? 2 : 1;
-    do {
-        ASSERT_EQ(WaitForEvent(released.get(), kLimitMs), kWaitObject0);
-    } while (counters->released.load() < expected);
-    WaitForEvent(released.get(), 300);  // a further release would show within this window
-    EXPECT_EQ(counters->released.load(), expected);
-
+    ASSERT_TRUE(Eventually([&] { return released() >= expected; }));
+    SleepMs(300);  // a further release would show within this window
+    EXPECT_EQ(released(), expected);
     if (!manual) {
         ASSERT_TRUE(SignalEvent(event.get()));  // releases the other one
     }
     EXPECT_EQ(first.Wait(), 0);
     EXPECT_EQ(second.Wait(), 0);
-    EXPECT_EQ(counters->released.load(), 2);
     EXPECT_EQ(WaitForEvent(event.get(), 0), manual ? kWaitObject0 : kWaitTimeout);
-    UnmapView(counters, sizeof(WaiterCounters));
 }
 
 INSTANTIATE_TEST_SUITE_P(EventAcrossProcesses, TwoWaitersTest, testing::Bool(),
@@ -99,40 +50,21 @@ INSTANTIATE_TEST_SUITE_P(EventAcrossProcesses, TwoWaitersTest, testing::Bool(),
                              return info.param ? "ManualReset" : "AutoReset";
                          });
 
-TEST(EventAcrossProcessesTest, WaitAnyAndWaitAllEndWhenAnotherProcessSignals) {
-    std::string names[3];
-    UniqueHandle events[3];
-    Handle handles[3];
-    for (int i = 0; i < 3; ++i) {
-        names[i] = test::UniqueName("ev_any_" + std::to_string(i));
-        events[i].reset(CreateNamedEvent(i == 0, names[i].c_str()));
-        ASSERT_TRUE(events[i]);
-        handles[i] = events[i].get();
-    }
-    test::RoleProcess signalsOne("event_signaller", {names[1]});
-    EXPECT_EQ(WaitForEvents(3, handles, false, kLimitMs), kWaitObject0 + 1);
-    EXPECT_EQ(signalsOne.Wait(), 0);
-    EXPECT_EQ(WaitForEvents(3, handles, false, 0), kWaitTimeout);  // consumed
-
-    SignalEvent(handles[0]);  // manual-reset
-    test::RoleProcess signalsLast("event_signaller", {names[2]});
-    EXPECT_EQ(WaitForEvents(2, handles + 1, true, 0), kWaitTimeout);
-    // Index 1 is signalled in this process; the last one comes from the child.
-    SignalEvent(handles[1]);
-    EXPECT_EQ(WaitForEvents(3, handles, true, kLimitMs), kWaitObject0);
-    EXPECT_EQ(signalsLast.Wait(), 0);
-    EXPECT_EQ(WaitForEvent(handles[0], 0), kWaitObject0) << "a manual-reset event was consumed";
-    EXPECT_EQ(WaitForEvents(2, handles + 1, false, 30), kWaitTimeout) << "auto-reset events stayed set";
-}
-
-TEST(EventWaitTest, WaitAnyAnswersTheLowestSignalledIndexAndConsumesOnlyAutoReset) {
+// Wait-any answers the lowest signalled index and takes only auto-reset
+// events; wait-all takes nothing until every event is signalled, then the
+// auto-reset ones only. Signals from another process end both.
+TEST(EventWaitTest, WaitAnyAnswersTheLowestIndexAndWaitAllWaitsForEverySignal) {
+    const std::string name = test::UniqueName("ev_any_all");
     UniqueHandle autoFirst(CreateNamedEvent(false, nullptr));
     UniqueHandle manual(CreateNamedEvent(true, nullptr));
-    UniqueHandle autoLast(CreateNamedEvent(false, nullptr));
+    UniqueHandle autoLast(CreateNamedEvent(false, name.c_str()));
     ASSERT_TRUE(autoFirst && manual && autoLast);
     const Handle handles[3] = {autoFirst.get(), manual.get(), autoLast.get()};
 
     EXPECT_EQ(WaitForEvents(3, handles, false, 30), kWaitTimeout);
+    test::RoleProcess signaller("signal_event", {name});
+    EXPECT_EQ(WaitForEvents(3, handles, false, kLimitMs), kWaitObject0 + 2);
+    EXPECT_EQ(signaller.Wait(), 0);
     SignalEvent(autoLast.get());
     SignalEvent(autoLast.get());  // signalling a signalled event changes nothing
     SignalEvent(manual.get());
@@ -142,56 +74,24 @@ TEST(EventWaitTest, WaitAnyAnswersTheLowestSignalledIndexAndConsumesOnlyAutoRese
     EXPECT_EQ(WaitForEvents(3, handles, false, 0), kWaitObject0 + 2);
     EXPECT_EQ(WaitForEvents(3, handles, false, 0), kWaitTimeout);
     SignalEvent(autoFirst.get());
-    SignalEvent(autoLast.get());
     EXPECT_EQ(WaitForEvents(3, handles, false, kLimitMs), kWaitObject0);
-    EXPECT_EQ(WaitForEvents(3, handles, false, kLimitMs), kWaitObject0 + 2);
+
+    SignalEvent(autoFirst.get());
+    SignalEvent(manual.get());
+    EXPECT_EQ(WaitForEvents(3, handles, true, 50), kWaitTimeout);
+    EXPECT_EQ(WaitForEvent(autoFirst.get(), 0), kWaitObject0);  // still there, not consumed
+    SignalEvent(autoFirst.get());
+    test::RoleProcess lastSignaller("signal_event", {name});
+    EXPECT_EQ(WaitForEvents(3, handles, true, kLimitMs), kWaitObject0);
+    EXPECT_EQ(lastSignaller.Wait(), 0);
+    EXPECT_EQ(WaitForEvent(manual.get(), 0), kWaitObject0) << "a manual-reset event was consumed";
+    EXPECT_EQ(WaitForEvents(2, handles, false, 0), kWaitObject0 + 1) << "an auto-reset event stayed set";
+    EXPECT_EQ(WaitForEvent(autoLast.get(), 0), kWaitTimeout);
 }
 
-TEST(EventWaitTest, WaitAllTakesNothingUntilEverySignalIsThere) {
-    UniqueHandle first(CreateNamedEvent(false, nullptr));
-    UniqueHandle second(CreateNamedEvent(false, nullptr));
-    ASSERT_TRUE(first && second);
-    const Handle handles[2] = {first.get(), second.get()};
-
-    SignalEvent(first.get());
-    EXPECT_EQ(WaitForEvents(2, handles, true, 50), kWaitTimeout);
-    EXPECT_EQ(WaitForEvent(first.get(), 0), kWaitObject0);  // still there, not consumed
-
-    SignalEvent(first.get());
-    SignalEvent(second.get());
-    EXPECT_EQ(WaitForEvents(2, handles, true, kLimitMs), kWaitObject0);
-    EXPECT_EQ(WaitForEvents(2, handles, false, 0), kWaitTimeout);
-}
-
-TEST(EventWaitTest, CreatingAnExistingEventKeepsItsKindAndState) {
-    const std::string name = test::UniqueName("ev_reopen");
-    UniqueHandle created(CreateNamedEvent(true, name.c_str()));
-    ASSERT_TRUE(created);
-    SignalEvent(created.get());
-    UniqueHandle again(CreateNamedEvent(false, name.c_str()));
-    ASSERT_TRUE(again);
-    EXPECT_EQ(WaitForEvent(again.get(), 0), kWaitObject0);
-    EXPECT_EQ(WaitForEvent(created.get(), 0), kWaitObject0);  // manual: still set
-    ClearEvent(again.get());
-    EXPECT_EQ(WaitForEvent(created.get(), 0), kWaitTimeout);
-}
-
-TEST(EventWaitTest, BadCountsAndHandlesFail) {
-    UniqueHandle event(CreateNamedEvent(false, nullptr));
-    ASSERT_TRUE(event);
-    Handle many[kMaxWaitObjects + 1];
-    for (Handle& handle : many) handle = event.get();
-    EXPECT_EQ(WaitForEvents(0, many, false, 0), kWaitFailed);
-    EXPECT_EQ(WaitForEvents(kMaxWaitObjects + 1, many, false, 0), kWaitFailed);
-    EXPECT_EQ(WaitForEvent(kNoHandle, 0), kWaitFailed);
-    EXPECT_FALSE(SignalEvent(kNoHandle));
-    EXPECT_FALSE(ClearEvent(kNoHandle));
-    const EventRef none;
-    EXPECT_FALSE(none.Signal());
-    EXPECT_EQ(none.Wait(0), kWaitFailed);
-}
-
-TEST(EventRefTest, AReferenceActsOnItsEventAsTheHandleDoes) {
+// A reference acts on its event as the handle does; bad counts, no handle and
+// an empty reference fail.
+TEST(EventRefTest, AReferenceActsAsItsHandleAndBadArgumentsFail) {
     UniqueHandle autoReset(CreateNamedEvent(false, nullptr));
     UniqueHandle manual(CreateNamedEvent(true, nullptr));
     ASSERT_TRUE(autoReset && manual);
@@ -204,6 +104,16 @@ TEST(EventRefTest, AReferenceActsOnItsEventAsTheHandleDoes) {
     EXPECT_EQ(stays.Wait(0), kWaitObject0);
     EXPECT_TRUE(stays.Clear());
     EXPECT_EQ(WaitForEvent(manual.get(), 0), kWaitTimeout);
+
+    Handle many[kMaxWaitObjects + 1];
+    for (Handle& handle : many) handle = manual.get();
+    EXPECT_EQ(WaitForEvents(0, many, false, 0), kWaitFailed);
+    EXPECT_EQ(WaitForEvents(kMaxWaitObjects + 1, many, false, 0), kWaitFailed);
+    EXPECT_EQ(WaitForEvent(kNoHandle, 0), kWaitFailed);
+    EXPECT_FALSE(SignalEvent(kNoHandle));
+    EXPECT_FALSE(ClearEvent(kNoHandle));
+    EXPECT_FALSE(EventRef().Signal());
+    EXPECT_EQ(EventRef().Wait(0), kWaitFailed);
 }
 
 }  // namespace

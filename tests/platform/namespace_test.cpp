@@ -1,44 +1,22 @@
 // The namespace of named objects: absent names, one set of names for every
-// kind, case and unusual characters, lifetime by handle, and a clean start
-// after every process holding an object was killed.
+// kind, case and unusual characters, and a clean start after every process
+// holding an object was killed. (The end of an object with its last handle
+// is tested with the mappings.)
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <algorithm>
 #include <string>
 #include <utility>
 
 #include "platform/event.h"
 #include "platform/mapping.h"
-#include "platform/mutex.h"
 #include "platform/timeout.h"
-#include "support/child_role.h"
+#include "platform_support.h"
 
 namespace trv::platform {
 namespace {
 
-constexpr std::uint32_t kLimitMs = 10000;
 constexpr std::size_t kMappingSize = 8192;
-
-// args: mapping, event, mutex, ready event. Builds (or joins) the objects,
-// leaves marks in them, signals the ready event and holds everything until
-// killed.
-TRV_CHILD_ROLE(ns_holder) {
-    if (args.size() != 4) return 10;
-    UniqueHandle mapping(CreateNamedMapping(args[0].c_str(), kMappingSize).handle);
-    UniqueHandle event(CreateNamedEvent(true, args[1].c_str()));
-    UniqueHandle mutex(CreateNamedMutex(args[2].c_str()));
-    UniqueHandle ready(OpenNamedEvent(args[3].c_str()));
-    if (!mapping || !event || !mutex || !ready) return 11;
-    auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), kMappingSize));
-    if (bytes == nullptr) return 12;
-    for (std::size_t i = 0; i < kMappingSize; ++i) bytes[i] = 0xAB;
-    SignalEvent(event.get());
-    if (WaitMutex(mutex.get(), 0) == LockResult::failed) return 13;
-    SignalEvent(ready.get());
-    UniqueHandle never(CreateNamedEvent(false, nullptr));
-    WaitForEvent(never.get(), 60000);
-    return 14;
-}
 
 // args: mapping, event, mutex. Checks that none of the objects survived.
 TRV_CHILD_ROLE(ns_newcomer) {
@@ -47,65 +25,33 @@ TRV_CHILD_ROLE(ns_newcomer) {
     if (OpenNamedMutex(args[2].c_str()) != kNoHandle) return 12;
     CreatedMapping created = CreateNamedMapping(args[0].c_str(), kMappingSize);
     UniqueHandle mapping(created.handle);
-    if (!mapping) return 13;
-    if (created.existed) return 14;
+    if (!mapping || created.existed) return 13;
     auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), kMappingSize));
-    if (bytes == nullptr) return 15;
-    int result = 0;
-    for (std::size_t i = 0; i < kMappingSize; ++i) {
-        if (bytes[i] != 0) result = 16;
-    }
+    if (bytes == nullptr) return 14;
+    const bool zeros = std::all_of(bytes, bytes + kMappingSize, [](unsigned char b) { return b == 0; });
     UnmapView(bytes, kMappingSize);
-    return result;
-}
-
-// args: event. Answers 0 when the event exists and is signalled.
-TRV_CHILD_ROLE(ns_event_checker) {
-    if (args.size() != 1) return 10;
-    UniqueHandle event(OpenNamedEvent(args[0].c_str()));
-    if (!event) return 11;
-    return WaitForEvent(event.get(), 0) == kWaitObject0 ? 0 : 12;
+    return zeros ? 0 : 15;
 }
 
 TEST(NamespaceTest, AfterEveryHolderWasKilledANewProcessStartsClean) {
-    const std::string mapping = test::UniqueName("ns_clean_mapping");
-    const std::string event = test::UniqueName("ns_clean_event");
-    const std::string mutex = test::UniqueName("ns_clean_mutex");
-    const std::string readyName = test::UniqueName("ns_clean_ready");
-    UniqueHandle ready(CreateNamedEvent(false, readyName.c_str()));
+    const std::string name = test::UniqueName("ns_clean");
+    const test::RoleArgs objects{name + "_mapping", name + "_event", name + "_mutex", name + "_ready"};
+    UniqueHandle ready(CreateNamedEvent(false, objects[3].c_str()));
     ASSERT_TRUE(ready);
     {
         // Two holders, the second joining what the first built; the test
         // itself never opens the objects.
-        test::RoleProcess first("ns_holder", {mapping, event, mutex, readyName});
+        test::RoleProcess first("hold_until_killed", objects);
         ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
-        test::RoleProcess second("ns_holder", {mapping, event, mutex, readyName});
+        test::RoleProcess second("hold_until_killed", objects);
         ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
-        test::RoleProcess checker("ns_event_checker", {event});
-        EXPECT_EQ(checker.Wait(), 0);  // the objects were really there
+        test::RoleProcess checker("wait_events", {"", "0", objects[1]});
+        EXPECT_EQ(checker.Wait(), 0) << "the objects were not there";
         first.Kill();
         second.Kill();
     }
-    test::RoleProcess newcomer("ns_newcomer", {mapping, event, mutex});
+    test::RoleProcess newcomer("ns_newcomer", {objects[0], objects[1], objects[2]});
     EXPECT_EQ(newcomer.Wait(), 0);
-}
-
-TEST(NamespaceTest, AnObjectLivesWhileAHandleIsOpenAndEndsWithTheLast) {
-    const std::string name = test::UniqueName("ns_lifetime");
-    UniqueHandle first(CreateNamedEvent(true, name.c_str()));
-    ASSERT_TRUE(first);
-    UniqueHandle second(OpenNamedEvent(name.c_str()));
-    ASSERT_TRUE(second);
-    SignalEvent(first.get());
-    first.reset();
-    test::RoleProcess checker("ns_event_checker", {name});
-    EXPECT_EQ(checker.Wait(), 0);
-    second.reset();
-    EXPECT_EQ(OpenNamedEvent(name.c_str()), kNoHandle);
-    // A new event of the same name starts non-signalled.
-    UniqueHandle recreated(CreateNamedEvent(true, name.c_str()));
-    ASSERT_TRUE(recreated);
-    EXPECT_EQ(WaitForEvent(recreated.get(), 0), kWaitTimeout);
 }
 
 TEST(NamespaceTest, AbsentNamesAnswerZeroAndAllKindsShareOneSetOfNames) {
@@ -122,7 +68,8 @@ TEST(NamespaceTest, AbsentNamesAnswerZeroAndAllKindsShareOneSetOfNames) {
 }
 
 // Case, characters an escaping scheme could confuse, and long names that
-// differ only at the end: each name is an object of its own.
+// differ only at the end: each name is an object of its own, which a create
+// under its name reopens with its kind and state.
 TEST(NamespaceTest, NamesThatAreAlikeStayDistinct) {
     const std::string base = test::UniqueName("ns_Chars");
     std::string upper = base;
@@ -138,8 +85,9 @@ TEST(NamespaceTest, NamesThatAreAlikeStayDistinct) {
         ASSERT_TRUE(second) << other;
         SignalEvent(first.get());
         EXPECT_EQ(WaitForEvent(second.get(), 0), kWaitTimeout) << other;
-        UniqueHandle reopened(OpenNamedEvent(one.c_str()));
+        UniqueHandle reopened(CreateNamedEvent(false, one.c_str()));
         EXPECT_EQ(WaitForEvent(reopened.get(), 0), kWaitObject0) << one;
+        EXPECT_EQ(WaitForEvent(first.get(), 0), kWaitObject0) << "a manual-reset event became auto-reset";
     }
 }
 

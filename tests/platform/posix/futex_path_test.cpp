@@ -8,9 +8,8 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <fstream>
-#include <memory>
+#include <iterator>
 #include <string>
 
 #include <linux/filter.h>
@@ -18,19 +17,25 @@
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 
-#include "platform/clock.h"
 #include "platform/event.h"
-#include "platform/handle.h"
 #include "platform/posix/futex.h"
 #include "platform/timeout.h"
-#include "support/child_role.h"
+#include "../platform_support.h"
 #include "support/test_files.h"
 
 namespace trv::platform {
 namespace {
 
+constexpr const char* kSetting = "TRVHA64_NO_FUTEX_WAITV";
+
+// A child with the setting at `value` (the test's own stays as it was).
+test::RoleProcess StartWithSetting(const char* value, const std::string& role, const test::RoleArgs& args = {}) {
+    test::ScopedEnvironment path(kSetting, value);
+    return test::RoleProcess(role, args);
+}
+
 TEST(FutexPathTest, TheSettingForcesThePathWithoutFutexWaitv) {
-    const char* forced = std::getenv("TRVHA64_NO_FUTEX_WAITV");
+    const char* forced = std::getenv(kSetting);
     if (forced == nullptr || std::strcmp(forced, "0") == 0) {
         GTEST_SKIP() << "the run with futex_waitv where the kernel has it";
     }
@@ -58,29 +63,7 @@ TRV_CHILD_ROLE(futex_waitv_refused) {
 }
 
 TEST(FutexPathTest, AFilterThatRefusesFutexWaitvLeadsToThePathWithoutIt) {
-    test::ScopedEnvironment path("TRVHA64_NO_FUTEX_WAITV", "0");
-    test::RoleProcess refused("futex_waitv_refused");
-    EXPECT_EQ(refused.Wait(), 0);
-}
-
-// args: the events to wait on (no time limit) and the event to signal when
-// about to wait. Exit code 0 when the wait ended on the first event.
-TRV_CHILD_ROLE(futex_path_waiter) {
-    if (args.size() != 3) return 10;
-    UniqueHandle first(OpenNamedEvent(args[0].c_str()));
-    UniqueHandle second(OpenNamedEvent(args[1].c_str()));
-    UniqueHandle ready(OpenNamedEvent(args[2].c_str()));
-    if (!first || !second || !ready) return 11;
-    const Handle events[2] = {first.get(), second.get()};
-    SignalEvent(ready.get());
-    return WaitForEvents(2, events, false, kInfinite) == kWaitObject0 ? 0 : 12;
-}
-
-// args: the event to signal.
-TRV_CHILD_ROLE(futex_path_signaller) {
-    if (args.size() != 1) return 10;
-    UniqueHandle event(OpenNamedEvent(args[0].c_str()));
-    return event && SignalEvent(event.get()) ? 0 : 11;
+    EXPECT_EQ(StartWithSetting("0", "futex_waitv_refused").Wait(), 0);
 }
 
 // Whether the process runs (state R or D in /proc/<pid>/stat).
@@ -93,9 +76,9 @@ bool Running(std::uint32_t processId) {
     return line[end + 2] == 'R' || line[end + 2] == 'D';
 }
 
-// A waiter on one path and a signaller on the other (the setting for one
-// process only, or two kernels' worth of processes in one namespace): the
-// signal ends the wait, in both directions.
+// A waiter on two events on one path and a signaller on the other (the
+// setting for one process only, or two kernels' worth of processes in one
+// namespace): the signal ends the wait, in both directions.
 class MixedPathsTest : public testing::TestWithParam<bool> {};
 
 TEST_P(MixedPathsTest, ASignalFromTheOtherPathEndsAWait) {
@@ -107,21 +90,13 @@ TEST_P(MixedPathsTest, ASignalFromTheOtherPathEndsAWait) {
     UniqueHandle ready(CreateNamedEvent(false, names[2].c_str()));
     ASSERT_TRUE(first && second && ready);
 
-    std::unique_ptr<test::RoleProcess> waiter;
-    {
-        test::ScopedEnvironment path("TRVHA64_NO_FUTEX_WAITV", waiterWithout ? "1" : "0");
-        waiter = std::make_unique<test::RoleProcess>("futex_path_waiter", test::RoleArgs(names, names + 3));
-    }
-    ASSERT_TRUE(waiter->started());
-    ASSERT_EQ(WaitForEvent(ready.get(), 10000), kWaitObject0);
+    test::RoleProcess waiter = StartWithSetting(waiterWithout ? "1" : "0", "wait_events",
+                                                {names[2], std::to_string(kInfinite), names[0], names[1]});
+    ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     // Asleep in its wait, not about to look at the event once more.
-    while (Running(waiter->id())) SleepMs(1);
-    {
-        test::ScopedEnvironment path("TRVHA64_NO_FUTEX_WAITV", waiterWithout ? "0" : "1");
-        test::RoleProcess signaller("futex_path_signaller", {names[0]});
-        EXPECT_EQ(signaller.Wait(), 0);
-    }
-    EXPECT_EQ(waiter->Wait(), 0) << "the waiter slept through the signal";
+    ASSERT_TRUE(Eventually([&] { return !Running(waiter.id()); }));
+    EXPECT_EQ(StartWithSetting(waiterWithout ? "0" : "1", "signal_event", {names[0]}).Wait(), 0);
+    EXPECT_EQ(waiter.Wait(), 0) << "the waiter slept through the signal";
 }
 
 INSTANTIATE_TEST_SUITE_P(FutexPaths, MixedPathsTest, testing::Bool(), [](const testing::TestParamInfo<bool>& info) {

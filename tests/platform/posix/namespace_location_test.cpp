@@ -27,11 +27,6 @@ TRV_CHILD_ROLE(ns_location) {
     return !usable && posix::NamespaceProblem().find(args[0]) != std::string::npos ? 0 : 6;
 }
 
-std::string Suffix() {
-    const char* space = std::getenv("TRVHA64_NAMESPACE");
-    return space != nullptr && *space != '\0' ? std::string("-") + space : std::string();
-}
-
 bool IsPrivate(const std::string& path) {
     struct stat info;
     return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
@@ -54,21 +49,19 @@ TEST_P(NamespaceLocationTest, TheNamespaceIsWhereOnlyItsUserCanCreateIt) {
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     const std::string runtime = pattern;
     ASSERT_EQ(::chmod(runtime.c_str(), row.runtimeMode), 0);
-    const std::string inRuntime = runtime + "/trvha64" + Suffix();
+    const char* space = std::getenv("TRVHA64_NAMESPACE");
+    const std::string suffix = space != nullptr && *space != '\0' ? std::string("-") + space : "";
+    const std::string inRuntime = runtime + "/trvha64" + suffix;
     if (row.spaceMode) {
         ASSERT_EQ(::mkdir(inRuntime.c_str(), 0700), 0);
         ASSERT_EQ(::chmod(inRuntime.c_str(), *row.spaceMode), 0);
     }
     const std::string standard = "/run/user/" + std::to_string(::geteuid());
     const std::string fallback =
-        (IsPrivate(standard) ? standard + "/trvha64" : "/dev/shm/trvha64-" + std::to_string(::geteuid())) +
-        Suffix();
-    const std::string expected = row.underRuntime ? inRuntime : fallback;
-    {
-        test::ScopedEnvironment variable("XDG_RUNTIME_DIR", runtime.c_str());
-        test::RoleProcess child("ns_location", test::RoleArgs{expected, row.outcome});
-        EXPECT_EQ(child.Wait(10000), 0) << row.what << ": 4 elsewhere, 5 refused, 6 accepted or no reason";
-    }
+        (IsPrivate(standard) ? standard + "/trvha64" : "/dev/shm/trvha64-" + std::to_string(::geteuid())) + suffix;
+    test::ScopedEnvironment variable("XDG_RUNTIME_DIR", runtime.c_str());
+    test::RoleProcess child("ns_location", {row.underRuntime ? inRuntime : fallback, row.outcome});
+    EXPECT_EQ(child.Wait(), 0) << row.what << ": 4 elsewhere, 5 refused, 6 accepted or no reason";
     std::error_code ignored;
     std::filesystem::remove_all(runtime, ignored);
 }

@@ -7,20 +7,10 @@
 
 #include "platform/event.h"
 #include "platform/mutex.h"
-#include "support/child_role.h"
-#include "support/test_thread.h"
+#include "../platform_support.h"
 
 namespace trv::platform {
 namespace {
-
-LockResult TryFromAnotherThread(Handle mutex) {
-    LockResult result = LockResult::failed;
-    test::TestThread other([&] {
-        result = WaitMutex(mutex, 0);
-        if (result == LockResult::acquired) ReleaseNamedMutex(mutex);
-    });
-    return other.Join() ? result : LockResult::failed;
-}
 
 TEST(ResolvedHandleTest, HoldsAndReferencesOutliveTheirHandles) {
     const std::string mutexName = test::UniqueName("mx_hold_closed");
@@ -34,9 +24,9 @@ TEST(ResolvedHandleTest, HoldsAndReferencesOutliveTheirHandles) {
         MutexHold hold(closedMutex, 0);
         ASSERT_TRUE(hold.held());
         CloseObject(closedMutex);
-        EXPECT_EQ(TryFromAnotherThread(mutex.get()), LockResult::timed_out);
+        EXPECT_EQ(LockFromAnotherThread(mutex.get(), 0), LockResult::timed_out);
     }
-    EXPECT_EQ(TryFromAnotherThread(mutex.get()), LockResult::acquired) << "the hold's release was lost";
+    EXPECT_EQ(LockFromAnotherThread(mutex.get(), 0), LockResult::acquired) << "the hold's release was lost";
 
     const EventRef ref(closedEvent);
     CloseObject(closedEvent);

@@ -51,7 +51,7 @@ TEST(SessionChooserTest, TheDialogAnswersTheEntryChosenOrCancelled) {
             ADD_FAILURE() << "the dialog did not appear";
             PostThreadMessageA(workerId, WM_QUIT, 0, 0);  // ends the dialog's modal loop
         } else {
-            ASSERT_EQ(SendDlgItemMessageA(dialog, kListBox, LB_GETCOUNT, 0, 0), 3);
+            EXPECT_EQ(SendDlgItemMessageA(dialog, kListBox, LB_GETCOUNT, 0, 0), 3);
             char text[64] = {};
             SendDlgItemMessageA(dialog, kListBox, LB_GETTEXT, 2, reinterpret_cast<LPARAM>(text));
             EXPECT_STREQ(text, "C - stock");

@@ -1,0 +1,60 @@
+// The child roles that several platform tests start (described in
+// platform_support.h).
+#include <string>
+#include <vector>
+
+#include "platform/event.h"
+#include "platform/mapping.h"
+#include "platform_support.h"
+
+namespace trv::platform {
+namespace {
+
+TRV_CHILD_ROLE(signal_event) {
+    for (const std::string& name : args) {
+        UniqueHandle event(OpenNamedEvent(name.c_str()));
+        if (!event || !SignalEvent(event.get())) return 11;
+    }
+    return args.empty() ? 10 : 0;
+}
+
+TRV_CHILD_ROLE(wait_events) {
+    if (args.size() < 3 || args.size() > 2 + kMaxWaitObjects) return 110;
+    std::vector<UniqueHandle> owners;
+    std::vector<Handle> events;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        owners.emplace_back(OpenNamedEvent(args[i].c_str()));
+        if (!owners.back()) return 111;
+        events.push_back(owners.back().get());
+    }
+    if (!args[0].empty()) {
+        UniqueHandle ready(OpenNamedEvent(args[0].c_str()));
+        if (!ready || !SignalEvent(ready.get())) return 112;
+    }
+    const std::uint32_t result =
+        WaitForEvents(events.size(), events.data(), false, static_cast<std::uint32_t>(std::stoul(args[1])));
+    if (result == kWaitTimeout) return kTimedOutExit;
+    return result - kWaitObject0 < events.size() ? static_cast<int>(result - kWaitObject0) : kFailedExit;
+}
+
+TRV_CHILD_ROLE(hold_until_killed) {
+    constexpr std::size_t kMappingSize = 8192;
+    if (args.size() != 4) return 10;
+    UniqueHandle mapping(CreateNamedMapping(args[0].c_str(), kMappingSize).handle);
+    UniqueHandle event(CreateNamedEvent(true, args[1].c_str()));
+    UniqueHandle mutex(CreateNamedMutex(args[2].c_str()));
+    UniqueHandle ready(OpenNamedEvent(args[3].c_str()));
+    if (!mapping || !event || !mutex || !ready) return 11;
+    auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), kMappingSize));
+    if (bytes == nullptr) return 12;
+    for (std::size_t i = 0; i < kMappingSize; ++i) bytes[i] = 0xAB;
+    SignalEvent(event.get());
+    if (WaitMutex(mutex.get(), 0) == LockResult::failed) return 13;
+    SignalEvent(ready.get());
+    UniqueHandle never(CreateNamedEvent(false, nullptr));
+    WaitForEvent(never.get(), 60000);
+    return 14;
+}
+
+}  // namespace
+}  // namespace trv::platform
