@@ -99,7 +99,11 @@ TEST_F(WindowTransferTest, SendReceiveFileHandsTheTransferToTheEmulator) {
 
 // ---- window services --------------------------------------------------------
 
-TEST_F(WindowTransferTest, ConnectWindowServicesSavesTheTitle) {
+// Connect Window Services keeps the emulator's title (no window has it).
+// Query Window Coordinates reads the emulator's text " L<left> B<bottom>
+// R<right> T<top>W" between its markers into the reply record; any other
+// text answers 9. The emulator's own codes pass unchanged.
+TEST_F(WindowTransferTest, ConnectAndCoordinatesTakeTheEmulatorsAnswers) {
     ApplicationBlock& block = Block();
     block.Data[0] = kSessionLetter;
     Record("GetWindowTitle", "()J", 0, &block, "Session H - demo");
@@ -107,29 +111,19 @@ TEST_F(WindowTransferTest, ConnectWindowServicesSavesTheTitle) {
     const SessionBlock session = Sessions()->GetSession(kSessionLetter);
     EXPECT_STREQ(session.WindowTitle, "Session H - demo");
     EXPECT_EQ(session.WindowHandle, 0u) << "no such window exists";
-    EXPECT_EQ(block.Data[0], kSessionLetter);
-    EXPECT_EQ(std::vector<std::uint8_t>(block.Data + 1, block.Data + 5), std::vector<std::uint8_t>(4, 0));
-
+    EXPECT_EQ(std::vector<std::uint8_t>(block.Data, block.Data + 5),
+              std::vector<std::uint8_t>({kSessionLetter, 0, 0, 0, 0}));
     Record("GetWindowTitle", "()J", 12);
     EXPECT_EQ(Run(block, HA_CONNECT_PM_SRVCS), 12);
-}
 
-// The emulator's coordinate text " L<left> B<bottom> R<right> T<top>W",
-// read between its markers into the reply record; any other text answers 9.
-TEST_F(WindowTransferTest, QueryWindowCoordinatesReadsTheEmulatorsText) {
-    ApplicationBlock& block = Block();
-    block.Data[0] = kSessionLetter;
     Record("QueryWindowCoordinates", "()J", 0, &block, "xx L10 B410 R610 T-300W");
     EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), 0);
     WindowCoordinatesReply reply;
     std::memcpy(&reply, block.Data, sizeof reply);
     EXPECT_EQ(reply.ShortName, kSessionLetter);
-    EXPECT_EQ(reply.XLeft, 10);
-    EXPECT_EQ(reply.YBottom, 410);
-    EXPECT_EQ(reply.XRight, 610);
-    EXPECT_EQ(reply.YTop, -300);
+    EXPECT_EQ(std::vector<std::int32_t>({reply.XLeft, reply.YBottom, reply.XRight, reply.YTop}),
+              std::vector<std::int32_t>({10, 410, 610, -300}));
     EXPECT_EQ(block.Data[sizeof reply], 0);
-
     for (const char* bad : {"nothing", "L10 B410 R610 T10W", " L10 B410 R610 T10", " L10 R610 B410 T10W",
                             " L B1 R2 T3W", " L1000000000 B1000000000 R1000000000 T100W"}) {
         Record("QueryWindowCoordinates", "()J", 0, &block, bad);
