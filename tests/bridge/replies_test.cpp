@@ -174,9 +174,7 @@ TEST_F(RepliesTest, KeysAreQueuedAsTheInterceptAsks) {
     block_->KeyInterceptOptions[kSlot] = kInterceptAllKeys;
     EXPECT_EQ(SendKey(u"x"), JNI_TRUE);
     EXPECT_EQ(SendKey(u"[pf13]"), JNI_TRUE);
-    ASSERT_EQ(block_->KeyQueueCount[kSlot], 3);
-    EXPECT_EQ(block_->KeyQueue[kSlot][1].Kind, 'A');
-    EXPECT_EQ(block_->KeyQueue[kSlot][1].Value, 0x0078);
+    ASSERT_EQ(block_->KeyQueueCount[kSlot], 3);  // the plain key's entry: the ehllapi typer test
     // The row of "[pf13]" itself: "[pf1]" is no prefix of it.
     EXPECT_STREQ(MnemonicTable.at(block_->KeyQueue[kSlot][2].Value).mnemonic, "[pf13]");
 
