@@ -54,14 +54,11 @@ TRV_CHILD_ROLE(bridge_caller) {
     if (args.size() == 2 && !again) return 98;
     OnProcessAttach();
     int exitCode = CopyScreen(args[0][0]);
-    if (again) {
-        if (exitCode != 9) {
-            exitCode = 90;
-        } else {
-            exitCode = platform::WaitForEvent(again.get(), kTestLimitMs) == platform::kWaitObject0
-                           ? CopyScreen(args[0][0])
-                           : 91;
-        }
+    if (again && exitCode != 9) {
+        exitCode = 90;
+    } else if (again) {
+        const bool signalled = platform::WaitForEvent(again.get(), kTestLimitMs) == platform::kWaitObject0;
+        exitCode = signalled ? CopyScreen(args[0][0]) : 91;
     }
     OnProcessDetach();
     return exitCode;

@@ -227,22 +227,6 @@ TEST_F(DispatchTest, CopiesSizeTheRequestByTheSessionParameters) {
     EXPECT_EQ(calls_["CopyFieldToString"].back().ints[3], 1);  // display
 }
 
-// The letter registered again by an object of another class: that class's
-// methods are looked up and called, not the ones kept before.
-TEST_F(DispatchTest, ARegistrationAgainUsesTheNewObjectsMethods) {
-    DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
-    EXPECT_EQ(Run(Block(0, 1), HA_COPY_PS), kJavaCallFailed);
-    Unregister(bridge_);
-    bridge_ = NewBridge(kSessionLetter);
-    DefineLong(bridge_, "GetPSSize", Packed(80));
-    Record("CopyPS", "(IIIZI)J", 0);
-    Register(bridge_);
-    EXPECT_EQ(Run(Block(0, 1), HA_COPY_PS), 0);
-    ASSERT_EQ(calls_["CopyPS"].size(), 1u);
-    EXPECT_EQ(calls_["CopyPS"][0].ints[1], 80);
-    EXPECT_EQ(jvm().lookupsOf("GetPSSize"), 2);
-}
-
 TEST_F(DispatchTest, QuerySessionWritesTheSessionRecord) {
     DefineLong(bridge_, "GetPSSize", Packed(3000));
     QuerySessionsEntry entry;

@@ -1,12 +1,9 @@
 // Requests and replies under load through the sessions' real service
-// threads: caller processes of several threads, each thread with an exchange
-// block of its own, send tagged Query Session Status requests to two
-// sessions for a few seconds while one more caller is killed in the middle of
-// its requests. The fake emulator checks that every tag it serves follows the
-// last one it served for that thread (each request seen once, none skipped);
-// every caller checks that each reply carries its own request's tag, so that
-// a reply for the killed caller landing with the caller that takes the
-// session over fails too.
+// threads: caller processes of several threads, each thread with a block of
+// its own, send tagged Query Session Status requests to two sessions while
+// one more caller is killed in the middle of its requests. The fake emulator
+// checks that each thread's tags come in sequence (none served twice or
+// skipped); each caller, that every reply carries its own request's tag.
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -88,10 +85,8 @@ protected:
                     unsigned long long sequence = 0;
                     const std::string tag(reply + 1, kStatusBytes - 1);
                     std::lock_guard<std::mutex> guard(lock_);
-                    if (std::sscanf(tag.c_str(), "%d:%llu", &thread, &sequence) != 2 ||
-                        sequence != last_[thread] + 1) {
-                        ++outOfOrder_;
-                    }
+                    const bool parsed = std::sscanf(tag.c_str(), "%d:%llu", &thread, &sequence) == 2;
+                    if (!parsed || sequence != last_[thread] + 1) ++outOfOrder_;
                     last_[thread] = sequence;
                 }
                 jbyteArray data = env->NewByteArray(kStatusBytes);

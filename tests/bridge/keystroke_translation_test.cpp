@@ -17,41 +17,21 @@
 namespace trv::test {
 namespace {
 
-struct SentKeys {
-    std::string text;
-    bool retry;
-    bool operator==(const SentKeys&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const SentKeys& keys) {
-    return out << '"' << keys.text << "\" retry " << keys.retry;
-}
-
-const SentKeys kReset{"[reset]", false};
-
+// "SendKeys" records its calls; Sent() gives each as its text, with " retry"
+// when the retry flag was set, and forgets them.
 class SendKeyTest : public SessionTest {
 public:
     void SetUp() override {
         SessionTest::SetUp();
-        Define(bridge_, "SendKeys", "([BZ)J", [this](JNIEnv*, jobject, const jvalue* args) {
-            const std::vector<std::uint8_t> bytes = jvm().BytesOf(static_cast<jbyteArray>(args[0].l));
-            sent_.push_back({std::string(bytes.begin(), bytes.end()), args[1].z == JNI_TRUE});
-            return JLong(answer_);
-        });
+        Record("SendKeys", "([BZ)J", 0);
     }
 
-    ApplicationBlock& Prepare(std::uint32_t parms, char escape = '@', char eot = 0) {
-        sent_.clear();
-        ApplicationBlock& block = Block(parms);
-        block.EscChar = escape;
-        block.EotChar = eot;
-        return block;
+    std::vector<std::string> Sent() {
+        std::vector<std::string> sent;
+        for (const RecordedCall& call : calls_["SendKeys"]) sent.push_back(call.text + (call.ints[0] ? " retry" : ""));
+        calls_.clear();
+        return sent;
     }
-
-    std::int32_t Send(ApplicationBlock& block) { return Run(block, HA_SENDKEY); }
-
-    jlong answer_ = 0;
-    std::vector<SentKeys> sent_;
 };
 
 // A keystroke string, its DataLength (its size unless given), and what
@@ -108,57 +88,50 @@ const KeysRow kKeysRows[] = {
     {"@K", {}, true, parms::kNoReset},
     // Within Data: a length beyond it is cut at its end; STREOT without the
     // end character in Data is refused; an escape character in its last byte
-    // is read as if zeros followed.
+    // is read as if zeros followed; a pre-translated code with room after it
+    // moves the rest along.
     {std::string(kDataSize, 'x'), std::string(kDataSize, 'x'), true, 0, '@', 0, 0xFFFFFFF0u},
     {std::string(kDataSize, 'x'), {}, true, parms::kStrEot, '@', '$', 3},
     {std::string(kDataSize - 1, 'y') + "@", {}},
+    {std::string(kDataSize - 8, 'z') + "@Srz", std::string(kDataSize - 8, 'z') + "[screenrtl]z"},
 };
 
 TEST_F(SendKeyTest, KeystrokesBecomeMnemonics) {
     for (const KeysRow& row : kKeysRows) {
-        ApplicationBlock& block = Prepare(row.parms, row.escape, row.eot);
+        SCOPED_TRACE(row.keys.substr(0, 16));
+        ApplicationBlock& block = Block(row.parms);
+        block.EscChar = row.escape;
+        block.EotChar = row.eot;
         std::memcpy(block.Data, row.keys.data(), row.keys.size());
         block.DataLength = row.length != ~0u ? row.length : static_cast<std::uint32_t>(row.keys.size());
-        const std::string shown = row.keys.substr(0, 16);
-        EXPECT_EQ(Send(block), row.sent ? 0 : kUnknownKeyCode) << shown;
-        std::vector<SentKeys> expected;
-        if ((row.parms & parms::kNoReset) == 0) expected.push_back(kReset);
-        if (row.sent) expected.push_back({*row.sent, row.retry});
-        EXPECT_EQ(sent_, expected) << shown;
+        EXPECT_EQ(Run(block, HA_SENDKEY), row.sent ? 0 : kUnknownKeyCode);
+        std::vector<std::string> expected;
+        if ((row.parms & parms::kNoReset) == 0) expected.push_back("[reset]");
+        if (row.sent) expected.push_back(*row.sent + (row.retry ? " retry" : ""));
+        EXPECT_EQ(Sent(), expected);
     }
 }
 
 TEST_F(SendKeyTest, TheResetsAnswerDoesNotStopTheKeys) {
-    answer_ = (jlong{1} << 32) | 5;  // plain: the low 32 bits
-    ApplicationBlock& block = Prepare(0);
+    Record("SendKeys", "([BZ)J", (jlong{1} << 32) | 5);  // plain: the low 32 bits
+    ApplicationBlock& block = Block(0, 1);
     block.Data[0] = 'x';
-    block.DataLength = 1;
-    EXPECT_EQ(Send(block), 5);
-    EXPECT_EQ(sent_.size(), 2u);
+    EXPECT_EQ(Run(block, HA_SENDKEY), 5);
+    EXPECT_EQ(Sent().size(), 2u);
 }
 
+// A pre-translation pattern in Data's last bytes: its replacement is cut at
+// Data's end (leaving no known code) and nothing beyond is written.
 TEST_F(SendKeyTest, PreTranslationStaysWithinData) {
-    // A pre-translation pattern in Data's last bytes: its replacement is
-    // cut at Data's end (leaving no known code) and nothing beyond is written.
-    ApplicationBlock& edge = Prepare(0);
-    std::memset(edge.Data, 'z', kDataSize);
-    std::memcpy(edge.Data + kDataSize - 3, "@Sr", 3);
-    edge.DataLength = kDataSize;
-    const auto afterData = reinterpret_cast<const std::uint8_t*>(&edge.Data) + kDataSize;
+    ApplicationBlock& block = Block(0, kDataSize);
+    std::memset(block.Data, 'z', kDataSize);
+    std::memcpy(block.Data + kDataSize - 3, "@Sr", 3);
+    const auto afterData = reinterpret_cast<const std::uint8_t*>(&block.Data) + kDataSize;
     const std::vector<std::uint8_t> beyond(afterData, afterData + 16);
-    EXPECT_EQ(Send(edge), kUnknownKeyCode);
-    EXPECT_EQ(edge.DataLength, kDataSize + 1);
-    EXPECT_EQ(std::memcmp(edge.Data + kDataSize - 4, "z@S@", 4), 0);
+    EXPECT_EQ(Run(block, HA_SENDKEY), kUnknownKeyCode);
+    EXPECT_EQ(block.DataLength, kDataSize + 1);
+    EXPECT_EQ(std::memcmp(block.Data + kDataSize - 4, "z@S@", 4), 0);
     EXPECT_EQ(std::vector<std::uint8_t>(afterData, afterData + 16), beyond);
-
-    // The same pattern with room after it is moved and replaced.
-    ApplicationBlock& room = Prepare(0);
-    std::memset(room.Data, 'z', kDataSize - 4);
-    std::memcpy(room.Data + kDataSize - 8, "@Sr", 3);
-    room.DataLength = kDataSize - 4;
-    EXPECT_EQ(Send(room), 0);
-    ASSERT_EQ(sent_.size(), 2u);
-    EXPECT_EQ(sent_[1].text, std::string(kDataSize - 8, 'z') + "[screenrtl]z");
 }
 
 // The search of a code stops at the end row; every row before it is a two-

@@ -23,13 +23,10 @@ namespace {
 
 using RegistrationTest = BridgeTest;
 
-int FreeLetters() {
-    int free = 0;
-    for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        char probe = letter;
-        free += Sessions()->IsSessionAvailable(probe) ? 1 : 0;
-    }
-    return free;
+// Bit n set: letter 'A' + n is free.
+std::uint32_t AvailableMap(JNIEnv* env) {
+    return static_cast<std::uint32_t>(
+        Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetAvailableSessionIDMap(env, nullptr));
 }
 
 // Bad letters, a throwing or missing getSessionID and a letter taken already
@@ -37,10 +34,8 @@ int FreeLetters() {
 // registered is served by a thread of its own until it is unregistered.
 TEST_F(RegistrationTest, SessionsAreRegisteredOnceAndUnregisteredCleanly) {
     const int globalsBefore = jvm().liveGlobalRefs();
-    const int freeBefore = FreeLetters();
-    for (jchar bad : {jchar{'#'}, jchar{0}, jchar{'['}, jchar{0x100}}) {
-        Register(NewBridge(bad));
-    }
+    const std::uint32_t freeBefore = AvailableMap(env());
+    for (jchar bad : {jchar{'#'}, jchar{0}, jchar{'['}, jchar{0x100}}) Register(NewBridge(bad));
     jobject throwing = NewBridge('E');
     Define(throwing, "getSessionID", "()C", [this](JNIEnv*, jobject, const jvalue*) {
         jvm().Throw("java/lang/IllegalStateException", "no session yet");
@@ -48,7 +43,7 @@ TEST_F(RegistrationTest, SessionsAreRegisteredOnceAndUnregisteredCleanly) {
     });
     Register(throwing);
     Register(jvm().NewObject(jvm().DefineClass("BridgeWithoutSessionID")));
-    EXPECT_EQ(FreeLetters(), freeBefore);
+    EXPECT_EQ(AvailableMap(env()), freeBefore);
     EXPECT_EQ(jvm().liveGlobalRefs(), globalsBefore);
     EXPECT_EQ(jvm().attaches(), 1);  // the test thread only: no service thread
     EXPECT_FALSE(jvm().exceptionPending());
@@ -83,16 +78,12 @@ TEST_F(RegistrationTest, AvailableSessionIDsFollowTheTable) {
     auto available = [this](jchar wanted) {
         return Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetAvailableSessionID(env(), nullptr, wanted);
     };
-    auto map = [this] {
-        return static_cast<std::uint32_t>(
-            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppGetAvailableSessionIDMap(env(), nullptr));
-    };
     EXPECT_EQ(available('c'), 'C');
-    EXPECT_EQ(map(), 0x3FFFFFFu);
+    EXPECT_EQ(AvailableMap(env()), 0x3FFFFFFu);
 
     Register(NewBridge('A'));
     Register(NewBridge('C'));
-    EXPECT_EQ(map(), 0x3FFFFFAu);
+    EXPECT_EQ(AvailableMap(env()), 0x3FFFFFAu);
     EXPECT_EQ(available('c'), 'B');
     EXPECT_EQ(available('Q'), 'Q');
     EXPECT_EQ(available('1'), 'B');
@@ -100,7 +91,7 @@ TEST_F(RegistrationTest, AvailableSessionIDsFollowTheTable) {
     for (char letter = 'B'; letter <= 'Z'; ++letter) {
         if (letter != 'C') Register(NewBridge(static_cast<jchar>(letter)));
     }
-    EXPECT_EQ(map(), 0u);
+    EXPECT_EQ(AvailableMap(env()), 0u);
     EXPECT_EQ(available('c'), 0);
 }
 
@@ -144,9 +135,9 @@ protected:
 
     // Session B, whose emulator holds GetPSSize until `go_`, with session C
     // beside it so that sessions stay available when B goes; unregistration
-    // gives up on B's service thread after 200 ms. Answers B's bridge.
-    jobject RegisterHeldSession() {
-        SetServiceStopWait(200);
+    // gives up on B's service thread after `stopWaitMs`. Answers B's bridge.
+    jobject RegisterHeldSession(std::uint32_t stopWaitMs = 200) {
+        SetServiceStopWait(stopWaitMs);
         jobject busy = NewBridge('B');
         DefineEmulator(busy, 'B', &go_);
         Register(busy);
@@ -214,10 +205,7 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswers
 // reclaimed, here by this process; the reply Java sends afterwards must not
 // land in the block's next owner.
 TEST_F(CrossProcessTest, AReplyForAKilledCallerDoesNotLandInItsBlocksNextOwner) {
-    SetServiceStopWait(kTestLimitMs);
-    jobject busy = NewBridge('B');
-    DefineEmulator(busy, 'B', &go_);
-    Register(busy);
+    jobject busy = RegisterHeldSession(kTestLimitMs);
     RoleProcess caller("bridge_caller", {"B"});
     ASSERT_TRUE(caller.started());
     ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);

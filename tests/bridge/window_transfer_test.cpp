@@ -3,8 +3,8 @@
 // arguments and write their answers into Data as the reply natives would.
 // No test here has a real emulator window: the window operations answer as
 // for a window that cannot be found.
+#include <algorithm>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -66,40 +66,41 @@ TEST(TransferOptionsTest, TheRestSplitsIntoHostFileAndOptions) {
 }
 
 TEST_F(WindowTransferTest, SendReceiveFileHandsTheTransferToTheEmulator) {
-    Record("SendReceiveFile", "(ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)J", 0);
     ApplicationBlock& block = Block();
     std::strcpy(block.XferPCFile, "C:\\DATA\\PCFILE.TXT");
-    std::strcpy(block.XferOptions, "FN FT A1 (ASCII TIME(30) CLEAR ");
-    EXPECT_EQ(Run(block, HA_SEND_FILE), 3) << "a completed transfer answers 3";
-    ASSERT_EQ(calls_["SendReceiveFile"].size(), 1u);
-    const RecordedCall& send = calls_["SendReceiveFile"][0];
-    EXPECT_EQ(send.texts, (std::vector<std::string>{"C:\\DATA\\PCFILE.TXT", "FN FT A1", "(ASCII  "}));
-    EXPECT_EQ(send.ints, (std::vector<jint>{30, 1, 1}));
+    // A transfer with `options` (XferOptions' size at most), the emulator
+    // answering `answer`: the return code, then what the emulator received.
+    auto transfer = [&](std::uint32_t function, const std::string& options, jlong answer) {
+        calls_.clear();
+        Record("SendReceiveFile", "(ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)J", answer);
+        std::memset(block.XferOptions, 0, sizeof block.XferOptions);
+        std::memcpy(block.XferOptions, options.data(), std::min(options.size(), sizeof block.XferOptions));
+        std::string sent = std::to_string(Run(block, function));
+        for (const RecordedCall& call : calls_["SendReceiveFile"]) {
+            for (const std::string& text : call.texts) sent += " [" + text + "]";
+            for (jint value : call.ints) sent += " " + std::to_string(value);
+        }
+        return sent;
+    };
+    EXPECT_EQ(transfer(HA_SEND_FILE, "FN FT A1 (ASCII TIME(30) CLEAR ", 0),
+              "3 [C:\\DATA\\PCFILE.TXT] [FN FT A1] [(ASCII  ] 30 1 1") << "a completed transfer answers 3";
     EXPECT_STREQ(block.XferHostFile, "FN FT A1");
     EXPECT_STREQ(block.XferOptions, "(ASCII  ");
-
     // Receive, no TIME: -1; the emulator's own codes pass unchanged.
-    Record("SendReceiveFile", "(ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)J", 27);
-    std::strcpy(block.XferOptions, "FN FT A1 NOCLEAR ");
-    EXPECT_EQ(Run(block, HA_RECEIVE_FILE), 27);
-    ASSERT_EQ(calls_["SendReceiveFile"].size(), 2u);
-    EXPECT_EQ(calls_["SendReceiveFile"][1].ints, (std::vector<jint>{-1, 0, 0}));
-
-    // Fewer than three words: 2, the emulator is not asked.
-    std::strcpy(block.XferOptions, "FN FT ");
-    EXPECT_EQ(Run(block, HA_RECEIVE_FILE), HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(calls_["SendReceiveFile"].size(), 2u);
-
+    EXPECT_EQ(transfer(HA_RECEIVE_FILE, "FN FT A1 NOCLEAR ", 27), "27 [C:\\DATA\\PCFILE.TXT] [FN FT A1] [ ] -1 0 0");
+    EXPECT_EQ(transfer(HA_RECEIVE_FILE, "FN FT ", 27), "2") << "fewer than three words";
     // Options filling the whole field, with no terminator, are read within it.
-    std::memset(block.XferOptions, 'X', sizeof block.XferOptions);
-    std::memcpy(block.XferOptions, "FN FT A1 ", 9);
-    EXPECT_EQ(Run(block, HA_RECEIVE_FILE), 27);
-    EXPECT_EQ(calls_["SendReceiveFile"][2].texts[2], std::string(kTransferOptionsSize - 9, 'X'));
+    EXPECT_EQ(transfer(HA_RECEIVE_FILE, "FN FT A1 " + std::string(kTransferOptionsSize, 'X'), 27),
+              "27 [C:\\DATA\\PCFILE.TXT] [FN FT A1] [" + std::string(kTransferOptionsSize - 9, 'X') + "] -1 0 0");
 }
 
 // ---- window services --------------------------------------------------------
 
-TEST_F(WindowTransferTest, ConnectWindowServicesSavesTheTitle) {
+// Connect Window Services keeps the emulator's title (no window has it).
+// Query Window Coordinates reads the emulator's text " L<left> B<bottom>
+// R<right> T<top>W" between its markers into the reply record; any other
+// text answers 9. The emulator's own codes pass unchanged.
+TEST_F(WindowTransferTest, ConnectAndCoordinatesTakeTheEmulatorsAnswers) {
     ApplicationBlock& block = Block();
     block.Data[0] = kSessionLetter;
     Record("GetWindowTitle", "()J", 0, &block, "Session H - demo");
@@ -107,29 +108,19 @@ TEST_F(WindowTransferTest, ConnectWindowServicesSavesTheTitle) {
     const SessionBlock session = Sessions()->GetSession(kSessionLetter);
     EXPECT_STREQ(session.WindowTitle, "Session H - demo");
     EXPECT_EQ(session.WindowHandle, 0u) << "no such window exists";
-    EXPECT_EQ(block.Data[0], kSessionLetter);
-    EXPECT_EQ(std::vector<std::uint8_t>(block.Data + 1, block.Data + 5), std::vector<std::uint8_t>(4, 0));
-
+    EXPECT_EQ(std::vector<std::uint8_t>(block.Data, block.Data + 5),
+              std::vector<std::uint8_t>({kSessionLetter, 0, 0, 0, 0}));
     Record("GetWindowTitle", "()J", 12);
     EXPECT_EQ(Run(block, HA_CONNECT_PM_SRVCS), 12);
-}
 
-// The emulator's coordinate text " L<left> B<bottom> R<right> T<top>W",
-// read between its markers into the reply record; any other text answers 9.
-TEST_F(WindowTransferTest, QueryWindowCoordinatesReadsTheEmulatorsText) {
-    ApplicationBlock& block = Block();
-    block.Data[0] = kSessionLetter;
     Record("QueryWindowCoordinates", "()J", 0, &block, "xx L10 B410 R610 T-300W");
     EXPECT_EQ(Run(block, HA_QUERY_WINDOW_COORDS), 0);
     WindowCoordinatesReply reply;
     std::memcpy(&reply, block.Data, sizeof reply);
     EXPECT_EQ(reply.ShortName, kSessionLetter);
-    EXPECT_EQ(reply.XLeft, 10);
-    EXPECT_EQ(reply.YBottom, 410);
-    EXPECT_EQ(reply.XRight, 610);
-    EXPECT_EQ(reply.YTop, -300);
+    EXPECT_EQ(std::vector<std::int32_t>({reply.XLeft, reply.YBottom, reply.XRight, reply.YTop}),
+              std::vector<std::int32_t>({10, 410, 610, -300}));
     EXPECT_EQ(block.Data[sizeof reply], 0);
-
     for (const char* bad : {"nothing", "L10 B410 R610 T10W", " L10 B410 R610 T10", " L10 R610 B410 T10W",
                             " L B1 R2 T3W", " L1000000000 B1000000000 R1000000000 T100W"}) {
         Record("QueryWindowCoordinates", "()J", 0, &block, bad);
@@ -202,34 +193,28 @@ TEST_F(WindowTransferTest, WindowStatusWithoutAWindow) {
 TEST_F(WindowTransferTest, ChangeWindowNameSavesAndRestoresTheTitle) {
     ApplicationBlock& block = Block();
     Sessions()->SetWindowTitle(kSessionLetter, "");
-    auto request = [&](std::uint8_t letter, const char* name) {
+    // One request, the emulator answering `answer` and writing `title` back
+    // as the one it had: the return code, then the name and the save flag the
+    // emulator received.
+    auto request = [&](std::uint8_t letter, const char* name, jlong answer, const char* title = "") {
+        Record("ChangeWindowName", "([BZ)J", answer, &block, title);
         std::memset(block.Data, 0, kDataSize);
         block.Data[0] = kSessionLetter;
         block.Data[kWindowNameRequestOffset] = letter;
         std::strcpy(reinterpret_cast<char*>(block.Data + kWindowNameTextOffset), name);
-        return Run(block, HA_CHANGE_WINDOW_NAME);
+        const std::int32_t result = Run(block, HA_CHANGE_WINDOW_NAME);
+        const std::vector<RecordedCall>& calls = calls_["ChangeWindowName"];
+        if (calls.empty()) return std::string("no call");
+        return std::to_string(result) + " " + calls.back().text + " " + std::to_string(calls.back().ints[0]);
     };
-    Record("ChangeWindowName", "([BZ)J", 0);
-    EXPECT_EQ(request(kWindowNameReset, ""), 0);
-    ASSERT_EQ(calls_["ChangeWindowName"].size(), 1u);
-    EXPECT_EQ(calls_["ChangeWindowName"][0].texts[0], "@@@@@DO***NOTHING@@@@@");
-    EXPECT_EQ(calls_["ChangeWindowName"][0].ints[0], 0);
-
-    // The first set keeps the title the emulator had.
-    Record("ChangeWindowName", "([BZ)J", 0, &block, "Original title");
-    EXPECT_EQ(request(kWindowNameSet, "New name"), 0);
-    EXPECT_EQ(calls_["ChangeWindowName"][1].texts[0], "New name");
-    EXPECT_EQ(calls_["ChangeWindowName"][1].ints[0], 1);
+    EXPECT_EQ(request(kWindowNameReset, "", 0), "0 @@@@@DO***NOTHING@@@@@ 0");
+    // The first set keeps the title the emulator had, and puts the request back.
+    EXPECT_EQ(request(kWindowNameSet, "New name", 0, "Original title"), "0 New name 1");
     EXPECT_STREQ(Sessions()->GetSession(kSessionLetter).WindowTitle, "Original title");
-    EXPECT_STREQ(reinterpret_cast<const char*>(block.Data + kWindowNameTextOffset), "New name")
-        << "the request is put back";
-
-    Record("ChangeWindowName", "([BZ)J", 4);
-    EXPECT_EQ(request(kWindowNameSet, "Second"), 4);
-    EXPECT_EQ(calls_["ChangeWindowName"][2].ints[0], 0) << "a title is saved already";
-    EXPECT_EQ(request(kWindowNameReset, ""), 4);
-    EXPECT_EQ(calls_["ChangeWindowName"][3].texts[0], "Original title");
-    EXPECT_EQ(calls_["ChangeWindowName"][3].ints[0], 0);
+    EXPECT_STREQ(reinterpret_cast<const char*>(block.Data + kWindowNameTextOffset), "New name");
+    EXPECT_EQ(request(kWindowNameSet, "Second", 4), "4 Second 0") << "a title is saved already";
+    EXPECT_EQ(request(kWindowNameReset, "", 4), "4 Original title 0");
+    EXPECT_EQ(calls_["ChangeWindowName"].size(), 4u);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Connect Window Services and Window Status against a real top-level window:
 // each set request's effect, and each query's flags, checked against what
 // the window system itself says of the window (see test_window.h).
-#include <cstring>
+#include <array>
 #include <functional>
 #include <string>
 
@@ -32,10 +32,6 @@ public:
         Record("QueryWindowCoordinates", "()J", 0, &block, " L0 B0 R0 T0 W");
     }
 
-    std::int32_t Status(std::uint8_t option, std::uint16_t requestFlags, WindowRect rect = {}, std::int32_t z = 0) {
-        return WindowStatus(option, requestFlags, {rect.x, rect.y, rect.width, rect.height, z});
-    }
-
     std::string title_;
     std::unique_ptr<TestWindow> window_;
 };
@@ -43,8 +39,7 @@ public:
 struct SetRow {
     const char* what;
     std::uint16_t flags;
-    WindowRect rect;
-    std::int32_t z;
+    std::array<std::int32_t, 5> geometry;    // X, Y, Width, Height, ZOrder
     std::function<bool(TestWindow&)> holds;  // the effect, through the window system
     std::uint16_t shown;                      // the query's minimised and maximised flags afterwards
     int front;                                // the query's foreground flags: 1 front, 0 not, -1 either
@@ -57,31 +52,31 @@ TEST_F(RealWindowTest, SetRequestsActOnTheWindowAndQueriesReportIt) {
     ASSERT_EQ(Sessions()->GetSession(kSessionLetter).WindowHandle, window_->handle()) << "found by its title";
 
     const SetRow rows[] = {
-        {"move", flags::kMove, {100, 120, 0, 0}, 0,
+        {"move", flags::kMove, {100, 120, 0, 0, 0},
          [](TestWindow& w) { return w.Outer().x == 100 && w.Outer().y == 120; }, 0, -1},
-        {"size", flags::kSize, {0, 0, 500, 300}, 0,
+        {"size", flags::kSize, {0, 0, 500, 300, 0},
          [](TestWindow& w) { return w.Outer().width == 500 && w.Outer().height == 300; }, 0, -1},
-        {"move, minimise not looked at", flags::kMove | flags::kMinimize, {140, 150, 0, 0}, 0,
+        {"move, minimise not looked at", flags::kMove | flags::kMinimize, {140, 150, 0, 0, 0},
          [](TestWindow& w) { return w.Outer().x == 140 && w.Outer().y == 150 && !w.Minimized(); }, 0, -1},
-        {"minimise", flags::kMinimize, {}, 0, [](TestWindow& w) { return w.Minimized(); }, flags::kMinimize, -1},
-        {"restore", flags::kRestore, {}, 0, [](TestWindow& w) { return !w.Minimized(); }, 0, -1},
-        {"maximise", flags::kMaximize, {}, 0, [](TestWindow& w) { return w.Maximized(); }, flags::kMaximize, -1},
-        {"restore", flags::kRestore, {}, 0, [](TestWindow& w) { return !w.Maximized(); }, 0, -1},
-        {"to the front", flags::kActivate, {}, 0, [](TestWindow& w) { return w.Foreground(); }, 0, 1},
-        {"away from the front, 0x0080 not looked at", flags::kZOrder | flags::kActivate, {}, kWindowZOrderAway,
-         [](TestWindow& w) { return !w.Foreground(); }, 0, 0},
-        {"z-order to the front", flags::kZOrder, {}, kWindowZOrderFront,
+        {"minimise", flags::kMinimize, {}, [](TestWindow& w) { return w.Minimized(); }, flags::kMinimize, -1},
+        {"restore", flags::kRestore, {}, [](TestWindow& w) { return !w.Minimized(); }, 0, -1},
+        {"maximise", flags::kMaximize, {}, [](TestWindow& w) { return w.Maximized(); }, flags::kMaximize, -1},
+        {"restore", flags::kRestore, {}, [](TestWindow& w) { return !w.Maximized(); }, 0, -1},
+        {"to the front", flags::kActivate, {}, [](TestWindow& w) { return w.Foreground(); }, 0, 1},
+        {"away from the front, 0x0080 not looked at", flags::kZOrder | flags::kActivate,
+         {0, 0, 0, 0, kWindowZOrderAway}, [](TestWindow& w) { return !w.Foreground(); }, 0, 0},
+        {"z-order to the front", flags::kZOrder, {0, 0, 0, 0, kWindowZOrderFront},
          [](TestWindow& w) { return w.Foreground(); }, 0, 1},
-        {"to the back", flags::kDeactivate, {}, 0, [](TestWindow& w) { return !w.Foreground(); }, 0, 0},
+        {"to the back", flags::kDeactivate, {}, [](TestWindow& w) { return !w.Foreground(); }, 0, 0},
     };
     for (const SetRow& row : rows) {
         SCOPED_TRACE(row.what);
-        EXPECT_EQ(Status(kWindowStatusSet, row.flags, row.rect, row.z), 0);
+        EXPECT_EQ(WindowStatus(kWindowStatusSet, row.flags, row.geometry), 0);
         // Until the effect holds and stays: a window system may still be
         // passing the previous change on (Wine to and from the X server).
         int steady = 0;
         EXPECT_TRUE(Eventually([&] { return (steady = row.holds(*window_) ? steady + 1 : 0) >= 20; }, 8000));
-        ASSERT_EQ(Status(kWindowStatusQuery, 0), 0);
+        ASSERT_EQ(WindowStatus(kWindowStatusQuery, 0), 0);
         EXPECT_EQ(status_.Flags & (flags::kMinimize | flags::kMaximize), row.shown);
         if (row.front >= 0) {
             EXPECT_EQ(status_.Flags & (flags::kActivate | flags::kDeactivate),
@@ -91,7 +86,7 @@ TEST_F(RealWindowTest, SetRequestsActOnTheWindowAndQueriesReportIt) {
 
     // The window goes; the handle kept at connect no longer leads anywhere.
     window_->Destroy();
-    EXPECT_EQ(Status(kWindowStatusSet, flags::kMove, {10, 10, 0, 0}), 1);
+    EXPECT_EQ(WindowStatus(kWindowStatusSet, flags::kMove, {10, 10, 0, 0, 0}), 1);
 }
 
 }  // namespace
