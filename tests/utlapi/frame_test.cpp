@@ -164,14 +164,10 @@ TEST_F(UtlTraceTest, TwoProcessesTracingAtOnceInterleaveWholeEntries) {
         "UTLAPI Trace - PID/TID:0x[0-9A-F]{8}/0x[0-9A-F]{8} - [0-9:/]+\r\n"
         "(UTLGetParameter Enter\r\nHWND=0x0000000[12]\r\nParamIndex=4|UTLGetParameter Exit\r\nRet Code=2)");
     std::size_t entries = 0;
-    std::size_t at = 0;
-    while (at <= text.size()) {
-        const std::size_t end = text.find("\r\n\r\n", at);
-        const std::string one = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 4, ++entries) {
+        end = text.find("\r\n\r\n", at);
+        const std::string one = text.substr(at, end - at);  // to the end of the file for the last entry
         ASSERT_TRUE(std::regex_match(one, entry)) << "entry " << entries << ": " << one;
-        ++entries;
-        if (end == std::string::npos) break;
-        at = end + 4;
     }
     EXPECT_EQ(entries, 2u * 2u * kTracerCalls);
 }
