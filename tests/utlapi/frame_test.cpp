@@ -4,13 +4,13 @@
 // across processes).
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "platform/environment.h"
+#include "support/guarded_buffer.h"
 #include "trvha64_utlapi.h"
 #include "utlapi/utlapi_frame.h"
 #include "utlapi_fixture.h"
@@ -73,14 +73,12 @@ TEST_F(ClientListTest, UnregisteringFirstMiddleOrLastLeavesTheOthersLinked) {
 }
 
 TEST(UtlBuffers, VersionNeedsFiveBytesAndErrorNeeds121AndAHandle) {
-    char buffer[8];
-    std::memset(buffer, 'x', sizeof buffer);
-    EXPECT_EQ(UTLGetUTLAPIVersion(buffer, 4), UTL_INVALID_PARAMETER);
-    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(8, 'x'));
+    GuardedBuffer version(UTL_VERSION_BUFFER, 'x');
+    EXPECT_EQ(UTLGetUTLAPIVersion(version.chars(), 4), UTL_INVALID_PARAMETER);
+    EXPECT_EQ(std::string(version.chars(), 5), "xxxxx");
     EXPECT_EQ(UTLGetUTLAPIVersion(nullptr, 5), UTL_INVALID_PARAMETER);
-    EXPECT_EQ(UTLGetUTLAPIVersion(buffer, 5), 1);
-    EXPECT_EQ(std::string(buffer, 5), std::string("6.02\0", 5));
-    EXPECT_EQ(buffer[5], 'x');
+    EXPECT_EQ(UTLGetUTLAPIVersion(version.chars(), 5), 1);
+    EXPECT_STREQ(version.chars(), UTL_VERSION_TEXT);
 
     ASSERT_EQ(UTLRegisterClient(0x77), 1);
     char error[121];
@@ -111,13 +109,11 @@ TEST_F(UtlTraceTest, InertOrdinalsAndUnsupportedFunctionsAnswerAtOnceAndWriteNoT
     platform::SetEnvironment("UTL_DEBUG", "yes");
     for (std::size_t i = 0; i < std::size(kInert); ++i) EXPECT_EQ(kInert[i](), 1) << "inert entry " << i;
     EXPECT_FALSE(std::filesystem::exists("utlTrace.log"));
-    char buffer[16];
-    std::memset(buffer, 'x', sizeof buffer);
-    EXPECT_EQ(UTLGetEmulatorPath(1, buffer, 10), 1);
-    EXPECT_EQ(std::string(buffer, 11), std::string(10, '\0') + "x");
-    std::memset(buffer, 'x', sizeof buffer);
-    EXPECT_EQ(UTLGetLayoutName(1, buffer, 3), 1);
-    EXPECT_EQ(std::string(buffer, 4), std::string(3, '\0') + "x");
+    for (auto* blank : {UTLGetEmulatorPath, UTLGetLayoutName}) {
+        GuardedBuffer buffer(10, 'x');  // a byte written past its length faults
+        EXPECT_EQ(blank(1, buffer.chars(), 10), 1);
+        EXPECT_EQ(std::string(buffer.chars(), 10), std::string(10, '\0'));
+    }
     EXPECT_EQ(UTLExecute(1, "x"), UTL_UNSUPPORTED);
     EXPECT_EQ(UTLResumeHost(1), UTL_UNSUPPORTED);
     EXPECT_EQ(UTLHoldHost(1), 1);

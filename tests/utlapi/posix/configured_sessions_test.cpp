@@ -1,9 +1,8 @@
 // The POSIX configured sessions: the file "trvha64/sessions" in the
 // configuration directory, what UTLAPI answers without it, and the "Choose a
-// Session" prompt, a numbered list on the controlling terminal. For the
-// prompt a child of this binary runs UTLListSessions (type 1, the configured
-// sessions) with a pseudo-terminal as its controlling terminal, or with none
-// at all; the test answers the prompt as a user would.
+// Session" prompt, a numbered list on the controlling terminal, which a child
+// of this binary shows on a pseudo-terminal (or has no terminal for) and the
+// test answers as a user would.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -37,10 +36,9 @@ TRV_CHILD_ROLE(choose_session) {
 }
 
 // Runs the role on a new pseudo-terminal, or (terminal false) in a new
-// session without one, its output to a pipe, with the trace on (written into
-// the scratch directory, its working directory) and without the unattended
-// switch; `answer` (null: none) is typed once the prompt shows. Answers
-// everything the child wrote.
+// session without one, its output to a pipe, with the trace on (into the
+// working directory) and without the unattended switch; `answer` (null:
+// none) is typed once the prompt shows. Answers everything the child wrote.
 std::string RunChild(bool terminal, const char* answer) {
     ScopedEnvironment attended("TRVHA64_UNATTENDED", nullptr);
     ScopedEnvironment trace("UTL_DEBUG", "yes");
