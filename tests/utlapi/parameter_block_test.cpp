@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "library/process_lifecycle.h"
 #include "platform/thread.h"
@@ -91,13 +92,10 @@ TEST_F(UtlParameterBlockTest, AddOperationsUnpackTheirArguments) {
         EXPECT_EQ(call.length, row.length) << row.number;
         const utl::UTLEventEntry* entry = EventTable('A', kTable).Last();
         ASSERT_NE(entry, nullptr) << row.number;
-        EXPECT_EQ(entry->kind, row.kind) << row.number;
+        EXPECT_EQ(std::tie(entry->kind, entry->event, entry->row, entry->column, entry->settleTime, entry->text),
+                  std::tie(row.kind, row.event, row.row, row.column, row.settle, row.text))
+            << row.number;
         EXPECT_EQ(entry->owner, platform::CurrentThreadId()) << row.number;
-        EXPECT_EQ(entry->event, row.event) << row.number;
-        EXPECT_EQ(entry->row, row.row) << row.number;
-        EXPECT_EQ(entry->column, row.column) << row.number;
-        EXPECT_EQ(entry->settleTime, row.settle) << row.number;
-        EXPECT_EQ(entry->text, row.text) << row.number;
     }
     EXPECT_EQ(EventTable('A', kTable).Count(), std::size(rows));
     EXPECT_EQ(EntryResult(272, "", 0, 2, kTable), 11);  // the first entry that holds: UTLAddWait's

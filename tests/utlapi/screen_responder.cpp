@@ -2,6 +2,7 @@
 // process's handle on it.
 #include "screen_responder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -35,29 +36,34 @@ struct Screen {
         text[kColumns] = '\x1F';
     }
     static int RowStart(int position) { return ((position - 1) / kColumns) * kColumns + 1; }
-    void Write(int position, const char* data, std::size_t n) {
-        for (std::size_t i = 0; i < n && position - 1 + static_cast<int>(i) < kScreenSize; ++i) {
-            text[static_cast<std::size_t>(position - 1) + i] = data[i];
-        }
+    void Write(int position, const std::string& data) {
+        if (position < 1 || position > kScreenSize) return;
+        text.replace(static_cast<std::size_t>(position - 1), data.size(), data);
+        text.resize(kScreenSize);
     }
 };
 
+// The replies, by function, from the position that travels in ReturnCode
+// and the text (up to its NUL) or buffer length in DataLength.
 void Answer(ApplicationBlock& block, Screen& screen) {
     const int position = static_cast<int>(block.ReturnCode);
-    const std::size_t length = block.DataLength;
-    const char* data = reinterpret_cast<const char*>(block.Data);
+    const std::size_t length = std::min<std::size_t>(block.DataLength, sizeof block.Data);
+    const auto* data = reinterpret_cast<const char*>(block.Data);
+    const std::string text(data, strnlen(data, length));
     block.ReturnCode = 0;
     switch (block.Function) {
-        case HA_SENDKEY: {
-            const std::size_t n = strnlen(data, length);
-            screen.Write(screen.cursor, data, n);
-            screen.cursor += static_cast<int>(n);
+        case HA_SENDKEY:
+            screen.Write(screen.cursor, text);
+            screen.cursor += static_cast<int>(text.size());
             break;
-        }
-        case HA_SEARCH_PS: {
-            const std::size_t at = screen.text.find(std::string(data, strnlen(data, length)));
+        case HA_SEARCH_PS:
+        case HA_SEARCH_FIELD: {
+            // Search Field looks in the position's row only.
+            const bool field = block.Function == HA_SEARCH_FIELD;
+            const int start = field ? Screen::RowStart(position) : 1;
+            const std::size_t at = screen.text.substr(start - 1, field ? kColumns : kScreenSize).find(text);
             if (at == std::string::npos) block.ReturnCode = 24;
-            else block.DataLength = static_cast<std::uint32_t>(at + 1);
+            else block.DataLength = static_cast<std::uint32_t>(start + static_cast<int>(at));
             break;
         }
         case HA_QUERY_CURSOR_LOC:
@@ -68,6 +74,7 @@ void Answer(ApplicationBlock& block, Screen& screen) {
             break;
         case HA_COPY_PS_TO_STR:
         case HA_COPY_FIELD_TO_STR: {
+            // The field is the position's row.
             const int from = block.Function == HA_COPY_FIELD_TO_STR ? Screen::RowStart(position) : position;
             const std::string part = screen.text.substr(static_cast<std::size_t>(from - 1), length);
             std::memcpy(block.Data, part.data(), part.size());
@@ -84,11 +91,9 @@ void Answer(ApplicationBlock& block, Screen& screen) {
             block.DataLength = position <= 12 * kColumns ? 0x24 : 0x08;
             break;
         case HA_COPY_STR_TO_PS:
-        case HA_COPY_STR_TO_FIELD: {
-            const int at = block.Function == HA_COPY_STR_TO_FIELD ? Screen::RowStart(position) : position;
-            screen.Write(at, data, strnlen(data, length));
+        case HA_COPY_STR_TO_FIELD:
+            screen.Write(block.Function == HA_COPY_STR_TO_FIELD ? Screen::RowStart(position) : position, text);
             break;
-        }
         case HA_QUERY_SESSION_STATUS: {
             QuerySessionStatusReply reply{};
             reply.ShortName = static_cast<char>(block.Data[0]);
@@ -100,14 +105,6 @@ void Answer(ApplicationBlock& block, Screen& screen) {
             reply.CodePage = 1252;
             std::memcpy(block.Data, &reply, sizeof reply);
             block.DataLength = sizeof reply;
-            break;
-        }
-        case HA_SEARCH_FIELD: {
-            const int start = Screen::RowStart(position);
-            const std::string row = screen.text.substr(static_cast<std::size_t>(start - 1), kColumns);
-            const std::size_t at = row.find(std::string(data, strnlen(data, length)));
-            if (at == std::string::npos) block.ReturnCode = 24;
-            else block.DataLength = static_cast<std::uint32_t>(start + static_cast<int>(at));
             break;
         }
         case HA_FIND_FIELD_POS:

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/configured_sessions.h"
-#include "platform/environment.h"
 #include "trvha64_utlapi.h"
 #include "utlapi/session_parameters.h"
 #include "utlapi_fixture.h"
@@ -16,23 +14,6 @@ namespace trv::test {
 namespace {
 
 constexpr trvUTLClient kClient = 0x5E55;
-
-// Configures A and C (and nothing else) for the test's duration; on POSIX
-// in a configuration directory of the test's own.
-class ConfiguredSessionsTest : public testing::Test {
-protected:
-    void SetUp() override {
-        platform::SetEnvironment("XDG_CONFIG_HOME", dir_.path().string().c_str());
-        for (char letter = 'A'; letter <= 'Z'; ++letter) ASSERT_TRUE(platform::WriteConfiguredSession(letter, ""));
-        ASSERT_TRUE(platform::WriteConfiguredSession('A', "C:\\profiles\\Payroll.ws"));
-        ASSERT_TRUE(platform::WriteConfiguredSession('C', "sales"));
-    }
-    void TearDown() override {
-        platform::WriteConfiguredSession('A', "");
-        platform::WriteConfiguredSession('C', "");
-    }
-    ScratchDirectory dir_{"utl_config"};
-};
 
 TEST_F(ConfiguredSessionsTest, AreListedCountedAndQueriedButNotStartedWithoutProfile) {
     char buffer[64];

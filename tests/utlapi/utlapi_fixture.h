@@ -1,7 +1,7 @@
 // What the UTLAPI tests share: the test process attached as a caller, in a
 // namespace of named objects of its own, the screen responder of
-// screen_responder.h, a client bound to its session A, and a scratch
-// directory for the trace file.
+// screen_responder.h, a client bound to its session A, a scratch directory
+// for the trace file and configured sessions A and C.
 #pragma once
 
 #include <filesystem>
@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "platform/configured_sessions.h"
+#include "platform/environment.h"
 #include "screen_responder.h"
 #include "support/test_files.h"
 #include "trvha64_utlapi.h"
@@ -46,6 +48,23 @@ public:
 
 private:
     std::filesystem::path previous_;
+};
+
+// Configures A and C (and nothing else) for the test's duration; on POSIX
+// in a configuration directory of the test's own.
+class ConfiguredSessionsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetEnvironment("XDG_CONFIG_HOME", dir_.path().string().c_str());
+        for (char letter = 'A'; letter <= 'Z'; ++letter) ASSERT_TRUE(platform::WriteConfiguredSession(letter, ""));
+        ASSERT_TRUE(platform::WriteConfiguredSession('A', "C:\\profiles\\Payroll.ws"));
+        ASSERT_TRUE(platform::WriteConfiguredSession('C', "sales"));
+    }
+    void TearDown() override {
+        platform::WriteConfiguredSession('A', "");
+        platform::WriteConfiguredSession('C', "");
+    }
+    ScratchDirectory dir_{"utl_config"};
 };
 
 // The whole text of a file, bytes as written (the trace ends lines in CR LF).
