@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/library.h"
+#include "protocol/caller_data.h"
 #include "shared/message_boxes.h"
 #include "utlapi/utlapi_frame.h"
 
@@ -19,10 +20,6 @@ constexpr std::uint32_t kPlainOk = 0;
 // The 32-bit EHLLAPI call form of the outside library.
 using OutsideEntry = std::int32_t(TRVHA64_CALL*)(std::int32_t*, char*, std::int32_t*, std::int32_t*);
 constexpr const char* kOutsideLibrary = "qmxhll32.dll";
-constexpr std::size_t kWindowStatusSize = 28;
-constexpr std::size_t kWindowStatusRequestOffset = 4;
-constexpr std::int32_t kWindowStatusQuery = 3;
-constexpr std::size_t kWindowStatusHandleOffset = 20;
 
 // Loaded once and kept: the outside library is never released.
 OutsideEntry OutsideHLLAPI() {
@@ -129,11 +126,13 @@ std::int32_t TRVHA64_CALL UTLGetSessionHandle(trvUTLClient client, const char* s
         char name[4] = {letter, 0, 0, 0};
         std::int32_t result = CallOutside(entry, HA_CONNECT_PM_SRVCS, name, 1);
         if (result != UTL_SUCCESS) return TraceExit("UTLGetSessionHandle", result);
-        char status[kWindowStatusSize] = {};
-        status[0] = letter;
-        status[kWindowStatusRequestOffset] = kWindowStatusQuery;
-        result = CallOutside(entry, HA_PM_WINDOW_STATUS, status, static_cast<std::int32_t>(kWindowStatusSize));
-        if (result == UTL_SUCCESS) std::memcpy(&result, status + kWindowStatusHandleOffset, sizeof result);
+        // The extended query answers the window handle.
+        trv::WindowStatusRecord status{};
+        status.ShortName = letter;
+        status.Option = trv::kWindowStatusQueryExtended;
+        char* bytes = reinterpret_cast<char*>(&status);
+        result = CallOutside(entry, HA_PM_WINDOW_STATUS, bytes, static_cast<std::int32_t>(sizeof status));
+        if (result == UTL_SUCCESS) std::memcpy(&result, bytes + trv::kWindowStatusHandleOffset, sizeof result);
         CallOutside(entry, HA_DISCONNECT_PM_SRVCS, name, 1);
         return TraceExit("UTLGetSessionHandle", result);
     });
