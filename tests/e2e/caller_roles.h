@@ -20,13 +20,9 @@
 
 namespace trv::e2e {
 
-// A role: its function and how many arguments it takes; a role with
-// arguments takes a session letter first, unless it takes any arguments.
-inline constexpr std::size_t kAnyArguments = static_cast<std::size_t>(-1);
 struct RoleEntry {
     const char* name;
     int (*role)(const std::vector<std::string>& args);
-    std::size_t arguments;
 };
 
 // Adds roles to those RunCallerRole knows. Called from a namespace-scope
@@ -34,7 +30,7 @@ struct RoleEntry {
 bool RegisterRoles(std::initializer_list<RoleEntry> roles);
 
 // Runs the named role; its result is the process's exit code (2 for an
-// unknown role or bad arguments).
+// unknown role).
 int RunCallerRole(const std::string& name, const std::vector<std::string>& args);
 
 struct Outcome {

@@ -2,9 +2,10 @@
 // Java virtual machine and the native caller roles of this test binary) with
 // pipes for their standard input and output, read line by line and always
 // with a time limit; the JDK 17 launcher, the emulator's jar, the library
-// and the test profiles (paths fixed at build time); the namespaces of named
-// objects that keep the tests apart; and the emulator process with its
-// command protocol (see com.ombrel.eQintra.hllbridge.HeadlessEmulator).
+// and the test profiles (paths fixed at build time, TRV_E2E_*); the
+// namespaces of named objects that keep the tests apart; and the emulator
+// process with its command protocol (see
+// com.ombrel.eQintra.hllbridge.HeadlessEmulator).
 #pragma once
 
 #include <sys/types.h>
@@ -28,13 +29,11 @@ class ChildProcess {
 public:
     // Starts argv[0] (an absolute path) with the environment of this process,
     // changed by `environment` (name → value). Null when the start failed.
-    static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& argv,
+    static std::unique_ptr<ChildProcess> Start(std::vector<std::string> argv,
                                                const std::map<std::string, std::string>& environment);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-
-    pid_t pid() const { return pid_; }
 
     // The next line of standard output without its newline; nullopt when the
     // limit passes or the output ends first.
@@ -59,13 +58,11 @@ public:
 
 private:
     ChildProcess() = default;
-    bool Fill(Milliseconds limit);
 
     pid_t pid_ = -1;
     int input_ = -1;
     int output_ = -1;
     std::string buffered_;
-    bool outputEnded_ = false;
     std::optional<int> status_;
 };
 
@@ -77,14 +74,8 @@ inline constexpr Milliseconds kEmulatorStartLimit{60000};
 inline constexpr Milliseconds kAnswerLimit{15000};
 inline constexpr Milliseconds kExitLimit{20000};
 
-struct Installation {
-    std::string java;      // bin/java of the JDK 17
-    std::string jar;       // java/build/palvero-emulator.jar
-    std::string library;   // absolute path of libtrvha64.so
-    std::string profiles;  // tests/e2e/profiles
-};
-const Installation& Installed();
-// Empty when everything is in place; otherwise what is missing.
+// Empty when the JDK, the jar, the library and the profiles are in place;
+// otherwise what is missing.
 std::string MissingParts();
 
 // The namespace of this run's own process, and the one of the running test

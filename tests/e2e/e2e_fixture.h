@@ -64,10 +64,8 @@ class Report {
 public:
     void Add(const std::vector<std::string>& lines) {
         for (const auto& line : lines) {
-            auto words = Words(line);
-            if (words.empty()) continue;
-            const std::string key = words.front();
-            values_[key].emplace_back(words.begin() + 1, words.end());
+            const auto words = Words(line);
+            if (!words.empty()) values_[words.front()].emplace_back(words.begin() + 1, words.end());
         }
     }
     // The values of the only (or first) line with the key; empty when missing.
@@ -97,6 +95,14 @@ inline void ExpectLines(const Report& report, const std::vector<std::string>& li
         const std::string values = report.Joined(key);
         EXPECT_EQ(values.empty() ? key : key + " " + values, line);
     }
+}
+
+// The bytes a "calld" step read, whose return code and length must be
+// `rcAndLength` ("0 1920").
+inline std::string ReadBytes(const Report& report, const std::string& key, const std::string& rcAndLength) {
+    const auto words = report[key];
+    EXPECT_EQ(words.size() >= 2 ? words[0] + " " + words[1] : "(" + report.Joined(key) + ")", rcAndLength) << key;
+    return words.size() >= 3 ? FromHex(words[2]) : "";
 }
 
 class EmulatorEndToEnd : public testing::Test {
@@ -169,13 +175,6 @@ protected:
         report.Add(early_[&caller]);
         report.Add(caller.ReadRemainingLines(Milliseconds(1000)));
         return report;
-    }
-
-    // Kills the emulator; `caller`, blocked in a call, must then come back
-    // with its answer. Answers its whole report.
-    Report KillEmulatorAndAwaitRelease(ChildProcess& caller) {
-        emulator_->process().Kill();
-        return Finish(caller);
     }
 
     // What callers see once the emulator is gone: no session, and no

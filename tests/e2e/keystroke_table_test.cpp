@@ -173,9 +173,7 @@ int KeystrokeTableRole(const std::vector<std::string>&) {
     return 0;
 }
 
-[[maybe_unused]] const bool kRegistered = RegisterRoles({
-    {"keystroke_table", KeystrokeTableRole, 0},
-});
+[[maybe_unused]] const bool kRegistered = RegisterRoles({{"keystroke_table", KeystrokeTableRole}});
 
 // --- the test -----------------------------------------------------------
 

@@ -62,7 +62,7 @@ int WindowStepsRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-[[maybe_unused]] const bool kRegistered = RegisterRoles({{"window_steps", WindowStepsRole, 1}});
+[[maybe_unused]] const bool kRegistered = RegisterRoles({{"window_steps", WindowStepsRole}});
 
 class RealWindowEndToEnd : public EmulatorEndToEnd {
 protected:
