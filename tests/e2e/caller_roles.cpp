@@ -1,22 +1,13 @@
 // The role registry of the end-to-end tests and the "script" role: the
 // EHLLAPI and QMXAPI application a test writes as steps.
-#include "caller_roles.h"
+#include "e2e_fixture.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cstdint>
 #include <cstring>
-#include <iostream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The event handle held at the address that an event-form start (Start Host
 // Notification, Start Close Intercept) wrote into data bytes 8-15.
@@ -46,7 +37,7 @@ uint64_t HandleAt(const unsigned char* bytes) {
 //   updates L MS               Query Host Update until both kinds came or MS
 //                              passed: the codes seen, or-ed
 //   messages LPARAM...         the window's notifications until one of each
-//                              kind came: "KEY <lParam> <wParam>" each
+//                              kind came: the wParam of each ("-": none)
 //   row POSITION LENGTH        Copy PS to String: the text in hexadecimal
 //   status L                   trvQueryEmulatorStatus
 //   say                        the key alone ("ready", "calling")
@@ -100,19 +91,21 @@ int Script(const std::vector<std::string>& steps) {
             Say(key + " " + Num(seen));
         } else if (op == "messages") {
             const uint32_t notification = trvRegisterWindowMessage("QMXHLL");
-            std::vector<std::string> seen(w.size());
-            for (std::size_t left = w.size() - 2; left > 0;) {
+            std::vector<std::string> seen(w.size() - 2, "-");
+            for (std::size_t left = seen.size(); left > 0;) {
                 trvMessage m{};
                 if (trvGetMessage(&m, 30000) != 1) break;
-                for (std::size_t i = 2; i < w.size(); ++i) {
-                    if (seen[i].empty() && m.lParam == std::stoi(w[i]) && m.window == window &&
+                for (std::size_t i = 0; i < seen.size(); ++i) {
+                    if (seen[i] == "-" && m.lParam == std::stoi(w[i + 2]) && m.window == window &&
                         m.message == notification) {
-                        seen[i] = Num(m.lParam) + " " + Num(static_cast<long long>(m.wParam));
+                        seen[i] = Num(static_cast<long long>(m.wParam));
                         --left;
                     }
                 }
             }
-            for (std::size_t i = 2; i < w.size(); ++i) Say(key + " " + seen[i]);
+            std::string line = key;
+            for (const std::string& wParam : seen) line += " " + wParam;
+            Say(line);
         } else if (op == "row") {
             std::vector<char> row(HLLAPI_MAX_DATA, '\0');
             Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));

@@ -7,8 +7,6 @@
 // another process keeps the tables alive leaves its sessions to the next
 // emulator; and callers leave no named objects behind, whether they exited
 // or were killed.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <set>
 
@@ -102,25 +100,20 @@ TEST_F(DeadCallerEndToEnd, AnEmulatorStartedAfterOneWasKilledServesItsSessions) 
     EXPECT_EQ(emulator_->ScreenRows('A').size(), 24u);
 }
 
-// The names of the test's namespace (the named objects that exist), apart
-// by blanks.
-std::string NamespaceObjects(const std::string& space) {
-    std::error_code ignored;
+// The names in the test's namespace: the named objects that exist.
+std::set<std::string> NamespaceObjects(const std::string& space) {
     std::set<std::string> names;
-    for (auto it = std::filesystem::directory_iterator(NamespaceDirectory(space), ignored);
-         it != std::filesystem::directory_iterator(); it.increment(ignored)) {
-        names.insert(it->path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(NamespaceDirectory(space))) {
+        names.insert(entry.path().filename().string());
     }
-    std::string text;
-    for (const std::string& name : names) text += " " + name;
-    return text;
+    return names;
 }
 
 // Polls until the namespace holds the `expected` objects again or the limit
 // passes; answers the last listing. The emulator gives up a gone caller's
 // reply event at its next look, about a second later.
-std::string AwaitNamespaceObjects(const std::string& space, const std::string& expected) {
-    std::string now;
+std::set<std::string> AwaitNamespaceObjects(const std::string& space, const std::set<std::string>& expected) {
+    std::set<std::string> now;
     Eventually([&] { return (now = NamespaceObjects(space)) == expected; }, kExitLimit, Milliseconds(100));
     return now;
 }
@@ -128,7 +121,7 @@ std::string AwaitNamespaceObjects(const std::string& space, const std::string& e
 TEST_F(DeadCallerEndToEnd, CallersThatEndedLeaveNoNamedObjectsNorAHeldSessionBehind) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     ASSERT_NO_FATAL_FAILURE(StartHolder());
-    const std::string before = NamespaceObjects(space_);
+    const std::set<std::string> before = NamespaceObjects(space_);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(RunCaller("script", ConnectTo('A')).Joined("connect"), "0");
     EXPECT_EQ(AwaitNamespaceObjects(space_, before), before) << "callers that exited cleanly left objects";
 

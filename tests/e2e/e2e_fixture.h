@@ -1,24 +1,109 @@
-// What the end-to-end tests share (each test file includes this header for
-// its roles and tests): the reports of caller roles, parsed, and the fixture
-// that runs an emulator (and, when asked, a process holding the library) in
-// a namespace of the test's own, ending both before it returns.
+// What the end-to-end tests share; each test file includes this header for
+// its roles and its tests.
+//
+// The roles: native caller processes, roles of this test binary
+// ("e2e_tests --role NAME ARGS..."), each an application that calls the
+// exported entries of libtrvha64.so through the public headers. A role
+// reports what it saw on standard output as lines "<key> <values...>" (byte
+// strings in hexadecimal), flushed at once so that a test can follow a role
+// that blocks; a role that needs the test's go-ahead reads a line from
+// standard input. Each test file registers the roles it defines; the
+// "script" role (caller_roles.cpp) runs steps a test writes.
+//
+// The tests: the reports of caller roles, parsed, and the fixture that runs
+// an emulator (and, when asked, a process holding the library) in a
+// namespace of the test's own, ending both before it returns.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <iostream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
-#include "caller_roles.h"
 #include "e2e_environment.h"
+#include "trvha64.h"
 
 namespace trv::e2e {
+
+// --- the roles ------------------------------------------------------------
+
+struct RoleEntry {
+    const char* name;
+    int (*role)(const std::vector<std::string>& args);
+};
+
+// Adds roles to those RunCallerRole knows. Called from a namespace-scope
+// initialiser of each test file, so every role is known before main runs.
+bool RegisterRoles(std::initializer_list<RoleEntry> roles);
+
+// Runs the named role; its result is the process's exit code (2 for an
+// unknown role).
+int RunCallerRole(const std::string& name, const std::vector<std::string>& args);
+
+struct Outcome {
+    int32_t rc;
+    int32_t length;
+};
+
+// One EHLLAPI call with its four parameters by address; `position` travels
+// in the return-code word.
+inline Outcome Run(int32_t function, void* data, int32_t length, int32_t position = 0) {
+    int32_t fn = function;
+    int32_t len = length;
+    int32_t rc = position;
+    hllapi(&fn, static_cast<char*>(data), &len, &rc);
+    return {rc, len};
+}
+
+// The text as the data string (with room after it), its length as the
+// length: the return code.
+inline int32_t RunText(int32_t function, const std::string& text) {
+    std::vector<char> data(text.begin(), text.end());
+    data.resize(HLLAPI_MAX_DATA, '\0');
+    return Run(function, data.data(), static_cast<int32_t>(text.size())).rc;
+}
+
+// Bytes in lowercase hexadecimal, as roles report byte strings.
+inline std::string Hex(const void* bytes, std::size_t count) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto byte = static_cast<const unsigned char*>(bytes)[i];
+        text += digits[byte >> 4];
+        text += digits[byte & 0xF];
+    }
+    return text;
+}
+
+inline std::string Hex(const std::string& bytes) { return Hex(bytes.data(), bytes.size()); }
+
+inline unsigned ReadU16(const unsigned char* bytes) { return bytes[0] | (bytes[1] << 8u); }
+
+// The words of a line, apart by blanks.
+inline std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        if (end > at) words.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
+}
+
+inline void Say(const std::string& line) { std::cout << line << std::endl; }
+inline std::string Num(long long value) { return std::to_string(value); }
+
+// --- the tests ------------------------------------------------------------
 
 using Clock = std::chrono::steady_clock;
 
@@ -44,19 +129,12 @@ inline std::string FromHex(const std::string& hex) {
 
 // One step of the "script" role (caller_roles.cpp): the words, numbers
 // written out, apart by blanks.
-template <typename... Words>
-std::string Step(const Words&... words) {
-    std::string step;
-    auto add = [&step](const auto& word) {
-        if (!step.empty()) step += ' ';
-        if constexpr (std::is_arithmetic_v<std::decay_t<decltype(word)>>) {
-            step += std::to_string(word);
-        } else {
-            step += word;
-        }
-    };
-    (add(words), ...);
-    return step;
+template <typename First, typename... Words>
+std::string Step(const First& first, const Words&... words) {
+    std::ostringstream step;
+    step << first;
+    ((step << ' ' << words), ...);
+    return step.str();
 }
 
 // A caller role's report: key → the values of each line with that key.
@@ -147,14 +225,9 @@ protected:
 
     // Runs a role to its end and answers its report.
     Report RunCaller(const std::string& role, const std::vector<std::string>& args = {}) {
-        Report report;
         auto caller = StartCaller(space_, role, args);
-        EXPECT_TRUE(caller != nullptr);
-        if (!caller) return report;
-        auto code = caller->Wait(kCallerLimit);
-        EXPECT_EQ(code, 0) << "caller role " << role << (code ? " failed" : " did not end in time");
-        report.Add(caller->ReadRemainingLines(Milliseconds(1000)));
-        return report;
+        EXPECT_TRUE(caller != nullptr) << role;
+        return caller ? Finish(*caller) : Report{};
     }
 
     // Starts a role that says "ready" once it is set up, and waits for that.
@@ -171,7 +244,7 @@ protected:
     // Waits for a started role to end and answers its whole report.
     Report Finish(ChildProcess& caller) {
         Report report;
-        EXPECT_EQ(caller.Wait(kCallerLimit), 0);
+        EXPECT_EQ(caller.Wait(kCallerLimit), 0) << "the caller role failed, or did not end in time";
         report.Add(early_[&caller]);
         report.Add(caller.ReadRemainingLines(Milliseconds(1000)));
         return report;

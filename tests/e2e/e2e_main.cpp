@@ -6,16 +6,12 @@
 // that a manual run never touches the user's own namespace (where a real
 // emulator may be running), a test run without the variable starts itself
 // again with it set; ctest sets it beforehand.
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <string>
-#include <vector>
 
-#include "caller_roles.h"
-#include "e2e_environment.h"
+#include "e2e_fixture.h"
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[1]) == "--role") {

@@ -6,7 +6,6 @@
 // (Sessions are managed in the UTLAPI test, which goes through QMXAPI.) Each
 // test runs its own emulator in a namespace of named objects of its own and
 // ends it (quit, or killed) before it returns.
-#include <gtest/gtest.h>
 #include <signal.h>
 
 #include "e2e_fixture.h"
@@ -25,27 +24,21 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     EXPECT_EQ(Words(emulator_->readyLine()).back(), "AB");
 
     // A caller reading the screen the ways an automation application does
-    // (the exact sizes it may be given are the unit tests'), then holding a
-    // reservation until told to go on.
-    auto caller = StartCaller(
-        space_, "script",
+    // (the exact sizes it may be given are the unit tests').
+    Report report = RunCaller(
+        "script",
         {Step("connect call", HA_CONNECT_PS, "A"), Step("query_sessions calld", HA_QUERY_SESSIONS, "-", 0, 26 * 16, 32),
          Step("copy_ps calld", HA_COPY_PS, "-", 0, 0, 1920),
          Step("copy_ps_to_string calld", HA_COPY_PS_TO_STR, "-", 6 * kColumns + 1, kColumns, kColumns),
          Step("search_ps calln", HA_SEARCH_PS, "Sign~On"), Step("search_ps_missing calln", HA_SEARCH_PS, "no~such~text"),
          Step("query_cursor calln", HA_QUERY_CURSOR_LOC), Step("copy_oia calld", HA_COPY_OIA, "-", 0, 103, 103),
          Step("streot call", HA_SET_SESSION_PARMS, "STREOT"), Step("copy_ps_STREOT calln", HA_COPY_PS),
-         Step("eab call", HA_SET_SESSION_PARMS, "EAB"), Step("copy_ps_EAB calln", HA_COPY_PS),
-         Step("reserve call", HA_RESERVE), "- go", Step("release call", HA_RELEASE)});
-    ASSERT_TRUE(caller != nullptr);
-    std::vector<std::string> lines;
-    ASSERT_TRUE(caller->ReadUntil("reserve ", kCallerLimit, &lines).has_value()) << "caller stopped early";
-    Report report;
-    report.Add(lines);
+         Step("eab call", HA_SET_SESSION_PARMS, "EAB"), Step("copy_ps_EAB calln", HA_COPY_PS)});
 
     // Query Sessions: one 16-byte entry per session, with the size of its
     // screen. Copy PS: the sign-on screen byte for byte, as the emulator
     // renders it itself. Copy PS to String from row 7, column 1: that row.
+    // Copy PS with STREOT (and EAB) delivers as many bytes as the screen has.
     std::string rendered;
     for (const auto& row : emulator_->ScreenRows('A')) rendered += row;
     ASSERT_EQ(rendered.size(), 1920u);
@@ -57,7 +50,7 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     ExpectLines(report, {"connect 0", "query_sessions 0 2 " + entry('A') + entry('B'), "copy_ps 0 1920 " + Hex(rendered),
                          "copy_ps_to_string 0 80 " + Hex(rendered.substr(6 * kColumns, kColumns)), "search_ps 0 36",
                          "search_ps_missing 24 0", "query_cursor 0 " + std::to_string(kUserField),
-                         "copy_ps_STREOT 0 1920", "copy_ps_EAB 0 3840", "reserve 0"});
+                         "copy_ps_STREOT 0 1920", "copy_ps_EAB 0 3840"});
 
     // Copy OIA: format byte, the status line the emulator shows, and the
     // online group (subsystem ready 0x04, owned by the host application 0x10).
@@ -68,17 +61,6 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     statusText.erase(statusText.find_last_not_of(' ') + 1);
     EXPECT_EQ(statusText, emulator_->StatusLine('A'));
     EXPECT_EQ(static_cast<unsigned char>(image[81]), 0x14);
-
-    // Copy PS with STREOT (and EAB) delivers the screen, as many bytes as it
-    // has; Reserve keeps the operator off the keyboard until Release.
-    EXPECT_EQ(emulator_->Command("keys A x"), std::vector<std::string>{"INHIBITED"});
-    ASSERT_TRUE(caller->WriteLine("go"));
-    auto release = caller->ReadUntil("release ", kAnswerLimit);
-    ASSERT_TRUE(release.has_value());
-    EXPECT_EQ(*release, "release 0");
-    EXPECT_EQ(caller->Wait(kExitLimit), 0);
-    EXPECT_EQ(emulator_->Command("keys A x"), std::vector<std::string>{"OK"});
-    EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 1), "x");
 }
 
 // The sign-on screen through the field functions; then keystrokes (an

@@ -11,8 +11,6 @@
 // each report against the case's expectation. Between cases the caller
 // resets the keyboard (NORESET is on, so Reset is a key of its own here),
 // erases the input fields and sets the cursor.
-#include <gtest/gtest.h>
-
 #include <cstring>
 
 #include "e2e_fixture.h"
@@ -29,16 +27,13 @@ constexpr int32_t kMessage = 21 * 80 + 2;     // row 22, the host's messages
 constexpr int32_t kTop = 1;
 constexpr int kOiaInhibitText = 1 + 8;  // the status line's input-inhibited text in the Copy OIA image
 
-enum class Check { kExact, kContains };
-
 struct KeyCase {
     char session;         // 'A' the 3270, 'B' the 5250
     int32_t start;        // cursor before the keys
     std::string keys;     // the Send Key string
     int32_t read;         // what is read afterwards: position and length
     int32_t length;
-    Check check;
-    std::string text;     // kExact: the read text, blanks for nulls; kContains: a part of it
+    std::string text;     // the read text, blanks for nulls; a part of it when shorter
     int32_t cursor;       // cursor afterwards, -1 for any
     const char* oia;      // the OIA's input-inhibited text afterwards ("" none)
     const char* restore;  // keys that bring the payment screen back, after a Reset
@@ -49,9 +44,9 @@ constexpr const char* kSignOnToPayments = "demo01@Tpalvero@E4@E";
 
 // Keys the station lacks.
 #define TRV_MINUS(session, keys) \
-    {session, kReference, keys, kReference, 3, Check::kExact, "   ", kReference, "X -f", ""}
+    {session, kReference, keys, kReference, 3, "   ", kReference, "X -f", ""}
 // Attention keys the host names in its message.
-#define TRV_HOST_SAYS(session, keys, text) {session, kNumber, keys, kMessage, 78, Check::kContains, text, -1, "", ""}
+#define TRV_HOST_SAYS(session, keys, text) {session, kNumber, keys, kMessage, 78, text, -1, "", ""}
 
 // Keys of each kind (editing, attention, 5250 field keys, keypad, literal
 // escape, a key of another kind of terminal), then every PF key:
@@ -59,21 +54,21 @@ constexpr const char* kSignOnToPayments = "demo01@Tpalvero@E4@E";
 std::vector<KeyCase> MakeCases() {
     std::vector<KeyCase> cases = {
         TRV_HOST_SAYS('A', "@E", "Customer  was not found."),
-        {'A', kNumber, "@T", kTop, 1, Check::kExact, " ", kAmount, "", ""},
-        {'A', kReference, "ABC@L@L@D", kReference, 3, Check::kExact, "AC ", kReference + 1, "", ""},
-        {'A', kReference, "@0", kTop, 1, Check::kExact, " ", kNumber, "", ""},
+        {'A', kNumber, "@T", kTop, 1, " ", kAmount, "", ""},
+        {'A', kReference, "ABC@L@L@D", kReference, 3, "AC ", kReference + 1, "", ""},
+        {'A', kReference, "@0", kTop, 1, " ", kNumber, "", ""},
         TRV_HOST_SAYS('A', "@u", "Function key PF7 is not active"),
         TRV_HOST_SAYS('A', "@x", "Function key PA1 is not active"),
         TRV_MINUS('B', "@x"),
         TRV_HOST_SAYS('A', "@A@C", "Test request received."),
-        {'B', kAmount, "12@A@E", kAmount, 10, Check::kExact, "       12 ", kReference, "", ""},
+        {'B', kAmount, "12@A@E", kAmount, 10, "       12 ", kReference, "", ""},
         TRV_MINUS('A', "@A@E"),
-        {'B', kAmount, "12@A@-", kAmount, 10, Check::kExact, "       12-", kReference, "", ""},
-        {'A', kReference, "AB@S@x", kReference, 20, Check::kExact, "AB******************", kNumber, "", ""},
-        {'B', kReference, "@A@X41@A@X7a", kReference, 3, Check::kExact, "Az ", kReference + 2, "", ""},
-        {'A', kReference, "@M@0@M@1@M@2@M@3@M@4@M@5@M@6@M@7@M@8@M@9", kReference, 10, Check::kExact,
+        {'B', kAmount, "12@A@-", kAmount, 10, "       12-", kReference, "", ""},
+        {'A', kReference, "AB@S@x", kReference, 20, "AB******************", kNumber, "", ""},
+        {'B', kReference, "@A@X41@A@X7a", kReference, 3, "Az ", kReference + 2, "", ""},
+        {'A', kReference, "@M@0@M@1@M@2@M@3@M@4@M@5@M@6@M@7@M@8@M@9", kReference, 10,
          "0123456789", kReference + 10, "", ""},
-        {'A', kReference, "a@@b", kReference, 3, Check::kExact, "a@b", kReference + 3, "", ""},
+        {'A', kReference, "a@@b", kReference, 3, "a@b", kReference + 3, "", ""},
         TRV_MINUS('A', "@X@1"),
     };
     const std::string pfCodes = "123456789abcdefghijklmno";
@@ -81,7 +76,7 @@ std::vector<KeyCase> MakeCases() {
         const char session = pf == 2 || pf == 24 ? 'B' : 'A';
         const std::string keys = std::string("@") + pfCodes[pf - 1];
         if (pf == 3 || pf == 12) {
-            cases.push_back({session, kNumber, keys, kTop, 80, Check::kContains, "Main Menu", -1, "", kBackToPayments});
+            cases.push_back({session, kNumber, keys, kTop, 80, "Main Menu", -1, "", kBackToPayments});
         } else {
             cases.push_back(TRV_HOST_SAYS(session, keys, "Function key PF" + std::to_string(pf) + " is not active"));
         }
@@ -132,8 +127,7 @@ int32_t SendKeys(const std::string& keys) {
 // then every code of the table on each station: "code <session> <row> <rc>".
 int KeystrokeTableRole(const std::vector<std::string>&) {
     for (const char session : {'A', 'B'}) {
-        Say("connect_" + std::string(1, session) + " " + Num(RunText(HA_CONNECT_PS, std::string(1, session))));
-        Say("sign_on_" + std::string(1, session) + " " + Num(SendKeys(kSignOnToPayments)));
+        if (RunText(HA_CONNECT_PS, std::string(1, session)) != 0 || SendKeys(kSignOnToPayments) != 0) return 1;
         RunText(HA_DISCONNECT_PS, "");
     }
     char connected = 0;
@@ -185,10 +179,6 @@ std::string Trimmed(std::string text) {
 TEST_F(EmulatorEndToEnd, EveryCodeOfTheKeystrokeTableIsAKeyOfTheEmulator) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"keys3270=A", "keys5250=B"}));
     Report report = RunCaller("keystroke_table");
-    for (const char* session : {"A", "B"}) {
-        ASSERT_EQ(report.Joined(std::string("connect_") + session), "0");
-        ASSERT_EQ(report.Joined(std::string("sign_on_") + session), "0");
-    }
     const auto lines = report.All("case");
     ASSERT_EQ(lines.size(), kCases.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -203,7 +193,7 @@ TEST_F(EmulatorEndToEnd, EveryCodeOfTheKeystrokeTableIsAKeyOfTheEmulator) {
             EXPECT_EQ(std::stoi(got[2]), c.cursor) << "cursor";
         }
         const std::string read = FromHex(got[3]);
-        if (c.check == Check::kExact) {
+        if (c.text.size() == static_cast<std::size_t>(c.length)) {
             EXPECT_EQ(Trimmed(read), Trimmed(c.text));
         } else {
             EXPECT_NE(read.find(c.text), std::string::npos) << "read: " << read;

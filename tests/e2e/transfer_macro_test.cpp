@@ -2,26 +2,15 @@
 // demonstration host's file store, and a macro of the profile directory
 // that signs on, started by a native caller with Start Playing Macro. (The
 // window services are the real-window test's.)
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <string>
 
 #include "e2e_fixture.h"
+#include "support/test_files.h"
 
 namespace trv::e2e {
 namespace {
 
 using TransferMacroEndToEnd = EmulatorEndToEnd;
-
-std::string FileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 TEST_F(TransferMacroEndToEnd, SendThenReceiveGivesTheFileBackByteForByte) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
@@ -38,11 +27,11 @@ TEST_F(TransferMacroEndToEnd, SendThenReceiveGivesTheFileBackByteForByte) {
                                          Step("no_host_file call", HA_SEND_FILE, pc + "/sent.txt~A:"),
                                          Step("missing call", HA_RECEIVE_FILE, pc + "/x.txt~A:~no~such~file")});
     ExpectLines(report, {"send 3", "receive 3", "no_host_file 2", "missing 27"});
-    EXPECT_EQ(FileBytes(NamespaceDirectory(space_) / "hostfiles" / "ROUND.TRIP.A1"),
+    EXPECT_EQ(test::ReadFile(NamespaceDirectory(space_) / "hostfiles" / "ROUND.TRIP.A1"),
               "FIRST LINE\nsecond line, lower case\n\n  indented\tand tabbed\nlast\n");
     // The caller's side upper-cases the command; the file lands beside the
     // one sent, under the name as the host was given it.
-    EXPECT_EQ(FileBytes(directory / "BACK.TXT"), text);
+    EXPECT_EQ(test::ReadFile(directory / "BACK.TXT"), text);
 }
 
 TEST_F(TransferMacroEndToEnd, AMacroSignsOn) {

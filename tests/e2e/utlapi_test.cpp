@@ -5,17 +5,11 @@
 // does (its answer, the cursor it places, its end of the busy time, the
 // session stopping, the operator's key) and each also timing out, and a
 // wait that outlives a killed emulator.
-#include <gtest/gtest.h>
-
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "e2e_fixture.h"
 #include "trvha64_qmxapi.h"
