@@ -2,6 +2,7 @@
 // EHLLAPI and QMXAPI application a test writes as steps.
 #include "e2e_fixture.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "trvha64_qmxapi.h"

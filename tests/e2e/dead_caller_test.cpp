@@ -1,12 +1,7 @@
 // End to end: what processes that end without detaching leave behind, with
-// the reference emulator and callers killed outright. A caller killed while
-// connected leaves the presentation space free for the next one; a caller
-// that intercepted keystrokes and ended without stopping (exited, or was
-// killed) leaves the operator's keyboard working; a killed caller's close
-// intercept or reservation is forgotten by the emulator; an emulator killed while
-// another process keeps the tables alive leaves its sessions to the next
-// emulator; and callers leave no named objects behind, whether they exited
-// or were killed.
+// the reference emulator and callers killed outright: what an ended caller
+// held in the emulator, the sessions of a killed emulator, and the named
+// objects and presentation space of callers that exited or were killed.
 #include <filesystem>
 #include <set>
 

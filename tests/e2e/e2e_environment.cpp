@@ -241,25 +241,20 @@ std::unique_ptr<Emulator> Emulator::Start(const std::string& space, const std::v
     }
     std::unique_ptr<Emulator> emulator(new Emulator(std::move(process)));
     std::vector<std::string> seen;
-    auto ready = emulator->process_->ReadUntil("ready ", kEmulatorStartLimit, &seen);
-    if (!ready) {
+    if (!emulator->process_->ReadUntil("ready ", kEmulatorStartLimit, &seen)) {
         *why = "no ready line from the emulator; it wrote:";
         for (const auto& line : seen) *why += "\n  " + line;
         return nullptr;
     }
-    emulator->ready_ = *ready;
     return emulator;
 }
 
 std::optional<std::vector<std::string>> Emulator::Command(const std::string& command) {
-    if (!process_->WriteLine(command)) return std::nullopt;
+    // No line of an answer starts with "end" but the last.
     std::vector<std::string> lines;
-    for (;;) {
-        auto line = process_->ReadLine(kAnswerLimit);
-        if (!line) return std::nullopt;
-        if (*line == "end") return lines;
-        lines.push_back(*line);
-    }
+    if (!process_->WriteLine(command) || !process_->ReadUntil("end", kAnswerLimit, &lines)) return std::nullopt;
+    lines.pop_back();
+    return lines;
 }
 
 std::vector<std::string> Emulator::ScreenRows(char letter) {

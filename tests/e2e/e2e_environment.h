@@ -1,11 +1,9 @@
 // What the end-to-end tests run, and how: child processes (the emulator's
-// Java virtual machine and the native caller roles of this test binary) with
-// pipes for their standard input and output, read line by line and always
-// with a time limit; the JDK 17 launcher, the emulator's jar, the library
-// and the test profiles (paths fixed at build time, TRV_E2E_*); the
+// JVM and the caller roles of this test binary) with pipes for their
+// standard input and output, read line by line with a time limit; the
 // namespaces of named objects that keep the tests apart; and the emulator
-// process with its command protocol (see
-// com.ombrel.eQintra.hllbridge.HeadlessEmulator).
+// process with its command protocol (see HeadlessEmulator). Paths of the
+// JDK, the jar, the library and the profiles are fixed at build time.
 #pragma once
 
 #include <sys/types.h>
@@ -52,8 +50,7 @@ public:
     // child is still running at the limit.
     std::optional<int> Wait(Milliseconds limit);
     void Signal(int signal);
-    // SIGKILL, then reap.
-    void Kill();
+    void Kill();  // SIGKILL, then reap
     bool Running();
 
 private:
@@ -69,7 +66,6 @@ private:
 // The path of this test binary, for starting its caller roles.
 std::string SelfPath();
 
-// Time limits of the multi-process steps.
 inline constexpr Milliseconds kEmulatorStartLimit{60000};
 inline constexpr Milliseconds kAnswerLimit{15000};
 inline constexpr Milliseconds kExitLimit{20000};
@@ -88,7 +84,6 @@ std::filesystem::path NamespaceDirectory(const std::string& name);
 std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::string& role,
                                           const std::vector<std::string>& args = {});
 
-// The headless emulator in its own JVM.
 class Emulator {
 public:
     // Starts the emulator with sessions from profile arguments ("demo=A")
@@ -98,14 +93,13 @@ public:
                                            std::string* why);
 
     ChildProcess& process() { return *process_; }
-    const std::string& readyLine() const { return ready_; }
 
     // Runs one command and answers its lines (without the closing "end");
     // nullopt when no answer comes within the limit.
     std::optional<std::vector<std::string>> Command(const std::string& command);
-    // The rows of a session's screen as the emulator renders them itself.
+    // A session's screen rows and the status line under them, as the
+    // emulator renders them itself.
     std::vector<std::string> ScreenRows(char letter);
-    // The status line under the screen, as the emulator renders it.
     std::string StatusLine(char letter);
 
     // "quit", then the exit code (nullopt when it does not end in time).
@@ -114,7 +108,6 @@ public:
 private:
     explicit Emulator(std::unique_ptr<ChildProcess> process) : process_(std::move(process)) {}
     std::unique_ptr<ChildProcess> process_;
-    std::string ready_;
 };
 
 }  // namespace trv::e2e

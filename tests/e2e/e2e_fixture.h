@@ -17,12 +17,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <iomanip>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -34,8 +35,6 @@
 #include "trvha64.h"
 
 namespace trv::e2e {
-
-// --- the roles ------------------------------------------------------------
 
 struct RoleEntry {
     const char* name;
@@ -75,14 +74,10 @@ inline int32_t RunText(int32_t function, const std::string& text) {
 
 // Bytes in lowercase hexadecimal, as roles report byte strings.
 inline std::string Hex(const void* bytes, std::size_t count) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto byte = static_cast<const unsigned char*>(bytes)[i];
-        text += digits[byte >> 4];
-        text += digits[byte & 0xF];
-    }
-    return text;
+    std::ostringstream text;
+    text << std::hex << std::setfill('0');
+    for (std::size_t i = 0; i < count; ++i) text << std::setw(2) << int{static_cast<const unsigned char*>(bytes)[i]};
+    return text.str();
 }
 
 inline std::string Hex(const std::string& bytes) { return Hex(bytes.data(), bytes.size()); }
@@ -91,19 +86,12 @@ inline unsigned ReadU16(const unsigned char* bytes) { return bytes[0] | (bytes[1
 
 // The words of a line, apart by blanks.
 inline std::vector<std::string> Words(const std::string& text) {
-    std::vector<std::string> words;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = std::min(text.find(' ', at), text.size());
-        if (end > at) words.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return words;
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 inline void Say(const std::string& line) { std::cout << line << std::endl; }
 inline std::string Num(long long value) { return std::to_string(value); }
-
-// --- the tests ------------------------------------------------------------
 
 using Clock = std::chrono::steady_clock;
 
