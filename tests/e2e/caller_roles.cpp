@@ -39,7 +39,6 @@ uint64_t HandleAt(const unsigned char* bytes) {
 //                              passed: the codes seen, or-ed
 //   messages LPARAM...         the window's notifications until one of each
 //                              kind came: the wParam of each ("-": none)
-//   row POSITION LENGTH        Copy PS to String: the text in hexadecimal
 //   status L                   trvQueryEmulatorStatus
 //   say                        the key alone ("ready", "calling")
 //   go                         waits for the test's go-ahead (reports nothing)
@@ -107,10 +106,6 @@ int Script(const std::vector<std::string>& steps) {
             std::string line = key;
             for (const std::string& wParam : seen) line += " " + wParam;
             Say(line);
-        } else if (op == "row") {
-            std::vector<char> row(HLLAPI_MAX_DATA, '\0');
-            Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));
-            Say(key + " " + Hex(row.data(), static_cast<std::size_t>(num(3))));
         } else if (op == "status") {
             Say(key + " " + Num(trvQueryEmulatorStatus(arg(2)[0])));
         } else if (op == "say") {

@@ -50,8 +50,7 @@ TEST_P(EndedHolderEndToEnd, TheEmulatorForgetsWhatAnEndedCallerHeld) {
     };
     EXPECT_EQ(state(), row.whileHeld);
     if (row.killed) {
-        holder->Kill();
-        ASSERT_TRUE(holder->Wait(kExitLimit).has_value());
+        ASSERT_TRUE(holder->Kill());
     } else {
         EXPECT_TRUE(holder->WriteLine("go"));
         EXPECT_EQ(holder->Wait(kCallerLimit), 0);
@@ -85,8 +84,7 @@ TEST_F(DeadCallerEndToEnd, AnEmulatorStartedAfterOneWasKilledServesItsSessions) 
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     // Another process keeps the tables, and the killed emulator's entry, alive.
     ASSERT_NO_FATAL_FAILURE(StartHolder());
-    emulator_->process().Kill();
-    ASSERT_TRUE(emulator_->process().Wait(kExitLimit).has_value());
+    ASSERT_TRUE(emulator_->process().Kill());
     emulator_.reset();
 
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
@@ -122,8 +120,7 @@ TEST_F(DeadCallerEndToEnd, CallersThatEndedLeaveNoNamedObjectsNorAHeldSessionBeh
 
     auto killed = StartReady("script", {Step("connect call", HA_CONNECT_PS, "A"), "ready say", "- go"});
     ASSERT_TRUE(killed != nullptr);
-    killed->Kill();
-    ASSERT_TRUE(killed->Wait(kExitLimit).has_value());
+    ASSERT_TRUE(killed->Kill());
     EXPECT_EQ(AwaitNamespaceObjects(space_, before), before) << "a killed caller's objects were not swept";
     // Nor does it still hold the presentation space it was connected to.
     ExpectLines(RunCaller("script", ConnectTo('A')), {"connect 0", "disconnect 0"});

@@ -173,9 +173,9 @@ void ChildProcess::Signal(int signal) {
     if (!status_ && pid_ > 0) kill(pid_, signal);
 }
 
-void ChildProcess::Kill() {
+bool ChildProcess::Kill() {
     Signal(SIGKILL);
-    Wait(kExitLimit);
+    return Wait(kExitLimit).has_value();
 }
 
 bool ChildProcess::Running() { return pid_ > 0 && !Wait(Milliseconds(0)); }
@@ -184,8 +184,6 @@ std::string MissingParts() {
     std::string missing;
     if (access(TRV_E2E_JAVA, X_OK) != 0) missing += " JDK 17 launcher " TRV_E2E_JAVA ";";
     if (access(TRV_E2E_JAR, R_OK) != 0) missing += " emulator jar " TRV_E2E_JAR " (run java/build.sh);";
-    if (access(TRV_E2E_LIBRARY, R_OK) != 0) missing += " library " TRV_E2E_LIBRARY ";";
-    if (access(TRV_E2E_PROFILES "/demo.prf", R_OK) != 0) missing += " profiles in " TRV_E2E_PROFILES ";";
     return missing;
 }
 

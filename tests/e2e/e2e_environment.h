@@ -50,7 +50,7 @@ public:
     // child is still running at the limit.
     std::optional<int> Wait(Milliseconds limit);
     void Signal(int signal);
-    void Kill();  // SIGKILL, then reap
+    bool Kill();  // SIGKILL, then reap: whether it has ended
     bool Running();
 
 private:
@@ -70,8 +70,8 @@ inline constexpr Milliseconds kEmulatorStartLimit{60000};
 inline constexpr Milliseconds kAnswerLimit{15000};
 inline constexpr Milliseconds kExitLimit{20000};
 
-// Empty when the JDK, the jar, the library and the profiles are in place;
-// otherwise what is missing.
+// Empty when the JDK and the emulator's jar are in place (the library and
+// the profiles come with the build); otherwise what is missing.
 std::string MissingParts();
 
 // The namespace of this run's own process, and the one of the running test

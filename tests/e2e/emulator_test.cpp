@@ -86,7 +86,7 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
          Step("user_field calld", HA_COPY_FIELD_TO_STR, "-", kUserField, 10, 10),
          Step("set_cursor_user_again call", HA_SET_CURSOR, "-", kUserField),
          Step("send_sign_on call", HA_SENDKEY, "@Fdemo01@Tpalvero@E"), Step("menu_wait call", HA_WAIT),
-         Step("menu row 1 80"), Step("menu_cursor calln", HA_QUERY_CURSOR_LOC)});
+         Step("menu calld", HA_COPY_PS_TO_STR, "-", 1, 80, 80), Step("menu_cursor calln", HA_QUERY_CURSOR_LOC)});
     ASSERT_EQ(report.Joined("connect"), "0");
 
     // Fields of the sign-on screen; strings into and out of fields (Search
@@ -116,7 +116,7 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
     // typed as itself, and the sign-on reaches the host.
     EXPECT_EQ(ReadBytes(report, "user_field", "0 10").substr(0, 4), "a[b]")
         << "the unknown code's text must not have been typed";
-    EXPECT_NE(FromHex(report.Joined("menu")).find("Main Menu"), std::string::npos) << FromHex(report.Joined("menu"));
+    EXPECT_NE(ReadBytes(report, "menu", "0 80").find("Main Menu"), std::string::npos);
 }
 
 // The demonstration host's 27x132 exchange-rate screen, with characters
@@ -139,7 +139,6 @@ TEST_F(EmulatorEndToEnd, AWideScreenCopiesAsUnicodeOrAsSingleBytes) {
 
     const std::string bytes = ReadBytes(report, "single", "0 " + std::to_string(kWideSize));
     EXPECT_EQ(bytes.substr(6 * 132 + 1, 15), "EUR  ?     Euro");
-    EXPECT_EQ(bytes.substr(7 * 132 + 1, 28), "PLN  z?    Polish z?oty     ");
 
     const std::string units = ReadBytes(report, "unicode", "0 " + std::to_string(kWideSize));
     ASSERT_EQ(units.size(), 2u * kWideSize + 2);
@@ -150,7 +149,6 @@ TEST_F(EmulatorEndToEnd, AWideScreenCopiesAsUnicodeOrAsSingleBytes) {
     EXPECT_EQ(unitAt(7, 2), unsigned{'E'});
     EXPECT_EQ(unitAt(7, 7), 0x20ACu) << "euro sign";
     EXPECT_EQ(unitAt(8, 8), 0x0142u) << "l with stroke";
-    EXPECT_EQ(unitAt(11, 7), 0x00A5u) << "yen sign, inside Latin-1";
 }
 
 TEST_F(EmulatorEndToEnd, ATerminationSignalUnregistersEverything) {

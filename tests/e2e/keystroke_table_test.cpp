@@ -3,14 +3,9 @@
 // (session A) and a 5250 (session B) through Send Key as a key the emulator
 // knows: it answers 0, or 5 where the station lacks the key, never 2 as for
 // a name it cannot read. Keys of each kind, and every PF key, also have their
-// effect on the demonstration host's payment screen, whose fields are
-// numeric, signed numeric and plain text; what each key does on a station is
-// the emulator's own tests'.
-//
-// One caller role runs every case and reports what it saw; the test holds
-// each report against the case's expectation. Between cases the caller
-// resets the keyboard (NORESET is on, so Reset is a key of its own here),
-// erases the input fields and sets the cursor.
+// effect on the demonstration host's payment screen (numeric, signed numeric
+// and plain text fields); what each key does on a station is the emulator's
+// own tests'. One caller role runs every case and reports what it saw.
 #include <cstring>
 
 #include "e2e_fixture.h"
@@ -139,6 +134,7 @@ int KeystrokeTableRole(const std::vector<std::string>&) {
             RunText(HA_SET_SESSION_PARMS, "NORESET");
             connected = c.session;
         }
+        // With NORESET the Reset is a key of its own; then the input fields are erased.
         SendKeys("@R");
         SendKeys("@A@F");
         Run(HA_SET_CURSOR, nullptr, 0, c.start);

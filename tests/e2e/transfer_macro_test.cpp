@@ -28,7 +28,7 @@ TEST_F(TransferMacroEndToEnd, AFileGoesToTheHostAndBackByteForByteAndAMacroSigns
                                          Step("connect call", HA_CONNECT_PS, "A"),
                                          Step("macro call", HA_START_PLAYING_MACRO, "signon"),
                                          Step("unknown call", HA_START_PLAYING_MACRO, "nothing"),
-                                         Step("wait call", HA_WAIT), Step("top row 1 80")});
+                                         Step("wait call", HA_WAIT), Step("top calld", HA_COPY_PS_TO_STR, "-", 1, 80, 80)});
     ExpectLines(report, {"send 3", "receive 3", "no_host_file 2", "missing 27", "connect 0", "macro 0", "unknown 2",
                          "wait 0"});
     EXPECT_EQ(test::ReadFile(NamespaceDirectory(space_) / "hostfiles" / "ROUND.TRIP.A1"),
@@ -36,7 +36,7 @@ TEST_F(TransferMacroEndToEnd, AFileGoesToTheHostAndBackByteForByteAndAMacroSigns
     // The caller's side upper-cases the command; the file lands beside the
     // one sent, under the name as the host was given it.
     EXPECT_EQ(test::ReadFile(directory / "BACK.TXT"), text);
-    EXPECT_NE(FromHex(report.Joined("top")).find("Main Menu"), std::string::npos) << FromHex(report.Joined("top"));
+    EXPECT_NE(ReadBytes(report, "top", "0 80").find("Main Menu"), std::string::npos);
 }
 
 }  // namespace

@@ -137,12 +137,6 @@ std::string Nums(std::initializer_list<int32_t> results) {
     return text;
 }
 
-std::string ScreenText(int row, int column, int length) {
-    std::string text(static_cast<std::size_t>(length), '\0');
-    UTLGetString(kClient, row, column, text.data(), length);
-    return Hex(text);
-}
-
 // utl_waits L: on a host that answers after two seconds, signs on with
 // UTLSendAndWait, opens the inquiry with UTLSendKey and UTLWaitForString,
 // waits for the host to be quiet after a look-up, then waits on event tables
@@ -158,7 +152,9 @@ int UTLWaitsRole(const std::vector<std::string>& args) {
     // The host is busy for its two seconds after Enter; quiet comes after.
     Say("lookup " + Num(UTLSendKey(kClient, "100100@E")));
     Say("quiet " + Num(UTLWaitHostQuiet(kClient, 200, kLong)));
-    Say("quiet_name " + ScreenText(7, 27, 21));
+    char name[22] = {};
+    UTLGetString(kClient, 7, 27, name, 21);
+    Say("quiet_name " + Hex(name, 21));
     Say("quiet_timeout " + Num(UTLWaitHostQuiet(kClient, 5000, 1)));
 
     // A string, a cursor and a host-quiet entry: the host's answer fires the
@@ -226,12 +222,10 @@ int UTLReleasedWaitRole(const std::vector<std::string>& args) {
     {"utl_released_wait", UTLReleasedWaitRole},
 });
 
-using UTLAPIWaitEndToEnd = EmulatorEndToEnd;
-
 // Long enough for a caller to be inside its wait.
 constexpr Milliseconds kSettle{300};
 
-TEST_F(UTLAPIWaitEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
+TEST_F(UTLAPIEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"answer2s=B"}));
     Report report = RunCaller("utl_waits", {"B"});
     ExpectLines(report, {
