@@ -10,14 +10,6 @@
 namespace trv::e2e {
 namespace {
 
-// The event handle held at the address that an event-form start (Start Host
-// Notification, Start Close Intercept) wrote into data bytes 8-15.
-uint64_t HandleAt(const unsigned char* bytes) {
-    const uint64_t* address = nullptr;
-    std::memcpy(&address, bytes, sizeof address);
-    return *address;
-}
-
 // script STEP...: a caller that runs its steps in order; a test writes the
 // application it needs as steps instead of a role of its own. A step is
 // "KEY OP ARGS..." (words apart by blanks) and reports "KEY <answers>":
@@ -70,7 +62,10 @@ int Script(const std::vector<std::string>& steps) {
             if (message && window == 0) window = trvCreateMessageWindow();
             for (int i = 0; message && i < 8; ++i) request[8 + i] = static_cast<unsigned char>(window >> (8 * i));
             const int32_t rc = Run(num(2), request.data(), num(4)).rc;
-            if (rc == HLLAPI_RC_SUCCESS && (request[4] == 'A' || request[4] == 'Q')) event = HandleAt(request.data() + 8);
+            // The event forms write the address at which the event handle is held into bytes 8-15.
+            const uint64_t* handle = nullptr;
+            std::memcpy(&handle, request.data() + 8, sizeof handle);
+            if (rc == HLLAPI_RC_SUCCESS && (request[4] == 'A' || request[4] == 'Q')) event = *handle;
             Say(key + " " + Num(rc) + (message ? " " + Num(ReadU16(request.data() + 8)) : ""));
         } else if (op == "handle") {
             Say(key + " " + Num(trvWaitForHandle(event, static_cast<uint32_t>(num(2)))));
@@ -83,11 +78,8 @@ int Script(const std::vector<std::string>& steps) {
         } else if (op == "updates") {
             char name[4] = {arg(2)[0]};
             int32_t seen = 0;
-            for (auto end = Clock::now() + std::chrono::milliseconds(num(3));
-                 seen != HLLAPI_RC_BOTH_UPDATED && Clock::now() < end;) {
-                seen |= Run(HA_QUERY_HOST_UPDATE, name, 1).rc;
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
+            Eventually([&] { return (seen |= Run(HA_QUERY_HOST_UPDATE, name, 1).rc) == HLLAPI_RC_BOTH_UPDATED; },
+                       Milliseconds(num(3)), Milliseconds(50));
             Say(key + " " + Num(seen));
         } else if (op == "messages") {
             const uint32_t notification = trvRegisterWindowMessage("QMXHLL");

@@ -56,11 +56,8 @@ TEST_P(EndedHolderEndToEnd, TheEmulatorForgetsWhatAnEndedCallerHeld) {
         EXPECT_EQ(holder->Wait(kCallerLimit), 0);
     }
     std::string now;
-    if (!row.later) {
-        now = state();
-    } else {
-        Eventually([&] { return (now = state()) == row.onceFree; }, kExitLimit, Milliseconds(100));
-    }
+    const auto freed = [&] { return (now = state()) == row.onceFree; };
+    if (!freed() && row.later) Eventually(freed, kExitLimit, Milliseconds(100));
     EXPECT_EQ(now, row.onceFree) << "still held for the ended caller";
 }
 
@@ -88,8 +85,8 @@ TEST_F(DeadCallerEndToEnd, AnEmulatorStartedAfterOneWasKilledServesItsSessions) 
     emulator_.reset();
 
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    Report next = RunCaller("script", ConnectTo('A'));
-    EXPECT_EQ(next.Joined("connect"), "0") << "the session entry of the killed emulator was not taken over";
+    EXPECT_EQ(RunCaller("script", ConnectTo('A')).Joined("connect"), "0")
+        << "the session entry of the killed emulator was not taken over";
     EXPECT_EQ(emulator_->ScreenRows('A').size(), 24u);
 }
 

@@ -174,8 +174,7 @@ inline std::string ReadBytes(const Report& report, const std::string& key, const
 class EmulatorEndToEnd : public testing::Test {
 protected:
     void SetUp() override {
-        std::string missing = MissingParts();
-        ASSERT_TRUE(missing.empty()) << "missing:" << missing;
+        ASSERT_EQ(MissingParts(), "");
         space_ = TestNamespace();
         std::error_code ignored;
         std::filesystem::remove_all(NamespaceDirectory(space_), ignored);  // left by a killed run
@@ -183,8 +182,7 @@ protected:
 
     void TearDown() override {
         if (emulator_ && emulator_->process().Running()) {
-            auto code = emulator_->Quit();
-            EXPECT_EQ(code, 0) << "the emulator did not end cleanly on quit";
+            EXPECT_EQ(emulator_->Quit(), 0) << "the emulator did not end cleanly on quit";
         }
         emulator_.reset();  // kills it if it is still there
         if (holder_) {

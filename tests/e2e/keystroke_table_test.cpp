@@ -6,7 +6,7 @@
 // effect on the demonstration host's payment screen (numeric, signed numeric
 // and plain text fields); what each key does on a station is the emulator's
 // own tests'. One caller role runs every case and reports what it saw.
-#include <cstring>
+#include <set>
 
 #include "e2e_fixture.h"
 #include "protocol/mnemonic_table.h"
@@ -84,36 +84,32 @@ const std::vector<KeyCase> kCases = MakeCases();
 #undef TRV_MINUS
 #undef TRV_HOST_SAYS
 
-// Whether an earlier row of the table has the same code: only the first row
-// of a code is ever sent.
-bool SentByAnEarlierRow(std::size_t row) {
-    for (std::size_t earlier = 0; earlier < row; ++earlier) {
-        if (std::strcmp(MnemonicTable[earlier].code, MnemonicTable[row].code) == 0) return true;
+// The rows of the table whose code no earlier row has: only those are sent.
+std::vector<std::size_t> FirstRowOfEachCode() {
+    std::vector<std::size_t> rows;
+    std::set<std::string> codes;
+    for (std::size_t row = 0; row < static_cast<std::size_t>(kMnemonicEndRow); ++row) {
+        if (codes.insert(MnemonicTable[row].code).second) rows.push_back(row);
     }
-    return false;
+    return rows;
 }
 
 // --- the caller role ----------------------------------------------------
 
-// The 104-byte status image.
-std::vector<char> StatusImage() {
+// The status line's input-inhibited text, from the Copy OIA image.
+std::string InhibitText() {
     std::vector<char> image(HLLAPI_MAX_DATA, '\0');
     Run(HA_COPY_OIA, image.data(), 104);
-    return image;
+    return std::string(image.data() + kOiaInhibitText, 8);
 }
 
-// Follows the status line until the host has answered (no "X SYSTEM"), for
-// up to 15 s. An Attn or System Request that replaced an earlier key's
-// answer is answered like any other key.
-void AwaitHost() {
-    Eventually([] { return std::string(StatusImage().data() + kOiaInhibitText, 8).find("SYSTEM") == std::string::npos; },
-               Milliseconds(15000), Milliseconds(10));
-}
-
-// Send Key, then the host's answer: the return code.
+// Send Key, then the host's answer (no "X SYSTEM", for up to 15 s; an Attn
+// or System Request that replaced an earlier key's answer is answered like
+// any other key): the return code.
 int32_t SendKeys(const std::string& keys) {
     const int32_t rc = RunText(HA_SENDKEY, keys);
-    AwaitHost();
+    Eventually([] { return InhibitText().find("SYSTEM") == std::string::npos; }, Milliseconds(15000),
+               Milliseconds(10));
     return rc;
 }
 
@@ -142,9 +138,8 @@ int KeystrokeTableRole(const std::vector<std::string>&) {
         const int32_t cursor = Run(HA_QUERY_CURSOR_LOC, nullptr, 0).length;
         std::vector<char> read(HLLAPI_MAX_DATA, '\0');
         Run(HA_COPY_PS_TO_STR, read.data(), c.length, c.read);
-        const auto image = StatusImage();
         Say("case " + Num(static_cast<long long>(i)) + " " + Num(sent) + " " + Num(cursor) + " " +
-            Hex(read.data(), static_cast<std::size_t>(c.length)) + " " + Hex(image.data() + kOiaInhibitText, 8));
+            Hex(read.data(), static_cast<std::size_t>(c.length)) + " " + Hex(InhibitText()));
         SendKeys("@R");
         if (c.restore[0] != '\0') SendKeys(c.restore);
     }
@@ -154,8 +149,7 @@ int KeystrokeTableRole(const std::vector<std::string>&) {
     for (const char session : {'A', 'B'}) {
         RunText(HA_DISCONNECT_PS, "");
         RunText(HA_CONNECT_PS, std::string(1, session));
-        for (std::size_t row = 0; row < static_cast<std::size_t>(kMnemonicEndRow); ++row) {
-            if (SentByAnEarlierRow(row)) continue;
+        for (const std::size_t row : FirstRowOfEachCode()) {
             const int32_t rc = SendKeys(MnemonicTable[row].code);
             Say("code " + std::string(1, session) + " " + Num(static_cast<long long>(row)) + " " + Num(rc));
         }
@@ -182,8 +176,7 @@ TEST_F(EmulatorEndToEnd, EveryCodeOfTheKeystrokeTableIsAKeyOfTheEmulator) {
         const auto& got = lines[i];
         ASSERT_EQ(got.size(), 5u);
         SCOPED_TRACE(std::string(1, c.session) + ": " + c.keys);
-        const std::string oia = Trimmed(FromHex(got[4]));
-        EXPECT_EQ(oia, c.oia);
+        EXPECT_EQ(Trimmed(FromHex(got[4])), c.oia);
         EXPECT_EQ(got[1], c.oia[0] == '\0' ? "0" : "5") << "Send Key's return code";
         if (c.cursor >= 0) {
             EXPECT_EQ(std::stoi(got[2]), c.cursor) << "cursor";
@@ -196,10 +189,8 @@ TEST_F(EmulatorEndToEnd, EveryCodeOfTheKeystrokeTableIsAKeyOfTheEmulator) {
         }
     }
 
-    std::size_t codes = 0;
-    for (std::size_t row = 0; row < static_cast<std::size_t>(kMnemonicEndRow); ++row) codes += !SentByAnEarlierRow(row);
     const auto sent = report.All("code");
-    EXPECT_EQ(sent.size(), 2 * codes);
+    EXPECT_EQ(sent.size(), 2 * FirstRowOfEachCode().size());
     for (const auto& line : sent) {
         ASSERT_EQ(line.size(), 3u);
         const MnemonicRow& row = MnemonicTable.at(std::stoul(line[1]));
