@@ -148,6 +148,7 @@ TEST_F(EmulatorEndToEnd, AWideScreenCopiesAsUnicodeOrAsSingleBytes) {
     EXPECT_EQ(unitAt(7, 2), unsigned{'E'});
     EXPECT_EQ(unitAt(7, 7), 0x20ACu) << "euro sign";
     EXPECT_EQ(unitAt(8, 8), 0x0142u) << "l with stroke";
+    EXPECT_EQ(unitAt(11, 7), 0x00A5u) << "yen sign, inside Latin-1";
 }
 
 TEST_F(EmulatorEndToEnd, ATerminationSignalUnregistersEverything) {
