@@ -28,9 +28,10 @@ TEST_F(TransferMacroEndToEnd, AFileGoesToTheHostAndBackByteForByteAndAMacroSigns
                                          Step("connect call", HA_CONNECT_PS, "A"),
                                          Step("macro call", HA_START_PLAYING_MACRO, "signon"),
                                          Step("unknown call", HA_START_PLAYING_MACRO, "nothing"),
-                                         Step("wait call", HA_WAIT), Step("top calld", HA_COPY_PS_TO_STR, "-", 1, 80, 80)});
-    ExpectLines(report, {"send 3", "receive 3", "no_host_file 2", "missing 27", "connect 0", "macro 0", "unknown 2",
-                         "wait 0"});
+                                         Step("wait call", HA_WAIT),
+                                         Step("top calld", HA_COPY_PS_TO_STR, "-", 1, 80, 80)});
+    ExpectLines(report,
+                {"send 3", "receive 3", "no_host_file 2", "missing 27", "connect 0", "macro 0", "unknown 2", "wait 0"});
     EXPECT_EQ(test::ReadFile(NamespaceDirectory(space_) / "hostfiles" / "ROUND.TRIP.A1"),
               "FIRST LINE\nsecond line, lower case\n\n  indented\tand tabbed\nlast\n");
     // The caller's side upper-cases the command; the file lands beside the
