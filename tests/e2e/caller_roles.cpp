@@ -1,32 +1,14 @@
 // The role registry of the end-to-end tests and the "script" role: the
 // EHLLAPI and QMXAPI application a test writes as steps.
-#include "caller_roles.h"
+#include "e2e_fixture.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdint>
 #include <cstring>
-#include <iostream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// The event handle held at the address that an event-form start (Start Host
-// Notification, Start Close Intercept) wrote into data bytes 8-15.
-uint64_t HandleAt(const unsigned char* bytes) {
-    uint64_t address = 0;
-    for (int i = 7; i >= 0; --i) address = (address << 8) | bytes[i];
-    uint64_t handle = 0;
-    std::memcpy(&handle, reinterpret_cast<const void*>(address), sizeof handle);
-    return handle;
-}
 
 // script STEP...: a caller that runs its steps in order; a test writes the
 // application it needs as steps instead of a role of its own. A step is
@@ -48,8 +30,7 @@ uint64_t HandleAt(const unsigned char* bytes) {
 //   updates L MS               Query Host Update until both kinds came or MS
 //                              passed: the codes seen, or-ed
 //   messages LPARAM...         the window's notifications until one of each
-//                              kind came: "KEY <lParam> <wParam>" each
-//   row POSITION LENGTH        Copy PS to String: the text in hexadecimal
+//                              kind came: the wParam of each ("-": none)
 //   status L                   trvQueryEmulatorStatus
 //   say                        the key alone ("ready", "calling")
 //   go                         waits for the test's go-ahead (reports nothing)
@@ -81,7 +62,10 @@ int Script(const std::vector<std::string>& steps) {
             if (message && window == 0) window = trvCreateMessageWindow();
             for (int i = 0; message && i < 8; ++i) request[8 + i] = static_cast<unsigned char>(window >> (8 * i));
             const int32_t rc = Run(num(2), request.data(), num(4)).rc;
-            if (rc == HLLAPI_RC_SUCCESS && (request[4] == 'A' || request[4] == 'Q')) event = HandleAt(request.data() + 8);
+            // The event forms write the address at which the event handle is held into bytes 8-15.
+            const uint64_t* handle = nullptr;
+            std::memcpy(&handle, request.data() + 8, sizeof handle);
+            if (rc == HLLAPI_RC_SUCCESS && (request[4] == 'A' || request[4] == 'Q')) event = *handle;
             Say(key + " " + Num(rc) + (message ? " " + Num(ReadU16(request.data() + 8)) : ""));
         } else if (op == "handle") {
             Say(key + " " + Num(trvWaitForHandle(event, static_cast<uint32_t>(num(2)))));
@@ -94,31 +78,26 @@ int Script(const std::vector<std::string>& steps) {
         } else if (op == "updates") {
             char name[4] = {arg(2)[0]};
             int32_t seen = 0;
-            for (auto end = Clock::now() + std::chrono::milliseconds(num(3));
-                 seen != HLLAPI_RC_BOTH_UPDATED && Clock::now() < end;) {
-                seen |= Run(HA_QUERY_HOST_UPDATE, name, 1).rc;
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
+            Eventually([&] { return (seen |= Run(HA_QUERY_HOST_UPDATE, name, 1).rc) == HLLAPI_RC_BOTH_UPDATED; },
+                       Milliseconds(num(3)), Milliseconds(50));
             Say(key + " " + Num(seen));
         } else if (op == "messages") {
             const uint32_t notification = trvRegisterWindowMessage("QMXHLL");
-            std::vector<std::string> seen(w.size());
-            for (std::size_t left = w.size() - 2; left > 0;) {
+            std::vector<std::string> seen(w.size() - 2, "-");
+            for (std::size_t left = seen.size(); left > 0;) {
                 trvMessage m{};
                 if (trvGetMessage(&m, 30000) != 1) break;
-                for (std::size_t i = 2; i < w.size(); ++i) {
-                    if (seen[i].empty() && m.lParam == std::stoi(w[i]) && m.window == window &&
+                for (std::size_t i = 0; i < seen.size(); ++i) {
+                    if (seen[i] == "-" && m.lParam == std::stoi(w[i + 2]) && m.window == window &&
                         m.message == notification) {
-                        seen[i] = Num(m.lParam) + " " + Num(static_cast<long long>(m.wParam));
+                        seen[i] = Num(static_cast<long long>(m.wParam));
                         --left;
                     }
                 }
             }
-            for (std::size_t i = 2; i < w.size(); ++i) Say(key + " " + seen[i]);
-        } else if (op == "row") {
-            std::vector<char> row(HLLAPI_MAX_DATA, '\0');
-            Run(HA_COPY_PS_TO_STR, row.data(), num(3), num(2));
-            Say(key + " " + Hex(row.data(), static_cast<std::size_t>(num(3))));
+            std::string line = key;
+            for (const std::string& wParam : seen) line += " " + wParam;
+            Say(line);
         } else if (op == "status") {
             Say(key + " " + Num(trvQueryEmulatorStatus(arg(2)[0])));
         } else if (op == "say") {
@@ -142,9 +121,7 @@ std::vector<RoleEntry>& Roles() {
     return roles;
 }
 
-[[maybe_unused]] const bool kRegistered = RegisterRoles({
-    {"script", Script, kAnyArguments},
-});
+[[maybe_unused]] const bool kRegistered = RegisterRoles({{"script", Script}});
 
 }  // namespace
 
@@ -155,10 +132,7 @@ bool RegisterRoles(std::initializer_list<RoleEntry> roles) {
 
 int RunCallerRole(const std::string& name, const std::vector<std::string>& args) {
     for (const RoleEntry& role : Roles()) {
-        if (name != role.name) continue;
-        const bool valid = role.arguments == kAnyArguments ||
-                           (args.size() == role.arguments && (args.empty() || args[0].size() == 1));
-        return valid ? role.role(args) : 2;
+        if (name == role.name) return role.role(args);
     }
     std::cerr << "e2e_tests: no role " << name << "\n";
     return 2;

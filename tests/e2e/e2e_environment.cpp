@@ -12,11 +12,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -27,9 +26,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int PollMillis(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>(left > INT_MAX ? INT_MAX : left);
+Milliseconds Left(Clock::time_point deadline) {
+    return std::max(Milliseconds(0), std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()));
 }
 
 void CloseIfOpen(int& fd) {
@@ -39,31 +37,31 @@ void CloseIfOpen(int& fd) {
     }
 }
 
+// The null-terminated pointer array that execve takes.
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (auto& text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 }  // namespace
 
 std::string SelfPath() {
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return {};
-    return std::string(path, static_cast<std::size_t>(length));
+    std::error_code ignored;
+    return std::filesystem::read_symlink("/proc/self/exe", ignored).string();
 }
 
-std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& argv,
+std::unique_ptr<ChildProcess> ChildProcess::Start(std::vector<std::string> argv,
                                                   const std::map<std::string, std::string>& environment) {
-    if (argv.empty()) return nullptr;
     std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        std::string text = *entry;
-        std::string name = text.substr(0, text.find('='));
-        if (environment.count(name) == 0) env.push_back(text);
+        const std::string text = *entry;
+        if (environment.count(text.substr(0, text.find('='))) == 0) env.push_back(text);
     }
     for (const auto& [name, value] : environment) env.push_back(name + "=" + value);
-    std::vector<char*> argp;
-    for (const auto& arg : argv) argp.push_back(const_cast<char*>(arg.c_str()));
-    argp.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    const std::vector<char*> argp = Pointers(argv);
+    const std::vector<char*> envp = Pointers(env);
 
     int in[2];
     int out[2];
@@ -73,7 +71,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
         close(in[1]);
         return nullptr;
     }
-    pid_t pid = fork();
+    const pid_t pid = fork();
     if (pid == 0) {
         // Child: only async-signal-safe calls until exec. The test binary
         // ignores SIGPIPE; its children start with the default.
@@ -88,16 +86,12 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
     }
     close(in[0]);
     close(out[1]);
-    if (pid < 0) {
-        close(in[1]);
-        close(out[0]);
-        return nullptr;
-    }
+    // Owned at once, so that a failed fork closes the pipes too.
     std::unique_ptr<ChildProcess> child(new ChildProcess);
     child->pid_ = pid;
     child->input_ = in[1];
     child->output_ = out[0];
-    return child;
+    return pid > 0 ? std::move(child) : nullptr;
 }
 
 ChildProcess::~ChildProcess() {
@@ -106,78 +100,51 @@ ChildProcess::~ChildProcess() {
     CloseIfOpen(output_);
 }
 
-bool ChildProcess::Fill(Milliseconds limit) {
-    if (outputEnded_ || output_ < 0) return false;
-    auto deadline = Clock::now() + limit;
-    for (;;) {
-        pollfd poller{output_, POLLIN, 0};
-        int ready = poll(&poller, 1, PollMillis(deadline));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return false;
-        char chunk[4096];
-        ssize_t got = read(output_, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            outputEnded_ = true;
-            return false;
-        }
-        buffered_.append(chunk, static_cast<std::size_t>(got));
-        return true;
-    }
-}
-
 std::optional<std::string> ChildProcess::ReadLine(Milliseconds limit) {
-    auto deadline = Clock::now() + limit;
+    const auto deadline = Clock::now() + limit;
     for (;;) {
-        auto newline = buffered_.find('\n');
+        const auto newline = buffered_.find('\n');
         if (newline != std::string::npos) {
             std::string line = buffered_.substr(0, newline);
             buffered_.erase(0, newline + 1);
             return line;
         }
-        if (Clock::now() >= deadline) return std::nullopt;
-        if (!Fill(std::chrono::duration_cast<Milliseconds>(deadline - Clock::now())) && outputEnded_) {
-            return std::nullopt;
-        }
+        pollfd poller{output_, POLLIN, 0};
+        const int ready = poll(&poller, 1, static_cast<int>(std::min<long long>(Left(deadline).count(), INT_MAX)));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return std::nullopt;
+        char chunk[4096];
+        const ssize_t got = read(output_, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return std::nullopt;  // the output has ended
+        buffered_.append(chunk, static_cast<std::size_t>(got));
     }
 }
 
 std::optional<std::string> ChildProcess::ReadUntil(const std::string& prefix, Milliseconds limit,
                                                    std::vector<std::string>* seen) {
-    auto deadline = Clock::now() + limit;
-    for (;;) {
-        auto left = std::chrono::duration_cast<Milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return std::nullopt;
-        auto line = ReadLine(left);
-        if (!line) return std::nullopt;
+    const auto deadline = Clock::now() + limit;
+    while (auto line = ReadLine(Left(deadline))) {
         if (seen != nullptr) seen->push_back(*line);
         if (line->rfind(prefix, 0) == 0) return line;
     }
+    return std::nullopt;
 }
 
 std::vector<std::string> ChildProcess::ReadRemainingLines(Milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
     std::vector<std::string> lines;
-    auto deadline = Clock::now() + limit;
-    for (;;) {
-        auto left = std::chrono::duration_cast<Milliseconds>(deadline - Clock::now());
-        auto line = ReadLine(left.count() > 0 ? left : Milliseconds(0));
-        if (!line) break;
-        lines.push_back(*line);
-    }
+    while (auto line = ReadLine(Left(deadline))) lines.push_back(*line);
     return lines;
 }
 
 bool ChildProcess::WriteLine(const std::string& line) {
-    if (input_ < 0) return false;
-    std::string text = line + "\n";
-    const char* next = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        ssize_t written = write(input_, next, left);
+    const std::string text = line + "\n";
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t written = write(input_, text.data() + done, text.size() - done);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return false;
-        next += written;
-        left -= static_cast<std::size_t>(written);
+        done += static_cast<std::size_t>(written);
     }
     return true;
 }
@@ -185,86 +152,65 @@ bool ChildProcess::WriteLine(const std::string& line) {
 void ChildProcess::CloseInput() { CloseIfOpen(input_); }
 
 std::optional<int> ChildProcess::Wait(Milliseconds limit) {
-    if (status_) return status_;
-    auto deadline = Clock::now() + limit;
-    for (;;) {
+    const auto deadline = Clock::now() + limit;
+    while (!status_) {
         int status = 0;
-        pid_t done = waitpid(pid_, &status, WNOHANG);
+        const pid_t done = waitpid(pid_, &status, WNOHANG);
         if (done == pid_) {
             status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return status_;
-        }
-        if (done < 0 && errno != EINTR) {
+        } else if (done < 0 && errno != EINTR) {
             status_ = -1;
-            return status_;
+        } else if (Clock::now() >= deadline) {
+            return std::nullopt;
+        } else {
+            std::this_thread::sleep_for(Milliseconds(5));
         }
-        if (Clock::now() >= deadline) return std::nullopt;
-        std::this_thread::sleep_for(Milliseconds(5));
     }
+    return status_;
 }
 
 void ChildProcess::Signal(int signal) {
     if (!status_ && pid_ > 0) kill(pid_, signal);
 }
 
-void ChildProcess::Kill() {
-    if (status_ || pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+bool ChildProcess::Kill() {
+    Signal(SIGKILL);
+    return Wait(kExitLimit).has_value();
 }
 
 bool ChildProcess::Running() { return pid_ > 0 && !Wait(Milliseconds(0)); }
 
-
-const Installation& Installed() {
-    static const Installation installed{TRV_E2E_JAVA, TRV_E2E_JAR, TRV_E2E_LIBRARY, TRV_E2E_PROFILES};
-    return installed;
-}
-
 std::string MissingParts() {
-    const Installation& parts = Installed();
     std::string missing;
-    if (access(parts.java.c_str(), X_OK) != 0) missing += " JDK 17 launcher " + parts.java + ";";
-    if (access(parts.jar.c_str(), R_OK) != 0) missing += " emulator jar " + parts.jar + " (run java/build.sh);";
-    if (access(parts.library.c_str(), R_OK) != 0) missing += " library " + parts.library + ";";
-    if (access((parts.profiles + "/demo.prf").c_str(), R_OK) != 0) missing += " profiles in " + parts.profiles + ";";
+    if (access(TRV_E2E_JAVA, X_OK) != 0) missing += " JDK 17 launcher " TRV_E2E_JAVA ";";
+    if (access(TRV_E2E_JAR, R_OK) != 0) missing += " emulator jar " TRV_E2E_JAR " (run java/build.sh);";
     return missing;
 }
 
 std::string RunNamespace() {
     // One per test binary, so that a run killed half-way is cleaned up by the next.
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, "e2e-%08zx", std::hash<std::string>{}(SelfPath()) & 0xFFFFFFFFu);
-    return suffix;
+    return "e2e-" + std::to_string(std::hash<std::string>{}(SelfPath()) & 0xFFFFFFFFu);
 }
 
 std::string TestNamespace() {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = RunNamespace() + "-" + (info != nullptr ? info->name() : "none");
-    for (char& c : name) {
-        if (c == '/') c = '_';
-    }
+    std::string name = RunNamespace() + "-" + testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '_');
     return name;
 }
 
 std::filesystem::path NamespaceDirectory(const std::string& name) {
     // Where the library puts it: under the user's private runtime directory
     // when there is one, else in /dev/shm.
-    auto isPrivate = [](const std::string& path) {
-        struct stat info;
-        return !path.empty() && path[0] == '/' && lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-               info.st_uid == geteuid() && (info.st_mode & 077) == 0;
-    };
+    const std::string user = std::to_string(geteuid());
     const char* variable = std::getenv("XDG_RUNTIME_DIR");
-    std::string runtime = variable != nullptr && isPrivate(variable) ? variable : "";
-    if (runtime.empty() && isPrivate("/run/user/" + std::to_string(geteuid()))) {
-        runtime = "/run/user/" + std::to_string(geteuid());
+    for (const std::string& runtime : {std::string(variable != nullptr ? variable : ""), "/run/user/" + user}) {
+        struct stat info;
+        if (runtime.rfind('/', 0) == 0 && lstat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+            info.st_uid == geteuid() && (info.st_mode & 077) == 0) {
+            return runtime + "/trvha64-" + name;
+        }
     }
-    if (!runtime.empty()) return runtime + "/trvha64-" + name;
-    return "/dev/shm/trvha64-" + std::to_string(geteuid()) + "-" + name;
+    return "/dev/shm/trvha64-" + user + "-" + name;
 }
 
 std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::string& role,
@@ -276,51 +222,43 @@ std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::s
 
 std::unique_ptr<Emulator> Emulator::Start(const std::string& space, const std::vector<std::string>& sessions,
                                           std::string* why) {
-    const Installation& parts = Installed();
-    std::vector<std::string> argv{parts.java,
+    std::vector<std::string> argv{TRV_E2E_JAVA,
                                   "-XX:TieredStopAtLevel=1",
-                                  "-Dtrvha64.library=" + parts.library,
+                                  "-Dtrvha64.library=" TRV_E2E_LIBRARY,
                                   "-Dpalvero.hostfiles=" + (NamespaceDirectory(space) / "hostfiles").string(),
                                   "-cp",
-                                  parts.jar,
+                                  TRV_E2E_JAR,
                                   "com.ombrel.eQintra.hllbridge.HeadlessEmulator",
                                   "--profiles",
-                                  parts.profiles};
+                                  TRV_E2E_PROFILES};
     argv.insert(argv.end(), sessions.begin(), sessions.end());
     auto process = ChildProcess::Start(argv, {{"TRVHA64_NAMESPACE", space}, {"TRVHA64_UNATTENDED", "1"}});
     if (!process) {
-        *why = "cannot start " + parts.java;
+        *why = "cannot start " TRV_E2E_JAVA;
         return nullptr;
     }
     std::unique_ptr<Emulator> emulator(new Emulator(std::move(process)));
     std::vector<std::string> seen;
-    auto ready = emulator->process_->ReadUntil("ready ", kEmulatorStartLimit, &seen);
-    if (!ready) {
+    if (!emulator->process_->ReadUntil("ready ", kEmulatorStartLimit, &seen)) {
         *why = "no ready line from the emulator; it wrote:";
         for (const auto& line : seen) *why += "\n  " + line;
         return nullptr;
     }
-    emulator->ready_ = *ready;
     return emulator;
 }
 
 std::optional<std::vector<std::string>> Emulator::Command(const std::string& command) {
-    if (!process_->WriteLine(command)) return std::nullopt;
+    // No line of an answer starts with "end" but the last.
     std::vector<std::string> lines;
-    for (;;) {
-        auto line = process_->ReadLine(kAnswerLimit);
-        if (!line) return std::nullopt;
-        if (*line == "end") return lines;
-        lines.push_back(*line);
-    }
+    if (!process_->WriteLine(command) || !process_->ReadUntil("end", kAnswerLimit, &lines)) return std::nullopt;
+    lines.pop_back();
+    return lines;
 }
 
 std::vector<std::string> Emulator::ScreenRows(char letter) {
     // The dump frames the rows: "+---+", then "|row|" lines, then "+---+".
     std::vector<std::string> rows;
-    auto lines = Command(std::string("show ") + letter);
-    if (!lines) return rows;
-    for (const auto& line : *lines) {
+    for (const auto& line : Command(std::string("show ") + letter).value_or(std::vector<std::string>{})) {
         if (line.size() >= 2 && line.front() == '|' && line.back() == '|') {
             rows.push_back(line.substr(1, line.size() - 2));
         }
@@ -329,11 +267,11 @@ std::vector<std::string> Emulator::ScreenRows(char letter) {
 }
 
 std::string Emulator::StatusLine(char letter) {
-    auto lines = Command(std::string("show ") + letter);
+    // The last line of the dump: a blank, the status text, then the cursor.
+    const auto lines = Command(std::string("show ") + letter);
     if (!lines || lines->empty()) return {};
-    // The last line: a blank, the status text, then the cursor.
     const std::string& last = lines->back();
-    auto cursor = last.rfind("   cursor ");
+    const auto cursor = last.rfind("   cursor ");
     return last.substr(1, cursor == std::string::npos ? std::string::npos : cursor - 1);
 }
 

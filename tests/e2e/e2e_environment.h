@@ -1,10 +1,9 @@
 // What the end-to-end tests run, and how: child processes (the emulator's
-// Java virtual machine and the native caller roles of this test binary) with
-// pipes for their standard input and output, read line by line and always
-// with a time limit; the JDK 17 launcher, the emulator's jar, the library
-// and the test profiles (paths fixed at build time); the namespaces of named
-// objects that keep the tests apart; and the emulator process with its
-// command protocol (see com.ombrel.eQintra.hllbridge.HeadlessEmulator).
+// JVM and the caller roles of this test binary) with pipes for their
+// standard input and output, read line by line with a time limit; the
+// namespaces of named objects that keep the tests apart; and the emulator
+// process with its command protocol (see HeadlessEmulator). Paths of the
+// JDK, the jar, the library and the profiles are fixed at build time.
 #pragma once
 
 #include <sys/types.h>
@@ -28,13 +27,11 @@ class ChildProcess {
 public:
     // Starts argv[0] (an absolute path) with the environment of this process,
     // changed by `environment` (name → value). Null when the start failed.
-    static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& argv,
+    static std::unique_ptr<ChildProcess> Start(std::vector<std::string> argv,
                                                const std::map<std::string, std::string>& environment);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-
-    pid_t pid() const { return pid_; }
 
     // The next line of standard output without its newline; nullopt when the
     // limit passes or the output ends first.
@@ -53,38 +50,28 @@ public:
     // child is still running at the limit.
     std::optional<int> Wait(Milliseconds limit);
     void Signal(int signal);
-    // SIGKILL, then reap.
-    void Kill();
+    bool Kill();  // SIGKILL, then reap: whether it has ended
     bool Running();
 
 private:
     ChildProcess() = default;
-    bool Fill(Milliseconds limit);
 
     pid_t pid_ = -1;
     int input_ = -1;
     int output_ = -1;
     std::string buffered_;
-    bool outputEnded_ = false;
     std::optional<int> status_;
 };
 
 // The path of this test binary, for starting its caller roles.
 std::string SelfPath();
 
-// Time limits of the multi-process steps.
 inline constexpr Milliseconds kEmulatorStartLimit{60000};
 inline constexpr Milliseconds kAnswerLimit{15000};
 inline constexpr Milliseconds kExitLimit{20000};
 
-struct Installation {
-    std::string java;      // bin/java of the JDK 17
-    std::string jar;       // java/build/palvero-emulator.jar
-    std::string library;   // absolute path of libtrvha64.so
-    std::string profiles;  // tests/e2e/profiles
-};
-const Installation& Installed();
-// Empty when everything is in place; otherwise what is missing.
+// Empty when the JDK and the emulator's jar are in place (the library and
+// the profiles come with the build); otherwise what is missing.
 std::string MissingParts();
 
 // The namespace of this run's own process, and the one of the running test
@@ -97,7 +84,6 @@ std::filesystem::path NamespaceDirectory(const std::string& name);
 std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::string& role,
                                           const std::vector<std::string>& args = {});
 
-// The headless emulator in its own JVM.
 class Emulator {
 public:
     // Starts the emulator with sessions from profile arguments ("demo=A")
@@ -107,14 +93,13 @@ public:
                                            std::string* why);
 
     ChildProcess& process() { return *process_; }
-    const std::string& readyLine() const { return ready_; }
 
     // Runs one command and answers its lines (without the closing "end");
     // nullopt when no answer comes within the limit.
     std::optional<std::vector<std::string>> Command(const std::string& command);
-    // The rows of a session's screen as the emulator renders them itself.
+    // A session's screen rows and the status line under them, as the
+    // emulator renders them itself.
     std::vector<std::string> ScreenRows(char letter);
-    // The status line under the screen, as the emulator renders it.
     std::string StatusLine(char letter);
 
     // "quit", then the exit code (nullopt when it does not end in time).
@@ -123,7 +108,6 @@ public:
 private:
     explicit Emulator(std::unique_ptr<ChildProcess> process) : process_(std::move(process)) {}
     std::unique_ptr<ChildProcess> process_;
-    std::string ready_;
 };
 
 }  // namespace trv::e2e

@@ -1,24 +1,97 @@
-// What the end-to-end tests share (each test file includes this header for
-// its roles and tests): the reports of caller roles, parsed, and the fixture
-// that runs an emulator (and, when asked, a process holding the library) in
-// a namespace of the test's own, ending both before it returns.
+// What the end-to-end tests share; each test file includes this header for
+// its roles and its tests.
+//
+// The roles: native caller processes, roles of this test binary
+// ("e2e_tests --role NAME ARGS..."), each an application that calls the
+// exported entries of libtrvha64.so through the public headers. A role
+// reports what it saw on standard output as lines "<key> <values...>" (byte
+// strings in hexadecimal), flushed at once so that a test can follow a role
+// that blocks; a role that needs the test's go-ahead reads a line from
+// standard input. Each test file registers the roles it defines; the
+// "script" role (caller_roles.cpp) runs steps a test writes.
+//
+// The tests: the reports of caller roles, parsed, and the fixture that runs
+// an emulator (and, when asked, a process holding the library) in a
+// namespace of the test's own, ending both before it returns.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <iomanip>
+#include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
-#include "caller_roles.h"
 #include "e2e_environment.h"
+#include "trvha64.h"
 
 namespace trv::e2e {
+
+struct RoleEntry {
+    const char* name;
+    int (*role)(const std::vector<std::string>& args);
+};
+
+// Adds roles to those RunCallerRole knows. Called from a namespace-scope
+// initialiser of each test file, so every role is known before main runs.
+bool RegisterRoles(std::initializer_list<RoleEntry> roles);
+
+// Runs the named role; its result is the process's exit code (2 for an
+// unknown role).
+int RunCallerRole(const std::string& name, const std::vector<std::string>& args);
+
+struct Outcome {
+    int32_t rc;
+    int32_t length;
+};
+
+// One EHLLAPI call with its four parameters by address; `position` travels
+// in the return-code word.
+inline Outcome Run(int32_t function, void* data, int32_t length, int32_t position = 0) {
+    int32_t fn = function;
+    int32_t len = length;
+    int32_t rc = position;
+    hllapi(&fn, static_cast<char*>(data), &len, &rc);
+    return {rc, len};
+}
+
+// The text as the data string (with room after it), its length as the
+// length: the return code.
+inline int32_t RunText(int32_t function, const std::string& text) {
+    std::vector<char> data(text.begin(), text.end());
+    data.resize(HLLAPI_MAX_DATA, '\0');
+    return Run(function, data.data(), static_cast<int32_t>(text.size())).rc;
+}
+
+// Bytes in lowercase hexadecimal, as roles report byte strings.
+inline std::string Hex(const void* bytes, std::size_t count) {
+    std::ostringstream text;
+    text << std::hex << std::setfill('0');
+    for (std::size_t i = 0; i < count; ++i) text << std::setw(2) << int{static_cast<const unsigned char*>(bytes)[i]};
+    return text.str();
+}
+
+inline std::string Hex(const std::string& bytes) { return Hex(bytes.data(), bytes.size()); }
+
+inline unsigned ReadU16(const unsigned char* bytes) { return bytes[0] | (bytes[1] << 8u); }
+
+// The words of a line, apart by blanks.
+inline std::vector<std::string> Words(const std::string& text) {
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
+inline void Say(const std::string& line) { std::cout << line << std::endl; }
+inline std::string Num(long long value) { return std::to_string(value); }
 
 using Clock = std::chrono::steady_clock;
 
@@ -44,19 +117,12 @@ inline std::string FromHex(const std::string& hex) {
 
 // One step of the "script" role (caller_roles.cpp): the words, numbers
 // written out, apart by blanks.
-template <typename... Words>
-std::string Step(const Words&... words) {
-    std::string step;
-    auto add = [&step](const auto& word) {
-        if (!step.empty()) step += ' ';
-        if constexpr (std::is_arithmetic_v<std::decay_t<decltype(word)>>) {
-            step += std::to_string(word);
-        } else {
-            step += word;
-        }
-    };
-    (add(words), ...);
-    return step;
+template <typename First, typename... Words>
+std::string Step(const First& first, const Words&... words) {
+    std::ostringstream step;
+    step << first;
+    ((step << ' ' << words), ...);
+    return step.str();
 }
 
 // A caller role's report: key → the values of each line with that key.
@@ -64,10 +130,8 @@ class Report {
 public:
     void Add(const std::vector<std::string>& lines) {
         for (const auto& line : lines) {
-            auto words = Words(line);
-            if (words.empty()) continue;
-            const std::string key = words.front();
-            values_[key].emplace_back(words.begin() + 1, words.end());
+            const auto words = Words(line);
+            if (!words.empty()) values_[words.front()].emplace_back(words.begin() + 1, words.end());
         }
     }
     // The values of the only (or first) line with the key; empty when missing.
@@ -99,11 +163,18 @@ inline void ExpectLines(const Report& report, const std::vector<std::string>& li
     }
 }
 
+// The bytes a "calld" step read, whose return code and length must be
+// `rcAndLength` ("0 1920").
+inline std::string ReadBytes(const Report& report, const std::string& key, const std::string& rcAndLength) {
+    const auto words = report[key];
+    EXPECT_EQ(words.size() >= 2 ? words[0] + " " + words[1] : "(" + report.Joined(key) + ")", rcAndLength) << key;
+    return words.size() >= 3 ? FromHex(words[2]) : "";
+}
+
 class EmulatorEndToEnd : public testing::Test {
 protected:
     void SetUp() override {
-        std::string missing = MissingParts();
-        ASSERT_TRUE(missing.empty()) << "missing:" << missing;
+        ASSERT_EQ(MissingParts(), "");
         space_ = TestNamespace();
         std::error_code ignored;
         std::filesystem::remove_all(NamespaceDirectory(space_), ignored);  // left by a killed run
@@ -111,8 +182,7 @@ protected:
 
     void TearDown() override {
         if (emulator_ && emulator_->process().Running()) {
-            auto code = emulator_->Quit();
-            EXPECT_EQ(code, 0) << "the emulator did not end cleanly on quit";
+            EXPECT_EQ(emulator_->Quit(), 0) << "the emulator did not end cleanly on quit";
         }
         emulator_.reset();  // kills it if it is still there
         if (holder_) {
@@ -141,14 +211,9 @@ protected:
 
     // Runs a role to its end and answers its report.
     Report RunCaller(const std::string& role, const std::vector<std::string>& args = {}) {
-        Report report;
         auto caller = StartCaller(space_, role, args);
-        EXPECT_TRUE(caller != nullptr);
-        if (!caller) return report;
-        auto code = caller->Wait(kCallerLimit);
-        EXPECT_EQ(code, 0) << "caller role " << role << (code ? " failed" : " did not end in time");
-        report.Add(caller->ReadRemainingLines(Milliseconds(1000)));
-        return report;
+        EXPECT_TRUE(caller != nullptr) << role;
+        return caller ? Finish(*caller) : Report{};
     }
 
     // Starts a role that says "ready" once it is set up, and waits for that.
@@ -165,17 +230,10 @@ protected:
     // Waits for a started role to end and answers its whole report.
     Report Finish(ChildProcess& caller) {
         Report report;
-        EXPECT_EQ(caller.Wait(kCallerLimit), 0);
+        EXPECT_EQ(caller.Wait(kCallerLimit), 0) << "the caller role failed, or did not end in time";
         report.Add(early_[&caller]);
         report.Add(caller.ReadRemainingLines(Milliseconds(1000)));
         return report;
-    }
-
-    // Kills the emulator; `caller`, blocked in a call, must then come back
-    // with its answer. Answers its whole report.
-    Report KillEmulatorAndAwaitRelease(ChildProcess& caller) {
-        emulator_->process().Kill();
-        return Finish(caller);
     }
 
     // What callers see once the emulator is gone: no session, and no

@@ -1,21 +1,15 @@
 // Entry of the end-to-end test binary: a caller role when run with
 // "--role NAME ARGS...", GoogleTest otherwise.
 //
-// The library is attached when this binary loads, before main runs, and it
-// picks its namespace of named objects (TRVHA64_NAMESPACE) at that moment. So
-// that a manual run never touches the user's own namespace (where a real
-// emulator may be running), a test run without the variable starts itself
-// again with it set; ctest sets it beforehand.
-#include <gtest/gtest.h>
+// The library attaches when this binary loads, in the namespace that
+// TRVHA64_NAMESPACE names then: a run without the variable (ctest sets it)
+// starts itself again with it set, never touching the user's own namespace.
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <string>
-#include <vector>
 
-#include "caller_roles.h"
-#include "e2e_environment.h"
+#include "e2e_fixture.h"
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[1]) == "--role") {

@@ -2,8 +2,6 @@
 // (--windows), a native caller using the window services step by step, and
 // each step's effect checked on the emulator's window through the test's own
 // X11 connection (the X server and the window manager, not the library).
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <sstream>
 
@@ -13,10 +11,15 @@
 namespace trv::e2e {
 namespace {
 
-int32_t I32(const unsigned char* bytes) {
-    int32_t value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
+// `count` 32-bit integers from `bytes` on, each after a blank.
+std::string Ints(const unsigned char* bytes, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        int32_t value;
+        std::memcpy(&value, bytes + 4 * i, sizeof value);
+        text += " " + Num(value);
+    }
+    return text;
 }
 
 // window_steps L: reads one request a line from standard input and answers
@@ -34,13 +37,11 @@ int WindowStepsRole(const std::vector<std::string>& args) {
             Say("connect " + Num(Run(HA_CONNECT_PM_SRVCS, data, 1).rc));
         } else if (verb == "coords") {
             const int32_t rc = Run(HA_QUERY_WINDOW_COORDS, data, 20).rc;
-            Say("coords " + Num(rc) + " " + Num(I32(data + 4)) + " " + Num(I32(data + 8)) + " " +
-                Num(I32(data + 12)) + " " + Num(I32(data + 16)));
+            Say("coords " + Num(rc) + Ints(data + 4, 4));
         } else if (verb == "query") {
             data[4] = 2;
             const int32_t rc = Run(HA_PM_WINDOW_STATUS, data, 28).rc;
-            Say("query " + Num(rc) + " " + Num(ReadU16(data + 6)) + " " + Num(I32(data + 8)) + " " +
-                Num(I32(data + 12)) + " " + Num(I32(data + 16)) + " " + Num(I32(data + 20)));
+            Say("query " + Num(rc) + " " + Num(ReadU16(data + 6)) + Ints(data + 8, 4));
         } else if (verb == "set") {
             int32_t fields[6] = {};
             for (int32_t& field : fields) words >> field;
@@ -62,20 +63,9 @@ int WindowStepsRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-[[maybe_unused]] const bool kRegistered = RegisterRoles({{"window_steps", WindowStepsRole, 1}});
+[[maybe_unused]] const bool kRegistered = RegisterRoles({{"window_steps", WindowStepsRole}});
 
-class RealWindowEndToEnd : public EmulatorEndToEnd {
-protected:
-    // Sends one request line to the caller and answers the words of its reply.
-    std::vector<std::string> Ask(const std::string& request) {
-        EXPECT_TRUE(caller_->WriteLine(request));
-        const auto line = caller_->ReadLine(kCallerLimit);
-        EXPECT_TRUE(line.has_value()) << "no answer to " << request;
-        return line ? Words(*line) : std::vector<std::string>{};
-    }
-
-    std::unique_ptr<ChildProcess> caller_;
-};
+using RealWindowEndToEnd = EmulatorEndToEnd;
 
 TEST_F(RealWindowEndToEnd, WindowServicesActOnTheSessionsSwingWindow) {
     test::X11Probe x;
@@ -84,42 +74,48 @@ TEST_F(RealWindowEndToEnd, WindowServicesActOnTheSessionsSwingWindow) {
     test::X11Probe::Window window = 0;
     ASSERT_TRUE(Eventually([&] { return (window = x.Find("demo - A")) != 0 && x.Managed(window); }))
         << "no window \"demo - A\" on the display";
-    caller_ = StartCaller(space_, "window_steps", {"A"});
-    ASSERT_TRUE(caller_ != nullptr);
+    auto caller = StartCaller(space_, "window_steps", {"A"});
+    ASSERT_TRUE(caller != nullptr);
     using V = std::vector<std::string>;
+    // One request line to the caller: the words of its reply.
+    auto ask = [&caller](const std::string& request) {
+        EXPECT_TRUE(caller->WriteLine(request));
+        const auto line = caller->ReadLine(kCallerLimit);
+        return line ? Words(*line) : V{"no answer to", request};
+    };
 
-    EXPECT_EQ(Ask("connect"), (V{"connect", "0"}));
+    EXPECT_EQ(ask("connect"), (V{"connect", "0"}));
     const test::X11Probe::Rect outer = x.Outer(window);
-    EXPECT_EQ(Ask("coords"), (V{"coords", "0", Num(outer.x), Num(outer.y + outer.height),
+    EXPECT_EQ(ask("coords"), (V{"coords", "0", Num(outer.x), Num(outer.y + outer.height),
                                 Num(outer.x + outer.width), Num(outer.y)}));
 
     // Move, then size: the frame on the screen, and the emulator's own
     // answer once its window has heard of the change.
-    EXPECT_EQ(Ask("set 2 200 150 0 0 0"), (V{"set", "0"}));
+    EXPECT_EQ(ask("set 2 200 150 0 0 0"), (V{"set", "0"}));
     EXPECT_TRUE(Eventually([&] { return x.Outer(window).x == 200 && x.Outer(window).y == 150; }));
-    EXPECT_EQ(Ask("set 1 0 0 700 450 0"), (V{"set", "0"}));
+    EXPECT_EQ(ask("set 1 0 0 700 450 0"), (V{"set", "0"}));
     EXPECT_TRUE(Eventually([&] { return x.Outer(window).width == 700 && x.Outer(window).height == 450; }));
     EXPECT_TRUE(Eventually([&] {
-        const V query = Ask("query");
+        const V query = ask("query");
         return query.size() == 7 && query[3] == "200" && query[4] == "150" && query[5] == "700" && query[6] == "450";
     }));
 
     // Hidden and shown by the emulator, which answers for its window's
     // visibility. (Minimising, restoring and the order of windows are the
     // bridge's real-window tests'.)
-    EXPECT_EQ(Ask("set 16 0 0 0 0 0"), (V{"set", "0"}));
-    const V hidden = Ask("query");
+    EXPECT_EQ(ask("set 16 0 0 0 0 0"), (V{"set", "0"}));
+    const V hidden = ask("query");
     ASSERT_EQ(hidden.size(), 7u);
     EXPECT_EQ(std::stoi(hidden[2]) & 0x0018, 0x0010);
-    EXPECT_EQ(Ask("set 8 0 0 0 0 0"), (V{"set", "0"}));
+    EXPECT_EQ(ask("set 8 0 0 0 0 0"), (V{"set", "0"}));
     EXPECT_TRUE(Eventually([&] { return x.Managed(window); })) << "shown again";
-    EXPECT_EQ(Ask("name Payroll"), (V{"name", "0"}));
+    EXPECT_EQ(ask("name Payroll"), (V{"name", "0"}));
     EXPECT_TRUE(Eventually([&] { return x.Title(window) == "Payroll"; })) << x.Title(window);
-    EXPECT_EQ(Ask("name_back"), (V{"name", "0"}));
+    EXPECT_EQ(ask("name_back"), (V{"name", "0"}));
     EXPECT_TRUE(Eventually([&] { return x.Title(window) == "demo - A"; })) << x.Title(window);
 
-    caller_->CloseInput();
-    EXPECT_EQ(caller_->Wait(kExitLimit), 0);
+    caller->CloseInput();
+    EXPECT_EQ(caller->Wait(kExitLimit), 0);
 }
 
 }  // namespace

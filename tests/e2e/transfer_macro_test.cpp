@@ -1,29 +1,17 @@
 // End to end: Send File and Receive File of a text file through the
 // demonstration host's file store, and a macro of the profile directory
-// that signs on, started by a native caller with Start Playing Macro. (The
-// window services are the real-window test's.)
-#include <gtest/gtest.h>
-
-#include <filesystem>
+// that signs on, started by a native caller with Start Playing Macro.
 #include <fstream>
-#include <sstream>
-#include <string>
 
 #include "e2e_fixture.h"
+#include "support/test_files.h"
 
 namespace trv::e2e {
 namespace {
 
 using TransferMacroEndToEnd = EmulatorEndToEnd;
 
-std::string FileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-TEST_F(TransferMacroEndToEnd, SendThenReceiveGivesTheFileBackByteForByte) {
+TEST_F(TransferMacroEndToEnd, AFileGoesToTheHostAndBackByteForByteAndAMacroSignsOn) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     const std::filesystem::path directory = NamespaceDirectory(space_) / "pc";
     std::filesystem::create_directories(directory);
@@ -36,23 +24,20 @@ TEST_F(TransferMacroEndToEnd, SendThenReceiveGivesTheFileBackByteForByte) {
     Report report = RunCaller("script", {Step("send call", HA_SEND_FILE, pc + "/sent.txt" + options),
                                          Step("receive call", HA_RECEIVE_FILE, "\"" + pc + "/back.txt\"" + options),
                                          Step("no_host_file call", HA_SEND_FILE, pc + "/sent.txt~A:"),
-                                         Step("missing call", HA_RECEIVE_FILE, pc + "/x.txt~A:~no~such~file")});
-    ExpectLines(report, {"send 3", "receive 3", "no_host_file 2", "missing 27"});
-    EXPECT_EQ(FileBytes(NamespaceDirectory(space_) / "hostfiles" / "ROUND.TRIP.A1"),
+                                         Step("missing call", HA_RECEIVE_FILE, pc + "/x.txt~A:~no~such~file"),
+                                         Step("connect call", HA_CONNECT_PS, "A"),
+                                         Step("macro call", HA_START_PLAYING_MACRO, "signon"),
+                                         Step("unknown call", HA_START_PLAYING_MACRO, "nothing"),
+                                         Step("wait call", HA_WAIT),
+                                         Step("top calld", HA_COPY_PS_TO_STR, "-", 1, 80, 80)});
+    ExpectLines(report,
+                {"send 3", "receive 3", "no_host_file 2", "missing 27", "connect 0", "macro 0", "unknown 2", "wait 0"});
+    EXPECT_EQ(test::ReadFile(NamespaceDirectory(space_) / "hostfiles" / "ROUND.TRIP.A1"),
               "FIRST LINE\nsecond line, lower case\n\n  indented\tand tabbed\nlast\n");
     // The caller's side upper-cases the command; the file lands beside the
     // one sent, under the name as the host was given it.
-    EXPECT_EQ(FileBytes(directory / "BACK.TXT"), text);
-}
-
-TEST_F(TransferMacroEndToEnd, AMacroSignsOn) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    Report report = RunCaller("script", {Step("connect call", HA_CONNECT_PS, "A"),
-                                         Step("macro call", HA_START_PLAYING_MACRO, "signon"),
-                                         Step("unknown call", HA_START_PLAYING_MACRO, "nothing"),
-                                         Step("wait call", HA_WAIT), Step("top row 1 80")});
-    ExpectLines(report, {"connect 0", "macro 0", "unknown 2", "wait 0"});
-    EXPECT_NE(FromHex(report.Joined("top")).find("Main Menu"), std::string::npos) << FromHex(report.Joined("top"));
+    EXPECT_EQ(test::ReadFile(directory / "BACK.TXT"), text);
+    EXPECT_NE(ReadBytes(report, "top", "0 80").find("Main Menu"), std::string::npos);
 }
 
 }  // namespace

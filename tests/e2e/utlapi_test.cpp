@@ -1,24 +1,15 @@
 // End to end: applications that use only the UTLAPI functions against the
-// reference emulator. One manages sessions (the configured ones of a
-// configuration file, started, listed, queried, switched and stopped);
-// examples/utlapi_demo signs on and reads the screen as it is; and the
-// waits and event tables on the demonstration host, each released by what
-// the host does (its answer on the screen, the cursor it places, its end of
-// the busy time, the session stopping, the operator's key) and each also
-// timing out, and a wait that outlives a killed emulator. Each is checked
-// against what the emulator shows. (The screen functions one by one and the
-// parameter-block entry UTLAPIEntry are the UTLAPI unit tests'.)
-#include <gtest/gtest.h>
-
-#include <cstdint>
+// reference emulator. One manages the sessions of a configuration file;
+// examples/utlapi_demo signs on and reads the screen; and the waits and
+// event tables on the demonstration host, each released by what the host
+// does (its answer, the cursor it places, its end of the busy time, the
+// session stopping, the operator's key) and each also timing out, and a
+// wait that outlives a killed emulator.
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "e2e_fixture.h"
 #include "trvha64_qmxapi.h"
@@ -28,6 +19,14 @@ namespace trv::e2e {
 namespace {
 
 constexpr trvUTLClient kClient = 0x0E2E;
+
+// The results in the order of the calls: a braced list is evaluated from
+// left to right, the operands of + are not.
+std::string Nums(std::initializer_list<int32_t> results) {
+    std::string text;
+    for (int32_t result : results) text += (text.empty() ? "" : " ") + Num(result);
+    return text;
+}
 
 // A result, then the text the call left in the buffer.
 std::string ResultAndText(int32_t result, const char* text) { return Num(result) + " " + Hex(std::string(text)); }
@@ -47,8 +46,8 @@ int UTLAPISessionsRole(const std::vector<std::string>& args) {
         return values;
     };
     Say("register " + Num(UTLRegisterClient(kClient)));
-    Say("start " + Num(UTLStartSession(kClient, "b", "N")) + " " + Num(UTLStartSession(kClient, "B", "x")) + " " +
-        Num(UTLStartSession(kClient, "D", "N")));
+    Say("start " + Nums({UTLStartSession(kClient, "b", "N"), UTLStartSession(kClient, "B", "x"),
+                         UTLStartSession(kClient, "D", "N")}));
     list("connected_list", 12);
     list("connected_count", 15);
     Say("status" + status("B"));
@@ -77,41 +76,23 @@ int UTLAPISessionsRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-[[maybe_unused]] const bool kRegistered = RegisterRoles({
-    {"utlapi_sessions", UTLAPISessionsRole, 2},
-});
-
 // The text of a "result hex" line whose result is `result`.
 std::string TextOf(const std::vector<std::string>& words, const std::string& result = "1") {
     if (words.empty() || words[0] != result) return "(answered " + (words.empty() ? "nothing" : words[0]) + ")";
     return words.size() > 1 ? FromHex(words[1]) : "";
 }
 
-class UTLAPIEndToEnd : public EmulatorEndToEnd {
-protected:
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(config_, ignored);
-        EmulatorEndToEnd::TearDown();
-    }
-
-    // Configures sessions B and C; answers B's profile path.
-    std::string Configure() {
-        config_ = std::filesystem::temp_directory_path() / ("utlapi-config-" + space_);
-        std::filesystem::create_directories(config_ / "trvha64");
-        const std::string parts = Installed().profiles + "/parts.prf";
-        std::ofstream(config_ / "trvha64" / "sessions") << "# the test's sessions\nB " << parts
-                                                        << "\nC /srv/none/Payroll.prf\n";
-        return parts;
-    }
-
-    std::filesystem::path config_;
-};
+using UTLAPIEndToEnd = EmulatorEndToEnd;
 
 TEST_F(UTLAPIEndToEnd, SessionsAreStartedListedQueriedAndStopped) {
-    const std::string parts = Configure();
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    Report report = RunCaller("utlapi_sessions", {"A", config_.string()});
+    // Sessions B and C configured, in the namespace's directory that goes with the test.
+    const std::filesystem::path config = NamespaceDirectory(space_) / "config";
+    std::filesystem::create_directories(config / "trvha64");
+    const std::string parts = TRV_E2E_PROFILES "/parts.prf";
+    std::ofstream(config / "trvha64" / "sessions") << "# the test's sessions\nB " << parts
+                                                   << "\nC /srv/none/Payroll.prf\n";
+    Report report = RunCaller("utlapi_sessions", {"A", config.string()});
 
     ExpectLines(report, {"register 1",
                          // started (its profile from the configuration); started already; D is not configured
@@ -126,18 +107,14 @@ TEST_F(UTLAPIEndToEnd, SessionsAreStartedListedQueriedAndStopped) {
     EXPECT_EQ(TextOf(report["after_stop"], "6"), "A demo,");
     EXPECT_EQ(TextOf(report["configuration"]), parts);
     // Query System's version and level, as "v.ll".
-    const auto system = report["query_system"];
-    ASSERT_EQ(system.size(), 2u);
-    EXPECT_EQ(system[0], "0");
-    EXPECT_EQ(TextOf(report["version"], "4"), system[1].substr(0, 1) + "." + system[1].substr(1, 2));
+    const std::string system = report.Joined("query_system");
+    ASSERT_EQ(system.size(), 5u) << system;
+    EXPECT_EQ("0 " + TextOf(report["version"], "4"), system.substr(0, 3) + "." + system.substr(3));
 
     // The emulator agrees: B is gone, A runs on.
-    auto sessions = emulator_->Command("list");
-    ASSERT_TRUE(sessions.has_value());
-    std::string all;
-    for (const auto& line : *sessions) all += line + "\n";
-    EXPECT_EQ(all.find("B "), std::string::npos) << all;
-    EXPECT_NE(all.find("A "), std::string::npos) << all;
+    const auto listed = emulator_->Command("list").value_or(std::vector<std::string>{});
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].substr(0, 2), "A ");
 }
 
 TEST_F(UTLAPIEndToEnd, TheExampleProgramSignsOn) {
@@ -150,28 +127,12 @@ TEST_F(UTLAPIEndToEnd, TheExampleProgramSignsOn) {
     EXPECT_EQ(code, 0) << output;
     EXPECT_NE(output.find("utlapi_demo: done"), std::string::npos) << output;
     // It printed the main menu as the emulator shows it.
-    const std::vector<std::string> screen = emulator_->ScreenRows('A');
-    ASSERT_GE(screen.size(), 3u);
-    EXPECT_NE(output.find("|" + screen[2] + "|"), std::string::npos) << output;
+    EXPECT_NE(output.find("|" + emulator_->ScreenRows('A').at(2) + "|"), std::string::npos) << output;
 }
 
 // --- waits ----------------------------------------------------------------
 
 constexpr int32_t kLong = 40;  // half seconds: far beyond any host answer here
-
-// The results in the order of the calls: a braced list is evaluated from
-// left to right, the operands of + are not.
-std::string Nums(std::initializer_list<int32_t> results) {
-    std::string text;
-    for (int32_t result : results) text += (text.empty() ? "" : " ") + Num(result);
-    return text;
-}
-
-std::string ScreenText(int row, int column, int length) {
-    std::string text(static_cast<std::size_t>(length), '\0');
-    UTLGetString(kClient, row, column, text.data(), length);
-    return Hex(text);
-}
 
 // utl_waits L: on a host that answers after two seconds, signs on with
 // UTLSendAndWait, opens the inquiry with UTLSendKey and UTLWaitForString,
@@ -188,7 +149,9 @@ int UTLWaitsRole(const std::vector<std::string>& args) {
     // The host is busy for its two seconds after Enter; quiet comes after.
     Say("lookup " + Num(UTLSendKey(kClient, "100100@E")));
     Say("quiet " + Num(UTLWaitHostQuiet(kClient, 200, kLong)));
-    Say("quiet_name " + ScreenText(7, 27, 21));
+    char name[22] = {};
+    UTLGetString(kClient, 7, 27, name, 21);
+    Say("quiet_name " + Hex(name, 21));
     Say("quiet_timeout " + Num(UTLWaitHostQuiet(kClient, 5000, 1)));
 
     // A string, a cursor and a host-quiet entry: the host's answer fires the
@@ -250,17 +213,13 @@ int UTLReleasedWaitRole(const std::vector<std::string>& args) {
     return 0;
 }
 
-[[maybe_unused]] const bool kWaitRolesRegistered = RegisterRoles({
-    {"utl_waits", UTLWaitsRole, 1},
-    {"utl_released_wait", UTLReleasedWaitRole, 2},
+[[maybe_unused]] const bool kRegistered = RegisterRoles({
+    {"utlapi_sessions", UTLAPISessionsRole},
+    {"utl_waits", UTLWaitsRole},
+    {"utl_released_wait", UTLReleasedWaitRole},
 });
 
-using UTLAPIWaitEndToEnd = EmulatorEndToEnd;
-
-// Long enough for a caller to be inside its wait.
-constexpr Milliseconds kSettle{300};
-
-TEST_F(UTLAPIWaitEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
+TEST_F(UTLAPIEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"answer2s=B"}));
     Report report = RunCaller("utl_waits", {"B"});
     ExpectLines(report, {
@@ -274,9 +233,7 @@ TEST_F(UTLAPIWaitEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
         "add_cursor 1 1 1 1", "event_cursor_timeout -4", "enter 1", "event_cursor 21",
         "add_quiet 1 1 1 1", "event_quiet 32", "wait_mode 1", "clear 1", "disconnect 1",
     });
-    const std::vector<std::string> screen = emulator_->ScreenRows('B');
-    ASSERT_GE(screen.size(), 24u);
-    EXPECT_EQ(screen[6].substr(26, 14), "BRACKEN & SONS");
+    EXPECT_EQ(emulator_->ScreenRows('B').at(6).substr(26, 14), "BRACKEN & SONS");
 }
 
 // A wait that only the test's action releases; none of them answers before.
@@ -299,10 +256,11 @@ TEST_P(ReleasedWaitEndToEnd, TheWaitEndsWithTheTestsAction) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     auto waiter = StartReady("utl_released_wait", {"A", row.kind});
     ASSERT_TRUE(waiter != nullptr);
-    std::this_thread::sleep_for(kSettle);
+    std::this_thread::sleep_for(Milliseconds(300));  // into the wait
     ASSERT_TRUE(waiter->Running()) << "the wait did not wait";
     if (row.command == nullptr) {
-        ExpectLines(KillEmulatorAndAwaitRelease(*waiter), row.lines);
+        emulator_->process().Kill();
+        ExpectLines(Finish(*waiter), row.lines);
         return;
     }
     EXPECT_EQ(emulator_->Command(row.command), std::vector<std::string>{row.answer});
