@@ -2,8 +2,9 @@
 // state (in a namespace of its own); a stand-in QMXAPIEnabler whose Java
 // methods answer from a script (DefineScriptedEnabler, whose answers the
 // tests know), registered through the library's native method in the test
-// process or in a child. The library itself answers connection info and link timeout with 0, and adds the
-// established bit for a session established in the session table.
+// process or in a child. The library itself answers connection info and link
+// timeout with 0, and adds the established bit for a session established in
+// the session table.
 #pragma once
 
 #include <gtest/gtest.h>
