@@ -113,10 +113,6 @@ Hold::Hold()
     : held_(platform::CreateNamedEvent(false, HeldEventName().c_str())),
       release_(platform::CreateNamedEvent(true, ReleaseEventName().c_str())) {}
 
-bool Hold::WaitHeld() { return platform::WaitForEvent(held_.get(), kTestLimitMs) == platform::kWaitObject0; }
-
-void Hold::Release() { platform::SignalEvent(release_.get()); }
-
 void ForgetRecords() {
     const std::uint32_t self = platform::CurrentProcessId();
     while (QMXAPIBlock* record = QMXAPITable()->FindQMXAPIBlock(self)) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/event.h"
 #include "platform/handle.h"
 #include "support/child_role.h"
 #include "support/jni_double.h"
@@ -52,8 +53,8 @@ void UnregisterEnabler(FakeJvm& jvm);
 class Hold {
 public:
     Hold();
-    bool WaitHeld();
-    void Release();
+    bool WaitHeld() { return platform::WaitForEvent(held_.get(), kTestLimitMs) == platform::kWaitObject0; }
+    void Release() { platform::SignalEvent(release_.get()); }
 
 private:
     platform::UniqueHandle held_;
