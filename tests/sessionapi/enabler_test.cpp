@@ -106,7 +106,6 @@ TEST_F(QMXAPIEnablerSide, QuitEndsTheThreadAndUnregistrationReleasesEverything) 
     EXPECT_EQ(jvm_.liveGlobalRefs(), 0);
     EXPECT_EQ(trvStopSession('A', 0), QMX_SYSTEM_ERROR);
 
-    // A new registration serves again.
     Register();
     EXPECT_EQ(trvStopSession('A', 0), 1u);
 }
