@@ -37,10 +37,7 @@ TEST_F(QMXAPIEnablerSide, JavaFailuresAnswerNineAndTheServiceThreadGoesOnLeaving
     };
     jvm_.DefineMethod(enabler_.type, "startSession", kStartSignature, throwing);
     jvm_.DefineMethod(enabler_.type, "querySessionList", "(Ljava/lang/Object;)J", throwing);
-    jvm_.DefineMethod(enabler_.type, "stopSession", kShortNameZ, [this](JNIEnv*, jobject, const jvalue*) {
-        jvm_.Throw("java/lang/RuntimeException");
-        return JBoolean(true);
-    });
+    jvm_.DefineMethod(enabler_.type, "stopSession", kShortNameZ, throwing);
     jvm_.RemoveMethod(enabler_.type, "connectSession", kShortNameZ);
 
     EXPECT_EQ(trvStartSession("p", 'A', 1), QMX_SYSTEM_ERROR);
