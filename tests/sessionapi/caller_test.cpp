@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/event.h"
-#include "platform/process.h"
 #include "platform/thread.h"
 #include "sessionapi_fixture.h"
 #include "shared/shared_control.h"
@@ -74,10 +73,6 @@ TEST_F(ServedCaller, EachEntrySendsItsRequestAndAnswersTheEmulatorsResult) {
     };
 #undef ROW
     for (const Row& row : rows) EXPECT_EQ(row.run(), row.expected) << row.call;
-    // Neither sends a short name: the record keeps the last row's.
-    trvSetLinkTimeout('x', 30);
-    trvQueryConnectionInfo('y', nullptr);
-    EXPECT_EQ(GetQMXAPIBlock()->ShortName, 'A');
 }
 
 TEST_F(ServedCaller, WorkstationProfileCopiesTheReplyTextOrWhatTheThreadLeftThere) {
@@ -99,9 +94,9 @@ TEST_F(ServedCaller, WorkstationProfileCopiesTheReplyTextOrWhatTheThreadLeftTher
 
 TEST_F(ServedCaller, CallersOfSeveralThreadsEachGetTheirOwnAnswer) {
     std::atomic<int> wrong{0};
-    std::vector<std::unique_ptr<CallerThread>> threads;
+    std::vector<std::unique_ptr<TestThread>> threads;
     for (char letter = 'C'; letter < 'G'; ++letter) {
-        threads.push_back(std::make_unique<CallerThread>([letter, &wrong] {
+        threads.push_back(std::make_unique<TestThread>([letter, &wrong] {
             for (int i = 0; i < 25; ++i) {
                 if (trvQueryEmulatorStatus(letter) != (0x1000u | letter)) ++wrong;
             }
@@ -112,26 +107,17 @@ TEST_F(ServedCaller, CallersOfSeveralThreadsEachGetTheirOwnAnswer) {
 }
 
 TEST_F(QMXAPICaller, WithoutAnEmulatorRequestsAnswerNineAtOnceAndTheReservedOrdinalAlways) {
-    std::vector<std::uint32_t> answers;
-    bool reservedTookRecord = true;
-    CallerThread caller([&] {
-        answers.push_back(trvQMXAPIReserved());
-        reservedTookRecord = QMXAPITable()->FindQMXAPIBlock(platform::CurrentProcessId(),
-                                                            platform::CurrentThreadId()) != nullptr;
-        for (std::uint32_t answer : {trvStopSession('A', 0), trvQuerySessionList(0, nullptr),
-                                     trvQueryEmulatorStatus('A'), trvSetLinkTimeout('A', 1)}) {
-            answers.push_back(answer);
-        }
-    });
-    EXPECT_TRUE(caller.Join());
-    EXPECT_EQ(answers, std::vector<std::uint32_t>(5, QMX_SYSTEM_ERROR));
-    EXPECT_FALSE(reservedTookRecord);
+    EXPECT_EQ(trvQMXAPIReserved(), QMX_SYSTEM_ERROR);
+    EXPECT_EQ(QMXAPITable()->FindQMXAPIBlock(platform::CurrentProcessId()), nullptr)
+        << "the reserved ordinal took a record";
+    const std::vector<std::uint32_t> answers = {trvStopSession('A', 0), trvQuerySessionList(0, nullptr),
+                                                trvQueryEmulatorStatus('A'), trvSetLinkTimeout('A', 1)};
+    EXPECT_EQ(answers, std::vector<std::uint32_t>(4, QMX_SYSTEM_ERROR));
 }
 
 TEST_F(QMXAPICaller, AStartWithoutAnEmulatorGoesThroughWhenOneRegistersMeanwhile) {
     std::uint32_t result = 0;
-    CallerThread caller([&result] { result = trvStartSession("late.ws", 'b', 1); });
-    ASSERT_TRUE(caller.started());
+    TestThread caller([&result] { result = trvStartSession("late.ws", 'b', 1); });
     EXPECT_TRUE(caller.StillRunningAfter(400)) << "the start did not wait for an emulator";
     Register();
     EXPECT_TRUE(caller.Join());
@@ -139,31 +125,24 @@ TEST_F(QMXAPICaller, AStartWithoutAnEmulatorGoesThroughWhenOneRegistersMeanwhile
 }
 
 TEST_F(ServedCaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {
-    // Occupy every free record with threads of this (live) process.
+    // Every free record taken by (made-up) threads of this live process.
     const std::uint32_t self = platform::CurrentProcessId();
-    std::vector<std::uint32_t> fillers;
-    for (std::uint32_t tid = 0x7F000000; fillers.size() < 26; ++tid) {
-        QMXAPIBlock* record = QMXAPITable()->AddQMXAPIBlock(self, tid);
-        if (record == nullptr) break;
-        platform::CloseObject(record->Event);
-        fillers.push_back(tid);
+    for (std::uint32_t tid = 0x7F000000; tid < 0x7F000000 + kSessionCount; ++tid) {
+        if (QMXAPIBlock* record = QMXAPITable()->AddQMXAPIBlock(self, tid)) platform::CloseObject(record->Event);
     }
-    ASSERT_FALSE(fillers.empty());
+    ASSERT_EQ(GetQMXAPIBlock(), nullptr);
 
-    std::vector<std::uint32_t> answers;
-    CallerThread caller([&answers] {
-        char profile[QMX_PROFILE_SIZE] = "unchanged";
-        answers = {trvStartSession("x", 'A', 1), trvSetLinkTimeout('A', 1), trvStopSession('A', 0),
-                   trvConnectSession('B'),       trvDisconnectSession('B'),  trvQuerySessionList(0, nullptr),
-                   trvQueryEmulatorStatus('A'),  trvQueryWorkstationProfile('C', profile),
-                   trvQueryConnectionInfo('A', nullptr)};
-    });
-    EXPECT_TRUE(caller.Join());
-    for (std::uint32_t tid : fillers) QMXAPITable()->RemoveQMXAPIBlock(self, tid);
-
-    const std::vector<std::uint32_t> expected = {9, 9, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(answers, expected);
+    char profile[QMX_PROFILE_SIZE] = "unchanged";
+    const std::vector<std::uint32_t> answers = {
+        trvStartSession("x", 'A', 1),   trvSetLinkTimeout('A', 1),
+        trvStopSession('A', 0),         trvConnectSession('B'),
+        trvDisconnectSession('B'),      trvQuerySessionList(0, nullptr),
+        trvQueryEmulatorStatus('A'),    trvQueryWorkstationProfile('C', profile),
+        trvQueryConnectionInfo('A', nullptr)};
+    EXPECT_EQ(answers, (std::vector<std::uint32_t>{9, 9, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_STREQ(profile, "unchanged");
     // The records free again, the same requests reach the emulator.
+    ForgetRecords();
     EXPECT_EQ(trvStopSession('A', 0), 1u);
 }
 
@@ -180,7 +159,7 @@ TEST_F(QMXAPICaller, AKilledEmulatorReleasesItsWaitingCallerWithNineAndItsIdIsCl
     EXPECT_STREQ(profile, kProfileOfC);
 
     std::uint32_t result = 0;
-    CallerThread caller([&result] { result = trvStopSession(kHoldLetter, 0); });
+    TestThread caller([&result] { result = trvStopSession(kHoldLetter, 0); });
     ASSERT_TRUE(hold.WaitHeld());
     emulator->Kill();
     EXPECT_TRUE(caller.Join(kTestLimitMs));
@@ -193,15 +172,11 @@ TEST_F(QMXAPICaller, AKilledEmulatorReleasesItsWaitingCallerWithNineAndItsIdIsCl
 }
 
 TEST_F(ServedCaller, AStaleReleaseDoesNotAnswerTheNextRequest) {
+    // A release that arrived after its request was answered.
     QMXAPIBlock* record = GetQMXAPIBlock();
     ASSERT_NE(record, nullptr);
-    // A release that arrived after its request was answered.
-    char eventName[kQMXAPINameSize + 1] = {};
-    std::memcpy(eventName, record->EventName, kQMXAPINameSize);
-    platform::UniqueHandle event(platform::OpenNamedEvent(eventName));
-    ASSERT_TRUE(event);
     record->Result = 777;
-    platform::SignalEvent(event.get());
+    platform::SignalEvent(record->Event);
 
     EXPECT_EQ(trvQueryEmulatorStatus('E'), 0x1000u | 'E');
 }

@@ -1,7 +1,4 @@
-// The shared session-API fixture (sessionapi_fixture.h): the test process
-// attached once for the whole binary in a namespace of named objects of its
-// own, so that other test runs of the same user do not meet its service
-// thread; the scripted enabler; and the child process that registers it.
+// The shared session-API fixture; see sessionapi_fixture.h.
 #include "sessionapi_fixture.h"
 
 #include <gtest/gtest.h>
@@ -39,20 +36,11 @@ void Signal(const std::string& name) {
 }
 
 // Hands `bytes` to the library as the enabler's Java code does.
-void SetReplyData(JNIEnv* env, jobject self, const std::vector<std::uint8_t>& bytes) {
-    jbyteArray array = env->NewByteArray(static_cast<jsize>(bytes.size()));
-    env->SetByteArrayRegion(array, 0, static_cast<jsize>(bytes.size()),
-                            reinterpret_cast<const jbyte*>(bytes.data()));
+void SetReplyData(FakeJvm& jvm, JNIEnv* env, jobject self, const std::vector<std::uint8_t>& bytes) {
+    jbyteArray array = jvm.NewBytes(bytes);
     Java_com_ombrel_eQintra_hllbridge_QMXAPIEnabler_cppSetQMXAPIData(env, self, array,
                                                                      static_cast<jint>(bytes.size()));
     env->DeleteLocalRef(array);
-}
-
-// Frees the calling thread's session-API record.
-void ForgetOwnRecord() {
-    if (QMXAPIList* table = QMXAPITable()) {
-        table->RemoveQMXAPIBlock(platform::CurrentProcessId(), platform::CurrentThreadId());
-    }
 }
 
 std::vector<std::uint8_t> ListedSessions() {
@@ -93,14 +81,14 @@ ScriptedEnabler DefineScriptedEnabler(FakeJvm& jvm) {
     jvm.DefineMethod(enabler.type, "queryEmulatorStatus", "(Ljava/lang/Object;Ljava/lang/String;)J",
                      [text](JNIEnv*, jobject, const jvalue* args) { return JLong(0x1000 | text(args[1])[0]); });
     jvm.DefineMethod(enabler.type, "queryProfile", kShortNameZ,
-                     [text](JNIEnv* env, jobject self, const jvalue* args) {
+                     [text, &jvm](JNIEnv* env, jobject self, const jvalue* args) {
                          if (text(args[1]) != "C") return JBoolean(false);
-                         SetReplyData(env, self, {kProfileOfC, kProfileOfC + std::strlen(kProfileOfC) + 1});
+                         SetReplyData(jvm, env, self, {kProfileOfC, kProfileOfC + std::strlen(kProfileOfC) + 1});
                          return JBoolean(true);
                      });
     jvm.DefineMethod(enabler.type, "querySessionList", "(Ljava/lang/Object;)J",
-                     [](JNIEnv* env, jobject self, const jvalue*) {
-                         SetReplyData(env, self, ListedSessions());
+                     [&jvm](JNIEnv* env, jobject self, const jvalue*) {
+                         SetReplyData(jvm, env, self, ListedSessions());
                          return JLong(kListedSessions);
                      });
     return enabler;
@@ -125,9 +113,12 @@ Hold::Hold()
     : held_(platform::CreateNamedEvent(false, HeldEventName().c_str())),
       release_(platform::CreateNamedEvent(true, ReleaseEventName().c_str())) {}
 
-bool Hold::WaitHeld() { return platform::WaitForEvent(held_.get(), kTestLimitMs) == platform::kWaitObject0; }
-
-void Hold::Release() { platform::SignalEvent(release_.get()); }
+void ForgetRecords() {
+    const std::uint32_t self = platform::CurrentProcessId();
+    while (QMXAPIBlock* record = QMXAPITable()->FindQMXAPIBlock(self)) {
+        QMXAPITable()->RemoveQMXAPIBlock(self, record->ThreadId);
+    }
+}
 
 std::unique_ptr<RoleProcess> StartEmulatorProcess() {
     platform::UniqueHandle ready(platform::CreateNamedEvent(false, ReadyEventName().c_str()));
@@ -150,16 +141,10 @@ void QMXAPITest::SetUp() {
 void QMXAPITest::TearDown() {
     if (Process().startedQMXAPIThread) UnregisterEnabler(jvm_);
     SetEmulatorJavaVM(nullptr);  // the stand-in dies with the test
-    ForgetOwnRecord();
+    ForgetRecords();
     Sessions()->RemoveSession('B');
     Control().QMXAPIThreadId.store(0);  // a killed emulator's
 }
-
-CallerThread::CallerThread(std::function<void()> body)
-    : TestThread([body = std::move(body)] {
-          body();
-          ForgetOwnRecord();
-      }) {}
 
 TRV_CHILD_ROLE(qmx_emulator) {
     OnProcessAttach();

@@ -2,18 +2,18 @@
 // state (in a namespace of its own); a stand-in QMXAPIEnabler whose Java
 // methods answer from a script (DefineScriptedEnabler, whose answers the
 // tests know), registered through the library's native method in the test
-// process or in a child; and caller threads with a time limit. The library
-// itself answers connection info and link timeout with 0, and adds the
-// established bit for a session established in the session table.
+// process or in a child. The library itself answers connection info and link
+// timeout with 0, and adds the established bit for a session established in
+// the session table.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
+#include "platform/event.h"
 #include "platform/handle.h"
 #include "support/child_role.h"
 #include "support/jni_double.h"
@@ -53,13 +53,17 @@ void UnregisterEnabler(FakeJvm& jvm);
 class Hold {
 public:
     Hold();
-    bool WaitHeld();
-    void Release();
+    bool WaitHeld() { return platform::WaitForEvent(held_.get(), kTestLimitMs) == platform::kWaitObject0; }
+    void Release() { platform::SignalEvent(release_.get()); }
 
 private:
     platform::UniqueHandle held_;
     platform::UniqueHandle release_;
 };
+
+// Frees every session-API record of this process (its threads' and made-up
+// ones), so that the next request of a thread starts as a new caller's.
+void ForgetRecords();
 
 // The scripted enabler registered in a child process of its own, serving
 // until it is killed; nullptr when it did not serve within the limit.
@@ -67,7 +71,7 @@ std::unique_ptr<RoleProcess> StartEmulatorProcess();
 
 // The test process as its own emulator and caller: session B established in
 // the session table; the scripted enabler, registered by Register() and
-// unregistered at the end; no service thread left over from the test.
+// unregistered at the end; no service thread or record left over from it.
 class QMXAPITest : public testing::Test {
 protected:
     void SetUp() override;
@@ -85,13 +89,6 @@ protected:
         QMXAPITest::SetUp();
         Register();
     }
-};
-
-// A caller thread of the test process (see support/test_thread.h) that frees
-// its session-API record when its body ends.
-class CallerThread : public TestThread {
-public:
-    explicit CallerThread(std::function<void()> body);
 };
 
 }  // namespace trv::test

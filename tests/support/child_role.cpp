@@ -1,5 +1,8 @@
-// Role registry and child-process control for the multi-process tests.
+// Role registry, child-process control, and the entry of every test binary:
+// a child role when asked for one, GoogleTest otherwise.
 #include "support/child_role.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <map>
@@ -24,35 +27,17 @@ RoleRegistrar::RoleRegistrar(const char* name, RoleFunction function) {
     Roles()[name] = function;
 }
 
-bool RunRoleFromCommandLine(int argc, char** argv, int* exitCode) {
-    if (argc < 3 || std::string(argv[1]) != "--role") return false;
-    auto found = Roles().find(argv[2]);
-    if (found == Roles().end()) {
-        std::fprintf(stderr, "unknown test role %s\n", argv[2]);
-        *exitCode = 101;
-        return true;
-    }
-    RoleArgs args(argv + 3, argv + argc);
-    *exitCode = found->second(args);
-    return true;
-}
-
 RoleProcess::RoleProcess(const std::string& role, const RoleArgs& args) {
     RoleArgs all{"--role", role};
     all.insert(all.end(), args.begin(), args.end());
-    child_ = platform::SpawnProcess(platform::ExecutablePath(), all);
-}
-
-RoleProcess::~RoleProcess() {
-    if (!started()) return;
-    if (!ended_) Kill();
-    platform::CloseObject(child_.handle);
+    const platform::ChildProcess child = platform::SpawnProcess(platform::ExecutablePath(), all);
+    handle_.reset(child.handle);
+    id_ = child.id;
 }
 
 int RoleProcess::Wait(std::uint32_t timeoutMs) {
-    if (!started()) return -1;
     int code = -1;
-    if (platform::WaitForProcess(child_.handle, timeoutMs, &code) != platform::kWaitObject0) {
+    if (!started() || platform::WaitForProcess(handle_.get(), timeoutMs, &code) != platform::kWaitObject0) {
         Kill();
         return -1;
     }
@@ -62,9 +47,8 @@ int RoleProcess::Wait(std::uint32_t timeoutMs) {
 
 void RoleProcess::Kill() {
     if (!started() || ended_) return;
-    platform::KillProcess(child_.handle);
-    int code = 0;
-    platform::WaitForProcess(child_.handle, 5000, &code);
+    platform::KillProcess(handle_.get());
+    platform::WaitForProcess(handle_.get(), 5000, nullptr);
     ended_ = true;
 }
 
@@ -72,8 +56,7 @@ std::string UniqueName(const std::string& base) {
     // The test process sets the run id before any child starts; children
     // inherit it, so both sides form the same names.
     static const std::string runId = [] {
-        auto inherited = platform::GetEnvironment(kRunIdVariable);
-        if (inherited) return *inherited;
+        if (auto inherited = platform::GetEnvironment(kRunIdVariable)) return *inherited;
         std::string own = std::to_string(platform::CurrentProcessId());
         platform::SetEnvironment(kRunIdVariable, own.c_str());
         return own;
@@ -82,3 +65,15 @@ std::string UniqueName(const std::string& base) {
 }
 
 }  // namespace trv::test
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "--role") {
+        const auto role = trv::test::Roles().find(argv[2]);
+        if (role != trv::test::Roles().end()) return role->second(trv::test::RoleArgs(argv + 3, argv + argc));
+        std::fprintf(stderr, "unknown test role %s\n", argv[2]);
+        return 101;
+    }
+    trv::test::UniqueName("");  // fixes the run id before any child starts
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,12 +1,14 @@
 // Child-process roles for multi-process tests. A test binary re-runs itself
 // with "--role NAME ARGS..." to play another process; the role's function is
-// registered with TRV_CHILD_ROLE and its result becomes the exit code.
+// registered with TRV_CHILD_ROLE and its result becomes the exit code (101
+// for a role of no such name).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/handle.h"
 #include "platform/process.h"
 
 namespace trv::test {
@@ -18,21 +20,17 @@ struct RoleRegistrar {
     RoleRegistrar(const char* name, RoleFunction function);
 };
 
-// Runs the role named in argv when argv[1] is "--role"; answers true and sets
-// *exitCode when it did.
-bool RunRoleFromCommandLine(int argc, char** argv, int* exitCode);
-
 // A child process of this test binary playing one role. The destructor kills
 // a child that is still running, so a failing test leaves no process behind.
 class RoleProcess {
 public:
     RoleProcess(const std::string& role, const RoleArgs& args = {});
-    ~RoleProcess();
+    ~RoleProcess() { Kill(); }
     RoleProcess(const RoleProcess&) = delete;
     RoleProcess& operator=(const RoleProcess&) = delete;
 
-    bool started() const { return child_.handle != platform::kNoHandle; }
-    std::uint32_t id() const { return child_.id; }
+    bool started() const { return static_cast<bool>(handle_); }
+    std::uint32_t id() const { return id_; }
 
     // The exit code, or -1 when the child did not end within the limit (it is
     // then killed).
@@ -40,7 +38,8 @@ public:
     void Kill();
 
 private:
-    platform::ChildProcess child_;
+    platform::UniqueHandle handle_;
+    std::uint32_t id_ = 0;
     bool ended_ = false;
 };
 

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "platform/environment.h"
@@ -17,9 +17,7 @@ namespace trv::test {
 
 inline std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // An empty directory "<base>_<pid>" under the current one, removed with it.

@@ -4,22 +4,20 @@
 
 #include <utility>
 
-#include "platform/timeout.h"
-
 namespace trv::test {
 
 TestThread::TestThread(std::function<void()> body) : body_(std::move(body)) {
-    thread_ = platform::StartThread(&TestThread::Entry, this);
+    thread_ = platform::StartThread(
+        [](void* self) -> std::uint32_t {
+            static_cast<TestThread*>(self)->body_();
+            return 0;
+        },
+        this);
 }
 
 TestThread::~TestThread() {
-    if (started() && !joined_) Join();
+    Join();
     platform::CloseObject(thread_.handle);
-}
-
-std::uint32_t TestThread::Entry(void* self) {
-    static_cast<TestThread*>(self)->body_();
-    return 0;
 }
 
 bool TestThread::Join(std::uint32_t timeoutMs) {

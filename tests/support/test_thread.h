@@ -27,7 +27,6 @@ public:
     bool StillRunningAfter(std::uint32_t ms);
 
 private:
-    static std::uint32_t Entry(void* self);
     std::function<void()> body_;
     platform::StartedThread thread_;
     bool joined_ = false;

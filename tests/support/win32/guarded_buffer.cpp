@@ -9,18 +9,17 @@
 
 namespace trv::test {
 
-GuardedBuffer::GuardedBuffer(std::size_t size, unsigned char fill) : size_(size) {
+GuardedBuffer::GuardedBuffer(std::size_t size, unsigned char fill) {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     const std::size_t page = info.dwPageSize;
     const std::size_t usable = (size + page - 1) / page * page;
-    mappedBytes_ = usable + page;
-    mapping_ = VirtualAlloc(nullptr, mappedBytes_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-    if (mapping_ == nullptr) std::abort();
-    unsigned char* base = static_cast<unsigned char*>(mapping_);
+    mapping_ = VirtualAlloc(nullptr, usable + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
     DWORD previous = 0;
-    if (!VirtualProtect(base + usable, page, PAGE_NOACCESS, &previous)) std::abort();
-    data_ = base + usable - size;
+    if (mapping_ == nullptr || !VirtualProtect(static_cast<char*>(mapping_) + usable, page, PAGE_NOACCESS, &previous)) {
+        std::abort();
+    }
+    data_ = static_cast<unsigned char*>(mapping_) + usable - size;
     std::memset(data_, fill, size);
 }
 

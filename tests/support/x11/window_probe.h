@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+struct _XDisplay;  // Xlib's Display, kept out of the tests that include this
+
 namespace trv::test {
 
 class X11Probe {
@@ -20,7 +22,7 @@ public:
         int height;
     };
 
-    // Opens DISPLAY; ok() is false, with why() saying so, when there is none.
+    // Opens DISPLAY; ok() is false, with why() saying so, when it cannot.
     X11Probe();
     ~X11Probe();
     X11Probe(const X11Probe&) = delete;
@@ -50,7 +52,7 @@ private:
     std::vector<unsigned long> Longs(Window window, const char* property);
     long State(Window window);
 
-    void* display_ = nullptr;
+    _XDisplay* display_;
     std::string why_;
 };
 
