@@ -57,50 +57,42 @@ TEST(TracePath, KeywordsAreCaseInsensitiveAndOthersTurnTheTraceOff) {
         {"yess", std::nullopt},
         {"", std::nullopt},
         {"path=", std::nullopt},
-        // A directory that leaves no room for the file name within 260 bytes.
-        {"dir=" + std::string(250, 'd'), std::nullopt},
+        // The longest directory that leaves room for the file name within
+        // the 260-byte path, and one byte more.
+        {"dir=" + std::string(236, 'd'), std::string(236, 'd') + sep + "ehllapi-trace-1234.log"},
+        {"dir=" + std::string(237, 'd'), std::nullopt},
     };
     for (const auto& row : rows) EXPECT_EQ(trv::TracePathFor(row.value, 1234), row.path) << row.value;
 }
 
-// EHLLAPI_TRACE unset, or naming a directory, in a child: whether it traces,
-// and into which file, one line with the prefix's columns.
+fs::path TraceFileOf(const RoleProcess& child, const fs::path& dir = {}) {
+    return dir / ("ehllapi-trace-" + std::to_string(child.id()) + ".log");
+}
+
+// A child with EHLLAPI_TRACE unset traces nowhere; with it naming a
+// directory, it writes one line with the prefix's columns into its own file
+// there.
 TEST(TraceFile, TheValueChoosesTheFileOrNoTrace) {
-    const FreshDirectory fresh("trace_dir");
-    const fs::path& dir = fresh.path();
-    const struct {
-        std::optional<std::string> value;  // nullopt: unset
-        fs::path directory;                // empty: no trace
-    } rows[] = {
-        {std::nullopt, {}},
-        {"dir=" + dir.string(), dir},
-    };
-    for (const auto& row : rows) {
-        const std::string value = row.value.value_or("(unset)");
-        ScopedEnvironment env("EHLLAPI_TRACE", row.value ? row.value->c_str() : nullptr);
+    {
+        const ScopedEnvironment unset("EHLLAPI_TRACE", nullptr);
         RoleProcess child("trace_one_line");
-        const int traced = child.Wait();
-        const std::string fileName = "ehllapi-trace-" + std::to_string(child.id()) + ".log";
-        if (row.directory.empty()) {
-            EXPECT_EQ(traced, 0) << value;
-            EXPECT_FALSE(fs::exists(fileName)) << value;
-            continue;
-        }
-        ASSERT_EQ(traced, 1) << value;
-        const fs::path file = row.directory / fileName;
-        char ids[32];
-        std::snprintf(ids, sizeof ids, "%08X", child.id());
-        const std::regex line("^[0-9]{9} +[^ ]+ " + std::string(ids) +
-                              " [0-9A-F]{8} hello from the child 0\n$");
-        EXPECT_TRUE(std::regex_match(ReadFile(file), line)) << value << ": " << ReadFile(file);
-        fs::remove(file);
+        EXPECT_EQ(child.Wait(), 0);
+        EXPECT_FALSE(fs::exists(TraceFileOf(child)));
     }
+    const FreshDirectory dir("trace_dir");
+    const ScopedEnvironment env("EHLLAPI_TRACE", ("dir=" + dir.path().string()).c_str());
+    RoleProcess child("trace_one_line");
+    ASSERT_EQ(child.Wait(), 1);
+    char id[16];
+    std::snprintf(id, sizeof id, "%08X", child.id());
+    const std::regex line("^[0-9]{9} +[^ ]+ " + std::string(id) + " [0-9A-F]{8} hello from the child 0\n$");
+    const std::string text = ReadFile(TraceFileOf(child, dir.path()));
+    EXPECT_TRUE(std::regex_match(text, line)) << text;
 }
 
 TEST(TraceFile, WithPathOnlyTheFirstProcessTraces) {
-    const FreshDirectory fresh("trace_path");
-    const fs::path& dir = fresh.path();
-    fs::path file = dir / "shared.log";
+    const FreshDirectory dir("trace_path");
+    const fs::path file = dir.path() / "shared.log";
     ScopedEnvironment env("EHLLAPI_TRACE", ("path=" + file.string()).c_str());
     std::string opened = UniqueName("trace_opened");
     std::string release = UniqueName("trace_release");
@@ -135,13 +127,12 @@ TRV_CHILD_ROLE(error_box_unattended) {
 }
 
 TEST(MessageBoxes, UnattendedModeWritesTheBoxToTheTraceInsteadOfShowingIt) {
-    const FreshDirectory fresh("trace_box");
-    const fs::path& dir = fresh.path();
-    ScopedEnvironment trace("EHLLAPI_TRACE", ("dir=" + dir.string()).c_str());
+    const FreshDirectory dir("trace_box");
+    ScopedEnvironment trace("EHLLAPI_TRACE", ("dir=" + dir.path().string()).c_str());
     ScopedEnvironment unattended("TRVHA64_UNATTENDED", "1");
     RoleProcess child("error_box_unattended");
     ASSERT_EQ(child.Wait(), 1) << "an unattended box answers OK";
-    std::string text = ReadFile(dir / ("ehllapi-trace-" + std::to_string(child.id()) + ".log"));
+    const std::string text = ReadFile(TraceFileOf(child, dir.path()));
     EXPECT_NE(text.find("MessageBox [HLLAPI for TRV Bridge error!] Session Z is not available"),
               std::string::npos)
         << text;
