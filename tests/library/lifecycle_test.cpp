@@ -131,12 +131,19 @@ TEST(Lifecycle, TwoProcessesAttachingAtOnceBuildTheTablesOnce) {
     EXPECT_EQ(builders, 1);
 }
 
-// A killed process neither blocks the others' attach nor takes the tables
-// with it while another process holds them; once every process is gone,
-// the killed one included, the next attach builds fresh tables.
+// Neither a process killed while it builds the tables nor one killed while
+// attached blocks the others' attach, and the tables do not go with the
+// latter while another process holds them; once every process is gone, the
+// killed one included, the next attach builds fresh tables.
 TEST(Lifecycle, KilledProcessesLeaveNobodyWaitingAndTheLastDetachLeavesFreshTables) {
-    AttachedChild survivor("survivor");
-    ASSERT_TRUE(survivor.WaitAttached());
+    const std::string heldName = UniqueName("attach_mutex_held");
+    UniqueHandle held(trv::platform::CreateNamedEvent(true, heldName.c_str()));
+    RoleProcess builder("hold_attach_mutex", {heldName});
+    ASSERT_EQ(trv::platform::WaitForEvent(held.get(), kLimitMs), trv::platform::kWaitObject0);
+    builder.Kill();
+
+    AttachedChild survivor("survivor", "count");
+    ASSERT_TRUE(survivor.WaitAttached()) << "attach waited for a dead builder";
     {
         AttachedChild victim("victim", "mark");
         ASSERT_TRUE(victim.WaitAttached());
@@ -145,23 +152,11 @@ TEST(Lifecycle, KilledProcessesLeaveNobodyWaitingAndTheLastDetachLeavesFreshTabl
     AttachedChild later("later", "count");
     ASSERT_TRUE(later.WaitAttached()) << "attach hung after a process was killed";
     EXPECT_EQ(later.Release(), 5) << "the tables were rebuilt while a process held them";
-    EXPECT_EQ(survivor.Release(), 0);
+    EXPECT_EQ(survivor.Release(), 0) << "the tables were not built after the dead builder";
 
     EXPECT_FALSE(LoadCount());
     AttachedChild fresh("fresh", "count");
     ASSERT_TRUE(fresh.WaitAttached());
     EXPECT_EQ(LoadCount(), 1u);
     EXPECT_EQ(fresh.Release(), 0) << "the session table was not rebuilt";
-}
-
-TEST(Lifecycle, AProcessKilledWhileBuildingTheTablesDoesNotBlockTheNext) {
-    std::string heldName = UniqueName("attach_mutex_held");
-    UniqueHandle held(trv::platform::CreateNamedEvent(true, heldName.c_str()));
-    RoleProcess builder("hold_attach_mutex", {heldName});
-    ASSERT_EQ(trv::platform::WaitForEvent(held.get(), kLimitMs), trv::platform::kWaitObject0);
-    builder.Kill();
-
-    AttachedChild next("after_builder", "count");
-    ASSERT_TRUE(next.WaitAttached()) << "attach waited for a dead builder";
-    EXPECT_EQ(next.Release(), 0);
 }
