@@ -1,6 +1,6 @@
 // The diagnostic trace: which EHLLAPI_TRACE values open which file, the line
-// prefix, and that only the first of several processes naming one path
-// writes to it. Each case runs in a child process, because the trace is
+// prefix, that only the first of several processes naming one path writes
+// to it, and message boxes written there in unattended mode. Each case runs in a child process, because the trace is
 // opened once per process from its environment.
 #include <gtest/gtest.h>
 
@@ -69,10 +69,22 @@ fs::path TraceFileOf(const RoleProcess& child, const fs::path& dir = {}) {
     return dir / ("ehllapi-trace-" + std::to_string(child.id()) + ".log");
 }
 
-// A child with EHLLAPI_TRACE unset traces nowhere; with it naming a
-// directory, it writes one line with the prefix's columns into its own file
-// there.
-TEST(TraceFile, TheValueChoosesTheFileOrNoTrace) {
+// Writes one trace line, then shows an error box and a message box; answers
+// what the latter answered.
+TRV_CHILD_ROLE(trace_and_boxes) {
+    trv::OpenTrace();
+    TRV_TRACE("hello from the child");
+    trv::ShowErrorBox("Session Z is not available");
+    const int answer = trv::ShowLibraryMessageBox("Caption", "Some text", 0);
+    trv::CloseTrace();
+    return answer;
+}
+
+// A child with EHLLAPI_TRACE unset traces nowhere. With it naming a
+// directory, the child writes into its own file there, each line with the
+// prefix's columns; in unattended mode a box is written to the trace (and
+// standard error) instead of being shown, so the child goes on.
+TEST(TraceFile, TheValueChoosesTheFileOrNoTraceAndUnattendedBoxesAreTraced) {
     {
         const ScopedEnvironment unset("EHLLAPI_TRACE", nullptr);
         RoleProcess child("trace_one_line");
@@ -81,13 +93,17 @@ TEST(TraceFile, TheValueChoosesTheFileOrNoTrace) {
     }
     const FreshDirectory dir("trace_dir");
     const ScopedEnvironment env("EHLLAPI_TRACE", ("dir=" + dir.path().string()).c_str());
-    RoleProcess child("trace_one_line");
-    ASSERT_EQ(child.Wait(), 1);
+    const ScopedEnvironment unattended("TRVHA64_UNATTENDED", "1");
+    RoleProcess child("trace_and_boxes");
+    ASSERT_EQ(child.Wait(), 1) << "an unattended box answers OK";
     char id[16];
     std::snprintf(id, sizeof id, "%08X", child.id());
-    const std::regex line("^[0-9]{9} +[^ ]+ " + std::string(id) + " [0-9A-F]{8} hello from the child 0\n$");
+    const std::string prefix = "[0-9]{9} +[^ ]+ " + std::string(id) + " [0-9A-F]{8} ";
+    const std::regex lines("^" + prefix + "hello from the child\n" + prefix +
+                           "MessageBox \\[HLLAPI for TRV Bridge error!\\] Session Z is not available\n" + prefix +
+                           "MessageBox \\[Caption\\] Some text\n$");
     const std::string text = ReadFile(TraceFileOf(child, dir.path()));
-    EXPECT_TRUE(std::regex_match(text, line)) << text;
+    EXPECT_TRUE(std::regex_match(text, lines)) << text;
 }
 
 TEST(TraceFile, WithPathOnlyTheFirstProcessTraces) {
@@ -114,27 +130,4 @@ TEST(TraceFile, WithPathOnlyTheFirstProcessTraces) {
 // Getting an event by name only opens it: an absent one is not made.
 TEST(EventWrappers, GettingAnAbsentEventAnswersNoHandle) {
     EXPECT_EQ(trv::GetHLLEvent(UniqueName("no_such_event").c_str()), trv::platform::kNoHandle);
-}
-
-// In unattended mode an error box is written to the trace (and standard
-// error) instead of being shown, so the child returns instead of blocking.
-TRV_CHILD_ROLE(error_box_unattended) {
-    trv::OpenTrace();
-    trv::ShowErrorBox("Session Z is not available");
-    int answer = trv::ShowLibraryMessageBox("Caption", "Some text", 0);
-    trv::CloseTrace();
-    return answer;
-}
-
-TEST(MessageBoxes, UnattendedModeWritesTheBoxToTheTraceInsteadOfShowingIt) {
-    const FreshDirectory dir("trace_box");
-    ScopedEnvironment trace("EHLLAPI_TRACE", ("dir=" + dir.path().string()).c_str());
-    ScopedEnvironment unattended("TRVHA64_UNATTENDED", "1");
-    RoleProcess child("error_box_unattended");
-    ASSERT_EQ(child.Wait(), 1) << "an unattended box answers OK";
-    const std::string text = ReadFile(TraceFileOf(child, dir.path()));
-    EXPECT_NE(text.find("MessageBox [HLLAPI for TRV Bridge error!] Session Z is not available"),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find("MessageBox [Caption] Some text"), std::string::npos);
 }
