@@ -1,9 +1,5 @@
-// The tables across processes (the interfaces' tests share them with child
-// processes throughout): callers killed outright, or whose id a later
-// process has, leave blocks and sessions that are given back, also before
-// the table is full, and a full notification list makes room in place of a
-// killed caller; a detaching process frees its own blocks and closes only
-// its own handles.
+// The tables across processes: what callers killed outright, or whose id a
+// later process has, leave behind, and what a detaching process frees.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -26,9 +26,7 @@ TEST(QMXAPIListTest, RecordCarriesItsNameAtomAndEventUntilRemoved) {
     ASSERT_EQ(record, &list.Blocks[0]);
     EXPECT_STREQ(record->BlockName, "QMXAPI_BLOCK_00001A2B0000003C");
     EXPECT_STREQ(record->EventName, "QMXAPI_EVENT_00001A2B0000003C");
-    char atomName[64] = {};
-    platform::GetGlobalAtomName(record->Atom, atomName, sizeof atomName);
-    EXPECT_STREQ(atomName, record->BlockName);
+    EXPECT_EQ(platform::FindGlobalAtom(record->BlockName), record->Atom);
     platform::UniqueHandle event(platform::OpenNamedEvent(record->EventName));
     ASSERT_TRUE(event);
     platform::SignalEvent(event.get());
