@@ -127,28 +127,28 @@ TEST(Lifecycle, TwoProcessesAttachingAtOnceBuildTheTablesOnce) {
     EXPECT_EQ(builders, 1);
 }
 
-// Neither a process killed while it builds the tables nor one killed while
-// attached blocks the others' attach, and the tables do not go with the
-// latter while another process holds them; once every process is gone, the
-// killed one included, the next attach builds fresh tables.
+// A process killed while it holds the attach mutex, which the attached
+// processes keep in existence, does not block the next attach; one killed
+// while attached does not take the tables with it while another process
+// holds them; once every process is gone, the killed ones included, the
+// next attach builds fresh tables.
 TEST(Lifecycle, KilledProcessesLeaveNobodyWaitingAndTheLastDetachLeavesFreshTables) {
+    AttachedChild survivor("survivor");
+    ASSERT_TRUE(survivor.WaitAttached());
     const std::string heldName = UniqueName("attach_mutex_held");
     UniqueHandle held(trv::platform::CreateNamedEvent(true, heldName.c_str()));
     RoleProcess builder("hold_attach_mutex", {heldName});
     ASSERT_EQ(trv::platform::WaitForEvent(held.get(), kLimitMs), trv::platform::kWaitObject0);
     builder.Kill();
-
-    AttachedChild survivor("survivor", "count");
-    ASSERT_TRUE(survivor.WaitAttached()) << "attach waited for a dead builder";
     {
         AttachedChild victim("victim", "mark");
-        ASSERT_TRUE(victim.WaitAttached());
+        ASSERT_TRUE(victim.WaitAttached()) << "attach waited for a dead holder of the attach mutex";
         victim.process().Kill();
     }
     AttachedChild later("later", "count");
     ASSERT_TRUE(later.WaitAttached()) << "attach hung after a process was killed";
     EXPECT_EQ(later.Release(), 5) << "the tables were rebuilt while a process held them";
-    EXPECT_EQ(survivor.Release(), 0) << "the tables were not built after the dead builder";
+    EXPECT_EQ(survivor.Release(), 0);
 
     EXPECT_FALSE(LoadCount());
     AttachedChild fresh("fresh", "count");
