@@ -19,6 +19,7 @@
 #include "support/test_files.h"
 
 namespace fs = std::filesystem;
+using trv::platform::UniqueHandle;
 using trv::test::RoleProcess;
 using trv::test::UniqueName;
 using trv::test::FreshDirectory;
@@ -27,14 +28,14 @@ using trv::test::ScopedEnvironment;
 
 // Opens the trace from the inherited environment, writes one line naming
 // its number of arguments and answers 1 when the trace was on, 0 when it
-// stayed off. Given an "opened" and a "release" event name, it signals the
-// first once the trace is open and waits for the second before writing.
+// stayed off. Given an argument, it signals "trace_opened" once the trace is
+// open and waits for "trace_release" before writing.
 TRV_CHILD_ROLE(trace_one_line) {
     trv::OpenTrace();
     bool on = trv::TraceEnabled();
-    if (args.size() == 2) {
-        trv::platform::UniqueHandle opened(trv::platform::OpenNamedEvent(args[0].c_str()));
-        trv::platform::UniqueHandle release(trv::platform::OpenNamedEvent(args[1].c_str()));
+    if (!args.empty()) {
+        UniqueHandle opened(trv::platform::OpenNamedEvent(UniqueName("trace_opened").c_str()));
+        UniqueHandle release(trv::platform::OpenNamedEvent(UniqueName("trace_release").c_str()));
         trv::platform::SignalEvent(opened.get());
         trv::platform::WaitForEvent(release.get(), 20000);
     }
@@ -110,20 +111,18 @@ TEST(TraceFile, WithPathOnlyTheFirstProcessTraces) {
     const FreshDirectory dir("trace_path");
     const fs::path file = dir.path() / "shared.log";
     ScopedEnvironment env("EHLLAPI_TRACE", ("path=" + file.string()).c_str());
-    std::string opened = UniqueName("trace_opened");
-    std::string release = UniqueName("trace_release");
-    trv::platform::UniqueHandle openedEvent(trv::platform::CreateNamedEvent(true, opened.c_str()));
-    trv::platform::UniqueHandle releaseEvent(trv::platform::CreateNamedEvent(true, release.c_str()));
+    UniqueHandle opened(trv::platform::CreateNamedEvent(true, UniqueName("trace_opened").c_str()));
+    UniqueHandle release(trv::platform::CreateNamedEvent(true, UniqueName("trace_release").c_str()));
 
-    RoleProcess first("trace_one_line", {opened, release});
-    ASSERT_EQ(trv::platform::WaitForEvent(openedEvent.get(), 20000), trv::platform::kWaitObject0);
+    RoleProcess first("trace_one_line", {"hold"});
+    ASSERT_EQ(trv::platform::WaitForEvent(opened.get(), 20000), trv::platform::kWaitObject0);
     RoleProcess second("trace_one_line");
     EXPECT_EQ(second.Wait(), 0) << "a second process must be refused the file";
-    trv::platform::SignalEvent(releaseEvent.get());
+    trv::platform::SignalEvent(release.get());
     EXPECT_EQ(first.Wait(), 1);
 
     std::string text = ReadFile(file);
-    EXPECT_NE(text.find("hello from the child 2"), std::string::npos) << "the first process stopped tracing";
+    EXPECT_NE(text.find("hello from the child 1"), std::string::npos) << "the first process stopped tracing";
     EXPECT_EQ(text.find("hello from the child 0"), std::string::npos) << text;
 }
 
