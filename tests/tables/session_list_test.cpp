@@ -141,10 +141,7 @@ TEST(SessionListTest, NotificationListsStayDenseAndHoldACallerOnce) {
         const SessionBlock& g = sessions.Blocks['G' - 'A'];
         auto add = [&](ApplicationBlock* caller) { return (sessions.*list.add)('G', *caller); };
 
-        EXPECT_EQ(add(callers[0]), 0);
-        EXPECT_EQ(add(callers[1]), 1);
-        EXPECT_EQ(add(callers[2]), 2);
-        EXPECT_EQ(add(callers[0]), 0);
+        for (int i : {0, 1, 2, 0}) EXPECT_EQ(add(callers[i]), i);
         EXPECT_EQ(g.*list.count, 3);
 
         (sessions.*list.remove)('g', *callers[0]);
