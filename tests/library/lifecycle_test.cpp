@@ -74,8 +74,9 @@ private:
 
 }  // namespace
 
-// args: tag, mode. Every mode holds the library until released; "mark" first stores 5 as the session table's count;
-// "count" exits with the session table's count as read right after attach.
+// args: tag, mode. Every mode holds the library until released; "mark"
+// first stores 5 as the session table's count; "count" exits with the
+// session table's count as read right after attach.
 TRV_CHILD_ROLE(attach_library) {
     trv::platform::LibraryHandle library = trv::platform::LoadSharedLibrary(TRV_LIBRARY_FILE);
     if (library == nullptr) return 90;

@@ -65,13 +65,10 @@ protected:
     }
 };
 
-// Three callers in H's host and close lists, one connected to H's
-// presentation space, one to its window services. One killed outright is
-// given back to the next new caller while the table has room; one killed
-// while the host list is full makes room for a newcomer; the one whose id
-// now names a later process (another start stamp) is given back when its
-// name is checked. Their ties to H go with them. A session registered
-// under a reused id is given back the same way.
+// Three callers of H: one killed is given back to the next new caller while
+// the table has room; one killed while the host list is full makes room for
+// a newcomer; one whose id now names a later process (another start stamp)
+// is given back when its name is checked, as is a session registered so.
 TEST_F(CallerProcessesTest, KilledCallersAndThoseWhoseIdWasReusedAreReclaimed) {
     Holder ps("0"), win("1"), listed("2");
     ASSERT_TRUE(ps.ok && win.ok && listed.ok);
