@@ -9,7 +9,6 @@
 #include <regex>
 #include <string>
 
-#include "platform/environment.h"
 #include "platform/event.h"
 #include "platform/trace_file.h"
 #include "shared/message_boxes.h"

@@ -5,9 +5,7 @@
 
 #include <cstring>
 
-#include "platform/event.h"
 #include "platform/mutex.h"
-#include "platform/process.h"
 #include "table_fixture.h"
 
 namespace trv::test {

@@ -2,7 +2,7 @@
 // reclaiming, a thread's record kept, and waking the waiting records.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <string>
 
 #include "platform/atom.h"
 #include "platform/event.h"
