@@ -17,10 +17,6 @@ namespace {
 
 constexpr std::uint32_t kChildWaitMs = 20000;
 
-platform::Handle SharedEvent(const std::string& base) {
-    return platform::CreateNamedEvent(true, UniqueName(base).c_str());
-}
-
 TRV_CHILD_ROLE(tables_block_holder) {
     Tables tables("trv_holders", false);
     ApplicationBlock* block = nullptr;
@@ -36,7 +32,7 @@ TRV_CHILD_ROLE(tables_block_holder) {
         tables.sessions->ConnectSessionWin(block->BlockName, 'H');
         block->WinConnected['H' - 'A'] = 1;
     }
-    platform::UniqueHandle ready(SharedEvent("trv_holder_ready_" + args[0]));
+    platform::UniqueHandle ready(platform::CreateNamedEvent(true, UniqueName("trv_holder_ready_" + args[0]).c_str()));
     platform::SignalEvent(ready.get());
     platform::SleepMs(60000);  // until killed
     return 5;
@@ -48,7 +44,7 @@ TRV_CHILD_ROLE(tables_block_holder) {
 class Holder : public RoleProcess {
 public:
     explicit Holder(const std::string& what) : RoleProcess("tables_block_holder", RoleArgs{what}) {
-        platform::UniqueHandle ready(SharedEvent("trv_holder_ready_" + what));
+        platform::UniqueHandle ready(platform::CreateNamedEvent(true, UniqueName("trv_holder_ready_" + what).c_str()));
         ok = platform::WaitForEvent(ready.get(), kChildWaitMs) == platform::kWaitObject0;
     }
     bool ok = false;
