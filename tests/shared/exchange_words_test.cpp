@@ -3,11 +3,13 @@
 // otherwise, whatever state the waiter was in when it landed.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "platform/event.h"
 #include "platform/handle.h"
 #include "shared/exchange_words.h"
+#include "support/test_thread.h"
 
 namespace trv {
 namespace {
@@ -15,7 +17,7 @@ namespace {
 using platform::kWaitObject0;
 using platform::kWaitTimeout;
 
-constexpr std::uint64_t kLongBudgetNs = 5000000000u;  // ended by the post, never by the clock
+constexpr std::uint64_t kLongBudgetNs = 5000000000u;  // ended by the post unless polling is broken
 
 struct Exchange {
     ExchangeWord word{};
@@ -49,12 +51,14 @@ TEST(ExchangeWordsTest, APostIsTakenFromTheWordOrFromTheEventNeverBoth) {
 
 TEST(ExchangeWordsTest, APollingWaiterTakesAPostFromAnotherThreadWithoutTheEvent) {
     Exchange exchange;
-    std::thread poster([&] {
-        while (exchange.word.state.load() != kExchangeSpinning) std::this_thread::yield();
+    std::atomic<bool> pollEnded{false};
+    test::TestThread poster([&] {
+        while (exchange.word.state.load() != kExchangeSpinning && !pollEnded) std::this_thread::yield();
         PostExchange(exchange.word, exchange.ref);
     });
     EXPECT_TRUE(PollForPost(exchange.word, nullptr, kLongBudgetNs, [] { return true; }, kExchangeIdle));
-    poster.join();
+    pollEnded = true;
+    ASSERT_TRUE(poster.Join());
     EXPECT_EQ(exchange.ref.Wait(0), kWaitTimeout);
     EXPECT_EQ(exchange.word.state.load(), kExchangeIdle);
 }

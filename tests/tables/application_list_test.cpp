@@ -3,12 +3,10 @@
 // and the key queues, and the table's lock.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
-#include <memory>
+#include <optional>
 #include <vector>
 
-#include "platform/event.h"
 #include "support/test_thread.h"
 #include "table_fixture.h"
 #include "tables/table_support.h"
@@ -30,12 +28,11 @@ TEST(ApplicationListTest, ProcessFormSharesOneBlockThreadFormGivesEachThreadItsO
     const char name[kBlockNameSize] = "APPL_BLOCK_00001A2B0000003C";
     EXPECT_EQ(std::memcmp(block->BlockName, name, kBlockNameSize), 0);
     EXPECT_STREQ(block->ReplyEventName, "APPL_EVENT_00001A2B0000003C");
-    EXPECT_TRUE(platform::UniqueHandle(platform::OpenNamedEvent(block->ReplyEventName)));
+    EXPECT_TRUE(EventExists(block->ReplyEventName));
 
     ApplicationBlock* threadA = list.AddApplicationBlock(kSelf, 21, false);
     ApplicationBlock* threadB = list.AddApplicationBlock(kSelf, 22, false);
     ASSERT_TRUE(threadA != nullptr && threadB != nullptr);
-    EXPECT_NE(threadA, threadB);
     EXPECT_STRNE(threadA->ReplyEventName, threadB->ReplyEventName);
     EXPECT_EQ(list.AddApplicationBlock(kSelf, 21, false), threadA);
     EXPECT_EQ(list.FindApplicationBlock(kSelf), threadA);
@@ -115,15 +112,13 @@ TEST(ApplicationListTest, AddingABlockWaitsForTheTableLock) {
     const platform::Handle saved = processHandle;
     for (const std::uint32_t thread : {0x61u, 0x62u}) {
         processHandle = thread == 0x61u ? platform::kNoHandle : heldOpen.get();
-        auto table = std::make_unique<TableLock>(kApplicationListMutexName);
+        std::optional<TableLock> table(std::in_place, kApplicationListMutexName);
         ASSERT_TRUE(table->held());
-        std::atomic<ApplicationBlock*> added{nullptr};
-        TestThread adder([&] { added = tables.applications->AddApplicationBlock(kSelf, thread, false); });
+        TestThread adder([&] { tables.applications->AddApplicationBlock(kSelf, thread, false); });
         EXPECT_TRUE(adder.StillRunningAfter(100)) << "added while the table was held";
         table.reset();
         ASSERT_TRUE(adder.Join());
-        ASSERT_NE(added.load(), nullptr);
-        EXPECT_EQ(added.load()->ThreadId, thread);
+        EXPECT_NE(tables.applications->FindApplicationBlock(kSelf, thread), nullptr);
     }
     processHandle = saved;
 }

@@ -3,6 +3,7 @@
 // process's blocks, is tested with the tables across processes.)
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "platform/atom.h"
@@ -17,13 +18,7 @@
 namespace trv::test {
 namespace {
 
-struct Posted {
-    std::uintptr_t window;
-    std::uint32_t message;
-    std::uintptr_t wParam;
-    std::intptr_t lParam;
-    bool operator==(const Posted&) const = default;
-};
+using Posted = std::tuple<std::uintptr_t, std::uint32_t, std::uintptr_t, std::intptr_t>;
 
 std::vector<Posted> DrainMessages() {
     std::vector<Posted> posted;

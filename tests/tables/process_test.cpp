@@ -1,15 +1,12 @@
-// The tables across processes (the interfaces' tests share them with child
-// processes throughout): callers killed outright, or whose id a later
-// process has, leave blocks and sessions that are given back, also before
-// the table is full, and a full notification list makes room in place of a
-// killed caller; a detaching process frees its own blocks and closes only
-// its own handles.
+// The tables across processes: what callers killed outright, or whose id a
+// later process has, leave behind, and what a detaching process frees.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
+#include "platform/clock.h"
 #include "platform/event.h"
 #include "protocol/notification.h"
 #include "table_fixture.h"
@@ -20,15 +17,10 @@ namespace {
 
 constexpr std::uint32_t kChildWaitMs = 20000;
 
-platform::Handle SharedEvent(const std::string& base) {
-    return platform::CreateNamedEvent(true, UniqueName(base).c_str());
-}
-
 TRV_CHILD_ROLE(tables_block_holder) {
     Tables tables("trv_holders", false);
-    ApplicationBlock* block = tables.ok() ? tables.applications->AddApplicationBlock(
-                                                platform::CurrentProcessId(), platform::CurrentThreadId(), true)
-                                          : nullptr;
+    ApplicationBlock* block = nullptr;
+    if (tables.ok()) block = tables.applications->AddApplicationBlock(kSelf, platform::CurrentThreadId(), true);
     if (block == nullptr || args.empty()) return 10;
     block->HostUpdateNotifyType['H' - 'A'] = kNotifyBoth;
     tables.sessions->AddToHostNotificationList('H', *block);
@@ -40,96 +32,69 @@ TRV_CHILD_ROLE(tables_block_holder) {
         tables.sessions->ConnectSessionWin(block->BlockName, 'H');
         block->WinConnected['H' - 'A'] = 1;
     }
-    platform::UniqueHandle ready(SharedEvent("trv_holder_ready_" + args[0]));
-    platform::UniqueHandle never(SharedEvent("trv_holder_never"));
+    platform::UniqueHandle ready(platform::CreateNamedEvent(true, UniqueName("trv_holder_ready_" + args[0]).c_str()));
     platform::SignalEvent(ready.get());
-    platform::WaitForEvent(never.get(), 60000);  // until killed
+    platform::SleepMs(60000);  // until killed
     return 5;
 }
 
 // One tables_block_holder child ("0": connected to H's presentation space,
 // "1": to its window services; any other argument: only in H's host and
-// close lists), ready when made.
-class Holder {
+// close lists); ok once it is ready.
+class Holder : public RoleProcess {
 public:
-    explicit Holder(const std::string& what)
-        : ready_(SharedEvent("trv_holder_ready_" + what)), process_("tables_block_holder", RoleArgs{what}) {
-        ok_ = platform::WaitForEvent(ready_.get(), kChildWaitMs) == platform::kWaitObject0;
+    explicit Holder(const std::string& what) : RoleProcess("tables_block_holder", RoleArgs{what}) {
+        platform::UniqueHandle ready(platform::CreateNamedEvent(true, UniqueName("trv_holder_ready_" + what).c_str()));
+        ok = platform::WaitForEvent(ready.get(), kChildWaitMs) == platform::kWaitObject0;
     }
-    bool ok() const { return ok_; }
-    std::uint32_t id() const { return process_.id(); }
-    // Ends it outright and waits until it is gone.
-    void Kill() {
-        process_.Kill();
-        process_.Wait(kChildWaitMs);
-    }
-
-private:
-    platform::UniqueHandle ready_;
-    RoleProcess process_;
-    bool ok_ = false;
+    bool ok = false;
 };
 
-std::string NameOf(const ApplicationBlock& block) {
-    return std::string(block.BlockName, strnlen(block.BlockName, sizeof block.BlockName));
-}
-
-ApplicationBlock* BlockOfProcess(ApplicationList& list, std::uint32_t processId) {
-    for (ApplicationBlock& block : list.Blocks) {
-        if (block.ProcessId == processId) return &block;
-    }
-    return nullptr;
-}
-
-// The tables in named mappings that the holders open, and the event that
-// keeps them waiting until they are killed.
+// The tables that the holders open.
 class CallerProcessesTest : public testing::Test {
 protected:
-    Tables tables_{"trv_holders", true};
-    platform::UniqueHandle never_{SharedEvent("trv_holder_never")};
+    Tables tables_{"trv_holders"};
     void SetUp() override { ASSERT_TRUE(tables_.ok()); }
     const SessionBlock& H() const { return tables_.sessions->Blocks['H' - 'A']; }
+    ApplicationBlock* BlockOf(const RoleProcess& holder) {
+        return tables_.applications->FindApplicationBlock(holder.id());
+    }
 };
 
-// Three callers in H's host and close lists, one connected to H's
-// presentation space, one to its window services. One killed outright is
-// given back to the next new caller while the table has room; one killed
-// while the host list is full makes room for a newcomer; the one whose id
-// now names a later process (another start stamp) is given back when its
-// name is checked. Their ties to H go with them. A session registered
-// under a reused id is given back the same way.
+// Three callers of H: one killed is given back to the next new caller while
+// the table has room; one killed while the host list is full makes room for
+// a newcomer; one whose id now names a later process (another start stamp)
+// is given back when its name is checked, as is a session registered so.
 TEST_F(CallerProcessesTest, KilledCallersAndThoseWhoseIdWasReusedAreReclaimed) {
     Holder ps("0"), win("1"), listed("2");
-    ASSERT_TRUE(ps.ok() && win.ok() && listed.ok());
+    ASSERT_TRUE(ps.ok && win.ok && listed.ok);
     ASSERT_TRUE(H().PSConnection[0] != '\0' && H().WinConnection[0] != '\0');
-    const std::string winName = NameOf(*BlockOfProcess(*tables_.applications, win.id()));
+    const std::string winName = BlockOf(win)->BlockName;
 
     listed.Kill();
-    std::vector<ApplicationBlock*> mine = {tables_.applications->AddApplicationBlock(kSelf, 1, false)};
-    ASSERT_NE(mine[0], nullptr);
-    EXPECT_EQ(BlockOfProcess(*tables_.applications, listed.id()), nullptr) << "the killed caller's block was kept";
+    ASSERT_NE(tables_.applications->AddApplicationBlock(kSelf, 1, false), nullptr);
+    EXPECT_EQ(BlockOf(listed), nullptr) << "the killed caller's block was kept";
     EXPECT_EQ(H().HostNotifyCount, 2);
     EXPECT_EQ(H().CloseNotifyCount, 2);
-    for (std::uint32_t tid = 2; tid < kSessionCount - 1; ++tid) {
-        mine.push_back(tables_.applications->AddApplicationBlock(kSelf, tid, false));
-        ASSERT_NE(mine.back(), nullptr);
+    for (std::uint32_t tid = 1; tid < kSessionCount - 1; ++tid) {
+        ApplicationBlock* block = tables_.applications->AddApplicationBlock(kSelf, tid, false);
+        ASSERT_NE(block, nullptr);
+        ASSERT_GE(tables_.sessions->AddToHostNotificationList('H', *block), 0);
     }
-    for (ApplicationBlock* block : mine) ASSERT_GE(tables_.sessions->AddToHostNotificationList('H', *block), 0);
     ASSERT_EQ(H().HostNotifyCount, kSessionCount);
     win.Kill();
     // A caller whose block is not in this table (another view of the table
     // would be the same): a list entry only needs a name.
-    std::vector<unsigned char> newcomerBytes(sizeof(ApplicationBlock));
-    auto* newcomer = reinterpret_cast<ApplicationBlock*>(newcomerBytes.data());
+    auto newcomer = std::make_unique<ApplicationBlock>();
     std::strcpy(newcomer->BlockName, "APPL_BLOCK_NEWCOMER");
     EXPECT_GE(tables_.sessions->AddToHostNotificationList('H', *newcomer), 0) << "the list stays full of the dead";
     EXPECT_EQ(H().HostNotifyCount, kSessionCount);
     for (int i = 0; i < kSessionCount; ++i) EXPECT_NE(std::string(H().HostNotifyList[i]), winName) << i;
     EXPECT_EQ(H().WinConnection[0], '\0');
 
-    ApplicationBlock* psBlock = BlockOfProcess(*tables_.applications, ps.id());
+    ApplicationBlock* psBlock = BlockOf(ps);
     ASSERT_NE(psBlock, nullptr);
-    const std::string psName = NameOf(*psBlock);
+    const std::string psName = psBlock->BlockName;
     const std::uint32_t stamp = platform::ProcessStartStamp(ps.id());
     ASSERT_NE(stamp, 0u);
     EXPECT_EQ(psBlock->OwnerStartStamp, stamp);
@@ -156,21 +121,22 @@ TEST_F(CallerProcessesTest, KilledCallersAndThoseWhoseIdWasReusedAreReclaimed) {
 // the handles stored in its block are left to it.
 TEST_F(CallerProcessesTest, ApplicationDestroyedFreesEveryBlockOfTheProcessAndClosesOnlyItsOwnHandles) {
     Holder other("2");  // in H's host and close lists
-    ASSERT_TRUE(other.ok());
+    ASSERT_TRUE(other.ok);
     SessionList& sessions = *tables_.sessions;
     const int h = 'H' - 'A';
     ApplicationBlock* shared = tables_.applications->AddApplicationBlock(kSelf, 10, true);
     ApplicationBlock* t11 = tables_.applications->AddApplicationBlock(kSelf, 11, false);
     ApplicationBlock* t12 = tables_.applications->AddApplicationBlock(kSelf, 12, false);
-    std::vector<std::string> ownReplies = {shared->ReplyEventName, t11->ReplyEventName, t12->ReplyEventName};
+    const std::string closeName = UniqueName("trv_tables_close_intercept");
+    const std::string keyName = UniqueName("trv_tables_key_intercept");
+    const std::string ownEvents[] = {shared->ReplyEventName, t11->ReplyEventName, t12->ReplyEventName, closeName,
+                                     keyName};
     sessions.ConnectSessionPS(shared->BlockName, 'H');
     shared->ShortName = 'H';
     shared->HostUpdateNotifyType[h] = kNotifyBoth;
     sessions.AddToHostNotificationList('H', *shared);
     sessions.ConnectSessionWin(t11->BlockName, 'E');
     t11->WinConnected['E' - 'A'] = 1;
-    const std::string closeName = UniqueName("trv_tables_close_intercept");
-    const std::string keyName = UniqueName("trv_tables_key_intercept");
     t11->CloseInterceptMode[h] = kCloseByEvent;
     t11->CloseInterceptHandle[h] = platform::CreateNamedEvent(true, closeName.c_str());
     sessions.AddToCloseNotificationList('H', *t11);
@@ -180,22 +146,15 @@ TEST_F(CallerProcessesTest, ApplicationDestroyedFreesEveryBlockOfTheProcessAndCl
     ApplicationDestroyed(kSelf, 0xBEEF);  // a thread that owns no block
 
     EXPECT_EQ(tables_.applications->FindApplicationBlock(kSelf), nullptr);
-    ApplicationBlock* otherBlock = BlockOfProcess(*tables_.applications, other.id());
+    ApplicationBlock* otherBlock = BlockOf(other);
     ASSERT_NE(otherBlock, nullptr);
-    for (const std::string& name : ownReplies) {
-        EXPECT_FALSE(platform::UniqueHandle(platform::OpenNamedEvent(name.c_str())))
-            << "the reply event " << name << " outlived its block";
-    }
+    for (const std::string& name : ownEvents) EXPECT_FALSE(EventExists(name)) << name << " was not closed";
     EXPECT_EQ(H().PSConnection[0], '\0');
     EXPECT_EQ(H().HostNotifyCount, 1);
     EXPECT_STREQ(H().HostNotifyList[0], otherBlock->BlockName);
     EXPECT_EQ(H().CloseNotifyCount, 1);
     EXPECT_EQ(sessions.Blocks['E' - 'A'].WinConnection[0], '\0');
     EXPECT_EQ(sessions.Blocks['F' - 'A'].KeyNotifyCount, 0);
-    platform::UniqueHandle closeLeft(platform::OpenNamedEvent(closeName.c_str()));
-    platform::UniqueHandle keyLeft(platform::OpenNamedEvent(keyName.c_str()));
-    EXPECT_FALSE(closeLeft) << "the close-intercept event handle was not closed";
-    EXPECT_FALSE(keyLeft) << "the key-intercept event handle was not closed";
 
     const std::string probeName = UniqueName("trv_tables_foreign_probe");
     platform::UniqueHandle probe(platform::CreateNamedEvent(true, probeName.c_str()));
@@ -205,8 +164,7 @@ TEST_F(CallerProcessesTest, ApplicationDestroyedFreesEveryBlockOfTheProcessAndCl
     ApplicationDestroyed(other.id(), 5);
     EXPECT_EQ(otherBlock->ProcessId, 0u);
     EXPECT_EQ(H().HostNotifyCount + H().CloseNotifyCount, 0);
-    platform::UniqueHandle probeSeen(platform::OpenNamedEvent(probeName.c_str()));
-    EXPECT_TRUE(probeSeen) << "a handle stored for another process was closed";
+    EXPECT_TRUE(EventExists(probeName)) << "a handle stored for another process was closed";
 }
 
 }  // namespace

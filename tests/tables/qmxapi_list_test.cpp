@@ -1,8 +1,8 @@
-// Session-API table: record names, events and atoms, a thread's record kept,
-// capacity with reuse and reclaiming, and waking the waiting records.
+// Session-API table: record names, events and atoms, capacity with reuse and
+// reclaiming, a thread's record kept, and waking the waiting records.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <string>
 
 #include "platform/atom.h"
 #include "platform/event.h"
@@ -26,9 +26,7 @@ TEST(QMXAPIListTest, RecordCarriesItsNameAtomAndEventUntilRemoved) {
     ASSERT_EQ(record, &list.Blocks[0]);
     EXPECT_STREQ(record->BlockName, "QMXAPI_BLOCK_00001A2B0000003C");
     EXPECT_STREQ(record->EventName, "QMXAPI_EVENT_00001A2B0000003C");
-    char atomName[64] = {};
-    platform::GetGlobalAtomName(record->Atom, atomName, sizeof atomName);
-    EXPECT_STREQ(atomName, record->BlockName);
+    EXPECT_EQ(platform::FindGlobalAtom(record->BlockName), record->Atom);
     platform::UniqueHandle event(platform::OpenNamedEvent(record->EventName));
     ASSERT_TRUE(event);
     platform::SignalEvent(event.get());
@@ -42,16 +40,6 @@ TEST(QMXAPIListTest, RecordCarriesItsNameAtomAndEventUntilRemoved) {
     EXPECT_EQ(list.RemoveQMXAPIBlock(6699, 60), 0);
     EXPECT_TRUE(AllZero(record, sizeof *record));
     EXPECT_EQ(platform::FindGlobalAtom("QMXAPI_BLOCK_00001A2B0000003C"), 0) << "atom left behind";
-}
-
-// Which thread gets which record is the session API's tests' to check.
-TEST(QMXAPIListTest, AThreadAskingAgainKeepsItsRecordAndEvent) {
-    Tables tables;
-    QMXAPIBlock* mine = GetQMXAPIBlock();
-    ASSERT_NE(mine, nullptr);
-    const platform::Handle event = mine->Event;
-    EXPECT_EQ(tables.qmxapi->AddQMXAPIBlock(kSelf, platform::CurrentThreadId()), mine);
-    EXPECT_EQ(mine->Event, event) << "a second event was made for the same thread";
 }
 
 TEST(QMXAPIListTest, AFullTableReclaimsEndedOwnersThenRefusesAndReusesTheLowestFreeIndex) {
@@ -77,10 +65,16 @@ TEST(QMXAPIListTest, AFullTableReclaimsEndedOwnersThenRefusesAndReusesTheLowestF
     EXPECT_EQ(list.AddQMXAPIBlock(kSelf, 100), &list.Blocks[3]);
 }
 
-TEST(QMXAPIListTest, AlertWakesOnlyTheWaitingRecords) {
+// Which thread gets which record is the session API's tests' to check.
+TEST(QMXAPIListTest, AThreadKeepsItsRecordAndAnAlertWakesOnlyTheWaitingRecords) {
     Tables tables;
-    QMXAPIBlock* waiting = tables.qmxapi->AddQMXAPIBlock(kSelf, 1);
-    QMXAPIBlock* idle = tables.qmxapi->AddQMXAPIBlock(kSelf, 2);
+    QMXAPIBlock* waiting = GetQMXAPIBlock();
+    ASSERT_NE(waiting, nullptr);
+    const platform::Handle event = waiting->Event;
+    EXPECT_EQ(tables.qmxapi->AddQMXAPIBlock(kSelf, platform::CurrentThreadId()), waiting);
+    EXPECT_EQ(waiting->Event, event) << "a second event was made for the same thread";
+
+    QMXAPIBlock* idle = tables.qmxapi->AddQMXAPIBlock(kSelf, platform::CurrentThreadId() + 1);
     waiting->Waiting = 1;
     AlertWaitingQMXAPIBlocks();
     EXPECT_EQ(platform::WaitForEvent(waiting->Event, 0), platform::kWaitObject0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,6 @@ TEST(SessionListTest, LettersFoldALetterIsRegisteredOnceAndRemovalLeavesOnlyInde
     char letter = 'c';
     EXPECT_TRUE(sessions.IsValidSession(letter));
     EXPECT_EQ(letter, 'C');
-    for (char invalid : {'@', '[', '1', '\0', '`', '{'}) {
-        char copy = invalid;
-        EXPECT_FALSE(sessions.IsValidSession(copy)) << int{invalid};
-        const SessionBlock none = sessions.GetSession(invalid);
-        EXPECT_TRUE(AllZero(&none, sizeof none)) << int{invalid};
-    }
     EXPECT_EQ(sessions.FindAvailableName(), 'A');
     ASSERT_TRUE(sessions.AddNamedSession(RegistrationTemplate(kSelf), 'a'));
     EXPECT_EQ(sessions.FindAvailableName(), 'B');
@@ -88,7 +83,7 @@ TEST(SessionListTest, AWindowServicesClaimNeverTakesThemFromAnotherHolder) {
     EXPECT_STREQ(sessions.GetSession('E').WinConnection, callers[1]->BlockName);
 }
 
-TEST(SessionListTest, FieldsAreBoundedAndInvalidLettersWriteNothing) {
+TEST(SessionListTest, FieldsAreBoundedAndInvalidLettersAreRefusedAndWriteNothing) {
     Tables tables;
     SessionList& sessions = *tables.sessions;
     ApplicationBlock* caller = MakeCallers(*tables.applications, 1)[0];
@@ -109,7 +104,11 @@ TEST(SessionListTest, FieldsAreBoundedAndInvalidLettersWriteNothing) {
 
     const auto* bytes = reinterpret_cast<const unsigned char*>(tables.sessions);
     std::vector<unsigned char> before(bytes, bytes + sizeof(SessionList));
-    for (char invalid : {'@', '[', '0', '\x7f'}) {
+    for (char invalid : {'@', '[', '0', '\0', '`', '{', '\x7f'}) {
+        char copy = invalid;
+        EXPECT_FALSE(sessions.IsValidSession(copy)) << int{invalid};
+        const SessionBlock none = sessions.GetSession(invalid);
+        EXPECT_TRUE(AllZero(&none, sizeof none)) << int{invalid};
         sessions.ConnectSessionPS("APPL_BLOCK_X", invalid);
         sessions.SetCaller("APPL_BLOCK_X", invalid);
         sessions.SetWindowTitle(invalid, "title");
@@ -142,10 +141,7 @@ TEST(SessionListTest, NotificationListsStayDenseAndHoldACallerOnce) {
         const SessionBlock& g = sessions.Blocks['G' - 'A'];
         auto add = [&](ApplicationBlock* caller) { return (sessions.*list.add)('G', *caller); };
 
-        EXPECT_EQ(add(callers[0]), 0);
-        EXPECT_EQ(add(callers[1]), 1);
-        EXPECT_EQ(add(callers[2]), 2);
-        EXPECT_EQ(add(callers[0]), 0);
+        for (int i : {0, 1, 2, 0}) EXPECT_EQ(add(callers[i]), i);
         EXPECT_EQ(g.*list.count, 3);
 
         (sessions.*list.remove)('g', *callers[0]);
@@ -160,10 +156,9 @@ TEST(SessionListTest, NotificationListsStayDenseAndHoldACallerOnce) {
         for (ApplicationBlock* caller : callers) EXPECT_GE(add(caller), 0);
         EXPECT_EQ(g.*list.count, 26);
         // A 27th caller, while the 26 listed ones all live.
-        std::vector<unsigned char> extraBytes(sizeof(ApplicationBlock));
-        auto* extra = reinterpret_cast<ApplicationBlock*>(extraBytes.data());
+        auto extra = std::make_unique<ApplicationBlock>();
         std::strcpy(extra->BlockName, "APPL_BLOCK_TOO_MANY");
-        EXPECT_EQ(add(extra), -1);
+        EXPECT_EQ(add(extra.get()), -1);
         EXPECT_EQ(g.*list.count, 26);
     }
 }
