@@ -68,31 +68,27 @@ TEST(ThreadMessageQueueTest, ThreadAndWindowMessagesFromAnotherProcessArriveInPo
     EXPECT_EQ(checker.Wait(), 11) << "the destroyed window lives on in another process";
 }
 
-// A thread that never touched a queue refuses posts; window messages go to
-// the thread that created the window, and that thread's destroy takes.
+// A thread that has not touched a queue yet refuses posts; window messages
+// go to the thread that created the window, and that thread's destroy takes.
 TEST(ThreadMessageQueueTest, PostsReachTheThreadWithTheQueueOrTheWindow) {
     DrainQueue();
     UniqueHandle ready(CreateNamedEvent(false, nullptr));
-    UniqueHandle release(CreateNamedEvent(true, nullptr));
-    ASSERT_TRUE(ready && release);
-    test::TestThread idle([&] {
-        SignalEvent(ready.get());
-        WaitForEvent(release.get(), kLimitMs);
-    });
-    ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
-    EXPECT_FALSE(PostToThread(idle.id(), kFirstMessage, 1, 2));
-    SignalEvent(release.get());
-    EXPECT_TRUE(idle.Join());
-
+    UniqueHandle go(CreateNamedEvent(false, nullptr));
+    ASSERT_TRUE(ready && go);
     WindowHandle window = 0;
     ThreadMessage received[2];  // stay zero unless read
     test::TestThread owner([&] {
+        SignalEvent(ready.get());
+        WaitForEvent(go.get(), kLimitMs);
         window = CreateMessageWindow();
         SignalEvent(ready.get());
         if (window == 0) return;
         for (ThreadMessage& message : received) GetThreadMessage(message, kLimitMs);
         DestroyMessageWindow(window);
     });
+    ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
+    EXPECT_FALSE(PostToThread(owner.id(), kFirstMessage, 1, 2)) << "a thread without a queue took a post";
+    SignalEvent(go.get());
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     ASSERT_NE(window, 0u);
     EXPECT_TRUE(PostToThread(owner.id(), kFirstMessage + 1, 3, 4));
