@@ -48,12 +48,10 @@ TEST(MutexAcrossProcessesTest, AWaitingProcessGetsTheMutexOnReleaseOrAsAbandoned
         EXPECT_EQ(test::RoleProcess("mutex_waiter", {name, limit}).Wait(), Exit(LockResult::timed_out)) << limit;
     }
     const test::RoleArgs blockedWaiter{name, std::to_string(kLimitMs), readyName};
-    {
-        test::RoleProcess blocked("mutex_waiter", blockedWaiter);
-        ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
-        ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
-        EXPECT_EQ(blocked.Wait(), Exit(LockResult::acquired));
-    }
+    test::RoleProcess blocked("mutex_waiter", blockedWaiter);
+    ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
+    ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
+    EXPECT_EQ(blocked.Wait(), Exit(LockResult::acquired));
 
     test::RoleProcess holder("hold_until_killed", {name + "_mapping", name + "_event", name, readyName});
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
