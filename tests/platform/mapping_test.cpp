@@ -1,7 +1,5 @@
 // Named mappings: the creator's size, and a mapping living while a handle or
-// a view holds it. (Sharing with another process and zero-filled creation
-// after its holders died are caught by the namespace test's newcomer and by
-// every multi-process test of the shared tables.)
+// a view holds it. (After its holders were killed: the namespace test.)
 #include <gtest/gtest.h>
 
 #include <algorithm>

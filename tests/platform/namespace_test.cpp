@@ -1,7 +1,5 @@
-// The namespace of named objects: absent names, one set of names for every
-// kind, case and unusual characters, and a clean start after every process
-// holding an object was killed. (The end of an object with its last handle
-// is tested with the mappings.)
+// The namespace of named objects: a clean start after every holder was
+// killed, one set of names for every kind, case and unusual characters.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,5 @@
 // Threads: a cooperative stop ending a wait for an event, a mutex or a thread
-// message. (Start, identifiers and waits for a thread's end are used by every
-// test through TestThread, and a wrong thread id fails the message-queue tests.)
+// message. (Start, identifiers and joins: every test's TestThread.)
 #include <gtest/gtest.h>
 
 #include <atomic>

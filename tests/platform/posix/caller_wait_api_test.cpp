@@ -1,9 +1,6 @@
 // The exported waiting functions of Linux callers where they do more than
-// hand over to the backend: their argument checks, a window of another
-// process that stays, and a message that a read without a place for it
-// leaves queued. (An event signalled by another process, the time limit and
-// notifications with their parameters are checked end to end by
-// tests/e2e/notification_test.cpp.)
+// hand over to the backend: argument checks and another process's window.
+// (Signals, time limits and notifications: tests/e2e/notification_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,7 +1,6 @@
 // The suites run twice on Linux, the second time with TRVHA64_NO_FUTEX_WAITV
-// set (tests/CMakeLists.txt): that run must really take the waits' path for
-// kernels without futex_waitv. Processes on the two paths also wake each
-// other.
+// set: that run must really take the waits' path for kernels without
+// futex_waitv. Processes on the two paths also wake each other.
 #include <gtest/gtest.h>
 
 #include <cerrno>
