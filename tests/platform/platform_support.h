@@ -17,7 +17,7 @@ namespace trv::platform {
 inline constexpr std::uint32_t kLimitMs = 10000;
 
 // The common child roles:
-//   "signal_event" EVENT...: opens each event and signals it; 0 when all were.
+//   "signal_event" EVENT: opens the event and signals it; 0 when it did.
 //   "wait_events" READY LIMIT EVENT...: signals READY (none when empty), then
 //     waits for any of the events for up to LIMIT ms; the exit code is the
 //     index of the event that ended the wait, kTimedOutExit or kFailedExit.
