@@ -31,8 +31,8 @@ TRV_CHILD_ROLE(wait_events) {
     }
     const std::uint32_t result =
         WaitForEvents(events.size(), events.data(), false, static_cast<std::uint32_t>(std::stoul(args[1])));
-    if (result == kWaitTimeout) return kTimedOutExit;
-    return result - kWaitObject0 < events.size() ? static_cast<int>(result - kWaitObject0) : kFailedExit;
+    if (result == kWaitTimeout) return 100;
+    return result - kWaitObject0 < events.size() ? static_cast<int>(result - kWaitObject0) : 101;
 }
 
 TRV_CHILD_ROLE(hold_until_killed) {
