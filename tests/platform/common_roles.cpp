@@ -11,11 +11,9 @@ namespace trv::platform {
 namespace {
 
 TRV_CHILD_ROLE(signal_event) {
-    for (const std::string& name : args) {
-        UniqueHandle event(OpenNamedEvent(name.c_str()));
-        if (!event || !SignalEvent(event.get())) return 11;
-    }
-    return args.empty() ? 10 : 0;
+    if (args.size() != 1) return 10;
+    UniqueHandle event(OpenNamedEvent(args[0].c_str()));
+    return event && SignalEvent(event.get()) ? 0 : 11;
 }
 
 TRV_CHILD_ROLE(wait_events) {
@@ -33,8 +31,8 @@ TRV_CHILD_ROLE(wait_events) {
     }
     const std::uint32_t result =
         WaitForEvents(events.size(), events.data(), false, static_cast<std::uint32_t>(std::stoul(args[1])));
-    if (result == kWaitTimeout) return kTimedOutExit;
-    return result - kWaitObject0 < events.size() ? static_cast<int>(result - kWaitObject0) : kFailedExit;
+    if (result == kWaitTimeout) return 100;
+    return result - kWaitObject0 < events.size() ? static_cast<int>(result - kWaitObject0) : 101;
 }
 
 TRV_CHILD_ROLE(hold_until_killed) {

@@ -1,13 +1,11 @@
-// Thread message queues and message-only windows: thread and window messages
-// posted from another process arriving in one queue in posting order, window
-// messages going to the thread that created the window, a destroyed window
-// gone for every process, and refusal for a thread without a queue. (A stop
-// request ending a message wait is tested with the other stops in
-// thread_test.cpp; the quit message ends the session API's threads in its
-// tests.)
+// Thread message queues and message-only windows: messages from another
+// process in posting order, window messages to the window's thread, a
+// destroyed window gone for every process, refusal for a thread without a
+// queue. (Stops and the quit message: thread_test.cpp, the session API tests.)
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "platform/event.h"
 #include "platform/thread.h"
@@ -20,21 +18,27 @@ namespace {
 // Application-defined message numbers (the Win32 WM_USER range).
 constexpr std::uint32_t kFirstMessage = 0x0400 + 0x21;
 
-// args: thread id, window, message count. Posts messages numbered in
-// sequence with wParam = i and lParam = -i, every third one to the thread and
-// the others to the window. Exit code 11: the window is unknown here.
+// The fields of a message, compared in one expectation.
+auto Fields(const ThreadMessage& m) { return std::make_tuple(m.window, m.message, m.wParam, m.lParam); }
+
+// The `i`th message of a queue_poster: every third one to the thread, the
+// others to the window.
+ThreadMessage Posted(int i, WindowHandle window) {
+    const auto n = static_cast<std::uint32_t>(i);
+    return {n % 3 == 0 ? 0 : window, kFirstMessage + n % 7, n, -i};
+}
+
+// args: thread id, window, message count. Exit code 11: the window is
+// unknown here.
 TRV_CHILD_ROLE(queue_poster) {
     if (args.size() != 3) return 10;
     const auto thread = static_cast<std::uint32_t>(std::stoul(args[0]));
     const WindowHandle window = std::stoull(args[1]);
-    const int count = std::stoi(args[2]);
     if (!IsWindowHandle(window)) return 11;
-    for (int i = 0; i < count; ++i) {
-        const std::uint32_t message = kFirstMessage + static_cast<std::uint32_t>(i % 7);
-        const auto wParam = static_cast<std::uintptr_t>(i);
-        const std::intptr_t lParam = -i;
-        if (!(i % 3 == 0 ? PostToThread(thread, message, wParam, lParam)
-                         : PostWindowMessage(window, message, wParam, lParam))) {
+    for (int i = 0; i < std::stoi(args[2]); ++i) {
+        const ThreadMessage m = Posted(i, window);
+        if (!(m.window == 0 ? PostToThread(thread, m.message, m.wParam, m.lParam)
+                            : PostWindowMessage(window, m.message, m.wParam, m.lParam))) {
             return 12;
         }
     }
@@ -51,10 +55,7 @@ TEST(ThreadMessageQueueTest, ThreadAndWindowMessagesFromAnotherProcessArriveInPo
     for (int i = 0; i < kCount; ++i) {
         ThreadMessage message;
         ASSERT_EQ(GetThreadMessage(message, kLimitMs), MessageWait::message) << i;
-        EXPECT_EQ(message.window, i % 3 == 0 ? 0u : window) << i;
-        EXPECT_EQ(message.message, kFirstMessage + static_cast<std::uint32_t>(i % 7)) << i;
-        EXPECT_EQ(message.wParam, static_cast<std::uintptr_t>(i));
-        ASSERT_EQ(message.lParam, -static_cast<std::intptr_t>(i));
+        ASSERT_EQ(Fields(message), Fields(Posted(i, window))) << i;
     }
     EXPECT_EQ(poster.Wait(), 0);
     ThreadMessage extra;
@@ -67,45 +68,34 @@ TEST(ThreadMessageQueueTest, ThreadAndWindowMessagesFromAnotherProcessArriveInPo
     EXPECT_EQ(checker.Wait(), 11) << "the destroyed window lives on in another process";
 }
 
-// A thread that never touched a queue refuses posts; window messages go to
-// the thread that created the window, and that thread's destroy takes.
+// A thread that has not touched a queue yet refuses posts; window messages
+// go to the thread that created the window, and that thread's destroy takes.
 TEST(ThreadMessageQueueTest, PostsReachTheThreadWithTheQueueOrTheWindow) {
     DrainQueue();
     UniqueHandle ready(CreateNamedEvent(false, nullptr));
-    UniqueHandle release(CreateNamedEvent(true, nullptr));
-    ASSERT_TRUE(ready && release);
-    test::TestThread idle([&] {
-        SignalEvent(ready.get());
-        WaitForEvent(release.get(), kLimitMs);
-    });
-    ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
-    EXPECT_FALSE(PostToThread(idle.id(), kFirstMessage, 1, 2));
-    SignalEvent(release.get());
-    EXPECT_TRUE(idle.Join());
-
+    UniqueHandle go(CreateNamedEvent(false, nullptr));
+    ASSERT_TRUE(ready && go);
     WindowHandle window = 0;
-    ThreadMessage received[2];
-    MessageWait results[2] = {MessageWait::failed, MessageWait::failed};
+    ThreadMessage received[2];  // stay zero unless read
     test::TestThread owner([&] {
+        SignalEvent(ready.get());
+        WaitForEvent(go.get(), kLimitMs);
         window = CreateMessageWindow();
         SignalEvent(ready.get());
         if (window == 0) return;
-        for (int i = 0; i < 2; ++i) results[i] = GetThreadMessage(received[i], kLimitMs);
+        for (ThreadMessage& message : received) GetThreadMessage(message, kLimitMs);
         DestroyMessageWindow(window);
     });
+    ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
+    EXPECT_FALSE(PostToThread(owner.id(), kFirstMessage, 1, 2)) << "a thread without a queue took a post";
+    SignalEvent(go.get());
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     ASSERT_NE(window, 0u);
     EXPECT_TRUE(PostToThread(owner.id(), kFirstMessage + 1, 3, 4));
     EXPECT_TRUE(PostWindowMessage(window, kFirstMessage + 5, 55, 66));
     ASSERT_TRUE(owner.Join());
-    EXPECT_EQ(results[0], MessageWait::message);
-    EXPECT_EQ(received[0].message, kFirstMessage + 1);
-    EXPECT_EQ(received[0].lParam, 4);
-    EXPECT_EQ(results[1], MessageWait::message);
-    EXPECT_EQ(received[1].window, window);
-    EXPECT_EQ(received[1].message, kFirstMessage + 5);
-    EXPECT_EQ(received[1].wParam, 55u);
-    EXPECT_EQ(received[1].lParam, 66);
+    EXPECT_EQ(Fields(received[0]), Fields({0, kFirstMessage + 1, 3, 4}));
+    EXPECT_EQ(Fields(received[1]), Fields({window, kFirstMessage + 5, 55, 66}));
 
     ThreadMessage mine;
     EXPECT_EQ(GetThreadMessage(mine, 0), MessageWait::timed_out);

@@ -48,12 +48,10 @@ TEST(MutexAcrossProcessesTest, AWaitingProcessGetsTheMutexOnReleaseOrAsAbandoned
         EXPECT_EQ(test::RoleProcess("mutex_waiter", {name, limit}).Wait(), Exit(LockResult::timed_out)) << limit;
     }
     const test::RoleArgs blockedWaiter{name, std::to_string(kLimitMs), readyName};
-    {
-        test::RoleProcess blocked("mutex_waiter", blockedWaiter);
-        ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
-        ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
-        EXPECT_EQ(blocked.Wait(), Exit(LockResult::acquired));
-    }
+    test::RoleProcess blocked("mutex_waiter", blockedWaiter);
+    ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
+    ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
+    EXPECT_EQ(blocked.Wait(), Exit(LockResult::acquired));
 
     test::RoleProcess holder("hold_until_killed", {name + "_mapping", name + "_event", name, readyName});
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
@@ -71,52 +69,43 @@ TEST(MutexAcrossProcessesTest, AWaitingProcessGetsTheMutexOnReleaseOrAsAbandoned
     EXPECT_FALSE(ProcessWatch(CurrentProcessId(), CurrentProcessStartStamp()).Ended());
 }
 
-TEST(MutexRecursionTest, TheOwnerReentersOnlyTheOwnerReleasesAndAnEndedOwnerAbandons) {
-    UniqueHandle mutex(CreateNamedMutex(test::UniqueName("mx_recursion").c_str()));
+// The owner re-enters the mutex through every handle of it (a create of an
+// existing one opens it without taking it); only the owner releases, a level
+// at a time; a hold gives back the one level it took; a thread that ends
+// holding the mutex leaves it abandoned, once.
+TEST(MutexRecursionTest, TheOwnerReentersThroughEveryHandleAndReleasesLevelByLevel) {
+    const std::string name = test::UniqueName("mx_recursion");
+    UniqueHandle mutex(CreateNamedMutex(name.c_str()));
     ASSERT_TRUE(mutex);
     EXPECT_FALSE(ReleaseNamedMutex(mutex.get()));  // not owned at all
     ASSERT_EQ(WaitMutex(mutex.get(), 0), LockResult::acquired);
-    ASSERT_EQ(WaitMutex(mutex.get(), kLimitMs), LockResult::acquired);
+    UniqueHandle again(CreateNamedMutex(name.c_str()));
+    UniqueHandle opened(OpenNamedMutex(name.c_str()));
+    ASSERT_TRUE(again && opened);
+    EXPECT_EQ(LockFromAnotherThread(again.get(), 0), LockResult::timed_out);
+    ASSERT_EQ(WaitMutex(opened.get(), kLimitMs), LockResult::acquired);
 
     bool releasedByOther = true;
     test::TestThread other([&] { releasedByOther = ReleaseNamedMutex(mutex.get()); });
     ASSERT_TRUE(other.Join());
     EXPECT_FALSE(releasedByOther);
     EXPECT_EQ(LockFromAnotherThread(mutex.get(), 0), LockResult::timed_out);
-    ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
+    ASSERT_TRUE(ReleaseNamedMutex(again.get()));
     EXPECT_EQ(LockFromAnotherThread(mutex.get(), 20), LockResult::timed_out);
+    EXPECT_TRUE(MutexHold(opened.get(), 0).held());
+    EXPECT_EQ(LockFromAnotherThread(mutex.get(), 0), LockResult::timed_out) << "a hold gave back more than its level";
     ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
     EXPECT_EQ(LockFromAnotherThread(mutex.get(), kLimitMs), LockResult::acquired);
     EXPECT_FALSE(ReleaseNamedMutex(mutex.get()));  // no longer the owner
+    {
+        MutexHold hold(mutex.get(), kLimitMs);
+        EXPECT_EQ(LockFromAnotherThread(mutex.get(), 0), LockResult::timed_out);
+    }
 
-    // A thread that ends holding it leaves it abandoned, once.
     ASSERT_EQ(LockFromAnotherThread(mutex.get(), 0, false), LockResult::acquired);
     EXPECT_EQ(WaitMutex(mutex.get(), kLimitMs), LockResult::acquired_owner_died);
     EXPECT_TRUE(ReleaseNamedMutex(mutex.get()));
     EXPECT_EQ(LockFromAnotherThread(mutex.get(), 0), LockResult::acquired);
-}
-
-// Create opens an existing mutex without taking it; the owner reaches it
-// through every handle; a hold gives back the one level it took.
-TEST(MutexRecursionTest, EveryHandleReachesOneMutexAndAHoldGivesBackItsLevel) {
-    const std::string name = test::UniqueName("mx_reopen");
-    UniqueHandle created(CreateNamedMutex(name.c_str()));
-    ASSERT_TRUE(created);
-    ASSERT_EQ(WaitMutex(created.get(), 0), LockResult::acquired);
-    UniqueHandle again(CreateNamedMutex(name.c_str()));
-    UniqueHandle opened(OpenNamedMutex(name.c_str()));
-    ASSERT_TRUE(again && opened);
-    EXPECT_EQ(LockFromAnotherThread(again.get(), 0), LockResult::timed_out);
-    EXPECT_EQ(WaitMutex(opened.get(), 0), LockResult::acquired);
-    EXPECT_TRUE(ReleaseNamedMutex(again.get()));
-    EXPECT_TRUE(MutexHold(opened.get(), 0).held());
-    EXPECT_EQ(LockFromAnotherThread(created.get(), 0), LockResult::timed_out);
-    EXPECT_TRUE(ReleaseNamedMutex(opened.get()));
-    {
-        MutexHold hold(created.get(), kLimitMs);
-        EXPECT_EQ(LockFromAnotherThread(created.get(), 0), LockResult::timed_out);
-    }
-    EXPECT_EQ(LockFromAnotherThread(created.get(), 0), LockResult::acquired);
     EXPECT_FALSE(MutexHold(kNoHandle, kLimitMs).held());
 }
 

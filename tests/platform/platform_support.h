@@ -17,16 +17,14 @@ namespace trv::platform {
 inline constexpr std::uint32_t kLimitMs = 10000;
 
 // The common child roles:
-//   "signal_event" EVENT...: opens each event and signals it; 0 when all were.
+//   "signal_event" EVENT: opens the event and signals it; 0 when it did.
 //   "wait_events" READY LIMIT EVENT...: signals READY (none when empty), then
 //     waits for any of the events for up to LIMIT ms; the exit code is the
-//     index of the event that ended the wait, kTimedOutExit or kFailedExit.
+//     index of the event that ended the wait, 100 timed out, 101 failed.
 //   "hold_until_killed" MAPPING EVENT MUTEX READY: creates (or joins) the
 //     mapping and fills it with 0xAB, the manual-reset event and signals it,
 //     and the mutex and tries to take it; then signals READY and sleeps until
 //     killed.
-inline constexpr int kTimedOutExit = 100;
-inline constexpr int kFailedExit = 101;
 
 // Looks at `done` every few milliseconds for up to kLimitMs; whether it held.
 template <class Condition>

@@ -1,6 +1,5 @@
 // Threads: a cooperative stop ending a wait for an event, a mutex or a thread
-// message. (Start, identifiers and waits for a thread's end are used by every
-// test through TestThread, and a wrong thread id fails the message-queue tests.)
+// message. (Start, identifiers and joins: every test's TestThread.)
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -23,6 +22,7 @@ std::uint32_t RunBody(void* body) {
 }
 
 enum class Blocker { event, mutex, message };
+constexpr const char* kBlockerNames[] = {"Event", "Mutex", "Message"};
 
 // A stop request ends a thread's wait for an event, for a mutex held
 // elsewhere and for a thread message (the parameter), and its next wait.
@@ -69,11 +69,7 @@ TEST_P(ThreadStopTest, AStopEndsTheWaitAndTheNextOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Waits, ThreadStopTest, testing::Values(Blocker::event, Blocker::mutex, Blocker::message),
-                         [](const testing::TestParamInfo<Blocker>& info) {
-                             return std::string(info.param == Blocker::event   ? "Event"
-                                                : info.param == Blocker::mutex ? "Mutex"
-                                                                               : "Message");
-                         });
+                         [](const auto& info) { return std::string(kBlockerNames[static_cast<int>(info.param)]); });
 
 }  // namespace
 }  // namespace trv::platform

@@ -1,14 +1,10 @@
 // The suites run twice on Linux, the second time with TRVHA64_NO_FUTEX_WAITV
-// set (tests/CMakeLists.txt): that run must really take the waits' path for
-// kernels without futex_waitv. Processes on the two paths also wake each
-// other.
+// set: that run must really take the waits' path for kernels without
+// futex_waitv. Processes on the two paths also wake each other.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstddef>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <iterator>
 #include <string>
 
@@ -35,10 +31,8 @@ test::RoleProcess StartWithSetting(const char* value, const std::string& role, c
 }
 
 TEST(FutexPathTest, TheSettingForcesThePathWithoutFutexWaitv) {
-    const char* forced = std::getenv(kSetting);
-    if (forced == nullptr || std::strcmp(forced, "0") == 0) {
-        GTEST_SKIP() << "the run with futex_waitv where the kernel has it";
-    }
+    const std::string forced = GetEnvironment(kSetting).value_or("");
+    if (forced.empty() || forced == "0") GTEST_SKIP() << "the run with futex_waitv where the kernel has it";
     EXPECT_FALSE(posix::FutexWaitvInUse());
 }
 
@@ -68,12 +62,9 @@ TEST(FutexPathTest, AFilterThatRefusesFutexWaitvLeadsToThePathWithoutIt) {
 
 // Whether the process runs (state R or D in /proc/<pid>/stat).
 bool Running(std::uint32_t processId) {
-    std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t end = line.rfind(')');
-    if (end == std::string::npos || end + 2 >= line.size()) return false;
-    return line[end + 2] == 'R' || line[end + 2] == 'D';
+    const std::string stat = test::ReadFile("/proc/" + std::to_string(processId) + "/stat");
+    const std::size_t end = stat.rfind(") ");
+    return end != std::string::npos && (stat[end + 2] == 'R' || stat[end + 2] == 'D');
 }
 
 // A waiter on two events on one path and a signaller on the other (the

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -45,9 +44,8 @@ class NamespaceLocationTest : public testing::TestWithParam<Location> {};
 
 TEST_P(NamespaceLocationTest, TheNamespaceIsWhereOnlyItsUserCanCreateIt) {
     const Location& row = GetParam();
-    char pattern[] = "/tmp/trv_runtime_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string runtime = pattern;
+    const test::FreshDirectory runtimeDirectory("trv_runtime");
+    const std::string runtime = runtimeDirectory.path().string();
     ASSERT_EQ(::chmod(runtime.c_str(), row.runtimeMode), 0);
     const char* space = std::getenv("TRVHA64_NAMESPACE");
     const std::string suffix = space != nullptr && *space != '\0' ? std::string("-") + space : "";
@@ -62,16 +60,13 @@ TEST_P(NamespaceLocationTest, TheNamespaceIsWhereOnlyItsUserCanCreateIt) {
     test::ScopedEnvironment variable("XDG_RUNTIME_DIR", runtime.c_str());
     test::RoleProcess child("ns_location", {row.underRuntime ? inRuntime : fallback, row.outcome});
     EXPECT_EQ(child.Wait(), 0) << row.what << ": 4 elsewhere, 5 refused, 6 accepted or no reason";
-    std::error_code ignored;
-    std::filesystem::remove_all(runtime, ignored);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, NamespaceLocationTest,
     testing::Values(Location{"private runtime directory", 0700, std::nullopt, true, "ok"},
                     Location{"runtime directory open to others", 0755, std::nullopt, false, "ok"},
-                    Location{"namespace open to others", 0700, 0755, true, "refused"}),
-    [](const testing::TestParamInfo<Location>& info) { return "Row" + std::to_string(info.index); });
+                    Location{"namespace open to others", 0700, 0755, true, "refused"}));
 
 }  // namespace
 }  // namespace trv::platform

@@ -1,15 +1,14 @@
-// The "Choose a Session" dialog (template 101 of the resources linked into
-// this binary): a worker thread runs it while the test finds it on the
-// screen, checks its list, selects an entry and presses a button with
-// window messages, as a user would.
+// The "Choose a Session" dialog (a resource linked into this binary): a
+// worker thread runs it while the test finds it, checks its list, selects an
+// entry and presses a button with window messages, as a user would.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/session_chooser.h"
+#include "support/test_thread.h"
 #include "support/win32/windows_test.h"
 
 namespace trv::test {
@@ -37,11 +36,7 @@ TEST(SessionChooserTest, TheDialogAnswersTheEntryChosenOrCancelled) {
         SCOPED_TRACE(row.what);
         const std::string title = "Choose a session for test " + std::to_string(GetCurrentProcessId());
         std::atomic<int> chosen{-2};
-        std::atomic<DWORD> workerId{0};
-        std::thread worker([&] {
-            workerId = GetCurrentThreadId();
-            chosen = platform::ChooseSession(0, title, entries, false);
-        });
+        TestThread worker([&] { chosen = platform::ChooseSession(0, title, entries, false); });
         HWND dialog = nullptr;
         for (int i = 0; i < 2000 && dialog == nullptr; ++i) {
             dialog = FindWindowA(kDialogClass, title.c_str());
@@ -49,7 +44,7 @@ TEST(SessionChooserTest, TheDialogAnswersTheEntryChosenOrCancelled) {
         }
         if (dialog == nullptr) {
             ADD_FAILURE() << "the dialog did not appear";
-            PostThreadMessageA(workerId, WM_QUIT, 0, 0);  // ends the dialog's modal loop
+            PostThreadMessageA(worker.id(), WM_QUIT, 0, 0);  // ends the dialog's modal loop
         } else {
             EXPECT_EQ(SendDlgItemMessageA(dialog, kListBox, LB_GETCOUNT, 0, 0), 3);
             char text[64] = {};
@@ -60,7 +55,7 @@ TEST(SessionChooserTest, TheDialogAnswersTheEntryChosenOrCancelled) {
             PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(row.button, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, row.button)));
         }
-        worker.join();
+        EXPECT_TRUE(worker.Join());
         EXPECT_EQ(chosen, row.chosen);
     }
     EXPECT_EQ(platform::ChooseSession(0, "unattended", entries, true), -1) << "nothing is shown unattended";
