@@ -166,7 +166,7 @@ TEST_P(ShapeTest, EntryGetsTheConvertedLayoutAndTheCallerTheRepliesInItsOwn) {
     EXPECT_EQ(g_recorder.function, shape.function);
     EXPECT_EQ(g_recorder.length, shape.convertedLength);
     EXPECT_EQ(g_recorder.seen, shape.converted);
-    EXPECT_EQ(Bytes(caller.data(), caller.data() + caller.size()), shape.callerOut);
+    EXPECT_EQ(Bytes(caller.data(), caller.data() + shape.callerIn.size()), shape.callerOut);
     EXPECT_EQ(length, shape.lengthOut);
 }
 
