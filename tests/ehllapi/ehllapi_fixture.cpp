@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -107,12 +108,10 @@ void Answer(ApplicationBlock& block, char letter) {
         case HA_CONVERT_POS_ROW_COL:
             block.DataLength = static_cast<std::uint32_t>(100 + (letter - 'A'));
             break;
-        default: {
-            std::uint32_t nonZero = 0;
-            for (std::uint8_t byte : block.Data) nonZero += byte != 0 ? 1 : 0;
-            block.DataLength = nonZero;
+        default:
+            block.DataLength = static_cast<std::uint32_t>(
+                std::count_if(std::begin(block.Data), std::end(block.Data), [](std::uint8_t b) { return b != 0; }));
             break;
-        }
     }
 }
 
