@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -31,9 +32,8 @@ namespace {
 [[maybe_unused]] testing::Environment* const g_attached =
     testing::AddGlobalTestEnvironment(new AttachedCaller("ehllapi-tests"));
 
-// A bound on a responder orphaned by a test binary that died: as long as
-// the binary's own time limit, since one responder serves a whole suite
-// (the typing test alone may run for minutes under Wine).
+// A bound on a responder orphaned by a test binary that died, which then
+// asks nothing more of it: as long as the binary's own time limit.
 constexpr std::uint32_t kResponderLifeMs = 300000;
 constexpr std::uint32_t kScreenBytes = 1920;
 constexpr const char* kEvents[] = {"wait", "ps", "oia", "close"};
@@ -108,12 +108,10 @@ void Answer(ApplicationBlock& block, char letter) {
         case HA_CONVERT_POS_ROW_COL:
             block.DataLength = static_cast<std::uint32_t>(100 + (letter - 'A'));
             break;
-        default: {
-            std::uint32_t nonZero = 0;
-            for (std::uint8_t byte : block.Data) nonZero += byte != 0 ? 1 : 0;
-            block.DataLength = nonZero;
+        default:
+            block.DataLength = static_cast<std::uint32_t>(
+                std::count_if(std::begin(block.Data), std::end(block.Data), [](std::uint8_t b) { return b != 0; }));
             break;
-        }
     }
 }
 
@@ -209,17 +207,15 @@ TRV_CHILD_ROLE(ehllapi_responder) {
     for (const platform::UniqueHandle& notification : notifications) waits.push_back(notification.get());
     waits.push_back(stop.get());
     SignalByName(EventName("ready"));
-    const std::uint32_t started = platform::TickCount();
-    while (platform::TickCount() - started < kResponderLifeMs) {
-        const std::uint32_t signalled = platform::WaitForEvents(waits.size(), waits.data(), false, 500);
-        if (signalled == platform::kWaitTimeout) continue;
+    for (;;) {
+        const std::uint32_t signalled = platform::WaitForEvents(waits.size(), waits.data(), false, kResponderLifeMs);
         if (signalled < requests.size()) {
             Serve(letters[signalled], held.get(), go.get());
         } else if (signalled < requests.size() + notifications.size()) {
             const std::size_t asked = signalled - requests.size();
             Report(letters[asked / std::size(kEvents)], static_cast<int>(asked % std::size(kEvents)));
         } else {
-            break;  // stop, or a failed wait
+            break;  // stop, a failed wait, or idle for a whole life
         }
     }
     OnProcessDetach();
