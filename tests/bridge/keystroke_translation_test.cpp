@@ -1,14 +1,12 @@
 // Send Key on the emulator side: what the fake emulator's "SendKeys" receives
 // for a caller's keystroke string (mnemonics, the reset before the keys, the
-// retry flag), and that strings at the edge of Data are read within it; and
-// the mnemonic table both sides share.
+// retry flag), and that strings at the edge of Data are read within it.
 #include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "bridge/keystroke_translation.h"
-#include "protocol/mnemonic_table.h"
 #include "tables/session_parms.h"
 #include "bridge_fixture.h"
 #include "tables/application_block.h"
@@ -132,21 +130,6 @@ TEST_F(SendKeyTest, PreTranslationStaysWithinData) {
     EXPECT_EQ(block.DataLength, kDataSize + 1);
     EXPECT_EQ(std::memcmp(block.Data + kDataSize - 4, "z@S@", 4), 0);
     EXPECT_EQ(std::vector<std::uint8_t>(afterData, afterData + 16), beyond);
-}
-
-// The search of a code stops at the end row; every row before it is a two-
-// or four-byte escape sequence with a mnemonic that fits the key records.
-TEST(MnemonicTable, CodesAreEscapeSequencesUpToTheEndRow) {
-    EXPECT_STREQ(MnemonicTable[kMnemonicEndRow].mnemonic, "[null]");
-    EXPECT_EQ(MnemonicTable[kMnemonicEndRow].codeLength, 0);
-    for (std::size_t row = 0; row < static_cast<std::size_t>(kMnemonicEndRow); ++row) {
-        const MnemonicRow& r = MnemonicTable[row];
-        ASSERT_EQ(std::strlen(r.code), r.codeLength) << row;
-        ASSERT_TRUE(r.codeLength == 2 || r.codeLength == 4) << row;
-        EXPECT_EQ(r.code[0], '@') << row;
-        EXPECT_TRUE(r.codeLength == 2 || r.code[2] == '@') << row;
-        EXPECT_LE(std::strlen(r.mnemonic), 15u) << row;
-    }
 }
 
 }  // namespace
