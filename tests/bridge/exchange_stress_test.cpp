@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
 #include "bridge_fixture.h"
 #include "library/process_lifecycle.h"
@@ -79,7 +80,10 @@ protected:
             jobject bridge = NewBridge(static_cast<jchar>(letter));
             Define(bridge, "QuerySessionStatus", "()J", [this, letter](JNIEnv* env, jobject self, const jvalue*) {
                 char reply[kStatusBytes] = {kAnswerMark};
-                if (const ApplicationBlock* block = CurrentCaller(letter)) {
+                // The block the service thread serves, as the emulator's
+                // natives read it: the session's recorded caller may already
+                // be the next one when a killed caller's request is served.
+                if (const ApplicationBlock* block = BlockInService(letter - 'A')) {
                     std::memcpy(reply + 1, block->Data + 1, kStatusBytes - 1);
                     int thread = -1;
                     unsigned long long sequence = 0;
