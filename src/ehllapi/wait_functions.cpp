@@ -115,8 +115,12 @@ HandlerOutcome Wait(ParserCall& call) {
     platform::UniqueHandle event(GetHLLEvent(name));
     if (session.InhibitedStatus == 0) return HLLAPI_RC_SUCCESS;
 
-    // Only a release signalled after this call began counts.
+    // Only a release signalled after this call began counts. The status is
+    // read again after the reset: a release between the first look and the
+    // reset had its signal taken by the reset, and would otherwise leave this
+    // caller waiting out its whole time limit on free input.
     ResetHLLEvent(event.get());
+    if (Sessions()->GetSession(SessionLetter(index)).InhibitedStatus == 0) return HLLAPI_RC_SUCCESS;
     const platform::Handle events[1] = {event.get()};
     const ServedSession served[1] = {ServedSession(session)};
     const SessionWaitResult waited = AwaitSessionEvents(events, block.WaitTimeout, served);
