@@ -65,8 +65,7 @@ struct Shape {
     const char* name;
     std::uint16_t function;
     Bytes callerIn;           // the caller's buffer; its size is the length word
-    std::int32_t convertedLength;
-    Bytes converted;          // what the entry must see, all of it
+    Bytes converted;          // what the entry must see, all of it, and its length
     Bytes reply;
     std::int32_t replyLength;
     Bytes callerOut;          // the caller's buffer afterwards
@@ -78,72 +77,81 @@ constexpr std::uint8_t kFill = 0xEE;  // caller bytes the conversion must not to
 std::vector<Shape> Shapes() {
     std::vector<Shape> shapes;
     // A session letter alone: 1 (and 24, 25, 42, 43, 53, 101 alike).
-    shapes.push_back({"PlainLetter", HA_CONNECT_PS, Text("B"), 4, Make(4, {{0, Text("B")}}), {}, -1, Text("B"), 1});
+    shapes.push_back({"PlainLetter", HA_CONNECT_PS, Text("B"), Make(4, {{0, Text("B")}}), {}, -1, Text("B"), 1});
     // Query Sessions: two entries and a remainder of 5 bytes.
     {
-        Bytes reply = Make(37, {{0, Text("A")}, {4, Text("NAMEASSN")}, {12, Text("H")}, {13, Text("z")}, {14, U16(0x0780)},
-                                {16, Text("C")}, {20, Text("NAMECSSN")}, {28, Text("P")}, {30, U16(0x0F00)}});
-        Bytes out = Make(29, {{0, Text("ANAMEASSNH")}, {10, U16(0x0780)}, {12, Text("CNAMECSSNP")}, {22, U16(0x0F00)}}, kFill);
-        shapes.push_back({"QuerySessions", HA_QUERY_SESSIONS, Make(29, {}, kFill), 37, Bytes(37, 0), reply, 2, out, 2});
+        Bytes reply = Make(37, {{0, Text("A")}, {4, Text("NAMEASSN")}, {12, Text("H")}, {13, Text("z")},
+                                {14, U16(0x0780)}, {16, Text("C")}, {20, Text("NAMECSSN")}, {28, Text("P")},
+                                {30, U16(0x0F00)}});
+        Bytes out = Make(29, {{0, Text("ANAMEASSNH")}, {10, U16(0x0780)}, {12, Text("CNAMECSSNP")}, {22, U16(0x0F00)}},
+                         kFill);
+        shapes.push_back({"QuerySessions", HA_QUERY_SESSIONS, Make(29, {}, kFill), Bytes(37, 0), reply, 2, out, 2});
     }
     {
         Bytes oia(104);
         for (int i = 0; i < 104; ++i) oia[i] = static_cast<std::uint8_t>(i + 1);
-        shapes.push_back({"CopyOia", HA_COPY_OIA, Make(103, {}, kFill), 104, Bytes(104, 0), oia, -1,
+        shapes.push_back({"CopyOia", HA_COPY_OIA, Make(103, {}, kFill), Bytes(104, 0), oia, -1,
                           Bytes(oia.begin(), oia.begin() + 103), 103});
     }
-    shapes.push_back({"QuerySessionStatus", HA_QUERY_SESSION_STATUS, Make(18, {{0, Text("A")}}, kFill), 20,
+    shapes.push_back({"QuerySessionStatus", HA_QUERY_SESSION_STATUS, Make(18, {{0, Text("A")}}, kFill),
                       Make(20, {{0, Text("A")}}),
-                      Make(20, {{4, Text("SESSNAME")}, {12, Text("DX")}, {14, U16(24)}, {16, U16(80)}, {18, U16(1252)}}), -1,
+                      Make(20, {{4, Text("SESSNAME")}, {12, Text("DX")}, {14, U16(24)}, {16, U16(80)},
+                                {18, U16(1252)}}), -1,
                       Make(18, {{0, Text("ASESSNAMEDX")}, {11, U16(24)}, {13, U16(80)}, {15, U16(1252)}}, kFill), 18});
     shapes.push_back({"HostNotificationMessageForm", HA_START_HOST_NOTIFY,
-                      Make(7, {{0, Text("AM")}, {2, U16(0x1234)}, {6, Text("B")}}, kFill), 24,
+                      Make(7, {{0, Text("AM")}, {2, U16(0x1234)}, {6, Text("B")}}, kFill),
                       Make(24, {{0, Text("A")}, {4, Text("M")}, {8, U16(0x1234)}, {16, Text("B")}}),
                       Make(10, {{8, U16(0x002E)}}), -1,
                       Make(7, {{0, Text("AM")}, {2, U16(0x002E)}, {6, Text("B")}}, kFill), 7});
     shapes.push_back({"CloseInterceptMessageForm", HA_START_CLOSE_INTERCEPT,
-                      Make(8, {{0, Text("A")}, {2, U16(0x4321)}, {6, Text("M")}}, kFill), 16,
+                      Make(8, {{0, Text("A")}, {2, U16(0x4321)}, {6, Text("M")}}, kFill),
                       Make(16, {{0, Text("A")}, {4, Text("M")}, {8, U16(0x4321)}}), Make(10, {{8, U16(0x002F)}}), -1,
                       Make(8, {{0, Text("A")}, {2, U16(0x002F)}, {6, Text("M")}}, kFill), 8});
     shapes.push_back({"KeyInterceptMessageForm", HA_START_KEY_INTERCEPT,
-                      Make(7, {{0, Text("AM")}, {2, U16(0x0101)}, {6, Text("L")}}, kFill), 7,
-                      Make(7, {{0, Text("A")}, {4, Text("M")}}), Make(10, {{0, Text("A")}, {4, Text("M")}, {8, U16(0x0030)}}), -1,
+                      Make(7, {{0, Text("AM")}, {2, U16(0x0101)}, {6, Text("L")}}, kFill),
+                      Make(7, {{0, Text("A")}, {4, Text("M")}}),
+                      Make(10, {{0, Text("A")}, {4, Text("M")}, {8, U16(0x0030)}}), -1,
                       Make(7, {{0, Text("AM")}, {2, U16(0x0030)}, {6, Text("L")}}, kFill), 7});
-    shapes.push_back({"GetKey", HA_GET_KEY, Make(8, {{0, Text("A")}}, kFill), 12, Make(12, {{0, Text("A")}}),
+    shapes.push_back({"GetKey", HA_GET_KEY, Make(8, {{0, Text("A")}}, kFill), Make(12, {{0, Text("A")}}),
                       Make(12, {{4, Text("S@E@A12")}}), -1, Text("AS@E@A12"), 8});
     // Window status, set form: the signed 16-bit coordinates widen to 32.
     shapes.push_back({"WindowStatus", HA_PM_WINDOW_STATUS,
-                      Make(16, {{0, Text("A")}, {1, {1}}, {2, U16(8)}, {4, U16(static_cast<std::uint16_t>(-5))}, {6, U16(10)},
-                                {8, U16(static_cast<std::uint16_t>(-300))}, {10, U16(400)}, {12, U32(0xDEADBEEF)}}),
-                      28,
-                      Make(28, {{0, Text("A")}, {4, {1}}, {6, U16(8)}, {8, U32(static_cast<std::uint32_t>(-5))}, {12, U32(10)},
-                                {16, U32(static_cast<std::uint32_t>(-300))}, {20, U32(400)}, {24, U32(0xDEADBEEF)}}),
+                      Make(16, {{0, Text("A")}, {1, {1}}, {2, U16(8)}, {4, U16(static_cast<std::uint16_t>(-5))},
+                                {6, U16(10)}, {8, U16(static_cast<std::uint16_t>(-300))}, {10, U16(400)},
+                                {12, U32(0xDEADBEEF)}}),
+                      Make(28, {{0, Text("A")}, {4, {1}}, {6, U16(8)}, {8, U32(static_cast<std::uint32_t>(-5))},
+                                {12, U32(10)}, {16, U32(static_cast<std::uint32_t>(-300))}, {20, U32(400)},
+                                {24, U32(0xDEADBEEF)}}),
                       Make(28, {{0, Text("A")}, {4, {1}}, {6, U16(0x10)}, {8, U32(70000)}, {12, U32(2)}, {16, U32(3)},
                                 {20, U32(4)}, {24, U32(0x01020304)}}),
                       -1,
-                      Make(16, {{0, Text("A")}, {1, {1}}, {2, U16(0x10)}, {4, U16(70000 & 0xFFFF)}, {6, U16(2)}, {8, U16(3)},
-                                {10, U16(4)}, {12, U32(0x01020304)}}),
+                      Make(16, {{0, Text("A")}, {1, {1}}, {2, U16(0x10)}, {4, U16(70000 & 0xFFFF)}, {6, U16(2)},
+                                {8, U16(3)}, {10, U16(4)}, {12, U32(0x01020304)}}),
                       16});
-    shapes.push_back({"WindowStatusExtended", HA_PM_WINDOW_STATUS, Make(18, {{0, Text("A")}, {1, {3}}}, kFill), 32,
+    shapes.push_back({"WindowStatusExtended", HA_PM_WINDOW_STATUS, Make(18, {{0, Text("A")}, {1, {3}}}, kFill),
                       Make(32, {{0, Text("A")}, {4, {3}}}),
                       Make(32, {{6, Text("abcdefghijklmn")}, {24, U16(0xBEEF)}, {26, U16(0x1111)}}), -1,
                       Make(18, {{0, Text("A")}, {1, {3}}, {2, Text("abcdefghijklmn")}, {16, U16(0xBEEF)}}), 18});
-    shapes.push_back({"ChangeWindowName", HA_CHANGE_WINDOW_NAME, Make(13, {{0, Text("Ax")}, {2, Text("New Title")}}), 68,
+    shapes.push_back({"ChangeWindowName", HA_CHANGE_WINDOW_NAME, Make(13, {{0, Text("Ax")}, {2, Text("New Title")}}),
                       Make(68, {{0, Text("A")}, {4, Text("xNew Title")}}), {}, -1,
                       Make(13, {{0, Text("Ax")}, {2, Text("New Title")}}), 13});
     shapes.push_back({"Function120", 120,
-                      Make(32, {{0, Text("A")}, {1, Text("zzz")}, {8, Text("HANDLE!!")}, {16, U16(0x3344)}, {24, Text("12345678")}}),
-                      32, Make(32, {{0, Text("A")}, {8, Text("HANDLE!!")}, {16, U16(0x3344)}, {24, Text("12345678")}}),
+                      Make(32, {{0, Text("A")}, {1, Text("zzz")}, {8, Text("HANDLE!!")}, {16, U16(0x3344)},
+                                {24, Text("12345678")}}),
+                      Make(32, {{0, Text("A")}, {8, Text("HANDLE!!")}, {16, U16(0x3344)}, {24, Text("12345678")}}),
                       Make(18, {{16, U16(0x5566)}}), -1,
-                      Make(32, {{0, Text("A")}, {1, Text("zzz")}, {8, Text("HANDLE!!")}, {16, U16(0x5566)}, {24, Text("12345678")}}),
+                      Make(32, {{0, Text("A")}, {1, Text("zzz")}, {8, Text("HANDLE!!")}, {16, U16(0x5566)},
+                                {24, Text("12345678")}}),
                       32});
-    shapes.push_back({"Function121", 121, Make(4, {{0, Text("A")}, {2, U16(0x7788)}}), 8,
-                      Make(8, {{0, Text("A")}, {4, U16(0x7788)}}), {}, -1, Make(4, {{0, Text("A")}, {2, U16(0x7788)}}), 4});
-    shapes.push_back({"Function122", 122, Make(10, {{0, Text("A")}}, kFill), 20, Make(20, {{0, Text("A")}}),
+    shapes.push_back({"Function121", 121, Make(4, {{0, Text("A")}, {2, U16(0x7788)}}),
+                      Make(8, {{0, Text("A")}, {4, U16(0x7788)}}), {}, -1,
+                      Make(4, {{0, Text("A")}, {2, U16(0x7788)}}), 4});
+    shapes.push_back({"Function122", 122, Make(10, {{0, Text("A")}}, kFill), Make(20, {{0, Text("A")}}),
                       Make(20, {{4, U32(0x10001)}, {8, U32(0x20002)}, {12, U32(0x30003)}, {16, U32(0x40004)}}), -1,
-                      Make(10, {{0, Text("A")}, {1, {kFill}}, {2, U16(1)}, {4, U16(2)}, {6, U16(3)}, {8, U16(4)}}), 10});
+                      Make(10, {{0, Text("A")}, {1, {kFill}}, {2, U16(1)}, {4, U16(2)}, {6, U16(3)}, {8, U16(4)}}),
+                      10});
     // A function without a converter works on the caller's own string.
-    shapes.push_back({"Unconverted", HA_COPY_PS, Make(6, {{0, Text("ABCDEF")}}), 6, Make(6, {{0, Text("ABCDEF")}}),
+    shapes.push_back({"Unconverted", HA_COPY_PS, Make(6, {{0, Text("ABCDEF")}}), Make(6, {{0, Text("ABCDEF")}}),
                       Text("xyz"), 3, Make(6, {{0, Text("xyzDEF")}}), 3});
     return shapes;
 }
@@ -164,7 +172,6 @@ TEST_P(ShapeTest, EntryGetsTheConvertedLayoutAndTheCallerTheRepliesInItsOwn) {
     EXPECT_EQ(ConvertedCall(RecordingEntry, &function, caller.data(), &length, &returnCode), 0);
     ASSERT_TRUE(g_recorder.called);
     EXPECT_EQ(g_recorder.function, shape.function);
-    EXPECT_EQ(g_recorder.length, shape.convertedLength);
     EXPECT_EQ(g_recorder.seen, shape.converted);
     EXPECT_EQ(Bytes(caller.data(), caller.data() + shape.callerIn.size()), shape.callerOut);
     EXPECT_EQ(length, shape.lengthOut);
@@ -224,7 +231,8 @@ TEST(ConversionTest, MissingPointersAnswerWithoutACall) {
     for (std::uint16_t fn : {HA_CONNECT_PS, HA_QUERY_SESSIONS, HA_COPY_OIA, HA_CONVERT_POS_ROW_COL}) {
         function = fn;
         length = 120;
-        EXPECT_EQ(ConvertedCall(RecordingEntry, &function, nullptr, &length, &returnCode), HLLAPI_RC_BAD_PARAMETER) << fn;
+        EXPECT_EQ(ConvertedCall(RecordingEntry, &function, nullptr, &length, &returnCode), HLLAPI_RC_BAD_PARAMETER)
+            << fn;
     }
     EXPECT_FALSE(g_recorder.called);
 }

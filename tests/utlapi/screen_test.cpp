@@ -63,7 +63,8 @@ TEST_F(UtlScreenTest, WritesAndReadsByRowAndColumnPositionOrCursor) {
 TEST_F(UtlScreenTest, RowColumnConvertsPositionsBothWays) {
     const struct {
         std::int32_t position, option, result;
-    } rows[] = {{160, 0, 2}, {160, 1, 80}, {161, 0, 3}, {161, 1, 1}, {1, 0, 1}, {1, 1, 1}, {160, 2, UTL_INVALID_PARAMETER}};
+    } rows[] = {{160, 0, 2}, {160, 1, 80}, {161, 0, 3}, {161, 1, 1},
+                {1, 0, 1},   {1, 1, 1},    {160, 2, UTL_INVALID_PARAMETER}};
     for (const auto& row : rows) {
         EXPECT_EQ(UTLRowColumn(kClient, row.position, row.option), row.result) << row.position << "/" << row.option;
     }
