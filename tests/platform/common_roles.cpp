@@ -36,16 +36,15 @@ TRV_CHILD_ROLE(wait_events) {
 }
 
 TRV_CHILD_ROLE(hold_until_killed) {
-    constexpr std::size_t kMappingSize = 8192;
     if (args.size() != 4) return 10;
-    UniqueHandle mapping(CreateNamedMapping(args[0].c_str(), kMappingSize).handle);
+    UniqueHandle mapping(CreateNamedMapping(args[0].c_str(), kHeldMappingSize).handle);
     UniqueHandle event(CreateNamedEvent(true, args[1].c_str()));
     UniqueHandle mutex(CreateNamedMutex(args[2].c_str()));
     UniqueHandle ready(OpenNamedEvent(args[3].c_str()));
     if (!mapping || !event || !mutex || !ready) return 11;
-    auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), kMappingSize));
+    auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), kHeldMappingSize));
     if (bytes == nullptr) return 12;
-    for (std::size_t i = 0; i < kMappingSize; ++i) bytes[i] = 0xAB;
+    for (std::size_t i = 0; i < kHeldMappingSize; ++i) bytes[i] = 0xAB;
     SignalEvent(event.get());
     if (WaitMutex(mutex.get(), 0) == LockResult::failed) return 13;
     SignalEvent(ready.get());

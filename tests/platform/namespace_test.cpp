@@ -14,8 +14,6 @@
 namespace trv::platform {
 namespace {
 
-constexpr std::size_t kMappingSize = 8192;
-
 TEST(NamespaceTest, AfterEveryHolderWasKilledTheNamesStartClean) {
     const std::string name = test::UniqueName("ns_clean");
     const test::RoleArgs objects{name + "_mapping", name + "_event", name + "_mutex", name + "_ready"};
@@ -35,14 +33,14 @@ TEST(NamespaceTest, AfterEveryHolderWasKilledTheNamesStartClean) {
     }
     EXPECT_EQ(OpenNamedEvent(objects[1].c_str()), kNoHandle);
     EXPECT_EQ(OpenNamedMutex(objects[2].c_str()), kNoHandle);
-    const CreatedMapping created = CreateNamedMapping(objects[0].c_str(), kMappingSize);
+    const CreatedMapping created = CreateNamedMapping(objects[0].c_str(), kHeldMappingSize);
     UniqueHandle mapping(created.handle);
     ASSERT_TRUE(mapping);
     EXPECT_FALSE(created.existed);
-    auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), kMappingSize));
+    auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), kHeldMappingSize));
     ASSERT_NE(bytes, nullptr);
-    EXPECT_TRUE(std::all_of(bytes, bytes + kMappingSize, [](unsigned char b) { return b == 0; }));
-    UnmapView(bytes, kMappingSize);
+    EXPECT_TRUE(std::all_of(bytes, bytes + kHeldMappingSize, [](unsigned char b) { return b == 0; }));
+    UnmapView(bytes, kHeldMappingSize);
 }
 
 TEST(NamespaceTest, AllKindsShareOneSetOfNames) {
@@ -59,12 +57,10 @@ TEST(NamespaceTest, AllKindsShareOneSetOfNames) {
 // differ only at the end: each name is an object of its own, which a create
 // under its name reopens with its kind and state.
 TEST(NamespaceTest, NamesThatAreAlikeStayDistinct) {
-    const std::string base = test::UniqueName("ns_Chars");
-    std::string upper = base;
-    for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    const std::string base = test::UniqueName("ns_chars");
     const std::string stem = base + std::string(220, 'x');  // past a file name's length
     const std::pair<std::string, std::string> pairs[] = {
-        {base, upper}, {base + " a/b", base + " a%2Fb"}, {stem + "1", stem + "2"}};
+        {base + "case", base + "CASE"}, {base + " a/b", base + " a%2Fb"}, {stem + "1", stem + "2"}};
     for (const auto& [one, other] : pairs) {
         UniqueHandle first(CreateNamedEvent(true, one.c_str()));
         ASSERT_TRUE(first) << one;

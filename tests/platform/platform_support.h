@@ -3,6 +3,7 @@
 // queues, mutexes probed from another thread and children watched for their end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/clock.h"
@@ -22,9 +23,10 @@ inline constexpr std::uint32_t kLimitMs = 10000;
 //     waits for any of the events for up to LIMIT ms; the exit code is the
 //     index of the event that ended the wait, 100 timed out, 101 failed.
 //   "hold_until_killed" MAPPING EVENT MUTEX READY: creates (or joins) the
-//     mapping and fills it with 0xAB, the manual-reset event and signals it,
-//     and the mutex and tries to take it; then signals READY and sleeps until
-//     killed.
+//     mapping of kHeldMappingSize bytes and fills it with 0xAB, the
+//     manual-reset event and signals it, and the mutex and tries to take it;
+//     then signals READY and sleeps until killed.
+inline constexpr std::size_t kHeldMappingSize = 8192;
 
 // Looks at `done` every few milliseconds for up to kLimitMs; whether it held.
 template <class Condition>
