@@ -28,7 +28,6 @@ TEST(ApplicationListTest, ProcessFormSharesOneBlockThreadFormGivesEachThreadItsO
     const char name[kBlockNameSize] = "APPL_BLOCK_00001A2B0000003C";
     EXPECT_EQ(std::memcmp(block->BlockName, name, kBlockNameSize), 0);
     EXPECT_STREQ(block->ReplyEventName, "APPL_EVENT_00001A2B0000003C");
-    EXPECT_TRUE(EventExists(block->ReplyEventName));
 
     ApplicationBlock* threadA = list.AddApplicationBlock(kSelf, 21, false);
     ApplicationBlock* threadB = list.AddApplicationBlock(kSelf, 22, false);
