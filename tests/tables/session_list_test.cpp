@@ -22,16 +22,7 @@ std::vector<ApplicationBlock*> MakeCallers(ApplicationList& applications, int co
 TEST(SessionListTest, LettersFoldALetterIsRegisteredOnceAndRemovalLeavesOnlyIndexAndShortName) {
     Tables tables;
     SessionList& sessions = *tables.sessions;
-    char letter = 'c';
-    EXPECT_TRUE(sessions.IsValidSession(letter));
-    EXPECT_EQ(letter, 'C');
-    EXPECT_EQ(sessions.FindAvailableName(), 'A');
     ASSERT_TRUE(sessions.AddNamedSession(RegistrationTemplate(kSelf), 'a'));
-    EXPECT_EQ(sessions.FindAvailableName(), 'B');
-
-    char available = 'q';
-    EXPECT_TRUE(sessions.IsSessionAvailable(available));
-    EXPECT_EQ(available, 'Q');
     ASSERT_TRUE(sessions.AddNamedSession(RegistrationTemplate(kSelf), 'q'));
     EXPECT_FALSE(sessions.AddNamedSession(RegistrationTemplate(kSelf + 1), 'Q'));
     EXPECT_EQ(sessions.SessionCount, 2);
