@@ -47,7 +47,6 @@ TEST_F(QMXAPIEnablerSide, JavaFailuresAnswerNineAndTheServiceThreadGoesOnLeaving
     std::memset(entries, 0xCD, sizeof entries);
     EXPECT_EQ(trvQuerySessionList(2, entries), QMX_SYSTEM_ERROR);
     EXPECT_EQ(entries[0].short_name, 0) << "a failed list left the previous sessions in the reply";
-    EXPECT_GE(jvm_.exceptionsCleared(), 3);
 
     // A JNI call with an exception left pending would have ended the test.
     EXPECT_EQ(trvQueryEmulatorStatus('A'), 0x1000u | 'A');
@@ -102,9 +101,6 @@ TEST_F(QMXAPIEnablerSide, QuitEndsTheThreadAndUnregistrationReleasesEverything) 
     UnregisterEnabler(jvm_);
     EXPECT_EQ(jvm_.liveGlobalRefs(), 0);
     EXPECT_EQ(trvStopSession('A', 0), QMX_SYSTEM_ERROR);
-
-    Register();
-    EXPECT_EQ(trvStopSession('A', 0), 1u);
 }
 
 TEST_F(QMXAPIEnablerSide, UnregistrationWaitsForTheRequestInJavaAndItsCallerGetsTheAnswer) {

@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 
 #include "platform/event.h"
 #include "platform/handle.h"

@@ -18,11 +18,13 @@ public:
 
     unsigned char* data() const { return data_; }
     char* chars() const { return reinterpret_cast<char*>(data_); }
+    std::size_t size() const { return size_; }
 
 private:
     void* mapping_ = nullptr;
     std::size_t mappedBytes_ = 0;
     unsigned char* data_ = nullptr;
+    std::size_t size_ = 0;
 };
 
 }  // namespace trv::test

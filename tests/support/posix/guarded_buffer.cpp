@@ -10,7 +10,7 @@
 
 namespace trv::test {
 
-GuardedBuffer::GuardedBuffer(std::size_t size, unsigned char fill) {
+GuardedBuffer::GuardedBuffer(std::size_t size, unsigned char fill) : size_(size) {
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     const std::size_t usable = (size + page - 1) / page * page;
     mappedBytes_ = usable + page;

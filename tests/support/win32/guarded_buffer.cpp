@@ -9,7 +9,7 @@
 
 namespace trv::test {
 
-GuardedBuffer::GuardedBuffer(std::size_t size, unsigned char fill) {
+GuardedBuffer::GuardedBuffer(std::size_t size, unsigned char fill) : size_(size) {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     const std::size_t page = info.dwPageSize;

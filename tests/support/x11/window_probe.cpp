@@ -46,18 +46,6 @@ void X11Probe::Destroy(Window window) {
     XSync(display_, False);
 }
 
-void X11Probe::Activate(Window window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 2;  // from a pager or task bar: obeyed without focus-stealing checks
-    XSendEvent(display_, DefaultRootWindow(display_), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
-    XSync(display_, False);
-}
-
 X11Probe::Rect X11Probe::Outer(Window window) {
     ::Window top = window;
     for (;;) {

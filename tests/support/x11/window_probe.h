@@ -36,8 +36,6 @@ public:
     // A plain shown window that takes the keyboard focus.
     Window Create(const std::string& title);
     void Destroy(Window window);
-    // Asks the window manager to activate the window, as a task bar would.
-    void Activate(Window window);
 
     // The whole window, frame included: the window manager's frame, the
     // ancestor that is a child of the root.
