@@ -5,6 +5,8 @@
 // emulator ending (on a signal, killed) or its service thread interrupted.
 #include <signal.h>
 
+#include <cstring>
+
 #include "e2e_fixture.h"
 
 namespace trv::e2e {
@@ -103,13 +105,13 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
     EXPECT_EQ(report["field_attribute"][0] + report["protected_attribute"][0], "00");
     EXPECT_NE(report["protected_attribute"][1], report["field_attribute"][1]);
     EXPECT_EQ(ReadBytes(report, "copy_field_to_string", "0 10").substr(0, 4), "demo");
-    const std::string status = ReadBytes(report, "session_status", "0 20");
-    ASSERT_EQ(status.size(), 20u);
-    // The 32-bit layout: letter, three reserved bytes, the name, the type,
-    // then rows and columns at 14 and 16.
-    EXPECT_EQ(std::string() + status[0] + status[12], "AD");
-    EXPECT_EQ(ReadU16(reinterpret_cast<const unsigned char*>(status.data()) + 14), 24u);
-    EXPECT_EQ(ReadU16(reinterpret_cast<const unsigned char*>(status.data()) + 16), 80u);
+    trvQuerySessionStatusReply status{};
+    const std::string bytes = ReadBytes(report, "session_status", "0 20");
+    ASSERT_EQ(bytes.size(), sizeof status);
+    std::memcpy(&status, bytes.data(), sizeof status);
+    EXPECT_EQ(std::string() + status.ShortName + status.SessionType, "AD");
+    EXPECT_EQ(status.Rows, 24u);
+    EXPECT_EQ(status.Columns, 80u);
 
     // An unknown code sends nothing but the reset, a literal bracket is
     // typed as itself, and the sign-on reaches the host.
