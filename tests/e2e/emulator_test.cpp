@@ -2,9 +2,7 @@
 // libtrvha64.so loaded offers its sessions; native caller processes reach
 // them through the library's EHLLAPI entries: the screen, the fields and the
 // keystrokes of the demonstration host, a wide screen in Unicode, and the
-// emulator ending (on a signal, killed) or its service thread interrupted.
-#include <signal.h>
-
+// emulator killed or its service thread interrupted.
 #include <cstring>
 
 #include "e2e_fixture.h"
@@ -153,16 +151,6 @@ TEST_F(EmulatorEndToEnd, AWideScreenCopiesAsUnicodeOrAsSingleBytes) {
     EXPECT_EQ(unitAt(11, 7), 0x00A5u) << "yen sign, inside Latin-1";
 }
 
-TEST_F(EmulatorEndToEnd, ATerminationSignalUnregistersEverything) {
-    ASSERT_NO_FATAL_FAILURE(StartHolder());
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "demo=B"}));
-    emulator_->process().Signal(SIGTERM);
-    auto code = emulator_->process().Wait(kExitLimit);
-    ASSERT_TRUE(code.has_value()) << "the emulator did not end on SIGTERM";
-    EXPECT_EQ(*code, 128 + SIGTERM);
-    ExpectEmulatorGone();
-}
-
 TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
     ASSERT_NO_FATAL_FAILURE(StartHolder());
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "slow=C"}));
@@ -178,7 +166,11 @@ TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
 
     emulator_->process().Kill();
     ExpectLines(Finish(*caller), {"connect 0", "send_keys 9"});
-    ExpectEmulatorGone();
+    // Later callers find no session, and no session-management service.
+    ExpectLines(RunCaller("script", {Step("connect call", HA_CONNECT_PS, "A"),
+                                     Step("query_sessions calln", HA_QUERY_SESSIONS, "-", 0, 416),
+                                     "qmx_status status A"}),
+                {"connect 1", "query_sessions 0 0", "qmx_status 9"});
 }
 
 // A stray Thread.interrupt() of a session's service thread (the emulator's
