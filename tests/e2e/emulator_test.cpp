@@ -72,12 +72,9 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
          Step("next_unprotected calln", HA_FIND_FIELD_POS, "NU", kUserField),
          Step("protected_attribute calln", HA_QUERY_FIELD_ATTR, "-", 1),
          Step("copy_string_to_field call", HA_COPY_STR_TO_FIELD, "demo", kUserField),
-         Step("copy_string_to_ps_protected call", HA_COPY_STR_TO_PS, "x", 3),
          Step("copy_field_to_string calld", HA_COPY_FIELD_TO_STR, "-", kUserField, 10, 10),
          Step("search_field calln", HA_SEARCH_FIELD, "mo", kUserField),
-         Step("search_field_missing call", HA_SEARCH_FIELD, "Sign", kUserField),
          Step("set_cursor call", HA_SET_CURSOR, "-", kPasswordField), Step("cursor calln", HA_QUERY_CURSOR_LOC),
-         Step("set_cursor_off_screen call", HA_SET_CURSOR, "-", 1921),
          Step("convert_pos calln", HA_CONVERT_POS_ROW_COL, "A~~~P", kPasswordField, 0),
          Step("convert_row_col call", HA_CONVERT_POS_ROW_COL, "A~~~r", 35, 7),
          Step("session_status calld", HA_QUERY_SESSION_STATUS, "-", 0, 20, 20),
@@ -93,8 +90,7 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
     // as the return code, row as the length).
     ExpectLines(report, {"connect 0", "field_position 0 " + std::to_string(kUserField), "field_length 0 10",
                          "next_unprotected 0 " + std::to_string(kPasswordField), "copy_string_to_field 0",
-                         "copy_string_to_ps_protected 5", "search_field 0 0", "search_field_missing 24",
-                         "set_cursor 0", "cursor 0 " + std::to_string(kPasswordField), "set_cursor_off_screen 7",
+                         "search_field 0 0", "set_cursor 0", "cursor 0 " + std::to_string(kPasswordField),
                          "convert_pos 35 7", "convert_row_col " + std::to_string(kPasswordField),
                          "set_cursor_user 0", "send_unknown 2", "send_bracket 0", "send_sign_on 0", "menu_wait 0",
                          "menu_cursor 0 " + std::to_string(kSelectionField)});
