@@ -169,12 +169,8 @@ std::optional<int> ChildProcess::Wait(Milliseconds limit) {
     return status_;
 }
 
-void ChildProcess::Signal(int signal) {
-    if (!status_ && pid_ > 0) kill(pid_, signal);
-}
-
 bool ChildProcess::Kill() {
-    Signal(SIGKILL);
+    if (!status_ && pid_ > 0) kill(pid_, SIGKILL);
     return Wait(kExitLimit).has_value();
 }
 

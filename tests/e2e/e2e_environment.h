@@ -49,7 +49,6 @@ public:
     // The exit code, or 128 + the signal that ended it; nullopt when the
     // child is still running at the limit.
     std::optional<int> Wait(Milliseconds limit);
-    void Signal(int signal);
     bool Kill();  // SIGKILL, then reap: whether it has ended
     bool Running();
 

@@ -236,15 +236,6 @@ protected:
         return report;
     }
 
-    // What callers see once the emulator is gone: no session, and no
-    // session-management service.
-    void ExpectEmulatorGone() {
-        ExpectLines(RunCaller("script", {Step("connect call", HA_CONNECT_PS, "A"),
-                                         Step("query_sessions calln", HA_QUERY_SESSIONS, "-", 0, 416),
-                                         "qmx_status status A"}),
-                    {"connect 1", "query_sessions 0 0", "qmx_status 9"});
-    }
-
     std::string space_;
     std::unique_ptr<Emulator> emulator_;
     std::unique_ptr<ChildProcess> holder_;

@@ -65,7 +65,8 @@ TEST_P(InterceptEndToEnd, AnInterceptedCloseAndKeystrokesReachTheCaller) {
     Report report = Finish(*caller);
     ExpectLines(report, GetParam().lines);
     ExpectLines(report, {"query 26", "query_again 0", "key_stop 0", "close_stop 0"});
-    EXPECT_EQ(report.All("key"), (std::vector<std::vector<std::string>>{{"0", "A", "a"}, {"0", "A", "b"}, {"0", "M", "@E"}}));
+    const std::vector<std::vector<std::string>> keys = {{"0", "A", "a"}, {"0", "A", "b"}, {"0", "M", "@E"}};
+    EXPECT_EQ(report.All("key"), keys);
     EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 2), "  ");
     EXPECT_EQ(emulator_->Command("close A"), std::vector<std::string>{"closed"});
 }
