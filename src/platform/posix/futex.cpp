@@ -172,6 +172,11 @@ Deadline Deadline::After(std::uint32_t timeoutMs) {
     return deadline;
 }
 
+bool Deadline::Sooner(const Deadline& a, const Deadline& b) {
+    if (a.infinite_ || b.infinite_) return !a.infinite_ && b.infinite_;
+    return Earlier(a.at_, b.at_);
+}
+
 bool Deadline::Passed() const {
     if (infinite_) return false;
     timespec now;

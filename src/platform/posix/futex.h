@@ -36,6 +36,8 @@ public:
     bool infinite() const { return infinite_; }
     bool Passed() const;
     const timespec* at() const { return infinite_ ? nullptr : &at_; }
+    // Whether `a` comes before `b` (an infinite one comes after every other).
+    static bool Sooner(const Deadline& a, const Deadline& b);
 
 private:
     bool infinite_ = true;

@@ -85,6 +85,14 @@ void PassOnWake(pthread_mutex_t* mutex) {
     if (value == 0) posix::WakeWord(&mutex->__data.__lock, 1, true);
 }
 
+// The unlock wakes one sleeper. A sleeper killed after that wake and before
+// it took the mutex takes the wake with it (the kernel passes a wake on only
+// for a thread that owned the mutex or was inside the C library's lock), and
+// the others would sleep on beside a free mutex. So no sleep lasts longer
+// than a slice: a sleeper then looks at the mutex again, and such a lost wake
+// costs the others at most one slice instead of their whole wait.
+constexpr std::uint32_t kLostWakeSliceMs = 100;
+
 LockResult LockContended(pthread_mutex_t* mutex, std::uint32_t timeoutMs) {
     posix::Deadline deadline = posix::Deadline::After(timeoutMs);
     std::atomic_ref<int> word = LockWord(mutex);
@@ -109,7 +117,10 @@ LockResult LockContended(pthread_mutex_t* mutex, std::uint32_t timeoutMs) {
         }
         // The C library's unlock wakes this word, not WakeWord.
         posix::FutexWord sleepOn{&mutex->__data.__lock, static_cast<std::uint32_t>(value), true, true};
-        posix::SleepOutcome outcome = posix::SleepOnWords(&sleepOn, 1, deadline, true);
+        const posix::Deadline slice = posix::Deadline::After(kLostWakeSliceMs);
+        const bool sliceFirst = deadline.infinite() || posix::Deadline::Sooner(slice, deadline);
+        posix::SleepOutcome outcome = posix::SleepOnWords(&sleepOn, 1, sliceFirst ? slice : deadline, true);
+        if (outcome == posix::SleepOutcome::timed_out && sliceFirst) outcome = posix::SleepOutcome::woken;
         slept = true;
         if (outcome == posix::SleepOutcome::woken) continue;
         if (outcome == posix::SleepOutcome::timed_out) {
