@@ -118,7 +118,7 @@ LockResult LockContended(pthread_mutex_t* mutex, std::uint32_t timeoutMs) {
         // The C library's unlock wakes this word, not WakeWord.
         posix::FutexWord sleepOn{&mutex->__data.__lock, static_cast<std::uint32_t>(value), true, true};
         const posix::Deadline slice = posix::Deadline::After(kLostWakeSliceMs);
-        const bool sliceFirst = deadline.infinite() || posix::Deadline::Sooner(slice, deadline);
+        const bool sliceFirst = posix::Deadline::Sooner(slice, deadline);
         posix::SleepOutcome outcome = posix::SleepOnWords(&sleepOn, 1, sliceFirst ? slice : deadline, true);
         if (outcome == posix::SleepOutcome::timed_out && sliceFirst) outcome = posix::SleepOutcome::woken;
         slept = true;
