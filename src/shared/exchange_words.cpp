@@ -80,13 +80,15 @@ void SpinAdvisor::Missed() {
 
 std::uint32_t PostExchange(ExchangeWord& word, const platform::EventRef& event) {
     std::uint32_t before = word.state.load();
-    for (;;) {
-        const std::uint32_t after = before == kExchangeSpinning ? kExchangePostedQuiet : kExchangePostedLoud;
-        if (word.state.compare_exchange_weak(before, after)) break;
-    }
-    // Only a waiter that was polling when the post landed is sure to see it
+    // Only a waiter that is polling, or a service thread that is serving
+    // (it polls the word again before it sleeps), is sure to see the post
     // without the event; any other may be asleep, or go to sleep next.
-    if (before != kExchangeSpinning) TriggerHLLEvent(event);
+    bool quiet = false;
+    for (;;) {
+        quiet = before == kExchangeSpinning || before == kExchangeServing;
+        if (word.state.compare_exchange_weak(before, quiet ? kExchangePostedQuiet : kExchangePostedLoud)) break;
+    }
+    if (!quiet) TriggerHLLEvent(event);
     return before;
 }
 

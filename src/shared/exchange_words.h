@@ -11,8 +11,9 @@
 //
 // The events stay the truth. A waiter polls its word for at most one spin
 // budget, then commits to sleep on its event; a poster signals the event
-// unless the word shows the waiter still polling, in which case the post is
-// taken from the word and the event is left alone. The state changes are
+// unless the word shows the waiter still polling, or a service thread still
+// serving (it looks at the word again before it sleeps), in which case the
+// post is taken from the word and the event is left alone. The state changes are
 // compare-and-exchange steps, so each post is taken exactly once: from the
 // word (quiet) or from the event (loud), never both. A poster that does not
 // know the words (AlertWaitingBlocks, a process not attached to the tables)
@@ -37,7 +38,7 @@ enum ExchangeState : std::uint32_t {
     kExchangeSleeping = 2,    // the waiter sleeps (or is about to) on the event
     kExchangePostedQuiet = 3, // posted to a polling waiter; the event was left alone
     kExchangePostedLoud = 4,  // posted with the event signalled (or about to be)
-    kExchangeServing = 5,     // a service thread is serving a request
+    kExchangeServing = 5,     // a service thread is serving: a post needs no event
 };
 
 struct alignas(64) ExchangeWord {
@@ -94,8 +95,10 @@ private:
 };
 
 // Posts on `word` and answers the state the waiter was in before: when it
-// was kExchangeSpinning the post is quiet and `event` is not signalled;
-// otherwise `event` is signalled.
+// was kExchangeSpinning or kExchangeServing the post is quiet and `event` is
+// not signalled; otherwise `event` is signalled. A service thread stores
+// kExchangeServing only while it will come back to PollForPost before it
+// sleeps.
 std::uint32_t PostExchange(ExchangeWord& word, const platform::EventRef& event);
 
 // Waits for a quiet post on `word` by polling for up to `budgetNs` (0: not

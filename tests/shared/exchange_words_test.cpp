@@ -33,7 +33,7 @@ TEST(ExchangeWordsTest, APostIsTakenFromTheWordOrFromTheEventNeverBoth) {
         {kExchangeIdle, false},
         {kExchangeSpinning, true},
         {kExchangeSleeping, false},
-        {kExchangeServing, false},
+        {kExchangeServing, true},  // looks at the word before it sleeps
         {kExchangePostedLoud, false},  // an earlier post nobody took yet
     };
     for (const auto& row : rows) {
