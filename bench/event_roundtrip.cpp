@@ -40,21 +40,40 @@ constexpr std::uint32_t kStepLimitMs = 5000;
 // pong side's; nullptr for the bare events.
 using trv::ExchangeWord;
 
+// The sides play the library's two roles on their words: the ping side is
+// a caller, which arms its reply word before its request leaves and leaves
+// it at rest once it has the reply; the pong side is a session's service
+// thread, which marks its word as serving from taking a request until it
+// polls for the next one.
+constexpr int kPingSide = 0;
+constexpr int kPongSide = 1;
+
+std::uint32_t TakenState(int mine) { return mine == kPongSide ? trv::kExchangeServing : trv::kExchangeIdle; }
+
 // One side's wait for the other's post: polls its word, then sleeps on the
 // event.
 bool AwaitPost(ExchangeWord* words, int mine, Handle event, trv::SpinAdvisor& advisor) {
     if (words == nullptr) return trv::platform::WaitForEvent(event, kStepLimitMs) == kWaitObject0;
     ExchangeWord& word = words[mine];
-    word.cpu.store(trv::platform::CurrentCpu(), std::memory_order_relaxed);
+    // The caller's side published its CPU as it armed.
+    if (mine == kPongSide) word.cpu.store(trv::platform::CurrentCpu(), std::memory_order_relaxed);
     const std::uint64_t budget = advisor.NextBudgetNs();
-    if (trv::PollForPost(word, &words[1 - mine], budget, [] { return true; }, trv::kExchangeIdle)) {
+    if (trv::PollForPost(word, &words[1 - mine], budget, [] { return true; }, TakenState(mine))) {
         advisor.Paid();
         return true;
     }
     if (budget > 0) advisor.Missed();
     if (trv::platform::WaitForEvent(event, kStepLimitMs) != kWaitObject0) return false;
-    word.state.store(trv::kExchangeIdle);
+    word.state.store(TakenState(mine));
     return true;
+}
+
+// The caller's side arms its reply word before the request leaves, so that
+// a reply that comes back at once finds it polling.
+void ArmForReply(ExchangeWord* words) {
+    if (words == nullptr) return;
+    words[kPingSide].cpu.store(trv::platform::CurrentCpu(), std::memory_order_relaxed);
+    words[kPingSide].state.store(trv::kExchangeSpinning);
 }
 
 void Post(ExchangeWord* words, int theirs, Handle event) {
@@ -69,8 +88,8 @@ void Post(ExchangeWord* words, int theirs, Handle event) {
 bool Pong(Handle ping, Handle pong, int count, ExchangeWord* words = nullptr) {
     trv::SpinAdvisor advisor;
     for (int i = 0; i < count; ++i) {
-        if (!AwaitPost(words, 1, ping, advisor)) return false;
-        Post(words, 0, pong);
+        if (!AwaitPost(words, kPongSide, ping, advisor)) return false;
+        Post(words, kPingSide, pong);
     }
     return true;
 }
@@ -92,15 +111,17 @@ std::uint32_t PongThreadMain(void* argument) {
 std::vector<double> PingPong(Handle ping, Handle pong, int count, ExchangeWord* words = nullptr) {
     trv::SpinAdvisor advisor;
     for (int i = 0; i < kWarmUp; ++i) {
-        Post(words, 1, ping);
-        if (!AwaitPost(words, 0, pong, advisor)) return {};
+        ArmForReply(words);
+        Post(words, kPongSide, ping);
+        if (!AwaitPost(words, kPingSide, pong, advisor)) return {};
     }
     std::vector<double> micros;
     micros.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         auto start = std::chrono::steady_clock::now();
-        Post(words, 1, ping);
-        if (!AwaitPost(words, 0, pong, advisor)) return {};
+        ArmForReply(words);
+        Post(words, kPongSide, ping);
+        if (!AwaitPost(words, kPingSide, pong, advisor)) return {};
         auto end = std::chrono::steady_clock::now();
         micros.push_back(std::chrono::duration<double, std::micro>(end - start).count());
     }
