@@ -138,7 +138,7 @@ TEST_F(UtlParameterBlockTest, ScreenOperationsTakeRowColumnTextAndTimeOutAndOthe
 // finds it registered); a second thread, which never used 244, is not
 // registered by its 214, and registers with its own 244.
 TEST(UtlParameterBlockProcessTest, TheFirstConnectRegistersOnlyTheFirstThread) {
-    ScreenResponder responder("A");
+    ScreenResponder responder;
     ASSERT_TRUE(responder.ready());
     RoleProcess child("utl_entry_first_connect");
     EXPECT_EQ(child.Wait(kTestLimitMs), 0);
