@@ -30,7 +30,8 @@ TEST_P(TwoWaitersTest, OneSignalReleasesOneWaiterOrAll) {
     test::RoleProcess second("wait_events", args);
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     SleepMs(50);  // lets both reach their wait; the outcome does not depend on it
-    const ProcessWatch ends[2] = {WatchEnd(first), WatchEnd(second)};
+    const ProcessWatch ends[2] = {{first.id(), ProcessStartStamp(first.id())},
+                                  {second.id(), ProcessStartStamp(second.id())}};
     const auto released = [&] { return int{ends[0].Ended()} + int{ends[1].Ended()}; };
 
     ASSERT_TRUE(SignalEvent(event.get()));
