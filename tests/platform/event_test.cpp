@@ -24,7 +24,8 @@ TEST_P(TwoWaitersTest, OneSignalReleasesOneWaiterOrAll) {
     UniqueHandle event(CreateNamedEvent(manual, name.c_str()));
     UniqueHandle ready(CreateNamedEvent(false, readyName.c_str()));
     ASSERT_TRUE(event && ready);
-    const test::RoleArgs args{readyName, std::to_string(kLimitMs), name};
+    // No time limit: a waiter at its limit would still find a manual-reset event set.
+    const test::RoleArgs args{readyName, std::to_string(kInfinite), name};
     test::RoleProcess first("wait_events", args);
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     test::RoleProcess second("wait_events", args);
