@@ -5,6 +5,7 @@
 
 #include "platform/event.h"
 #include "platform/mapping.h"
+#include "platform/mutex.h"
 #include "platform_support.h"
 
 namespace trv::platform {
@@ -33,6 +34,22 @@ TRV_CHILD_ROLE(wait_events) {
         WaitForEvents(events.size(), events.data(), false, static_cast<std::uint32_t>(std::stoul(args[1])));
     if (result == kWaitTimeout) return 100;
     return result - kWaitObject0 < events.size() ? static_cast<int>(result - kWaitObject0) : 101;
+}
+
+TRV_CHILD_ROLE(mutex_waiter) {
+    if (args.size() < 2) return 10;
+    UniqueHandle mutex(OpenNamedMutex(args[0].c_str()));
+    if (!mutex) return 11;
+    if (args.size() > 2) {
+        UniqueHandle waiting(OpenNamedEvent(args[2].c_str()));
+        if (!waiting) return 12;
+        SignalEvent(waiting.get());
+    }
+    const LockResult result = WaitMutex(mutex.get(), static_cast<std::uint32_t>(std::stoul(args[1])));
+    if (result == LockResult::acquired || result == LockResult::acquired_owner_died) {
+        if (!ReleaseNamedMutex(mutex.get())) return 13;
+    }
+    return LockExit(result);
 }
 
 TRV_CHILD_ROLE(hold_until_killed) {

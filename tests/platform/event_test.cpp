@@ -24,13 +24,15 @@ TEST_P(TwoWaitersTest, OneSignalReleasesOneWaiterOrAll) {
     UniqueHandle event(CreateNamedEvent(manual, name.c_str()));
     UniqueHandle ready(CreateNamedEvent(false, readyName.c_str()));
     ASSERT_TRUE(event && ready);
-    const test::RoleArgs args{readyName, std::to_string(kLimitMs), name};
+    // No time limit: a waiter at its limit would still find a manual-reset event set.
+    const test::RoleArgs args{readyName, std::to_string(kInfinite), name};
     test::RoleProcess first("wait_events", args);
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     test::RoleProcess second("wait_events", args);
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     SleepMs(50);  // lets both reach their wait; the outcome does not depend on it
-    const ProcessWatch ends[2] = {WatchEnd(first), WatchEnd(second)};
+    const ProcessWatch ends[2] = {{first.id(), ProcessStartStamp(first.id())},
+                                  {second.id(), ProcessStartStamp(second.id())}};
     const auto released = [&] { return int{ends[0].Ended()} + int{ends[1].Ended()}; };
 
     ASSERT_TRUE(SignalEvent(event.get()));

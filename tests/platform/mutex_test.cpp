@@ -12,27 +12,6 @@
 namespace trv::platform {
 namespace {
 
-// The exit code of a mutex_waiter that got `result`.
-constexpr int Exit(LockResult result) { return static_cast<int>(result); }
-
-// args: mutex, time limit in ms, optional event to signal just before waiting.
-// Waits for the mutex and releases it again; the exit code is the result.
-TRV_CHILD_ROLE(mutex_waiter) {
-    if (args.size() < 2) return 10;
-    UniqueHandle mutex(OpenNamedMutex(args[0].c_str()));
-    if (!mutex) return 11;
-    if (args.size() > 2) {
-        UniqueHandle waiting(OpenNamedEvent(args[2].c_str()));
-        if (!waiting) return 12;
-        SignalEvent(waiting.get());
-    }
-    const LockResult result = WaitMutex(mutex.get(), static_cast<std::uint32_t>(std::stoul(args[1])));
-    if (result == LockResult::acquired || result == LockResult::acquired_owner_died) {
-        if (!ReleaseNamedMutex(mutex.get())) return 13;
-    }
-    return Exit(result);
-}
-
 // Another process is refused a held mutex (at once or at its time limit),
 // gets it when it is released, and gets it as abandoned, once, when its owner
 // is killed. A watch on the id with another start stamp sees that process
@@ -45,13 +24,13 @@ TEST(MutexAcrossProcessesTest, AWaitingProcessGetsTheMutexOnReleaseOrAsAbandoned
     ASSERT_TRUE(mutex && ready);
     ASSERT_EQ(WaitMutex(mutex.get(), 0), LockResult::acquired);
     for (const char* limit : {"0", "100"}) {
-        EXPECT_EQ(test::RoleProcess("mutex_waiter", {name, limit}).Wait(), Exit(LockResult::timed_out)) << limit;
+        EXPECT_EQ(test::RoleProcess("mutex_waiter", {name, limit}).Wait(), LockExit(LockResult::timed_out)) << limit;
     }
     const test::RoleArgs blockedWaiter{name, std::to_string(kLimitMs), readyName};
     test::RoleProcess blocked("mutex_waiter", blockedWaiter);
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
-    EXPECT_EQ(blocked.Wait(), Exit(LockResult::acquired));
+    EXPECT_EQ(blocked.Wait(), LockExit(LockResult::acquired));
 
     test::RoleProcess holder("hold_until_killed", {name + "_mapping", name + "_event", name, readyName});
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
@@ -59,7 +38,7 @@ TEST(MutexAcrossProcessesTest, AWaitingProcessGetsTheMutexOnReleaseOrAsAbandoned
     test::RoleProcess waiter("mutex_waiter", blockedWaiter);
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     holder.Kill();
-    EXPECT_EQ(waiter.Wait(), Exit(LockResult::acquired_owner_died));
+    EXPECT_EQ(waiter.Wait(), LockExit(LockResult::acquired_owner_died));
     EXPECT_EQ(LockFromAnotherThread(mutex.get(), kLimitMs), LockResult::acquired);
     EXPECT_TRUE(ProcessWatch(CurrentProcessId(), CurrentProcessStartStamp() + 1).Ended());
     EXPECT_FALSE(ProcessWatch(CurrentProcessId(), CurrentProcessStartStamp()).Ended());

@@ -1,6 +1,6 @@
 // What the platform tests share: their time limit, the child roles that
 // several files start (defined in common_roles.cpp), and helpers for message
-// queues, mutexes probed from another thread and children watched for their end.
+// queues and mutexes probed from another thread.
 #pragma once
 
 #include <cstddef>
@@ -22,21 +22,21 @@ inline constexpr std::uint32_t kLimitMs = 10000;
 //   "wait_events" READY LIMIT EVENT...: signals READY (none when empty), then
 //     waits for any of the events for up to LIMIT ms; the exit code is the
 //     index of the event that ended the wait, 100 timed out, 101 failed.
+//   "mutex_waiter" MUTEX LIMIT [EVENT]: signals EVENT when given, then waits
+//     up to LIMIT ms for the mutex and releases it; the exit code is
+//     LockExit of the result.
 //   "hold_until_killed" MAPPING EVENT MUTEX READY: creates (or joins) the
 //     mapping of kHeldMappingSize bytes and fills it with 0xAB, the
 //     manual-reset event and signals it, and the mutex and tries to take it;
 //     then signals READY and sleeps until killed.
 inline constexpr std::size_t kHeldMappingSize = 8192;
+constexpr int LockExit(LockResult result) { return static_cast<int>(result); }
 
 // Looks at `done` every few milliseconds for up to kLimitMs; whether it held.
 template <class Condition>
 bool Eventually(Condition done) {
     for (std::uint32_t waited = 0; waited < kLimitMs && !done(); waited += 5) SleepMs(5);
     return done();
-}
-
-inline ProcessWatch WatchEnd(const test::RoleProcess& child) {
-    return ProcessWatch(child.id(), ProcessStartStamp(child.id()));
 }
 
 // Waits for the mutex once on another thread and gives back what it took,

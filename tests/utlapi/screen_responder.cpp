@@ -97,12 +97,9 @@ void Answer(ApplicationBlock& block, Screen& screen) {
         case HA_QUERY_SESSION_STATUS: {
             QuerySessionStatusReply reply{};
             reply.ShortName = static_cast<char>(block.Data[0]);
-            std::memcpy(reply.LongName, "SESSION ", sizeof reply.LongName);
             reply.SessionType = 'D';
-            reply.Characteristics = 'X';
             reply.Rows = kRows;
             reply.Columns = kColumns;
-            reply.CodePage = 1252;
             std::memcpy(block.Data, &reply, sizeof reply);
             block.DataLength = sizeof reply;
             break;
@@ -120,12 +117,12 @@ void Answer(ApplicationBlock& block, Screen& screen) {
 
 }  // namespace
 
-ScreenResponder::ScreenResponder(const std::string& letters)
+ScreenResponder::ScreenResponder()
     : readyEvent_(platform::CreateNamedEvent(false, ReadyName().c_str())),
       stop_(platform::CreateNamedEvent(true, StopName().c_str())),
       notify_(platform::CreateNamedEvent(false, NotifyName().c_str())) {
     platform::ClearEvent(stop_.get());
-    process_ = std::make_unique<RoleProcess>("screen_responder", RoleArgs{letters});
+    process_ = std::make_unique<RoleProcess>("screen_responder");
     ready_ = process_->started() && platform::WaitForEvent(readyEvent_.get(), kTestLimitMs) == platform::kWaitObject0;
 }
 
@@ -136,14 +133,10 @@ ScreenResponder::~ScreenResponder() {
 
 void ScreenResponder::Notify() { platform::SignalEvent(notify_.get()); }
 
-// args[0]: the session letters to register; each has its own screen.
 TRV_CHILD_ROLE(screen_responder) {
-    if (args.empty()) return 2;
     OnProcessAttach();
-    const std::string letters = args[0];
     std::vector<platform::Handle> waits;
-    std::vector<Screen> screens(letters.size());
-    if (!RegisterTestSessions(letters, waits)) return 4;
+    if (!RegisterTestSessions("A", waits)) return 4;
     platform::UniqueHandle stop(platform::OpenNamedEvent(StopName().c_str()));
     platform::UniqueHandle notify(platform::OpenNamedEvent(NotifyName().c_str()));
     waits.push_back(stop.get());
@@ -152,22 +145,21 @@ TRV_CHILD_ROLE(screen_responder) {
         platform::UniqueHandle ready(platform::OpenNamedEvent(ReadyName().c_str()));
         platform::SignalEvent(ready.get());
     }
+    Screen screen;
     const std::uint32_t started = platform::TickCount();
     while (platform::TickCount() - started < kResponderLifeMs) {
         const std::uint32_t signalled = platform::WaitForEvents(waits.size(), waits.data(), false, 500);
         if (signalled == platform::kWaitTimeout) continue;
-        if (signalled == letters.size() + 1) {
+        if (signalled == platform::kWaitObject0 + 2) {
             // The emulator's natives, as it calls them; they use no JNI.
-            for (char letter : letters) {
-                Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendPSNotifications(nullptr, nullptr, letter);
-                Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendClosingNotifications(nullptr, nullptr, letter);
-            }
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendPSNotifications(nullptr, nullptr, 'A');
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendClosingNotifications(nullptr, nullptr, 'A');
             continue;
         }
-        if (signalled >= letters.size()) break;  // stop, or the wait failed
-        ApplicationBlock* block = CurrentCaller(letters[signalled]);
+        if (signalled != platform::kWaitObject0) break;  // stop, or the wait failed
+        ApplicationBlock* block = CurrentCaller('A');
         if (block == nullptr) continue;
-        Answer(*block, screens[signalled]);
+        Answer(*block, screen);
         WakeCaller(*block);
     }
     OnProcessDetach();

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "platform/configured_sessions.h"
@@ -70,9 +70,10 @@ protected:
 // The whole text of a file, bytes as written (the trace ends lines in CR LF).
 inline std::string ReadWholeFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(file), {}};
 }
+
+// The test process is attached as a UTLAPI caller for the whole run.
+inline testing::Environment* const g_attached = testing::AddGlobalTestEnvironment(new AttachedCaller("utl-tests"));
 
 }  // namespace trv::test

@@ -1,20 +1,27 @@
-// The suites run twice on Linux, the second time with TRVHA64_NO_FUTEX_WAITV
-// set: that run must really take the waits' path for kernels without
-// futex_waitv. Processes on the two paths also wake each other.
+// The futex waits of the POSIX backend. The suites run twice on Linux, the
+// second time with TRVHA64_NO_FUTEX_WAITV set: that run must really take the
+// waits' path for kernels without futex_waitv. Processes on the two paths
+// also wake each other. A contended mutex wait must not depend on the one
+// wake an unlock gives.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <iterator>
 #include <string>
 
 #include <linux/filter.h>
+#include <linux/futex.h>
 #include <linux/seccomp.h>
+#include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 
 #include "platform/event.h"
+#include "platform/mutex.h"
 #include "platform/posix/futex.h"
+#include "platform/posix/namespace.h"
 #include "platform/timeout.h"
 #include "../platform_support.h"
 #include "support/test_files.h"
@@ -60,11 +67,9 @@ TEST(FutexPathTest, AFilterThatRefusesFutexWaitvLeadsToThePathWithoutIt) {
     EXPECT_EQ(StartWithSetting("0", "futex_waitv_refused").Wait(), 0);
 }
 
-// Whether the process runs (state R or D in /proc/<pid>/stat).
-bool Running(std::uint32_t processId) {
-    const std::string stat = test::ReadFile("/proc/" + std::to_string(processId) + "/stat");
-    const std::size_t end = stat.rfind(") ");
-    return end != std::string::npos && (stat[end + 2] == 'R' || stat[end + 2] == 'D');
+// Whether the process's main thread sleeps in a futex wait.
+bool AsleepOnAFutex(std::uint32_t processId) {
+    return test::ReadFile("/proc/" + std::to_string(processId) + "/wchan").find("futex") != std::string::npos;
 }
 
 // A waiter on two events on one path and a signaller on the other (the
@@ -85,7 +90,7 @@ TEST_P(MixedPathsTest, ASignalFromTheOtherPathEndsAWait) {
                                                 {names[2], std::to_string(kInfinite), names[0], names[1]});
     ASSERT_EQ(WaitForEvent(ready.get(), kLimitMs), kWaitObject0);
     // Asleep in its wait, not about to look at the event once more.
-    ASSERT_TRUE(Eventually([&] { return !Running(waiter.id()); }));
+    ASSERT_TRUE(Eventually([&] { return AsleepOnAFutex(waiter.id()); }));
     EXPECT_EQ(StartWithSetting(waiterWithout ? "0" : "1", "signal_event", {names[0]}).Wait(), 0);
     EXPECT_EQ(waiter.Wait(), 0) << "the waiter slept through the signal";
 }
@@ -93,6 +98,40 @@ TEST_P(MixedPathsTest, ASignalFromTheOtherPathEndsAWait) {
 INSTANTIATE_TEST_SUITE_P(FutexPaths, MixedPathsTest, testing::Bool(), [](const testing::TestParamInfo<bool>& info) {
     return info.param ? "WaiterWithoutFutexWaitv" : "WaiterWithFutexWaitv";
 });
+
+// NAME: sleeps on the lock word of the named mutex (announcing itself as a
+// sleeper, as a waiter does) and ends at its first wake without the mutex,
+// as a waiter killed after the wake would.
+TRV_CHILD_ROLE(bare_mutex_sleeper) {
+    if (args.size() != 1) return 2;
+    auto object = posix::NamespaceObject::Open(posix::ObjectKind::mutex, args[0].c_str(), true);
+    if (!object) return 3;
+    std::atomic_ref<int> word(static_cast<pthread_mutex_t*>(object->data())->__data.__lock);
+    int value = word.load();
+    if ((value & FUTEX_TID_MASK) == 0) return 4;
+    word.fetch_or(static_cast<int>(FUTEX_WAITERS));
+    syscall(SYS_futex, &static_cast<pthread_mutex_t*>(object->data())->__data.__lock, FUTEX_WAIT,
+            value | static_cast<int>(FUTEX_WAITERS), nullptr, nullptr, 0);
+    return 0;
+}
+
+// The sleeper it goes to may die before it takes the mutex, and the kernel
+// passes that wake on to no one.
+TEST(MutexLostWakeTest, ASleeperGetsTheMutexWhenTheUnlocksWakeWentToOneThatLeft) {
+    const std::string name = test::UniqueName("lost_wake");
+    UniqueHandle mutex(CreateNamedMutex(name.c_str()));
+    ASSERT_EQ(WaitMutex(mutex.get(), 0), LockResult::acquired);
+    test::RoleProcess bare("bare_mutex_sleeper", {name});
+    ASSERT_TRUE(Eventually([&] { return AsleepOnAFutex(bare.id()); }));
+    test::RoleProcess taker("mutex_waiter", {name, std::to_string(kInfinite)});
+    ASSERT_TRUE(Eventually([&] { return AsleepOnAFutex(taker.id()); }));
+
+    // Sleepers are woken first come, first served: the unlock's wake goes to
+    // the bare sleeper, which leaves.
+    ASSERT_TRUE(ReleaseNamedMutex(mutex.get()));
+    EXPECT_EQ(bare.Wait(kLimitMs), 0);
+    EXPECT_EQ(taker.Wait(kLimitMs), LockExit(LockResult::acquired)) << "the waiter slept on beside the free mutex";
+}
 
 }  // namespace
 }  // namespace trv::platform
