@@ -166,8 +166,8 @@ TRV_CHILD_ROLE(bridge_caller) {
 class CrossProcessTest : public BridgeTest {
 protected:
     // Defines GetPSSize (held, when `gate` is given, until it is set) and a
-    // CopyPS that sends the fake screen back through cppSetRawData and
-    // answers `answer`.
+    // CopyPS that sends the fake screen back through cppSetRawData, counts
+    // the reply in `replies_` and answers `answer`.
     void DefineEmulator(jobject bridge, jchar letter, std::atomic<bool>* gate = nullptr, jlong answer = 0) {
         Define(bridge, "GetPSSize", "()J", [this, gate](JNIEnv*, jobject, const jvalue*) {
             if (gate != nullptr) {
@@ -178,13 +178,14 @@ protected:
             }
             return JLong(kScreenSizePacked);
         });
-        Define(bridge, "CopyPS", "(IIIZI)J", [letter, answer](JNIEnv* env, jobject self, const jvalue* args) {
+        Define(bridge, "CopyPS", "(IIIZI)J", [this, letter, answer](JNIEnv* env, jobject self, const jvalue* args) {
             const std::vector<std::uint8_t> screen = FakeScreen();
             jbyteArray data = env->NewByteArray(static_cast<jsize>(screen.size()));
             env->SetByteArrayRegion(data, 0, static_cast<jsize>(screen.size()),
                                     reinterpret_cast<const jbyte*>(screen.data()));
             Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env, self, letter, data, args[1].i);
             env->DeleteLocalRef(data);
+            ++replies_;
             return JLong(answer);
         });
     }
@@ -205,6 +206,7 @@ protected:
 
     platform::UniqueHandle held_{platform::CreateNamedEvent(false, nullptr)};
     std::atomic<bool> go_{false};
+    std::atomic<int> replies_{0};
 };
 
 // The emulator stuck inside GetPSSize of session B: the unregistration ends
@@ -268,8 +270,11 @@ TEST_F(CrossProcessTest, AReplyForAKilledCallerDoesNotLandInItsBlocksNextOwner) 
     ApplicationBlock* next = Applications()->AddApplicationBlock(platform::CurrentProcessId(), 0, true);
     ASSERT_TRUE(next != nullptr && next == killed) << "this process was to take the killed caller's block";
 
+    // The reply is sent while the session is still registered: no stop of its
+    // service thread stands between it and the block.
     go_.store(true);
-    Unregister(busy);  // waits for the request to end
+    ASSERT_TRUE(Eventually([&] { return replies_.load() == 1; }));
+    Unregister(busy);
     EXPECT_TRUE(std::all_of(std::begin(next->Data), std::end(next->Data), [](std::uint8_t b) { return b == 0; }));
     Applications()->RemoveApplicationBlock(platform::CurrentProcessId());
 }
