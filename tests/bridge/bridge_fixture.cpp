@@ -24,12 +24,6 @@ namespace {
 
 }  // namespace
 
-std::vector<std::uint8_t> FakeScreen() {
-    std::vector<std::uint8_t> screen(kScreenBytes);
-    for (std::uint32_t i = 0; i < kScreenBytes; ++i) screen[i] = static_cast<std::uint8_t>('A' + i % 26);
-    return screen;
-}
-
 bool Eventually(const std::function<bool()>& condition, std::uint32_t limitMs) {
     const std::uint32_t started = platform::TickCount();
     while (!condition()) {

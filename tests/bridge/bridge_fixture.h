@@ -1,8 +1,8 @@
 // What the bridge tests share: the test process attached to the shared state
 // as the emulator (in a namespace of named objects of its own), a JNI double
 // per test with the test thread attached as a Java thread, fake HLLBridge
-// objects whose methods are callbacks, one registered session served by the
-// test thread's block, and a caller child process.
+// objects whose methods are callbacks, and one registered session served by
+// the test thread's block.
 #pragma once
 
 #include <array>
@@ -29,9 +29,6 @@ namespace trv::test {
 constexpr std::uint32_t kTestLimitMs = 20000;
 constexpr std::uint32_t kScreenBytes = 1920;
 constexpr jlong kScreenSizePacked = static_cast<jlong>(kScreenBytes) << 16;
-
-// The screen the fake emulator shows: 'A'..'Z' repeated.
-std::vector<std::uint8_t> FakeScreen();
 
 // Polls `condition` every 10 ms until it holds or `limitMs` passes.
 bool Eventually(const std::function<bool()>& condition, std::uint32_t limitMs = kTestLimitMs);

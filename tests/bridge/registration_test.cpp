@@ -1,22 +1,27 @@
 // Registration and unregistration of sessions, their service threads, the
 // free-letter queries and the version, including requests from a caller in
-// another process.
+// another process: an application that reaches the session through the
+// EHLLAPI entry, as any application does (the bridge_caller role).
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
 #include "jni/java_vm.h"
 #include "bridge/version.h"
 #include "bridge_fixture.h"
+#include "library/process_lifecycle.h"
 #include "platform/event.h"
 #include "platform/thread.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
+#include "trvha64.h"
 
 namespace trv::test {
 namespace {
@@ -107,11 +112,62 @@ TEST_F(RegistrationTest, VersionTextCarriesTheBuildDate) {
     EXPECT_FALSE(ProgressOptionSuppressed());
 }
 
+// The screen the fake emulator shows: 'A'..'Z' repeated.
+std::vector<std::uint8_t> FakeScreen() {
+    std::vector<std::uint8_t> screen(kScreenBytes);
+    for (std::uint32_t i = 0; i < kScreenBytes; ++i) screen[i] = static_cast<std::uint8_t>('A' + i % 26);
+    return screen;
+}
+
+std::int32_t CallEHLLAPI(std::int32_t function, void* data, std::int32_t length) {
+    std::int32_t returnCode = 0;
+    return hllapi(&function, static_cast<char*>(data), &length, &returnCode);
+}
+
+// Connects to session `letter` and copies the presentation space: 0 when the
+// screen came back whole, 100 + the code of a failed connect, the return
+// code of Copy PS when it is not 0, 99 when the screen differs from the fake
+// emulator's, 97 when the block's Data is not zero afterwards.
+int CopyScreen(char letter) {
+    char session[2] = {letter, '\0'};
+    const std::int32_t connected = CallEHLLAPI(HA_CONNECT_PS, session, 1);
+    if (connected != 0) return 100 + connected;
+    std::vector<std::uint8_t> screen(kScreenBytes + 64, 0xEE);
+    const std::int32_t copied = CallEHLLAPI(HA_COPY_PS, screen.data(), static_cast<std::int32_t>(screen.size()));
+    if (copied != 0) return copied;
+    if (std::memcmp(screen.data(), FakeScreen().data(), kScreenBytes) != 0) return 99;
+    // The copy-back leaves Data zero, clearing only what the exchange wrote.
+    const ApplicationBlock* block = Applications()->FindApplicationBlock(platform::CurrentProcessId());
+    const bool clean = block != nullptr && std::all_of(std::begin(block->Data), std::end(block->Data),
+                                                       [](std::uint8_t b) { return b == 0; });
+    return clean ? 0 : 97;
+}
+
+// args[0]: the session letter; args[1], when given: an event. Exit code:
+// CopyScreen's. With the event, the first copy must answer 9 (the session
+// ends meanwhile; 90 when it does not), and once the event is signalled the
+// caller copies once more: that copy's code.
+TRV_CHILD_ROLE(bridge_caller) {
+    if (args.empty() || args.size() > 2 || args[0].size() != 1) return 98;
+    platform::UniqueHandle again(args.size() == 2 ? platform::OpenNamedEvent(args[1].c_str()) : platform::kNoHandle);
+    if (args.size() == 2 && !again) return 98;
+    OnProcessAttach();
+    int exitCode = CopyScreen(args[0][0]);
+    if (again && exitCode != 9) {
+        exitCode = 90;
+    } else if (again) {
+        const bool signalled = platform::WaitForEvent(again.get(), kTestLimitMs) == platform::kWaitObject0;
+        exitCode = signalled ? CopyScreen(args[0][0]) : 91;
+    }
+    OnProcessDetach();
+    return exitCode;
+}
+
 class CrossProcessTest : public BridgeTest {
 protected:
     // Defines GetPSSize (held, when `gate` is given, until it is set) and a
-    // CopyPS that sends the fake screen back through cppSetRawData and
-    // answers `answer`.
+    // CopyPS that sends the fake screen back through cppSetRawData, counts
+    // the reply in `replies_` and answers `answer`.
     void DefineEmulator(jobject bridge, jchar letter, std::atomic<bool>* gate = nullptr, jlong answer = 0) {
         Define(bridge, "GetPSSize", "()J", [this, gate](JNIEnv*, jobject, const jvalue*) {
             if (gate != nullptr) {
@@ -122,13 +178,14 @@ protected:
             }
             return JLong(kScreenSizePacked);
         });
-        Define(bridge, "CopyPS", "(IIIZI)J", [letter, answer](JNIEnv* env, jobject self, const jvalue* args) {
+        Define(bridge, "CopyPS", "(IIIZI)J", [this, letter, answer](JNIEnv* env, jobject self, const jvalue* args) {
             const std::vector<std::uint8_t> screen = FakeScreen();
             jbyteArray data = env->NewByteArray(static_cast<jsize>(screen.size()));
             env->SetByteArrayRegion(data, 0, static_cast<jsize>(screen.size()),
                                     reinterpret_cast<const jbyte*>(screen.data()));
             Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env, self, letter, data, args[1].i);
             env->DeleteLocalRef(data);
+            ++replies_;
             return JLong(answer);
         });
     }
@@ -149,6 +206,7 @@ protected:
 
     platform::UniqueHandle held_{platform::CreateNamedEvent(false, nullptr)};
     std::atomic<bool> go_{false};
+    std::atomic<int> replies_{0};
 };
 
 // The emulator stuck inside GetPSSize of session B: the unregistration ends
@@ -212,8 +270,11 @@ TEST_F(CrossProcessTest, AReplyForAKilledCallerDoesNotLandInItsBlocksNextOwner) 
     ApplicationBlock* next = Applications()->AddApplicationBlock(platform::CurrentProcessId(), 0, true);
     ASSERT_TRUE(next != nullptr && next == killed) << "this process was to take the killed caller's block";
 
+    // The reply is sent while the session is still registered: no stop of its
+    // service thread stands between it and the block.
     go_.store(true);
-    Unregister(busy);  // waits for the request to end
+    ASSERT_TRUE(Eventually([&] { return replies_.load() == 1; }));
+    Unregister(busy);
     EXPECT_TRUE(std::all_of(std::begin(next->Data), std::end(next->Data), [](std::uint8_t b) { return b == 0; }));
     Applications()->RemoveApplicationBlock(platform::CurrentProcessId());
 }

@@ -39,7 +39,6 @@ TEST(TransferOptionsTest, TheRestSplitsIntoHostFileAndOptions) {
         {"FN FT A1 (TIME(30) CLEAR ", false, true, "FN FT A1", "( ", 30, true},
         {"FN FT A1 NOCLEAR QUIET ", false, true, "FN FT A1", "  ", -1, false},
         {"FN FT ", false, false, "FN FT", "", -1, false},
-        {"FN ", false, false, "FN", "", -1, false},
         {"FN  FT   A1    ASCII CRLF ", false, true, "FN FT A1", "ASCII CRLF ", -1, false},
         {"FN FT A1", false, true, "FN FT A1", "", -1, false},
         {"FN FT A1 (ASCII TIME (45) CRLF ", false, true, "FN FT A1", "(ASCII  CRLF ", 45, false},

@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "library/process_lifecycle.h"
 #include "platform/event.h"
 #include "platform/thread.h"
 #include "sessionapi_fixture.h"
+#include "shared/process_state.h"
 #include "shared/shared_control.h"
 #include "tables/qmxapi_list.h"
 #include "trvha64.h"
@@ -150,15 +152,17 @@ TEST_F(ServedCaller, AThreadWithoutARecordGetsTheNoRecordAnswers) {
 // waits finds the emulator gone, and one that comes later only its stale id.
 TEST_F(QMXAPICaller, AKilledEmulatorReleasesItsWaitingCallerWithNineAndItsIdIsCleared) {
     Hold hold;
-    std::unique_ptr<RoleProcess> emulator = StartEmulatorProcess();
-    ASSERT_NE(emulator, nullptr);
+    const std::string readyName = UniqueName("qmx_ready");
+    platform::UniqueHandle ready(platform::CreateNamedEvent(false, readyName.c_str()));
+    RoleProcess emulator("qmx_emulator", {readyName});
+    ASSERT_EQ(platform::WaitForEvent(ready.get(), kTestLimitMs), platform::kWaitObject0);
     const std::uint32_t service = Control().QMXAPIThreadId.load();
     EXPECT_EQ(trvQueryEmulatorStatus('b'), 0x1000u | 'B' | QMX_SESSION_ESTABLISHED);
 
     std::uint32_t result = 0;
     TestThread caller([&result] { result = trvStopSession(kHoldLetter, 0); });
     ASSERT_TRUE(hold.WaitHeld());
-    emulator->Kill();
+    emulator.Kill();
     EXPECT_TRUE(caller.Join(kTestLimitMs));
     EXPECT_EQ(result, QMX_SYSTEM_ERROR);
     EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u) << "the dead emulator's thread id stayed";
@@ -179,4 +183,19 @@ TEST_F(ServedCaller, AStaleReleaseDoesNotAnswerTheNextRequest) {
 }
 
 }  // namespace
+
+// args[0]: an event to signal once the scripted enabler serves; it serves
+// until the test kills it.
+TRV_CHILD_ROLE(qmx_emulator) {
+    if (args.size() != 1) return 2;
+    OnProcessAttach();
+    FakeJvm jvm;
+    RegisterEnabler(jvm, DefineScriptedEnabler(jvm));
+    if (!Process().startedQMXAPIThread) return 3;
+    platform::UniqueHandle ready(platform::OpenNamedEvent(args[0].c_str()));
+    platform::SignalEvent(ready.get());
+    platform::WaitForThread(Process().qmxapiThread, 60000);  // the test kills it meanwhile
+    return 0;
+}
+
 }  // namespace trv::test

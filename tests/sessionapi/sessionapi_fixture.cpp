@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "jni/java_vm.h"
-#include "library/process_lifecycle.h"
 #include "platform/event.h"
-#include "platform/process.h"
 #include "sessionapi/enabler.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
@@ -20,13 +18,12 @@
 namespace trv::test {
 namespace {
 
-// How long a held request and an emulator child wait for the test at most.
+// How long a held request waits for the test at most.
 constexpr std::uint32_t kWaitForTheTestMs = 60000;
 
 [[maybe_unused]] testing::Environment* const g_attached =
     testing::AddGlobalTestEnvironment(new AttachedCaller("sessionapi-tests"));
 
-std::string ReadyEventName() { return UniqueName("qmx_ready"); }
 std::string HeldEventName() { return UniqueName("qmx_held"); }
 std::string ReleaseEventName() { return UniqueName("qmx_release"); }
 
@@ -120,15 +117,6 @@ void ForgetRecords() {
     }
 }
 
-std::unique_ptr<RoleProcess> StartEmulatorProcess() {
-    platform::UniqueHandle ready(platform::CreateNamedEvent(false, ReadyEventName().c_str()));
-    auto process = std::make_unique<RoleProcess>("qmx_emulator");
-    if (!process->started() || platform::WaitForEvent(ready.get(), kTestLimitMs) != platform::kWaitObject0) {
-        return nullptr;
-    }
-    return process;
-}
-
 void QMXAPITest::SetUp() {
     ASSERT_NE(QMXAPITable(), nullptr);
     ASSERT_EQ(Control().QMXAPIThreadId.load(), 0u) << "a service thread is left from earlier";
@@ -144,16 +132,6 @@ void QMXAPITest::TearDown() {
     ForgetRecords();
     Sessions()->RemoveSession('B');
     Control().QMXAPIThreadId.store(0);  // a killed emulator's
-}
-
-TRV_CHILD_ROLE(qmx_emulator) {
-    OnProcessAttach();
-    FakeJvm jvm;
-    RegisterEnabler(jvm, DefineScriptedEnabler(jvm));
-    if (!Process().startedQMXAPIThread) return 3;
-    Signal(ReadyEventName());
-    platform::WaitForThread(Process().qmxapiThread, kWaitForTheTestMs);  // the test kills it meanwhile
-    return 0;
 }
 
 }  // namespace trv::test

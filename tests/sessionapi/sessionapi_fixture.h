@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 
 #include "platform/event.h"
 #include "platform/handle.h"
@@ -63,10 +62,6 @@ private:
 // Frees every session-API record of this process (its threads' and made-up
 // ones), so that the next request of a thread starts as a new caller's.
 void ForgetRecords();
-
-// The scripted enabler registered in a child process of its own, serving
-// until it is killed; nullptr when it did not serve within the limit.
-std::unique_ptr<RoleProcess> StartEmulatorProcess();
 
 // The test process as its own emulator and caller: session B established in
 // the session table; the scripted enabler, registered by Register() and

@@ -79,7 +79,7 @@ TEST(SessionListTest, FieldsAreBoundedAndInvalidLettersAreRefusedAndWriteNothing
     SessionList& sessions = *tables.sessions;
     ApplicationBlock* caller = MakeCallers(*tables.applications, 1)[0];
     sessions.SetWindowTitle('F', std::string(300, 'x').c_str());
-    sessions.ConnectSessionWin(std::string(40, 'N').c_str(), 'F');
+    sessions.ClaimSessionWin(std::string(40, 'N').c_str(), 'F');
     const SessionBlock& block = sessions.Blocks[5];
     EXPECT_EQ(std::strlen(block.WindowTitle), kWindowTitleSize - 1);
     EXPECT_EQ(block.WindowHandle, 0u) << "the title ran into the next field";
