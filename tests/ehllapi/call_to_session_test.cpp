@@ -1,8 +1,8 @@
 // Requests to a session and their replies as the caller sees them. The
 // buffers of the per-function rows have the size include/trvha64.h states
 // for the function and end at a page that may not be touched: a byte read or
-// written too many ends the test binary. Then oversized requests, refused
-// starts, and the callers of a session whose emulator ends.
+// written too many ends the test binary. Then oversized requests and refused
+// starts (a session's end while a request waits: wait_functions_test.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -204,54 +204,6 @@ TEST_F(CallToSessionTest, RefusedStartsRegisterNothing) {
             EXPECT_EQ(Named(query, 'B'), started ? HLLAPI_RC_SUCCESS : HLLAPI_RC_NOT_STARTED);
         }
         ASSERT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    }
-}
-
-// A session's emulator ends, unregistering or killed while it holds the
-// caller's request: a held caller notices that the process serving its
-// session has ended and is released with 9, and the session is no longer
-// offered (what its end undoes in the callers' blocks: tables/cleanup_test).
-// The caller keeps the session's request event open between requests, so
-// when another emulator registers the session again, the caller's next
-// requests must reach it.
-TEST(CallerReleaseTest, CallersOfAnEndedEmulatorAreReleasedAndReachTheSessionsNext) {
-    std::vector<char> screen(2000, '#');
-    auto copyScreen = [&screen]() {
-        Call copy(HA_COPY_PS, 2000);
-        CallerThread caller([&] { copy.Run(screen.data()); });
-        EXPECT_TRUE(caller.Join()) << "the request never reached the session's emulator";
-        return copy.result;
-    };
-    for (const bool killed : {false, true}) {
-        SCOPED_TRACE(killed ? "first emulator killed" : "first emulator unregistered");
-        {
-            Responder first("F");
-            ASSERT_TRUE(first.ready());
-            ASSERT_EQ(Connect('F'), HLLAPI_RC_SUCCESS);
-            ASSERT_EQ(copyScreen(), HLLAPI_RC_SUCCESS);
-            if (killed) {
-                Call copy(HA_COPY_PS, 2000, kDiePosition);
-                CallerThread caller([&] { copy.Run(screen.data()); });
-                ASSERT_TRUE(first.WaitHeld());
-                first.Kill();
-                EXPECT_TRUE(caller.Join()) << "the caller was not released";
-                EXPECT_EQ(copy.result, HLLAPI_RC_SYSTEM_ERROR);
-                EXPECT_EQ(copy.returnCode, HLLAPI_RC_SYSTEM_ERROR);
-            } else {
-                EXPECT_EQ(first.Stop(), 0);
-            }
-        }
-        EXPECT_EQ(Sessions()->GetSession('F').Established, 0);
-        EXPECT_EQ(Call(HA_COPY_PS, 2000).Run(screen.data()).result, HLLAPI_RC_NO_SESSION);
-        EXPECT_EQ(Connect('F'), HLLAPI_RC_NO_SESSION);
-
-        Responder second("F");
-        ASSERT_TRUE(second.ready());
-        ASSERT_EQ(Connect('F'), HLLAPI_RC_SUCCESS);
-        screen[0] = '#';
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(copyScreen(), HLLAPI_RC_SUCCESS) << "request " << i;
-        EXPECT_EQ(screen[0], 'A');
-        ForgetCallerBlocks();
     }
 }
 
