@@ -39,7 +39,6 @@ TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
     std::int32_t length = 7;
     char data[64] = {};
     EXPECT_EQ(hllapi(&function, data, &length, nullptr), HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(hllapi_thread(&function, data, &length, nullptr), HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(length, 7);
 
     std::int32_t returnCode = 0;
@@ -52,7 +51,6 @@ TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
         EXPECT_EQ(call.returnCode, HLLAPI_RC_UNSUPPORTED) << outside;
         EXPECT_EQ(call.length, 5) << outside;
     }
-    EXPECT_EQ(hllapi_async(&function, data, &length, &returnCode), HLLAPI_RC_UNSUPPORTED);
     EXPECT_EQ(hllapi_async(nullptr, nullptr, nullptr, nullptr), HLLAPI_RC_UNSUPPORTED);
     EXPECT_EQ(ProcessBlock(), nullptr) << "a refused call took an exchange block";
     EXPECT_TRUE(std::all_of(std::begin(data), std::end(data), [](char c) { return c == 0; }));
@@ -124,6 +122,13 @@ TEST_F(SerialisedCallsTest, DelaysComeBeforeEveryCallAndBetweenSendKeyAndWait) {
     start = Clock::now();
     Call(HA_WAIT).Run(nullptr);
     EXPECT_GE(msSince(start), 10);
+}
+
+TEST(QueryDelayTest, EhllapiDelayIsInHundredthsOfASecondAfterBlanks) {
+    EXPECT_EQ(ParseQueryDelay("  5"), 50);
+    EXPECT_EQ(ParseQueryDelay("abc"), 0);
+    EXPECT_EQ(ParseQueryDelay("-3"), 0);
+    EXPECT_EQ(ParseQueryDelay(nullptr), 0);
 }
 
 // A lock that cannot be taken is an error, never a reason to go on unlocked.

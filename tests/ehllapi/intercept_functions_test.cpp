@@ -58,7 +58,6 @@ protected:
             ASSERT_TRUE(block.QueueKey(slot, KeyQueueEntry{'A', 0, static_cast<std::uint8_t>(c)}));
         }
     }
-    static int KeyListCount(char letter) { return Sessions()->GetSession(letter).KeyNotifyCount; }
 };
 
 TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrderAndBeyondAThirdOfTheLimitDropsTheNewest) {
@@ -147,7 +146,7 @@ TEST_F(InterceptFunctionsTest, AWaitingGetKeyEndsWithTheKeyEventOrAStop) {
     EXPECT_EQ(read.result, HLLAPI_RC_NO_KEY);
     EXPECT_EQ(read.length, 0);
     EXPECT_EQ(block->KeyInterceptEvent[1], platform::kNoHandle);
-    EXPECT_EQ(KeyListCount('B'), 0);
+    EXPECT_EQ(Sessions()->GetSession('B').KeyNotifyCount, 0);
     EXPECT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'B'), HLLAPI_RC_NOT_STARTED);
 }
 
@@ -190,7 +189,7 @@ TEST_F(InterceptFunctionsTest, CallsRunOneAtATimeAndStopKeyInterceptWaitsOnlyFor
         EXPECT_EQ(query.result, HLLAPI_RC_SUCCESS);
         EXPECT_EQ(system.CodePage, platform::AnsiCodePage());
         EXPECT_EQ(stopped, HLLAPI_RC_SUCCESS);
-        EXPECT_EQ(KeyListCount('A'), 0);
+        EXPECT_EQ(Sessions()->GetSession('A').KeyNotifyCount, 0);
         ForgetCallerBlocks();
     }
 }

@@ -37,10 +37,6 @@ protected:
         Call(HA_RESET_SYSTEM).Run(nullptr);
         ResponderTest::TearDown();
     }
-    static int ListCount(char letter) {
-        const SessionBlock session = Sessions()->GetSession(letter);
-        return session.HostNotifyCount + session.CloseNotifyCount;
-    }
 };
 
 // Wait answers at once while input is not inhibited, whatever its limit;
@@ -156,7 +152,7 @@ TEST_P(NotificationFormTest, ReportsTheEventInItsForm) {
     }
     EXPECT_EQ(Named(row.query, 'A'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Named(row.stop, 'A'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(ListCount('A'), 0);
+    EXPECT_EQ(Sessions()->GetSession('A').HostNotifyCount + Sessions()->GetSession('A').CloseNotifyCount, 0);
     if (!message) {
         EXPECT_EQ(*handle, 0u);
     }
