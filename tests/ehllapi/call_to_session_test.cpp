@@ -16,7 +16,6 @@
 #include "ehllapi_fixture.h"
 #include "protocol/caller_data.h"
 #include "support/guarded_buffer.h"
-#include "tables/application_block.h"
 #include "tables/session_list.h"
 
 namespace trv::test {

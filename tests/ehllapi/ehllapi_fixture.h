@@ -19,11 +19,8 @@
 #include "support/attached_caller.h"
 #include "support/child_role.h"
 #include "support/test_thread.h"
+#include "tables/application_block.h"
 #include "trvha64.h"
-
-namespace trv {
-struct ApplicationBlock;
-}
 
 namespace trv::test {
 

@@ -17,7 +17,6 @@
 #include "protocol/mnemonic_table.h"
 #include "protocol/notification.h"
 #include "support/jni_double.h"
-#include "tables/application_block.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
 

@@ -14,7 +14,6 @@
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
-#include "tables/application_block.h"
 #include "tables/session_list.h"
 
 namespace trv::test {

@@ -12,7 +12,6 @@
 #include "library/process_lifecycle.h"
 #include "platform/clock.h"
 #include "platform/event.h"
-#include "tables/application_block.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
 
