@@ -11,7 +11,6 @@
 #include "ehllapi/keyword_table.h"
 #include "ehllapi_fixture.h"
 #include "protocol/notification.h"
-#include "tables/application_list.h"
 #include "tables/session_list.h"
 #include "tables/session_parms.h"
 
