@@ -21,11 +21,6 @@
 namespace trv::test {
 namespace {
 
-bool AllZero(const void* bytes, std::size_t size) {
-    const unsigned char* p = static_cast<const unsigned char*>(bytes);
-    return std::all_of(p, p + size, [](unsigned char b) { return b == 0; });
-}
-
 TEST(SessionIndexTest, FoldsLettersAndRejectsEverythingElse) {
     const std::pair<const char*, int> rows[] = {{"b", 1},  {"B", 1},  {"Zeta", 25}, {"a", 0},   {"1", -1},
                                                 {"@", -1}, {"[", -1}, {"\xC1", -1}, {"", -1}, {nullptr, -1}};
@@ -155,7 +150,8 @@ TEST_F(CallToSessionTest, OversizedAndNegativeLengthsAreRefused) {
     }
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    EXPECT_TRUE(AllZero(block->Data, sizeof block->Data)) << "refused bytes reached the block";
+    EXPECT_TRUE(std::all_of(std::begin(block->Data), std::end(block->Data), [](std::uint8_t b) { return b == 0; }))
+        << "refused bytes reached the block";
 
     // The largest request that fits goes through whole.
     Call full(HA_SENDKEY, HLLAPI_MAX_DATA);
