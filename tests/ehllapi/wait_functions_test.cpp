@@ -24,11 +24,9 @@ protected:
     // Updates an earlier test left unconsumed must not end this one's pause.
     void SetUp() override {
         ResponderTest::SetUp();
-        for (char letter : {'A', 'B'}) {
-            const SessionBlock session = Sessions()->GetSession(letter);
-            for (const auto* name : {&session.PSEventName, &session.OIAEventName, &session.BothEventName}) {
-                platform::ClearEvent(OpenSessionEvent(*name).get());
-            }
+        const SessionBlock session = Sessions()->GetSession('A');
+        for (const auto* name : {&session.PSEventName, &session.OIAEventName, &session.BothEventName}) {
+            platform::ClearEvent(OpenSessionEvent(*name).get());
         }
     }
     void TearDown() override {
