@@ -120,11 +120,6 @@ struct NotifyRequest {
         std::memcpy(bytes + offsetof(trv::NotifyRequest, Handle), &window, sizeof window);
         bytes[offsetof(trv::NotifyRequest, Type)] = static_cast<unsigned char>(option);
     }
-    std::uint64_t Handle() const {
-        std::uint64_t value;
-        std::memcpy(&value, bytes + offsetof(trv::NotifyRequest, Handle), sizeof value);
-        return value;
-    }
 };
 
 // A start of host notification or of the close or key intercept; its answer.

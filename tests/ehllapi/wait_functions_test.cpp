@@ -5,6 +5,7 @@
 // whether the emulator unregisters it or is killed.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -123,11 +124,13 @@ TEST_P(NotificationFormTest, ReportsTheEventInItsForm) {
     ASSERT_EQ(Call(row.start, sizeof request.bytes).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    const auto* handle = reinterpret_cast<const std::uintptr_t*>(request.Handle());
+    std::uint64_t answer;  // the message identifier or the address of the event handle
+    std::memcpy(&answer, request.bytes + offsetof(trv::NotifyRequest, Handle), sizeof answer);
+    const auto* handle = reinterpret_cast<const std::uintptr_t*>(answer);
     if (message) {
-        EXPECT_EQ(request.Handle() & 0xFFFF, HLLAPI_NOTIFY_WPARAM_BASE) << "the message identifier";
+        EXPECT_EQ(answer & 0xFFFF, HLLAPI_NOTIFY_WPARAM_BASE) << "the message identifier";
     } else {
-        ASSERT_LT(request.Handle() - reinterpret_cast<std::uintptr_t>(block), sizeof *block) << "not the block's";
+        ASSERT_LT(answer - reinterpret_cast<std::uintptr_t>(block), sizeof *block) << "not the block's";
         ASSERT_NE(*handle, platform::kNoHandle);
         platform::ClearEvent(*handle);
     }
