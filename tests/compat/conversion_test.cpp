@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "compat/conversion.h"

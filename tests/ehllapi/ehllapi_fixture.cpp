@@ -19,8 +19,6 @@
 #include "library/process_lifecycle.h"
 #include "platform/clock.h"
 #include "platform/process.h"
-#include "shared/named_objects.h"
-#include "shared/process_state.h"
 #include "support/test_sessions.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"

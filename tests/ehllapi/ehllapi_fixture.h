@@ -19,11 +19,8 @@
 #include "support/attached_caller.h"
 #include "support/child_role.h"
 #include "support/test_thread.h"
+#include "tables/application_block.h"
 #include "trvha64.h"
-
-namespace trv {
-struct ApplicationBlock;
-}
 
 namespace trv::test {
 
@@ -122,11 +119,6 @@ struct NotifyRequest {
         bytes[offsetof(trv::NotifyRequest, Form)] = static_cast<unsigned char>(form);
         std::memcpy(bytes + offsetof(trv::NotifyRequest, Handle), &window, sizeof window);
         bytes[offsetof(trv::NotifyRequest, Type)] = static_cast<unsigned char>(option);
-    }
-    std::uint64_t Handle() const {
-        std::uint64_t value;
-        std::memcpy(&value, bytes + offsetof(trv::NotifyRequest, Handle), sizeof value);
-        return value;
     }
 };
 

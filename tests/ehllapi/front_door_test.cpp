@@ -1,11 +1,10 @@
 // The guarded entries and the front door: argument checks, answers without a
-// registered session, the configured delay, a full application table, the
-// serialisation of one process's calls (except Stop Keystroke Intercept), and
-// locks that cannot be taken.
+// registered session, the configured delay, a full application table, and
+// locks that cannot be taken (the serialisation of one process's calls:
+// intercept_functions_test.cpp, beside Stop Keystroke Intercept).
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <optional>
 #include <utility>
@@ -13,8 +12,6 @@
 
 #include "ehllapi/query_delay.h"
 #include "ehllapi_fixture.h"
-#include "protocol/caller_data.h"
-#include "platform/environment.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "shared/named_objects.h"
@@ -42,7 +39,6 @@ TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
     std::int32_t length = 7;
     char data[64] = {};
     EXPECT_EQ(hllapi(&function, data, &length, nullptr), HLLAPI_RC_BAD_PARAMETER);
-    EXPECT_EQ(hllapi_thread(&function, data, &length, nullptr), HLLAPI_RC_BAD_PARAMETER);
     EXPECT_EQ(length, 7);
 
     std::int32_t returnCode = 0;
@@ -55,7 +51,6 @@ TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
         EXPECT_EQ(call.returnCode, HLLAPI_RC_UNSUPPORTED) << outside;
         EXPECT_EQ(call.length, 5) << outside;
     }
-    EXPECT_EQ(hllapi_async(&function, data, &length, &returnCode), HLLAPI_RC_UNSUPPORTED);
     EXPECT_EQ(hllapi_async(nullptr, nullptr, nullptr, nullptr), HLLAPI_RC_UNSUPPORTED);
     EXPECT_EQ(ProcessBlock(), nullptr) << "a refused call took an exchange block";
     EXPECT_TRUE(std::all_of(std::begin(data), std::end(data), [](char c) { return c == 0; }));
@@ -106,38 +101,6 @@ TEST_F(FrontDoorTest, FullApplicationTableAnswersSystemError) {
 
 class SerialisedCallsTest : public ResponderTest {};
 
-TEST_F(SerialisedCallsTest, SecondThreadWaitsForTheFirstButStopKeyInterceptDoesNot) {
-    ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
-
-    // The first thread's request is held by the responder.
-    Call held(HA_SET_CURSOR, 0, kHoldPosition);
-    CallerThread first([&held] { held.Run(nullptr); });
-    ASSERT_TRUE(responder_->WaitHeld());
-
-    std::atomic<bool> secondDone{false};
-    QuerySystemReply system{};
-    Call query(HA_QUERY_SYSTEM);
-    CallerThread second([&] {
-        query.Run(&system);
-        secondDone = true;
-    });
-    EXPECT_TRUE(second.StillRunningAfter(300)) << "a second call ran beside the first";
-
-    Call stop(HA_STOP_KEY_INTERCEPT, 4);
-    char letter[4] = "A";
-    CallerThread third([&] { stop.Run(letter); });
-    EXPECT_TRUE(third.Join()) << "Stop Keystroke Intercept waited for the process's other call";
-    EXPECT_EQ(stop.result, HLLAPI_RC_NOT_STARTED);
-    EXPECT_FALSE(secondDone.load());
-
-    responder_->Go();
-    EXPECT_TRUE(first.Join());
-    EXPECT_TRUE(second.Join());
-    EXPECT_EQ(held.result, HLLAPI_RC_SUCCESS) << "516 from the emulator is not a failure";
-    EXPECT_EQ(query.result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(system.CodePage, platform::AnsiCodePage());
-}
-
 // The configured delay comes before every call, and Wait keeps its gap after
 // a successful Send Key. The tick count may have advanced by up to its
 // granularity before the clock here was read; the gap itself is 20 ms.
@@ -159,6 +122,13 @@ TEST_F(SerialisedCallsTest, DelaysComeBeforeEveryCallAndBetweenSendKeyAndWait) {
     start = Clock::now();
     Call(HA_WAIT).Run(nullptr);
     EXPECT_GE(msSince(start), 10);
+}
+
+TEST(QueryDelayTest, EhllapiDelayIsInHundredthsOfASecondAfterBlanks) {
+    EXPECT_EQ(ParseQueryDelay("  5"), 50);
+    EXPECT_EQ(ParseQueryDelay("abc"), 0);
+    EXPECT_EQ(ParseQueryDelay("-3"), 0);
+    EXPECT_EQ(ParseQueryDelay(nullptr), 0);
 }
 
 // A lock that cannot be taken is an error, never a reason to go on unlocked.

@@ -11,11 +11,12 @@
 #include "ehllapi_fixture.h"
 #include "library/process_lifecycle.h"
 #include "platform/clock.h"
+#include "platform/environment.h"
 #include "platform/event.h"
+#include "protocol/caller_data.h"
 #include "protocol/mnemonic_table.h"
 #include "protocol/notification.h"
 #include "support/jni_double.h"
-#include "tables/application_block.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
 
@@ -56,7 +57,6 @@ protected:
             ASSERT_TRUE(block.QueueKey(slot, KeyQueueEntry{'A', 0, static_cast<std::uint8_t>(c)}));
         }
     }
-    static int KeyListCount(char letter) { return Sessions()->GetSession(letter).KeyNotifyCount; }
 };
 
 TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrderAndBeyondAThirdOfTheLimitDropsTheNewest) {
@@ -145,15 +145,15 @@ TEST_F(InterceptFunctionsTest, AWaitingGetKeyEndsWithTheKeyEventOrAStop) {
     EXPECT_EQ(read.result, HLLAPI_RC_NO_KEY);
     EXPECT_EQ(read.length, 0);
     EXPECT_EQ(block->KeyInterceptEvent[1], platform::kNoHandle);
-    EXPECT_EQ(KeyListCount('B'), 0);
+    EXPECT_EQ(Sessions()->GetSession('B').KeyNotifyCount, 0);
     EXPECT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'B'), HLLAPI_RC_NOT_STARTED);
 }
 
-// Stop Keystroke Intercept runs outside the process's call mutex. From a
-// second thread, while the first has a request in flight on the same block
-// (reached through either entry), it must leave that request's fields and
-// reply alone.
-TEST_F(InterceptFunctionsTest, StopFromASecondThreadLeavesARequestInFlightAlone) {
+// A process's calls run one at a time, whichever entry they come through,
+// except Stop Keystroke Intercept: without an intercept to stop it answers
+// beside a call in flight; with one, it waits only for the request in flight
+// on the same block, and leaves that request's fields and reply alone.
+TEST_F(InterceptFunctionsTest, CallsRunOneAtATimeAndStopKeyInterceptWaitsOnlyForTheRequestInFlight) {
     for (const bool perThread : {false, true}) {
         SCOPED_TRACE(perThread ? "first thread on the per-thread entry" : "first thread on the per-process entry");
         std::int32_t started = -1;
@@ -167,16 +167,28 @@ TEST_F(InterceptFunctionsTest, StopFromASecondThreadLeavesARequestInFlightAlone)
         });
         ASSERT_TRUE(responder_->WaitHeld());
         ASSERT_EQ(started, HLLAPI_RC_SUCCESS);
+        QuerySystemReply system{};
+        Call query(HA_QUERY_SYSTEM);
+        CallerThread second([&] { query.Run(&system); });
         std::int32_t stopped = -1;
-        CallerThread second([&stopped] { stopped = Named(HA_STOP_KEY_INTERCEPT, 'A'); });
-        EXPECT_TRUE(second.StillRunningAfter(300));
+        CallerThread stopper([&stopped] { stopped = Named(HA_STOP_KEY_INTERCEPT, 'A'); });
+        EXPECT_TRUE(second.StillRunningAfter(300)) << "a second call ran beside the first";
+        std::int32_t notStarted = -1;
+        CallerThread idleStop([&notStarted] { notStarted = Named(HA_STOP_KEY_INTERCEPT, 'C'); });
+        EXPECT_TRUE(idleStop.Join()) << "Stop Keystroke Intercept waited for the process's other call";
+        EXPECT_EQ(notStarted, HLLAPI_RC_NOT_STARTED);
+        EXPECT_TRUE(second.StillRunningAfter(0));
+
         responder_->Go();
         EXPECT_TRUE(first.Join());
         EXPECT_TRUE(second.Join());
+        EXPECT_TRUE(stopper.Join());
         EXPECT_EQ(status.result, HLLAPI_RC_SUCCESS);
         EXPECT_EQ(std::string(statusData, 7), "BSTATUS");
+        EXPECT_EQ(query.result, HLLAPI_RC_SUCCESS);
+        EXPECT_EQ(system.CodePage, platform::AnsiCodePage());
         EXPECT_EQ(stopped, HLLAPI_RC_SUCCESS);
-        EXPECT_EQ(KeyListCount('A'), 0);
+        EXPECT_EQ(Sessions()->GetSession('A').KeyNotifyCount, 0);
         ForgetCallerBlocks();
     }
 }

@@ -11,8 +11,6 @@
 #include "ehllapi/keyword_table.h"
 #include "ehllapi_fixture.h"
 #include "protocol/notification.h"
-#include "tables/application_block.h"
-#include "tables/application_list.h"
 #include "tables/session_list.h"
 #include "tables/session_parms.h"
 
@@ -42,12 +40,22 @@ TEST_F(SessionFunctionsTest, ConnectReserveAndDisconnectActOnTheConnectingThread
     EXPECT_EQ(Call(HA_QUERY_SESSION_STATUS, 20).Run(status).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(status[0], 'A') << "a blank name is the connected session";
 
-    // Only the connecting thread disconnects.
-    std::int32_t otherResult = -1;
-    CallerThread other([&otherResult] { otherResult = Call(HA_DISCONNECT_PS).Run(nullptr).result; });
+    // Only the connecting thread disconnects. Another block (the other
+    // thread's own, through the per-thread entry) is refused A and keeps the
+    // session it holds.
+    std::int32_t disconnect = -1, ownConnect = -1, heldConnect = -1;
+    CallerThread other([&] {
+        char c[4] = "C", a[4] = "a";
+        disconnect = Call(HA_DISCONNECT_PS).Run(nullptr).result;
+        ownConnect = Call(HA_CONNECT_PS, 1).RunPerThread(c).result;
+        heldConnect = Call(HA_CONNECT_PS, 1).RunPerThread(a).result;
+    });
     ASSERT_TRUE(other.Join());
-    EXPECT_EQ(otherResult, HLLAPI_RC_NO_SESSION);
-    EXPECT_NE(PSConnectionOf('A'), "");
+    EXPECT_EQ(disconnect, HLLAPI_RC_NO_SESSION);
+    EXPECT_EQ(ownConnect, HLLAPI_RC_SUCCESS);
+    EXPECT_EQ(heldConnect, HLLAPI_RC_IN_USE);
+    EXPECT_EQ(PSConnectionOf('A'), FieldText(block->BlockName));
+    EXPECT_NE(PSConnectionOf('C'), "") << "the refused connect gave up C";
 
     EXPECT_EQ(Call(HA_RESERVE).Run(nullptr).result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->Reserved, 1);
@@ -66,25 +74,6 @@ TEST_F(SessionFunctionsTest, ConnectReserveAndDisconnectActOnTheConnectingThread
     EXPECT_EQ(block->Reserved, 0);
     EXPECT_EQ(PSConnectionOf('A'), "");
     EXPECT_EQ(Call(HA_RELEASE).Run(nullptr).result, HLLAPI_RC_SUCCESS) << "nothing connected";
-}
-
-TEST_F(SessionFunctionsTest, ConnectToAPresentationSpaceHeldByAnotherBlockIsRefused) {
-    // Per-thread blocks: a per-process call would find the other thread's
-    // block as the process's block.
-    auto connectOwn = [](char letter) {
-        char name[4] = {letter};
-        return Call(HA_CONNECT_PS, 1).RunPerThread(name).result;
-    };
-    std::int32_t otherResult = -1;
-    CallerThread other([&] { otherResult = connectOwn('A'); });
-    ASSERT_TRUE(other.Join());
-    ASSERT_EQ(otherResult, HLLAPI_RC_SUCCESS);
-    const std::string holder = PSConnectionOf('A');
-
-    ASSERT_EQ(connectOwn('C'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(connectOwn('a'), HLLAPI_RC_IN_USE);
-    EXPECT_EQ(PSConnectionOf('A'), holder);
-    EXPECT_NE(PSConnectionOf('C'), holder) << "the refused connect gave up C";
 }
 
 // Keywords apply in order, separated by commas or blanks, up to the first

@@ -1,19 +1,20 @@
 // Waiting for the host as a caller sees it: Wait released by the session's
 // wait event, Pause ended by a host update, host notification and close
 // intercept in their forms, with the emulator's side played by the responder
-// child; and every wait ended by the session's end, whether the emulator
-// unregisters it or is killed.
+// child; and every wait, for a reply among them, ended by the session's end,
+// whether the emulator unregisters it or is killed.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "ehllapi_fixture.h"
 #include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
-#include "tables/application_block.h"
 #include "tables/session_list.h"
 
 namespace trv::test {
@@ -24,21 +25,15 @@ protected:
     // Updates an earlier test left unconsumed must not end this one's pause.
     void SetUp() override {
         ResponderTest::SetUp();
-        for (char letter : {'A', 'B'}) {
-            const SessionBlock session = Sessions()->GetSession(letter);
-            for (const auto* name : {&session.PSEventName, &session.OIAEventName, &session.BothEventName}) {
-                platform::ClearEvent(OpenSessionEvent(*name).get());
-            }
+        const SessionBlock session = Sessions()->GetSession('A');
+        for (const auto* name : {&session.PSEventName, &session.OIAEventName, &session.BothEventName}) {
+            platform::ClearEvent(OpenSessionEvent(*name).get());
         }
     }
     void TearDown() override {
         Sessions()->SetInhibitedStatus('A', 0);
         Call(HA_RESET_SYSTEM).Run(nullptr);
         ResponderTest::TearDown();
-    }
-    static int ListCount(char letter) {
-        const SessionBlock session = Sessions()->GetSession(letter);
-        return session.HostNotifyCount + session.CloseNotifyCount;
     }
 };
 
@@ -129,11 +124,13 @@ TEST_P(NotificationFormTest, ReportsTheEventInItsForm) {
     ASSERT_EQ(Call(row.start, sizeof request.bytes).Run(request.bytes).result, HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
-    const auto* handle = reinterpret_cast<const std::uintptr_t*>(request.Handle());
+    std::uint64_t answer;  // the message identifier or the address of the event handle
+    std::memcpy(&answer, request.bytes + offsetof(trv::NotifyRequest, Handle), sizeof answer);
+    const auto* handle = reinterpret_cast<const std::uintptr_t*>(answer);
     if (message) {
-        EXPECT_EQ(request.Handle() & 0xFFFF, HLLAPI_NOTIFY_WPARAM_BASE) << "the message identifier";
+        EXPECT_EQ(answer & 0xFFFF, HLLAPI_NOTIFY_WPARAM_BASE) << "the message identifier";
     } else {
-        ASSERT_LT(request.Handle() - reinterpret_cast<std::uintptr_t>(block), sizeof *block) << "not the block's";
+        ASSERT_LT(answer - reinterpret_cast<std::uintptr_t>(block), sizeof *block) << "not the block's";
         ASSERT_NE(*handle, platform::kNoHandle);
         platform::ClearEvent(*handle);
     }
@@ -155,7 +152,7 @@ TEST_P(NotificationFormTest, ReportsTheEventInItsForm) {
     }
     EXPECT_EQ(Named(row.query, 'A'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Named(row.stop, 'A'), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(ListCount('A'), 0);
+    EXPECT_EQ(Sessions()->GetSession('A').HostNotifyCount + Sessions()->GetSession('A').CloseNotifyCount, 0);
     if (!message) {
         EXPECT_EQ(*handle, 0u);
     }
@@ -176,46 +173,70 @@ INSTANTIATE_TEST_SUITE_P(
                             HLLAPI_NOTIFY_CLOSE_ATTEMPT}),
     [](const testing::TestParamInfo<FormRow>& info) { return std::string(info.param.name); });
 
-// A wait of each kind in progress when the process serving its session is
-// killed or unregisters the session: the wait ends, answering that the
-// session is gone (9), even without a time limit.
-class WaitEndedBySessionEndTest : public testing::Test {
-protected:
-    void TearDown() override {
-        Call(HA_RESET_SYSTEM).Run(nullptr);
-        ForgetCallerBlocks();
-    }
-};
-
-TEST_F(WaitEndedBySessionEndTest, EachWaitAnswersThatTheSessionIsGone) {
+// A session's emulator ends, unregistering the session or killed, while a
+// caller waits on it: for the reply to a request the emulator holds, in
+// Wait, in Get Key or in Pause. The wait ends, answering that the session is
+// gone (9) even without a time limit, and the session is no longer offered
+// (what its end undoes in the callers' blocks: tables/cleanup_test). The
+// caller keeps the session's request event open between requests, so when
+// another emulator registers the session again, its next requests must
+// reach that one.
+TEST(SessionEndTest, EachWaitAnswersThatTheSessionIsGoneAndTheNextEmulatorIsReached) {
     const std::pair<std::int32_t, bool> rows[] = {  // the wait; killed, else unregistered
-        {HA_WAIT, true}, {HA_WAIT, false}, {HA_GET_KEY, true}, {HA_GET_KEY, false}, {HA_PAUSE, true}};
+        {HA_COPY_PS, true},  {HA_WAIT, true},  {HA_WAIT, false},
+        {HA_GET_KEY, true}, {HA_GET_KEY, false}, {HA_PAUSE, true}};
+    std::vector<char> screen(2000, '#');
+    auto copyScreen = [&screen]() {
+        Call copy(HA_COPY_PS, 2000);
+        CallerThread caller([&] { copy.Run(screen.data()); });
+        EXPECT_TRUE(caller.Join()) << "the request never reached the session's emulator";
+        return copy.result;
+    };
     for (const auto& [function, killed] : rows) {
         SCOPED_TRACE(testing::Message() << "function " << function << (killed ? ", killed" : ", unregistered"));
-        Responder responder("E");
-        ASSERT_TRUE(responder.ready());
-        char name[24] = "E";
-        Call wait(function, function == HA_GET_KEY ? 16 : 0);  // Pause: 0 is 1,200 seconds
-        ASSERT_EQ(SetParameters(function == HA_PAUSE ? "IPAUSE" : "LWAIT"), HLLAPI_RC_SUCCESS);
-        if (function == HA_WAIT) {
+        {
+            Responder first("E");
+            ASSERT_TRUE(first.ready());
             ASSERT_EQ(Connect('E'), HLLAPI_RC_SUCCESS);
-            Sessions()->SetInhibitedStatus('E', 1);
-        } else {
-            const bool keys = function == HA_GET_KEY;
-            ASSERT_EQ(Start(keys ? HA_START_KEY_INTERCEPT : HA_START_HOST_NOTIFY, NotifyRequest('E', keys ? 'L' : 'B')),
-                      HLLAPI_RC_SUCCESS);
+            ASSERT_EQ(SetParameters(function == HA_PAUSE ? "IPAUSE" : "LWAIT"), HLLAPI_RC_SUCCESS);
+            char name[24] = "E";
+            const bool copy = function == HA_COPY_PS;  // held by the emulator until it ends
+            Call wait(function, copy ? 2000 : function == HA_GET_KEY ? 16 : 0, copy ? kDiePosition : 0);
+            if (function == HA_WAIT) {
+                Sessions()->SetInhibitedStatus('E', 1);
+            } else if (!copy) {
+                const bool keys = function == HA_GET_KEY;
+                ASSERT_EQ(Start(keys ? HA_START_KEY_INTERCEPT : HA_START_HOST_NOTIFY,
+                                NotifyRequest('E', keys ? 'L' : 'B')),
+                          HLLAPI_RC_SUCCESS);
+            }
+            CallerThread waiter([&] { wait.Run(copy ? screen.data() : name); });
+            if (copy) {
+                ASSERT_TRUE(first.WaitHeld());
+            } else {
+                ASSERT_TRUE(waiter.StillRunningAfter(300)) << "answered " << wait.result << " before the end";
+            }
+            if (killed) {
+                first.Kill();
+            } else {
+                ASSERT_EQ(first.Stop(), 0);
+            }
+            ASSERT_TRUE(waiter.Join()) << "still waiting after the session's end";
+            EXPECT_EQ(wait.result, HLLAPI_RC_SYSTEM_ERROR);
+            EXPECT_EQ(wait.returnCode, HLLAPI_RC_SYSTEM_ERROR);
         }
-        CallerThread waiter([&wait, &name] { wait.Run(name); });
-        ASSERT_TRUE(waiter.StillRunningAfter(300)) << "answered " << wait.result << " before the end";
-        if (killed) {
-            responder.Kill();
-        } else {
-            ASSERT_EQ(responder.Stop(), 0);
-        }
-        ASSERT_TRUE(waiter.Join()) << "still waiting after the session's end";
-        EXPECT_EQ(wait.result, HLLAPI_RC_SYSTEM_ERROR);
         EXPECT_EQ(Sessions()->GetSession('E').Established, 0);
-        TearDown();
+        EXPECT_EQ(Call(HA_COPY_PS, 2000).Run(screen.data()).result, HLLAPI_RC_NO_SESSION);
+        EXPECT_EQ(Connect('E'), HLLAPI_RC_NO_SESSION);
+
+        Responder second("E");
+        ASSERT_TRUE(second.ready());
+        ASSERT_EQ(Connect('E'), HLLAPI_RC_SUCCESS);
+        screen[0] = '#';
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(copyScreen(), HLLAPI_RC_SUCCESS) << "request " << i;
+        EXPECT_EQ(screen[0], 'A');
+        Call(HA_RESET_SYSTEM).Run(nullptr);
+        ForgetCallerBlocks();
     }
 }
 

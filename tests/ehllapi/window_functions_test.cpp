@@ -12,7 +12,6 @@
 #include "library/process_lifecycle.h"
 #include "platform/clock.h"
 #include "platform/event.h"
-#include "tables/application_block.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
 
@@ -69,6 +68,7 @@ TEST_F(WindowFunctionsTest, WindowServicesHolderAndTheWindowLockAndMacroRequests
     unsigned char data[80] = {'B'};
     for (std::int32_t function : {HA_QUERY_WINDOW_COORDS, HA_PM_WINDOW_STATUS, HA_CHANGE_WINDOW_NAME}) {
         data[4] = 2;
+        Sessions()->SetCaller("", 'B');
         EXPECT_EQ(Call(function, 4).Run(data).result, HLLAPI_RC_SUCCESS) << function;
         EXPECT_EQ(CallerOf('B'), own) << function;
     }

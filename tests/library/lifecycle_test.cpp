@@ -20,11 +20,11 @@
 #include "tables/session_list.h"
 
 namespace fs = std::filesystem;
-using trv::platform::UniqueHandle;
-using trv::test::RoleProcess;
-using trv::test::UniqueName;
 
+namespace trv::test {
 namespace {
+
+using platform::UniqueHandle;
 
 constexpr std::uint32_t kLimitMs = 20000;
 
@@ -32,37 +32,33 @@ constexpr std::uint32_t kLimitMs = 20000;
 // keeping the mapping alive afterwards; nullopt when it does not exist.
 std::optional<std::uint32_t> AccessWord(const char* mappingName, std::size_t offset,
                                         std::optional<std::uint32_t> store = std::nullopt) {
-    UniqueHandle mapping(trv::platform::OpenNamedMapping(mappingName));
-    auto* bytes = mapping ? static_cast<unsigned char*>(trv::platform::MapView(mapping.get(), 16)) : nullptr;
+    UniqueHandle mapping(platform::OpenNamedMapping(mappingName));
+    auto* bytes = mapping ? static_cast<unsigned char*>(platform::MapView(mapping.get(), 16)) : nullptr;
     if (bytes == nullptr) return std::nullopt;
     if (store) std::memcpy(bytes + offset, &*store, 4);
     std::uint32_t word = 0;
     std::memcpy(&word, bytes + offset, 4);
-    trv::platform::UnmapView(bytes, 16);
+    platform::UnmapView(bytes, 16);
     return word;
 }
 
-std::optional<std::uint32_t> LoadCount() {
-    return AccessWord(trv::kControlSegmentName, offsetof(trv::SharedControl, LoadCount));
-}
+std::optional<std::uint32_t> LoadCount() { return AccessWord(kControlSegmentName, offsetof(SharedControl, LoadCount)); }
 
 std::optional<std::uint32_t> SessionCount(std::optional<std::uint32_t> store = std::nullopt) {
-    return AccessWord(trv::kSessionListMappingName, offsetof(trv::SessionList, SessionCount), store);
+    return AccessWord(kSessionListMappingName, offsetof(SessionList, SessionCount), store);
 }
 
 // A child that loads the library, says so, and holds it until released.
 class AttachedChild {
 public:
     explicit AttachedChild(const std::string& tag, const char* mode = "hold")
-        : attached_(trv::platform::CreateNamedEvent(true, UniqueName("attached_" + tag).c_str())),
-          release_(trv::platform::CreateNamedEvent(true, UniqueName("release_" + tag).c_str())),
+        : attached_(platform::CreateNamedEvent(true, UniqueName("attached_" + tag).c_str())),
+          release_(platform::CreateNamedEvent(true, UniqueName("release_" + tag).c_str())),
           process_("attach_library", {tag, mode}) {}
 
-    bool WaitAttached() {
-        return trv::platform::WaitForEvent(attached_.get(), kLimitMs) == trv::platform::kWaitObject0;
-    }
+    bool WaitAttached() { return platform::WaitForEvent(attached_.get(), kLimitMs) == platform::kWaitObject0; }
     int Release() {
-        trv::platform::SignalEvent(release_.get());
+        platform::SignalEvent(release_.get());
         return process_.Wait(kLimitMs);
     }
     RoleProcess& process() { return process_; }
@@ -78,34 +74,34 @@ private:
 // first stores 5 as the session table's count; "count" exits with the
 // session table's count as read right after attach.
 TRV_CHILD_ROLE(attach_library) {
-    trv::platform::LibraryHandle library = trv::platform::LoadSharedLibrary(TRV_LIBRARY_FILE);
+    platform::LibraryHandle library = platform::LoadSharedLibrary(TRV_LIBRARY_FILE);
     if (library == nullptr) return 90;
     const std::string& mode = args.at(1);
     const std::optional<std::uint32_t> count = SessionCount(mode == "mark" ? std::optional(5u) : std::nullopt);
     if (!count) return 91;
-    UniqueHandle attached(trv::platform::OpenNamedEvent(UniqueName("attached_" + args.at(0)).c_str()));
-    UniqueHandle release(trv::platform::OpenNamedEvent(UniqueName("release_" + args.at(0)).c_str()));
-    trv::platform::SignalEvent(attached.get());
-    trv::platform::WaitForEvent(release.get(), kLimitMs);
-    trv::platform::FreeSharedLibrary(library);
+    UniqueHandle attached(platform::OpenNamedEvent(UniqueName("attached_" + args.at(0)).c_str()));
+    UniqueHandle release(platform::OpenNamedEvent(UniqueName("release_" + args.at(0)).c_str()));
+    platform::SignalEvent(attached.get());
+    platform::WaitForEvent(release.get(), kLimitMs);
+    platform::FreeSharedLibrary(library);
     return mode == "count" ? static_cast<int>(*count) : 0;
 }
 
 // Takes the attach mutex as a process building the tables would, says so,
 // and then hangs until it is killed.
 TRV_CHILD_ROLE(hold_attach_mutex) {
-    UniqueHandle mutex(trv::platform::CreateNamedMutex("TRVHA_ATTACH_MTX"));
-    if (trv::platform::WaitMutex(mutex.get(), kLimitMs) != trv::platform::LockResult::acquired) return 1;
-    UniqueHandle held(trv::platform::OpenNamedEvent(args.at(0).c_str()));
-    trv::platform::SignalEvent(held.get());
-    trv::platform::SleepMs(kLimitMs);
+    UniqueHandle mutex(platform::CreateNamedMutex("TRVHA_ATTACH_MTX"));
+    if (platform::WaitMutex(mutex.get(), kLimitMs) != platform::LockResult::acquired) return 1;
+    UniqueHandle held(platform::OpenNamedEvent(args.at(0).c_str()));
+    platform::SignalEvent(held.get());
+    platform::SleepMs(kLimitMs);
     return 0;
 }
 
 TEST(Lifecycle, TwoProcessesAttachingAtOnceBuildTheTablesOnce) {
     ASSERT_FALSE(LoadCount()) << "another process still holds the shared segment";
-    const trv::test::FreshDirectory traces("lifecycle_trace");
-    const trv::test::ScopedEnvironment trace("EHLLAPI_TRACE", ("dir=" + traces.path().string()).c_str());
+    const FreshDirectory traces("lifecycle_trace");
+    const ScopedEnvironment trace("EHLLAPI_TRACE", ("dir=" + traces.path().string()).c_str());
     AttachedChild first("first"), second("second");
     ASSERT_TRUE(first.WaitAttached());
     ASSERT_TRUE(second.WaitAttached());
@@ -121,7 +117,7 @@ TEST(Lifecycle, TwoProcessesAttachingAtOnceBuildTheTablesOnce) {
     int builders = 0;
     for (AttachedChild* child : {&first, &second}) {
         const fs::path file = traces.path() / ("ehllapi-trace-" + std::to_string(child->process().id()) + ".log");
-        builders += trv::test::ReadFile(file).find(
+        builders += ReadFile(file).find(
                         "AttachProcess - FIRST LOAD...  Initialize Session and Application Lists") !=
                     std::string::npos;
     }
@@ -137,9 +133,9 @@ TEST(Lifecycle, KilledProcessesLeaveNobodyWaitingAndTheLastDetachLeavesFreshTabl
     AttachedChild survivor("survivor");
     ASSERT_TRUE(survivor.WaitAttached());
     const std::string heldName = UniqueName("attach_mutex_held");
-    UniqueHandle held(trv::platform::CreateNamedEvent(true, heldName.c_str()));
+    UniqueHandle held(platform::CreateNamedEvent(true, heldName.c_str()));
     RoleProcess builder("hold_attach_mutex", {heldName});
-    ASSERT_EQ(trv::platform::WaitForEvent(held.get(), kLimitMs), trv::platform::kWaitObject0);
+    ASSERT_EQ(platform::WaitForEvent(held.get(), kLimitMs), platform::kWaitObject0);
     builder.Kill();
     {
         AttachedChild victim("victim", "mark");
@@ -157,3 +153,5 @@ TEST(Lifecycle, KilledProcessesLeaveNobodyWaitingAndTheLastDetachLeavesFreshTabl
     EXPECT_EQ(LoadCount(), 1u);
     EXPECT_EQ(fresh.Release(), 0) << "the session table was not rebuilt";
 }
+
+}  // namespace trv::test
