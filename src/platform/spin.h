@@ -1,6 +1,6 @@
 // What a thread needs to wait briefly by polling a word in shared memory
 // before it sleeps: the CPU's pause hint for the polling loop, a monotonic
-// clock in nanoseconds to bound it, the CPU the thread runs on, and a way to
+// clock in nanoseconds to bound it, the CPU the thread runs on, and ways to
 // step aside for a peer that shares this CPU.
 #pragma once
 
@@ -25,10 +25,14 @@ std::uint64_t WakeUpCostNs();
 // Gives the rest of the time slice to another thread that is ready to run on
 // this CPU, if any: a peer polled for on the same CPU can only answer once
 // the poller steps aside. (Sleeping would hand the CPU over as fast, but two
-// threads that take turns sleeping on one CPU never leave it, while two that
-// stay ready to run are soon spread over two CPUs by the scheduler, where
-// neither waits for the other's turn.)
+// threads that take turns sleeping on one CPU stay there even longer than
+// two that stay ready to run.)
 void YieldCpu();
+
+// Moves the calling thread to another CPU it may run on, and leaves it free
+// to run on all of them again: its affinity is as it was afterwards. False
+// when it may run on no other CPU (pinned by its owner) or the move failed.
+bool MoveOffCpu(std::uint32_t cpu);
 
 // Nanoseconds on a monotonic clock; only differences mean anything.
 std::uint64_t MonotonicNs();

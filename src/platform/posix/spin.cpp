@@ -20,6 +20,19 @@ std::uint64_t WakeUpCostNs() { return 40000; }
 
 void YieldCpu() { sched_yield(); }
 
+bool MoveOffCpu(std::uint32_t cpu) {
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return false;
+    if (cpu >= CPU_SETSIZE || !CPU_ISSET(cpu, &allowed) || CPU_COUNT(&allowed) < 2) return false;
+    cpu_set_t others = allowed;
+    CPU_CLR(cpu, &others);
+    // Leaving the set moves the thread at once; restoring it does not move
+    // it back.
+    if (sched_setaffinity(0, sizeof others, &others) != 0) return false;
+    sched_setaffinity(0, sizeof allowed, &allowed);
+    return true;
+}
+
 std::uint32_t CurrentCpu() {
     const int cpu = sched_getcpu();
     return cpu >= 0 ? static_cast<std::uint32_t>(cpu) : kUnknownCpu;

@@ -36,6 +36,23 @@ std::uint64_t MonotonicNs() {
 
 void YieldCpu() { SwitchToThread(); }
 
+bool MoveOffCpu(std::uint32_t cpu) {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (cpu >= 64 || !GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return false;
+    const DWORD_PTR bit = DWORD_PTR{1} << cpu;
+    // A thread's own mask is only known as what setting a new one answers:
+    // the process's mask keeps the thread where it is and tells it.
+    HANDLE self = GetCurrentThread();
+    const DWORD_PTR own = SetThreadAffinityMask(self, process);
+    if (own == 0) return false;
+    // Leaving the mask moves the thread at once; restoring it does not move
+    // it back.
+    const bool moved = (own & ~bit) != 0 && SetThreadAffinityMask(self, own & ~bit) != 0;
+    SetThreadAffinityMask(self, own);
+    return moved;
+}
+
 std::uint32_t CurrentCpu() { return GetCurrentProcessorNumber(); }
 
 }  // namespace trv::platform
