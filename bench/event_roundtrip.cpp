@@ -44,7 +44,8 @@ using trv::ExchangeWord;
 // a caller, which arms its reply word before its request leaves and leaves
 // it at rest once it has the reply; the pong side is a session's service
 // thread, which marks its word as serving from taking a request until it
-// polls for the next one.
+// polls for the next one, and which moves to another CPU when it finds the
+// caller on its own.
 constexpr int kPingSide = 0;
 constexpr int kPongSide = 1;
 
@@ -58,7 +59,8 @@ bool AwaitPost(ExchangeWord* words, int mine, Handle event, trv::SpinAdvisor& ad
     // The caller's side published its CPU as it armed.
     if (mine == kPongSide) word.cpu.store(trv::platform::CurrentCpu(), std::memory_order_relaxed);
     const std::uint64_t budget = advisor.NextBudgetNs();
-    if (trv::PollForPost(word, &words[1 - mine], budget, [] { return true; }, TakenState(mine))) {
+    const trv::SharedCpu onPeerCpu = mine == kPongSide ? trv::SharedCpu::kMove : trv::SharedCpu::kYield;
+    if (trv::PollForPost(word, &words[1 - mine], budget, [] { return true; }, TakenState(mine), onPeerCpu)) {
         advisor.Paid();
         return true;
     }

@@ -234,7 +234,7 @@ void ServeRequests(ServiceSession& service) {
             requestWord->cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
             const std::uint64_t budget = answeredWord != nullptr ? advisor.NextBudgetNs() : 0;
             quiet = PollForPost(*requestWord, answeredWord, budget,
-                                [] { return !platform::ThreadStopRequested(); }, kExchangeServing);
+                                [] { return !platform::ThreadStopRequested(); }, kExchangeServing, SharedCpu::kMove);
             if (budget > 0) {
                 if (quiet) advisor.Paid();
                 else advisor.Missed();

@@ -20,6 +20,28 @@ constexpr std::uint32_t kToleratedMisses = 2;
 constexpr std::uint32_t kMaxBackoffShift = 6;
 // Polling iterations between two looks at the clock and at keepPolling.
 constexpr std::uint32_t kPollsPerCheck = 32;
+// The least time between two moves of one thread to another CPU: a move
+// costs a few wake-ups, and where the scheduler keeps putting the two sides
+// back together, moving again at once would only add to that.
+constexpr std::uint64_t kMoveIntervalNs = 5000000;
+
+// Gives way to a peer that last ran on this thread's CPU: moves off the CPU
+// when `onPeerCpu` allows it and this thread has not moved lately (and then
+// publishes its new CPU on `word`), else yields.
+void StepAsideFor(const ExchangeWord& peer, ExchangeWord& word, SharedCpu onPeerCpu) {
+    const std::uint32_t cpu = platform::CurrentCpu();
+    if (peer.cpu.load(std::memory_order_relaxed) != cpu) return;
+    thread_local std::uint64_t lastMoveNs = 0;
+    if (onPeerCpu == SharedCpu::kMove) {
+        const std::uint64_t now = platform::MonotonicNs();
+        if ((lastMoveNs == 0 || now - lastMoveNs >= kMoveIntervalNs) && platform::MoveOffCpu(cpu)) {
+            lastMoveNs = now;
+            word.cpu.store(platform::CurrentCpu(), std::memory_order_relaxed);
+            return;
+        }
+    }
+    platform::YieldCpu();
+}
 
 }  // namespace
 
@@ -93,7 +115,7 @@ std::uint32_t PostExchange(ExchangeWord& word, const platform::EventRef& event) 
 }
 
 bool PollForPost(ExchangeWord& word, const ExchangeWord* peer, std::uint64_t budgetNs,
-                 const std::function<bool()>& keepPolling, std::uint32_t taken) {
+                 const std::function<bool()>& keepPolling, std::uint32_t taken, SharedCpu onPeerCpu) {
     std::uint32_t state = word.state.load();
     // Arm: from rest to polling (or straight to sleeping without a budget);
     // a post that is already there decides at once.
@@ -117,9 +139,7 @@ bool PollForPost(ExchangeWord& word, const ExchangeWord* peer, std::uint64_t bud
                 platform::CpuPause();
             }
             if (platform::MonotonicNs() >= end || !keepPolling()) break;
-            if (peer != nullptr && peer->cpu.load(std::memory_order_relaxed) == platform::CurrentCpu()) {
-                platform::YieldCpu();
-            }
+            if (peer != nullptr) StepAsideFor(*peer, word, onPeerCpu);
         }
         // Commit to sleep; a post that landed meanwhile was quiet (a post
         // turns only a polling waiter's word quiet) and is taken here.

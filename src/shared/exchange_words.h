@@ -101,16 +101,28 @@ private:
 // sleeps.
 std::uint32_t PostExchange(ExchangeWord& word, const platform::EventRef& event);
 
+// What a poller does while the peer it polls for last ran on its own CPU,
+// where polling only keeps the peer from answering. Two threads that take
+// turns on one CPU pay a switch each way on every exchange, and the
+// scheduler can leave them together for hundreds of milliseconds while
+// another CPU idles, so one side moves away.
+enum class SharedCpu {
+    kYield,  // give way at every look (platform::YieldCpu): a caller's thread,
+             // whose affinity belongs to the application
+    kMove,   // move to another CPU (platform::MoveOffCpu), at most once in a
+             // few milliseconds, else give way: a service thread, the
+             // library's own
+};
+
 // Waits for a quiet post on `word` by polling for up to `budgetNs` (0: not
 // at all), asking `keepPolling` now and then whether polling still makes
 // sense (the peer still running, no stop requested). While the peer's last
-// published CPU (`peer`'s cpu, when given) is this thread's, each look gives
-// way to it (platform::YieldCpu): polling on its CPU would only keep it from
-// answering. True when
-// a quiet post was taken: the word is left at `taken`. False when the caller
-// must now wait on the event: the word says kExchangeSleeping, or
-// kExchangePostedLoud.
+// published CPU (`peer`'s cpu, when given) is this thread's, each look steps
+// aside as `onPeerCpu` says. True when a quiet post was taken: the word is
+// left at `taken`. False when the caller must now wait on the event: the
+// word says kExchangeSleeping, or kExchangePostedLoud.
 bool PollForPost(ExchangeWord& word, const ExchangeWord* peer, std::uint64_t budgetNs,
-                 const std::function<bool()>& keepPolling, std::uint32_t taken);
+                 const std::function<bool()>& keepPolling, std::uint32_t taken,
+                 SharedCpu onPeerCpu = SharedCpu::kYield);
 
 }  // namespace trv
