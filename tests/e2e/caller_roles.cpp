@@ -1,11 +1,9 @@
 // The role registry of the end-to-end tests and the "script" role: the
-// EHLLAPI and QMXAPI application a test writes as steps.
+// EHLLAPI application a test writes as steps.
 #include "e2e_fixture.h"
 
 #include <algorithm>
 #include <cstring>
-
-#include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
@@ -31,7 +29,6 @@ namespace {
 //                              passed: the codes seen, or-ed
 //   messages LPARAM...         the window's notifications until one of each
 //                              kind came: the wParam of each ("-": none)
-//   status L                   trvQueryEmulatorStatus
 //   say                        the key alone ("ready", "calling")
 //   go                         waits for the test's go-ahead (reports nothing)
 //   hold                       waits until standard input closes
@@ -98,8 +95,6 @@ int Script(const std::vector<std::string>& steps) {
             std::string line = key;
             for (const std::string& wParam : seen) line += " " + wParam;
             Say(line);
-        } else if (op == "status") {
-            Say(key + " " + Num(trvQueryEmulatorStatus(arg(2)[0])));
         } else if (op == "say") {
             Say(key);
         } else if (op == "go") {

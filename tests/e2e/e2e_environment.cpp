@@ -24,8 +24,6 @@ extern char** environ;
 namespace trv::e2e {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 Milliseconds Left(Clock::time_point deadline) {
     return std::max(Milliseconds(0), std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()));
 }
@@ -269,11 +267,6 @@ std::string Emulator::StatusLine(char letter) {
     const std::string& last = lines->back();
     const auto cursor = last.rfind("   cursor ");
     return last.substr(1, cursor == std::string::npos ? std::string::npos : cursor - 1);
-}
-
-std::optional<int> Emulator::Quit() {
-    process_->WriteLine("quit");
-    return process_->Wait(kExitLimit);
 }
 
 }  // namespace trv::e2e

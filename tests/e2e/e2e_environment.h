@@ -19,6 +19,7 @@
 namespace trv::e2e {
 
 using Milliseconds = std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
 
 // A child process with pipes to its standard input and output. The
 // destructor kills and reaps a child that is still running, so a failing
@@ -100,9 +101,6 @@ public:
     // emulator renders them itself.
     std::vector<std::string> ScreenRows(char letter);
     std::string StatusLine(char letter);
-
-    // "quit", then the exit code (nullopt when it does not end in time).
-    std::optional<int> Quit();
 
 private:
     explicit Emulator(std::unique_ptr<ChildProcess> process) : process_(std::move(process)) {}
