@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,9 +26,8 @@ using Clock = std::chrono::steady_clock;
 class ChildProcess {
 public:
     // Starts argv[0] (an absolute path) with the environment of this process,
-    // changed by `environment` (name → value). Null when the start failed.
-    static std::unique_ptr<ChildProcess> Start(std::vector<std::string> argv,
-                                               const std::map<std::string, std::string>& environment);
+    // in the library's namespace `space`, unattended. Null when the start failed.
+    static std::unique_ptr<ChildProcess> Start(std::vector<std::string> argv, const std::string& space);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -62,9 +60,6 @@ private:
     std::string buffered_;
     std::optional<int> status_;
 };
-
-// The path of this test binary, for starting its caller roles.
-std::string SelfPath();
 
 inline constexpr Milliseconds kEmulatorStartLimit{60000};
 inline constexpr Milliseconds kAnswerLimit{15000};

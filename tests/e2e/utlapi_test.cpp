@@ -119,7 +119,7 @@ TEST_F(UTLAPIEndToEnd, SessionsAreStartedListedQueriedAndStopped) {
 
 TEST_F(UTLAPIEndToEnd, TheExampleProgramSignsOn) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto demo = ChildProcess::Start({TRV_E2E_UTLAPI_DEMO, "A"}, {{"TRVHA64_NAMESPACE", space_}});
+    auto demo = ChildProcess::Start({TRV_E2E_UTLAPI_DEMO, "A"}, space_);
     ASSERT_TRUE(demo != nullptr);
     const auto code = demo->Wait(kCallerLimit);
     std::string output;
