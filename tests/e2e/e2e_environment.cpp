@@ -259,13 +259,4 @@ std::vector<std::string> Emulator::ScreenRows(char letter) {
     return rows;
 }
 
-std::string Emulator::StatusLine(char letter) {
-    // The last line of the dump: a blank, the status text, then the cursor.
-    const auto lines = Command(std::string("show ") + letter);
-    if (!lines || lines->empty()) return {};
-    const std::string& last = lines->back();
-    const auto cursor = last.rfind("   cursor ");
-    return last.substr(1, cursor == std::string::npos ? std::string::npos : cursor - 1);
-}
-
 }  // namespace trv::e2e

@@ -92,10 +92,8 @@ public:
     // Runs one command and answers its lines (without the closing "end");
     // nullopt when no answer comes within the limit.
     std::optional<std::vector<std::string>> Command(const std::string& command);
-    // A session's screen rows and the status line under them, as the
-    // emulator renders them itself.
+    // A session's screen rows, as the emulator renders them itself.
     std::vector<std::string> ScreenRows(char letter);
-    std::string StatusLine(char letter);
 
 private:
     explicit Emulator(std::unique_ptr<ChildProcess> process) : process_(std::move(process)) {}

@@ -9,7 +9,7 @@ namespace trv::e2e {
 namespace {
 
 constexpr int kColumns = 80;
-// The sign-on screen puts the cursor into the user field at row 6, column 35.
+// The sign-on screen's user field at row 6, column 35.
 constexpr int kUserField = 5 * kColumns + 35;
 constexpr int kPasswordField = 6 * kColumns + 35;   // row 7, column 35
 constexpr int kSelectionField = 19 * kColumns + 17;  // the main menu's row 20, column 17
@@ -25,7 +25,6 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
          Step("copy_ps calld", HA_COPY_PS, "-", 0, 0, 1920),
          Step("copy_ps_to_string calld", HA_COPY_PS_TO_STR, "-", 6 * kColumns + 1, kColumns, kColumns),
          Step("search_ps calln", HA_SEARCH_PS, "Sign~On"), Step("search_ps_missing calln", HA_SEARCH_PS, "no~such~text"),
-         Step("query_cursor calln", HA_QUERY_CURSOR_LOC), Step("copy_oia calld", HA_COPY_OIA, "-", 0, 103, 103),
          Step("streot call", HA_SET_SESSION_PARMS, "STREOT"), Step("copy_ps_STREOT calln", HA_COPY_PS),
          Step("eab call", HA_SET_SESSION_PARMS, "EAB"), Step("copy_ps_EAB calln", HA_COPY_PS)});
 
@@ -43,18 +42,7 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     };
     ExpectLines(report, {"connect 0", "query_sessions 0 2 " + entry('A') + entry('B'), "copy_ps 0 1920 " + Hex(rendered),
                          "copy_ps_to_string 0 80 " + Hex(rendered.substr(6 * kColumns, kColumns)), "search_ps 0 36",
-                         "search_ps_missing 24 0", "query_cursor 0 " + std::to_string(kUserField),
-                         "copy_ps_STREOT 0 1920", "copy_ps_EAB 0 3840"});
-
-    // Copy OIA: format byte, the status line the emulator shows, and the
-    // online group (subsystem ready 0x04, owned by the host application 0x10).
-    const std::string image = ReadBytes(report, "copy_oia", "0 103");
-    ASSERT_EQ(image.size(), 103u);
-    EXPECT_EQ(image[0], '1');
-    std::string statusText = image.substr(1, 80);
-    statusText.erase(statusText.find_last_not_of(' ') + 1);
-    EXPECT_EQ(statusText, emulator_->StatusLine('A'));
-    EXPECT_EQ(static_cast<unsigned char>(image[81]), 0x14);
+                         "search_ps_missing 24 0", "copy_ps_STREOT 0 1920", "copy_ps_EAB 0 3840"});
 }
 
 // The sign-on screen through the field functions; then keystrokes (an
@@ -102,22 +90,19 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
 }
 
 // The demonstration host's 27x132 exchange-rate screen, with characters
-// outside Latin-1: Query Sessions gives its size; Copy PS to String gives
-// two bytes a position (the length in positions, a 16-bit terminator after
-// the text) when the caller left room for them, single bytes with '?' for
-// those characters otherwise.
+// outside Latin-1, copied whole by Copy PS to String: two bytes a position
+// (the length in positions, a 16-bit terminator after the text) when the
+// caller left room for them, single bytes with '?' for those characters
+// otherwise.
 TEST_F(EmulatorEndToEnd, AWideScreenCopiesAsUnicodeOrAsSingleBytes) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"rates=A"}));
     constexpr int kWideSize = 27 * 132;
     Report report = RunCaller(
         "script", {Step("connect call", HA_CONNECT_PS, "A"), Step("sign_on call", HA_SENDKEY, "demo01@Tpalvero@E"),
                    Step("wait call", HA_WAIT), Step("rates call", HA_SENDKEY, "3@E"), Step("rates_wait call", HA_WAIT),
-                   Step("size calld", HA_QUERY_SESSIONS, "-", 0, 26 * 16, 16),
                    Step("unicode calld", HA_COPY_PS_TO_STR, "-", 1, 2 * kWideSize, 2 * kWideSize + 2),
                    Step("single calld", HA_COPY_PS_TO_STR, "-", 1, kWideSize, kWideSize)});
     ExpectLines(report, {"connect 0", "wait 0", "rates_wait 0"});
-    const std::string entry = FromHex(report["size"].at(2));
-    EXPECT_EQ(ReadU16(reinterpret_cast<const unsigned char*>(entry.data()) + 14), unsigned{kWideSize});
 
     const std::string bytes = ReadBytes(report, "single", "0 " + std::to_string(kWideSize));
     EXPECT_EQ(bytes.substr(6 * 132 + 1, 15), "EUR  ?     Euro");
