@@ -1,40 +1,13 @@
-// End to end: host notification, the interruptible pause and the intercepts
-// with the reference emulator raising the events: "keys" for host updates
-// and keystrokes, "close" for close attempts. The callers are "script"
-// roles; the event form is waited on with trvWaitForHandle, the message form
-// read with trvGetMessage, as a Linux application does.
+// End to end: the close and keystroke intercepts with the reference emulator
+// raising the events: "keys" for keystrokes, "close" for close attempts. The
+// callers are "script" roles; the event form is waited on with
+// trvWaitForHandle, the message form read with trvGetMessage, as a Linux
+// application does. (How host updates reach callers is the Python package's
+// test against the emulator and the library's notification tests.)
 #include "e2e_fixture.h"
 
 namespace trv::e2e {
 namespace {
-
-using NotificationEndToEnd = EmulatorEndToEnd;
-
-// An Enter changes the status line at once and the screen with the host's
-// answer: it ends an interruptible pause (26), is reported as both kinds of
-// update, and signals the event form's event, which the query resets (258:
-// not signalled) and the stop closes (a failed wait).
-TEST_F(NotificationEndToEnd, AnEnterEndsAPauseAndSignalsTheEventForm) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto pauser = StartReady("script", {Step("parms call", HA_SET_SESSION_PARMS, "IPAUSE"),
-                                        Step("start start", HA_START_HOST_NOTIFY, "A", 5, "B"), "ready say",
-                                        Step("pause call", HA_PAUSE, "-", 0, 40), "updates updates A 2000",
-                                        Step("stop call", HA_STOP_HOST_NOTIFY, "A"),
-                                        Step("after_stop call", HA_QUERY_HOST_UPDATE, "A")});
-    ASSERT_TRUE(pauser != nullptr);
-    auto waiter = StartReady("script", {Step("connect call", HA_CONNECT_PS, "A"),
-                                        Step("start start", HA_START_HOST_NOTIFY, "A", 24, "A", "B"),
-                                        "before handle 0", "ready say", "wait handle 30000",
-                                        Step("input_free call", HA_WAIT), Step("query call", HA_QUERY_HOST_UPDATE, "A"),
-                                        "after_query handle 0", Step("stop call", HA_STOP_HOST_NOTIFY, "A"),
-                                        "after_stop handle 0"});
-    ASSERT_TRUE(waiter != nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the pause
-    ASSERT_EQ(emulator_->Command("keys A [enter]"), std::vector<std::string>{"OK"});
-    ExpectLines(Finish(*pauser), {"parms 0", "start 0", "pause 26", "updates 23", "stop 0", "after_stop 8"});
-    ExpectLines(Finish(*waiter), {"connect 0", "start 0", "before 258", "wait 0", "input_free 0", "query 23",
-                                  "after_query 258", "stop 0", "after_stop 4294967295"});
-}
 
 // A close attempt and keystrokes, intercepted in the event form (the close
 // signals the event) or in the message form (a message of each kind to the
