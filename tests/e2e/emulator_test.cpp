@@ -45,9 +45,9 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
                          "search_ps_missing 24 0", "copy_ps_STREOT 0 1920", "copy_ps_EAB 0 3840"});
 }
 
-// The sign-on screen through the field functions; then keystrokes (an
-// unknown code, a literal bracket, the sign-on: user ID, Tab, password,
-// Enter) and the host's main menu.
+// The sign-on screen through the field functions; then keystrokes (a
+// literal bracket, the sign-on: user ID, Tab, password, Enter) and the
+// host's main menu.
 TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     Report report = RunCaller(
@@ -61,7 +61,7 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
          Step("set_cursor call", HA_SET_CURSOR, "-", kPasswordField), Step("cursor calln", HA_QUERY_CURSOR_LOC),
          Step("convert_pos calln", HA_CONVERT_POS_ROW_COL, "A~~~P", kPasswordField, 0),
          Step("convert_row_col call", HA_CONVERT_POS_ROW_COL, "A~~~r", 35, 7),
-         Step("set_cursor_user call", HA_SET_CURSOR, "-", kUserField), Step("send_unknown call", HA_SENDKEY, "ab@K"),
+         Step("set_cursor_user call", HA_SET_CURSOR, "-", kUserField),
          Step("send_bracket call", HA_SENDKEY, "@Fa[b]"),
          Step("user_field calld", HA_COPY_FIELD_TO_STR, "-", kUserField, 10, 10),
          Step("set_cursor_user_again call", HA_SET_CURSOR, "-", kUserField),
@@ -74,7 +74,7 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
     ExpectLines(report, {"connect 0", "next_unprotected 0 " + std::to_string(kPasswordField), "copy_string_to_field 0",
                          "search_field 0 0", "set_cursor 0", "cursor 0 " + std::to_string(kPasswordField),
                          "convert_pos 35 7", "convert_row_col " + std::to_string(kPasswordField),
-                         "set_cursor_user 0", "send_unknown 2", "send_bracket 0", "send_sign_on 0", "menu_wait 0",
+                         "set_cursor_user 0", "send_bracket 0", "send_sign_on 0", "menu_wait 0",
                          "menu_cursor 0 " + std::to_string(kSelectionField)});
     ASSERT_EQ(report["field_attribute"].size(), 2u);
     ASSERT_EQ(report["protected_attribute"].size(), 2u);
@@ -82,11 +82,9 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
     EXPECT_NE(report["protected_attribute"][1], report["field_attribute"][1]);
     EXPECT_EQ(ReadBytes(report, "copy_field_to_string", "0 10").substr(0, 4), "demo");
 
-    // An unknown code sends nothing but the reset, a literal bracket is
-    // typed as itself, and the sign-on reaches the host (the cursor waits
-    // on the main menu).
-    EXPECT_EQ(ReadBytes(report, "user_field", "0 10").substr(0, 4), "a[b]")
-        << "the unknown code's text must not have been typed";
+    // A literal bracket is typed as itself, and the sign-on reaches the host
+    // (the cursor waits on the main menu).
+    EXPECT_EQ(ReadBytes(report, "user_field", "0 10").substr(0, 4), "a[b]");
 }
 
 // The demonstration host's 27x132 exchange-rate screen, with characters
