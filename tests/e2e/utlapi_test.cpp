@@ -173,7 +173,6 @@ int UTLWaitsRole(const std::vector<std::string>& args) {
     Say("add_quiet " + Nums({UTLDeleteEvent(kClient, 0, 21), UTLDeleteEvent(kClient, 0, 31),
                              UTLAddWaitForCursor(kClient, 0, 22, 24, 80), UTLAddWaitHostQuiet(kClient, 0, 32, 300)}));
     Say("event_quiet " + Num(UTLWaitForEvent(kClient, 0, kLong)));
-    Say("wait_mode " + Num(UTLGetParameter(kClient, 10)));
     Say("clear " + Num(UTLClearEventTable(kClient, 0)));
     Say("disconnect " + Num(UTLDisconnectSession(kClient)));
     return 0;
@@ -198,7 +197,6 @@ int UTLReleasedWaitRole(const std::vector<std::string>& args) {
     Say("ready");
     Say("released " + Num(wait(kind == "string" ? 6 : 2 * kLong)));
     if (kind == "key") {
-        Say("wait_mode " + Num(UTLGetParameter(kClient, 10)));
         // Enter on an empty sign-on screen: the host asks for the user.
         Say("passed_on " + Num(UTLWaitForString(kClient, 22, 0, "Type your user ID", kLong)));
     } else if (kind == "string") {
@@ -229,7 +227,7 @@ TEST_F(UTLAPIEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
         "add 1 1 1", "lookup2 1", "event_string 10", "event_string_again 10",
         "wait 1", "away 1 " + std::to_string(2 * 80 + 2),
         "add_cursor 1 1 1 1", "event_cursor_timeout -4", "enter 1", "event_cursor 21",
-        "add_quiet 1 1 1 1", "event_quiet 32", "wait_mode 1", "clear 1", "disconnect 1",
+        "add_quiet 1 1 1 1", "event_quiet 32", "clear 1", "disconnect 1",
     });
     EXPECT_EQ(emulator_->ScreenRows('B').at(6).substr(26, 14), "BRACKEN & SONS");
 }
@@ -270,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReleasedWait{"disconnect", "stop A", "stopped",
                      {"register 1", "connect 1", "host_connect 1", "timeout -4", "released 1"}},
         ReleasedWait{"key", "keys A [enter]", "OK",
-                     {"register 1", "connect 1", "timeout -4", "released 1", "wait_mode 1",
+                     {"register 1", "connect 1", "timeout -4", "released 1",
                       "passed_on " + std::to_string(21 * 80 + 2)}},
         ReleasedWait{"string", nullptr, "",
                      {"register 1", "connect 1", "timeout -4", "released -4", "cursor_move -4", "quiet -4",
