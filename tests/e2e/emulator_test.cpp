@@ -24,14 +24,11 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
         {Step("connect call", HA_CONNECT_PS, "A"), Step("query_sessions calld", HA_QUERY_SESSIONS, "-", 0, 26 * 16, 32),
          Step("copy_ps calld", HA_COPY_PS, "-", 0, 0, 1920),
          Step("copy_ps_to_string calld", HA_COPY_PS_TO_STR, "-", 6 * kColumns + 1, kColumns, kColumns),
-         Step("search_ps calln", HA_SEARCH_PS, "Sign~On"), Step("search_ps_missing calln", HA_SEARCH_PS, "no~such~text"),
-         Step("streot call", HA_SET_SESSION_PARMS, "STREOT"), Step("copy_ps_STREOT calln", HA_COPY_PS),
-         Step("eab call", HA_SET_SESSION_PARMS, "EAB"), Step("copy_ps_EAB calln", HA_COPY_PS)});
+         Step("search_ps calln", HA_SEARCH_PS, "Sign~On"), Step("search_ps_missing calln", HA_SEARCH_PS, "no~such~text")});
 
     // Query Sessions: one 16-byte entry per session, with the size of its
     // screen. Copy PS: the sign-on screen byte for byte, as the emulator
     // renders it itself. Copy PS to String from row 7, column 1: that row.
-    // Copy PS with STREOT (and EAB) delivers as many bytes as the screen has.
     std::string rendered;
     for (const auto& row : emulator_->ScreenRows('A')) rendered += row;
     ASSERT_EQ(rendered.size(), 1920u);
@@ -42,7 +39,7 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     };
     ExpectLines(report, {"connect 0", "query_sessions 0 2 " + entry('A') + entry('B'), "copy_ps 0 1920 " + Hex(rendered),
                          "copy_ps_to_string 0 80 " + Hex(rendered.substr(6 * kColumns, kColumns)), "search_ps 0 36",
-                         "search_ps_missing 24 0", "copy_ps_STREOT 0 1920", "copy_ps_EAB 0 3840"});
+                         "search_ps_missing 24 0"});
 }
 
 // The sign-on screen through the field functions; then keystrokes (a
