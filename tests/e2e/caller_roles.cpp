@@ -1,11 +1,9 @@
 // The role registry of the end-to-end tests and the "script" role: the
-// EHLLAPI and QMXAPI application a test writes as steps.
+// EHLLAPI application a test writes as steps.
 #include "e2e_fixture.h"
 
 #include <algorithm>
 #include <cstring>
-
-#include "trvha64_qmxapi.h"
 
 namespace trv::e2e {
 namespace {
@@ -27,11 +25,8 @@ namespace {
 //                              keep the returned event for "handle"
 //   handle MS                  trvWaitForHandle on that event
 //   getkey L                   Get Key: return code, kind and key
-//   updates L MS               Query Host Update until both kinds came or MS
-//                              passed: the codes seen, or-ed
 //   messages LPARAM...         the window's notifications until one of each
 //                              kind came: the wParam of each ("-": none)
-//   status L                   trvQueryEmulatorStatus
 //   say                        the key alone ("ready", "calling")
 //   go                         waits for the test's go-ahead (reports nothing)
 //   hold                       waits until standard input closes
@@ -75,12 +70,6 @@ int Script(const std::vector<std::string>& steps) {
             const Outcome got = Run(HA_GET_KEY, data, sizeof data);
             Say(key + " " + Num(got.rc) + " " + std::string(1, static_cast<char>(data[4])) + " " +
                 std::string(reinterpret_cast<const char*>(data + 5), static_cast<std::size_t>(std::max(got.length, 0))));
-        } else if (op == "updates") {
-            char name[4] = {arg(2)[0]};
-            int32_t seen = 0;
-            Eventually([&] { return (seen |= Run(HA_QUERY_HOST_UPDATE, name, 1).rc) == HLLAPI_RC_BOTH_UPDATED; },
-                       Milliseconds(num(3)), Milliseconds(50));
-            Say(key + " " + Num(seen));
         } else if (op == "messages") {
             const uint32_t notification = trvRegisterWindowMessage("QMXHLL");
             std::vector<std::string> seen(w.size() - 2, "-");
@@ -98,8 +87,6 @@ int Script(const std::vector<std::string>& steps) {
             std::string line = key;
             for (const std::string& wParam : seen) line += " " + wParam;
             Say(line);
-        } else if (op == "status") {
-            Say(key + " " + Num(trvQueryEmulatorStatus(arg(2)[0])));
         } else if (op == "say") {
             Say(key);
         } else if (op == "go") {

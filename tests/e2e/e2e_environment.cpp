@@ -24,8 +24,6 @@ extern char** environ;
 namespace trv::e2e {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 Milliseconds Left(Clock::time_point deadline) {
     return std::max(Milliseconds(0), std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()));
 }
@@ -45,21 +43,20 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
     return pointers;
 }
 
-}  // namespace
-
+// The path of this test binary, for starting its caller roles.
 std::string SelfPath() {
     std::error_code ignored;
     return std::filesystem::read_symlink("/proc/self/exe", ignored).string();
 }
 
-std::unique_ptr<ChildProcess> ChildProcess::Start(std::vector<std::string> argv,
-                                                  const std::map<std::string, std::string>& environment) {
-    std::vector<std::string> env;
+}  // namespace
+
+std::unique_ptr<ChildProcess> ChildProcess::Start(std::vector<std::string> argv, const std::string& space) {
+    std::vector<std::string> env{"TRVHA64_NAMESPACE=" + space, "TRVHA64_UNATTENDED=1"};
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
-        if (environment.count(text.substr(0, text.find('='))) == 0) env.push_back(text);
+        if (text.rfind("TRVHA64_NAMESPACE=", 0) != 0 && text.rfind("TRVHA64_UNATTENDED=", 0) != 0) env.push_back(text);
     }
-    for (const auto& [name, value] : environment) env.push_back(name + "=" + value);
     const std::vector<char*> argp = Pointers(argv);
     const std::vector<char*> envp = Pointers(env);
 
@@ -213,7 +210,7 @@ std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::s
                                           const std::vector<std::string>& args) {
     std::vector<std::string> argv{SelfPath(), "--role", role};
     argv.insert(argv.end(), args.begin(), args.end());
-    return ChildProcess::Start(argv, {{"TRVHA64_NAMESPACE", space}, {"TRVHA64_UNATTENDED", "1"}});
+    return ChildProcess::Start(argv, space);
 }
 
 std::unique_ptr<Emulator> Emulator::Start(const std::string& space, const std::vector<std::string>& sessions,
@@ -228,7 +225,7 @@ std::unique_ptr<Emulator> Emulator::Start(const std::string& space, const std::v
                                   "--profiles",
                                   TRV_E2E_PROFILES};
     argv.insert(argv.end(), sessions.begin(), sessions.end());
-    auto process = ChildProcess::Start(argv, {{"TRVHA64_NAMESPACE", space}, {"TRVHA64_UNATTENDED", "1"}});
+    auto process = ChildProcess::Start(argv, space);
     if (!process) {
         *why = "cannot start " TRV_E2E_JAVA;
         return nullptr;
@@ -260,20 +257,6 @@ std::vector<std::string> Emulator::ScreenRows(char letter) {
         }
     }
     return rows;
-}
-
-std::string Emulator::StatusLine(char letter) {
-    // The last line of the dump: a blank, the status text, then the cursor.
-    const auto lines = Command(std::string("show ") + letter);
-    if (!lines || lines->empty()) return {};
-    const std::string& last = lines->back();
-    const auto cursor = last.rfind("   cursor ");
-    return last.substr(1, cursor == std::string::npos ? std::string::npos : cursor - 1);
-}
-
-std::optional<int> Emulator::Quit() {
-    process_->WriteLine("quit");
-    return process_->Wait(kExitLimit);
 }
 
 }  // namespace trv::e2e

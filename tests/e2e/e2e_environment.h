@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +18,7 @@
 namespace trv::e2e {
 
 using Milliseconds = std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
 
 // A child process with pipes to its standard input and output. The
 // destructor kills and reaps a child that is still running, so a failing
@@ -26,9 +26,8 @@ using Milliseconds = std::chrono::milliseconds;
 class ChildProcess {
 public:
     // Starts argv[0] (an absolute path) with the environment of this process,
-    // changed by `environment` (name → value). Null when the start failed.
-    static std::unique_ptr<ChildProcess> Start(std::vector<std::string> argv,
-                                               const std::map<std::string, std::string>& environment);
+    // in the library's namespace `space`, unattended. Null when the start failed.
+    static std::unique_ptr<ChildProcess> Start(std::vector<std::string> argv, const std::string& space);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -62,9 +61,6 @@ private:
     std::optional<int> status_;
 };
 
-// The path of this test binary, for starting its caller roles.
-std::string SelfPath();
-
 inline constexpr Milliseconds kEmulatorStartLimit{60000};
 inline constexpr Milliseconds kAnswerLimit{15000};
 inline constexpr Milliseconds kExitLimit{20000};
@@ -96,13 +92,8 @@ public:
     // Runs one command and answers its lines (without the closing "end");
     // nullopt when no answer comes within the limit.
     std::optional<std::vector<std::string>> Command(const std::string& command);
-    // A session's screen rows and the status line under them, as the
-    // emulator renders them itself.
+    // A session's screen rows, as the emulator renders them itself.
     std::vector<std::string> ScreenRows(char letter);
-    std::string StatusLine(char letter);
-
-    // "quit", then the exit code (nullopt when it does not end in time).
-    std::optional<int> Quit();
 
 private:
     explicit Emulator(std::unique_ptr<ChildProcess> process) : process_(std::move(process)) {}

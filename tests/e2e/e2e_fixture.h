@@ -93,8 +93,6 @@ inline std::vector<std::string> Words(const std::string& text) {
 inline void Say(const std::string& line) { std::cout << line << std::endl; }
 inline std::string Num(long long value) { return std::to_string(value); }
 
-using Clock = std::chrono::steady_clock;
-
 inline constexpr Milliseconds kCallerLimit{60000};
 
 // Polls `condition` every `step` until it holds or `limit` passes.
@@ -182,7 +180,8 @@ protected:
 
     void TearDown() override {
         if (emulator_ && emulator_->process().Running()) {
-            EXPECT_EQ(emulator_->Quit(), 0) << "the emulator did not end cleanly on quit";
+            emulator_->process().WriteLine("quit");
+            EXPECT_EQ(emulator_->process().Wait(kExitLimit), 0) << "the emulator did not end cleanly on quit";
         }
         emulator_.reset();  // kills it if it is still there
         if (holder_) {

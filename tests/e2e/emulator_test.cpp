@@ -2,16 +2,14 @@
 // libtrvha64.so loaded offers its sessions; native caller processes reach
 // them through the library's EHLLAPI entries: the screen, the fields and the
 // keystrokes of the demonstration host, a wide screen in Unicode, and the
-// emulator killed or its service thread interrupted.
-#include <cstring>
-
+// emulator's service thread interrupted.
 #include "e2e_fixture.h"
 
 namespace trv::e2e {
 namespace {
 
 constexpr int kColumns = 80;
-// The sign-on screen puts the cursor into the user field at row 6, column 35.
+// The sign-on screen's user field at row 6, column 35.
 constexpr int kUserField = 5 * kColumns + 35;
 constexpr int kPasswordField = 6 * kColumns + 35;   // row 7, column 35
 constexpr int kSelectionField = 19 * kColumns + 17;  // the main menu's row 20, column 17
@@ -26,15 +24,11 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
         {Step("connect call", HA_CONNECT_PS, "A"), Step("query_sessions calld", HA_QUERY_SESSIONS, "-", 0, 26 * 16, 32),
          Step("copy_ps calld", HA_COPY_PS, "-", 0, 0, 1920),
          Step("copy_ps_to_string calld", HA_COPY_PS_TO_STR, "-", 6 * kColumns + 1, kColumns, kColumns),
-         Step("search_ps calln", HA_SEARCH_PS, "Sign~On"), Step("search_ps_missing calln", HA_SEARCH_PS, "no~such~text"),
-         Step("query_cursor calln", HA_QUERY_CURSOR_LOC), Step("copy_oia calld", HA_COPY_OIA, "-", 0, 103, 103),
-         Step("streot call", HA_SET_SESSION_PARMS, "STREOT"), Step("copy_ps_STREOT calln", HA_COPY_PS),
-         Step("eab call", HA_SET_SESSION_PARMS, "EAB"), Step("copy_ps_EAB calln", HA_COPY_PS)});
+         Step("search_ps calln", HA_SEARCH_PS, "Sign~On"), Step("search_ps_missing calln", HA_SEARCH_PS, "no~such~text")});
 
     // Query Sessions: one 16-byte entry per session, with the size of its
     // screen. Copy PS: the sign-on screen byte for byte, as the emulator
     // renders it itself. Copy PS to String from row 7, column 1: that row.
-    // Copy PS with STREOT (and EAB) delivers as many bytes as the screen has.
     std::string rendered;
     for (const auto& row : emulator_->ScreenRows('A')) rendered += row;
     ASSERT_EQ(rendered.size(), 1920u);
@@ -45,30 +39,17 @@ TEST_F(EmulatorEndToEnd, CallersReadThePresentationSpaceAsTheEmulatorShowsIt) {
     };
     ExpectLines(report, {"connect 0", "query_sessions 0 2 " + entry('A') + entry('B'), "copy_ps 0 1920 " + Hex(rendered),
                          "copy_ps_to_string 0 80 " + Hex(rendered.substr(6 * kColumns, kColumns)), "search_ps 0 36",
-                         "search_ps_missing 24 0", "query_cursor 0 " + std::to_string(kUserField),
-                         "copy_ps_STREOT 0 1920", "copy_ps_EAB 0 3840"});
-
-    // Copy OIA: format byte, the status line the emulator shows, and the
-    // online group (subsystem ready 0x04, owned by the host application 0x10).
-    const std::string image = ReadBytes(report, "copy_oia", "0 103");
-    ASSERT_EQ(image.size(), 103u);
-    EXPECT_EQ(image[0], '1');
-    std::string statusText = image.substr(1, 80);
-    statusText.erase(statusText.find_last_not_of(' ') + 1);
-    EXPECT_EQ(statusText, emulator_->StatusLine('A'));
-    EXPECT_EQ(static_cast<unsigned char>(image[81]), 0x14);
+                         "search_ps_missing 24 0"});
 }
 
-// The sign-on screen through the field functions; then keystrokes (an
-// unknown code, a literal bracket, the sign-on: user ID, Tab, password,
-// Enter) and the host's main menu.
+// The sign-on screen through the field functions; then keystrokes (a
+// literal bracket, the sign-on: user ID, Tab, password, Enter) and the
+// host's main menu.
 TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     Report report = RunCaller(
         "script",
         {Step("connect call", HA_CONNECT_PS, "A"), Step("field_attribute calln", HA_QUERY_FIELD_ATTR, "-", kUserField),
-         Step("field_position calln", HA_FIND_FIELD_POS, "T~", kUserField + 3),
-         Step("field_length calln", HA_FIND_FIELD_LEN, "T~", kUserField),
          Step("next_unprotected calln", HA_FIND_FIELD_POS, "NU", kUserField),
          Step("protected_attribute calln", HA_QUERY_FIELD_ATTR, "-", 1),
          Step("copy_string_to_field call", HA_COPY_STR_TO_FIELD, "demo", kUserField),
@@ -77,60 +58,46 @@ TEST_F(EmulatorEndToEnd, KeystrokesAndFieldFunctionsWorkTheDemonstrationHost) {
          Step("set_cursor call", HA_SET_CURSOR, "-", kPasswordField), Step("cursor calln", HA_QUERY_CURSOR_LOC),
          Step("convert_pos calln", HA_CONVERT_POS_ROW_COL, "A~~~P", kPasswordField, 0),
          Step("convert_row_col call", HA_CONVERT_POS_ROW_COL, "A~~~r", 35, 7),
-         Step("session_status calld", HA_QUERY_SESSION_STATUS, "-", 0, 20, 20),
-         Step("set_cursor_user call", HA_SET_CURSOR, "-", kUserField), Step("send_unknown call", HA_SENDKEY, "ab@K"),
+         Step("set_cursor_user call", HA_SET_CURSOR, "-", kUserField),
          Step("send_bracket call", HA_SENDKEY, "@Fa[b]"),
          Step("user_field calld", HA_COPY_FIELD_TO_STR, "-", kUserField, 10, 10),
          Step("set_cursor_user_again call", HA_SET_CURSOR, "-", kUserField),
          Step("send_sign_on call", HA_SENDKEY, "@Fdemo01@Tpalvero@E"), Step("menu_wait call", HA_WAIT),
-         Step("menu calld", HA_COPY_PS_TO_STR, "-", 1, 80, 80), Step("menu_cursor calln", HA_QUERY_CURSOR_LOC)});
+         Step("menu_cursor calln", HA_QUERY_CURSOR_LOC)});
 
     // Fields of the sign-on screen; strings into and out of fields (Search
     // Field's caller side reports no length); cursor and conversion (column
     // as the return code, row as the length).
-    ExpectLines(report, {"connect 0", "field_position 0 " + std::to_string(kUserField), "field_length 0 10",
-                         "next_unprotected 0 " + std::to_string(kPasswordField), "copy_string_to_field 0",
+    ExpectLines(report, {"connect 0", "next_unprotected 0 " + std::to_string(kPasswordField), "copy_string_to_field 0",
                          "search_field 0 0", "set_cursor 0", "cursor 0 " + std::to_string(kPasswordField),
                          "convert_pos 35 7", "convert_row_col " + std::to_string(kPasswordField),
-                         "set_cursor_user 0", "send_unknown 2", "send_bracket 0", "send_sign_on 0", "menu_wait 0",
+                         "set_cursor_user 0", "send_bracket 0", "send_sign_on 0", "menu_wait 0",
                          "menu_cursor 0 " + std::to_string(kSelectionField)});
     ASSERT_EQ(report["field_attribute"].size(), 2u);
     ASSERT_EQ(report["protected_attribute"].size(), 2u);
     EXPECT_EQ(report["field_attribute"][0] + report["protected_attribute"][0], "00");
     EXPECT_NE(report["protected_attribute"][1], report["field_attribute"][1]);
     EXPECT_EQ(ReadBytes(report, "copy_field_to_string", "0 10").substr(0, 4), "demo");
-    trvQuerySessionStatusReply status{};
-    const std::string bytes = ReadBytes(report, "session_status", "0 20");
-    ASSERT_EQ(bytes.size(), sizeof status);
-    std::memcpy(&status, bytes.data(), sizeof status);
-    EXPECT_EQ(std::string() + status.ShortName + status.SessionType, "AD");
-    EXPECT_EQ(status.Rows, 24u);
-    EXPECT_EQ(status.Columns, 80u);
 
-    // An unknown code sends nothing but the reset, a literal bracket is
-    // typed as itself, and the sign-on reaches the host.
-    EXPECT_EQ(ReadBytes(report, "user_field", "0 10").substr(0, 4), "a[b]")
-        << "the unknown code's text must not have been typed";
-    EXPECT_NE(ReadBytes(report, "menu", "0 80").find("Main Menu"), std::string::npos);
+    // A literal bracket is typed as itself, and the sign-on reaches the host
+    // (the cursor waits on the main menu).
+    EXPECT_EQ(ReadBytes(report, "user_field", "0 10").substr(0, 4), "a[b]");
 }
 
 // The demonstration host's 27x132 exchange-rate screen, with characters
-// outside Latin-1: Query Sessions gives its size; Copy PS to String gives
-// two bytes a position (the length in positions, a 16-bit terminator after
-// the text) when the caller left room for them, single bytes with '?' for
-// those characters otherwise.
+// outside Latin-1, copied whole by Copy PS to String: two bytes a position
+// (the length in positions, a 16-bit terminator after the text) when the
+// caller left room for them, single bytes with '?' for those characters
+// otherwise.
 TEST_F(EmulatorEndToEnd, AWideScreenCopiesAsUnicodeOrAsSingleBytes) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"rates=A"}));
     constexpr int kWideSize = 27 * 132;
     Report report = RunCaller(
         "script", {Step("connect call", HA_CONNECT_PS, "A"), Step("sign_on call", HA_SENDKEY, "demo01@Tpalvero@E"),
                    Step("wait call", HA_WAIT), Step("rates call", HA_SENDKEY, "3@E"), Step("rates_wait call", HA_WAIT),
-                   Step("size calld", HA_QUERY_SESSIONS, "-", 0, 26 * 16, 16),
                    Step("unicode calld", HA_COPY_PS_TO_STR, "-", 1, 2 * kWideSize, 2 * kWideSize + 2),
                    Step("single calld", HA_COPY_PS_TO_STR, "-", 1, kWideSize, kWideSize)});
     ExpectLines(report, {"connect 0", "wait 0", "rates_wait 0"});
-    const std::string entry = FromHex(report["size"].at(2));
-    EXPECT_EQ(ReadU16(reinterpret_cast<const unsigned char*>(entry.data()) + 14), unsigned{kWideSize});
 
     const std::string bytes = ReadBytes(report, "single", "0 " + std::to_string(kWideSize));
     EXPECT_EQ(bytes.substr(6 * 132 + 1, 15), "EUR  ?     Euro");
@@ -145,28 +112,6 @@ TEST_F(EmulatorEndToEnd, AWideScreenCopiesAsUnicodeOrAsSingleBytes) {
     EXPECT_EQ(unitAt(7, 7), 0x20ACu) << "euro sign";
     EXPECT_EQ(unitAt(8, 8), 0x0142u) << "l with stroke";
     EXPECT_EQ(unitAt(11, 7), 0x00A5u) << "yen sign, inside Latin-1";
-}
-
-TEST_F(EmulatorEndToEnd, KilledEmulatorReleasesACallerWaitingInJava) {
-    ASSERT_NO_FATAL_FAILURE(StartHolder());
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A", "slow=C"}));
-    auto caller = StartReady("script", {Step("connect call", HA_CONNECT_PS, "C"), "ready say",
-                                        Step("send_keys call", HA_SENDKEY, "@Ex")});
-    ASSERT_TRUE(caller != nullptr);
-    // The Enter has reached the host when input is inhibited; the character
-    // after it now waits in the emulator for the host's answer.
-    ASSERT_TRUE(Eventually([&] { return emulator_->StatusLine('C').find("X SYSTEM") != std::string::npos; },
-                           kAnswerLimit))
-        << "the keystrokes did not reach session C";
-    ASSERT_TRUE(caller->Running()) << "the caller came back before the host answered";
-
-    emulator_->process().Kill();
-    ExpectLines(Finish(*caller), {"connect 0", "send_keys 9"});
-    // Later callers find no session, and no session-management service.
-    ExpectLines(RunCaller("script", {Step("connect call", HA_CONNECT_PS, "A"),
-                                     Step("query_sessions calln", HA_QUERY_SESSIONS, "-", 0, 416),
-                                     "qmx_status status A"}),
-                {"connect 1", "query_sessions 0 0", "qmx_status 9"});
 }
 
 // A stray Thread.interrupt() of a session's service thread (the emulator's

@@ -89,12 +89,10 @@ TEST_F(RealWindowEndToEnd, WindowServicesActOnTheSessionsSwingWindow) {
     EXPECT_EQ(ask("coords"), (V{"coords", "0", Num(outer.x), Num(outer.y + outer.height),
                                 Num(outer.x + outer.width), Num(outer.y)}));
 
-    // Move, then size: the frame on the screen, and the emulator's own
-    // answer once its window has heard of the change.
+    // Move, then size: the emulator's own answer once its window has heard
+    // of the change (the frame on the screen is the bridge's real-window test's).
     EXPECT_EQ(ask("set 2 200 150 0 0 0"), (V{"set", "0"}));
-    EXPECT_TRUE(Eventually([&] { return x.Outer(window).x == 200 && x.Outer(window).y == 150; }));
     EXPECT_EQ(ask("set 1 0 0 700 450 0"), (V{"set", "0"}));
-    EXPECT_TRUE(Eventually([&] { return x.Outer(window).width == 700 && x.Outer(window).height == 450; }));
     EXPECT_TRUE(Eventually([&] {
         const V query = ask("query");
         return query.size() == 7 && query[3] == "200" && query[4] == "150" && query[5] == "700" && query[6] == "450";
