@@ -13,12 +13,12 @@
 // budget, then commits to sleep on its event; a poster signals the event
 // unless the word shows the waiter still polling, or a service thread still
 // serving (it looks at the word again before it sleeps), in which case the
-// post is taken from the word and the event is left alone. The state changes are
-// compare-and-exchange steps, so each post is taken exactly once: from the
-// word (quiet) or from the event (loud), never both. A poster that does not
-// know the words (AlertWaitingBlocks, a process not attached to the tables)
-// signals the event only; the waiter sees it once it sleeps, at most one
-// budget later.
+// post is taken from the word and the event is left alone. The state
+// changes are compare-and-exchange steps, so each post is taken exactly
+// once: from the word (quiet) or from the event (loud), never both. A poster
+// that does not know the words (AlertWaitingBlocks, a process not attached
+// to the tables) signals the event only; the waiter sees it once it sleeps,
+// at most one budget later.
 #pragma once
 
 #include <atomic>
@@ -36,7 +36,7 @@ enum ExchangeState : std::uint32_t {
     kExchangeIdle = 0,        // at rest: nobody waits, nothing posted
     kExchangeSpinning = 1,    // the waiter polls: a post needs no event
     kExchangeSleeping = 2,    // the waiter sleeps (or is about to) on the event
-    kExchangePostedQuiet = 3, // posted to a polling waiter; the event was left alone
+    kExchangePostedQuiet = 3, // posted to a polling or serving waiter; the event was left alone
     kExchangePostedLoud = 4,  // posted with the event signalled (or about to be)
     kExchangeServing = 5,     // a service thread is serving: a post needs no event
 };
