@@ -17,12 +17,18 @@ TEST(MoveOffCpuTest, TheThreadRunsElsewhereAndMayRunEverywhereAgain) {
     test::TestThread mover([] {
         // Without the affinity restored, a two-CPU machine has nowhere left
         // to go at the second move, and a larger one runs out soon after.
-        for (int move = 0; move < 4; ++move) {
+        // The scheduler may bring the thread back between the move and the
+        // look at its CPU (under Wine the restore is a call to its server,
+        // during which the thread sleeps): half the moves may go unseen.
+        constexpr int kMoves = 8;
+        int seen = 0;
+        for (int move = 0; move < kMoves; ++move) {
             const std::uint32_t cpu = CurrentCpu();
             ASSERT_NE(cpu, kUnknownCpu);
             ASSERT_TRUE(MoveOffCpu(cpu)) << "move " << move;
-            EXPECT_NE(CurrentCpu(), cpu) << "move " << move;
+            if (CurrentCpu() != cpu) ++seen;
         }
+        EXPECT_GE(seen, kMoves / 2);
     });
     ASSERT_TRUE(mover.Join());
 }
