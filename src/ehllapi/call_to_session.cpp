@@ -144,10 +144,11 @@ bool PollForReply(ExchangeWord& replyWord, const ExchangeWord& requestWord, std:
 // and the request fails. False when no reply came.
 bool AwaitReply(const platform::EventRef& reply, const SessionBlock& session) {
     const ServedSession served(session);
-    std::uint32_t status = AwaitHLLEvent(reply, kSessionWatchSliceMs);
+    SessionWatchSlices slices;
+    std::uint32_t status = AwaitHLLEvent(reply, slices.Next());
     while (status == platform::kWaitTimeout) {
         if (SessionHasEnded(served)) return false;
-        status = reply.Wait(kSessionWatchSliceMs);
+        status = reply.Wait(slices.Next());
     }
     return status == platform::kWaitObject0;
 }
@@ -201,8 +202,9 @@ SessionWaitResult AwaitSessionEvents(std::span<const platform::Handle> events, s
     if (events.empty() || events.size() > platform::kMaxWaitObjects) return {SessionWait::failed};
     const auto count = static_cast<std::uint32_t>(events.size());
     const std::uint32_t started = platform::TickCount();
+    SessionWatchSlices slices;
     for (;;) {
-        std::uint32_t slice = kSessionWatchSliceMs;
+        std::uint32_t slice = slices.Next();
         if (timeoutMs != platform::kInfinite) {
             const std::uint32_t elapsed = platform::TickCount() - started;
             const std::uint32_t left = elapsed < timeoutMs ? timeoutMs - elapsed : 0;

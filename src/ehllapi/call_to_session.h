@@ -11,6 +11,7 @@
 // table's own mutex.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -45,9 +46,27 @@ private:
     std::lock_guard<std::mutex> lock_;
 };
 
-// How often a caller waiting on a session's emulator checks that the session
-// is still served: a wait ends this long at most after the session's end.
-constexpr std::uint32_t kSessionWatchSliceMs = 250;
+// How long a caller waiting on a session's emulator sleeps between two looks
+// at whether the session is still served. The first look comes after 250 ms,
+// so that an emulator that ends during a request is noticed at once; each
+// slice after it is twice as long as the one before, up to a second, so that
+// a caller blocked for long (a Wait for the host, a Get Key) wakes at most
+// once a second, where every wake-up costs CPU. A wait ends at most one
+// slice after the session's end.
+class SessionWatchSlices {
+public:
+    static constexpr std::uint32_t kFirstMs = 250;
+    static constexpr std::uint32_t kLongestMs = 1000;
+
+    std::uint32_t Next() {
+        const std::uint32_t slice = next_;
+        next_ = std::min(next_ * 2, kLongestMs);
+        return slice;
+    }
+
+private:
+    std::uint32_t next_ = kFirstMs;
+};
 
 // The session a caller waits on, as it was registered when the wait began,
 // with a watch on its emulator process, opened at the first look (a wait
@@ -75,8 +94,8 @@ struct SessionWaitResult {
 };
 
 // Waits up to `timeoutMs` (platform::kInfinite for no limit) until any of
-// `events` (1 to 64 of them) is signalled. Every kSessionWatchSliceMs it
-// checks the sessions in `watched` and ends with sessionEnded as soon as one
+// `events` (1 to 64 of them) is signalled. After each SessionWatchSlices
+// slice it checks the sessions in `watched` and ends with sessionEnded as soon as one
 // has ended, so that no wait outlives the emulator it waits for.
 SessionWaitResult AwaitSessionEvents(std::span<const platform::Handle> events, std::uint32_t timeoutMs,
                                      std::span<const ServedSession> watched);
