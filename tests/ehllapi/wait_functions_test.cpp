@@ -32,7 +32,6 @@ protected:
     }
     void TearDown() override {
         Sessions()->SetInhibitedStatus('A', 0);
-        Call(HA_RESET_SYSTEM).Run(nullptr);
         ResponderTest::TearDown();
     }
 };
@@ -235,7 +234,6 @@ TEST(SessionEndTest, EachWaitAnswersThatTheSessionIsGoneAndTheNextEmulatorIsReac
         screen[0] = '#';
         for (int i = 0; i < 3; ++i) EXPECT_EQ(copyScreen(), HLLAPI_RC_SUCCESS) << "request " << i;
         EXPECT_EQ(screen[0], 'A');
-        Call(HA_RESET_SYSTEM).Run(nullptr);
         ForgetCallerBlocks();
     }
 }
