@@ -172,13 +172,6 @@ TEST_F(SessionFunctionsTest, ResetSystemUndoesEverythingAndFreesTheBlock) {
     EXPECT_EQ(Sessions()->GetSession('C').KeyNotifyCount, 0);
     EXPECT_EQ(Sessions()->GetSession('A').HostNotifyCount, 0);
     EXPECT_EQ(FieldText(Sessions()->GetSession('C').WinConnection), "");
-
-    // Nothing set up: still 0, and the next call starts with a fresh block.
-    EXPECT_EQ(Call(HA_RESET_SYSTEM).Run(nullptr).result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(SetParametersCall("EAB").result, HLLAPI_RC_SUCCESS);
-    ASSERT_NE(ProcessBlock(), nullptr);
-    EXPECT_EQ(ProcessBlock()->ShortName, 0);
-    EXPECT_EQ(ProcessBlock()->SessionParms, parms::kEab);
 }
 
 // Requests for a session that is not established, not connected (a blank

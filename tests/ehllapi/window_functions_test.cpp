@@ -50,7 +50,6 @@ TEST_F(WindowFunctionsTest, WindowServicesHolderAndTheWindowLockAndMacroRequests
     CallerThread other([&] {
         char name[4] = {'B'};
         otherConnect = Call(HA_CONNECT_PM_SRVCS, 4).RunPerThread(name).result;
-        Call(HA_RESET_SYSTEM).RunPerThread(nullptr);
     });
     ASSERT_TRUE(other.Join());
     EXPECT_EQ(otherConnect, HLLAPI_RC_IN_USE);

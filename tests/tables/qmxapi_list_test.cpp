@@ -13,12 +13,6 @@ namespace {
 
 TRV_CHILD_ROLE(tables_exit_at_once) { return 0; }
 
-// The id of a process that has ended: a child that exits at once.
-std::uint32_t EndedProcessId() {
-    RoleProcess child("tables_exit_at_once");
-    return child.started() && child.Wait() == 0 ? child.id() : 0;
-}
-
 TEST(QMXAPIListTest, RecordCarriesItsNameAtomAndEventUntilRemoved) {
     Tables tables;
     QMXAPIList& list = *tables.qmxapi;
@@ -39,8 +33,10 @@ TEST(QMXAPIListTest, RecordCarriesItsNameAtomAndEventUntilRemoved) {
 }
 
 TEST(QMXAPIListTest, AFullTableReclaimsEndedOwnersThenRefusesAndReusesTheLowestFreeIndex) {
-    const std::uint32_t ended = EndedProcessId();
-    ASSERT_NE(ended, 0u);
+    // The id of a process that has ended: a child that exits at once.
+    RoleProcess child("tables_exit_at_once");
+    ASSERT_TRUE(child.started() && child.Wait() == 0);
+    const std::uint32_t ended = child.id();
     Tables tables;
     QMXAPIList& list = *tables.qmxapi;
     for (std::uint32_t tid = 1; tid <= 25; ++tid) ASSERT_NE(list.AddQMXAPIBlock(kSelf, tid), nullptr);
