@@ -17,7 +17,6 @@
 #include "ehllapi/call_to_session.h"
 #include "ehllapi/dispatcher.h"
 #include "ehllapi/notify_support.h"
-#include "platform/process.h"
 #include "platform/thread.h"
 #include "protocol/caller_data.h"
 #include "shared/process_state.h"
@@ -59,7 +58,8 @@ bool HoldsWindowServices(const ApplicationBlock& block, int index) {
 }
 
 // The holder named in the session record is gone when its block no longer
-// exists or its process ended without detaching (killed). A dead holder's
+// exists or its process ended without detaching (killed); a live process
+// that took the dead one's id does not count as the holder. A dead holder's
 // block is reclaimed as a whole, which also frees the services; merely
 // clearing the record would let the later reclaim of that block clear the
 // new holder's record.
@@ -71,9 +71,8 @@ bool WindowServicesHolderGone(char letter, const char (&holderName)[kBlockNameSi
         Sessions()->DisconnectSessionWin(letter);
         return true;
     }
-    const std::uint32_t owner = holder->ProcessId;
-    if (owner == 0 || platform::IsProcessAlive(owner)) return false;
-    TRV_TRACE("EHLLAPIParser CPS - holder process %x ended, reclaimed", owner);
+    if (!ApplicationList::HolderEnded(*holder)) return false;
+    TRV_TRACE("EHLLAPIParser CPS - holder process %x ended, reclaimed", holder->ProcessId);
     Applications()->ReclaimBlocksOfEndedProcesses();
     return true;
 }

@@ -101,7 +101,20 @@ TEST_F(WindowFunctionsTest, AKilledHolderDoesNotKeepWindowServices) {
     ASSERT_NE(holderName, "");
     EXPECT_EQ(ConnectWindow('C'), HLLAPI_RC_IN_USE) << "the holder still lives";
 
+    // Started before the kill: a caller attaching afterwards would reclaim
+    // the dead holder's block first.
+    RoleProcess other("ehllapi_window_holder", {"B"});
+    ASSERT_EQ(platform::WaitForEvent(held.get(), kTestLimitMs), platform::kWaitObject0);
+
     holder.Kill();
+    // The dead holder's id now names a live process of another start (the
+    // holder of B; the two may have started within one tick of the clock
+    // that stamps starts, so the stamp is made to differ): that process is
+    // not the holder.
+    ApplicationBlock* dead = Applications()->GetApplicationBlock(holderName.c_str());
+    ASSERT_NE(dead, nullptr);
+    dead->ProcessId = other.id();
+    dead->OwnerStartStamp = platform::ProcessStartStamp(other.id()) + 1;
     EXPECT_EQ(ConnectWindow('C'), HLLAPI_RC_SUCCESS);
     ASSERT_NE(ProcessBlock(), nullptr);
     EXPECT_EQ(WinConnectionOf('C'), FieldText(ProcessBlock()->BlockName));
