@@ -69,10 +69,6 @@ void BridgeTest::Define(jobject bridge, const std::string& name, const std::stri
     jvm_->DefineMethod(classes_.at(bridge), name, signature, std::move(body));
 }
 
-void BridgeTest::DefineLong(jobject bridge, const std::string& name, jlong result) {
-    Define(bridge, name, "()J", [result](JNIEnv*, jobject, const jvalue*) { return JLong(result); });
-}
-
 void BridgeTest::Register(jobject bridge) {
     Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppRegisterEHLLAPI(env(), bridge, bridge);
     registered_.push_back(bridge);

@@ -161,7 +161,7 @@ TEST_P(HandlerRowTest, OneJavaCallAndItsResult) {
 INSTANTIATE_TEST_SUITE_P(Handlers, HandlerRowTest, testing::ValuesIn(kHandlerRows));
 
 TEST_F(DispatchTest, FunctionsWithoutHandlerAnswer10WithoutJava) {
-    DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
+    Record("GetPSSize", "()J", kScreenSizePacked);
     for (std::uint32_t function : {0u, 2u, 4u, 9u, 18u, 200u}) {
         EXPECT_EQ(Run(Block(), function), kNoHandlerCode) << function;
     }
@@ -172,7 +172,7 @@ TEST_F(DispatchTest, FunctionsWithoutHandlerAnswer10WithoutJava) {
 // the emulator for (the screen's or field's size, doubled by EAB and again by
 // XLATE with it, and for Copy PS by STREOT) and give back in DataLength.
 TEST_F(DispatchTest, CopiesSizeTheRequestByTheSessionParameters) {
-    DefineLong(bridge_, "GetPSSize", kScreenSizePacked);
+    Record("GetPSSize", "()J", kScreenSizePacked);
     Record("CopyPS", "(IIIZI)J", 6);
     Record("FindFieldLength", "(Ljava/lang/String;I)J", Packed(10));
     Record("CopyFieldToString", "(IIIZI)J", 6);
@@ -199,7 +199,7 @@ TEST_F(DispatchTest, CopiesSizeTheRequestByTheSessionParameters) {
         EXPECT_EQ(Run(block, c.function), 6);
         EXPECT_EQ(block.DataLength, c.after);
         const bool field = c.function == HA_COPY_FIELD_TO_STR;
-        ASSERT_EQ(calls_.size(), field ? 2u : 1u);
+        ASSERT_EQ(calls_.size(), 2u) << "the size, then the copy";
         const std::vector<RecordedCall>& copies = calls_[field ? "CopyFieldToString" : "CopyPS"];
         ASSERT_EQ(copies.size(), 1u);
         EXPECT_EQ(copies[0].ints, (std::vector<jint>{field ? 300 : 1, c.copyLength, 3, 0, c.eabMode}));
@@ -214,7 +214,7 @@ TEST_F(DispatchTest, CopiesSizeTheRequestByTheSessionParameters) {
     // A failing size: its code, and no copy. No field: the length becomes 0
     // and the copy still answers.
     calls_.clear();
-    DefineLong(bridge_, "GetPSSize", kScreenSizePacked | 2);
+    Record("GetPSSize", "()J", kScreenSizePacked | 2);
     Record("FindFieldLength", "(Ljava/lang/String;I)J", Packed(10, 24));
     Record("CopyFieldToString", "(IIIZI)J", 24);
     ApplicationBlock& block = Block(0, 77);
@@ -229,7 +229,7 @@ TEST_F(DispatchTest, CopiesSizeTheRequestByTheSessionParameters) {
 
 // The entry's other fields are the end-to-end emulator test's.
 TEST_F(DispatchTest, QuerySessionSizesTheEntryByTheSessionParameters) {
-    DefineLong(bridge_, "GetPSSize", Packed(3000));
+    Record("GetPSSize", "()J", Packed(3000));
     // Rows of 25, 28, 33 and 44 lose their status line; both NOCFGSIZE and
     // EXTENDPS take the whole presentation space.
     struct Case {
@@ -239,8 +239,8 @@ TEST_F(DispatchTest, QuerySessionSizesTheEntryByTheSessionParameters) {
     } cases[] = {{25, 80, 0, 1920}, {27, 132, 0, 3564}, {25, 80, parms::kNoCfgSize, 1920},
                  {27, 132, parms::kNoCfgSize | parms::kExtendPS, 3000}};
     for (const Case& c : cases) {
-        DefineLong(bridge_, "GetPSSizeRows", Packed(c.rows));
-        DefineLong(bridge_, "GetPSSizeCols", Packed(c.columns));
+        Record("GetPSSizeRows", "()J", Packed(c.rows));
+        Record("GetPSSizeCols", "()J", Packed(c.columns));
         ApplicationBlock& block = Block(c.parms, 16);
         EXPECT_EQ(Run(block, HA_QUERY_SESSIONS), 0);
         EXPECT_EQ(block.DataLength, 16u);
@@ -248,7 +248,7 @@ TEST_F(DispatchTest, QuerySessionSizesTheEntryByTheSessionParameters) {
         std::memcpy(&entry, block.Data, sizeof entry);
         EXPECT_EQ(entry.PSSize, c.size) << c.rows << "x" << c.columns;
     }
-    DefineLong(bridge_, "GetPSSize", 2);
+    Record("GetPSSize", "()J", 2);
     ApplicationBlock& failing = Block(parms::kNoCfgSize | parms::kExtendPS, 16);
     std::memset(failing.Data, 0x55, 16);
     EXPECT_EQ(Run(failing, HA_QUERY_SESSIONS), 2);
@@ -260,7 +260,7 @@ TEST_F(DispatchTest, JavaFailuresAnswer9AndLeaveNothingPending) {
         jvm().Throw("java/lang/IllegalStateException", "screen not ready");
         return JLong(0);
     });
-    DefineLong(bridge_, "CopyPS", 0);
+    Record("CopyPS", "()J", 0);
     EXPECT_EQ(Run(Block(0, 10), HA_COPY_PS), kJavaCallFailed);
     EXPECT_FALSE(jvm().exceptionPending());
     EXPECT_EQ(jvm().exceptionsCleared(), 1);
@@ -275,7 +275,7 @@ TEST_F(DispatchTest, JavaFailuresAnswer9AndLeaveNothingPending) {
 }
 
 TEST_F(DispatchTest, HandlersAttachOnlyThreadsThatWereNotAttached) {
-    DefineLong(bridge_, "Reserve", 0);
+    Record("Reserve", "()J", 0);
     const int detaches = jvm().detaches();
     EXPECT_EQ(Run(Block(), HA_RESERVE), 0);
     EXPECT_TRUE(jvm().IsCurrentThreadAttached());

@@ -131,7 +131,7 @@ TEST_F(WindowTransferTest, ConnectAndCoordinatesTakeTheEmulatorsAnswers) {
 
 TEST_F(WindowTransferTest, WindowStatusWithoutAWindow) {
     ApplicationBlock& block = Block();
-    DefineLong(bridge_, "IsVisible", 1);
+    Record("IsVisible", "()J", 1);
     Record("QueryWindowCoordinates", "()J", 0, &block, " L10 B410 R610 T10W");
     Record("GetFontDimensions", "()J", (jlong{8} << 16) | 16);
 
@@ -144,7 +144,7 @@ TEST_F(WindowTransferTest, WindowStatusWithoutAWindow) {
               std::vector<std::int32_t>({10, 10, 600, 400}));
     EXPECT_EQ(block.Data[sizeof status_], 0) << "the rest of Data is cleared";
 
-    DefineLong(bridge_, "IsVisible", 0);
+    Record("IsVisible", "()J", 0);
     std::memset(block.Data, 0x5A, kDataSize);
     EXPECT_EQ(WindowStatus(kWindowStatusQueryExtended, 0xFFFF), 0);
     EXPECT_EQ(status_.Flags, window_flags::kHide);
@@ -156,7 +156,7 @@ TEST_F(WindowTransferTest, WindowStatusWithoutAWindow) {
     EXPECT_EQ(window, 0u);
     EXPECT_EQ(block.Data[sizeof status_], 0x5A) << "the extended query leaves the rest of Data";
 
-    DefineLong(bridge_, "IsVisible", 9);
+    Record("IsVisible", "()J", 9);
     EXPECT_EQ(WindowStatus(kWindowStatusQuery, 0), 9);
     EXPECT_EQ(WindowStatus(7, 0xFFFF), 0);
     EXPECT_EQ(status_.Flags, 0xFFFF) << "another option changes nothing";
