@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "bridge/bridge_call.h"
-#include "bridge/dispatch.h"
 #include "bridge/transfer_options.h"
 #include "bridge_fixture.h"
 #include "protocol/caller_data.h"
@@ -171,7 +170,6 @@ TEST_F(WindowTransferTest, WindowStatusWithoutAWindow) {
         std::int32_t result;
         std::vector<jint> visible;
     } sets[] = {{flags::kShow, 0, {1}},
-                {flags::kHide, 0, {0}},
                 {flags::kSize | flags::kShow, 1, {}},
                 {flags::kMove | flags::kMinimize, 1, {}},
                 {flags::kActivate | flags::kHide, 516, {0}},
