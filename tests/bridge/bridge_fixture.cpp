@@ -11,7 +11,6 @@
 #include "platform/clock.h"
 #include "support/attached_caller.h"
 #include "platform/thread.h"
-#include "shared/process_state.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
 #include "trvha64.h"
@@ -49,7 +48,6 @@ void BridgeTest::TearDown() {
         Applications()->RemoveApplicationBlock(platform::CurrentProcessId(), thread);
     }
     SetEmulatorJavaVM(nullptr);
-    SetServiceStopWait(kDefaultServiceStopWaitMs);
     javaThread_.reset();
     jvm_.reset();
 }

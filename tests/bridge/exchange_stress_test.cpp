@@ -19,7 +19,6 @@
 #include "bridge_fixture.h"
 #include "library/process_lifecycle.h"
 #include "platform/clock.h"
-#include "support/test_sessions.h"
 #include "tables/application_block.h"
 #include "trvha64.h"
 

@@ -11,7 +11,6 @@
 
 #include "bridge/emulator_state.h"
 #include "bridge/hll_bridge_natives.h"
-#include "jni/java_vm.h"
 #include "bridge/version.h"
 #include "bridge_fixture.h"
 #include "library/process_lifecycle.h"

@@ -113,7 +113,6 @@ TEST_F(RepliesTest, RepliesAreBoundedAndTerminated) {
         for (std::uint32_t i = n; i < n + terminators; ++i) {
             EXPECT_EQ(block_->Data[i], 0) << row;
         }
-        // Nothing written past the terminator.
         EXPECT_TRUE(n + terminators == kDataSize || block_->Data[n + terminators] == 0x11) << row;
         const auto* canary = reinterpret_cast<const std::uint8_t*>(block_->KeyQueue);
         EXPECT_EQ(std::vector<std::uint8_t>(canary, canary + 16), std::vector<std::uint8_t>(16, 0x5A)) << row;
