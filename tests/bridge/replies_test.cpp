@@ -24,14 +24,8 @@ protected:
     void SetUp() override {
         SessionTest::SetUp();
         block_ = &Block();
-        std::memset(block_->Data, 0x11, kDataSize);
         // The bytes just past Data: a canary that no reply may touch.
         std::memset(block_->KeyQueue, 0x5A, 16);
-    }
-
-    void SetRawData(const std::vector<std::uint8_t>& bytes, jint length, jchar letter = kLetter) {
-        Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env(), bridge_, letter,
-                                                                jvm().NewBytes(bytes), length);
     }
 
     // Whether the session's event `prefix` + letter was signalled; clears it.
@@ -97,7 +91,8 @@ TEST_F(RepliesTest, RepliesAreBoundedAndTerminated) {
         const std::vector<std::uint8_t> bytes(row.size, 'u');
         std::uint32_t terminators = 1;
         if (row.native == Native::raw) {
-            SetRawData(bytes, row.length);
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env(), bridge_, kLetter, jvm().NewBytes(bytes),
+                                                                      row.length);
         } else if (row.native == Native::unicodePS) {
             Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawDataUnicodePS(env(), bridge_, kLetter,
                                                                              jvm().NewBytes(bytes), row.length, 77);
@@ -119,18 +114,6 @@ TEST_F(RepliesTest, RepliesAreBoundedAndTerminated) {
     }
     EXPECT_EQ(jvm().heldArrayElements(), 0);
     EXPECT_EQ(jvm().heldStrings(), 0);
-}
-
-TEST_F(RepliesTest, RepliesWithoutACallerAreDropped) {
-    SetRawData({'A', 'B'}, 2, 'S');  // a session nobody serves
-    SetRawData({'A', 'B'}, 2, '%');  // no session letter at all
-    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env(), bridge_, kLetter, nullptr, 2);  // no array
-    EXPECT_EQ(block_->Data[0], 0x11);
-    EXPECT_EQ(block_->ReplyLength, 0u);
-    Sessions()->SetCaller("APPL_BLOCK_FFFFFFFFFFFFFFFF", kLetter);  // caller gone
-    SetRawData({'A', 'B'}, 2);
-    EXPECT_EQ(block_->Data[0], 0x11);
-    EXPECT_EQ(jvm().heldArrayElements(), 0);
 }
 
 // What host notifications do for the callers that asked (flags, messages),
