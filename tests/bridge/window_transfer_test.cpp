@@ -43,6 +43,7 @@ TEST(TransferOptionsTest, TheRestSplitsIntoHostFileAndOptions) {
         {"FN FT A1 (ASCII TIME (45) CRLF ", false, true, "FN FT A1", "(ASCII  CRLF ", 45, false},
         {"FN FT A1 (TIME 7 APPEND ", false, true, "FN FT A1", "(APPEND ", 7, false},
         {"FN FT A1 (TIME(12", false, true, "FN FT A1", "(", 12, false},
+        {"FN FT A1 TIME (12 APPEND ", false, true, "FN FT A1", "APPEND ", 12, false},
         {"FN FT A1 ASCII TIME ", false, true, "FN FT A1", "ASCII ", -1, false},
         {"FN FT A1 TIME(99999999999) ", false, true, "FN FT A1", "", 2147483647, false},
         {"FN FT A1 CLEAR,QUIET,ASCII ", false, true, "FN FT A1", "ASCII ", -1, true},
