@@ -218,7 +218,6 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswers
     platform::UniqueHandle againEvent(platform::CreateNamedEvent(false, again.c_str()));
 
     RoleProcess caller("bridge_caller", {"B", again});
-    ASSERT_TRUE(caller.started());
     ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
     Unregister(busy);
     const ApplicationBlock* waiting = Applications()->FindApplicationBlock(caller.id());
@@ -259,7 +258,6 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswers
 TEST_F(CrossProcessTest, AReplyForAKilledCallerDoesNotLandInItsBlocksNextOwner) {
     jobject busy = RegisterHeldSession(kTestLimitMs);
     RoleProcess caller("bridge_caller", {"B"});
-    ASSERT_TRUE(caller.started());
     ASSERT_EQ(platform::WaitForEvent(held_.get(), kTestLimitMs), platform::kWaitObject0);
     const ApplicationBlock* killed = Applications()->FindApplicationBlock(caller.id());
     caller.Kill();
