@@ -170,8 +170,6 @@ TEST_F(RepliesTest, KeysAreQueuedAsTheInterceptAsks) {
     block_->KeyQueueLimit[kSlot] = 0x7FFF;
     EXPECT_EQ(SendKey(u"y"), JNI_TRUE);
     EXPECT_EQ(block_->KeyQueueCount[kSlot], -5);
-
-    Sessions()->RemoveFromKeyNotificationList(kLetter, *block_);
 }
 
 }  // namespace
