@@ -11,7 +11,6 @@
 #include "platform/clock.h"
 #include "support/attached_caller.h"
 #include "platform/thread.h"
-#include "shared/process_state.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
 #include "trvha64.h"
@@ -49,7 +48,6 @@ void BridgeTest::TearDown() {
         Applications()->RemoveApplicationBlock(platform::CurrentProcessId(), thread);
     }
     SetEmulatorJavaVM(nullptr);
-    SetServiceStopWait(kDefaultServiceStopWaitMs);
     javaThread_.reset();
     jvm_.reset();
 }
@@ -67,10 +65,6 @@ jobject BridgeTest::NewBridge(jchar letter) {
 void BridgeTest::Define(jobject bridge, const std::string& name, const std::string& signature,
                         FakeMethod body) {
     jvm_->DefineMethod(classes_.at(bridge), name, signature, std::move(body));
-}
-
-void BridgeTest::DefineLong(jobject bridge, const std::string& name, jlong result) {
-    Define(bridge, name, "()J", [result](JNIEnv*, jobject, const jvalue*) { return JLong(result); });
 }
 
 void BridgeTest::Register(jobject bridge) {

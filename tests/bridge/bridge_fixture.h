@@ -43,8 +43,6 @@ protected:
     // a test defines one with Define.
     jobject NewBridge(jchar letter);
     void Define(jobject bridge, const std::string& name, const std::string& signature, FakeMethod body);
-    // A "()J" method answering `result`.
-    void DefineLong(jobject bridge, const std::string& name, jlong result);
 
     // Registration through the natives, on the test thread; Register also
     // remembers the object so that TearDown unregisters it.

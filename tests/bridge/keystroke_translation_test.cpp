@@ -66,7 +66,6 @@ const KeysRow kKeysRows[] = {
     {"#E", "[enter]", true, 0, '#'},
     {"#A#Q", "[attn]", true, 0, '#'},
     {"@E#T", "@E[tab]", true, 0, '#'},
-    {"@A@Hx", "@A@Hx", false, 0, '#'},
     // The string ends at the end character, the caller's length, or a zero.
     {"ABC@E$XYZ", "ABC[enter]", true, parms::kStrEot, '@', '$'},
     {"ABC@EXYZ", "ABC[enter]", true, 0, '@', 0, 5},

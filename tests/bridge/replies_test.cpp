@@ -24,14 +24,8 @@ protected:
     void SetUp() override {
         SessionTest::SetUp();
         block_ = &Block();
-        std::memset(block_->Data, 0x11, kDataSize);
         // The bytes just past Data: a canary that no reply may touch.
         std::memset(block_->KeyQueue, 0x5A, 16);
-    }
-
-    void SetRawData(const std::vector<std::uint8_t>& bytes, jint length, jchar letter = kLetter) {
-        Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env(), bridge_, letter,
-                                                                jvm().NewBytes(bytes), length);
     }
 
     // Whether the session's event `prefix` + letter was signalled; clears it.
@@ -97,7 +91,8 @@ TEST_F(RepliesTest, RepliesAreBoundedAndTerminated) {
         const std::vector<std::uint8_t> bytes(row.size, 'u');
         std::uint32_t terminators = 1;
         if (row.native == Native::raw) {
-            SetRawData(bytes, row.length);
+            Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env(), bridge_, kLetter, jvm().NewBytes(bytes),
+                                                                      row.length);
         } else if (row.native == Native::unicodePS) {
             Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawDataUnicodePS(env(), bridge_, kLetter,
                                                                              jvm().NewBytes(bytes), row.length, 77);
@@ -113,7 +108,6 @@ TEST_F(RepliesTest, RepliesAreBoundedAndTerminated) {
         for (std::uint32_t i = n; i < n + terminators; ++i) {
             EXPECT_EQ(block_->Data[i], 0) << row;
         }
-        // Nothing written past the terminator.
         EXPECT_TRUE(n + terminators == kDataSize || block_->Data[n + terminators] == 0x11) << row;
         const auto* canary = reinterpret_cast<const std::uint8_t*>(block_->KeyQueue);
         EXPECT_EQ(std::vector<std::uint8_t>(canary, canary + 16), std::vector<std::uint8_t>(16, 0x5A)) << row;
@@ -122,25 +116,13 @@ TEST_F(RepliesTest, RepliesAreBoundedAndTerminated) {
     EXPECT_EQ(jvm().heldStrings(), 0);
 }
 
-TEST_F(RepliesTest, RepliesWithoutACallerAreDropped) {
-    SetRawData({'A', 'B'}, 2, 'S');  // a session nobody serves
-    SetRawData({'A', 'B'}, 2, '%');  // no session letter at all
-    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env(), bridge_, kLetter, nullptr, 2);  // no array
-    EXPECT_EQ(block_->Data[0], 0x11);
-    EXPECT_EQ(block_->ReplyLength, 0u);
-    Sessions()->SetCaller("APPL_BLOCK_FFFFFFFFFFFFFFFF", kLetter);  // caller gone
-    SetRawData({'A', 'B'}, 2);
-    EXPECT_EQ(block_->Data[0], 0x11);
-    EXPECT_EQ(jvm().heldArrayElements(), 0);
-}
-
-// What host notifications do for the callers that asked (flags, messages)
-// is checked through the callers' functions in the ehllapi tests; here, the
-// session's named events and the input-inhibited state in the table.
+// What host notifications do for the callers that asked (flags, messages),
+// and the presentation-space and wait events that end Pause and Wait, are
+// checked through the callers' functions in the ehllapi tests; here, the
+// status-line and either-update events and the input-inhibited state.
 TEST_F(RepliesTest, NotificationsSignalTheSessionsEventsAndKeepTheInhibitedStatus) {
-    for (const char* event : {"OIA_EVENT_SESS_", "PS_EVENT_SESS_", "BOTH_EVENT_SESS_", "WAIT_EVENT_SESS_"}) {
-        Signalled(event);
-    }
+    Signalled("OIA_EVENT_SESS_");
+    Signalled("BOTH_EVENT_SESS_");
     for (jboolean inhibited : {JNI_TRUE, JNI_FALSE}) {
         Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendOIANotifications(env(), bridge_, kLetter, inhibited);
         EXPECT_EQ(Sessions()->GetSession(kLetter).InhibitedStatus, inhibited);
@@ -148,10 +130,7 @@ TEST_F(RepliesTest, NotificationsSignalTheSessionsEventsAndKeepTheInhibitedStatu
         EXPECT_TRUE(Signalled("BOTH_EVENT_SESS_"));
     }
     Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSendPSNotifications(env(), bridge_, kLetter);
-    EXPECT_TRUE(Signalled("PS_EVENT_SESS_"));
     EXPECT_TRUE(Signalled("BOTH_EVENT_SESS_"));
-    Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppInterruptWait(env(), bridge_, kLetter);
-    EXPECT_TRUE(Signalled("WAIT_EVENT_SESS_"));
 }
 
 TEST_F(RepliesTest, KeysAreQueuedAsTheInterceptAsks) {
@@ -191,8 +170,6 @@ TEST_F(RepliesTest, KeysAreQueuedAsTheInterceptAsks) {
     block_->KeyQueueLimit[kSlot] = 0x7FFF;
     EXPECT_EQ(SendKey(u"y"), JNI_TRUE);
     EXPECT_EQ(block_->KeyQueueCount[kSlot], -5);
-
-    Sessions()->RemoveFromKeyNotificationList(kLetter, *block_);
 }
 
 }  // namespace

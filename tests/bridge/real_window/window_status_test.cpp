@@ -28,7 +28,7 @@ public:
         if (!window_) GTEST_SKIP() << why;
         ApplicationBlock& block = Block();
         Record("GetWindowTitle", "()J", 0, &block, title_);
-        DefineLong(bridge_, "IsVisible", 1);
+        Record("IsVisible", "()J", 1);
         Record("QueryWindowCoordinates", "()J", 0, &block, " L0 B0 R0 T0 W");
     }
 
