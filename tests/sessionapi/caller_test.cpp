@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -92,20 +90,6 @@ TEST_F(ServedCaller, WorkstationProfileCopiesTheReplyTextOrWhatTheThreadLeftTher
     EXPECT_EQ(trvQueryWorkstationProfile('D', profile), 0u);
     EXPECT_STREQ(profile, "started.ws");
     EXPECT_EQ(trvQueryWorkstationProfile('C', nullptr), 1u);
-}
-
-TEST_F(ServedCaller, CallersOfSeveralThreadsEachGetTheirOwnAnswer) {
-    std::atomic<int> wrong{0};
-    std::vector<std::unique_ptr<TestThread>> threads;
-    for (char letter = 'C'; letter < 'G'; ++letter) {
-        threads.push_back(std::make_unique<TestThread>([letter, &wrong] {
-            for (int i = 0; i < 25; ++i) {
-                if (trvQueryEmulatorStatus(letter) != (0x1000u | letter)) ++wrong;
-            }
-        }));
-    }
-    for (auto& thread : threads) EXPECT_TRUE(thread->Join());
-    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(QMXAPICaller, WithoutAnEmulatorRequestsAnswerNineAtOnceAndTheReservedOrdinalAlways) {
