@@ -203,7 +203,6 @@ TEST_F(UtlScreenTest, EachWaitAnswersWhatItFoundOrTimesOut) {
     ASSERT_EQ(UTLSetCursorLocation(kClient, 2, 80), 1);
     for (const Row& row : rows) {
         EXPECT_EQ(row.wait(kClient), row.expected) << row.what;
-        EXPECT_EQ(UTLGetParameter(kClient, 10), 1) << row.what;
         EXPECT_EQ(row.wait(kClient + 1), row.unbound) << row.what;
     }
 }
