@@ -41,7 +41,6 @@ Bytes Make(std::size_t size, std::vector<Piece> pieces, std::uint8_t fill = 0) {
 struct Recorder {
     bool called = false;
     std::int32_t function = 0;
-    std::int32_t length = 0;
     Bytes seen;
     Bytes reply;  // written over the converted string
     std::int32_t replyLength = -1;  // -1: leave the length
@@ -51,7 +50,6 @@ Recorder g_recorder;
 std::int32_t RecordingEntry(std::int32_t* function, char* data, std::int32_t* length, std::int32_t* returnCode) {
     g_recorder.called = true;
     g_recorder.function = *function;
-    g_recorder.length = *length;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
     g_recorder.seen = bytes != nullptr ? Bytes(bytes, bytes + *length) : Bytes{};
     if (data != nullptr) std::memcpy(data, g_recorder.reply.data(), g_recorder.reply.size());
