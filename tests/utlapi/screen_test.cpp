@@ -144,7 +144,7 @@ TEST_F(UtlScreenTest, ParametersSendTheirKeywordsToTheSessionAndRefusedOnesNothi
 TEST_F(UtlScreenTest, UnboundClientsAreRefusedBeforeAnyCall) {
     ASSERT_EQ(UTLRegisterClient(kClient + 1), 1);
     const trvUTLClient unbound = kClient + 1;
-    char buffer[8] = {};
+    char buffer[QMX_PROFILE_SIZE] = {};
     const struct {
         const char* name;
         std::function<std::int32_t()> call;
@@ -162,7 +162,7 @@ TEST_F(UtlScreenTest, UnboundClientsAreRefusedBeforeAnyCall) {
         {"ReceiveFile", [&] { return UTLReceiveFile(unbound, "x", 1); }, 0},
         {"SendFile unregistered", [&] { return UTLSendFile(kClient + 2, "x", 1); }, UTL_NOT_REGISTERED},
         {"SessionOn", [&] { return UTLSessionOn(unbound); }, UTL_NO_RECORD},
-        {"GetConfiguration", [&] { return UTLGetConfiguration(unbound, buffer, 8); }, UTL_INVALID_PARAMETER},
+        {"GetConfiguration", [&] { return UTLGetConfiguration(unbound, buffer, sizeof buffer); }, UTL_INVALID_PARAMETER},
     };
     for (const auto& row : rows) EXPECT_EQ(row.call(), row.result) << row.name;
     UTLUnregisterClient(unbound);
