@@ -41,7 +41,6 @@ Bytes Make(std::size_t size, std::vector<Piece> pieces, std::uint8_t fill = 0) {
 struct Recorder {
     bool called = false;
     std::int32_t function = 0;
-    std::int32_t length = 0;
     Bytes seen;
     Bytes reply;  // written over the converted string
     std::int32_t replyLength = -1;  // -1: leave the length
@@ -51,7 +50,6 @@ Recorder g_recorder;
 std::int32_t RecordingEntry(std::int32_t* function, char* data, std::int32_t* length, std::int32_t* returnCode) {
     g_recorder.called = true;
     g_recorder.function = *function;
-    g_recorder.length = *length;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
     g_recorder.seen = bytes != nullptr ? Bytes(bytes, bytes + *length) : Bytes{};
     if (data != nullptr) std::memcpy(data, g_recorder.reply.data(), g_recorder.reply.size());
@@ -146,7 +144,7 @@ std::vector<Shape> Shapes() {
                       Make(8, {{0, Text("A")}, {4, U16(0x7788)}}), {}, -1,
                       Make(4, {{0, Text("A")}, {2, U16(0x7788)}}), 4});
     shapes.push_back({"Function122", 122, Make(10, {{0, Text("A")}}, kFill), Make(20, {{0, Text("A")}}),
-                      Make(20, {{4, U32(0x10001)}, {8, U32(0x20002)}, {12, U32(0x30003)}, {16, U32(0x40004)}}), -1,
+                      Make(20, {{4, U32(0xA0001)}, {8, U32(0xB0002)}, {12, U32(0xC0003)}, {16, U32(0xD0004)}}), -1,
                       Make(10, {{0, Text("A")}, {1, {kFill}}, {2, U16(1)}, {4, U16(2)}, {6, U16(3)}, {8, U16(4)}}),
                       10});
     // A function without a converter works on the caller's own string.

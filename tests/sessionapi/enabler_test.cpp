@@ -25,11 +25,8 @@ namespace {
 using QMXAPIEnablerSide = ServedQMXAPITest;
 
 TEST_F(QMXAPIEnablerSide, JavaFailuresAnswerNineAndTheServiceThreadGoesOnLeavingNoReferences) {
-    // Answered requests first: the list leaves its sessions in the reply area.
-    EXPECT_EQ(trvStartSession("p", 'A', 1), StartAnswer('A', 1, 1));
+    // An answered list first, which leaves its sessions in the reply area.
     EXPECT_EQ(trvQuerySessionList(0, nullptr), kListedSessions);
-    char profile[QMX_PROFILE_SIZE];
-    EXPECT_EQ(trvQueryWorkstationProfile('C', profile), 1u);
 
     auto throwing = [this](JNIEnv*, jobject, const jvalue*) {
         jvm_.Throw("java/lang/IllegalStateException", "emulator busy");
@@ -48,10 +45,10 @@ TEST_F(QMXAPIEnablerSide, JavaFailuresAnswerNineAndTheServiceThreadGoesOnLeaving
     EXPECT_EQ(trvQuerySessionList(2, entries), QMX_SYSTEM_ERROR);
     EXPECT_EQ(entries[0].short_name, 0) << "a failed list left the previous sessions in the reply";
 
-    // A JNI call with an exception left pending would have ended the test.
+    // A JNI call with an exception left pending, or local references left on
+    // the service thread when it detaches, would have ended the run.
     EXPECT_EQ(trvQueryEmulatorStatus('A'), 0x1000u | 'A');
     EXPECT_EQ(jvm_.daemonAttaches(), 1) << "a request attached the service thread again";
-    EXPECT_EQ(jvm_.liveLocalRefsOnThread(Process().qmxapiThreadId), 0);
 }
 
 TEST_F(QMXAPIEnablerSide, RequestsItCannotServeAreDroppedOrLeftUnanswered) {
@@ -75,9 +72,8 @@ TEST_F(QMXAPIEnablerSide, RequestsItCannotServeAreDroppedOrLeftUnanswered) {
     EXPECT_EQ(orphan->Result, 5555u);
     QMXAPITable()->RemoveQMXAPIBlock(gone, 0x51);
 
-    // A message naming no record, and one of another number, are dropped too.
+    // A message naming no record is dropped too.
     platform::PostToThread(Control().QMXAPIThreadId.load(), Control().ControlMessage.load(), 0xC123, 0);
-    platform::PostToThread(Control().QMXAPIThreadId.load(), Control().ControlMessage.load() ^ 1, 0, 0);
     EXPECT_EQ(trvStopSession('A', 0), 1u);
 
     // An unknown request code runs nothing (no Java call: this thread is not
@@ -90,17 +86,14 @@ TEST_F(QMXAPIEnablerSide, RequestsItCannotServeAreDroppedOrLeftUnanswered) {
 }
 
 TEST_F(QMXAPIEnablerSide, QuitEndsTheThreadAndUnregistrationReleasesEverything) {
-    const std::uint32_t service = Process().qmxapiThreadId;
-    ASSERT_NE(service, 0u);
     const int detachesBefore = jvm_.detaches();
-    ASSERT_TRUE(platform::PostToThread(service, platform::kQuitMessage, 0, 0));
+    ASSERT_TRUE(platform::PostToThread(Process().qmxapiThreadId, platform::kQuitMessage, 0, 0));
     EXPECT_EQ(platform::WaitForThread(Process().qmxapiThread, kTestLimitMs), platform::kWaitObject0);
     EXPECT_EQ(Control().QMXAPIThreadId.load(), 0u);
     EXPECT_EQ(jvm_.detaches(), detachesBefore + 1) << "the service thread stayed attached";
 
     UnregisterEnabler(jvm_);
     EXPECT_EQ(jvm_.liveGlobalRefs(), 0);
-    EXPECT_EQ(trvStopSession('A', 0), QMX_SYSTEM_ERROR);
 }
 
 TEST_F(QMXAPIEnablerSide, UnregistrationWaitsForTheRequestInJavaAndItsCallerGetsTheAnswer) {

@@ -27,11 +27,6 @@ constexpr std::uint32_t kWaitForTheTestMs = 60000;
 std::string HeldEventName() { return UniqueName("qmx_held"); }
 std::string ReleaseEventName() { return UniqueName("qmx_release"); }
 
-void Signal(const std::string& name) {
-    platform::UniqueHandle event(platform::OpenNamedEvent(name.c_str()));
-    platform::SignalEvent(event.get());
-}
-
 // Hands `bytes` to the library as the enabler's Java code does.
 void SetReplyData(FakeJvm& jvm, JNIEnv* env, jobject self, const std::vector<std::uint8_t>& bytes) {
     jbyteArray array = jvm.NewBytes(bytes);
@@ -66,7 +61,8 @@ ScriptedEnabler DefineScriptedEnabler(FakeJvm& jvm) {
                      });
     jvm.DefineMethod(enabler.type, "stopSession", kShortNameZ, [text](JNIEnv*, jobject, const jvalue* args) {
         if (text(args[1])[0] == kHoldLetter) {
-            Signal(HeldEventName());
+            platform::UniqueHandle held(platform::OpenNamedEvent(HeldEventName().c_str()));
+            platform::SignalEvent(held.get());
             platform::UniqueHandle release(platform::OpenNamedEvent(ReleaseEventName().c_str()));
             platform::WaitForEvent(release.get(), kWaitForTheTestMs);
         }
@@ -110,13 +106,6 @@ Hold::Hold()
     : held_(platform::CreateNamedEvent(false, HeldEventName().c_str())),
       release_(platform::CreateNamedEvent(true, ReleaseEventName().c_str())) {}
 
-void ForgetRecords() {
-    const std::uint32_t self = platform::CurrentProcessId();
-    while (QMXAPIBlock* record = QMXAPITable()->FindQMXAPIBlock(self)) {
-        QMXAPITable()->RemoveQMXAPIBlock(self, record->ThreadId);
-    }
-}
-
 void QMXAPITest::SetUp() {
     ASSERT_NE(QMXAPITable(), nullptr);
     ASSERT_EQ(Control().QMXAPIThreadId.load(), 0u) << "a service thread is left from earlier";
@@ -129,7 +118,12 @@ void QMXAPITest::SetUp() {
 void QMXAPITest::TearDown() {
     if (Process().startedQMXAPIThread) UnregisterEnabler(jvm_);
     SetEmulatorJavaVM(nullptr);  // the stand-in dies with the test
-    ForgetRecords();
+    // Every record of this process (its threads' and made-up ones) goes, so
+    // that the next request of a thread starts as a new caller's.
+    const std::uint32_t self = platform::CurrentProcessId();
+    while (QMXAPIBlock* record = QMXAPITable()->FindQMXAPIBlock(self)) {
+        QMXAPITable()->RemoveQMXAPIBlock(self, record->ThreadId);
+    }
     Sessions()->RemoveSession('B');
     Control().QMXAPIThreadId.store(0);  // a killed emulator's
 }

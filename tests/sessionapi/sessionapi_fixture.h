@@ -59,10 +59,6 @@ private:
     platform::UniqueHandle release_;
 };
 
-// Frees every session-API record of this process (its threads' and made-up
-// ones), so that the next request of a thread starts as a new caller's.
-void ForgetRecords();
-
 // The test process as its own emulator and caller: session B established in
 // the session table; the scripted enabler, registered by Register() and
 // unregistered at the end; no service thread or record left over from it.
