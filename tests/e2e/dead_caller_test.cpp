@@ -44,8 +44,8 @@ TEST_P(EndedHolderEndToEnd, TheEmulatorForgetsWhatAnEndedCallerHeld) {
     auto holder = StartReady("script", row.steps);
     ASSERT_TRUE(holder != nullptr);
     auto state = [&]() -> std::string {
-        const auto answer = emulator_->Command(row.command);
-        if (row.onScreen) return emulator_->ScreenRows('A').at(5).substr(34, 1);
+        const auto answer = Command(row.command);
+        if (row.onScreen) return ScreenRows('A').at(5).substr(34, 1);
         return answer && answer->size() == 1 ? answer->front() : "(no answer)";
     };
     EXPECT_EQ(state(), row.whileHeld);
@@ -81,13 +81,12 @@ TEST_F(DeadCallerEndToEnd, AnEmulatorStartedAfterOneWasKilledServesItsSessions) 
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     // Another process keeps the tables, and the killed emulator's entry, alive.
     ASSERT_NO_FATAL_FAILURE(StartHolder());
-    ASSERT_TRUE(emulator_->process().Kill());
-    emulator_.reset();
+    ASSERT_TRUE(emulator_->Kill());
 
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
     EXPECT_EQ(RunCaller("script", ConnectTo('A')).Joined("connect"), "0")
         << "the session entry of the killed emulator was not taken over";
-    EXPECT_EQ(emulator_->ScreenRows('A').size(), 24u);
+    EXPECT_EQ(ScreenRows('A').size(), 24u);
 }
 
 // The names in the test's namespace: the named objects that exist.

@@ -1,6 +1,5 @@
 // Child processes (POSIX: fork and exec with pipes, poll for output,
-// waitpid for the end), paths, namespaces and the emulator process of the
-// end-to-end tests.
+// waitpid for the end), paths and namespaces of the end-to-end tests.
 #include "e2e_environment.h"
 
 #include <fcntl.h>
@@ -211,52 +210,6 @@ std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::s
     std::vector<std::string> argv{SelfPath(), "--role", role};
     argv.insert(argv.end(), args.begin(), args.end());
     return ChildProcess::Start(argv, space);
-}
-
-std::unique_ptr<Emulator> Emulator::Start(const std::string& space, const std::vector<std::string>& sessions,
-                                          std::string* why) {
-    std::vector<std::string> argv{TRV_E2E_JAVA,
-                                  "-XX:TieredStopAtLevel=1",
-                                  "-Dtrvha64.library=" TRV_E2E_LIBRARY,
-                                  "-Dpalvero.hostfiles=" + (NamespaceDirectory(space) / "hostfiles").string(),
-                                  "-cp",
-                                  TRV_E2E_JAR,
-                                  "com.ombrel.eQintra.hllbridge.HeadlessEmulator",
-                                  "--profiles",
-                                  TRV_E2E_PROFILES};
-    argv.insert(argv.end(), sessions.begin(), sessions.end());
-    auto process = ChildProcess::Start(argv, space);
-    if (!process) {
-        *why = "cannot start " TRV_E2E_JAVA;
-        return nullptr;
-    }
-    std::unique_ptr<Emulator> emulator(new Emulator(std::move(process)));
-    std::vector<std::string> seen;
-    if (!emulator->process_->ReadUntil("ready ", kEmulatorStartLimit, &seen)) {
-        *why = "no ready line from the emulator; it wrote:";
-        for (const auto& line : seen) *why += "\n  " + line;
-        return nullptr;
-    }
-    return emulator;
-}
-
-std::optional<std::vector<std::string>> Emulator::Command(const std::string& command) {
-    // No line of an answer starts with "end" but the last.
-    std::vector<std::string> lines;
-    if (!process_->WriteLine(command) || !process_->ReadUntil("end", kAnswerLimit, &lines)) return std::nullopt;
-    lines.pop_back();
-    return lines;
-}
-
-std::vector<std::string> Emulator::ScreenRows(char letter) {
-    // The dump frames the rows: "+---+", then "|row|" lines, then "+---+".
-    std::vector<std::string> rows;
-    for (const auto& line : Command(std::string("show ") + letter).value_or(std::vector<std::string>{})) {
-        if (line.size() >= 2 && line.front() == '|' && line.back() == '|') {
-            rows.push_back(line.substr(1, line.size() - 2));
-        }
-    }
-    return rows;
 }
 
 }  // namespace trv::e2e

@@ -53,13 +53,13 @@ TEST_F(EmulatorEndToEnd, AnInterruptOfTheServiceThreadFailsNoLaterRequest) {
     steps.insert(steps.end(), kRequestsAfterTheInterrupt, Step("after call", HA_SENDKEY, keys));
     auto caller = StartReady("script", steps);
     ASSERT_TRUE(caller != nullptr);
-    EXPECT_EQ(emulator_->Command("interrupt A"), std::vector<std::string>{"interrupted"});
+    EXPECT_EQ(Command("interrupt A"), std::vector<std::string>{"interrupted"});
     ASSERT_TRUE(caller->WriteLine("go"));
     Report report = Finish(*caller);
     ExpectLines(report, {"connect 0", "before 0"});
     EXPECT_EQ(report.All("after"), std::vector<std::vector<std::string>>(kRequestsAfterTheInterrupt, {"0"}));
     // Each string waited for the host and was typed whole.
-    auto sent = emulator_->Command("sent A").value_or(std::vector<std::string>{});
+    auto sent = Command("sent A").value_or(std::vector<std::string>{});
     std::erase(sent, "false [reset]");
     EXPECT_EQ(sent, std::vector<std::string>(kRequestsAfterTheInterrupt + 1, "true ABC[enter]def"));
 }

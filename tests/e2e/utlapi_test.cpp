@@ -112,7 +112,7 @@ TEST_F(UTLAPIEndToEnd, SessionsAreStartedListedQueriedAndStopped) {
     EXPECT_EQ("0 " + TextOf(report["version"], "4"), system.substr(0, 3) + "." + system.substr(3));
 
     // The emulator agrees: B is gone, A runs on.
-    const auto listed = emulator_->Command("list").value_or(std::vector<std::string>{});
+    const auto listed = Command("list").value_or(std::vector<std::string>{});
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].substr(0, 2), "A ");
 }
@@ -127,7 +127,7 @@ TEST_F(UTLAPIEndToEnd, TheExampleProgramSignsOn) {
     EXPECT_EQ(code, 0) << output;
     EXPECT_NE(output.find("utlapi_demo: done"), std::string::npos) << output;
     // It printed the main menu as the emulator shows it.
-    EXPECT_NE(output.find("|" + emulator_->ScreenRows('A').at(2) + "|"), std::string::npos) << output;
+    EXPECT_NE(output.find("|" + ScreenRows('A').at(2) + "|"), std::string::npos) << output;
 }
 
 // --- waits ----------------------------------------------------------------
@@ -229,7 +229,7 @@ TEST_F(UTLAPIEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
         "add_cursor 1 1 1 1", "event_cursor_timeout -4", "enter 1", "event_cursor 21",
         "add_quiet 1 1 1 1", "event_quiet 32", "clear 1", "disconnect 1",
     });
-    EXPECT_EQ(emulator_->ScreenRows('B').at(6).substr(26, 14), "BRACKEN & SONS");
+    EXPECT_EQ(ScreenRows('B').at(6).substr(26, 14), "BRACKEN & SONS");
 }
 
 // A wait that only the test's action releases; none of them answers before.
@@ -255,9 +255,9 @@ TEST_P(ReleasedWaitEndToEnd, TheWaitEndsWithTheTestsAction) {
     std::this_thread::sleep_for(Milliseconds(300));  // into the wait
     ASSERT_TRUE(waiter->Running()) << "the wait did not wait";
     if (row.command == nullptr) {
-        emulator_->process().Kill();
+        emulator_->Kill();
     } else {
-        EXPECT_EQ(emulator_->Command(row.command), std::vector<std::string>{row.answer});
+        EXPECT_EQ(Command(row.command), std::vector<std::string>{row.answer});
     }
     ExpectLines(Finish(*waiter), row.lines);
 }
