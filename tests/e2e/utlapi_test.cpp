@@ -158,7 +158,6 @@ int UTLWaitsRole(const std::vector<std::string>& args) {
                        UTLAddWaitForString(kClient, 0, 10, 7, 27, "BRACKEN & SONS")}));
     Say("lookup2 " + Num(UTLSendKey(kClient, "100215@E")));
     Say("event_string " + Num(UTLWaitForEvent(kClient, 0, kLong)));
-    Say("event_string_again " + Num(UTLWaitForEvent(kClient, 0, kLong)));
     // The client moves the cursor away; the host's answer puts it back at
     // the number field, row 5 column 27.
     Say("wait " + Num(UTLWait(kClient)));
@@ -181,8 +180,8 @@ int UTLWaitsRole(const std::vector<std::string>& args) {
 // utl_released_wait L KIND: a wait of the KIND that only the test's action
 // releases, after one that timed out: "disconnect" (the session stops),
 // "key" (the operator's Enter, which then reaches the host) or "string" (a
-// text that never comes, outliving the emulator, which is killed; then the
-// other waits with the emulator gone).
+// text that never comes, outliving the emulator, which is killed; then a
+// host-quiet wait and an event table with the emulator gone).
 int UTLReleasedWaitRole(const std::vector<std::string>& args) {
     const std::string kind = args[1];
     auto wait = [&kind](int32_t limit) {
@@ -200,9 +199,7 @@ int UTLReleasedWaitRole(const std::vector<std::string>& args) {
         // Enter on an empty sign-on screen: the host asks for the user.
         Say("passed_on " + Num(UTLWaitForString(kClient, 22, 0, "Type your user ID", kLong)));
     } else if (kind == "string") {
-        Say("cursor_move " + Num(UTLWaitForCursorMove(kClient, 1)));
         Say("quiet " + Num(UTLWaitHostQuiet(kClient, 100, 1)));
-        Say("host_connect " + Num(UTLWaitForHostConnect(kClient, 1)));
         Say("add " + Nums({UTLAddWait(kClient, 1, 5), UTLAddWaitForCursorMove(kClient, 1, 6)}));
         Say("event " + Num(UTLWaitForEvent(kClient, 1, 1)));
     }
@@ -224,7 +221,7 @@ TEST_F(UTLAPIEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
         "send_key 1",
         "inquiry 32",  // "Customer Inquiry" on row 1
         "lookup 1", "quiet 1", "quiet_name " + Hex(std::string("ALDERTON HARDWARE LTD")),
-        "add 1 1 1", "lookup2 1", "event_string 10", "event_string_again 10",
+        "add 1 1 1", "lookup2 1", "event_string 10",
         "wait 1", "away 1 " + std::to_string(2 * 80 + 2),
         "add_cursor 1 1 1 1", "event_cursor_timeout -4", "enter 1", "event_cursor 21",
         "add_quiet 1 1 1 1", "event_quiet 32", "clear 1", "disconnect 1",
@@ -271,8 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {"register 1", "connect 1", "timeout -4", "released 1",
                       "passed_on " + std::to_string(21 * 80 + 2)}},
         ReleasedWait{"string", nullptr, "",
-                     {"register 1", "connect 1", "timeout -4", "released -4", "cursor_move -4", "quiet -4",
-                      "host_connect -4", "add 1 1", "event -4"}}),
+                     {"register 1", "connect 1", "timeout -4", "released -4", "quiet -4", "add 1 1", "event -4"}}),
     [](const testing::TestParamInfo<ReleasedWait>& info) { return std::string(info.param.kind); });
 
 }  // namespace
