@@ -135,14 +135,9 @@ std::vector<std::string> ChildProcess::ReadRemainingLines(Milliseconds limit) {
 }
 
 bool ChildProcess::WriteLine(const std::string& line) {
+    // A line shorter than PIPE_BUF is written whole by one write, or not at all.
     const std::string text = line + "\n";
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t written = write(input_, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
+    return write(input_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
 void ChildProcess::CloseInput() { CloseIfOpen(input_); }
