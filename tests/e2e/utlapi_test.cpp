@@ -139,8 +139,8 @@ constexpr int32_t kLong = 40;  // half seconds: far beyond any host answer here
 // waits for the host to be quiet after a look-up, then waits on event tables
 // that mix a string, a cursor and a host-quiet entry.
 int UTLWaitsRole(const std::vector<std::string>& args) {
-    Say("register " + Num(UTLRegisterClient(kClient)));
-    Say("connect " + Num(UTLConnectSession(kClient, args[0].c_str())));
+    UTLRegisterClient(kClient);
+    UTLConnectSession(kClient, args[0].c_str());
     Say("send_and_wait " + Num(UTLSendAndWait(kClient, 1, 0, "DEMO01@TPALVERO@E", "Main Menu", kLong)));
     Say("send_key " + Num(UTLSendKey(kClient, "1@E")));
     Say("inquiry " + Num(UTLWaitForString(kClient, 0, 0, "Customer Inquiry", kLong)));
@@ -189,8 +189,8 @@ int UTLReleasedWaitRole(const std::vector<std::string>& args) {
                : kind == "string"   ? UTLWaitForString(kClient, 0, 0, "NEVER SHOWN", limit)
                                     : UTLWaitForHostDisconnect(kClient, limit);
     };
-    Say("register " + Num(UTLRegisterClient(kClient)));
-    Say("connect " + Num(UTLConnectSession(kClient, args[0].c_str())));
+    UTLRegisterClient(kClient);
+    UTLConnectSession(kClient, args[0].c_str());
     if (kind == "disconnect") Say("host_connect " + Num(UTLWaitForHostConnect(kClient, 4)));
     Say("timeout " + Num(wait(1)));
     Say("ready");
@@ -216,7 +216,6 @@ TEST_F(UTLAPIEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"answer2s=B"}));
     Report report = RunCaller("utl_waits", {"B"});
     ExpectLines(report, {
-        "register 1", "connect 1",
         "send_and_wait 35",  // "Main Menu" centred on row 1
         "send_key 1",
         "inquiry 32",  // "Customer Inquiry" on row 1
@@ -262,13 +261,10 @@ TEST_P(ReleasedWaitEndToEnd, TheWaitEndsWithTheTestsAction) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ReleasedWaitEndToEnd,
     testing::Values(
-        ReleasedWait{"disconnect", "stop A", "stopped",
-                     {"register 1", "connect 1", "host_connect 1", "timeout -4", "released 1"}},
+        ReleasedWait{"disconnect", "stop A", "stopped", {"host_connect 1", "timeout -4", "released 1"}},
         ReleasedWait{"key", "keys A [enter]", "OK",
-                     {"register 1", "connect 1", "timeout -4", "released 1",
-                      "passed_on " + std::to_string(21 * 80 + 2)}},
-        ReleasedWait{"string", nullptr, "",
-                     {"register 1", "connect 1", "timeout -4", "released -4", "quiet -4", "add 1 1", "event -4"}}),
+                     {"timeout -4", "released 1", "passed_on " + std::to_string(21 * 80 + 2)}},
+        ReleasedWait{"string", nullptr, "", {"timeout -4", "released -4", "quiet -4", "add 1 1", "event -4"}}),
     [](const testing::TestParamInfo<ReleasedWait>& info) { return std::string(info.param.kind); });
 
 }  // namespace
