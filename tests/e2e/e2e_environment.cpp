@@ -167,13 +167,6 @@ bool ChildProcess::Kill() {
 
 bool ChildProcess::Running() { return pid_ > 0 && !Wait(Milliseconds(0)); }
 
-std::string MissingParts() {
-    std::string missing;
-    if (access(TRV_E2E_JAVA, X_OK) != 0) missing += " JDK 17 launcher " TRV_E2E_JAVA ";";
-    if (access(TRV_E2E_JAR, R_OK) != 0) missing += " emulator jar " TRV_E2E_JAR " (run java/build.sh);";
-    return missing;
-}
-
 std::string RunNamespace() {
     // One per test binary, so that a run killed half-way is cleaned up by the next.
     return "e2e-" + std::to_string(std::hash<std::string>{}(SelfPath()) & 0xFFFFFFFFu);

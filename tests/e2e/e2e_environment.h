@@ -64,10 +64,6 @@ inline constexpr Milliseconds kEmulatorStartLimit{60000};
 inline constexpr Milliseconds kAnswerLimit{15000};
 inline constexpr Milliseconds kExitLimit{20000};
 
-// Empty when the JDK and the emulator's jar are in place (the library and
-// the profiles come with the build); otherwise what is missing.
-std::string MissingParts();
-
 // The namespace of this run's own process, and the one of the running test
 // (each test has its emulator and callers in a namespace of their own).
 std::string RunNamespace();
