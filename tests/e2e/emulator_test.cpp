@@ -1,20 +1,11 @@
 // End to end: the reference emulator in a JDK 17 virtual machine with
 // libtrvha64.so loaded offers its sessions; native caller processes reach
-// them through the library's EHLLAPI entries: a search of the screen, a
-// wide screen in Unicode, and the emulator's service thread interrupted.
+// them through the library's EHLLAPI entries: a wide screen in Unicode, and
+// the emulator's service thread interrupted.
 #include "e2e_fixture.h"
 
 namespace trv::e2e {
 namespace {
-
-TEST_F(EmulatorEndToEnd, SearchPresentationSpaceFindsTheTextWhereTheEmulatorShowsIt) {
-    ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    Report report = RunCaller("script", {Step("connect call", HA_CONNECT_PS, "A"),
-                                         Step("search_ps calln", HA_SEARCH_PS, "Sign~On"),
-                                         Step("search_ps_missing calln", HA_SEARCH_PS, "no~such~text")});
-    // The title at row 1, column 36.
-    ExpectLines(report, {"search_ps 0 36", "search_ps_missing 24 0"});
-}
 
 // The demonstration host's 27x132 exchange-rate screen, with characters
 // outside Latin-1, copied whole by Copy PS to String with room for two bytes
