@@ -1,6 +1,5 @@
 // Child processes (POSIX: fork and exec with pipes, poll for output,
-// waitpid for the end), paths, namespaces and the emulator process of the
-// end-to-end tests.
+// waitpid for the end), paths and namespaces of the end-to-end tests.
 #include "e2e_environment.h"
 
 #include <fcntl.h>
@@ -136,14 +135,9 @@ std::vector<std::string> ChildProcess::ReadRemainingLines(Milliseconds limit) {
 }
 
 bool ChildProcess::WriteLine(const std::string& line) {
+    // A line shorter than PIPE_BUF is written whole by one write, or not at all.
     const std::string text = line + "\n";
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t written = write(input_, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
+    return write(input_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
 void ChildProcess::CloseInput() { CloseIfOpen(input_); }
@@ -172,13 +166,6 @@ bool ChildProcess::Kill() {
 }
 
 bool ChildProcess::Running() { return pid_ > 0 && !Wait(Milliseconds(0)); }
-
-std::string MissingParts() {
-    std::string missing;
-    if (access(TRV_E2E_JAVA, X_OK) != 0) missing += " JDK 17 launcher " TRV_E2E_JAVA ";";
-    if (access(TRV_E2E_JAR, R_OK) != 0) missing += " emulator jar " TRV_E2E_JAR " (run java/build.sh);";
-    return missing;
-}
 
 std::string RunNamespace() {
     // One per test binary, so that a run killed half-way is cleaned up by the next.
@@ -211,52 +198,6 @@ std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::s
     std::vector<std::string> argv{SelfPath(), "--role", role};
     argv.insert(argv.end(), args.begin(), args.end());
     return ChildProcess::Start(argv, space);
-}
-
-std::unique_ptr<Emulator> Emulator::Start(const std::string& space, const std::vector<std::string>& sessions,
-                                          std::string* why) {
-    std::vector<std::string> argv{TRV_E2E_JAVA,
-                                  "-XX:TieredStopAtLevel=1",
-                                  "-Dtrvha64.library=" TRV_E2E_LIBRARY,
-                                  "-Dpalvero.hostfiles=" + (NamespaceDirectory(space) / "hostfiles").string(),
-                                  "-cp",
-                                  TRV_E2E_JAR,
-                                  "com.ombrel.eQintra.hllbridge.HeadlessEmulator",
-                                  "--profiles",
-                                  TRV_E2E_PROFILES};
-    argv.insert(argv.end(), sessions.begin(), sessions.end());
-    auto process = ChildProcess::Start(argv, space);
-    if (!process) {
-        *why = "cannot start " TRV_E2E_JAVA;
-        return nullptr;
-    }
-    std::unique_ptr<Emulator> emulator(new Emulator(std::move(process)));
-    std::vector<std::string> seen;
-    if (!emulator->process_->ReadUntil("ready ", kEmulatorStartLimit, &seen)) {
-        *why = "no ready line from the emulator; it wrote:";
-        for (const auto& line : seen) *why += "\n  " + line;
-        return nullptr;
-    }
-    return emulator;
-}
-
-std::optional<std::vector<std::string>> Emulator::Command(const std::string& command) {
-    // No line of an answer starts with "end" but the last.
-    std::vector<std::string> lines;
-    if (!process_->WriteLine(command) || !process_->ReadUntil("end", kAnswerLimit, &lines)) return std::nullopt;
-    lines.pop_back();
-    return lines;
-}
-
-std::vector<std::string> Emulator::ScreenRows(char letter) {
-    // The dump frames the rows: "+---+", then "|row|" lines, then "+---+".
-    std::vector<std::string> rows;
-    for (const auto& line : Command(std::string("show ") + letter).value_or(std::vector<std::string>{})) {
-        if (line.size() >= 2 && line.front() == '|' && line.back() == '|') {
-            rows.push_back(line.substr(1, line.size() - 2));
-        }
-    }
-    return rows;
 }
 
 }  // namespace trv::e2e

@@ -1,9 +1,8 @@
 // What the end-to-end tests run, and how: child processes (the emulator's
 // JVM and the caller roles of this test binary) with pipes for their
-// standard input and output, read line by line with a time limit; the
-// namespaces of named objects that keep the tests apart; and the emulator
-// process with its command protocol (see HeadlessEmulator). Paths of the
-// JDK, the jar, the library and the profiles are fixed at build time.
+// standard input and output, read line by line with a time limit, and the
+// namespaces of named objects that keep the tests apart. Paths of the JDK,
+// the jar, the library and the profiles are fixed at build time.
 #pragma once
 
 #include <sys/types.h>
@@ -65,10 +64,6 @@ inline constexpr Milliseconds kEmulatorStartLimit{60000};
 inline constexpr Milliseconds kAnswerLimit{15000};
 inline constexpr Milliseconds kExitLimit{20000};
 
-// Empty when the JDK and the emulator's jar are in place (the library and
-// the profiles come with the build); otherwise what is missing.
-std::string MissingParts();
-
 // The namespace of this run's own process, and the one of the running test
 // (each test has its emulator and callers in a namespace of their own).
 std::string RunNamespace();
@@ -78,26 +73,5 @@ std::filesystem::path NamespaceDirectory(const std::string& name);
 // A caller role of this binary in the given namespace.
 std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::string& role,
                                           const std::vector<std::string>& args = {});
-
-class Emulator {
-public:
-    // Starts the emulator with sessions from profile arguments ("demo=A")
-    // and waits for its ready line; null (with `why` set) when it does not
-    // come up within the limit.
-    static std::unique_ptr<Emulator> Start(const std::string& space, const std::vector<std::string>& sessions,
-                                           std::string* why);
-
-    ChildProcess& process() { return *process_; }
-
-    // Runs one command and answers its lines (without the closing "end");
-    // nullopt when no answer comes within the limit.
-    std::optional<std::vector<std::string>> Command(const std::string& command);
-    // A session's screen rows, as the emulator renders them itself.
-    std::vector<std::string> ScreenRows(char letter);
-
-private:
-    explicit Emulator(std::unique_ptr<ChildProcess> process) : process_(std::move(process)) {}
-    std::unique_ptr<ChildProcess> process_;
-};
 
 }  // namespace trv::e2e

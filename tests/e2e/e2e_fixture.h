@@ -11,8 +11,9 @@
 // "script" role (caller_roles.cpp) runs steps a test writes.
 //
 // The tests: the reports of caller roles, parsed, and the fixture that runs
-// an emulator (and, when asked, a process holding the library) in a
-// namespace of the test's own, ending both before it returns.
+// an emulator, with its command protocol (see HeadlessEmulator), and when
+// asked a process holding the library, in a namespace of the test's own,
+// ending both before it returns.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -172,16 +174,15 @@ inline std::string ReadBytes(const Report& report, const std::string& key, const
 class EmulatorEndToEnd : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(MissingParts(), "");
         space_ = TestNamespace();
         std::error_code ignored;
         std::filesystem::remove_all(NamespaceDirectory(space_), ignored);  // left by a killed run
     }
 
     void TearDown() override {
-        if (emulator_ && emulator_->process().Running()) {
-            emulator_->process().WriteLine("quit");
-            EXPECT_EQ(emulator_->process().Wait(kExitLimit), 0) << "the emulator did not end cleanly on quit";
+        if (emulator_ && emulator_->Running()) {
+            emulator_->WriteLine("quit");
+            EXPECT_EQ(emulator_->Wait(kExitLimit), 0) << "the emulator did not end cleanly on quit";
         }
         emulator_.reset();  // kills it if it is still there
         if (holder_) {
@@ -193,10 +194,47 @@ protected:
         std::filesystem::remove_all(NamespaceDirectory(space_), ignored);
     }
 
+    // Starts the emulator with sessions from profile arguments ("demo=A")
+    // and waits for its ready line.
     void StartEmulator(const std::vector<std::string>& sessions) {
-        std::string why;
-        emulator_ = Emulator::Start(space_, sessions, &why);
-        ASSERT_TRUE(emulator_ != nullptr) << why;
+        std::vector<std::string> argv{TRV_E2E_JAVA,
+                                      "-XX:TieredStopAtLevel=1",
+                                      "-Dtrvha64.library=" TRV_E2E_LIBRARY,
+                                      "-Dpalvero.hostfiles=" + (NamespaceDirectory(space_) / "hostfiles").string(),
+                                      "-cp",
+                                      TRV_E2E_JAR,
+                                      "com.ombrel.eQintra.hllbridge.HeadlessEmulator",
+                                      "--profiles",
+                                      TRV_E2E_PROFILES};
+        argv.insert(argv.end(), sessions.begin(), sessions.end());
+        emulator_ = ChildProcess::Start(argv, space_);
+        ASSERT_TRUE(emulator_ != nullptr) << "cannot start " TRV_E2E_JAVA;
+        std::vector<std::string> seen;
+        ASSERT_TRUE(emulator_->ReadUntil("ready ", kEmulatorStartLimit, &seen))
+            << "no ready line from " TRV_E2E_JAVA " with " TRV_E2E_JAR " (java/build.sh builds it); it wrote:\n"
+            << testing::PrintToString(seen);
+    }
+
+    // Runs one emulator command and answers its lines (without the closing
+    // "end", the only line of an answer that starts so); nullopt when no
+    // answer comes within the limit.
+    std::optional<std::vector<std::string>> Command(const std::string& command) {
+        std::vector<std::string> lines;
+        if (!emulator_->WriteLine(command) || !emulator_->ReadUntil("end", kAnswerLimit, &lines)) return std::nullopt;
+        lines.pop_back();
+        return lines;
+    }
+
+    // A session's screen rows, as the emulator renders them itself: the
+    // "|row|" lines between the frame's "+---+" lines.
+    std::vector<std::string> ScreenRows(char letter) {
+        std::vector<std::string> rows;
+        for (const auto& line : Command(std::string("show ") + letter).value_or(std::vector<std::string>{})) {
+            if (line.size() >= 2 && line.front() == '|' && line.back() == '|') {
+                rows.push_back(line.substr(1, line.size() - 2));
+            }
+        }
+        return rows;
     }
 
     // Another application that keeps the library attached: without one, the
@@ -236,7 +274,7 @@ protected:
     }
 
     std::string space_;
-    std::unique_ptr<Emulator> emulator_;
+    std::unique_ptr<ChildProcess> emulator_;
     std::unique_ptr<ChildProcess> holder_;
     std::map<ChildProcess*, std::vector<std::string>> early_;  // read while waiting for "ready"
 };

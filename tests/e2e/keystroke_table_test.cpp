@@ -37,9 +37,6 @@ struct KeyCase {
 constexpr const char* kBackToPayments = "4@E";
 constexpr const char* kSignOnToPayments = "demo01@Tpalvero@E4@E";
 
-// Keys the station lacks.
-#define TRV_MINUS(session, keys) \
-    {session, kReference, keys, kReference, 3, "   ", kReference, "X -f", ""}
 // Attention keys the host names in its message.
 #define TRV_HOST_SAYS(session, keys, text) {session, kNumber, keys, kMessage, 78, text, -1, "", ""}
 
@@ -54,17 +51,15 @@ std::vector<KeyCase> MakeCases() {
         {'A', kReference, "@0", kTop, 1, " ", kNumber, "", ""},
         TRV_HOST_SAYS('A', "@u", "Function key PF7 is not active"),
         TRV_HOST_SAYS('A', "@x", "Function key PA1 is not active"),
-        TRV_MINUS('B', "@x"),
         TRV_HOST_SAYS('A', "@A@C", "Test request received."),
         {'B', kAmount, "12@A@E", kAmount, 10, "       12 ", kReference, "", ""},
-        TRV_MINUS('A', "@A@E"),
         {'B', kAmount, "12@A@-", kAmount, 10, "       12-", kReference, "", ""},
         {'A', kReference, "AB@S@x", kReference, 20, "AB******************", kNumber, "", ""},
         {'B', kReference, "@A@X41@A@X7a", kReference, 3, "Az ", kReference + 2, "", ""},
         {'A', kReference, "@M@0@M@1@M@2@M@3@M@4@M@5@M@6@M@7@M@8@M@9", kReference, 10,
          "0123456789", kReference + 10, "", ""},
         {'A', kReference, "a@@b", kReference, 3, "a@b", kReference + 3, "", ""},
-        TRV_MINUS('A', "@X@1"),
+        {'A', kReference, "@X@1", kReference, 3, "   ", kReference, "X -f", ""},  // a key the station lacks
     };
     const std::string pfCodes = "123456789abcdefghijklmno";
     for (int pf = 1; pf <= 24; ++pf) {
@@ -81,7 +76,6 @@ std::vector<KeyCase> MakeCases() {
 
 const std::vector<KeyCase> kCases = MakeCases();
 
-#undef TRV_MINUS
 #undef TRV_HOST_SAYS
 
 // The rows of the table whose code no earlier row has: only those are sent.

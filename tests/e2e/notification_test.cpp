@@ -31,15 +31,15 @@ TEST_P(InterceptEndToEnd, AnInterceptedCloseAndKeystrokesReachTheCaller) {
                                Step("close_stop call", HA_STOP_CLOSE_INTERCEPT, "A")});
     auto caller = StartReady("script", steps);
     ASSERT_TRUE(caller != nullptr);
-    EXPECT_EQ(emulator_->Command("close A"), std::vector<std::string>{"intercepted"});
-    ASSERT_EQ(emulator_->Command("keys A ab[enter]"), std::vector<std::string>{"OK"});
+    EXPECT_EQ(Command("close A"), std::vector<std::string>{"intercepted"});
+    ASSERT_EQ(Command("keys A ab[enter]"), std::vector<std::string>{"OK"});
     Report report = Finish(*caller);
     ExpectLines(report, GetParam().lines);
     ExpectLines(report, {"key_stop 0", "close_stop 0"});
     const std::vector<std::vector<std::string>> keys = {{"0", "A", "a"}, {"0", "A", "b"}, {"0", "M", "@E"}};
     EXPECT_EQ(report.All("key"), keys);
-    EXPECT_EQ(emulator_->ScreenRows('A').at(5).substr(34, 2), "  ");
-    EXPECT_EQ(emulator_->Command("close A"), std::vector<std::string>{"closed"});
+    EXPECT_EQ(ScreenRows('A').at(5).substr(34, 2), "  ");
+    EXPECT_EQ(Command("close A"), std::vector<std::string>{"closed"});
 }
 
 const std::string kFirst = std::to_string(HLLAPI_NOTIFY_WPARAM_BASE);

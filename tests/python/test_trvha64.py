@@ -31,6 +31,7 @@ def test_sign_on_and_inquiry_through_the_session_object(session):
     # One long name for a session, in Query Sessions and Query Session Status.
     assert listed["A"].long_name == status.long_name == "A"
     assert listed["A"].positions == status.rows * status.columns == 1920
+    assert listed["A"].session_type == "H"
 
     user = session.field(6, 40)
     assert (user.row, user.col, user.length, user.protected) == (6, 35, 10, False)
