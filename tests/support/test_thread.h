@@ -22,6 +22,7 @@ public:
 
     bool started() const { return thread_.handle != platform::kNoHandle; }
     std::uint32_t id() const { return thread_.id; }
+    platform::Handle handle() const { return thread_.handle; }
     bool Join(std::uint32_t timeoutMs = kDefaultLimitMs);
     // True when the thread has not ended within `ms`.
     bool StillRunningAfter(std::uint32_t ms);
