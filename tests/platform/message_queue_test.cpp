@@ -52,12 +52,13 @@ TEST(ThreadMessageQueueTest, ThreadAndWindowMessagesFromAnotherProcessArriveInPo
     constexpr int kCount = 200;
     test::RoleProcess poster("queue_poster", {std::to_string(CurrentThreadId()),
                                               std::to_string(window), std::to_string(kCount)});
+    // Every message is queued before the first read, so that the reads show the queue's order.
+    EXPECT_EQ(poster.Wait(), 0);
     for (int i = 0; i < kCount; ++i) {
         ThreadMessage message;
         ASSERT_EQ(GetThreadMessage(message, kLimitMs), MessageWait::message) << i;
         ASSERT_EQ(Fields(message), Fields(Posted(i, window))) << i;
     }
-    EXPECT_EQ(poster.Wait(), 0);
     ThreadMessage extra;
     EXPECT_EQ(GetThreadMessage(extra, 0), MessageWait::timed_out);
 
