@@ -20,7 +20,6 @@ public:
     TestThread(const TestThread&) = delete;
     TestThread& operator=(const TestThread&) = delete;
 
-    bool started() const { return thread_.handle != platform::kNoHandle; }
     std::uint32_t id() const { return thread_.id; }
     platform::Handle handle() const { return thread_.handle; }
     bool Join(std::uint32_t timeoutMs = kDefaultLimitMs);
