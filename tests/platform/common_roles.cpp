@@ -26,10 +26,8 @@ TRV_CHILD_ROLE(wait_events) {
         if (!owners.back()) return 111;
         events.push_back(owners.back().get());
     }
-    if (!args[0].empty()) {
-        UniqueHandle ready(OpenNamedEvent(args[0].c_str()));
-        if (!ready || !SignalEvent(ready.get())) return 112;
-    }
+    UniqueHandle ready(OpenNamedEvent(args[0].c_str()));
+    if (!ready || !SignalEvent(ready.get())) return 112;
     const std::uint32_t result =
         WaitForEvents(events.size(), events.data(), false, static_cast<std::uint32_t>(std::stoul(args[1])));
     if (result == kWaitTimeout) return 100;

@@ -19,9 +19,9 @@ inline constexpr std::uint32_t kLimitMs = 10000;
 
 // The common child roles:
 //   "signal_event" EVENT: opens the event and signals it; 0 when it did.
-//   "wait_events" READY LIMIT EVENT...: signals READY (none when empty), then
-//     waits for any of the events for up to LIMIT ms; the exit code is the
-//     index of the event that ended the wait, 100 timed out, 101 failed.
+//   "wait_events" READY LIMIT EVENT...: signals READY, then waits for any
+//     of the events for up to LIMIT ms; the exit code is the index of the
+//     event that ended the wait, 100 timed out, 101 failed.
 //   "mutex_waiter" MUTEX LIMIT [EVENT]: signals EVENT when given, then waits
 //     up to LIMIT ms for the mutex and releases it; the exit code is
 //     LockExit of the result.

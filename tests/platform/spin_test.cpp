@@ -20,7 +20,7 @@ TEST(MoveOffCpuTest, TheThreadRunsElsewhereAndMayRunEverywhereAgain) {
         // The scheduler may bring the thread back between the move and the
         // look at its CPU (under Wine the restore is a call to its server,
         // during which the thread sleeps): half the moves may go unseen.
-        constexpr int kMoves = 8;
+        constexpr int kMoves = 32;
         int seen = 0;
         for (int move = 0; move < kMoves; ++move) {
             const std::uint32_t cpu = CurrentCpu();

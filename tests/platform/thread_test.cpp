@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdint>
-#include <functional>
 #include <string>
 
 #include "platform/event.h"
@@ -14,12 +12,6 @@
 
 namespace trv::platform {
 namespace {
-
-// A thread entry running the std::function<void()> it is given.
-std::uint32_t RunBody(void* body) {
-    (*static_cast<std::function<void()>*>(body))();
-    return 0;
-}
 
 enum class Blocker { event, mutex, message };
 constexpr const char* kBlockerNames[] = {"Event", "Mutex", "Message"};
@@ -45,21 +37,18 @@ TEST_P(ThreadStopTest, AStopEndsTheWaitAndTheNextOne) {
         return false;
     };
     std::atomic<bool> waitFailed{false}, stopSeen{false}, nextWaitFailed{false};
-    std::function<void()> body = [&] {
+    test::TestThread thread([&] {
         if (blocker == Blocker::message) EnsureMessageQueue();
         SignalEvent(started.get());
         waitFailed = blockingWaitFails();
         stopSeen = ThreadStopRequested();
         nextWaitFailed = blockingWaitFails();  // at once too, rather than blocking
-    };
-    StartedThread thread = StartThread(RunBody, &body);
-    ASSERT_NE(thread.handle, kNoHandle);
-    UniqueHandle owner(thread.handle);
+    });
     ASSERT_EQ(WaitForEvent(started.get(), kLimitMs), kWaitObject0);
     // The wait may or may not have begun; a stop ends it either way.
-    EXPECT_EQ(WaitForThread(thread.handle, 20), kWaitTimeout);
-    ASSERT_TRUE(RequestThreadStop(thread.handle));
-    ASSERT_EQ(WaitForThread(thread.handle, kLimitMs), kWaitObject0);
+    EXPECT_TRUE(thread.StillRunningAfter(20));
+    ASSERT_TRUE(RequestThreadStop(thread.handle()));
+    ASSERT_TRUE(thread.Join(kLimitMs));
     EXPECT_TRUE(waitFailed.load());
     EXPECT_TRUE(stopSeen.load());
     EXPECT_TRUE(nextWaitFailed.load());

@@ -21,7 +21,7 @@ TestThread::~TestThread() {
 }
 
 bool TestThread::Join(std::uint32_t timeoutMs) {
-    if (!started() || joined_) return joined_;
+    if (thread_.handle == platform::kNoHandle || joined_) return joined_;
     if (platform::WaitForThread(thread_.handle, timeoutMs) == platform::kWaitObject0) {
         joined_ = true;
         return true;

@@ -20,8 +20,8 @@ public:
     TestThread(const TestThread&) = delete;
     TestThread& operator=(const TestThread&) = delete;
 
-    bool started() const { return thread_.handle != platform::kNoHandle; }
     std::uint32_t id() const { return thread_.id; }
+    platform::Handle handle() const { return thread_.handle; }
     bool Join(std::uint32_t timeoutMs = kDefaultLimitMs);
     // True when the thread has not ended within `ms`.
     bool StillRunningAfter(std::uint32_t ms);
