@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/environment.h"
+#include "platform/event.h"
 #include "support/guarded_buffer.h"
 #include "trvha64_utlapi.h"
 #include "utlapi/utlapi_frame.h"
@@ -114,13 +115,20 @@ TEST(UtlTrace, TheFileAppearsOnlyWhenUtlDebugBeginsWithY) {
     }
 }
 
-constexpr int kTracerCalls = 150;
+constexpr int kTracerCalls = 600;
 
 TEST(UtlTrace, TwoProcessesTracingAtOnceInterleaveWholeEntries) {
     ScratchDirectory dir("utl_two");
     ScopedEnvironment debug("UTL_DEBUG", "yes");
+    // Both start tracing at once, after both are ready: a process start
+    // (under Wine a long one) would otherwise let the first finish alone.
+    platform::UniqueHandle ready(platform::CreateNamedEvent(false, UniqueName("utl_trace_ready").c_str()));
+    platform::UniqueHandle go(platform::CreateNamedEvent(true, UniqueName("utl_trace_go").c_str()));
     RoleProcess first("utl_tracer", {"1"});
+    ASSERT_EQ(platform::WaitForEvent(ready.get(), kTestLimitMs), platform::kWaitObject0);
     RoleProcess second("utl_tracer", {"2"});
+    ASSERT_EQ(platform::WaitForEvent(ready.get(), kTestLimitMs), platform::kWaitObject0);
+    platform::SignalEvent(go.get());
     ASSERT_EQ(first.Wait(kTestLimitMs * 3), 0);
     ASSERT_EQ(second.Wait(kTestLimitMs * 3), 0);
     const std::string text = ReadWholeFile("utlTrace.log");
@@ -145,6 +153,10 @@ TRV_CHILD_ROLE(utl_tracer) {
     platform::SetEnvironment("UTL_DEBUG", nullptr);
     if (UTLRegisterClient(client) != 1) return 3;
     platform::SetEnvironment("UTL_DEBUG", "yes");
+    platform::UniqueHandle ready(platform::OpenNamedEvent(UniqueName("utl_trace_ready").c_str()));
+    platform::UniqueHandle go(platform::OpenNamedEvent(UniqueName("utl_trace_go").c_str()));
+    platform::SignalEvent(ready.get());
+    if (platform::WaitForEvent(go.get(), kTestLimitMs) != platform::kWaitObject0) return 5;
     for (int i = 0; i < kTracerCalls; ++i) {
         if (UTLGetParameter(client, 4) != 2) return 4;
     }
