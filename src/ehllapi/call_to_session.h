@@ -48,10 +48,10 @@ private:
 
 // How long a caller waiting on a session's emulator sleeps between two looks
 // at whether the session is still served. The first look comes after 250 ms,
-// so that an emulator that ends during a request is noticed at once; each
-// slice after it is twice as long as the one before, up to a second, so that
-// a caller blocked for long (a Wait for the host, a Get Key) wakes at most
-// once a second, where every wake-up costs CPU. A wait ends at most one
+// so that an emulator that ends during a short request is noticed quickly;
+// each slice after it is twice as long as the one before, up to a second, so
+// that a caller blocked for long (a Wait for the host, a Get Key) wakes at
+// most once a second, where every wake-up costs CPU. A wait ends at most one
 // slice after the session's end.
 class SessionWatchSlices {
 public:
@@ -95,8 +95,8 @@ struct SessionWaitResult {
 
 // Waits up to `timeoutMs` (platform::kInfinite for no limit) until any of
 // `events` (1 to 64 of them) is signalled. After each SessionWatchSlices
-// slice it checks the sessions in `watched` and ends with sessionEnded as soon as one
-// has ended, so that no wait outlives the emulator it waits for.
+// slice it checks the sessions in `watched` and ends with sessionEnded as
+// soon as one has ended, so that no wait outlives the emulator it waits for.
 SessionWaitResult AwaitSessionEvents(std::span<const platform::Handle> events, std::uint32_t timeoutMs,
                                      std::span<const ServedSession> watched);
 
