@@ -144,8 +144,7 @@ TEST_F(SerialisedCallsTest, EachFailingLockAnswers9AndLeavesNothingHeld) {
             const std::int32_t result = Call(row.function, row.length).Run(data.data()).result;
             const bool reached = !platform::MutexFaultPending();
             platform::FailMutexAcquisitionOnThisThread(0);
-            if (!reached) return std::nullopt;
-            return result;
+            return reached ? std::optional(result) : std::nullopt;
         };
         std::uint32_t failing = 1;
         for (;; ++failing) {

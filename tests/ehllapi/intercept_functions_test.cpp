@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "bridge/hll_bridge_natives.h"
 #include "ehllapi_fixture.h"
@@ -35,7 +36,7 @@ std::string TypedKey(int i) {
 struct KeyRead {
     std::int32_t result = -1;
     std::int32_t length = 0;
-    unsigned char data[16] = {};
+    char data[16] = {};
 };
 
 class InterceptFunctionsTest : public ResponderTest {
@@ -45,16 +46,11 @@ protected:
     }
     static KeyRead GetKey(char session) {
         KeyRead read;
-        read.data[0] = static_cast<unsigned char>(session);
+        read.data[0] = session;
         Call call(HA_GET_KEY, sizeof read.data);
         read.result = call.Run(read.data).result;
         read.length = call.length;
         return read;
-    }
-    static void QueueCharacters(ApplicationBlock& block, int slot, const std::string& text) {
-        for (char c : text) {
-            ASSERT_TRUE(block.QueueKey(slot, KeyQueueEntry{'A', 0, static_cast<std::uint8_t>(c)}));
-        }
     }
 };
 
@@ -63,7 +59,9 @@ TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrderAndBeyondAThirdOfT
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
 
-    QueueCharacters(*block, 0, "xyz");
+    for (char c : std::string("xyz")) {
+        ASSERT_TRUE(block->QueueKey(0, KeyQueueEntry{'A', 0, static_cast<std::uint8_t>(c)}));
+    }
     // A second start changes nothing, the queue and the option included.
     EXPECT_EQ(StartKeys('A', 'D'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->KeyInterceptOptions[0], kInterceptAidKeys | kInterceptAllKeys);
@@ -83,7 +81,7 @@ TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrderAndBeyondAThirdOfT
     ASSERT_TRUE(block->QueueKey(0, KeyQueueEntry{'M', 0, static_cast<std::uint16_t>(enter)}));
     const KeyRead mnemonic = GetKey('A');
     EXPECT_EQ(mnemonic.result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(mnemonic.data + 5)), "#" + code.substr(1));
+    EXPECT_EQ(std::string(mnemonic.data + 5), "#" + code.substr(1));
     EXPECT_EQ(mnemonic.length, static_cast<std::int32_t>(code.size()));
 
     block->WaitTimeout = 0;  // NWAIT
@@ -110,17 +108,14 @@ TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrderAndBeyondAThirdOfT
     EXPECT_EQ(block->KeyQueueCount[0], 36);
 
     // A longer caller length raises the limit, up to its cap.
-    ASSERT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(StartKeys('A', 'L', 300), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->KeyQueueLimit[0], 300);
-    EXPECT_EQ(block->KeyQueueCount[0], 0);
-    ASSERT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(StartKeys('A', 'L', 50000), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->KeyQueueLimit[0], 3069);
+    for (const auto& [length, limit] : {std::pair{300, 300}, std::pair{50000, 3069}}) {
+        ASSERT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
+        ASSERT_EQ(StartKeys('A', 'L', length), HLLAPI_RC_SUCCESS);
+        EXPECT_EQ(block->KeyQueueLimit[0], limit);
+        EXPECT_EQ(block->KeyQueueCount[0], 0);
+    }
 }
 
-// A Get Key waiting for a key ends when the key event comes, and when
-// another thread stops the intercept (answering that no key came).
 TEST_F(InterceptFunctionsTest, AWaitingGetKeyEndsWithTheKeyEventOrAStop) {
     ASSERT_EQ(StartKeys('B', 'D'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
@@ -128,7 +123,7 @@ TEST_F(InterceptFunctionsTest, AWaitingGetKeyEndsWithTheKeyEventOrAStop) {
     KeyRead read;
     TestThread reader([&read] { read = GetKey('B'); });
     EXPECT_TRUE(reader.StillRunningAfter(300));
-    QueueCharacters(*block, 1, "k");
+    ASSERT_TRUE(block->QueueKey(1, KeyQueueEntry{'A', 0, 'k'}));
     platform::SignalEvent(OpenSessionEvent(Sessions()->GetSession('B').KeyEventName).get());
     EXPECT_TRUE(reader.Join());
     EXPECT_EQ(read.result, HLLAPI_RC_SUCCESS);
@@ -209,8 +204,7 @@ TEST_F(InterceptFunctionsTest, KeysTypedWhileTheCallerDrainsArriveOnceAndInOrder
         const KeyRead read = GetKey('B');
         if (read.result == HLLAPI_RC_NO_KEY) continue;
         ASSERT_EQ(read.result, HLLAPI_RC_SUCCESS) << "key " << received;
-        ASSERT_EQ(std::string(reinterpret_cast<const char*>(read.data + 4), 3), "A" + TypedKey(received))
-            << "key " << received;
+        ASSERT_EQ(std::string(read.data + 4, 3), "A" + TypedKey(received)) << "key " << received;
         ++received;
     }
     EXPECT_EQ(typer.Wait(kTypingLimitMs), 0);

@@ -108,8 +108,7 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinThe
 
     // Lengths it cannot read are refused, changing nothing.
     const std::uint32_t before = block->SessionParms;
-    std::vector<char> data(64, ' ');
-    std::memcpy(data.data(), "NOEAB", 5);
+    std::string data = "NOEAB" + std::string(59, ' ');
     for (std::int32_t length : {-1, INT32_MIN, HLLAPI_MAX_DATA + 1, INT32_MAX}) {
         Call call(HA_SET_SESSION_PARMS, length);
         EXPECT_EQ(call.Run(data.data()).result, HLLAPI_RC_BAD_PARAMETER) << length;

@@ -177,12 +177,6 @@ TEST(SessionEndTest, EachWaitAnswersThatTheSessionIsGoneAndTheNextEmulatorIsReac
         {HA_COPY_PS, true},  {HA_WAIT, true},  {HA_WAIT, false},
         {HA_GET_KEY, true}, {HA_GET_KEY, false}, {HA_PAUSE, true}};
     std::vector<char> screen(2000, '#');
-    auto copyScreen = [&screen]() {
-        Call copy(HA_COPY_PS, 2000);
-        TestThread caller([&] { copy.Run(screen.data()); });
-        EXPECT_TRUE(caller.Join()) << "the request never reached the session's emulator";
-        return copy.result;
-    };
     for (const auto& [function, killed] : rows) {
         SCOPED_TRACE(testing::Message() << "function " << function << (killed ? ", killed" : ", unregistered"));
         {
@@ -223,7 +217,12 @@ TEST(SessionEndTest, EachWaitAnswersThatTheSessionIsGoneAndTheNextEmulatorIsReac
         ASSERT_TRUE(second.ready());
         ASSERT_EQ(Connect('E'), HLLAPI_RC_SUCCESS);
         screen[0] = '#';
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(copyScreen(), HLLAPI_RC_SUCCESS) << "request " << i;
+        for (int i = 0; i < 3; ++i) {
+            Call copy(HA_COPY_PS, 2000);
+            TestThread caller([&] { copy.Run(screen.data()); });
+            EXPECT_TRUE(caller.Join()) << "request " << i << " never reached the session's emulator";
+            EXPECT_EQ(copy.result, HLLAPI_RC_SUCCESS) << "request " << i;
+        }
         EXPECT_EQ(screen[0], 'A');
         ForgetCallerBlocks();
     }

@@ -43,21 +43,17 @@ TEST_F(WindowFunctionsTest, WindowServicesHolderAndTheWindowLockAndMacroRequests
     EXPECT_EQ(WinConnectionOf('B'), own);
     EXPECT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS) << "a second connect of the holder";
 
-    // Another caller (a per-thread block of another thread) is refused.
-    std::int32_t otherConnect = -1;
+    // The same block from another thread may not disconnect; another caller
+    // (the other thread's own block, through the per-thread entry) is refused.
+    std::int32_t otherDisconnect = -1, otherConnect = -1;
     TestThread other([&] {
         char name[4] = {'B'};
+        otherDisconnect = DisconnectWindow('B');
         otherConnect = Call(HA_CONNECT_PM_SRVCS, 4).RunPerThread(name).result;
     });
     ASSERT_TRUE(other.Join());
-    EXPECT_EQ(otherConnect, HLLAPI_RC_IN_USE);
-    EXPECT_EQ(WinConnectionOf('B'), own);
-
-    // The same block from another thread may not disconnect.
-    std::int32_t otherDisconnect = -1;
-    TestThread sameBlock([&] { otherDisconnect = DisconnectWindow('B'); });
-    ASSERT_TRUE(sameBlock.Join());
     EXPECT_EQ(otherDisconnect, HLLAPI_RC_NO_SESSION);
+    EXPECT_EQ(otherConnect, HLLAPI_RC_IN_USE);
     EXPECT_EQ(WinConnectionOf('B'), own);
 
     // The responder answers with the count of non-zero request bytes, which
