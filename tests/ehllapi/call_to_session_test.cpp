@@ -1,8 +1,7 @@
 // Requests to a session and their replies as the caller sees them. The
 // buffers of the per-function rows have the size include/trvha64.h states
 // for the function and end at a page that may not be touched: a byte read or
-// written too many ends the test binary. Then oversized requests and refused
-// starts (a session's end while a request waits: wait_functions_test.cpp).
+// written too many ends the test binary.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -108,7 +107,7 @@ TEST_P(BufferSizeTest, StaysWithinTheDocumentedSize) {
     const BufferRow& row = GetParam();
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
     if (row.sessionParms[0] != '\0') {
-        ASSERT_EQ(SetParameters(row.sessionParms), HLLAPI_RC_SUCCESS);
+        ASSERT_EQ(SetParameters(row.sessionParms).result, HLLAPI_RC_SUCCESS);
     }
     GuardedBuffer buffer(row.bufferSize);
     std::memcpy(buffer.data(), row.request, std::strlen(row.request));

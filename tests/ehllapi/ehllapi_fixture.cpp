@@ -1,10 +1,5 @@
-// The test process is attached as a caller once for the whole binary, in a
-// namespace of named objects of its own (see AttachedCaller).
-//
 // The responder registers sessions as the emulator's registration does and
-// serves their requests at the protocol level (request event, the caller's
-// block found by the session's Caller, the reply written into the block, the
-// block's reply event signalled by name). Asked by Notify, it reports a
+// serves their requests at the protocol level; asked by Notify, it reports a
 // session's events through the emulator's own notification natives.
 #include "ehllapi_fixture.h"
 
@@ -27,6 +22,7 @@
 namespace trv::test {
 namespace {
 
+// The test process is a caller for the whole binary, in a namespace of its own.
 [[maybe_unused]] testing::Environment* const g_attached =
     testing::AddGlobalTestEnvironment(new AttachedCaller("ehllapi-tests"));
 
@@ -152,23 +148,15 @@ ApplicationBlock* ProcessBlock() {
 }
 
 Responder::Responder(const std::string& letters)
-    : ready_event_(platform::CreateNamedEvent(false, EventName("ready").c_str())),
-      held_(platform::CreateNamedEvent(false, EventName("held").c_str())),
+    : held_(platform::CreateNamedEvent(false, EventName("held").c_str())),
       go_(platform::CreateNamedEvent(false, EventName("go").c_str())),
       stop_(platform::CreateNamedEvent(true, EventName("stop").c_str())) {
     platform::ClearEvent(stop_.get());
+    platform::UniqueHandle ready(platform::CreateNamedEvent(false, EventName("ready").c_str()));
     process_ = std::make_unique<RoleProcess>("ehllapi_responder", RoleArgs{letters});
     ready_ = process_->started() &&
-             platform::WaitForEvent(ready_event_.get(), kTestLimitMs) == platform::kWaitObject0;
+             platform::WaitForEvent(ready.get(), kTestLimitMs) == platform::kWaitObject0;
 }
-
-Responder::~Responder() { Stop(); }
-
-bool Responder::WaitHeld() {
-    return platform::WaitForEvent(held_.get(), kTestLimitMs) == platform::kWaitObject0;
-}
-
-void Responder::Go() { platform::SignalEvent(go_.get()); }
 
 int Responder::Stop() {
     platform::SignalEvent(stop_.get());

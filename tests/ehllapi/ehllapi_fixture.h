@@ -1,8 +1,6 @@
-// What the EHLLAPI tests share: the test process attached to the shared
-// state as a caller, a responder child that plays the emulator's side of the
-// request protocol for scripted sessions (its replies are listed at Answer in
-// ehllapi_fixture.cpp), caller threads with a time limit, and a look into
-// this process's exchange block.
+// What the EHLLAPI tests share: calls as a caller makes them, a responder
+// child that plays the emulator's side for scripted sessions (its replies:
+// Answer in ehllapi_fixture.cpp), and this process's exchange block.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -57,11 +55,10 @@ inline std::int32_t Named(std::int32_t function, char letter, char byte4 = '\0')
     return Call(function, 4).Run(data).result;
 }
 inline std::int32_t Connect(char letter) { return Named(HA_CONNECT_PS, letter); }
-inline Call SetParametersCall(const char* text) {
+inline Call SetParameters(const char* text) {
     std::string data = text;
     return Call(HA_SET_SESSION_PARMS, static_cast<std::int32_t>(data.size())).Run(data.data());
 }
-inline std::int32_t SetParameters(const char* text) { return SetParametersCall(text).result; }
 
 // A fixed-size name field of a shared table (BlockName, PSConnection, ...).
 template <std::size_t N>
@@ -83,19 +80,18 @@ ApplicationBlock* ProcessBlock();
 class Responder {
 public:
     explicit Responder(const std::string& letters);
-    ~Responder();
+    ~Responder() { Stop(); }
     Responder(const Responder&) = delete;
     Responder& operator=(const Responder&) = delete;
 
     bool ready() const { return ready_; }
     // Waits until the responder holds a request (positions 998, 999).
-    bool WaitHeld();
-    void Go();
+    bool WaitHeld() { return platform::WaitForEvent(held_.get(), kTestLimitMs) == platform::kWaitObject0; }
+    void Go() { platform::SignalEvent(go_.get()); }
     void Kill() { process_->Kill(); }
     int Stop();
 
 private:
-    platform::UniqueHandle ready_event_;
     platform::UniqueHandle held_;
     platform::UniqueHandle go_;
     platform::UniqueHandle stop_;
@@ -109,9 +105,7 @@ private:
 int Notify(char letter, const std::string& event);
 
 // The data string of the notification and intercept functions, laid out as
-// trv::NotifyRequest: the session letter, the form, a window (message form)
-// or the returned event address, and the notification type or key option;
-// room to spare after it.
+// trv::NotifyRequest, with room to spare after it.
 struct NotifyRequest {
     unsigned char bytes[24] = {};
     NotifyRequest(char session, char form, char option = '\0', std::uint64_t window = 0) {
@@ -128,21 +122,15 @@ inline std::int32_t Start(std::int32_t function, NotifyRequest request,
     return Call(function, length).Run(request.bytes).result;
 }
 
-using CallerThread = TestThread;
-
-// A test suite served by one responder child for sessions A, B and C,
-// started before the suite's first test and stopped after its last; every
+// A test suite served by one responder child for sessions A, B and C; every
 // test starts as a new caller.
 class ResponderTest : public testing::Test {
 protected:
-    static void SetUpTestSuite() { responder_ = new Responder("ABC"); }
-    static void TearDownTestSuite() {
-        delete responder_;
-        responder_ = nullptr;
-    }
+    static void SetUpTestSuite() { responder_ = std::make_unique<Responder>("ABC"); }
+    static void TearDownTestSuite() { responder_.reset(); }
     void SetUp() override { ASSERT_TRUE(responder_->ready()); }
     void TearDown() override { ForgetCallerBlocks(); }
-    static inline Responder* responder_ = nullptr;
+    static inline std::unique_ptr<Responder> responder_;
 };
 
 }  // namespace trv::test

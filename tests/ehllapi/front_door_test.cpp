@@ -1,7 +1,5 @@
-// The guarded entries and the front door: argument checks, answers without a
-// registered session, the configured delay, and locks that cannot be taken
-// or an exchange block not to be had (the serialisation of one process's
-// calls: intercept_functions_test.cpp, beside Stop Keystroke Intercept).
+// The guarded entries and the front door, before a request reaches a session
+// (the serialisation of one process's calls: intercept_functions_test.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,7 +29,6 @@ protected:
     const std::uint8_t saved_ = Control().SessionsAvailable.load();
 };
 
-// Missing words, functions out of range and the asynchronous entry.
 TEST_F(FrontDoorTest, GuardRefusesMissingWordsAndFunctionsOutOfRange) {
     Control().SessionsAvailable = 1;
     std::int32_t function = HA_QUERY_SYSTEM;
@@ -113,8 +110,7 @@ TEST(QueryDelayTest, EhllapiDelayIsInHundredthsOfASecondAfterBlanks) {
 // Where the failing lock guarded only a copy of a session record, the copy's
 // failure result is the all-zero record of an unregistered letter, so the
 // call may answer 1, or succeed where it did not need the copy. Afterwards
-// no lock is left held (a call from another thread goes through), and the
-// application table holds at most this process's one block, whole.
+// no lock is left held, and this process has at most one block, whole.
 int WholeBlocksOfThisProcess() {
     int count = 0;
     for (const ApplicationBlock& block : Applications()->Blocks) {
@@ -148,8 +144,7 @@ TEST_F(SerialisedCallsTest, EachFailingLockAnswers9AndLeavesNothingHeld) {
             const std::int32_t result = Call(row.function, row.length).Run(data.data()).result;
             const bool reached = !platform::MutexFaultPending();
             platform::FailMutexAcquisitionOnThisThread(0);
-            if (!reached) return std::nullopt;
-            return result;
+            return reached ? std::optional(result) : std::nullopt;
         };
         std::uint32_t failing = 1;
         for (;; ++failing) {
@@ -169,7 +164,7 @@ TEST_F(SerialisedCallsTest, EachFailingLockAnswers9AndLeavesNothingHeld) {
             EXPECT_TRUE(blocks == 0 || blocks == 1) << blocks;
 
             std::optional<std::int32_t> other;
-            CallerThread thread([&] { other = run(0); });
+            TestThread thread([&] { other = run(0); });
             ASSERT_TRUE(thread.Join()) << "a lock was left held";
             EXPECT_EQ(other, HLLAPI_RC_SUCCESS);
         }

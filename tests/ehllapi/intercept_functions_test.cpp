@@ -1,11 +1,11 @@
 // The keystroke intercept as a caller sees it (the close intercept's forms:
-// wait_functions_test.cpp). The responder answers the start and stop
-// requests; keystrokes are queued into this process's block and the
-// session's key event signalled by name, as the emulator's key path does, or
-// typed by the typer child through the emulator's keystroke native.
+// wait_functions_test.cpp). Keystrokes are queued into this process's block
+// as the emulator's key path does, or typed by the typer child through the
+// emulator's keystroke native.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "bridge/hll_bridge_natives.h"
 #include "ehllapi_fixture.h"
@@ -36,7 +36,7 @@ std::string TypedKey(int i) {
 struct KeyRead {
     std::int32_t result = -1;
     std::int32_t length = 0;
-    unsigned char data[16] = {};
+    char data[16] = {};
 };
 
 class InterceptFunctionsTest : public ResponderTest {
@@ -46,16 +46,11 @@ protected:
     }
     static KeyRead GetKey(char session) {
         KeyRead read;
-        read.data[0] = static_cast<unsigned char>(session);
+        read.data[0] = session;
         Call call(HA_GET_KEY, sizeof read.data);
         read.result = call.Run(read.data).result;
         read.length = call.length;
         return read;
-    }
-    static void QueueCharacters(ApplicationBlock& block, int slot, const std::string& text) {
-        for (char c : text) {
-            ASSERT_TRUE(block.QueueKey(slot, KeyQueueEntry{'A', 0, static_cast<std::uint8_t>(c)}));
-        }
     }
 };
 
@@ -64,7 +59,9 @@ TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrderAndBeyondAThirdOfT
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
 
-    QueueCharacters(*block, 0, "xyz");
+    for (char c : std::string("xyz")) {
+        ASSERT_TRUE(block->QueueKey(0, KeyQueueEntry{'A', 0, static_cast<std::uint8_t>(c)}));
+    }
     // A second start changes nothing, the queue and the option included.
     EXPECT_EQ(StartKeys('A', 'D'), HLLAPI_RC_SUCCESS);
     EXPECT_EQ(block->KeyInterceptOptions[0], kInterceptAidKeys | kInterceptAllKeys);
@@ -84,7 +81,7 @@ TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrderAndBeyondAThirdOfT
     ASSERT_TRUE(block->QueueKey(0, KeyQueueEntry{'M', 0, static_cast<std::uint16_t>(enter)}));
     const KeyRead mnemonic = GetKey('A');
     EXPECT_EQ(mnemonic.result, HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(mnemonic.data + 5)), "#" + code.substr(1));
+    EXPECT_EQ(std::string(mnemonic.data + 5), "#" + code.substr(1));
     EXPECT_EQ(mnemonic.length, static_cast<std::int32_t>(code.size()));
 
     block->WaitTimeout = 0;  // NWAIT
@@ -111,34 +108,31 @@ TEST_F(InterceptFunctionsTest, GetKeyDeliversQueuedKeysInOrderAndBeyondAThirdOfT
     EXPECT_EQ(block->KeyQueueCount[0], 36);
 
     // A longer caller length raises the limit, up to its cap.
-    ASSERT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(StartKeys('A', 'L', 300), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->KeyQueueLimit[0], 300);
-    EXPECT_EQ(block->KeyQueueCount[0], 0);
-    ASSERT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(StartKeys('A', 'L', 50000), HLLAPI_RC_SUCCESS);
-    EXPECT_EQ(block->KeyQueueLimit[0], 3069);
+    for (const auto& [length, limit] : {std::pair{300, 300}, std::pair{50000, 3069}}) {
+        ASSERT_EQ(Named(HA_STOP_KEY_INTERCEPT, 'A'), HLLAPI_RC_SUCCESS);
+        ASSERT_EQ(StartKeys('A', 'L', length), HLLAPI_RC_SUCCESS);
+        EXPECT_EQ(block->KeyQueueLimit[0], limit);
+        EXPECT_EQ(block->KeyQueueCount[0], 0);
+    }
 }
 
-// A Get Key waiting for a key ends when the key event comes, and when
-// another thread stops the intercept (answering that no key came).
 TEST_F(InterceptFunctionsTest, AWaitingGetKeyEndsWithTheKeyEventOrAStop) {
     ASSERT_EQ(StartKeys('B', 'D'), HLLAPI_RC_SUCCESS);
     ApplicationBlock* block = ProcessBlock();
     ASSERT_NE(block, nullptr);
     KeyRead read;
-    CallerThread reader([&read] { read = GetKey('B'); });
+    TestThread reader([&read] { read = GetKey('B'); });
     EXPECT_TRUE(reader.StillRunningAfter(300));
-    QueueCharacters(*block, 1, "k");
+    ASSERT_TRUE(block->QueueKey(1, KeyQueueEntry{'A', 0, 'k'}));
     platform::SignalEvent(OpenSessionEvent(Sessions()->GetSession('B').KeyEventName).get());
     EXPECT_TRUE(reader.Join());
     EXPECT_EQ(read.result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(read.data[5], 'k');
 
-    CallerThread waiting([&read] { read = GetKey('B'); });
+    TestThread waiting([&read] { read = GetKey('B'); });
     ASSERT_TRUE(waiting.StillRunningAfter(300));
     std::int32_t stopped = -1;
-    CallerThread stopper([&stopped] { stopped = Named(HA_STOP_KEY_INTERCEPT, 'B'); });
+    TestThread stopper([&stopped] { stopped = Named(HA_STOP_KEY_INTERCEPT, 'B'); });
     EXPECT_TRUE(stopper.Join());
     EXPECT_EQ(stopped, HLLAPI_RC_SUCCESS);
     EXPECT_TRUE(waiting.Join());
@@ -159,7 +153,7 @@ TEST_F(InterceptFunctionsTest, CallsRunOneAtATimeAndStopKeyInterceptWaitsOnlyFor
         std::int32_t started = -1;
         Call status(HA_QUERY_SESSION_STATUS, 20, kHoldPosition);
         char statusData[32] = {'B'};
-        CallerThread first([&] {
+        TestThread first([&] {
             NotifyRequest request('A', 'L');
             Call start(HA_START_KEY_INTERCEPT, 16);
             started = (perThread ? start.RunPerThread(request.bytes) : start.Run(request.bytes)).result;
@@ -169,12 +163,12 @@ TEST_F(InterceptFunctionsTest, CallsRunOneAtATimeAndStopKeyInterceptWaitsOnlyFor
         ASSERT_EQ(started, HLLAPI_RC_SUCCESS);
         QuerySystemReply system{};
         Call query(HA_QUERY_SYSTEM);
-        CallerThread second([&] { query.Run(&system); });
+        TestThread second([&] { query.Run(&system); });
         std::int32_t stopped = -1;
-        CallerThread stopper([&stopped] { stopped = Named(HA_STOP_KEY_INTERCEPT, 'A'); });
+        TestThread stopper([&stopped] { stopped = Named(HA_STOP_KEY_INTERCEPT, 'A'); });
         EXPECT_TRUE(second.StillRunningAfter(300)) << "a second call ran beside the first";
         std::int32_t notStarted = -1;
-        CallerThread idleStop([&notStarted] { notStarted = Named(HA_STOP_KEY_INTERCEPT, 'C'); });
+        TestThread idleStop([&notStarted] { notStarted = Named(HA_STOP_KEY_INTERCEPT, 'C'); });
         EXPECT_TRUE(idleStop.Join()) << "Stop Keystroke Intercept waited for the process's other call";
         EXPECT_EQ(notStarted, HLLAPI_RC_NOT_STARTED);
         EXPECT_TRUE(second.StillRunningAfter(0));
@@ -194,16 +188,13 @@ TEST_F(InterceptFunctionsTest, CallsRunOneAtATimeAndStopKeyInterceptWaitsOnlyFor
 }
 
 // The emulator appends to the key queue while the caller takes keys out of
-// it: with an operator typing (the typer child, through the emulator's
-// keystroke native) and the caller draining at the same time, every key
-// arrives once and in order, and no key arrives that was not typed.
+// it: no key may be lost, doubled or made up.
 TEST_F(InterceptFunctionsTest, KeysTypedWhileTheCallerDrainsArriveOnceAndInOrder) {
     // A safety bound only: typing is much slower where every named-object
     // call is a round trip to another process (Wine's server).
     constexpr std::uint32_t kTypingLimitMs = 200000;
     ASSERT_EQ(StartKeys('B', 'L', 3069), HLLAPI_RC_SUCCESS);
-    ASSERT_NE(ProcessBlock(), nullptr);
-    ProcessBlock()->WaitTimeout = 0;  // NWAIT: drain as fast as possible
+    ASSERT_EQ(SetParameters("NWAIT").result, HLLAPI_RC_SUCCESS);  // drain as fast as possible
     RoleProcess typer("ehllapi_typer");
     ASSERT_TRUE(typer.started());
 
@@ -213,8 +204,7 @@ TEST_F(InterceptFunctionsTest, KeysTypedWhileTheCallerDrainsArriveOnceAndInOrder
         const KeyRead read = GetKey('B');
         if (read.result == HLLAPI_RC_NO_KEY) continue;
         ASSERT_EQ(read.result, HLLAPI_RC_SUCCESS) << "key " << received;
-        ASSERT_EQ(std::string(reinterpret_cast<const char*>(read.data + 4), 3), "A" + TypedKey(received))
-            << "key " << received;
+        ASSERT_EQ(std::string(read.data + 4, 3), "A" + TypedKey(received)) << "key " << received;
         ++received;
     }
     EXPECT_EQ(typer.Wait(kTypingLimitMs), 0);

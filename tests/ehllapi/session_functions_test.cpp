@@ -1,7 +1,4 @@
-// The session and connection functions as a caller sees them: Connect,
-// Disconnect, Set Session Parameters, Query Sessions, Reserve, Release,
-// Reset System; and the answers of every kind of request for
-// no session or nothing started, and of functions not carried out.
+// The session and connection functions as a caller sees them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -44,7 +41,7 @@ TEST_F(SessionFunctionsTest, ConnectReserveAndDisconnectActOnTheConnectingThread
     // thread's own, through the per-thread entry) is refused A and keeps the
     // session it holds.
     std::int32_t disconnect = -1, ownConnect = -1, heldConnect = -1;
-    CallerThread other([&] {
+    TestThread other([&] {
         char c[4] = "C", a[4] = "a";
         disconnect = Call(HA_DISCONNECT_PS).Run(nullptr).result;
         ownConnect = Call(HA_CONNECT_PS, 1).RunPerThread(c).result;
@@ -90,7 +87,7 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinThe
                 {"esc=#,EOT=;,lwait,nullattrb", HLLAPI_RC_SUCCESS, 4},
                 {"ESC=", HLLAPI_RC_SUCCESS, 1}};  // an empty value replaces nothing
     for (const auto& row : rows) {
-        const Call call = SetParametersCall(row.text);
+        const Call call = SetParameters(row.text);
         EXPECT_EQ(call.result, row.result) << row.text;
         EXPECT_EQ(call.length, row.length) << row.text;
     }
@@ -111,8 +108,7 @@ TEST_F(SessionFunctionsTest, SetSessionParametersAppliesKeywordsInOrderWithinThe
 
     // Lengths it cannot read are refused, changing nothing.
     const std::uint32_t before = block->SessionParms;
-    std::vector<char> data(64, ' ');
-    std::memcpy(data.data(), "NOEAB", 5);
+    std::string data = "NOEAB" + std::string(59, ' ');
     for (std::int32_t length : {-1, INT32_MIN, HLLAPI_MAX_DATA + 1, INT32_MAX}) {
         Call call(HA_SET_SESSION_PARMS, length);
         EXPECT_EQ(call.Run(data.data()).result, HLLAPI_RC_BAD_PARAMETER) << length;

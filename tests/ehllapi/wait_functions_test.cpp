@@ -1,8 +1,5 @@
-// Waiting for the host as a caller sees it: Wait released by the session's
-// wait event, Pause ended by a host update, host notification and close
-// intercept in their forms, with the emulator's side played by the responder
-// child; and every wait, for a reply among them, ended by the session's end,
-// whether the emulator unregisters it or is killed.
+// Waiting for the host as a caller sees it, with the emulator's side played
+// by the responder child, and every wait ended by the session's end.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -36,27 +33,25 @@ protected:
     }
 };
 
-// Wait answers at once while input is not inhibited, whatever its limit;
-// inhibited, it waits up to its limit for the session's wait event, and a
-// release signalled before the Wait began does not count.
+// A release signalled before the Wait began does not count.
 TEST_F(WaitFunctionsTest, WaitAnswersAtOnceUnlessInputIsInhibitedThenForTheWaitEvent) {
     ASSERT_EQ(Connect('A'), HLLAPI_RC_SUCCESS);
-    ASSERT_EQ(SetParameters("LWAIT"), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(SetParameters("LWAIT").result, HLLAPI_RC_SUCCESS);
     Call free(HA_WAIT);
-    CallerThread notInhibited([&free] { free.Run(nullptr); });
+    TestThread notInhibited([&free] { free.Run(nullptr); });
     EXPECT_TRUE(notInhibited.Join());
     EXPECT_EQ(free.result, HLLAPI_RC_SUCCESS);
 
     Sessions()->SetInhibitedStatus('A', 1);
     ASSERT_EQ(Notify('A', "wait"), 0);
     Call wait(HA_WAIT);
-    CallerThread waiter([&wait] { wait.Run(nullptr); });
+    TestThread waiter([&wait] { wait.Run(nullptr); });
     EXPECT_TRUE(waiter.StillRunningAfter(300));
     ASSERT_EQ(Notify('A', "wait"), 0);
     EXPECT_TRUE(waiter.Join());
     EXPECT_EQ(wait.result, HLLAPI_RC_SUCCESS);
 
-    ASSERT_EQ(SetParameters("NWAIT"), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(SetParameters("NWAIT").result, HLLAPI_RC_SUCCESS);
     EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_WAIT_TIMEOUT);
     ProcessBlock()->WaitTimeout = 100;
     EXPECT_EQ(Call(HA_WAIT).Run(nullptr).result, HLLAPI_RC_WAIT_TIMEOUT);
@@ -67,7 +62,7 @@ TEST_F(WaitFunctionsTest, PauseEndsEarlyOnlyForARegisteredUpdate) {
     // Without IPAUSE the pause is a plain sleep of the half-seconds asked.
     EXPECT_EQ(Call(HA_PAUSE, 1).Run(nullptr).result, HLLAPI_RC_SUCCESS);
 
-    ASSERT_EQ(SetParameters("IPAUSE"), HLLAPI_RC_SUCCESS);
+    ASSERT_EQ(SetParameters("IPAUSE").result, HLLAPI_RC_SUCCESS);
     // Interruptible, but nothing registered that could interrupt it.
     EXPECT_EQ(Call(HA_PAUSE, 0).Run(nullptr).result, HLLAPI_RC_SYSTEM_ERROR);
 
@@ -75,7 +70,7 @@ TEST_F(WaitFunctionsTest, PauseEndsEarlyOnlyForARegisteredUpdate) {
     EXPECT_EQ(Call(HA_PAUSE, 1).Run(nullptr).result, HLLAPI_RC_SUCCESS) << "ran to its end";
 
     Call pause(HA_PAUSE, 40);
-    CallerThread pauser([&pause] { pause.Run(nullptr); });
+    TestThread pauser([&pause] { pause.Run(nullptr); });
     EXPECT_TRUE(pauser.StillRunningAfter(300));
     ASSERT_EQ(Notify('A', "ps"), 0);
     EXPECT_TRUE(pauser.Join());
@@ -173,31 +168,22 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<FormRow>& info) { return std::string(info.param.name); });
 
 // A session's emulator ends, unregistering the session or killed, while a
-// caller waits on it: for the reply to a request the emulator holds, in
-// Wait, in Get Key or in Pause. The wait ends, answering that the session is
-// gone (9) even without a time limit, and the session is no longer offered
-// (what its end undoes in the callers' blocks: tables/cleanup_test). The
-// caller keeps the session's request event open between requests, so when
-// another emulator registers the session again, its next requests must
-// reach that one.
+// caller waits on it without a time limit: for a reply the emulator holds, in
+// Wait, in Get Key or in Pause. The caller keeps the session's request event
+// open between requests, so when another emulator registers the session
+// again, its next requests must reach that one.
 TEST(SessionEndTest, EachWaitAnswersThatTheSessionIsGoneAndTheNextEmulatorIsReached) {
     const std::pair<std::int32_t, bool> rows[] = {  // the wait; killed, else unregistered
         {HA_COPY_PS, true},  {HA_WAIT, true},  {HA_WAIT, false},
         {HA_GET_KEY, true}, {HA_GET_KEY, false}, {HA_PAUSE, true}};
     std::vector<char> screen(2000, '#');
-    auto copyScreen = [&screen]() {
-        Call copy(HA_COPY_PS, 2000);
-        CallerThread caller([&] { copy.Run(screen.data()); });
-        EXPECT_TRUE(caller.Join()) << "the request never reached the session's emulator";
-        return copy.result;
-    };
     for (const auto& [function, killed] : rows) {
         SCOPED_TRACE(testing::Message() << "function " << function << (killed ? ", killed" : ", unregistered"));
         {
             Responder first("E");
             ASSERT_TRUE(first.ready());
             ASSERT_EQ(Connect('E'), HLLAPI_RC_SUCCESS);
-            ASSERT_EQ(SetParameters(function == HA_PAUSE ? "IPAUSE" : "LWAIT"), HLLAPI_RC_SUCCESS);
+            ASSERT_EQ(SetParameters(function == HA_PAUSE ? "IPAUSE" : "LWAIT").result, HLLAPI_RC_SUCCESS);
             char name[24] = "E";
             const bool copy = function == HA_COPY_PS;  // held by the emulator until it ends
             Call wait(function, copy ? 2000 : function == HA_GET_KEY ? 16 : 0, copy ? kDiePosition : 0);
@@ -209,7 +195,7 @@ TEST(SessionEndTest, EachWaitAnswersThatTheSessionIsGoneAndTheNextEmulatorIsReac
                                 NotifyRequest('E', keys ? 'L' : 'B')),
                           HLLAPI_RC_SUCCESS);
             }
-            CallerThread waiter([&] { wait.Run(copy ? screen.data() : name); });
+            TestThread waiter([&] { wait.Run(copy ? screen.data() : name); });
             if (copy) {
                 ASSERT_TRUE(first.WaitHeld());
             } else {
@@ -231,7 +217,12 @@ TEST(SessionEndTest, EachWaitAnswersThatTheSessionIsGoneAndTheNextEmulatorIsReac
         ASSERT_TRUE(second.ready());
         ASSERT_EQ(Connect('E'), HLLAPI_RC_SUCCESS);
         screen[0] = '#';
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(copyScreen(), HLLAPI_RC_SUCCESS) << "request " << i;
+        for (int i = 0; i < 3; ++i) {
+            Call copy(HA_COPY_PS, 2000);
+            TestThread caller([&] { copy.Run(screen.data()); });
+            EXPECT_TRUE(caller.Join()) << "request " << i << " never reached the session's emulator";
+            EXPECT_EQ(copy.result, HLLAPI_RC_SUCCESS) << "request " << i;
+        }
         EXPECT_EQ(screen[0], 'A');
         ForgetCallerBlocks();
     }

@@ -1,7 +1,5 @@
-// The window-services holder rules, the lock and macro functions and the
-// file-transfer command split as a caller sees them, against the responder.
-// A killed holder is played by a child that connects window services and
-// waits to be killed.
+// The window-services, lock, macro and file-transfer functions as a caller
+// sees them, against the responder.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -29,7 +27,7 @@ std::int32_t DisconnectWindow(char letter) { return Named(HA_DISCONNECT_PM_SRVCS
 // A is not established here.
 class WindowFunctionsTest : public ResponderTest {
 protected:
-    static void SetUpTestSuite() { responder_ = new Responder("BC"); }
+    static void SetUpTestSuite() { responder_ = std::make_unique<Responder>("BC"); }
 };
 
 // Window services are held by one caller, and only its thread lets go. The
@@ -45,21 +43,17 @@ TEST_F(WindowFunctionsTest, WindowServicesHolderAndTheWindowLockAndMacroRequests
     EXPECT_EQ(WinConnectionOf('B'), own);
     EXPECT_EQ(ConnectWindow('B'), HLLAPI_RC_SUCCESS) << "a second connect of the holder";
 
-    // Another caller (a per-thread block of another thread) is refused.
-    std::int32_t otherConnect = -1;
-    CallerThread other([&] {
+    // The same block from another thread may not disconnect; another caller
+    // (the other thread's own block, through the per-thread entry) is refused.
+    std::int32_t otherDisconnect = -1, otherConnect = -1;
+    TestThread other([&] {
         char name[4] = {'B'};
+        otherDisconnect = DisconnectWindow('B');
         otherConnect = Call(HA_CONNECT_PM_SRVCS, 4).RunPerThread(name).result;
     });
     ASSERT_TRUE(other.Join());
-    EXPECT_EQ(otherConnect, HLLAPI_RC_IN_USE);
-    EXPECT_EQ(WinConnectionOf('B'), own);
-
-    // The same block from another thread may not disconnect.
-    std::int32_t otherDisconnect = -1;
-    CallerThread sameBlock([&] { otherDisconnect = DisconnectWindow('B'); });
-    ASSERT_TRUE(sameBlock.Join());
     EXPECT_EQ(otherDisconnect, HLLAPI_RC_NO_SESSION);
+    EXPECT_EQ(otherConnect, HLLAPI_RC_IN_USE);
     EXPECT_EQ(WinConnectionOf('B'), own);
 
     // The responder answers with the count of non-zero request bytes, which
@@ -161,7 +155,7 @@ TEST_F(WindowFunctionsTest, FileTransferCommandsSplitIntoTheBlock) {
             SCOPED_TRACE(testing::Message() << "function " << function << ": " << row.command.substr(0, 40));
             ForgetCallerBlocks();
             if (row.strEot) {
-                ASSERT_EQ(SetParameters("STREOT,EOT=#"), HLLAPI_RC_SUCCESS);
+                ASSERT_EQ(SetParameters("STREOT,EOT=#").result, HLLAPI_RC_SUCCESS);
             }
             for (char letter : {'B', 'C'}) Sessions()->SetCaller("", letter);
             std::vector<char> data(row.command.begin(), row.command.end());
