@@ -1,6 +1,5 @@
-// The WinHLLAPI entries: the message forms through 801 and 116 against the
-// screen responder in another process, the storage manager, start-up, and the
-// asynchronous call with its completion messages on a real window.
+// The WinHLLAPI entries, with the screen responder of screen_responder.h
+// playing session A in another process.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,7 +10,6 @@
 #include "compat/storage_manager.h"
 #include "compat/winhllapi.h"
 #include "platform/message_queue.h"
-#include "platform/process.h"
 #include "platform/thread.h"
 #include "platform/window.h"
 #include "shared/process_state.h"
@@ -38,12 +36,11 @@ using EntriesTest = ScreenResponderTest;
 
 // One 16-bit call through 801 or 116; its return code.
 std::uint16_t Call16(bool through116, std::uint16_t function, std::uint8_t* data, std::uint16_t length) {
-    std::uint16_t fn = function;
     std::uint16_t returnCode = 0;
     if (through116) {
-        hllapi16(nullptr, nullptr, &fn, data, &length, &returnCode);
+        hllapi16(nullptr, nullptr, &function, data, &length, &returnCode);
     } else {
-        WinHLLAPI(&fn, data, &length, &returnCode);
+        WinHLLAPI(&function, data, &length, &returnCode);
     }
     return returnCode;
 }
@@ -55,11 +52,9 @@ struct Storage {
     std::uint16_t code = 0;
 };
 Storage StorageRequest(std::uint16_t request, std::uint16_t length) {
-    Storage answer;
+    Storage answer{.length = length, .code = request};
     std::uint16_t function = HA_STORAGE_MGR;
     std::uint8_t data[8] = {};
-    answer.length = length;
-    answer.code = request;
     WinHLLAPI(&function, data, &answer.length, &answer.code);
     std::memcpy(&answer.address, data, sizeof answer.address);
     return answer;
@@ -223,21 +218,6 @@ TEST_F(EntriesTest, AsyncInterceptStartsAnswerTheirMessageIdentifierAndFailuresN
     EXPECT_EQ(returnCode, HLLAPI_RC_SYSTEM_ERROR);
 }
 
-// The notifications ("QMXHLL" messages to the window of the 16-bit handle
-// `window`) that reach this thread: their wParam, by the function in the low
-// word of lParam (23 screen and status-line updates, 41 close attempts).
-std::map<std::uint32_t, std::uintptr_t> AwaitNotifications(std::uint16_t window, std::size_t kinds) {
-    std::map<std::uint32_t, std::uintptr_t> seen;
-    platform::ThreadMessage message;
-    while (seen.size() < kinds &&
-           platform::GetThreadMessage(message, kTestLimitMs) == platform::MessageWait::message) {
-        if (message.message != Process().notifyMessage) continue;
-        if (static_cast<std::uint16_t>(message.window) != window) continue;
-        seen.emplace(static_cast<std::uint32_t>(message.lParam & 0xFFFF), message.wParam);
-    }
-    return seen;
-}
-
 TEST_F(EntriesTest, MessageFormsThrough801And116CarryTheWindowWordBothWays) {
     ThreadWindow window;
     const std::uint16_t handle = window.word();
@@ -270,9 +250,16 @@ TEST_F(EntriesTest, MessageFormsThrough801And116CarryTheWindowWordBothWays) {
         const std::uint16_t closeId = U16At(close + 2);
         EXPECT_EQ(U16At(keys + 2), closeId) << "each is the first in its session's list";
 
-        // The session's notifications reach the window with those identifiers.
+        // The session's notifications ("QMXHLL" messages) reach the window with
+        // those identifiers, in wParam, by the function in the low word of lParam.
         responder_->Notify();
-        const auto seen = AwaitNotifications(handle, 2);
+        std::map<std::uint32_t, std::uintptr_t> seen;
+        platform::ThreadMessage message;
+        while (seen.size() < 2 && platform::GetThreadMessage(message, kTestLimitMs) == platform::MessageWait::message) {
+            if (message.message == Process().notifyMessage && static_cast<std::uint16_t>(message.window) == handle) {
+                seen.emplace(static_cast<std::uint32_t>(message.lParam & 0xFFFF), message.wParam);
+            }
+        }
         EXPECT_EQ(seen, (std::map<std::uint32_t, std::uintptr_t>{{HA_START_HOST_NOTIFY, hostId},
                                                                  {HA_START_CLOSE_INTERCEPT, closeId}}));
 

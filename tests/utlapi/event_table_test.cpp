@@ -1,7 +1,6 @@
 // The UTLAPI event tables and UTLWaitForEvent against the screen responder
-// of screen_responder.h (24 x 80, "MAIN MENU" at row 1, the cursor at 1). The
-// entry each add function makes is checked with the parameter-block entry's
-// packing (parameter_block_test.cpp).
+// of screen_responder.h. The entry each add function makes is checked with
+// the parameter-block entry's packing (parameter_block_test.cpp).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -28,7 +27,6 @@ protected:
     }
     void TearDown() override {
         EventTable('A', kTable).Clear();
-        UTLDisconnectSession(kOther);
         UTLUnregisterClient(kOther);
         BoundClientTest::TearDown();
     }

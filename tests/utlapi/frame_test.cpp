@@ -1,6 +1,5 @@
 // The UTLAPI frame: the client list, the version and error buffers, the
-// functions exported but not supported, and the trace file "utlTrace.log"
-// (switched by UTL_DEBUG, one whole entry at a time across processes).
+// unsupported functions and the trace file "utlTrace.log".
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -96,10 +95,6 @@ TEST(UtlUnsupported, FunctionsAnswerAtOnceAndBlankTheirWholeBuffer) {
     EXPECT_EQ(UTLRun_____MacroAsync(1, "m"), 1);
 }
 
-// The first line of every trace entry.
-const std::string kEntryHeader =
-    "UTLAPI Trace - PID/TID:0x[0-9A-F]{8}/0x[0-9A-F]{8} - \\d+:\\d+:\\d+::\\d{4}/\\d+/\\d+\r\n";
-
 TEST(UtlTrace, TheFileAppearsOnlyWhenUtlDebugBeginsWithY) {
     const struct {
         const char* value;
@@ -132,8 +127,9 @@ TEST(UtlTrace, TwoProcessesTracingAtOnceInterleaveWholeEntries) {
     ASSERT_EQ(first.Wait(kTestLimitMs * 3), 0);
     ASSERT_EQ(second.Wait(kTestLimitMs * 3), 0);
     const std::string text = ReadWholeFile("utlTrace.log");
-    const std::regex entry(kEntryHeader + "(UTLGetParameter Enter\r\nHWND=0x0000000[12]\r\nParamIndex=4"
-                                          "|UTLGetParameter Exit\r\nRet Code=2)");
+    const std::regex entry("UTLAPI Trace - PID/TID:0x[0-9A-F]{8}/0x[0-9A-F]{8} - \\d+:\\d+:\\d+::\\d{4}/\\d+/\\d+\r\n"
+                           "(UTLGetParameter Enter\r\nHWND=0x0000000[12]\r\nParamIndex=4"
+                           "|UTLGetParameter Exit\r\nRet Code=2)");
     std::size_t entries = 0;
     for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 4, ++entries) {
         end = text.find("\r\n\r\n", at);

@@ -1,10 +1,7 @@
-// UTLAPIEntry against the screen responder of screen_responder.h: each shape
-// of argument packing reaches its operation (the event-table entries show
-// what arrived), the thread id as client handle, the process-wide
-// registration flag, and the numbers without an operation.
+// UTLAPIEntry against the screen responder of screen_responder.h, with the
+// calling thread's id as the client handle.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <tuple>
 
@@ -31,9 +28,8 @@ struct EntryCall {
 
 EntryCall Entry(std::int32_t function, char* data, std::int32_t length, std::int32_t argument = 0,
                 std::int32_t a = 0, std::int32_t b = 0) {
-    std::int32_t n = function;
     EntryCall call{0, length, argument};
-    call.result = UTLAPIEntry725(&n, data, &call.length, &call.argument, &a, &b);
+    call.result = UTLAPIEntry725(&function, data, &call.length, &call.argument, &a, &b);
     return call;
 }
 
@@ -53,7 +49,6 @@ protected:
     }
     void TearDown() override {
         EventTable('A', kTable).Clear();
-        EntryResult(216);
         EXPECT_EQ(EntryResult(268), 1);
         ScreenResponderTest::TearDown();
     }
@@ -85,9 +80,8 @@ TEST_F(UtlParameterBlockTest, AddOperationsUnpackTheirArguments) {
         {209, "", 0, 250 | kHigh, kTable, 19, EventKind::HostQuiet, 19, -1, -1, 250, ""},
     };
     for (const Row& row : rows) {
-        std::string data = row.data + std::string(8, 'z');
-        const EntryCall call = Entry(row.number, data.data(), row.length, row.argument, row.a, row.b);
-        ASSERT_EQ(call.result, 1) << row.number;
+        ASSERT_EQ(EntryResult(row.number, row.data + "zzzzzzzz", row.length, row.argument, row.a, row.b), 1)
+            << row.number;
         const utl::UTLEventEntry* entry = EventTable('A', kTable).Last();
         ASSERT_NE(entry, nullptr) << row.number;
         EXPECT_EQ(std::tie(entry->kind, entry->event, entry->row, entry->column, entry->settleTime, entry->text),

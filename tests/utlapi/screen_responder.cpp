@@ -118,12 +118,12 @@ void Answer(ApplicationBlock& block, Screen& screen) {
 }  // namespace
 
 ScreenResponder::ScreenResponder()
-    : readyEvent_(platform::CreateNamedEvent(false, ReadyName().c_str())),
-      stop_(platform::CreateNamedEvent(true, StopName().c_str())),
+    : stop_(platform::CreateNamedEvent(true, StopName().c_str())),
       notify_(platform::CreateNamedEvent(false, NotifyName().c_str())) {
+    platform::UniqueHandle readyEvent(platform::CreateNamedEvent(false, ReadyName().c_str()));
     platform::ClearEvent(stop_.get());
     process_ = std::make_unique<RoleProcess>("screen_responder");
-    ready_ = process_->started() && platform::WaitForEvent(readyEvent_.get(), kTestLimitMs) == platform::kWaitObject0;
+    ready_ = process_->started() && platform::WaitForEvent(readyEvent.get(), kTestLimitMs) == platform::kWaitObject0;
 }
 
 ScreenResponder::~ScreenResponder() {
@@ -141,10 +141,8 @@ TRV_CHILD_ROLE(screen_responder) {
     platform::UniqueHandle notify(platform::OpenNamedEvent(NotifyName().c_str()));
     waits.push_back(stop.get());
     waits.push_back(notify.get());
-    {
-        platform::UniqueHandle ready(platform::OpenNamedEvent(ReadyName().c_str()));
-        platform::SignalEvent(ready.get());
-    }
+    platform::UniqueHandle ready(platform::OpenNamedEvent(ReadyName().c_str()));
+    platform::SignalEvent(ready.get());
     Screen screen;
     const std::uint32_t started = platform::TickCount();
     while (platform::TickCount() - started < kResponderLifeMs) {

@@ -1,12 +1,10 @@
 // The responder child that the UTLAPI and WinHLLAPI tests share: it
 // registers session A and plays a 24 x 80 display session on it, answering
-// in the 32-bit layouts of the exchange block (the functions it serves are
-// listed at Answer in screen_responder.cpp). The screen starts blank with
+// in the 32-bit layouts of the exchange block. The screen starts blank with
 // "MAIN MENU" at row 1 column 1, the byte 1F at row 2 column 1 and the
 // cursor at position 1. On Notify() it raises, for its session, the
 // notifications an emulator raises for a screen update and a close attempt.
-// The child attaches in the namespace the test process set up, which it
-// inherits.
+// The child attaches in the namespace the test process set up.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,13 +24,10 @@ class ScreenResponder {
 public:
     ScreenResponder();
     ~ScreenResponder();
-    ScreenResponder(const ScreenResponder&) = delete;
-    ScreenResponder& operator=(const ScreenResponder&) = delete;
     bool ready() const { return ready_; }
     void Notify();
 
 private:
-    platform::UniqueHandle readyEvent_;
     platform::UniqueHandle stop_;
     platform::UniqueHandle notify_;
     std::unique_ptr<RoleProcess> process_;

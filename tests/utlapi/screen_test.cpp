@@ -1,9 +1,7 @@
-// The UTLAPI session binding, parameters, screen functions and single-shot
-// waits against the screen responder of screen_responder.h: positions from
-// rows and columns, what reached the session and what came back.
+// The UTLAPI functions of a client bound to the screen responder's session
+// (screen_responder.h): what reached the session and what came back.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 
@@ -82,9 +80,8 @@ TEST_F(UtlScreenTest, FieldSearchAndOIAFunctionsReadTheSession) {
     EXPECT_EQ(UTLSearchSession(kClient, 1, 1, "MAIN", 3), 1);
     EXPECT_EQ(UTLSearchSession(kClient, 1, 2, "MAIN", 3), 0);
 
-    char oia[110];
-    std::memset(oia, 'x', sizeof oia);
-    EXPECT_EQ(UTLGetOIABytes(kClient, oia, 103), 1);
+    std::string oia(110, 'x');
+    EXPECT_EQ(UTLGetOIABytes(kClient, oia.data(), 103), 1);
     EXPECT_EQ(oia[0], '9');
     EXPECT_EQ(oia[89], 0x04);
     EXPECT_EQ(oia[103], 'x');
@@ -128,7 +125,6 @@ TEST_F(UtlScreenTest, ParametersSendTheirKeywordsToTheSessionAndRefusedOnesNothi
     EXPECT_EQ(UTLSetParameter(kClient, 2, 1, nullptr), 2);
     EXPECT_EQ(block->SessionParms & parms::kNoReset, 0u);
 
-    // Refused settings send nothing.
     const std::uint32_t before = block->SessionParms;
     const struct {
         std::int32_t index, setting;

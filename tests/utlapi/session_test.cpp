@@ -1,6 +1,4 @@
-// The UTLAPI session functions that need no emulator: the configured
-// sessions (listings, counts, status types 1 and 2, the start refusals),
-// the long name of a profile path and the session dialog when unattended.
+// The UTLAPI session functions that need no emulator.
 #include <gtest/gtest.h>
 
 #include <cstring>

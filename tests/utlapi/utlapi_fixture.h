@@ -1,7 +1,4 @@
-// What the UTLAPI tests share: the test process attached as a caller, in a
-// namespace of named objects of its own, the screen responder of
-// screen_responder.h, a client bound to its session A, a scratch directory
-// for the trace file and configured sessions A and C.
+// The fixtures and helpers that the UTLAPI tests share.
 #pragma once
 
 #include <filesystem>
@@ -27,7 +24,6 @@ protected:
         ASSERT_EQ(UTLConnectSession(kClient, "a"), 1);
     }
     void TearDown() override {
-        UTLDisconnectSession(kClient);
         UTLUnregisterClient(kClient);
         ScreenResponderTest::TearDown();
     }

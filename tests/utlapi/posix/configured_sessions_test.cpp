@@ -1,8 +1,7 @@
 // The POSIX configured sessions: the file "trvha64/sessions" in the
-// configuration directory, what UTLAPI answers without it, and the "Choose a
-// Session" prompt, a numbered list on the controlling terminal, which a child
-// of this binary shows on a pseudo-terminal (or has no terminal for) and the
-// test answers as a user would.
+// configuration directory, and the "Choose a Session" prompt, a numbered
+// list on the controlling terminal, which a child of this binary shows on a
+// pseudo-terminal (or without one) and the test answers as a user would.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -89,8 +88,6 @@ std::string RunChild(bool terminal, const char* answer) {
     return shown;
 }
 
-using SessionPromptTest = ConfiguredSessionsTest;
-
 // The file written by hand: comments, blank lines and malformed lines
 // skipped; without it nothing is configured.
 TEST_F(ConfiguredSessionsTest, FileHoldsALetterAndAPathPerLine) {
@@ -112,7 +109,7 @@ TEST_F(ConfiguredSessionsTest, FileHoldsALetterAndAPathPerLine) {
     EXPECT_EQ(UTLGetSessionStatus(1, "A", 1), 0);
 }
 
-TEST_F(SessionPromptTest, TheUserPicksByNumberOrCancels) {
+TEST_F(ConfiguredSessionsTest, TheUserPicksByNumberOrCancels) {
     const struct {
         const char* answer;
         const char* result;
@@ -130,7 +127,7 @@ TEST_F(SessionPromptTest, TheUserPicksByNumberOrCancels) {
     EXPECT_NE(trace.find("ListSessionsProc Exit\r\nRet Code=1"), std::string::npos);
 }
 
-TEST_F(SessionPromptTest, WithoutATerminalTheChoiceIsCancelled) {
+TEST_F(ConfiguredSessionsTest, PromptWithoutATerminalTheChoiceIsCancelled) {
     EXPECT_EQ(RunChild(false, nullptr), "result 0 []\n");
 }
 
