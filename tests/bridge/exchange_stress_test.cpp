@@ -71,8 +71,6 @@ TRV_CHILD_ROLE(exchange_stress_caller) {
 
 class ExchangeStressTest : public BridgeTest {
 protected:
-    // Sessions A and B answer Query Session Status with the served caller's
-    // tag behind kAnswerMark, checking it against the thread's last one.
     void SetUp() override {
         BridgeTest::SetUp();
         for (char letter : {'A', 'B'}) {
@@ -114,7 +112,6 @@ TEST_F(ExchangeStressTest, EveryRequestIsAnsweredOnceWithItsOwnReply) {
         callers.push_back(
             std::make_unique<RoleProcess>("exchange_stress_caller", RoleArgs{std::to_string(caller), "3000"}));
     }
-    // One more caller, killed while its threads are in the middle of requests.
     RoleProcess killed("exchange_stress_caller", {std::to_string(kCallerProcesses), "0"});
     ASSERT_TRUE(Eventually([&] {
         std::lock_guard<std::mutex> guard(lock_);

@@ -1,7 +1,5 @@
-// Registration and unregistration of sessions, their service threads, the
-// free-letter queries and the version, including requests from a caller in
-// another process: an application that reaches the session through the
-// EHLLAPI entry, as any application does (the bridge_caller role).
+// Registration and the other session natives, with callers in other
+// processes that reach a session through the EHLLAPI entry (bridge_caller).
 #include <algorithm>
 #include <atomic>
 #include <cstring>
