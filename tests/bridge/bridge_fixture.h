@@ -15,9 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/handle.h"
 #include "protocol/caller_data.h"
-#include "support/child_role.h"
 #include "support/jni_double.h"
 
 namespace trv {

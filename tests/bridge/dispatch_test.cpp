@@ -7,8 +7,8 @@
 
 #include "bridge/bridge_call.h"
 #include "bridge/dispatch.h"
-#include "bridge/emulator_state.h"
 #include "bridge_fixture.h"
+#include "jni/java_vm.h"
 #include "platform/thread.h"
 #include "protocol/caller_data.h"
 #include "tables/application_block.h"

@@ -19,6 +19,7 @@
 #include "bridge_fixture.h"
 #include "library/process_lifecycle.h"
 #include "platform/clock.h"
+#include "support/child_role.h"
 #include "tables/application_block.h"
 #include "trvha64.h"
 

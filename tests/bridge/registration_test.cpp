@@ -16,6 +16,7 @@
 #include "platform/thread.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
+#include "support/child_role.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
 #include "trvha64.h"
