@@ -51,7 +51,6 @@ protected:
     // that session `letter` is serving.
     ApplicationBlock& ServedBlock(char letter);
 
-public:
     JNIEnv* env() { return jvm_->env(); }
     FakeJvm& jvm() { return *jvm_; }
 
