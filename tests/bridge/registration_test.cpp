@@ -223,9 +223,8 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswers
         EXPECT_EQ(other.Wait(kTestLimitMs), 0) << "round " << round;
     }
 
-    // The session again, from a new registration whose emulator answers 7
-    // once `later` is set; the released thread finishes its request (and
-    // detaches) while the caller waits for the new one's answer.
+    // The released thread finishes its request (and detaches) while the
+    // caller waits for a new registration's answer.
     std::atomic<bool> later{false};
     jobject fresh = NewBridge('B');
     DefineEmulator(fresh, 'B', &later, 7);

@@ -1,6 +1,5 @@
-// Connect Window Services and Window Status against a real top-level window:
-// each set request's effect, and each query's flags, checked against what
-// the window system itself says of the window (see test_window.h).
+// Connect Window Services and Window Status against a real top-level window,
+// checked against what the window system itself says of it.
 #include <array>
 #include <functional>
 #include <string>
