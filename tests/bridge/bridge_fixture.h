@@ -15,9 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/handle.h"
 #include "protocol/caller_data.h"
-#include "support/child_role.h"
 #include "support/jni_double.h"
 
 namespace trv {
@@ -53,7 +51,6 @@ protected:
     // that session `letter` is serving.
     ApplicationBlock& ServedBlock(char letter);
 
-public:
     JNIEnv* env() { return jvm_->env(); }
     FakeJvm& jvm() { return *jvm_; }
 
@@ -81,11 +78,9 @@ public:
 
     void SetUp() override;
     // The test thread's block with Data zeroed, the request's parameters, its
-    // position (the ReturnCode on entry), AttrMode 3, escape
-    // character '@' and end character ';'.
+    // position (the ReturnCode on entry), AttrMode 3, escape '@' and end ';'.
     ApplicationBlock& Block(std::uint32_t parms = 0, std::uint32_t dataLength = 0, std::int32_t position = 0);
-    // Runs `function` on `block` as the service thread would; answers the
-    // return code.
+    // Runs `function` on `block` as the service thread would: the return code.
     std::int32_t Run(ApplicationBlock& block, std::uint32_t function);
     // Defines `name` to answer `result` and to record its arguments, as
     // `signature` types them, in calls_[name]; while it runs it writes

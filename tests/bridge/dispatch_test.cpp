@@ -1,8 +1,5 @@
 // ProcessEHLLAPICall and the handlers behind it, called directly on a caller
-// block of this process for a registered fake session: which Java method each
-// function calls with which arguments, how packed and plain results become
-// the return code and DataLength, that strings are taken within Data, and
-// what a failing Java side answers.
+// block of this process for a registered fake session.
 #include <cstring>
 #include <string>
 #include <thread>
@@ -10,8 +7,8 @@
 
 #include "bridge/bridge_call.h"
 #include "bridge/dispatch.h"
-#include "bridge/emulator_state.h"
 #include "bridge_fixture.h"
+#include "jni/java_vm.h"
 #include "platform/thread.h"
 #include "protocol/caller_data.h"
 #include "tables/application_block.h"

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,6 +19,7 @@
 #include "bridge_fixture.h"
 #include "library/process_lifecycle.h"
 #include "platform/clock.h"
+#include "support/child_role.h"
 #include "tables/application_block.h"
 #include "trvha64.h"
 
@@ -71,8 +72,6 @@ TRV_CHILD_ROLE(exchange_stress_caller) {
 
 class ExchangeStressTest : public BridgeTest {
 protected:
-    // Sessions A and B answer Query Session Status with the served caller's
-    // tag behind kAnswerMark, checking it against the thread's last one.
     void SetUp() override {
         BridgeTest::SetUp();
         for (char letter : {'A', 'B'}) {
@@ -109,12 +108,10 @@ protected:
 };
 
 TEST_F(ExchangeStressTest, EveryRequestIsAnsweredOnceWithItsOwnReply) {
-    std::vector<std::unique_ptr<RoleProcess>> callers;
+    std::deque<RoleProcess> callers;
     for (int caller = 0; caller < kCallerProcesses; ++caller) {
-        callers.push_back(
-            std::make_unique<RoleProcess>("exchange_stress_caller", RoleArgs{std::to_string(caller), "3000"}));
+        callers.emplace_back("exchange_stress_caller", RoleArgs{std::to_string(caller), "3000"});
     }
-    // One more caller, killed while its threads are in the middle of requests.
     RoleProcess killed("exchange_stress_caller", {std::to_string(kCallerProcesses), "0"});
     ASSERT_TRUE(Eventually([&] {
         std::lock_guard<std::mutex> guard(lock_);
@@ -122,8 +119,8 @@ TEST_F(ExchangeStressTest, EveryRequestIsAnsweredOnceWithItsOwnReply) {
     }));
     killed.Kill();
 
-    for (int caller = 0; caller < kCallerProcesses; ++caller) {
-        EXPECT_EQ(callers[static_cast<std::size_t>(caller)]->Wait(kTestLimitMs), 0) << "caller " << caller;
+    for (std::size_t caller = 0; caller < callers.size(); ++caller) {
+        EXPECT_EQ(callers[caller].Wait(kTestLimitMs), 0) << "caller " << caller;
     }
     std::lock_guard<std::mutex> guard(lock_);
     EXPECT_EQ(outOfOrder_, 0) << "a request was served twice, skipped or reordered";

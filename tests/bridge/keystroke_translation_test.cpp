@@ -1,6 +1,5 @@
 // Send Key on the emulator side: what the fake emulator's "SendKeys" receives
-// for a caller's keystroke string (mnemonics, the reset before the keys, the
-// retry flag), and that strings at the edge of Data are read within it.
+// for a caller's keystroke string.
 #include <cstring>
 #include <optional>
 #include <string>

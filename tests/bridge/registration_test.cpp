@@ -1,11 +1,8 @@
-// Registration and unregistration of sessions, their service threads, the
-// free-letter queries and the version, including requests from a caller in
-// another process: an application that reaches the session through the
-// EHLLAPI entry, as any application does (the bridge_caller role).
+// Registration and the other session natives, with callers in other
+// processes that reach a session through the EHLLAPI entry (bridge_caller).
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,6 +15,7 @@
 #include "platform/thread.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
+#include "support/child_role.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
 #include "trvha64.h"
@@ -135,8 +133,7 @@ int CopyScreen(char letter) {
     if (std::memcmp(screen.data(), FakeScreen().data(), kScreenBytes) != 0) return 99;
     // The copy-back leaves Data zero, clearing only what the exchange wrote.
     const ApplicationBlock* block = Applications()->FindApplicationBlock(platform::CurrentProcessId());
-    const bool clean = block != nullptr && std::all_of(std::begin(block->Data), std::end(block->Data),
-                                                       [](std::uint8_t b) { return b == 0; });
+    const bool clean = block != nullptr && std::ranges::all_of(block->Data, [](std::uint8_t b) { return b == 0; });
     return clean ? 0 : 97;
 }
 
@@ -176,10 +173,8 @@ protected:
             return JLong(kScreenSizePacked);
         });
         Define(bridge, "CopyPS", "(IIIZI)J", [this, letter, answer](JNIEnv* env, jobject self, const jvalue* args) {
-            const std::vector<std::uint8_t> screen = FakeScreen();
-            jbyteArray data = env->NewByteArray(static_cast<jsize>(screen.size()));
-            env->SetByteArrayRegion(data, 0, static_cast<jsize>(screen.size()),
-                                    reinterpret_cast<const jbyte*>(screen.data()));
+            jbyteArray data = env->NewByteArray(kScreenBytes);
+            env->SetByteArrayRegion(data, 0, kScreenBytes, reinterpret_cast<const jbyte*>(FakeScreen().data()));
             Java_com_ombrel_eQintra_hllbridge_HLLBridge_cppSetRawData(env, self, letter, data, args[1].i);
             env->DeleteLocalRef(data);
             ++replies_;
@@ -228,9 +223,8 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswers
         EXPECT_EQ(other.Wait(kTestLimitMs), 0) << "round " << round;
     }
 
-    // The session again, from a new registration whose emulator answers 7
-    // once `later` is set; the released thread finishes its request (and
-    // detaches) while the caller waits for the new one's answer.
+    // The released thread finishes its request (and detaches) while the
+    // caller waits for a new registration's answer.
     std::atomic<bool> later{false};
     jobject fresh = NewBridge('B');
     DefineEmulator(fresh, 'B', &later, 7);
@@ -242,7 +236,7 @@ TEST_F(CrossProcessTest, UnregistrationReleasesAWaitingCallerAndItsThreadAnswers
     EXPECT_EQ(jvm().failedDetaches(), 0);
     // The screen its Java call still sent must not land in the block the new
     // registration serves.
-    EXPECT_TRUE(std::all_of(std::begin(waiting->Data), std::end(waiting->Data), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::ranges::all_of(waiting->Data, [](std::uint8_t b) { return b == 0; }));
     later.store(true);
     EXPECT_EQ(caller.Wait(kTestLimitMs), 7) << "0: it took the released thread's reply; 90: its first request was not answered 9";
     EXPECT_EQ(jvm().callsOf("CopyPS"), 4) << "C's two, and one for each registration of B";
@@ -269,7 +263,7 @@ TEST_F(CrossProcessTest, AReplyForAKilledCallerDoesNotLandInItsBlocksNextOwner) 
     go_.store(true);
     ASSERT_TRUE(Eventually([&] { return replies_.load() == 1; }));
     Unregister(busy);
-    EXPECT_TRUE(std::all_of(std::begin(next->Data), std::end(next->Data), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::ranges::all_of(next->Data, [](std::uint8_t b) { return b == 0; }));
     Applications()->RemoveApplicationBlock(platform::CurrentProcessId());
 }
 

@@ -1,5 +1,4 @@
-// The reply natives (bounded copies into the served caller's Data) and the
-// notification natives (session events, the inhibited status, key queues).
+// The reply natives and the notification natives.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -84,6 +83,7 @@ const ReplyRow kReplyRows[] = {
 
 TEST_F(RepliesTest, RepliesAreBoundedAndTerminated) {
     for (const ReplyRow& row : kReplyRows) {
+        SCOPED_TRACE(testing::PrintToString(row));
         std::memset(block_->Data, 0x11, kDataSize);
         block_->Function = row.function;
         block_->SessionParms = row.parms;
@@ -102,15 +102,13 @@ TEST_F(RepliesTest, RepliesAreBoundedAndTerminated) {
                 env(), bridge_, kLetter, jvm().NewStringFromUtf8(std::string(row.size, 'u')), row.length);
         }
         const std::uint32_t n = row.replyLength;
-        EXPECT_EQ(block_->ReplyLength, n) << row;
-        EXPECT_EQ(block_->ReplyCount, row.native == Native::unicodePS ? 77 : static_cast<std::int32_t>(n)) << row;
-        EXPECT_TRUE(n == 0 || block_->Data[n - 1] == 'u') << row;
-        for (std::uint32_t i = n; i < n + terminators; ++i) {
-            EXPECT_EQ(block_->Data[i], 0) << row;
-        }
-        EXPECT_TRUE(n + terminators == kDataSize || block_->Data[n + terminators] == 0x11) << row;
+        EXPECT_EQ(block_->ReplyLength, n);
+        EXPECT_EQ(block_->ReplyCount, row.native == Native::unicodePS ? 77 : static_cast<std::int32_t>(n));
+        EXPECT_TRUE(n == 0 || block_->Data[n - 1] == 'u');
+        for (std::uint32_t i = n; i < n + terminators; ++i) EXPECT_EQ(block_->Data[i], 0);
+        EXPECT_TRUE(n + terminators == kDataSize || block_->Data[n + terminators] == 0x11);
         const auto* canary = reinterpret_cast<const std::uint8_t*>(block_->KeyQueue);
-        EXPECT_EQ(std::vector<std::uint8_t>(canary, canary + 16), std::vector<std::uint8_t>(16, 0x5A)) << row;
+        EXPECT_EQ(std::vector<std::uint8_t>(canary, canary + 16), std::vector<std::uint8_t>(16, 0x5A));
     }
     EXPECT_EQ(jvm().heldArrayElements(), 0);
     EXPECT_EQ(jvm().heldStrings(), 0);

@@ -1,8 +1,5 @@
-// The file-transfer handler's option handling and the window-services
-// handlers, against a fake emulator whose methods record their
-// arguments and write their answers into Data as the reply natives would.
-// No test here has a real emulator window: the window operations answer as
-// for a window that cannot be found.
+// The file-transfer and window-services handlers. No test here has a real
+// emulator window: window operations answer as for one that cannot be found.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -20,8 +17,6 @@ namespace trv::test {
 namespace {
 
 using WindowTransferTest = SessionTest;
-
-// ---- file transfer ------------------------------------------------------------
 
 struct SplitRow {
     const char* rest;
@@ -90,8 +85,6 @@ TEST_F(WindowTransferTest, SendReceiveFileHandsTheTransferToTheEmulator) {
     EXPECT_EQ(transfer(HA_RECEIVE_FILE, "FN FT A1 " + std::string(kTransferOptionsSize, 'X'), 27),
               "27 [C:\\DATA\\PCFILE.TXT] [FN FT A1] [" + std::string(kTransferOptionsSize - 9, 'X') + "] -1 0 0");
 }
-
-// ---- window services --------------------------------------------------------
 
 // Connect Window Services keeps the emulator's title (no window has it).
 // Query Window Coordinates reads the emulator's text " L<left> B<bottom>

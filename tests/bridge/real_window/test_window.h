@@ -1,8 +1,6 @@
 // A real top-level window for the window-status tests, and what the window
 // system itself says of it: never the library's own answers. Each backend
-// opens it its own way (X11: in this process on DISPLAY; Win32: a child
-// process of class "SunAWTFrame" that pumps its messages), together with a
-// second window below it that the focus can move to.
+// opens it with a second window below it that the focus can move to.
 #pragma once
 
 #include <memory>

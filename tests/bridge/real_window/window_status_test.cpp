@@ -1,6 +1,5 @@
-// Connect Window Services and Window Status against a real top-level window:
-// each set request's effect, and each query's flags, checked against what
-// the window system itself says of the window (see test_window.h).
+// Connect Window Services and Window Status against a real top-level window,
+// checked against what the window system itself says of it.
 #include <array>
 #include <functional>
 #include <string>
@@ -22,17 +21,16 @@ class RealWindowTest : public SessionTest {
 public:
     void SetUp() override {
         SessionTest::SetUp();
-        title_ = UniqueName("Window status test");
+        const std::string title = UniqueName("Window status test");
         std::string why;
-        window_ = TestWindow::Open(title_, &why);
+        window_ = TestWindow::Open(title, &why);
         if (!window_) GTEST_SKIP() << why;
         ApplicationBlock& block = Block();
-        Record("GetWindowTitle", "()J", 0, &block, title_);
+        Record("GetWindowTitle", "()J", 0, &block, title);
         Record("IsVisible", "()J", 1);
         Record("QueryWindowCoordinates", "()J", 0, &block, " L0 B0 R0 T0 W");
     }
 
-    std::string title_;
     std::unique_ptr<TestWindow> window_;
 };
 
