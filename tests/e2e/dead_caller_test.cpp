@@ -37,19 +37,18 @@ class EndedHolderEndToEnd : public EmulatorEndToEnd, public testing::WithParamIn
 TEST_P(EndedHolderEndToEnd, TheEmulatorForgetsWhatAnEndedCallerHeld) {
     const HeldByTheEnded& row = GetParam();
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    auto holder = StartReady("script", row.steps);
-    ASSERT_TRUE(holder != nullptr);
+    ASSERT_NO_FATAL_FAILURE(StartReady("script", row.steps));
     auto state = [&]() -> std::string {
         const auto answer = Command(row.command);
         if (row.onScreen) return ScreenRows('A').at(5).substr(34, 1);
-        return answer && answer->size() == 1 ? answer->front() : "(no answer)";
+        return answer.size() == 1 ? answer.front() : "(no answer)";
     };
     EXPECT_EQ(state(), row.whileHeld);
     if (row.killed) {
-        ASSERT_TRUE(holder->Kill());
+        ASSERT_TRUE(caller_->Kill());
     } else {
-        EXPECT_TRUE(holder->WriteLine("go"));
-        EXPECT_EQ(holder->Wait(kCallerLimit), 0);
+        EXPECT_TRUE(caller_->WriteLine("go"));
+        Finish();
     }
     std::string now;
     const auto freed = [&] { return (now = state()) == row.onceFree; };
@@ -99,9 +98,8 @@ TEST_F(DeadCallerEndToEnd, AKilledCallersNamedObjectsAreSwept) {
         return names;
     };
     const std::set<std::string> before = objects();
-    auto killed = StartReady("script", {Step("connect call", HA_CONNECT_PS, "A"), "ready say", "- go"});
-    ASSERT_TRUE(killed != nullptr);
-    ASSERT_TRUE(killed->Kill());
+    ASSERT_NO_FATAL_FAILURE(StartReady("script", {Step("connect call", HA_CONNECT_PS, "A"), "ready say", "- go"}));
+    ASSERT_TRUE(caller_->Kill());
     std::set<std::string> now;
     Eventually([&] { return (now = objects()) == before; }, kExitLimit, Milliseconds(100));
     EXPECT_EQ(now, before) << "a killed caller's objects were not swept";

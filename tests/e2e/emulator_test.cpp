@@ -42,14 +42,13 @@ TEST_F(EmulatorEndToEnd, AnInterruptOfTheServiceThreadFailsNoLaterRequest) {
     std::vector<std::string> steps = {Step("connect call", HA_CONNECT_PS, "A"), Step("before call", HA_SENDKEY, keys),
                                       "ready say", "- go"};
     steps.insert(steps.end(), kRequestsAfterTheInterrupt, Step("after call", HA_SENDKEY, keys));
-    auto caller = StartReady("script", steps);
-    ASSERT_TRUE(caller != nullptr);
+    ASSERT_NO_FATAL_FAILURE(StartReady("script", steps));
     EXPECT_EQ(Command("interrupt A"), std::vector<std::string>{"interrupted"});
-    ASSERT_TRUE(caller->WriteLine("go"));
-    Report report = Finish(*caller);
+    ASSERT_TRUE(caller_->WriteLine("go"));
+    Report report = Finish();
     EXPECT_EQ(report.All("after"), std::vector<std::vector<std::string>>(kRequestsAfterTheInterrupt, {"0"}));
     // Each string waited for the host and was typed whole.
-    auto sent = Command("sent A").value_or(std::vector<std::string>{});
+    auto sent = Command("sent A");
     std::erase(sent, "false [reset]");
     EXPECT_EQ(sent, std::vector<std::string>(kRequestsAfterTheInterrupt + 1, "true ABC[enter]def"));
 }

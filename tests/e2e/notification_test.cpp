@@ -29,11 +29,10 @@ TEST_P(InterceptEndToEnd, AnInterceptedCloseAndKeystrokesReachTheCaller) {
     steps.insert(steps.end(), {"key getkey A", "key getkey A", "key getkey A",
                                Step("key_stop call", HA_STOP_KEY_INTERCEPT, "A"),
                                Step("close_stop call", HA_STOP_CLOSE_INTERCEPT, "A")});
-    auto caller = StartReady("script", steps);
-    ASSERT_TRUE(caller != nullptr);
+    ASSERT_NO_FATAL_FAILURE(StartReady("script", steps));
     EXPECT_EQ(Command("close A"), std::vector<std::string>{"intercepted"});
     ASSERT_EQ(Command("keys A ab[enter]"), std::vector<std::string>{"OK"});
-    Report report = Finish(*caller);
+    Report report = Finish();
     ExpectLines(report, GetParam().lines);
     ExpectLines(report, {"key_stop 0", "close_stop 0"});
     const std::vector<std::vector<std::string>> keys = {{"0", "A", "a"}, {"0", "A", "b"}, {"0", "M", "@E"}};
