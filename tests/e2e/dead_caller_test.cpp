@@ -1,7 +1,5 @@
 // End to end: what processes that end without detaching leave behind, with
-// the reference emulator and callers killed outright: what an ended caller
-// held in the emulator, the sessions of a killed emulator, and the named
-// objects of a killed caller.
+// the reference emulator and callers killed outright.
 #include <filesystem>
 #include <set>
 

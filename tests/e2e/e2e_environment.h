@@ -60,7 +60,6 @@ private:
     std::optional<int> status_;
 };
 
-inline constexpr Milliseconds kEmulatorStartLimit{60000};
 inline constexpr Milliseconds kAnswerLimit{15000};
 inline constexpr Milliseconds kExitLimit{20000};
 

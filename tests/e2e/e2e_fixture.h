@@ -10,10 +10,9 @@
 // standard input. Each test file registers the roles it defines; the
 // "script" role (caller_roles.cpp) runs steps a test writes.
 //
-// The tests: the reports of caller roles, parsed, and the fixture that runs
-// an emulator, with its command protocol (see HeadlessEmulator), and when
-// asked a process holding the library, in a namespace of the test's own,
-// ending both before it returns.
+// The tests: the fixture runs an emulator (its commands: see
+// HeadlessEmulator) and callers in a namespace of the test's own, and ends
+// them before it returns.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -209,7 +208,7 @@ protected:
         emulator_ = ChildProcess::Start(argv, space_);
         ASSERT_TRUE(emulator_ != nullptr) << "cannot start " TRV_E2E_JAVA;
         std::vector<std::string> seen;
-        ASSERT_TRUE(emulator_->ReadUntil("ready ", kEmulatorStartLimit, &seen))
+        ASSERT_TRUE(emulator_->ReadUntil("ready ", Milliseconds(60000), &seen))
             << "no ready line from " TRV_E2E_JAVA " with " TRV_E2E_JAR " (java/build.sh builds it); it wrote:\n"
             << testing::PrintToString(seen);
     }

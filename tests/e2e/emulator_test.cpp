@@ -1,7 +1,6 @@
 // End to end: the reference emulator in a JDK 17 virtual machine with
 // libtrvha64.so loaded offers its sessions; native caller processes reach
-// them through the library's EHLLAPI entries: a wide screen in Unicode, and
-// the emulator's service thread interrupted.
+// them through the library's EHLLAPI entries.
 #include "e2e_fixture.h"
 
 namespace trv::e2e {
@@ -36,8 +35,6 @@ constexpr int kRequestsAfterTheInterrupt = 3;
 
 TEST_F(EmulatorEndToEnd, AnInterruptOfTheServiceThreadFailsNoLaterRequest) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"demo=A"}));
-    // One Send Key, then, after the go-ahead (the test has interrupted the
-    // service thread meanwhile), several more: none fails.
     const std::string keys = "ABC@Edef";  // waiting for the host's answer to the Enter
     std::vector<std::string> steps = {Step("connect call", HA_CONNECT_PS, "A"), Step("before call", HA_SENDKEY, keys),
                                       "ready say", "- go"};

@@ -3,9 +3,8 @@
 // (session A) and a 5250 (session B) through Send Key as a key the emulator
 // knows: it answers 0, or 5 where the station lacks the key, never 2 as for
 // a name it cannot read. Keys of each kind, and every PF key, also have their
-// effect on the demonstration host's payment screen (numeric, signed numeric
-// and plain text fields); what each key does on a station is the emulator's
-// own tests'. One caller role runs every case and reports what it saw.
+// effect on the demonstration host's payment screen; what each key does on a
+// station is the emulator's own tests'.
 #include <set>
 
 #include "e2e_fixture.h"
@@ -88,8 +87,6 @@ std::vector<std::size_t> FirstRowOfEachCode() {
     return rows;
 }
 
-// --- the caller role ----------------------------------------------------
-
 // The status line's input-inhibited text, from the Copy OIA image.
 std::string InhibitText() {
     std::vector<char> image(HLLAPI_MAX_DATA, '\0');
@@ -153,12 +150,7 @@ int KeystrokeTableRole(const std::vector<std::string>&) {
 
 [[maybe_unused]] const bool kRegistered = RegisterRoles({{"keystroke_table", KeystrokeTableRole}});
 
-// --- the test -----------------------------------------------------------
-
-std::string Trimmed(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
+std::string Trimmed(std::string text) { return text.erase(text.find_last_not_of(' ') + 1); }
 
 TEST_F(EmulatorEndToEnd, EveryCodeOfTheKeystrokeTableIsAKeyOfTheEmulator) {
     ASSERT_NO_FATAL_FAILURE(StartEmulator({"keys3270=A", "keys5250=B"}));

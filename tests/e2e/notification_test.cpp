@@ -1,9 +1,7 @@
-// End to end: the close and keystroke intercepts with the reference emulator
-// raising the events: "keys" for keystrokes, "close" for close attempts. The
-// callers are "script" roles; the event form is waited on with
-// trvWaitForHandle, the message form read with trvGetMessage, as a Linux
-// application does. (How host updates reach callers is the Python package's
-// test against the emulator and the library's notification tests.)
+// End to end: the close and keystroke intercepts, raised by the reference
+// emulator's "close" and "keys" commands, reach a caller that waits for them
+// as a Linux application does. (How host updates reach callers is the Python
+// package's test against the emulator and the library's notification tests.)
 #include "e2e_fixture.h"
 
 namespace trv::e2e {

@@ -1,10 +1,6 @@
 // End to end: applications that use only the UTLAPI functions against the
-// reference emulator. One manages the sessions of a configuration file;
-// examples/utlapi_demo signs on and reads the screen; and the waits and
-// event tables on the demonstration host, each released by what the host
-// does (its answer, the cursor it places, its end of the busy time, the
-// session stopping, the operator's key), and a wait that outlives a killed
-// emulator. (How each wait times out is the UTLAPI unit tests'.)
+// reference emulator, whose waits are released by what the host or the
+// operator does. (How each wait times out is the UTLAPI unit tests'.)
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -119,11 +115,8 @@ TEST_F(UTLAPIEndToEnd, TheExampleProgramSignsOn) {
     for (const auto& line : demo->ReadRemainingLines(Milliseconds(1000))) output += line + "\n";
     EXPECT_EQ(code, 0) << output;
     EXPECT_NE(output.find("utlapi_demo: done"), std::string::npos) << output;
-    // It printed the main menu as the emulator shows it.
     EXPECT_NE(output.find("|" + ScreenRows('A').at(2) + "|"), std::string::npos) << output;
 }
-
-// --- waits ----------------------------------------------------------------
 
 constexpr int32_t kLong = 40;  // half seconds: far beyond any host answer here
 
