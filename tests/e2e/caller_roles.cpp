@@ -47,7 +47,7 @@ int Script(const std::vector<std::string>& steps) {
             text.resize(HLLAPI_MAX_DATA, '\0');
             const Outcome got = Run(num(2), text.data(), length, num(4));
             Say(key + " " + Num(got.rc) + (op != "call" ? " " + Num(got.length) : "") +
-                (op == "calld" ? " " + Hex(text.data(), static_cast<std::size_t>(num(6))) : ""));
+                (op == "calld" ? " " + Hex({text.data(), static_cast<std::size_t>(num(6))}) : ""));
         } else if (op == "start") {
             std::vector<unsigned char> request(24, 0);
             request[0] = static_cast<unsigned char>(arg(3)[0]);

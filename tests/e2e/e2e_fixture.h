@@ -28,6 +28,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -58,11 +59,8 @@ struct Outcome {
 // One EHLLAPI call with its four parameters by address; `position` travels
 // in the return-code word.
 inline Outcome Run(int32_t function, void* data, int32_t length, int32_t position = 0) {
-    int32_t fn = function;
-    int32_t len = length;
-    int32_t rc = position;
-    hllapi(&fn, static_cast<char*>(data), &len, &rc);
-    return {rc, len};
+    hllapi(&function, static_cast<char*>(data), &length, &position);
+    return {position, length};
 }
 
 // The text as the data string (with room after it), its length as the
@@ -74,14 +72,12 @@ inline int32_t RunText(int32_t function, const std::string& text) {
 }
 
 // Bytes in lowercase hexadecimal, as roles report byte strings.
-inline std::string Hex(const void* bytes, std::size_t count) {
+inline std::string Hex(std::string_view bytes) {
     std::ostringstream text;
     text << std::hex << std::setfill('0');
-    for (std::size_t i = 0; i < count; ++i) text << std::setw(2) << int{static_cast<const unsigned char*>(bytes)[i]};
+    for (const unsigned char byte : bytes) text << std::setw(2) << int{byte};
     return text.str();
 }
-
-inline std::string Hex(const std::string& bytes) { return Hex(bytes.data(), bytes.size()); }
 
 inline unsigned ReadU16(const unsigned char* bytes) { return bytes[0] | (bytes[1] << 8u); }
 

@@ -130,7 +130,7 @@ int KeystrokeTableRole(const std::vector<std::string>&) {
         std::vector<char> read(HLLAPI_MAX_DATA, '\0');
         Run(HA_COPY_PS_TO_STR, read.data(), c.length, c.read);
         Say("case " + Num(static_cast<long long>(i)) + " " + Num(sent) + " " + Num(cursor) + " " +
-            Hex(read.data(), static_cast<std::size_t>(c.length)) + " " + Hex(InhibitText()));
+            Hex({read.data(), static_cast<std::size_t>(c.length)}) + " " + Hex(InhibitText()));
         SendKeys("@R");
         if (c.restore[0] != '\0') SendKeys(c.restore);
     }

@@ -2,7 +2,6 @@
 // reference emulator, whose waits are released by what the host or the
 // operator does. (How each wait times out is the UTLAPI unit tests'.)
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -25,15 +24,14 @@ std::string Nums(std::initializer_list<int32_t> results) {
 }
 
 // A result, then the text the call left in the buffer.
-std::string ResultAndText(int32_t result, const char* text) { return Num(result) + " " + Hex(std::string(text)); }
+std::string ResultAndText(int32_t result, const char* text) { return Num(result) + " " + Hex(text); }
 
 // utlapi_sessions L DIR: sessions through UTLAPI, with DIR as the
 // configuration directory (B and C configured there); L is running already.
 int UTLAPISessionsRole(const std::vector<std::string>& args) {
     setenv("XDG_CONFIG_HOME", args[1].c_str(), 1);
-    char text[512];
-    auto list = [&](const std::string& key, int32_t state) {
-        std::memset(text, 0, sizeof text);
+    auto list = [](const std::string& key, int32_t state) {
+        char text[512] = {};
         Say(key + " " + ResultAndText(UTLGetSessions(kClient, text, sizeof text, state), text));
     };
     auto status = [](const char* letter) {
@@ -120,10 +118,8 @@ TEST_F(UTLAPIEndToEnd, TheExampleProgramSignsOn) {
 
 constexpr int32_t kLong = 40;  // half seconds: far beyond any host answer here
 
-// utl_waits L: on a host that answers after two seconds, signs on with
-// UTLSendAndWait, opens the inquiry with UTLSendKey and UTLWaitForString,
-// waits for the host to be quiet after a look-up, then waits on event tables
-// that mix a string, a cursor and a host-quiet entry.
+// utl_waits L: the waits, and event tables that mix a string, a cursor and a
+// host-quiet entry, on a host that answers after two seconds.
 int UTLWaitsRole(const std::vector<std::string>& args) {
     UTLRegisterClient(kClient);
     UTLConnectSession(kClient, args[0].c_str());
@@ -136,7 +132,7 @@ int UTLWaitsRole(const std::vector<std::string>& args) {
     Say("quiet " + Num(UTLWaitHostQuiet(kClient, 200, kLong)));
     char name[22] = {};
     UTLGetString(kClient, 7, 27, name, 21);
-    Say("quiet_name " + Hex(name, 21));
+    Say("quiet_name " + Hex({name, 21}));
 
     // A string, a cursor and a host-quiet entry: the host's answer fires the
     // string.
@@ -205,7 +201,7 @@ TEST_F(UTLAPIEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
         "send_and_wait 35",  // "Main Menu" centred on row 1
         "send_key 1",
         "inquiry 32",  // "Customer Inquiry" on row 1
-        "lookup 1", "quiet 1", "quiet_name " + Hex(std::string("ALDERTON HARDWARE LTD")),
+        "lookup 1", "quiet 1", "quiet_name " + Hex("ALDERTON HARDWARE LTD"),
         "add 1 1 1", "lookup2 1", "event_string 10",
         "wait 1", "away 1 " + std::to_string(2 * 80 + 2),
         "add_cursor 1 1 1 1", "event_cursor_timeout -4", "enter 1", "event_cursor 21",
