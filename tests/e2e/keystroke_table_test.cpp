@@ -33,7 +33,6 @@ struct KeyCase {
     const char* restore;  // keys that bring the payment screen back, after a Reset
 };
 
-constexpr const char* kBackToPayments = "4@E";
 constexpr const char* kSignOnToPayments = "demo01@Tpalvero@E4@E";
 
 // Attention keys the host names in its message.
@@ -65,7 +64,7 @@ std::vector<KeyCase> MakeCases() {
         const char session = pf == 2 || pf == 24 ? 'B' : 'A';
         const std::string keys = std::string("@") + pfCodes[pf - 1];
         if (pf == 3 || pf == 12) {
-            cases.push_back({session, kNumber, keys, kTop, 80, "Main Menu", -1, "", kBackToPayments});
+            cases.push_back({session, kNumber, keys, kTop, 80, "Main Menu", -1, "", "4@E"});
         } else {
             cases.push_back(TRV_HOST_SAYS(session, keys, "Function key PF" + std::to_string(pf) + " is not active"));
         }

@@ -56,8 +56,6 @@ int WindowStepsRole(const std::vector<std::string>& args) {
             data[4] = verb == "name" ? 1 : 2;
             std::memcpy(data + 5, name.c_str(), name.size() + 1);
             Say("name " + Num(Run(HA_CHANGE_WINDOW_NAME, data, sizeof data).rc));
-        } else {
-            Say("unknown " + verb);
         }
     }
     return 0;
