@@ -11,12 +11,11 @@ namespace {
 using DeadCallerEndToEnd = EmulatorEndToEnd;
 
 // What a caller held in the emulator when it ended without giving it up
-// (exited without Stop, or was killed outright): the keystrokes intercepted
-// (the operator's key never reaches the screen), a close intercept, or the
-// keyboard reserved. The library drops the intercept at once; the emulator
-// learns of a killed caller's end from the library only at a close attempt,
-// or at its look about once a second, so then the operator's command is
-// repeated until it answers as for a free session, or the limit passes.
+// (exited without Stop, or was killed outright). The library drops an
+// intercept at once; the emulator learns of a killed caller's end from the
+// library only at a close attempt, or at its look about once a second, so
+// then the operator's command is repeated until it answers as for a free
+// session, or the limit passes.
 struct HeldByTheEnded {
     const char* name;
     std::vector<std::string> steps;

@@ -247,8 +247,7 @@ protected:
         return caller_ ? Finish() : Report{};
     }
 
-    // Starts a role, as caller_, that says "ready" once it is set up, and
-    // waits for that.
+    // Starts a role as caller_ and waits for the "ready" it says once set up.
     void StartReady(const std::string& role, const std::vector<std::string>& args) {
         caller_ = StartCaller(space_, role, args);
         ASSERT_TRUE(caller_ != nullptr);

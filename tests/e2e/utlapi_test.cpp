@@ -134,8 +134,7 @@ int UTLWaitsRole(const std::vector<std::string>& args) {
     UTLGetString(kClient, 7, 27, name, 21);
     Say("quiet_name " + Hex({name, 21}));
 
-    // A string, a cursor and a host-quiet entry: the host's answer fires the
-    // string.
+    // The host's answer fires the string entry.
     Say("add " + Nums({UTLAddWaitForCursor(kClient, 0, 20, 24, 80), UTLAddWaitHostQuiet(kClient, 0, 30, 60000),
                        UTLAddWaitForString(kClient, 0, 10, 7, 27, "BRACKEN & SONS")}));
     Say("lookup2 " + Num(UTLSendKey(kClient, "100215@E")));
@@ -210,7 +209,6 @@ TEST_F(UTLAPIEndToEnd, WaitsAndEventTablesAreReleasedByTheHost) {
     EXPECT_EQ(ScreenRows('B').at(6).substr(26, 14), "BRACKEN & SONS");
 }
 
-// A wait that only the test's action releases; none of them answers before.
 struct ReleasedWait {
     const char* kind;
     const char* command;  // the emulator's command; none: the emulator is killed
