@@ -45,8 +45,8 @@ int Script(const std::vector<std::string>& steps) {
             const int32_t length = w.size() > 5 ? num(5) : static_cast<int32_t>(text.size());
             text.resize(HLLAPI_MAX_DATA, '\0');
             const Outcome got = Run(num(2), text.data(), length, num(4));
-            Say(key + " " + Num(got.rc) + (op == "calld" ? " " + Num(got.length) : "") +
-                (op == "calld" ? " " + Hex({text.data(), static_cast<std::size_t>(num(6))}) : ""));
+            const std::string read = " " + Num(got.length) + " " + Hex({text.data(), static_cast<std::size_t>(num(6))});
+            Say(key + " " + Num(got.rc) + (op == "calld" ? read : ""));
         } else if (op == "start") {
             std::vector<unsigned char> request(24, 0);
             request[0] = static_cast<unsigned char>(arg(3)[0]);
