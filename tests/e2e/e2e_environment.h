@@ -70,6 +70,6 @@ std::filesystem::path NamespaceDirectory(const std::string& name);
 
 // A caller role of this binary in the given namespace.
 std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::string& role,
-                                          const std::vector<std::string>& args = {});
+                                          const std::vector<std::string>& args);
 
 }  // namespace trv::e2e

@@ -34,9 +34,9 @@ int UTLAPISessionsRole(const std::vector<std::string>& args) {
         char text[512] = {};
         Say(key + " " + ResultAndText(UTLGetSessions(kClient, text, sizeof text, state), text));
     };
-    auto status = [](const char* letter) {
+    auto status = [] {
         std::string values;
-        for (int32_t type : {0, 3, 14, 15}) values += " " + Num(UTLGetSessionStatus(kClient, letter, type));
+        for (int32_t type : {0, 3, 14, 15}) values += " " + Num(UTLGetSessionStatus(kClient, "B", type));
         return values;
     };
     Say("register " + Num(UTLRegisterClient(kClient)));
@@ -44,7 +44,7 @@ int UTLAPISessionsRole(const std::vector<std::string>& args) {
                          UTLStartSession(kClient, "D", "N")}));
     list("connected_list", 12);
     list("connected_count", 15);
-    Say("status" + status("B"));
+    Say("status" + status());
 
     Say("connect " + Num(UTLConnectSession(kClient, "b")));
     Say("size " + Num(UTLGetSessionSize(kClient)));
@@ -57,13 +57,13 @@ int UTLAPISessionsRole(const std::vector<std::string>& args) {
     Say("query_system " + Num(query.rc) + " " + std::string(system, 3));
 
     Say("session_off " + Num(UTLSessionOff(kClient)));
-    Say("status_off" + status("B"));
+    Say("status_off" + status());
     list("started_list", 2);
     list("started_count", 5);
     Say("session_on " + Num(UTLSessionOn(kClient)));
 
     Say("stop " + Num(UTLStopSession(kClient)));
-    Say("status_stopped" + status("B"));
+    Say("status_stopped" + status());
     list("after_stop", 12);
     Say("disconnect " + Num(UTLDisconnectSession(kClient)));
     Say("unregister " + Num(UTLUnregisterClient(kClient)));
