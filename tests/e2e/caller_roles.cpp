@@ -14,7 +14,6 @@ namespace {
 //   call FN [TEXT [POS [LEN]]] the EHLLAPI function with TEXT ("-" for none,
 //                              '~' for a blank) as data, its length (or LEN)
 //                              as the length: the return code
-//   calln ...                  the same, with the length after the call
 //   calld FN TEXT POS LEN N    the same, with the length and the first N
 //                              bytes of data after the call in hexadecimal
 //   start FN L LENGTH B4 [B16] a notification or intercept start for session
@@ -40,14 +39,14 @@ int Script(const std::vector<std::string>& steps) {
         const std::string& op = w[1];
         auto arg = [&w](std::size_t i, const std::string& otherwise = "") { return i < w.size() ? w[i] : otherwise; };
         auto num = [&](std::size_t i) { return std::stoi(arg(i, "0")); };
-        if (op == "call" || op == "calln" || op == "calld") {
+        if (op == "call" || op == "calld") {
             std::string text = arg(3) == "-" ? "" : arg(3);
             std::replace(text.begin(), text.end(), '~', ' ');
             const int32_t length = w.size() > 5 ? num(5) : static_cast<int32_t>(text.size());
             text.resize(HLLAPI_MAX_DATA, '\0');
             const Outcome got = Run(num(2), text.data(), length, num(4));
-            Say(key + " " + Num(got.rc) + (op != "call" ? " " + Num(got.length) : "") +
-                (op == "calld" ? " " + Hex(text.data(), static_cast<std::size_t>(num(6))) : ""));
+            const std::string read = " " + Num(got.length) + " " + Hex({text.data(), static_cast<std::size_t>(num(6))});
+            Say(key + " " + Num(got.rc) + (op == "calld" ? read : ""));
         } else if (op == "start") {
             std::vector<unsigned char> request(24, 0);
             request[0] = static_cast<unsigned char>(arg(3)[0]);

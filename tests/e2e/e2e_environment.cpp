@@ -3,7 +3,6 @@
 #include "e2e_environment.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -170,12 +169,6 @@ bool ChildProcess::Running() { return pid_ > 0 && !Wait(Milliseconds(0)); }
 std::string RunNamespace() {
     // One per test binary, so that a run killed half-way is cleaned up by the next.
     return "e2e-" + std::to_string(std::hash<std::string>{}(SelfPath()) & 0xFFFFFFFFu);
-}
-
-std::string TestNamespace() {
-    std::string name = RunNamespace() + "-" + testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '_');
-    return name;
 }
 
 std::filesystem::path NamespaceDirectory(const std::string& name) {

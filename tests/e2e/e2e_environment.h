@@ -60,18 +60,16 @@ private:
     std::optional<int> status_;
 };
 
-inline constexpr Milliseconds kEmulatorStartLimit{60000};
 inline constexpr Milliseconds kAnswerLimit{15000};
 inline constexpr Milliseconds kExitLimit{20000};
 
-// The namespace of this run's own process, and the one of the running test
-// (each test has its emulator and callers in a namespace of their own).
+// The namespace of this run's own process, and the directory of a
+// namespace's named objects.
 std::string RunNamespace();
-std::string TestNamespace();
 std::filesystem::path NamespaceDirectory(const std::string& name);
 
 // A caller role of this binary in the given namespace.
 std::unique_ptr<ChildProcess> StartCaller(const std::string& space, const std::string& role,
-                                          const std::vector<std::string>& args = {});
+                                          const std::vector<std::string>& args);
 
 }  // namespace trv::e2e

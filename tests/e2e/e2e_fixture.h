@@ -10,15 +10,14 @@
 // standard input. Each test file registers the roles it defines; the
 // "script" role (caller_roles.cpp) runs steps a test writes.
 //
-// The tests: the reports of caller roles, parsed, and the fixture that runs
-// an emulator, with its command protocol (see HeadlessEmulator), and when
-// asked a process holding the library, in a namespace of the test's own,
-// ending both before it returns.
+// The tests: the fixture runs an emulator (its commands: see
+// HeadlessEmulator) and callers in a namespace of the test's own, and ends
+// them before it returns.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -27,10 +26,11 @@
 #include <iterator>
 #include <map>
 #include <memory>
-#include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "e2e_environment.h"
@@ -59,11 +59,8 @@ struct Outcome {
 // One EHLLAPI call with its four parameters by address; `position` travels
 // in the return-code word.
 inline Outcome Run(int32_t function, void* data, int32_t length, int32_t position = 0) {
-    int32_t fn = function;
-    int32_t len = length;
-    int32_t rc = position;
-    hllapi(&fn, static_cast<char*>(data), &len, &rc);
-    return {rc, len};
+    hllapi(&function, static_cast<char*>(data), &length, &position);
+    return {position, length};
 }
 
 // The text as the data string (with room after it), its length as the
@@ -75,18 +72,15 @@ inline int32_t RunText(int32_t function, const std::string& text) {
 }
 
 // Bytes in lowercase hexadecimal, as roles report byte strings.
-inline std::string Hex(const void* bytes, std::size_t count) {
+inline std::string Hex(std::string_view bytes) {
     std::ostringstream text;
     text << std::hex << std::setfill('0');
-    for (std::size_t i = 0; i < count; ++i) text << std::setw(2) << int{static_cast<const unsigned char*>(bytes)[i]};
+    for (const unsigned char byte : bytes) text << std::setw(2) << int{byte};
     return text.str();
 }
 
-inline std::string Hex(const std::string& bytes) { return Hex(bytes.data(), bytes.size()); }
-
 inline unsigned ReadU16(const unsigned char* bytes) { return bytes[0] | (bytes[1] << 8u); }
 
-// The words of a line, apart by blanks.
 inline std::vector<std::string> Words(const std::string& text) {
     std::istringstream in(text);
     return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
@@ -134,14 +128,11 @@ public:
             if (!words.empty()) values_[words.front()].emplace_back(words.begin() + 1, words.end());
         }
     }
-    // The values of the only (or first) line with the key; empty when missing.
-    std::vector<std::string> operator[](const std::string& key) const {
-        const auto all = All(key);
-        return all.empty() ? std::vector<std::string>{} : all.front();
-    }
+    // The values of the only (or first) line with the key, apart by blanks.
     std::string Joined(const std::string& key) const {
+        const auto all = All(key);
         std::string text;
-        for (const auto& word : (*this)[key]) text += (text.empty() ? "" : " ") + word;
+        for (std::size_t i = 0; !all.empty() && i < all[0].size(); ++i) text += (i == 0 ? "" : " ") + all[0][i];
         return text;
     }
     std::vector<std::vector<std::string>> All(const std::string& key) const {
@@ -163,23 +154,27 @@ inline void ExpectLines(const Report& report, const std::vector<std::string>& li
     }
 }
 
-// The bytes a "calld" step read, whose return code and length must be
-// `rcAndLength` ("0 1920").
-inline std::string ReadBytes(const Report& report, const std::string& key, const std::string& rcAndLength) {
-    const auto words = report[key];
-    EXPECT_EQ(words.size() >= 2 ? words[0] + " " + words[1] : "(" + report.Joined(key) + ")", rcAndLength) << key;
-    return words.size() >= 3 ? FromHex(words[2]) : "";
+// The bytes in hexadecimal at the end of the line `key`, whose words before
+// them must be `results` (a "calld" step's "0 1920").
+inline std::string ReadBytes(const Report& report, const std::string& key, const std::string& results) {
+    const std::string line = report.Joined(key);
+    const std::size_t last = line.rfind(' ');
+    EXPECT_EQ(line.substr(0, last), results) << key;
+    return last == std::string::npos ? "" : FromHex(line.substr(last + 1));
 }
 
 class EmulatorEndToEnd : public testing::Test {
 protected:
     void SetUp() override {
-        space_ = TestNamespace();
+        // Each test has its emulator and callers in a namespace of its own.
+        space_ = RunNamespace() + "-" + testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(space_.begin(), space_.end(), '/', '_');
         std::error_code ignored;
         std::filesystem::remove_all(NamespaceDirectory(space_), ignored);  // left by a killed run
     }
 
     void TearDown() override {
+        caller_.reset();  // kills it if it is still there
         if (emulator_ && emulator_->Running()) {
             emulator_->WriteLine("quit");
             EXPECT_EQ(emulator_->Wait(kExitLimit), 0) << "the emulator did not end cleanly on quit";
@@ -188,7 +183,6 @@ protected:
         if (holder_) {
             holder_->CloseInput();
             EXPECT_EQ(holder_->Wait(kExitLimit), 0);
-            holder_.reset();
         }
         std::error_code ignored;
         std::filesystem::remove_all(NamespaceDirectory(space_), ignored);
@@ -210,17 +204,17 @@ protected:
         emulator_ = ChildProcess::Start(argv, space_);
         ASSERT_TRUE(emulator_ != nullptr) << "cannot start " TRV_E2E_JAVA;
         std::vector<std::string> seen;
-        ASSERT_TRUE(emulator_->ReadUntil("ready ", kEmulatorStartLimit, &seen))
+        ASSERT_TRUE(emulator_->ReadUntil("ready ", Milliseconds(60000), &seen))
             << "no ready line from " TRV_E2E_JAVA " with " TRV_E2E_JAR " (java/build.sh builds it); it wrote:\n"
             << testing::PrintToString(seen);
     }
 
     // Runs one emulator command and answers its lines (without the closing
-    // "end", the only line of an answer that starts so); nullopt when no
+    // "end", the only line of an answer that starts so); none when no
     // answer comes within the limit.
-    std::optional<std::vector<std::string>> Command(const std::string& command) {
+    std::vector<std::string> Command(const std::string& command) {
         std::vector<std::string> lines;
-        if (!emulator_->WriteLine(command) || !emulator_->ReadUntil("end", kAnswerLimit, &lines)) return std::nullopt;
+        if (!emulator_->WriteLine(command) || !emulator_->ReadUntil("end", kAnswerLimit, &lines)) return {};
         lines.pop_back();
         return lines;
     }
@@ -229,7 +223,7 @@ protected:
     // "|row|" lines between the frame's "+---+" lines.
     std::vector<std::string> ScreenRows(char letter) {
         std::vector<std::string> rows;
-        for (const auto& line : Command(std::string("show ") + letter).value_or(std::vector<std::string>{})) {
+        for (const auto& line : Command(std::string("show ") + letter)) {
             if (line.size() >= 2 && line.front() == '|' && line.back() == '|') {
                 rows.push_back(line.substr(1, line.size() - 2));
             }
@@ -248,35 +242,32 @@ protected:
 
     // Runs a role to its end and answers its report.
     Report RunCaller(const std::string& role, const std::vector<std::string>& args = {}) {
-        auto caller = StartCaller(space_, role, args);
-        EXPECT_TRUE(caller != nullptr) << role;
-        return caller ? Finish(*caller) : Report{};
+        caller_ = StartCaller(space_, role, args);
+        EXPECT_TRUE(caller_ != nullptr) << role;
+        return caller_ ? Finish() : Report{};
     }
 
-    // Starts a role that says "ready" once it is set up, and waits for that.
-    std::unique_ptr<ChildProcess> StartReady(const std::string& role, const std::vector<std::string>& args) {
-        auto caller = StartCaller(space_, role, args);
-        EXPECT_TRUE(caller != nullptr);
-        if (caller && !caller->ReadUntil("ready", kCallerLimit, &early_[caller.get()]).has_value()) {
-            ADD_FAILURE() << "role " << role << " did not get ready";
-            caller.reset();
-        }
-        return caller;
+    // Starts a role as caller_ and waits for the "ready" it says once set up.
+    void StartReady(const std::string& role, const std::vector<std::string>& args) {
+        caller_ = StartCaller(space_, role, args);
+        ASSERT_TRUE(caller_ != nullptr);
+        ASSERT_TRUE(caller_->ReadUntil("ready", kCallerLimit, &early_).has_value()) << role << " did not get ready";
     }
 
-    // Waits for a started role to end and answers its whole report.
-    Report Finish(ChildProcess& caller) {
+    // Waits for caller_ to end and answers its whole report.
+    Report Finish() {
         Report report;
-        EXPECT_EQ(caller.Wait(kCallerLimit), 0) << "the caller role failed, or did not end in time";
-        report.Add(early_[&caller]);
-        report.Add(caller.ReadRemainingLines(Milliseconds(1000)));
+        EXPECT_EQ(caller_->Wait(kCallerLimit), 0) << "the caller role failed, or did not end in time";
+        report.Add(std::exchange(early_, {}));
+        report.Add(caller_->ReadRemainingLines(Milliseconds(1000)));
         return report;
     }
 
     std::string space_;
     std::unique_ptr<ChildProcess> emulator_;
     std::unique_ptr<ChildProcess> holder_;
-    std::map<ChildProcess*, std::vector<std::string>> early_;  // read while waiting for "ready"
+    std::unique_ptr<ChildProcess> caller_;
+    std::vector<std::string> early_;  // read while waiting for "ready"
 };
 
 }  // namespace trv::e2e

@@ -1,9 +1,7 @@
-// End to end: the close and keystroke intercepts with the reference emulator
-// raising the events: "keys" for keystrokes, "close" for close attempts. The
-// callers are "script" roles; the event form is waited on with
-// trvWaitForHandle, the message form read with trvGetMessage, as a Linux
-// application does. (How host updates reach callers is the Python package's
-// test against the emulator and the library's notification tests.)
+// End to end: the close and keystroke intercepts, raised by the reference
+// emulator's "close" and "keys" commands, reach a caller that waits for them
+// as a Linux application does. (How host updates reach callers is the Python
+// package's test against the emulator and the library's notification tests.)
 #include "e2e_fixture.h"
 
 namespace trv::e2e {
@@ -29,11 +27,10 @@ TEST_P(InterceptEndToEnd, AnInterceptedCloseAndKeystrokesReachTheCaller) {
     steps.insert(steps.end(), {"key getkey A", "key getkey A", "key getkey A",
                                Step("key_stop call", HA_STOP_KEY_INTERCEPT, "A"),
                                Step("close_stop call", HA_STOP_CLOSE_INTERCEPT, "A")});
-    auto caller = StartReady("script", steps);
-    ASSERT_TRUE(caller != nullptr);
+    ASSERT_NO_FATAL_FAILURE(StartReady("script", steps));
     EXPECT_EQ(Command("close A"), std::vector<std::string>{"intercepted"});
     ASSERT_EQ(Command("keys A ab[enter]"), std::vector<std::string>{"OK"});
-    Report report = Finish(*caller);
+    Report report = Finish();
     ExpectLines(report, GetParam().lines);
     ExpectLines(report, {"key_stop 0", "close_stop 0"});
     const std::vector<std::vector<std::string>> keys = {{"0", "A", "a"}, {"0", "A", "b"}, {"0", "M", "@E"}};
