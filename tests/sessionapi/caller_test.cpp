@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "library/process_lifecycle.h"
 #include "platform/event.h"
 #include "platform/thread.h"
 #include "sessionapi_fixture.h"
@@ -163,19 +162,4 @@ TEST_F(ServedCaller, AStaleReleaseDoesNotAnswerTheNextRequest) {
 }
 
 }  // namespace
-
-// args[0]: an event to signal once the scripted enabler serves; it serves
-// until the test kills it.
-TRV_CHILD_ROLE(qmx_emulator) {
-    if (args.size() != 1) return 2;
-    OnProcessAttach();
-    FakeJvm jvm;
-    RegisterEnabler(jvm, DefineScriptedEnabler(jvm));
-    if (!Process().startedQMXAPIThread) return 3;
-    platform::UniqueHandle ready(platform::OpenNamedEvent(args[0].c_str()));
-    platform::SignalEvent(ready.get());
-    platform::WaitForThread(Process().qmxapiThread, 60000);  // the test kills it meanwhile
-    return 0;
-}
-
 }  // namespace trv::test

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "library/process_lifecycle.h"
+#include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/process.h"
 #include "platform/thread.h"
@@ -115,7 +116,7 @@ TEST_F(QMXAPIEnablerSide, UnregistrationWaitsForTheRequestInJavaAndItsCallerGets
 // runs from the end-of-process destructors, after the C++ statics are gone,
 // and still stops the service thread.
 TEST(QMXAPIEnablerEnd, AProcessThatCallsExitWhileRegisteredEnds) {
-    RoleProcess emulator("qmx_exit_while_registered");
+    RoleProcess emulator("qmx_emulator", {"exit"});
     EXPECT_EQ(emulator.Wait(kTestLimitMs), 0) << "the process hung in its end";
 }
 
@@ -130,13 +131,23 @@ __attribute__((destructor)) void DetachAtEnd() {
 
 TRV_CHILD_ROLE(qmx_exit_at_once) { return 0; }
 
-TRV_CHILD_ROLE(qmx_exit_while_registered) {
+// An emulator child serving the scripted enabler. args[0]: "exit" to end
+// with exit() while registered; otherwise an event to signal once it serves,
+// after which it serves until the test kills it.
+TRV_CHILD_ROLE(qmx_emulator) {
+    if (args.size() != 1) return 2;
     OnProcessAttach();
     FakeJvm jvm;
     RegisterEnabler(jvm, DefineScriptedEnabler(jvm));
-    if (Control().QMXAPIThreadId.load() == 0) return 3;
-    g_detachAtEnd = true;
-    std::exit(0);
+    if (!Process().startedQMXAPIThread) return 3;
+    if (args[0] == "exit") {
+        g_detachAtEnd = true;
+        std::exit(0);
+    }
+    platform::UniqueHandle ready(platform::OpenNamedEvent(args[0].c_str()));
+    platform::SignalEvent(ready.get());
+    platform::WaitForThread(Process().qmxapiThread, 60000);  // the test kills it meanwhile
+    return 0;
 }
 
 }  // namespace trv::test
