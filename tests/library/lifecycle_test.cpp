@@ -79,9 +79,8 @@ TRV_CHILD_ROLE(attach_library) {
     const std::string& mode = args.at(1);
     const std::optional<std::uint32_t> count = SessionCount(mode == "mark" ? std::optional(5u) : std::nullopt);
     if (!count) return 91;
-    UniqueHandle attached(platform::OpenNamedEvent(UniqueName("attached_" + args.at(0)).c_str()));
     UniqueHandle release(platform::OpenNamedEvent(UniqueName("release_" + args.at(0)).c_str()));
-    platform::SignalEvent(attached.get());
+    SignalNamedEvent(UniqueName("attached_" + args.at(0)));
     platform::WaitForEvent(release.get(), kLimitMs);
     platform::FreeSharedLibrary(library);
     return mode == "count" ? static_cast<int>(*count) : 0;
@@ -92,8 +91,7 @@ TRV_CHILD_ROLE(attach_library) {
 TRV_CHILD_ROLE(hold_attach_mutex) {
     UniqueHandle mutex(platform::CreateNamedMutex("TRVHA_ATTACH_MTX"));
     if (platform::WaitMutex(mutex.get(), kLimitMs) != platform::LockResult::acquired) return 1;
-    UniqueHandle held(platform::OpenNamedEvent(args.at(0).c_str()));
-    platform::SignalEvent(held.get());
+    SignalNamedEvent(args.at(0));
     platform::SleepMs(kLimitMs);
     return 0;
 }

@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "library/process_lifecycle.h"
-#include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/process.h"
 #include "platform/thread.h"
@@ -144,8 +143,7 @@ TRV_CHILD_ROLE(qmx_emulator) {
         g_detachAtEnd = true;
         std::exit(0);
     }
-    platform::UniqueHandle ready(platform::OpenNamedEvent(args[0].c_str()));
-    platform::SignalEvent(ready.get());
+    SignalNamedEvent(args[0]);
     platform::WaitForThread(Process().qmxapiThread, 60000);  // the test kills it meanwhile
     return 0;
 }

@@ -61,8 +61,7 @@ ScriptedEnabler DefineScriptedEnabler(FakeJvm& jvm) {
                      });
     jvm.DefineMethod(enabler.type, "stopSession", kShortNameZ, [text](JNIEnv*, jobject, const jvalue* args) {
         if (text(args[1])[0] == kHoldLetter) {
-            platform::UniqueHandle held(platform::OpenNamedEvent(HeldEventName().c_str()));
-            platform::SignalEvent(held.get());
+            SignalNamedEvent(HeldEventName());
             platform::UniqueHandle release(platform::OpenNamedEvent(ReleaseEventName().c_str()));
             platform::WaitForEvent(release.get(), kWaitForTheTestMs);
         }

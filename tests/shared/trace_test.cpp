@@ -30,9 +30,8 @@ TRV_CHILD_ROLE(trace_one_line) {
     OpenTrace();
     bool on = TraceEnabled();
     if (!args.empty()) {
-        UniqueHandle opened(platform::OpenNamedEvent(UniqueName("trace_opened").c_str()));
         UniqueHandle release(platform::OpenNamedEvent(UniqueName("trace_release").c_str()));
-        platform::SignalEvent(opened.get());
+        SignalNamedEvent(UniqueName("trace_opened"));
         platform::WaitForEvent(release.get(), 20000);
     }
     TRV_TRACE("hello from the child %d", static_cast<int>(args.size()));
