@@ -19,8 +19,6 @@
 #include "support/test_files.h"
 #include "tables/session_list.h"
 
-namespace fs = std::filesystem;
-
 namespace trv::test {
 namespace {
 
@@ -43,10 +41,6 @@ std::optional<std::uint32_t> AccessWord(const char* mappingName, std::size_t off
 }
 
 std::optional<std::uint32_t> LoadCount() { return AccessWord(kControlSegmentName, offsetof(SharedControl, LoadCount)); }
-
-std::optional<std::uint32_t> SessionCount(std::optional<std::uint32_t> store = std::nullopt) {
-    return AccessWord(kSessionListMappingName, offsetof(SessionList, SessionCount), store);
-}
 
 // A child that loads the library, says so, and holds it until released.
 class AttachedChild {
@@ -77,7 +71,8 @@ TRV_CHILD_ROLE(attach_library) {
     platform::LibraryHandle library = platform::LoadSharedLibrary(TRV_LIBRARY_FILE);
     if (library == nullptr) return 90;
     const std::string& mode = args.at(1);
-    const std::optional<std::uint32_t> count = SessionCount(mode == "mark" ? std::optional(5u) : std::nullopt);
+    const std::optional<std::uint32_t> count = AccessWord(kSessionListMappingName, offsetof(SessionList, SessionCount),
+                                                          mode == "mark" ? std::optional(5u) : std::nullopt);
     if (!count) return 91;
     UniqueHandle release(platform::OpenNamedEvent(UniqueName("release_" + args.at(0)).c_str()));
     SignalNamedEvent(UniqueName("attached_" + args.at(0)));
@@ -111,7 +106,7 @@ TEST(Lifecycle, TwoProcessesAttachingAtOnceBuildTheTablesOnce) {
     // Read once both have closed (and so flushed) their traces.
     int builders = 0;
     for (AttachedChild* child : {&first, &second}) {
-        const fs::path file = traces.path() / ("ehllapi-trace-" + std::to_string(child->process().id()) + ".log");
+        const auto file = traces.path() / ("ehllapi-trace-" + std::to_string(child->process().id()) + ".log");
         builders += ReadFile(file).find(
                         "AttachProcess - FIRST LOAD...  Initialize Session and Application Lists") !=
                     std::string::npos;

@@ -12,7 +12,6 @@
 #include "tables/table_support.h"
 
 namespace trv::test {
-
 namespace {
 
 TEST(ApplicationListTest, ProcessFormSharesOneBlockThreadFormGivesEachThreadItsOwnFoundByAllOfItsName) {

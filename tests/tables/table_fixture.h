@@ -47,11 +47,8 @@ public:
         Process().qmxapi = savedQMXAPI_;
         if (set_ == nullptr) return;
         if (build_) {
-            for (int i = 0; i < kSessionCount; ++i) {
-                const SessionBlock& block = sessions->Blocks[i];
-                if (block.Established != 0 && block.ProcessID == kSelf) {
-                    sessions->RemoveSession(static_cast<char>('A' + i));
-                }
+            for (const SessionBlock& block : sessions->Blocks) {
+                if (block.Established != 0 && block.ProcessID == kSelf) sessions->RemoveSession(block.ShortName);
             }
             for (ApplicationBlock& block : applications->Blocks) {
                 if (TakeOwnHandle(&block.ReplyEvent, block.ReplyEvent)) platform::CloseObject(block.ReplyEvent);
