@@ -1,6 +1,5 @@
 // Process attach and detach with the real library loaded into child
-// processes: who builds the tables (its trace line tells), load counting,
-// the last detach, killed processes.
+// processes, which tell by a trace line whether they built the tables.
 #include <gtest/gtest.h>
 
 #include <cstddef>

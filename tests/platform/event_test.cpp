@@ -1,5 +1,4 @@
-// Named events: how many waiters a signal releases in other processes,
-// wait-any indices, wait-all, references, time limits and argument checks.
+// Named events, waited for in this process and in others.
 #include <gtest/gtest.h>
 
 #include <string>

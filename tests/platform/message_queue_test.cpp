@@ -1,7 +1,5 @@
-// Thread message queues and message-only windows: messages from another
-// process in posting order, window messages to the window's thread, a
-// destroyed window gone for every process, refusal for a thread without a
-// queue. (Stops and the quit message: thread_test.cpp, the session API tests.)
+// Thread message queues and message-only windows. (Stops and the quit
+// message: thread_test.cpp, the session API tests.)
 #include <gtest/gtest.h>
 
 #include <string>

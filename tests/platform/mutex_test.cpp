@@ -1,6 +1,4 @@
-// Named mutexes: exclusion across processes, hand-over to a waiter, a mutex
-// left by a killed process or an ended thread coming back as abandoned, and
-// re-entry by the owner thread.
+// Named mutexes, across processes and across threads of one process.
 #include <gtest/gtest.h>
 
 #include <string>

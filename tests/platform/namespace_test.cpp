@@ -1,5 +1,4 @@
-// The namespace of named objects: a clean start after every holder was
-// killed, one set of names for every kind, case and unusual characters.
+// The namespace that named events, mutexes and mappings share.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,7 +1,5 @@
 // The QMXAPI entries as a caller sees them, against the scripted enabler
-// (sessionapi_fixture.h) served in this process or, when it is killed while
-// a caller waits, in a child: what each entry sends, what it copies back,
-// and the answers without an emulator or without a record.
+// (sessionapi_fixture.h) served in this process or in a child.
 #include <gtest/gtest.h>
 
 #include <algorithm>

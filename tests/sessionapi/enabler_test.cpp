@@ -1,8 +1,6 @@
 // The emulator side against a stand-in virtual machine: the scripted
-// QMXAPIEnabler (sessionapi_fixture.h) registered in this process, its
-// service thread serving this process's callers (the answers themselves are
-// caller_test.cpp's) through Java failures and vanished callers, and the end
-// of the thread.
+// QMXAPIEnabler (sessionapi_fixture.h) and its service thread. (The answers
+// themselves: caller_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -18,7 +18,6 @@
 namespace trv::test {
 namespace {
 
-// How long a held request waits for the test at most.
 constexpr std::uint32_t kWaitForTheTestMs = 60000;
 
 [[maybe_unused]] testing::Environment* const g_attached =

@@ -1,7 +1,5 @@
-// The diagnostic trace: which EHLLAPI_TRACE values open which file, the line
-// prefix, that only the first of several processes naming one path writes
-// to it, and message boxes written there in unattended mode. Each case runs
-// in a child process, because the trace is opened once per process.
+// The diagnostic trace. The cases that open it run in a child process,
+// because the trace is opened once per process.
 #include <gtest/gtest.h>
 
 #include <filesystem>

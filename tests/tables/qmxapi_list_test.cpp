@@ -1,5 +1,4 @@
-// Session-API table: record names, events and atoms, capacity with reuse and
-// reclaiming, a thread's record kept, and waking the waiting records.
+// The session-API table of callers' records.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,7 +31,6 @@ TEST(QMXAPIListTest, RecordCarriesItsNameAtomAndEventUntilRemoved) {
 }
 
 TEST(QMXAPIListTest, AFullTableReclaimsEndedOwnersThenRefusesAndReusesTheLowestFreeIndex) {
-    // The id of a process that has ended: a child that exits at once.
     RoleProcess child("tables_exit_at_once");
     ASSERT_TRUE(child.started() && child.Wait() == 0);
     const std::uint32_t ended = child.id();

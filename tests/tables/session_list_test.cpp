@@ -1,5 +1,4 @@
-// Session table: letters, registration and removal, the window-services
-// claim, bounded fields and the three notification lists.
+// The session table: registered sessions and their notification lists.
 #include <gtest/gtest.h>
 
 #include <cstring>

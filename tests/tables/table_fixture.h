@@ -25,9 +25,9 @@ inline const std::uint32_t kSelf = platform::CurrentProcessId();
 
 // The three tables in one named mapping "<base>_<run>" (one Tables per base
 // at a time), built (constructed in place, destroyed at the end) or only
-// opened by a child process, and installed in Process() meanwhile. Sessions this process registered, the
-// events it made for the blocks and every record are removed first, so that
-// no event or atom outlives its test.
+// opened by a child process, and installed in Process() meanwhile. Sessions
+// this process registered, the events it made for the blocks and every record
+// are removed first, so that no event or atom outlives its test.
 class Tables {
 public:
     explicit Tables(const std::string& base = "trv_tables", bool build = true) : build_(build) {

@@ -1,8 +1,6 @@
 // The futex waits of the POSIX backend. The suites run twice on Linux, the
 // second time with TRVHA64_NO_FUTEX_WAITV set: that run must really take the
-// waits' path for kernels without futex_waitv. Processes on the two paths
-// also wake each other. A contended mutex wait must not depend on the one
-// wake an unlock gives.
+// waits' path for kernels without futex_waitv.
 #include <gtest/gtest.h>
 
 #include <atomic>
