@@ -44,9 +44,7 @@ TEST_P(TwoWaitersTest, OneSignalReleasesOneWaiterOrAll) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EventAcrossProcesses, TwoWaitersTest, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "ManualReset" : "AutoReset";
-                         });
+                         [](const auto& info) { return info.param ? "ManualReset" : "AutoReset"; });
 
 // Wait-any answers the lowest signalled index and takes only auto-reset
 // events; wait-all takes nothing until every event is signalled, then the
