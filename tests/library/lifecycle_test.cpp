@@ -1,6 +1,5 @@
 // Process attach and detach with the real library loaded into child
-// processes: who builds the tables (its trace line tells), load counting,
-// the last detach, killed processes.
+// processes, which tell by a trace line whether they built the tables.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -18,8 +17,6 @@
 #include "support/child_role.h"
 #include "support/test_files.h"
 #include "tables/session_list.h"
-
-namespace fs = std::filesystem;
 
 namespace trv::test {
 namespace {
@@ -43,10 +40,6 @@ std::optional<std::uint32_t> AccessWord(const char* mappingName, std::size_t off
 }
 
 std::optional<std::uint32_t> LoadCount() { return AccessWord(kControlSegmentName, offsetof(SharedControl, LoadCount)); }
-
-std::optional<std::uint32_t> SessionCount(std::optional<std::uint32_t> store = std::nullopt) {
-    return AccessWord(kSessionListMappingName, offsetof(SessionList, SessionCount), store);
-}
 
 // A child that loads the library, says so, and holds it until released.
 class AttachedChild {
@@ -77,11 +70,11 @@ TRV_CHILD_ROLE(attach_library) {
     platform::LibraryHandle library = platform::LoadSharedLibrary(TRV_LIBRARY_FILE);
     if (library == nullptr) return 90;
     const std::string& mode = args.at(1);
-    const std::optional<std::uint32_t> count = SessionCount(mode == "mark" ? std::optional(5u) : std::nullopt);
+    const std::optional<std::uint32_t> count = AccessWord(kSessionListMappingName, offsetof(SessionList, SessionCount),
+                                                          mode == "mark" ? std::optional(5u) : std::nullopt);
     if (!count) return 91;
-    UniqueHandle attached(platform::OpenNamedEvent(UniqueName("attached_" + args.at(0)).c_str()));
     UniqueHandle release(platform::OpenNamedEvent(UniqueName("release_" + args.at(0)).c_str()));
-    platform::SignalEvent(attached.get());
+    SignalNamedEvent(UniqueName("attached_" + args.at(0)));
     platform::WaitForEvent(release.get(), kLimitMs);
     platform::FreeSharedLibrary(library);
     return mode == "count" ? static_cast<int>(*count) : 0;
@@ -92,8 +85,7 @@ TRV_CHILD_ROLE(attach_library) {
 TRV_CHILD_ROLE(hold_attach_mutex) {
     UniqueHandle mutex(platform::CreateNamedMutex("TRVHA_ATTACH_MTX"));
     if (platform::WaitMutex(mutex.get(), kLimitMs) != platform::LockResult::acquired) return 1;
-    UniqueHandle held(platform::OpenNamedEvent(args.at(0).c_str()));
-    platform::SignalEvent(held.get());
+    SignalNamedEvent(args.at(0));
     platform::SleepMs(kLimitMs);
     return 0;
 }
@@ -113,7 +105,7 @@ TEST(Lifecycle, TwoProcessesAttachingAtOnceBuildTheTablesOnce) {
     // Read once both have closed (and so flushed) their traces.
     int builders = 0;
     for (AttachedChild* child : {&first, &second}) {
-        const fs::path file = traces.path() / ("ehllapi-trace-" + std::to_string(child->process().id()) + ".log");
+        const auto file = traces.path() / ("ehllapi-trace-" + std::to_string(child->process().id()) + ".log");
         builders += ReadFile(file).find(
                         "AttachProcess - FIRST LOAD...  Initialize Session and Application Lists") !=
                     std::string::npos;

@@ -13,8 +13,7 @@ namespace {
 
 TRV_CHILD_ROLE(signal_event) {
     if (args.size() != 1) return 10;
-    UniqueHandle event(OpenNamedEvent(args[0].c_str()));
-    return event && SignalEvent(event.get()) ? 0 : 11;
+    return test::SignalNamedEvent(args[0]) ? 0 : 11;
 }
 
 TRV_CHILD_ROLE(wait_events) {
@@ -26,8 +25,7 @@ TRV_CHILD_ROLE(wait_events) {
         if (!owners.back()) return 111;
         events.push_back(owners.back().get());
     }
-    UniqueHandle ready(OpenNamedEvent(args[0].c_str()));
-    if (!ready || !SignalEvent(ready.get())) return 112;
+    if (!test::SignalNamedEvent(args[0])) return 112;
     const std::uint32_t result =
         WaitForEvents(events.size(), events.data(), false, static_cast<std::uint32_t>(std::stoul(args[1])));
     if (result == kWaitTimeout) return 100;
@@ -38,11 +36,7 @@ TRV_CHILD_ROLE(mutex_waiter) {
     if (args.size() < 2) return 10;
     UniqueHandle mutex(OpenNamedMutex(args[0].c_str()));
     if (!mutex) return 11;
-    if (args.size() > 2) {
-        UniqueHandle waiting(OpenNamedEvent(args[2].c_str()));
-        if (!waiting) return 12;
-        SignalEvent(waiting.get());
-    }
+    if (args.size() > 2 && !test::SignalNamedEvent(args[2])) return 12;
     const LockResult result = WaitMutex(mutex.get(), static_cast<std::uint32_t>(std::stoul(args[1])));
     if (result == LockResult::acquired || result == LockResult::acquired_owner_died) {
         if (!ReleaseNamedMutex(mutex.get())) return 13;
@@ -55,14 +49,13 @@ TRV_CHILD_ROLE(hold_until_killed) {
     UniqueHandle mapping(CreateNamedMapping(args[0].c_str(), kHeldMappingSize).handle);
     UniqueHandle event(CreateNamedEvent(true, args[1].c_str()));
     UniqueHandle mutex(CreateNamedMutex(args[2].c_str()));
-    UniqueHandle ready(OpenNamedEvent(args[3].c_str()));
-    if (!mapping || !event || !mutex || !ready) return 11;
+    if (!mapping || !event || !mutex) return 11;
     auto* bytes = static_cast<unsigned char*>(MapView(mapping.get(), kHeldMappingSize));
     if (bytes == nullptr) return 12;
     for (std::size_t i = 0; i < kHeldMappingSize; ++i) bytes[i] = 0xAB;
     SignalEvent(event.get());
     if (WaitMutex(mutex.get(), 0) == LockResult::failed) return 13;
-    SignalEvent(ready.get());
+    test::SignalNamedEvent(args[3]);
     UniqueHandle never(CreateNamedEvent(false, nullptr));
     WaitForEvent(never.get(), 60000);
     return 14;

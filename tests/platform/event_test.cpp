@@ -1,5 +1,4 @@
-// Named events: how many waiters a signal releases in other processes,
-// wait-any indices, wait-all, references, time limits and argument checks.
+// Named events, waited for in this process and in others.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,7 +22,6 @@ TEST_P(TwoWaitersTest, OneSignalReleasesOneWaiterOrAll) {
     const std::string readyName = name + "_ready";
     UniqueHandle event(CreateNamedEvent(manual, name.c_str()));
     UniqueHandle ready(CreateNamedEvent(false, readyName.c_str()));
-    ASSERT_TRUE(event && ready);
     // No time limit: a waiter at its limit would still find a manual-reset event set.
     const test::RoleArgs args{readyName, std::to_string(kInfinite), name};
     test::RoleProcess first("wait_events", args);
@@ -46,9 +44,7 @@ TEST_P(TwoWaitersTest, OneSignalReleasesOneWaiterOrAll) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EventAcrossProcesses, TwoWaitersTest, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "ManualReset" : "AutoReset";
-                         });
+                         [](const auto& info) { return info.param ? "ManualReset" : "AutoReset"; });
 
 // Wait-any answers the lowest signalled index and takes only auto-reset
 // events; wait-all takes nothing until every event is signalled, then the
@@ -59,7 +55,6 @@ TEST(EventWaitTest, WaitAnyAnswersTheLowestIndexWaitAllWaitsForEverySignalAndBad
     UniqueHandle autoFirst(CreateNamedEvent(false, nullptr));
     UniqueHandle manual(CreateNamedEvent(true, nullptr));
     UniqueHandle autoLast(CreateNamedEvent(false, name.c_str()));
-    ASSERT_TRUE(autoFirst && manual && autoLast);
     const Handle handles[3] = {autoFirst.get(), manual.get(), autoLast.get()};
     const EventRef manualRef(manual.get());
     const EventRef lastRef(autoLast.get());

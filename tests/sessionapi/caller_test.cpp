@@ -1,7 +1,5 @@
 // The QMXAPI entries as a caller sees them, against the scripted enabler
-// (sessionapi_fixture.h) served in this process or, when it is killed while
-// a caller waits, in a child: what each entry sends, what it copies back,
-// and the answers without an emulator or without a record.
+// (sessionapi_fixture.h) served in this process or in a child.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "library/process_lifecycle.h"
 #include "platform/event.h"
 #include "platform/thread.h"
 #include "sessionapi_fixture.h"
@@ -163,19 +160,4 @@ TEST_F(ServedCaller, AStaleReleaseDoesNotAnswerTheNextRequest) {
 }
 
 }  // namespace
-
-// args[0]: an event to signal once the scripted enabler serves; it serves
-// until the test kills it.
-TRV_CHILD_ROLE(qmx_emulator) {
-    if (args.size() != 1) return 2;
-    OnProcessAttach();
-    FakeJvm jvm;
-    RegisterEnabler(jvm, DefineScriptedEnabler(jvm));
-    if (!Process().startedQMXAPIThread) return 3;
-    platform::UniqueHandle ready(platform::OpenNamedEvent(args[0].c_str()));
-    platform::SignalEvent(ready.get());
-    platform::WaitForThread(Process().qmxapiThread, 60000);  // the test kills it meanwhile
-    return 0;
-}
-
 }  // namespace trv::test

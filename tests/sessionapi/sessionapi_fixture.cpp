@@ -18,7 +18,6 @@
 namespace trv::test {
 namespace {
 
-// How long a held request waits for the test at most.
 constexpr std::uint32_t kWaitForTheTestMs = 60000;
 
 [[maybe_unused]] testing::Environment* const g_attached =
@@ -61,8 +60,7 @@ ScriptedEnabler DefineScriptedEnabler(FakeJvm& jvm) {
                      });
     jvm.DefineMethod(enabler.type, "stopSession", kShortNameZ, [text](JNIEnv*, jobject, const jvalue* args) {
         if (text(args[1])[0] == kHoldLetter) {
-            platform::UniqueHandle held(platform::OpenNamedEvent(HeldEventName().c_str()));
-            platform::SignalEvent(held.get());
+            SignalNamedEvent(HeldEventName());
             platform::UniqueHandle release(platform::OpenNamedEvent(ReleaseEventName().c_str()));
             platform::WaitForEvent(release.get(), kWaitForTheTestMs);
         }

@@ -1,10 +1,8 @@
-// What the session-API tests share: the test process attached to the shared
-// state (in a namespace of its own); a stand-in QMXAPIEnabler whose Java
-// methods answer from a script (DefineScriptedEnabler, whose answers the
-// tests know), registered through the library's native method in the test
-// process or in a child. The library itself answers connection info and link
-// timeout with 0, and adds the established bit for a session established in
-// the session table.
+// What the session-API tests share: the test process attached in a namespace
+// of its own, and a stand-in QMXAPIEnabler answering from a script, registered
+// through the library's native method in the test process or in a child. The
+// library itself answers connection info and link timeout with 0, and adds
+// the established bit for a session established in the session table.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -72,7 +70,6 @@ protected:
     const ScriptedEnabler enabler_ = DefineScriptedEnabler(jvm_);
 };
 
-// Registered from the start.
 class ServedQMXAPITest : public QMXAPITest {
 protected:
     void SetUp() override {

@@ -14,9 +14,6 @@
 namespace trv {
 namespace {
 
-using platform::kWaitObject0;
-using platform::kWaitTimeout;
-
 constexpr std::uint64_t kLongBudgetNs = 5000000000u;  // ended by the post unless polling is broken
 
 struct Exchange {
@@ -44,7 +41,7 @@ TEST(ExchangeWordsTest, APostIsTakenFromTheWordOrFromTheEventNeverBoth) {
         // A waiter that comes to look without a budget takes a quiet post at
         // once and is sent to the event for a loud one.
         EXPECT_EQ(PollForPost(exchange.word, nullptr, 0, [] { return true; }, kExchangeServing), row.quiet);
-        EXPECT_EQ(exchange.ref.Wait(0), row.quiet ? kWaitTimeout : kWaitObject0);
+        EXPECT_EQ(exchange.ref.Wait(0), row.quiet ? platform::kWaitTimeout : platform::kWaitObject0);
         EXPECT_EQ(exchange.word.state.load(), row.quiet ? kExchangeServing : kExchangePostedLoud);
     }
 }
@@ -59,7 +56,7 @@ TEST(ExchangeWordsTest, APollingWaiterTakesAPostFromAnotherThreadWithoutTheEvent
     EXPECT_TRUE(PollForPost(exchange.word, nullptr, kLongBudgetNs, [] { return true; }, kExchangeIdle));
     pollEnded = true;
     ASSERT_TRUE(poster.Join());
-    EXPECT_EQ(exchange.ref.Wait(0), kWaitTimeout);
+    EXPECT_EQ(exchange.ref.Wait(0), platform::kWaitTimeout);
     EXPECT_EQ(exchange.word.state.load(), kExchangeIdle);
 }
 

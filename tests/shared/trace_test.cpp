@@ -1,7 +1,5 @@
-// The diagnostic trace: which EHLLAPI_TRACE values open which file, the line
-// prefix, that only the first of several processes naming one path writes
-// to it, and message boxes written there in unattended mode. Each case runs
-// in a child process, because the trace is opened once per process.
+// The diagnostic trace. The cases that open it run in a child process,
+// because the trace is opened once per process.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -30,9 +28,8 @@ TRV_CHILD_ROLE(trace_one_line) {
     OpenTrace();
     bool on = TraceEnabled();
     if (!args.empty()) {
-        UniqueHandle opened(platform::OpenNamedEvent(UniqueName("trace_opened").c_str()));
         UniqueHandle release(platform::OpenNamedEvent(UniqueName("trace_release").c_str()));
-        platform::SignalEvent(opened.get());
+        SignalNamedEvent(UniqueName("trace_opened"));
         platform::WaitForEvent(release.get(), 20000);
     }
     TRV_TRACE("hello from the child %d", static_cast<int>(args.size()));

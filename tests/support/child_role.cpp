@@ -8,6 +8,7 @@
 #include <map>
 
 #include "platform/environment.h"
+#include "platform/event.h"
 #include "platform/thread.h"
 #include "platform/timeout.h"
 
@@ -62,6 +63,11 @@ std::string UniqueName(const std::string& base) {
         return own;
     }();
     return base + "_" + runId;
+}
+
+bool SignalNamedEvent(const std::string& name) {
+    platform::UniqueHandle event(platform::OpenNamedEvent(name.c_str()));
+    return event && platform::SignalEvent(event.get());
 }
 
 }  // namespace trv::test

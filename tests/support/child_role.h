@@ -47,6 +47,9 @@ private:
 // its children: "<base>_<parent pid>".
 std::string UniqueName(const std::string& base);
 
+// Opens the named event and signals it; false when there is no such event.
+bool SignalNamedEvent(const std::string& name);
+
 }  // namespace trv::test
 
 #define TRV_CHILD_ROLE(name)                                                        \

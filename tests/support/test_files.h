@@ -1,7 +1,5 @@
 // Files and environment variables of tests that look at what the library or
-// a child process leaves on disk: a fresh directory that goes with the
-// test, a whole file's text, and a variable set for the children started
-// meanwhile.
+// a child process leaves on disk.
 #pragma once
 
 #include <filesystem>

@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "platform/event.h"
 #include "platform/thread.h"
 #include "shared/process_state.h"
 #include "shared/shared_control.h"
+#include "support/child_role.h"
 #include "tables/application_list.h"
 #include "tables/session_list.h"
 
@@ -36,8 +36,7 @@ void WakeCaller(const ApplicationBlock& block) {
     NoteDataWritten(block, kDataSize);
     char replyName[kBlockNameSize + 1] = {};
     std::memcpy(replyName, block.ReplyEventName, kBlockNameSize);
-    platform::UniqueHandle reply(platform::OpenNamedEvent(replyName));
-    platform::SignalEvent(reply.get());
+    SignalNamedEvent(replyName);
 }
 
 }  // namespace trv::test

@@ -1,7 +1,4 @@
-// What a test process does to play the emulator for its callers without a
-// JVM: register sessions in the session table as a bridge's registration
-// would, find the caller a session's request came from, and wake that caller
-// once its block holds the answer.
+// What a test process does to play the emulator for its callers without a JVM.
 #pragma once
 
 #include <string>

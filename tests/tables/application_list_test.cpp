@@ -1,6 +1,4 @@
-// Application table: creation defaults and names, the per-process and
-// per-thread forms, lookup by name, capacity and reuse, the bounds of Data
-// and of the queued-key count, and the table's lock.
+// The application table of callers' exchange blocks.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,7 +10,6 @@
 #include "tables/table_support.h"
 
 namespace trv::test {
-
 namespace {
 
 TEST(ApplicationListTest, ProcessFormSharesOneBlockThreadFormGivesEachThreadItsOwnFoundByAllOfItsName) {

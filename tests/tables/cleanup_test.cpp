@@ -1,6 +1,5 @@
-// AlertWaitingBlocks within one process: every caller of an ending session
-// is released, told and detached. (ApplicationDestroyed, which meets another
-// process's blocks, is tested with the tables across processes.)
+// AlertWaitingBlocks within one process. (ApplicationDestroyed, which meets
+// another process's blocks, is tested with the tables across processes.)
 #include <gtest/gtest.h>
 
 #include <tuple>

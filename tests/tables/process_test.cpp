@@ -15,8 +15,6 @@
 namespace trv::test {
 namespace {
 
-constexpr std::uint32_t kChildWaitMs = 20000;
-
 TRV_CHILD_ROLE(tables_block_holder) {
     Tables tables("trv_holders", false);
     ApplicationBlock* block = nullptr;
@@ -45,7 +43,7 @@ class Holder : public RoleProcess {
 public:
     explicit Holder(const std::string& what) : RoleProcess("tables_block_holder", RoleArgs{what}) {
         platform::UniqueHandle ready(platform::CreateNamedEvent(true, UniqueName("trv_holder_ready_" + what).c_str()));
-        ok = platform::WaitForEvent(ready.get(), kChildWaitMs) == platform::kWaitObject0;
+        ok = platform::WaitForEvent(ready.get(), 20000) == platform::kWaitObject0;
     }
     bool ok = false;
 };

@@ -25,9 +25,9 @@ inline const std::uint32_t kSelf = platform::CurrentProcessId();
 
 // The three tables in one named mapping "<base>_<run>" (one Tables per base
 // at a time), built (constructed in place, destroyed at the end) or only
-// opened by a child process, and installed in Process() meanwhile. Sessions this process registered, the
-// events it made for the blocks and every record are removed first, so that
-// no event or atom outlives its test.
+// opened by a child process, and installed in Process() meanwhile. Sessions
+// this process registered, the events it made for the blocks and every record
+// are removed first, so that no event or atom outlives its test.
 class Tables {
 public:
     explicit Tables(const std::string& base = "trv_tables", bool build = true) : build_(build) {
@@ -47,11 +47,8 @@ public:
         Process().qmxapi = savedQMXAPI_;
         if (set_ == nullptr) return;
         if (build_) {
-            for (int i = 0; i < kSessionCount; ++i) {
-                const SessionBlock& block = sessions->Blocks[i];
-                if (block.Established != 0 && block.ProcessID == kSelf) {
-                    sessions->RemoveSession(static_cast<char>('A' + i));
-                }
+            for (const SessionBlock& block : sessions->Blocks) {
+                if (block.Established != 0 && block.ProcessID == kSelf) sessions->RemoveSession(block.ShortName);
             }
             for (ApplicationBlock& block : applications->Blocks) {
                 if (TakeOwnHandle(&block.ReplyEvent, block.ReplyEvent)) platform::CloseObject(block.ReplyEvent);
