@@ -134,7 +134,8 @@ TRV_CHILD_ROLE(qmx_emulator) {
     OnProcessAttach();
     FakeJvm jvm;
     RegisterEnabler(jvm, DefineScriptedEnabler(jvm));
-    if (!Process().startedQMXAPIThread) return 3;
+    // Serving: the thread is started and has published its id.
+    if (!Process().startedQMXAPIThread || Control().QMXAPIThreadId.load() == 0) return 3;
     if (args[0] == "exit") {
         g_detachAtEnd = true;
         std::exit(0);
