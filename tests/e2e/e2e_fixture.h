@@ -131,8 +131,9 @@ public:
     // The values of the only (or first) line with the key, apart by blanks.
     std::string Joined(const std::string& key) const {
         const auto all = All(key);
+        if (all.empty()) return "";
         std::string text;
-        for (std::size_t i = 0; !all.empty() && i < all[0].size(); ++i) text += (i == 0 ? "" : " ") + all[0][i];
+        for (const auto& word : all.front()) text += (text.empty() ? "" : " ") + word;
         return text;
     }
     std::vector<std::vector<std::string>> All(const std::string& key) const {
